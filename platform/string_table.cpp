@@ -15,6 +15,36 @@ struct Entry {
 // placeholders are filled by the caller.
 constexpr Entry kStrings[] = {
     {0, ""},  // placeholder so the table is never empty; LoadString(0) gives ""
+    // Reasons of the rule chain and the predefined rules.
+    {211, "Recipient's address is in Safe Recipients List\n%s"},
+    {212, "Blank \"From\" field"},
+    {216, "Sender's domain is in White List\n%s"},
+    {217, "Sender's address is in White List\n%s"},
+    {218, "Sender's address matches with one of the White List wilcdards\n%s"},
+    {220, "Sender's domain is in Black List\n%s"},
+    {221, "Sender's address is in Black List\n%s"},
+    {222, "Sender's address matches with one of the Black List wilcdards\n%s"},
+    {223, "The message contains word from custom Not-Spam Dictionary\n%s"},
+    {224, "The message contains spam word from custom dictionary\n%s"},
+    {225, "Predefined Rule\nEmpty message with HTML attachment"},
+    {227, "Predefined Rule\nEmpty message"},
+    {228, "Bayesian Filter\nTotal Score is %.2f\r\n-------------------\r\n%s"},
+    {229, "Bayesian Filter\nNot enough information. Suspected for spam"},
+    {230, "Selected item is not e-mail item."},
+    {231, "Selected item is Draft."},
+    {232, "Bayesian Filter\nUnknown Spam"},
+    {233, "The message was sent from the same e-mail account\n%s"},
+    {234, "Report from anti-virus software"},
+    {235, "Not Delivery Report: Possible spam or virus attack.\r\n"},
+    {236, "Delivery Status Notification\r\n"},
+    {237, "The message contains an image from internet"},
+    {238, "The message contains an image with external link"},
+    {239, "The message contains suspicious image"},
+    {240, "The message has incorrect HTML format"},
+    {241, "Predefined Rule\nAttached executable files."},
+    {244, "Reverse DNS lookup failed. Suspected for spam."},
+    {245, "My own email (correct display name)."},
+    {541, "Could not load spam mail base.\nPlease reinstall Quorvel."},
 };
 
 }  // namespace
