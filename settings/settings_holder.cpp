@@ -1,0 +1,44 @@
+#include "settings/settings_holder.h"
+
+#include <utility>
+
+namespace quorvel {
+
+UserSettings SettingsHolder::CopyOut() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return live_;
+}
+
+void SettingsHolder::CopyIn(const UserSettings& settings) {
+  UserSettings copy = settings;  // copy the lists before taking the lock
+  CopyIn(std::move(copy));
+}
+
+void SettingsHolder::CopyIn(UserSettings&& settings) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  live_ = std::move(settings);
+}
+
+std::optional<SpamFolderRef> SettingsHolder::GetSpamFolder() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return live_.GetSpamFolder();
+}
+
+void SettingsHolder::SetSpamFolder(const SpamFolderRef& ref) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  live_.SetSpamFolder(ref);
+}
+
+bool SettingsHolder::LoadLive(const SettingsStore& store, std::string* error) {
+  UserSettings copy = CopyOut();
+  bool ok = store.Load(&copy, error);
+  CopyIn(std::move(copy));
+  return ok;
+}
+
+bool SettingsHolder::SaveCopy(const SettingsStore& store, std::string* error) const {
+  UserSettings copy = CopyOut();
+  return store.Save(&copy, error);
+}
+
+}  // namespace quorvel

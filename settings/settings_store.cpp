@@ -1,0 +1,210 @@
+#include "settings/settings_store.h"
+
+#include <exception>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "platform/code_page.h"
+#include "platform/files.h"
+#include "settings/setting_bindings.h"
+
+namespace quorvel {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::RegRoot;
+using platform::RegValue;
+
+constexpr RegRoot kRoot = RegRoot::kCurrentUser;
+constexpr std::string_view kSpillFolder = "Settings";
+
+// Collects the failures of one load or save.
+class Failures {
+ public:
+  explicit Failures(std::string* out) : out_(out) {}
+  void Add(std::string_view valueName, std::string_view what) {
+    ok_ = false;
+    if (out_ == nullptr) return;
+    if (!out_->empty()) out_->append("; ");
+    out_->append(valueName).append(": ").append(what);
+  }
+  bool Ok() const { return ok_; }
+
+ private:
+  std::string* out_;
+  bool ok_ = true;
+};
+
+void ReadDword(platform::Registry& registry, const SettingBinding& b, UserSettings& s) {
+  RegValue v;
+  if (registry.QueryValue(kRoot, kSettingsKey, b.valueName, &v) != platform::ERROR_SUCCESS) return;
+  // Anything but a 4-byte REG_DWORD leaves the field as it is.
+  if (v.type != platform::REG_DWORD || v.data.size() != 4) return;
+  s.*b.dword = std::uint32_t{v.data[0]} | std::uint32_t{v.data[1]} << 8 |
+               std::uint32_t{v.data[2]} << 16 | std::uint32_t{v.data[3]} << 24;
+}
+
+void ReadWide(platform::Registry& registry, const SettingBinding& b, UserSettings& s) {
+  RegValue v;
+  if (registry.QueryValue(kRoot, kSettingsKey, b.valueName, &v) != platform::ERROR_SUCCESS) return;
+  if (v.type != platform::REG_SZ || v.data.empty()) return;
+  std::string_view ansi(reinterpret_cast<const char*>(v.data.data()), v.data.size());
+  // The text ends at its terminating zero (or at the end of the data if it has none).
+  ansi = ansi.substr(0, ansi.find('\0'));
+  s.*b.wide = platform::AnsiToWide(ansi);
+}
+
+// Writes one list image: below the threshold as a REG_BINARY value (removing a spill
+// file left from an earlier, larger image); from the threshold up, or when the
+// registry refuses the value, as the spill file. Returns the failure, or empty.
+std::string WriteImageValue(platform::Registry& registry, std::string_view valueName,
+                            const std::string& image, const std::string& spillPath) {
+  std::string registryFailure;
+  if (image.size() < kSpillThreshold) {
+    long rc = registry.SetValue(kRoot, kSettingsKey, valueName,
+                                RegValue::Binary(std::vector<std::uint8_t>(image.begin(), image.end())));
+    if (rc == platform::ERROR_SUCCESS) {
+      if (spillPath.empty()) return {};
+      std::error_code ec;
+      fs::remove(spillPath, ec);
+      // A spill file that stays would win over the new value at the next load.
+      if (ec) return "cannot remove the old spill file: " + ec.message();
+      fs::remove(fs::path(spillPath).parent_path(), ec);  // fails while others remain
+      return {};
+    }
+    registryFailure = "registry error " + std::to_string(rc) + " " + registry.LastError() + "; ";
+  }
+  if (spillPath.empty()) return registryFailure + "no data folder for the spill file";
+  std::string dir = fs::path(spillPath).parent_path().string();
+  if (!platform::CreateDirectories(dir)) return registryFailure + "cannot create " + dir;
+  std::string fileError;
+  if (!platform::WriteFileAtomic(spillPath, image, &fileError)) {
+    return registryFailure + "cannot write " + spillPath + ": " + fileError;
+  }
+  return {};
+}
+
+}  // namespace
+
+SettingsStore::SettingsStore(platform::Registry& registry, std::string dataFolder,
+                             const platform::Clock& clock)
+    : registry_(registry), dataFolder_(std::move(dataFolder)), clock_(clock) {}
+
+std::string SettingsStore::SpillPath(std::string_view valueName) const {
+  if (dataFolder_.empty()) return {};
+  std::string path = dataFolder_;
+  if (path.back() != '/') path.push_back('/');
+  path.append(kSpillFolder).push_back('/');
+  path.append(valueName);
+  return path;
+}
+
+bool SettingsStore::Load(UserSettings* settings, std::string* error) const {
+  if (error != nullptr) error->clear();
+  if (!registry_.KeyExists(kRoot, kSettingsKey)) {
+    if (error != nullptr) *error = "no settings key";
+    return false;
+  }
+  Failures failures(error);
+  const platform::FileTime now = clock_.Now();
+  for (const SettingBinding& b : SettingBindings()) {
+    if (!b.TakesPartInRegistry()) continue;
+    // A failure in one value (damaged image, unreadable file, memory) is contained to
+    // that value: it keeps its previous content and the others are still read.
+    try {
+      switch (b.kind) {
+        case BindingKind::kDword:
+          ReadDword(registry_, b, *settings);
+          break;
+        case BindingKind::kWideString:
+          ReadWide(registry_, b, *settings);
+          break;
+        default: {
+          std::string image;
+          bool haveImage = false;
+          std::string path = SpillPath(b.valueName);
+          std::error_code ec;
+          if (!path.empty() && fs::is_regular_file(path, ec)) {
+            std::uintmax_t size = fs::file_size(path, ec);
+            if (ec) {
+              failures.Add(b.valueName, "cannot read spill file: " + ec.message());
+              break;
+            }
+            if (size > kMaxSpillFileBytes) {
+              failures.Add(b.valueName, "spill file too large");
+              break;
+            }
+            std::vector<std::uint8_t> bytes;
+            if (platform::ReadWholeFile(path, &bytes)) {
+              image.assign(bytes.begin(), bytes.end());
+              haveImage = true;
+            }
+          }
+          if (!haveImage) {
+            RegValue v;
+            if (registry_.QueryValue(kRoot, kSettingsKey, b.valueName, &v) ==
+                    platform::ERROR_SUCCESS &&
+                v.type == platform::REG_BINARY) {
+              image.assign(v.data.begin(), v.data.end());
+              haveImage = true;
+            }
+          }
+          if (!haveImage) break;
+          ArchiveStatus status = b.ReadImage(*settings, image, now);
+          if (!status.Ok()) failures.Add(b.valueName, status.error);
+          break;
+        }
+      }
+    } catch (const std::exception& e) {
+      failures.Add(b.valueName, e.what());
+    }
+  }
+  return failures.Ok();
+}
+
+bool SettingsStore::Save(UserSettings* settings, std::string* error) const {
+  if (error != nullptr) error->clear();
+  if (registry_.CreateKey(kRoot, kSettingsKey) != platform::ERROR_SUCCESS) {
+    if (error != nullptr) *error = "cannot create the settings key: " + registry_.LastError();
+    return false;
+  }
+  const platform::FileTime now = clock_.Now();
+  settings->sentSubjs.Prune(now);
+  settings->sentFromNames.Prune(now > kSentFromNamesKeep ? now - kSentFromNamesKeep : 0);
+
+  Failures failures(error);
+  for (const SettingBinding& b : SettingBindings()) {
+    if (!b.TakesPartInRegistry()) continue;
+    try {
+      long rc = platform::ERROR_SUCCESS;
+      switch (b.kind) {
+        case BindingKind::kDword:
+          rc = registry_.SetValue(kRoot, kSettingsKey, b.valueName,
+                                  RegValue::Dword(settings->*b.dword));
+          break;
+        case BindingKind::kWideString:
+          rc = registry_.SetValue(kRoot, kSettingsKey, b.valueName,
+                                  RegValue::String(platform::WideToAnsi(settings->*b.wide)));
+          break;
+        default:
+          if (std::string why = WriteImageValue(registry_, b.valueName, b.WriteImage(*settings),
+                                                SpillPath(b.valueName));
+              !why.empty()) {
+            failures.Add(b.valueName, why);
+          }
+          break;
+      }
+      if (rc != platform::ERROR_SUCCESS) {
+        failures.Add(b.valueName, "registry error " + std::to_string(rc) + " " +
+                                      registry_.LastError());
+      }
+    } catch (const std::exception& e) {
+      failures.Add(b.valueName, e.what());
+    }
+  }
+  return failures.Ok();
+}
+
+}  // namespace quorvel

@@ -1,0 +1,66 @@
+// Loads the settings record from, and saves it to, the current user's registry key
+// Software\Veltmark\Quorvel\Settings, one value per binding (setting_bindings.h).
+// A list whose stored image reaches 65,536 bytes lives in the spill file
+// "<data folder>Settings/<value name>" instead; on load a spill file wins over the
+// registry value.
+//
+// The registry and the clock are borrowed and must outlive the store; the data
+// folder is the path that ends with '/' (empty: no spill files can be read or written).
+//
+// Thread-safety: a store has no state of its own beyond what it borrows; the record
+// passed in must not be touched by anyone else during the call (pass a copy, not the
+// live record: SettingsHolder::LoadLive and SaveCopy do that).
+#ifndef QUORVEL_SETTINGS_SETTINGS_STORE_H_
+#define QUORVEL_SETTINGS_SETTINGS_STORE_H_
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/clock.h"
+#include "platform/registry.h"
+#include "settings/user_settings.h"
+
+namespace quorvel {
+
+// The key that holds the settings, under HKEY_CURRENT_USER.
+inline constexpr std::string_view kSettingsKey = "Software\\Veltmark\\Quorvel\\Settings";
+
+// Images of this size and larger go to a spill file rather than the registry.
+inline constexpr std::size_t kSpillThreshold = 65'536;
+
+// A spill file larger than this is taken as damaged rather than read into memory.
+inline constexpr std::size_t kMaxSpillFileBytes = 256u << 20;
+
+// Entries of SentFromNames not used for this long are dropped at save.
+inline constexpr platform::FileTime kSentFromNamesKeep = 90 * platform::kFileTimeDay;
+
+class SettingsStore {
+ public:
+  SettingsStore(platform::Registry& registry, std::string dataFolder,
+                const platform::Clock& clock);
+
+  // Reads every binding into *settings. When the key does not exist, *settings is
+  // left as it is and the result is false. A binding whose value is damaged or
+  // unreadable keeps its previous value; the other bindings are still read, and the
+  // result is false with *error (if given) naming what failed.
+  bool Load(UserSettings* settings, std::string* error = nullptr) const;
+
+  // Prunes SentSubjs (cutoff: now) and SentFromNames (cutoff: now less 90 days) in
+  // *settings, then writes every binding. When the key cannot be created nothing is
+  // written. A binding that cannot be written does not stop the others; the result
+  // is then false with *error (if given) naming what failed.
+  bool Save(UserSettings* settings, std::string* error = nullptr) const;
+
+  // "<data folder>Settings/<value name>", or empty when there is no data folder.
+  std::string SpillPath(std::string_view valueName) const;
+
+ private:
+  platform::Registry& registry_;
+  std::string dataFolder_;
+  const platform::Clock& clock_;
+};
+
+}  // namespace quorvel
+
+#endif  // QUORVEL_SETTINGS_SETTINGS_STORE_H_
