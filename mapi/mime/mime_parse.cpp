@@ -1,0 +1,427 @@
+// The GMime adapter: the only place besides mime_document.h that sees GMime types.
+#include "mapi/mime/mime_parse.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+#include "mapi/mime/mime_document.h"
+#include "mapi/mime/mime_text.h"
+#include "platform/code_page.h"
+
+namespace quorvel::mapi {
+namespace {
+
+// Deeper multiparts are not searched; real mail nests a handful of levels.
+constexpr int kMaxDepth = 64;
+// Larger files are refused rather than read (a message store never holds such mail).
+constexpr std::size_t kMaxMessageBytes = std::size_t{1} << 30;
+
+// The parse options shared by every parse (read-only once built).
+GMimeParserOptions* SharedOptions() {
+  static GMimeParserOptions* options = [] {
+    g_mime_init();
+    GMimeParserOptions* o = g_mime_parser_options_new();
+    g_mime_parser_options_set_address_compliance_mode(o, GMIME_RFC_COMPLIANCE_LOOSE);
+    g_mime_parser_options_set_parameter_compliance_mode(o, GMIME_RFC_COMPLIANCE_LOOSE);
+    g_mime_parser_options_set_rfc2047_compliance_mode(o, GMIME_RFC_COMPLIANCE_LOOSE);
+    g_mime_parser_options_set_allow_addresses_without_domain(o, TRUE);
+    const char* fallback[] = {"utf-8", "windows-1252", nullptr};
+    g_mime_parser_options_set_fallback_charsets(o, fallback);
+    return o;
+  }();
+  return options;
+}
+
+// Header-decoding options whose 8-bit fallback tries the body's charset before
+// Windows-1252: unlabelled 8-bit headers are nearly always in the body's charset.
+struct HeaderOptions {
+  GMimeParserOptions* options = nullptr;
+  bool owned = false;
+  explicit HeaderOptions(const std::string& bodyCharset) {
+    std::string lower = platform::ToLowerAnsi(bodyCharset);
+    if (lower.empty() || lower == "utf-8" || lower == "us-ascii" || lower == "utf8") {
+      options = SharedOptions();
+      return;
+    }
+    options = g_mime_parser_options_clone(SharedOptions());
+    owned = true;
+    const char* fallback[] = {"utf-8", lower.c_str(), "windows-1252", nullptr};
+    g_mime_parser_options_set_fallback_charsets(options, fallback);
+  }
+  ~HeaderOptions() {
+    if (owned) g_mime_parser_options_free(options);
+  }
+  HeaderOptions(const HeaderOptions&) = delete;
+  HeaderOptions& operator=(const HeaderOptions&) = delete;
+};
+
+std::string Utf8Owned(char* text) {
+  if (text == nullptr) return {};
+  std::string out = platform::Utf8ToAnsi(text);
+  g_free(text);
+  return out;
+}
+
+std::string Utf8View(const char* text) {
+  return text == nullptr ? std::string() : platform::Utf8ToAnsi(text);
+}
+
+bool IsAttachmentDisposition(GMimeObject* object) {
+  GMimeContentDisposition* d = g_mime_object_get_content_disposition(object);
+  return d != nullptr && g_mime_content_disposition_is_attachment(d);
+}
+
+bool IsType(GMimeObject* object, const char* type, const char* subtype) {
+  GMimeContentType* ct = g_mime_object_get_content_type(object);
+  return ct != nullptr && g_mime_content_type_is_type(ct, type, subtype);
+}
+
+std::string PartBytes(GMimeObject* object) {
+  GMimeStream* out = g_mime_stream_mem_new();
+  if (GMIME_IS_PART(object)) {
+    GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(object));
+    if (content != nullptr) g_mime_data_wrapper_write_to_stream(content, out);
+  } else if (GMIME_IS_MESSAGE_PART(object)) {
+    GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
+    if (inner != nullptr) g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, out);
+  }
+  GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out));
+  std::string result(reinterpret_cast<const char*>(bytes->data), bytes->len);
+  g_object_unref(out);
+  return result;
+}
+
+std::string Charset(GMimeObject* object) {
+  const char* c = g_mime_object_get_content_type_parameter(object, "charset");
+  return c == nullptr ? std::string() : std::string(c);
+}
+
+// Depth-first walk: the chosen bodies and every other leaf.
+struct Walk {
+  GMimeObject* text = nullptr;
+  GMimeObject* html = nullptr;
+  std::vector<GMimeObject*> leaves;
+  bool invitation = false;
+};
+
+bool IsInvitation(GMimeObject* leaf) {
+  if (!IsType(leaf, "text", "calendar") || IsAttachmentDisposition(leaf)) return false;
+  const char* method = g_mime_object_get_content_type_parameter(leaf, "method");
+  if (method != nullptr) return g_ascii_strcasecmp(method, "REQUEST") == 0;
+  std::string body = PartBytes(leaf);
+  return FindNoCaseAscii(body, "METHOD:REQUEST") != std::string::npos;
+}
+
+void Visit(GMimeObject* object, int depth, Walk* walk) {
+  if (object == nullptr || depth > kMaxDepth) return;
+  if (GMIME_IS_MULTIPART(object)) {
+    GMimeMultipart* multipart = GMIME_MULTIPART(object);
+    int count = g_mime_multipart_get_count(multipart);
+    for (int i = 0; i < count; ++i) {
+      Visit(g_mime_multipart_get_part(multipart, i), depth + 1, walk);
+    }
+    return;
+  }
+  if (GMIME_IS_PART(object) && !IsAttachmentDisposition(object)) {
+    if (walk->text == nullptr && IsType(object, "text", "plain")) {
+      walk->text = object;
+      return;
+    }
+    if (walk->html == nullptr && IsType(object, "text", "html")) {
+      walk->html = object;
+      return;
+    }
+  }
+  if (!walk->invitation && IsInvitation(object)) walk->invitation = true;
+  walk->leaves.push_back(object);
+}
+
+// "multipart/report; report-type=..." at the top decides the report classes.
+std::string MessageClass(GMimeObject* top, bool invitation) {
+  if (top != nullptr && IsType(top, "multipart", "report")) {
+    const char* type = g_mime_object_get_content_type_parameter(top, "report-type");
+    if (type != nullptr && g_ascii_strcasecmp(type, "delivery-status") == 0) {
+      return "REPORT.IPM.Note.NDR";
+    }
+    if (type != nullptr && g_ascii_strcasecmp(type, "disposition-notification") == 0) {
+      return "REPORT.IPM.Note.IPNRN";
+    }
+  }
+  if (invitation) return "IPM.Schedule.Meeting.Request";
+  return "IPM.Note";
+}
+
+void AppendMailboxes(InternetAddressList* list, std::int32_t type,
+                     std::vector<MimeRecipient>* out, int depth = 0) {
+  if (list == nullptr || depth > 4) return;
+  int count = internet_address_list_length(list);
+  for (int i = 0; i < count; ++i) {
+    InternetAddress* ia = internet_address_list_get_address(list, i);
+    if (INTERNET_ADDRESS_IS_GROUP(ia)) {
+      AppendMailboxes(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(ia)), type,
+                      out, depth + 1);
+      continue;
+    }
+    if (!INTERNET_ADDRESS_IS_MAILBOX(ia)) continue;
+    MimeRecipient r;
+    r.type = type;
+    r.mailbox.address =
+        Utf8View(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(ia)));
+    r.mailbox.name = Utf8View(internet_address_get_name(ia));
+    if (r.mailbox.name.empty()) r.mailbox.name = r.mailbox.address;
+    out->push_back(std::move(r));
+  }
+}
+
+std::vector<MimeRecipient> ParseAddresses(GMimeParserOptions* options, const char* raw,
+                                          std::int32_t type) {
+  std::vector<MimeRecipient> out;
+  InternetAddressList* list = internet_address_list_parse(options, raw);
+  if (list != nullptr) {
+    AppendMailboxes(list, type, &out);
+    g_object_unref(list);
+  }
+  return out;
+}
+
+// The header block as it stands: every line up to the first empty one, CRLF ends.
+std::string HeaderBlock(std::string_view raw) {
+  std::size_t end = 0;
+  while (end < raw.size()) {
+    std::size_t nl = raw.find('\n', end);
+    std::size_t lineEnd = nl == std::string_view::npos ? raw.size() : nl;
+    std::string_view line = raw.substr(end, lineEnd - end);
+    if (line.empty() || line == "\r") break;
+    end = nl == std::string_view::npos ? raw.size() : nl + 1;
+  }
+  std::string block = ToCrlf(raw.substr(0, end));
+  if (!block.empty() && block.back() != '\n') block += "\r\n";
+  return BytesToAnsi(block, "");
+}
+
+void ReadHeaders(GMimeMessage* gm, const std::string& bodyCharset, MimeMessage* m) {
+  HeaderOptions options(bodyCharset);
+  GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(gm));
+  int count = g_mime_header_list_get_count(headers);
+  bool haveSubject = false;
+  bool haveDeliveredTo = false;
+  std::string originalTo;
+  std::vector<MimeRecipient> to, cc, bcc;
+  for (int i = 0; i < count; ++i) {
+    GMimeHeader* h = g_mime_header_list_get_header_at(headers, i);
+    const char* name = g_mime_header_get_name(h);
+    const char* raw = g_mime_header_get_raw_value(h);
+    if (name == nullptr || raw == nullptr) continue;
+    if (!haveSubject && g_ascii_strcasecmp(name, "Subject") == 0) {
+      haveSubject = true;
+      std::string unfolded = UnfoldTrim(raw);
+      m->subject = Utf8Owned(g_mime_utils_header_decode_text(options.options, unfolded.c_str()));
+    } else if (!m->from && g_ascii_strcasecmp(name, "From") == 0) {
+      std::vector<MimeRecipient> from = ParseAddresses(options.options, raw, kMimeTo);
+      if (!from.empty()) m->from = std::move(from.front().mailbox);
+    } else if (g_ascii_strcasecmp(name, "To") == 0) {
+      auto more = ParseAddresses(options.options, raw, kMimeTo);
+      to.insert(to.end(), more.begin(), more.end());
+    } else if (g_ascii_strcasecmp(name, "Cc") == 0) {
+      auto more = ParseAddresses(options.options, raw, kMimeCc);
+      cc.insert(cc.end(), more.begin(), more.end());
+    } else if (g_ascii_strcasecmp(name, "Bcc") == 0) {
+      auto more = ParseAddresses(options.options, raw, kMimeBcc);
+      bcc.insert(bcc.end(), more.begin(), more.end());
+    } else if (!haveDeliveredTo && g_ascii_strcasecmp(name, "Delivered-To") == 0) {
+      auto addrs = ParseAddresses(options.options, raw, kMimeTo);
+      std::string value = addrs.empty() ? UnfoldTrim(raw) : addrs.front().mailbox.address;
+      if (!value.empty()) {
+        m->deliveredTo = std::move(value);
+        haveDeliveredTo = true;
+      }
+    } else if (originalTo.empty() && g_ascii_strcasecmp(name, "X-Original-To") == 0) {
+      auto addrs = ParseAddresses(options.options, raw, kMimeTo);
+      originalTo = addrs.empty() ? UnfoldTrim(raw) : addrs.front().mailbox.address;
+    } else if (m->messageId.empty() && g_ascii_strcasecmp(name, "Message-ID") == 0) {
+      m->messageId = UnfoldTrim(raw);
+    } else if (g_ascii_strcasecmp(name, "X-Unsent") == 0) {
+      m->unsent = m->unsent || UnfoldTrim(raw) == "1";
+    }
+  }
+  if (!haveDeliveredTo) m->deliveredTo = std::move(originalTo);
+  for (std::size_t i = 0; i < to.size(); ++i) {
+    if (i > 0) m->displayTo += "; ";
+    m->displayTo += to[i].mailbox.name;
+  }
+  m->recipients = std::move(to);
+  m->recipients.insert(m->recipients.end(), cc.begin(), cc.end());
+  m->recipients.insert(m->recipients.end(), bcc.begin(), bcc.end());
+  GDateTime* date = g_mime_message_get_date(gm);
+  if (date != nullptr) m->date = g_date_time_to_unix(date);
+}
+
+// True when the HTML names `id` as "cid:<id>" (the scheme in any case).
+bool HtmlRefersToCid(std::string_view html, std::string_view id) {
+  if (id.empty()) return false;
+  std::size_t pos = 0;
+  while ((pos = html.find(id, pos)) != std::string_view::npos) {
+    if (pos >= 4 && FindNoCaseAscii(html.substr(pos - 4, 4), "cid:") == 0) return true;
+    ++pos;
+  }
+  return false;
+}
+
+MimeAttachment DescribeLeaf(GMimeObject* leaf, std::string_view html) {
+  MimeAttachment a;
+  GMimeContentType* ct = g_mime_object_get_content_type(leaf);
+  if (ct != nullptr) {
+    char* type = g_mime_content_type_get_mime_type(ct);
+    if (type != nullptr) {
+      a.mimeType = type;
+      for (char& c : a.mimeType) c = g_ascii_tolower(c);
+      g_free(type);
+    }
+  }
+  const char* name = nullptr;
+  if (GMIME_IS_PART(leaf)) {
+    name = g_mime_part_get_filename(GMIME_PART(leaf));
+  } else {
+    name = g_mime_object_get_content_disposition_parameter(leaf, "filename");
+    if (name == nullptr) name = g_mime_object_get_content_type_parameter(leaf, "name");
+  }
+  a.longFileName = Utf8View(name);
+  a.shortFileName = ShortFileName(a.longFileName);
+  const char* id = g_mime_object_get_content_id(leaf);
+  if (id != nullptr) a.contentId = id;
+  const char* location = g_mime_object_get_header(leaf, "Content-Location");
+  if (location != nullptr) a.contentLocation = UnfoldTrim(location);
+  a.embeddedMessage = GMIME_IS_MESSAGE_PART(leaf);
+  a.referencedByHtml =
+      HtmlRefersToCid(html, a.contentId) ||
+      (!a.contentLocation.empty() && html.find(a.contentLocation) != std::string_view::npos);
+  return a;
+}
+
+MimeMessage ParseStream(GMimeStream* stream, std::string_view raw) {
+  MimeMessage m;
+  m.messageClass = "IPM.Note";
+  GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+  g_mime_parser_set_format(parser, GMIME_FORMAT_MESSAGE);
+  g_mime_parser_set_persist_stream(parser, TRUE);
+  GMimeMessage* gm = g_mime_parser_construct_message(parser, SharedOptions());
+  g_object_unref(parser);
+  if (gm == nullptr) {
+    // No header block at all: the whole text is the plain body.
+    if (!raw.empty()) {
+      m.hasTextBody = true;
+      m.textBody = ToCrlf(BytesToAnsi(raw, ""));
+    }
+    return m;
+  }
+  auto document = std::make_shared<MimeDocument>(gm, stream);
+  GMimeObject* top = g_mime_message_get_mime_part(gm);
+  Walk walk;
+  Visit(top, 0, &walk);
+
+  std::string bodyCharset;
+  if (walk.text != nullptr) {
+    bodyCharset = Charset(walk.text);
+    m.hasTextBody = true;
+    m.textBody = ToCrlf(BytesToAnsi(PartBytes(walk.text), bodyCharset));
+  }
+  if (walk.html != nullptr) {
+    std::string charset = Charset(walk.html);
+    std::string bytes = PartBytes(walk.html);
+    if (charset.empty()) charset = SniffHtmlCharset(bytes);
+    if (bodyCharset.empty()) bodyCharset = charset;
+    m.hasHtmlBody = true;
+    m.htmlBody = BytesToAnsi(bytes, charset);
+  }
+  m.messageClass = MessageClass(top, walk.invitation);
+  m.transportHeaders = HeaderBlock(raw);
+  ReadHeaders(gm, bodyCharset, &m);
+
+  m.attachments.reserve(walk.leaves.size());
+  for (GMimeObject* leaf : walk.leaves) {
+    m.attachments.push_back(DescribeLeaf(leaf, m.htmlBody));
+  }
+  document->leaves = std::move(walk.leaves);
+  m.document = std::move(document);
+  return m;
+}
+
+}  // namespace
+
+MimeDocument::MimeDocument(GMimeMessage* m, GMimeStream* s) : message(m), stream(s) {
+  g_object_ref(stream);
+}
+
+MimeDocument::~MimeDocument() {
+  g_object_unref(message);
+  g_object_unref(stream);
+}
+
+MimeMessage ParseMime(std::string_view bytes) {
+  SharedOptions();
+  GMimeStream* stream = g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size());
+  GByteArray* held = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
+  MimeMessage m = ParseStream(
+      stream, std::string_view(reinterpret_cast<const char*>(held->data), held->len));
+  g_object_unref(stream);
+  return m;
+}
+
+bool ParseMimeFile(const std::string& path, MimeMessage* out, std::string* error) {
+  SharedOptions();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (error != nullptr) *error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  // Read straight into a buffer the memory stream takes over: no second copy.
+  struct stat st {};
+  std::size_t capacity = (::fstat(fd, &st) == 0 && st.st_size > 0)
+                             ? static_cast<std::size_t>(st.st_size) + 1
+                             : 65536;
+  GByteArray* array = g_byte_array_new();
+  std::size_t used = 0;
+  const char* failure = nullptr;
+  for (;;) {
+    if (used == capacity) capacity *= 2;
+    if (capacity > kMaxMessageBytes + 1) {
+      failure = "message file too large";
+      break;
+    }
+    g_byte_array_set_size(array, static_cast<guint>(capacity));
+    ssize_t n = ::read(fd, array->data + used, capacity - used);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      failure = std::strerror(errno);
+      break;
+    }
+    if (n == 0) break;
+    used += static_cast<std::size_t>(n);
+  }
+  if (failure != nullptr) {
+    if (error != nullptr) *error = path + ": " + failure;
+    g_byte_array_unref(array);
+    ::close(fd);
+    return false;
+  }
+  g_byte_array_set_size(array, static_cast<guint>(used));
+  ::close(fd);
+  GMimeStream* stream = g_mime_stream_mem_new_with_byte_array(array);
+  *out = ParseStream(stream,
+                     std::string_view(reinterpret_cast<const char*>(array->data), array->len));
+  g_object_unref(stream);
+  return true;
+}
+
+bool ReadAttachmentData(const MimeMessage& message, std::size_t index, std::string* out) {
+  if (message.document == nullptr || index >= message.document->leaves.size()) return false;
+  *out = PartBytes(message.document->leaves[index]);
+  return true;
+}
+
+}  // namespace quorvel::mapi
