@@ -1,0 +1,87 @@
+// The registry kept in files: one "Windows Registry Editor Version 5.00" text file
+// per root (HKEY_CURRENT_USER.reg, HKEY_LOCAL_MACHINE.reg, HKEY_CLASSES_ROOT.reg) in
+// one directory; the format is described in registry_text.h.
+//
+// Every change takes an advisory lock (flock on "<root>.reg.lock" beside the file),
+// reads the file again under it, applies the change and replaces the file atomically
+// (temporary file, flush, rename), so that processes sharing the directory never
+// lose each other's values. Reads take no lock (the file is only ever replaced
+// whole) and reuse the parsed file while it is unchanged on disk.
+//
+// A file that cannot be parsed makes every call on its root fail with ERROR_BADDB,
+// and LastError() names the file and line; such a file is never written over.
+//
+// Thread-safety: safe to call from several threads; mutex_ serialises the calls of
+// one object, the file lock those of different objects and processes.
+#ifndef QUORVEL_PLATFORM_REGISTRY_FILE_H_
+#define QUORVEL_PLATFORM_REGISTRY_FILE_H_
+
+#include <sys/types.h>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/registry.h"
+#include "platform/registry_tree.h"
+
+namespace quorvel::platform {
+
+class RegistryFile final : public Registry {
+ public:
+  // `directory` need not exist yet; it is created on the first change.
+  explicit RegistryFile(std::string directory);
+
+  long CreateKey(RegRoot root, std::string_view key) override;
+  bool KeyExists(RegRoot root, std::string_view key) override;
+  long DeleteTree(RegRoot root, std::string_view key) override;
+  long QueryValue(RegRoot root, std::string_view key, std::string_view name,
+                  RegValue* out) override;
+  long SetValue(RegRoot root, std::string_view key, std::string_view name,
+                const RegValue& value) override;
+  long DeleteValue(RegRoot root, std::string_view key, std::string_view name) override;
+  long EnumValues(RegRoot root, std::string_view key, std::vector<std::string>* names) override;
+  long EnumSubKeys(RegRoot root, std::string_view key, std::vector<std::string>* names) override;
+  std::string LastError() const override { return lastError_.Get(); }
+
+  // The file that holds a root ("<directory>/HKEY_CURRENT_USER.reg").
+  std::string FilePath(RegRoot root) const;
+
+ private:
+  // The parsed file of one root and what identified the file on disk.
+  struct Snapshot {
+    bool valid = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    long long mtimeNs = 0;
+    std::shared_ptr<const RegistryTree> tree;
+  };
+
+  // The root's current tree (empty when the file does not exist). Called with mutex_ held.
+  long Load(RegRoot root, std::shared_ptr<const RegistryTree>* tree);
+  // Reads the file now, under the lock; *existing gets its bytes.
+  long ReadFresh(RegRoot root, RegistryTree* tree, std::string* existing);
+  // Runs `change` on a fresh copy of the root under the file lock and writes the
+  // result when the change succeeded and altered the text.
+  long Change(RegRoot root, const std::function<long(RegistryTree&)>& change);
+  long Fail(long code, std::string text);
+
+  std::string directory_;
+  std::mutex mutex_;
+  std::array<Snapshot, 3> snapshots_;  // guarded by mutex_
+  PerThreadError lastError_;
+};
+
+// The per-user registry directory: $XDG_CONFIG_HOME/Veltmark/registry/, else
+// $HOME/.config/Veltmark/registry/ (empty when neither is set).
+std::string DefaultRegistryDirectory();
+
+// A file registry in DefaultRegistryDirectory().
+std::unique_ptr<Registry> OpenDefaultRegistry();
+
+}  // namespace quorvel::platform
+
+#endif  // QUORVEL_PLATFORM_REGISTRY_FILE_H_
