@@ -45,6 +45,7 @@ constexpr Entry kStrings[] = {
     {244, "Reverse DNS lookup failed. Suspected for spam."},
     {245, "My own email (correct display name)."},
     {541, "Could not load spam mail base.\nPlease reinstall Quorvel."},
+    {604, "Could not load spam mail base.\nPlease reinstall Quorvel."},
 };
 
 }  // namespace
