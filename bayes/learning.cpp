@@ -1,0 +1,85 @@
+// Learning messages into the store, the wizard's scan corpus, and the rebuild.
+#include <string>
+
+#include "bayes/mailbase_store.h"
+#include "platform/string_table.h"
+
+namespace quorvel {
+namespace {
+
+std::u16string SubjectAndBody(std::u16string_view subject, std::u16string_view body) {
+  std::u16string text;
+  text.reserve(subject.size() + 1 + body.size());
+  text.append(subject);
+  text.push_back(u' ');
+  text.append(body);
+  return text;
+}
+
+}  // namespace
+
+bool MailbaseStore::EnsureLoadedOrTell() {
+  if (EnsureLoaded()) return true;
+  messageBoxes_.Show(std::string(platform::LoadString(kIdsMailbaseLoadFailed)),
+                     std::string(platform::kProductName), platform::MB_OK);
+  return false;
+}
+
+void MailbaseStore::Learn(std::u16string_view body, std::u16string_view subject, bool junk,
+                          std::int32_t weight, bool force) {
+  EnsureLoadedOrTell();  // learning goes on in memory either way
+  auto lock = Lock();
+  dirty_ = true;
+  if (junk) {
+    balance_ = SaturatingAdd(balance_, weight);
+  } else if (balance_ > 0 || force) {
+    balance_ = SaturatingAdd(balance_, -std::int64_t{weight});
+  } else {
+    return;
+  }
+  pending_.Half(junk ? CorpusPair::kJunk : CorpusPair::kGood)
+      .LearnText(SubjectAndBody(subject, body), weight);
+}
+
+void MailbaseStore::LearnScan(std::u16string_view subject, std::u16string_view body) {
+  EnsureLoadedOrTell();
+  auto lock = Lock();
+  dirty_ = true;
+  scan_.LearnText(SubjectAndBody(subject, body), 1);
+}
+
+void MailbaseStore::ClearScan() {
+  EnsureLoadedOrTell();
+  auto lock = Lock();
+  dirty_ = true;
+  scan_.Clear();
+}
+
+void MailbaseStore::ApplyScan() {
+  auto lock = Lock();
+  EnsureLoadedOrTell();
+  dirty_ = true;
+  const std::int32_t scanned = scan_.messageCount();
+  const std::int32_t good = main_.good().messageCount();
+  const double factor =
+      scanned != 0 && good != 0 ? static_cast<double>(good) / scanned : 1.0;
+  scan_.Scale(factor);
+  scan_.Swap(main_.good());
+  scan_.Clear();
+  balance_ = 0;
+  Rebuild();
+}
+
+void MailbaseStore::Rebuild() {
+  auto lock = Lock();
+  if (rebuildHook_) rebuildHook_();
+  // A store that cannot be loaded holds only this session's learning; compiling it
+  // would replace a good table file with almost nothing. The counts stay pending.
+  if (!EnsureLoaded()) return;
+  main_.Merge(pending_);
+  pending_.Clear();
+  table_.CompileAndSave(main_.good(), main_.junk());
+  SaveIfDirty();
+}
+
+}  // namespace quorvel

@@ -1,0 +1,50 @@
+// Everything the Bayesian filter knows, in one object the caller owns: the learned
+// counts (MailbaseStore, "Bayes.raw") and the compiled probabilities
+// (ProbabilityTable, "Bayes.db"). The product creates one per process.
+//
+// Destruction saves the counts when they changed and stops the rebuild thread.
+#ifndef QUORVEL_BAYES_MAILBASE_H_
+#define QUORVEL_BAYES_MAILBASE_H_
+
+#include <string>
+#include <string_view>
+
+#include "bayes/mailbase_store.h"
+#include "bayes/probability_table.h"
+#include "platform/message_box.h"
+
+namespace quorvel {
+
+inline constexpr std::string_view kRawFileName = "Bayes.raw";
+inline constexpr std::string_view kTableFileName = "Bayes.db";
+inline constexpr std::string_view kInitialRawFileName = "Bayes.raw.initial";
+inline constexpr std::string_view kLegacyRawFileName = "Bayes.raw.old";
+
+class Mailbase {
+ public:
+  // `messageBoxes` must outlive the mail base.
+  explicit Mailbase(platform::MessageBoxes& messageBoxes);
+  Mailbase(platform::MessageBoxes& messageBoxes, const std::string& dataFolder,
+           const std::string& moduleFolder);
+  Mailbase(const Mailbase&) = delete;
+  Mailbase& operator=(const Mailbase&) = delete;
+  ~Mailbase();
+
+  // The per-user data folder (holds "Bayes.raw" and "Bayes.db") and the module
+  // folder (holds the seed "Bayes.raw.initial"). Resets the store.
+  void SetPaths(const std::string& dataFolder, const std::string& moduleFolder);
+
+  MailbaseStore& store() { return store_; }
+  ProbabilityTable& table() { return table_; }
+
+ private:
+  ProbabilityTable table_;  // declared first: the store refers to it
+  MailbaseStore store_;
+};
+
+// folder + name, with a '/' between them when the folder lacks one.
+std::string JoinPath(const std::string& folder, std::string_view name);
+
+}  // namespace quorvel
+
+#endif  // QUORVEL_BAYES_MAILBASE_H_

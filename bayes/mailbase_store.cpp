@@ -1,0 +1,299 @@
+#include "bayes/mailbase_store.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "bayes/mailbase_file.h"
+#include "platform/files.h"
+
+namespace quorvel {
+namespace {
+
+// Legacy T1 totals outside (0, 1,000,000) mean the file carries record lists.
+constexpr std::int64_t kLegacyRecordThreshold = 1'000'000;
+
+bool ReadCorpus(FileReader& reader, TokenCorpus* corpus) {
+  std::int32_t messages = 0;
+  std::int32_t entries = 0;
+  if (!reader.ReadInt32(true, &messages) || !reader.ReadInt32(true, &entries)) return false;
+  corpus->set_messageCount(messages);
+  std::u16string token;
+  while (!reader.AtEnd() && entries > 0) {
+    std::int32_t length = 0;
+    if (!reader.ReadInt32(true, &length)) break;  // the end of the file: not an error
+    if (length < 0 || length > kMaxTokenLength) return false;
+    token.clear();
+    if (!reader.ReadText(true, static_cast<std::size_t>(length), &token)) return false;
+    std::int32_t count = 0;
+    // An entry whose count is cut off by the end of the file is dropped.
+    if (!reader.ReadInt32(true, &count)) break;
+    corpus->Set(token, count);
+    --entries;
+  }
+  return true;
+}
+
+// Junk corpus first, then good.
+bool ReadPair(FileReader& reader, CorpusPair* pair) {
+  return ReadCorpus(reader, &pair->junk()) && ReadCorpus(reader, &pair->good());
+}
+
+void WriteCorpus(FileWriter& writer, const TokenCorpus& corpus) {
+  auto entries = corpus.SortedEntries();
+  // Tokens too long for the format would make the whole file unreadable.
+  std::erase_if(entries, [](const auto& e) {
+    return e.first.size() > static_cast<std::size_t>(kMaxTokenLength);
+  });
+  writer.Int32(true, corpus.messageCount());
+  writer.Int32(true, static_cast<std::int32_t>(entries.size()));
+  for (const auto& [token, count] : entries) {
+    writer.LengthAndText(true, token);
+    writer.Int32(true, count);
+  }
+}
+
+void WritePair(FileWriter& writer, const CorpusPair& pair) {
+  WriteCorpus(writer, pair.junk());
+  WriteCorpus(writer, pair.good());
+}
+
+// One message of the legacy record lists, learned as S2 + " " + S1 + S3; `repeat`
+// stands for that many identical records.
+struct LegacyRecord {
+  std::u16string s1, s2, s3;
+  std::int32_t weight = 1;
+  std::int64_t repeat = 1;
+};
+
+bool ReadLegacyString(FileReader& reader, std::u16string* out) {
+  std::int32_t length = 0;
+  if (!reader.ReadInt32(true, &length)) return false;
+  if (length < 0 || length > kMaxTokenLength) return false;
+  return reader.ReadText(true, static_cast<std::size_t>(length), out);
+}
+
+// Junk list, then good list. Stops at the first failure; what was read stays.
+void ReadRecordLists(FileReader& reader, std::vector<LegacyRecord> (&lists)[2]) {
+  for (int index : {CorpusPair::kJunk, CorpusPair::kGood}) {
+    std::int32_t records = 0;
+    if (!reader.ReadInt32(true, &records)) return;
+    for (std::int32_t i = 0; i < records; ++i) {
+      LegacyRecord record;
+      if (!ReadLegacyString(reader, &record.s1) || !ReadLegacyString(reader, &record.s2) ||
+          !ReadLegacyString(reader, &record.s3) || !reader.ReadInt32(true, &record.weight)) {
+        return;
+      }
+      lists[index].push_back(std::move(record));
+    }
+  }
+}
+
+// Counts reduced to presence: one record with every token followed by a blank, and
+// one empty record for each further message.
+void ConvertLegacyCorpus(const TokenCorpus& corpus, std::vector<LegacyRecord>* list) {
+  const std::int32_t messages = corpus.messageCount();
+  if (messages <= 0) return;
+  LegacyRecord all;
+  for (const auto& [token, count] : corpus.SortedEntries()) {
+    all.s3.append(token);
+    all.s3.push_back(u' ');
+  }
+  list->push_back(std::move(all));
+  if (messages > 1) {
+    LegacyRecord empty;
+    empty.repeat = messages - 1;
+    list->push_back(std::move(empty));
+  }
+}
+
+}  // namespace
+
+MailbaseStore::MailbaseStore(ProbabilityTable& table, platform::MessageBoxes& messageBoxes)
+    : table_(table), messageBoxes_(messageBoxes) {}
+
+MailbaseStore::~MailbaseStore() { StopRebuildThread(); }
+
+void MailbaseStore::SetPath(std::string rawPath) {
+  auto lock = Lock();
+  rawPath_ = std::move(rawPath);
+  Reset();
+}
+
+void MailbaseStore::SetInitialPath(std::string initialPath) {
+  auto lock = Lock();
+  initialPath_ = std::move(initialPath);
+}
+
+void MailbaseStore::Reset() {
+  auto lock = Lock();
+  loaded_ = false;
+  failed_ = false;
+  dirty_ = false;
+  main_.Clear();
+  pending_.Clear();
+  balance_ = 0;
+}
+
+bool MailbaseStore::EnsureLoaded() {
+  auto lock = Lock();
+  if (loaded_) return true;
+  if (failed_) return false;
+  Reset();
+  if (!rawPath_.empty()) {
+    if (LoadRaw(rawPath_)) return true;
+    if (LoadRaw(rawPath_ + std::string(kBackupSuffix))) {
+      dirty_ = true;  // so that the next save rewrites the main file
+      return true;
+    }
+  }
+  if (!initialPath_.empty() && LoadRaw(initialPath_)) {
+    dirty_ = true;
+    return true;
+  }
+  loaded_ = false;
+  failed_ = true;
+  return false;
+}
+
+bool MailbaseStore::LoadRaw(const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  if (!platform::ReadWholeFile(path, &bytes)) return false;
+  FileReader reader(bytes);
+  std::int32_t version = 0;
+  std::int32_t balance = 0;
+  CorpusPair pending;
+  CorpusPair main;
+  if (reader.ReadInt32(false, &version) && version == kMailbaseVersion &&
+      reader.ReadInt32(false, &balance) && ReadPair(reader, &pending) &&
+      ReadPair(reader, &main)) {
+    auto lock = Lock();
+    pending_ = std::move(pending);
+    main_ = std::move(main);
+    balance_ = balance;
+    dirty_ = false;
+    failed_ = false;
+    loaded_ = true;
+    return true;
+  }
+  return LoadLegacy(path);
+}
+
+bool MailbaseStore::LoadLegacy(const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  if (!platform::ReadWholeFile(path, &bytes)) return false;
+  auto lock = Lock();
+  Reset();
+  FileReader reader(bytes);
+  CorpusPair t1;
+  CorpusPair t2;
+  std::vector<LegacyRecord> lists[2];
+  bool ok = ReadPair(reader, &t1);
+  if (ok) {
+    const std::int64_t total = t1.TotalMessages();
+    const bool convert = total > 0 && total < kLegacyRecordThreshold;
+    if (convert) {
+      for (int index : {CorpusPair::kGood, CorpusPair::kJunk}) {
+        ConvertLegacyCorpus(t1.Half(index), &lists[index]);
+      }
+    }
+    std::int32_t ignored = 0;
+    ok = ReadPair(reader, &t2) && ReadPair(reader, &main_) && reader.ReadInt32(true, &ignored) &&
+         reader.ReadInt32(true, &ignored);
+    if (ok && (total == 0 || total >= kLegacyRecordThreshold)) ReadRecordLists(reader, lists);
+  }
+  if (!ok) {
+    Reset();
+    return false;
+  }
+  loaded_ = true;
+  failed_ = false;
+  dirty_ = false;
+  main_.Merge(t2);
+  CorpusPair learned;
+  for (int index : {CorpusPair::kJunk, CorpusPair::kGood}) {
+    for (const LegacyRecord& record : lists[index]) {
+      std::u16string text = record.s2 + u" " + record.s1 + record.s3;
+      for (std::int64_t i = 0; i < record.repeat; ++i) {
+        learned.Half(index).LearnText(text, record.weight);
+      }
+    }
+  }
+  main_.Merge(learned);
+  balance_ = 0;
+  return true;
+}
+
+bool MailbaseStore::SaveRaw(const std::string& path) {
+  FileWriter writer;
+  {
+    auto lock = Lock();
+    writer.Int32(false, kMailbaseVersion);
+    writer.Int32(false, balance_);
+    WritePair(writer, pending_);
+    WritePair(writer, main_);
+    writer.Int32(false, balance_);
+  }
+  return ReplaceFileWithBackup(path, writer.bytes());
+}
+
+void MailbaseStore::SaveIfDirty() {
+  auto lock = Lock();
+  if (!dirty_ || failed_ || !loaded_) return;
+  if (!SaveRaw(rawPath_)) return;  // stays dirty: the next save tries again
+  dirty_ = false;
+  loaded_ = true;
+  failed_ = false;
+}
+
+CorpusPair MailbaseStore::MainPair() const {
+  auto lock = Lock();
+  return main_;
+}
+
+CorpusPair MailbaseStore::PendingPair() const {
+  auto lock = Lock();
+  return pending_;
+}
+
+TokenCorpus MailbaseStore::ScanCorpus() const {
+  auto lock = Lock();
+  return scan_;
+}
+
+std::int32_t MailbaseStore::balance() const {
+  auto lock = Lock();
+  return balance_;
+}
+
+bool MailbaseStore::loaded() const {
+  auto lock = Lock();
+  return loaded_;
+}
+
+bool MailbaseStore::failed() const {
+  auto lock = Lock();
+  return failed_;
+}
+
+bool MailbaseStore::dirty() const {
+  auto lock = Lock();
+  return dirty_;
+}
+
+void MailbaseStore::set_balance(std::int32_t balance) {
+  auto lock = Lock();
+  balance_ = balance;
+}
+
+void MailbaseStore::SetMainPair(const CorpusPair& pair) {
+  auto lock = Lock();
+  main_ = pair;
+}
+
+void MailbaseStore::SetRebuildHookForTesting(std::function<void()> hook) {
+  auto lock = Lock();
+  rebuildHook_ = std::move(hook);
+}
+
+}  // namespace quorvel

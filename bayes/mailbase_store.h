@@ -1,0 +1,133 @@
+// The learned counts of the mail base ("Bayes.raw"), learning, and the rebuild that
+// compiles them into the probability table.
+//
+// New learning goes into the pending pair; a rebuild merges it into the main pair,
+// recompiles the table from the main pair and saves both files. The first-run
+// wizard gathers its own scan corpus and puts it in place of the main good corpus.
+//
+// Ownership: the store refers to the table and the message boxes it is given; both
+// must outlive it. One store per process, owned by Mailbase.
+//
+// Thread-safety: the store's recursive lock guards every field below; learning, the
+// rebuild and loading and saving take it. The rebuild takes the table's lock inside
+// the store's; nothing takes them in the other order. RequestRebuild may be called from
+// any thread.
+#ifndef QUORVEL_BAYES_MAILBASE_STORE_H_
+#define QUORVEL_BAYES_MAILBASE_STORE_H_
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "bayes/probability_table.h"
+#include "bayes/token_corpus.h"
+#include "platform/event.h"
+#include "platform/message_box.h"
+
+namespace quorvel {
+
+// String-table number of "Could not load spam mail base." shown by learning.
+inline constexpr unsigned kIdsMailbaseLoadFailed = 604;
+
+// Weights of the callers of Learn.
+inline constexpr std::int32_t kMarkingWeight = 5;
+inline constexpr std::int32_t kAutomaticWeight = 1;
+
+class MailbaseStore {
+ public:
+  MailbaseStore(ProbabilityTable& table, platform::MessageBoxes& messageBoxes);
+  MailbaseStore(const MailbaseStore&) = delete;
+  MailbaseStore& operator=(const MailbaseStore&) = delete;
+  // Stops the rebuild thread if it still runs.
+  ~MailbaseStore();
+
+  // Full path of "Bayes.raw"; resets the store.
+  void SetPath(std::string rawPath);
+  // Full path of the seed file "Bayes.raw.initial" (in the module folder).
+  void SetInitialPath(std::string initialPath);
+
+  // Not loaded, not failed, not dirty; both pairs empty; balance 0.
+  void Reset();
+  // Loads the raw file, else its ".bak", else the seed file; after a failure, no
+  // further attempts (and no saving) until SetPath.
+  bool EnsureLoaded();
+  // Reads a file in the current layout (else, as a fall-back, the legacy layout).
+  bool LoadRaw(const std::string& path);
+  // Reads a file in the legacy layout and learns its record lists.
+  bool LoadLegacy(const std::string& path);
+  // Copies the file to ".bak" and writes the counts. False when it could not write.
+  bool SaveRaw(const std::string& path);
+  // Saves when dirty and not failed; a failed write leaves the store dirty.
+  void SaveIfDirty();
+
+  // Learns subject + " " + body into the pending junk or good corpus with `weight`.
+  // A good message is learned only while the balance is above 0 or with `force`.
+  void Learn(std::u16string_view body, std::u16string_view subject, bool junk,
+             std::int32_t weight, bool force);
+  // The wizard's scan: one message into the scan corpus; empty it; put it in place
+  // of the main good corpus (scaled to its size) and rebuild.
+  void LearnScan(std::u16string_view subject, std::u16string_view body);
+  void ClearScan();
+  void ApplyScan();
+  // Merges the pending pair into the main pair, recompiles and saves the table, and
+  // saves the raw file when dirty. Does nothing while the store cannot be loaded.
+  void Rebuild();
+
+  // 0, or the system error code when the thread could not be started.
+  int StartRebuildThread();
+  void StopRebuildThread();
+  // Wakes the rebuild thread; requests made during a rebuild collapse into one.
+  void RequestRebuild();
+
+  // Inspection (copies taken under the lock).
+  CorpusPair MainPair() const;
+  CorpusPair PendingPair() const;
+  TokenCorpus ScanCorpus() const;
+  std::int32_t balance() const;
+  bool loaded() const;
+  bool failed() const;
+  bool dirty() const;
+  void set_balance(std::int32_t balance);
+  // Replaces the main pair (tools that build a mail base from folders, tests).
+  void SetMainPair(const CorpusPair& pair);
+
+  // For tests: called on the rebuilding thread at the start of each Rebuild.
+  void SetRebuildHookForTesting(std::function<void()> hook);
+
+  std::unique_lock<std::recursive_mutex> Lock() const {
+    return std::unique_lock<std::recursive_mutex>(mutex_);
+  }
+
+ private:
+  bool EnsureLoadedOrTell();  // shows message 604 when loading fails
+  void RebuildThreadBody(platform::AutoResetEvent* wake);
+
+  ProbabilityTable& table_;
+  platform::MessageBoxes& messageBoxes_;
+
+  mutable std::recursive_mutex mutex_;
+  std::string rawPath_;      // guarded by mutex_
+  std::string initialPath_;  // guarded by mutex_
+  bool loaded_ = false;      // guarded by mutex_
+  bool failed_ = false;      // guarded by mutex_
+  bool dirty_ = false;       // guarded by mutex_
+  CorpusPair main_;          // guarded by mutex_
+  CorpusPair pending_;       // guarded by mutex_
+  std::int32_t balance_ = 0; // guarded by mutex_
+  TokenCorpus scan_;         // guarded by mutex_
+  std::function<void()> rebuildHook_;  // guarded by mutex_
+
+  std::mutex threadMutex_;  // guards thread_ and wake_ (never held across a rebuild)
+  std::unique_ptr<std::thread> thread_;
+  std::unique_ptr<platform::AutoResetEvent> wake_;
+  std::atomic<bool> running_{true};
+};
+
+}  // namespace quorvel
+
+#endif  // QUORVEL_BAYES_MAILBASE_STORE_H_

@@ -1,0 +1,260 @@
+#include "bayes/probability_table.h"
+
+#include <utility>
+#include <vector>
+
+#include "bayes/mailbase_file.h"
+#include "platform/files.h"
+
+namespace quorvel {
+namespace {
+
+constexpr std::int32_t kMaxHeaderLength = 10000;
+// Header block = text + one 0 byte + 4-byte version.
+constexpr std::int32_t kHeaderOverhead = 5;
+
+bool SameFormula(const TableSettings& a, const TableSettings& b) {
+  return a.maximumProbability == b.maximumProbability &&
+         a.minimumProbability == b.minimumProbability && a.minimumCount == b.minimumCount &&
+         a.goodWeight == b.goodWeight;
+}
+
+}  // namespace
+
+double TokenProbabilityFor(const TableSettings& s, double good, double junk) {
+  double junkRatio = s.junkMessageCount != 0 ? junk / s.junkMessageCount : 0.0;
+  if (junkRatio > 1.0) junkRatio = 1.0;
+  double goodRatio = s.goodMessageCount != 0 ? good / s.goodMessageCount : 0.0;
+  if (goodRatio > 1.0) goodRatio = 1.0;
+  if (goodRatio == 0.0 && junkRatio == 0.0) return s.maximumProbability;
+  double p = junkRatio / (goodRatio + junkRatio);
+  if (p < s.minimumProbability) p = s.minimumProbability;
+  if (p > s.maximumProbability) p = s.maximumProbability;
+  return p;
+}
+
+void ProbabilityTable::SetPath(std::string path) {
+  auto lock = Lock();
+  path_ = std::move(path);
+}
+
+bool ProbabilityTable::LoadFile(const std::string& path, Contents* contents) {
+  std::vector<std::uint8_t> bytes;
+  if (!platform::ReadWholeFile(path, &bytes)) return false;
+  for (std::uint8_t& b : bytes) b ^= kScrambleByte;
+  FileReader reader(bytes);
+  ProbabilityMap& map = contents->probabilities;
+  // Every entry takes at least 12 bytes; both bounds hold whatever the file says.
+  map.Reserve(bytes.size() / 12, bytes.size() / 2);
+
+  bool ok = false;
+  [&] {
+    std::int32_t headerLength = 0;
+    if (!reader.ReadInt32(false, &headerLength)) return;
+    if (headerLength < 0 || headerLength > kMaxHeaderLength) return;
+    std::string header(static_cast<std::size_t>(headerLength), '\0');
+    if (!reader.ReadBytes(false, header.size(), reinterpret_cast<std::uint8_t*>(header.data()))) {
+      return;
+    }
+    contents->headerText = header.substr(0, header.find('\0'));
+
+    TableSettings& s = contents->settings;
+    if (!reader.ReadInt32(false, &s.goodMessageCount) ||
+        !reader.ReadInt32(false, &s.junkMessageCount) ||
+        !reader.ReadDouble(false, &s.maximumProbability) ||
+        !reader.ReadDouble(false, &s.minimumProbability) ||
+        !reader.ReadInt32(false, &s.minimumCount) || !reader.ReadInt32(false, &s.reserved) ||
+        !reader.ReadInt32(false, &s.goodWeight)) {
+      return;
+    }
+
+    std::u16string token;
+    while (!reader.AtEnd()) {
+      std::int32_t length = 0;
+      if (!reader.ReadInt32(false, &length)) break;  // a few stray bytes at the end
+      if (length < 0 || length > kMaxTokenLength) return;
+      token.clear();
+      if (!reader.ReadText(false, static_cast<std::size_t>(length), &token)) return;
+      double probability = 0;
+      // An entry whose probability is cut off by the end of the file is dropped.
+      if (!reader.ReadDouble(false, &probability)) break;
+      map.Append(token, probability);
+    }
+    for (std::u16string_view spam : PredefinedSpamTokens) map.Append(spam, 0.99);
+    ok = true;
+  }();
+  map.Finish();
+  return ok;
+}
+
+bool ProbabilityTable::EnsureLoaded() {
+  auto lock = Lock();
+  if (loaded_) return true;
+  if (!mayLoad_) return true;
+  Contents first{contents_.headerText, contents_.settings, {}};
+  bool ok = LoadFile(path_, &first);
+  if (ok) {
+    contents_ = std::move(first);
+  } else {
+    // The backup starts from a clean table, so nothing of the damaged file mixes in;
+    // when both fail, what was read of the main file stays.
+    Contents second{contents_.headerText, contents_.settings, {}};
+    ok = LoadFile(path_ + std::string(kBackupSuffix), &second);
+    contents_ = ok ? std::move(second) : std::move(first);
+  }
+  loaded_ = ok;
+  mayLoad_ = ok;
+  return ok;
+}
+
+std::string ProbabilityTable::Serialize(const Contents& contents) {
+  FileWriter writer;
+  writer.Reserve(64 + contents.probabilities.size() * 40);
+  // A longer header could not be read back.
+  std::string_view header = contents.headerText;
+  if (header.size() > kMaxHeaderLength - kHeaderOverhead) {
+    header = header.substr(0, kMaxHeaderLength - kHeaderOverhead);
+  }
+  writer.Int32(true, static_cast<std::int32_t>(header.size()) + kHeaderOverhead);
+  writer.Bytes(true, header);
+  writer.Bytes(true, std::string_view("\0", 1));
+  writer.Int32(true, kMailbaseVersion);
+  const TableSettings& s = contents.settings;
+  writer.Int32(true, s.goodMessageCount);
+  writer.Int32(true, s.junkMessageCount);
+  writer.Double(true, s.maximumProbability);
+  writer.Double(true, s.minimumProbability);
+  writer.Int32(true, s.minimumCount);
+  writer.Int32(true, s.reserved);
+  writer.Int32(true, s.goodWeight);
+  contents.probabilities.ForEach([&](std::u16string_view token, double probability) {
+    // A token too long for the format would make the whole file unreadable.
+    if (token.size() > static_cast<std::size_t>(kMaxTokenLength)) return;
+    writer.LengthAndText(true, token);
+    writer.Double(true, probability);
+  });
+  return writer.bytes();
+}
+
+bool ProbabilityTable::Save() {
+  std::string bytes;
+  std::string path;
+  {
+    auto lock = Lock();
+    bytes = Serialize(contents_);
+    path = path_;
+    loaded_ = true;
+    mayLoad_ = true;
+  }
+  return ReplaceFileWithBackup(path, bytes);
+}
+
+void ProbabilityTable::Clear() {
+  auto lock = Lock();
+  contents_.probabilities.Clear();
+  contents_.settings.goodMessageCount = 0;
+  contents_.settings.junkMessageCount = 0;
+  loaded_ = false;
+  mayLoad_ = true;
+}
+
+TableStatistics ProbabilityTable::Statistics() const {
+  auto lock = Lock();
+  return {contents_.settings.goodMessageCount, contents_.settings.junkMessageCount,
+          contents_.probabilities.size()};
+}
+
+double ProbabilityTable::TokenProbability(double good, double junk) const {
+  auto lock = Lock();
+  return TokenProbabilityFor(contents_.settings, good, junk);
+}
+
+void ProbabilityTable::CompileInto(const TokenCorpus& good, const TokenCorpus& junk,
+                                   Contents* contents) {
+  TableSettings& s = contents->settings;
+  s.goodMessageCount = good.messageCount();
+  s.junkMessageCount = junk.messageCount();
+  ProbabilityMap& map = contents->probabilities;
+  const double goodWeight = s.goodWeight;
+  const double minimumCount = s.minimumCount;
+  for (const auto& [token, junkCount] : junk.counts()) {
+    const std::int32_t* goodCount = good.Find(token);
+    double g = goodCount != nullptr ? *goodCount * goodWeight : 0.0;
+    double b = junkCount;
+    if (g + b >= minimumCount) map.Append(token, TokenProbabilityFor(s, g, b));
+  }
+  for (const auto& [token, goodCount] : good.counts()) {
+    if (junk.Find(token) != nullptr) continue;
+    double g = goodCount * goodWeight;
+    if (g >= minimumCount) map.Append(token, TokenProbabilityFor(s, g, 0.0));
+  }
+  for (std::u16string_view spam : PredefinedSpamTokens) map.Append(spam, 0.99);
+  map.Finish();
+}
+
+void ProbabilityTable::Compile(const TokenCorpus& good, const TokenCorpus& junk) {
+  auto lock = Lock();
+  CompileInto(good, junk, &contents_);
+}
+
+bool ProbabilityTable::CompileAndSave(const TokenCorpus& good, const TokenCorpus& junk) {
+  Contents next;
+  {
+    auto lock = Lock();
+    next.headerText = contents_.headerText;
+    next.settings = contents_.settings;
+  }
+  std::string bytes;
+  std::string path;
+  for (;;) {
+    CompileInto(good, junk, &next);
+    auto lock = Lock();
+    if (!SameFormula(next.settings, contents_.settings)) {
+      // A load changed the formula while we compiled: compile again with it.
+      next = Contents{contents_.headerText, contents_.settings, {}};
+      continue;
+    }
+    next.headerText = contents_.headerText;
+    contents_ = std::move(next);
+    loaded_ = true;
+    mayLoad_ = true;
+    bytes = Serialize(contents_);
+    path = path_;
+    break;
+  }
+  return ReplaceFileWithBackup(path, bytes);
+}
+
+std::optional<double> ProbabilityTable::Probability(std::u16string_view token) const {
+  auto lock = Lock();
+  const double* p = contents_.probabilities.Find(token);
+  if (p == nullptr) return std::nullopt;
+  return *p;
+}
+
+TableSettings ProbabilityTable::settings() const {
+  auto lock = Lock();
+  return contents_.settings;
+}
+
+void ProbabilityTable::set_settings(const TableSettings& settings) {
+  auto lock = Lock();
+  contents_.settings = settings;
+}
+
+std::string ProbabilityTable::headerText() const {
+  auto lock = Lock();
+  return contents_.headerText;
+}
+
+bool ProbabilityTable::loaded() const {
+  auto lock = Lock();
+  return loaded_;
+}
+
+bool ProbabilityTable::mayLoad() const {
+  auto lock = Lock();
+  return mayLoad_;
+}
+
+}  // namespace quorvel

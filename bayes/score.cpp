@@ -1,0 +1,122 @@
+// Scoring one message against the probability table.
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "bayes/probability_table.h"
+#include "bayes/token_stream.h"
+#include "platform/code_page.h"
+
+namespace quorvel {
+namespace {
+
+constexpr std::size_t kMinimumTokens = 7;
+constexpr std::size_t kMaximumTaken = 100;
+constexpr double kSpamThreshold = 0.8;
+constexpr std::size_t kBeginningRows = 8;
+constexpr std::size_t kRowWidth = 120;
+
+struct Known {
+  std::u16string_view token;
+  double probability;
+};
+
+bool OnlyBlanks(std::u16string_view body) {
+  return std::all_of(body.begin(), body.end(), [](char16_t c) {
+    return c == u' ' || c == u'\r' || c == u'\n' || c == u'\t';
+  });
+}
+
+// Appends the table's entry of every token (links as the link marker).
+void LookUp(const std::vector<TokenView>& tokens, const ProbabilityMap& table,
+            std::vector<Known>* known) {
+  for (const TokenView& t : tokens) {
+    std::u16string_view key = t.kind == TokenKind::Url ? kUrlMarker : t.text;
+    if (const double* p = table.Find(key)) known->push_back({key, *p});
+  }
+}
+
+}  // namespace
+
+std::u16string BodyBeginning(std::u16string_view body) {
+  std::u16string result;
+  std::size_t rows = 0;
+  std::size_t start = 0;
+  while (start < body.size() && rows < kBeginningRows) {
+    std::size_t end = body.find(u'\n', start);
+    if (end == std::u16string_view::npos) end = body.size();
+    std::u16string_view line = body.substr(start, end - start);
+    start = end + 1;
+    std::size_t room = (kBeginningRows - rows) * kRowWidth;
+    rows += line.size() / kRowWidth + 1;
+    result.append(line.substr(0, std::min(line.size(), room)));
+  }
+  return result;
+}
+
+int ProbabilityTable::Score(bool urlNearTop, std::u16string_view subject,
+                            std::u16string_view body, std::string* explanation,
+                            double* score) const {
+  // Tokenizing happens before the lock; the views point into the streams.
+  TokenStream subjectStream(subject);
+  std::vector<TokenView> subjectTokens;
+  if (!subject.empty()) {
+    ForEachUsedToken(subjectStream, [&](const TokenView& t) { subjectTokens.push_back(t); });
+  }
+  std::u16string beginning;
+  std::u16string_view bodyText;
+  if (!OnlyBlanks(body)) {
+    if (urlNearTop) {
+      beginning = BodyBeginning(body);
+      bodyText = beginning;
+    } else {
+      bodyText = body;
+    }
+  }
+  TokenStream bodyStream(bodyText);
+  std::vector<TokenView> bodyTokens;
+  ForEachUsedToken(bodyStream, [&](const TokenView& t) { bodyTokens.push_back(t); });
+
+  auto lock = Lock();
+  const ProbabilityMap& table = contents_.probabilities;
+  std::vector<Known> known;
+  known.reserve(bodyTokens.size() + subjectTokens.size());
+  LookUp(bodyTokens, table, &known);
+  if (bodyTokens.size() < kMinimumTokens) return kScoreTooFewTokens;
+  if (known.size() < kMinimumTokens) return kScoreTooFewKnown;
+  LookUp(subjectTokens, table, &known);
+
+  std::stable_sort(known.begin(), known.end(), [](const Known& a, const Known& b) {
+    return a.probability < b.probability;
+  });
+
+  // Alternately from the low and the high end, the low end first.
+  const std::size_t taken = std::min(known.size(), kMaximumTaken);
+  const std::size_t fromLow = (taken + 1) / 2;
+  const std::size_t fromHigh = taken / 2;
+  double product = 1.0;
+  for (std::size_t i = 0; i < taken; ++i) {
+    const Known& k = (i % 2 == 0) ? known[i / 2] : known[known.size() - 1 - i / 2];
+    product *= 1.0 / k.probability - 1.0;
+  }
+  const double result = 1.0 / (product + 1.0);
+
+  std::string lines;
+  char number[64];
+  auto listLine = [&](const Known& k) {
+    if (k.token == kUrlMarker) return;
+    lines += platform::WideToAnsi(k.token);
+    std::snprintf(number, sizeof number, "\t%.7f\r\n", k.probability);
+    lines += number;
+  };
+  if (explanation != nullptr) {
+    // From the highest probability down: the high end, then the low end.
+    for (std::size_t i = 0; i < fromHigh; ++i) listLine(known[known.size() - 1 - i]);
+    for (std::size_t i = fromLow; i-- > 0;) listLine(known[i]);
+    *explanation = std::move(lines);
+  }
+  if (score != nullptr) *score = result;
+  return result > kSpamThreshold ? kScoreSpam : kScoreGood;
+}
+
+}  // namespace quorvel
