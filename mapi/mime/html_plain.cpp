@@ -69,9 +69,11 @@ class Renderer {
     out_.push_back(c);
   }
 
-  void LineBreak() {
+  // A <br> always ends a line; a block boundary only when the line has text.
+  void LineBreak(bool always) {
     while (!out_.empty() && out_.back() == ' ') out_.pop_back();
-    if (!out_.empty()) out_ += "\r\n";
+    if (out_.empty()) return;
+    if (always || out_.back() != '\n') out_ += "\r\n";
   }
 
   std::size_t Tag(std::size_t start) {
@@ -94,7 +96,7 @@ class Renderer {
     }
     for (std::string_view block : kBlockElements) {
       if (name == block) {
-        LineBreak();
+        LineBreak(name == "br");
         break;
       }
     }
