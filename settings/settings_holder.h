@@ -55,7 +55,8 @@ class SettingsHolder {
 
   // Loads the live record from the store: reads into a copy without the lock and
   // puts the result in place under it. On failure the record keeps the bindings
-  // that could be read and its previous values for the rest.
+  // that could be read and its previous values for the rest. Meant for start-up,
+  // before other threads change the record: a change made meanwhile is overwritten.
   bool LoadLive(const SettingsStore& store, std::string* error = nullptr);
 
   // Save a copy: copies the live record under the lock, releases it and saves the

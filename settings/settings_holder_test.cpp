@@ -135,10 +135,6 @@ TEST_F(SettingsHolderTest, CopyInReplacesTheWholeRecordAndCopiesAreIndependent) 
   holder.CopyIn(copy);
   copy.whiteList.Clear();
   EXPECT_EQ(holder.Lock()->whiteList.Count(), 1u);
-
-  holder.SetSpamFolder({u"01", u"Work -> Spam"});
-  EXPECT_EQ(holder.Lock()->spamFolders.size(), 1u);
-  EXPECT_EQ(holder.GetSpamFolder(), (SpamFolderRef{u"01", u"Work -> Spam"}));
 }
 
 TEST_F(SettingsHolderTest, LockIsReentrantForTheHoldingThread) {

@@ -104,7 +104,10 @@ std::string SettingsStore::SpillPath(std::string_view valueName) const {
 bool SettingsStore::Load(UserSettings* settings, std::string* error) const {
   if (error != nullptr) error->clear();
   if (!registry_.KeyExists(kRoot, kSettingsKey)) {
-    if (error != nullptr) *error = "no settings key";
+    if (error != nullptr) {
+      *error = "no settings key";
+      if (std::string why = registry_.LastError(); !why.empty()) *error += ": " + why;
+    }
     return false;
   }
   Failures failures(error);

@@ -49,12 +49,6 @@ TEST(SpamFolderImageTest, LongKeysAndNamesUseTheEscapedLengths) {
   EXPECT_EQ(loaded, map);
 }
 
-TEST(SpamFolderImageTest, EmptyImageOfZeroPairsClearsTheMap) {
-  SpamFolderMap map = TwoProfiles();
-  ASSERT_TRUE(ReadSpamFolderImage(std::string("\0\0", 2), &map).Ok());
-  EXPECT_TRUE(map.empty());
-}
-
 TEST(SpamFolderImageTest, EveryTruncationIsRefusedAndLeavesTheMapAlone) {
   std::string image = WriteSpamFolderImage(TwoProfiles());
   SpamFolderMap previous;

@@ -36,16 +36,13 @@ TEST(UserSettingsTest, GetSpamFolderFollowsTheProfileKey) {
   }
 }
 
-TEST(UserSettingsTest, SetSpamFolderWithoutProfileWritesThePlainPair) {
+TEST(UserSettingsTest, SetSpamFolderWritesThePairOfTheCurrentProfile) {
   UserSettings s;
-  s.SetSpamFolder(kWork);
-  EXPECT_EQ(s.spamFolderId, kWork.entryId);
-  EXPECT_EQ(s.spamFolderFriendlyName, kWork.friendlyName);
+  s.SetSpamFolder(kPlain);  // no profile: the plain pair
+  EXPECT_EQ(s.spamFolderId, kPlain.entryId);
+  EXPECT_EQ(s.spamFolderFriendlyName, kPlain.friendlyName);
   EXPECT_TRUE(s.spamFolders.empty());
-}
 
-TEST(UserSettingsTest, SetSpamFolderWithProfileOverwritesOnlyItsOwnPair) {
-  UserSettings s = WithPlainFolder();
   s.profileKey = "Work";
   s.SetSpamFolder(kPlain);
   s.profileKey = "work";
