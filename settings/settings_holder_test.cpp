@@ -24,10 +24,17 @@ std::vector<std::pair<std::string, std::string>> StoredForm(UserSettings s) {
   for (const SettingBinding& b : SettingBindings()) {
     std::string value;
     switch (b.kind) {
-      case BindingKind::kDword: value = std::to_string(s.*b.dword); break;
-      case BindingKind::kWideString: value = platform::WideToUtf8(s.*b.wide); break;
-      case BindingKind::kMailBase: continue;
-      default: value = b.WriteImage(s); break;
+      case BindingKind::kDword:
+        value = std::to_string(s.*b.dword);
+        break;
+      case BindingKind::kWideString:
+        value = platform::WideToUtf8(s.*b.wide);
+        break;
+      case BindingKind::kMailBase:
+        continue;
+      default:
+        value = b.WriteImage(s);
+        break;
     }
     out.emplace_back(std::string(b.valueName), std::move(value));
   }
@@ -50,7 +57,10 @@ UserSettings FullRecord(platform::FileTime now) {
   s.safeRecipientsWildcards.Insert("*@lists.example");
   for (int i = 0; i < 4000; ++i) {  // large enough to spill into a file
     s.whiteList.AddAddress(MakeContact("friend" + std::to_string(i) + "@example.org"),
-                           "Fr\xe9" "d\xe9ric " + std::to_string(i), now);
+                           "Fr\xe9"
+                           "d\xe9ric " +
+                               std::to_string(i),
+                           now);
   }
   s.whiteList.AddDomain(MakeContact("@trusted.example"));
   s.whiteList.AddAddress(MakeContact("/o=Acme/ou=Site/cn=Recipients/cn=jsmith"), "J Smith", now);
@@ -151,8 +161,8 @@ TEST_F(SettingsHolderTest, WritersAndSaversRunTogether) {
   SettingsHolder holder;
   std::thread writer([&] {
     for (int i = 0; i < 300; ++i) {
-      holder.Lock()->whiteList.AddAddress(MakeContact("u" + std::to_string(i) + "@x.example"),
-                                          "", clock_.Now());
+      holder.Lock()->whiteList.AddAddress(MakeContact("u" + std::to_string(i) + "@x.example"), "",
+                                          clock_.Now());
     }
   });
   for (int i = 0; i < 20; ++i) EXPECT_TRUE(holder.SaveCopy(store));

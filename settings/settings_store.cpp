@@ -63,8 +63,9 @@ std::string WriteImageValue(platform::Registry& registry, std::string_view value
                             const std::string& image, const std::string& spillPath) {
   std::string registryFailure;
   if (image.size() < kSpillThreshold) {
-    long rc = registry.SetValue(kRoot, kSettingsKey, valueName,
-                                RegValue::Binary(std::vector<std::uint8_t>(image.begin(), image.end())));
+    long rc =
+        registry.SetValue(kRoot, kSettingsKey, valueName,
+                          RegValue::Binary(std::vector<std::uint8_t>(image.begin(), image.end())));
     if (rc == platform::ERROR_SUCCESS) {
       if (spillPath.empty()) return {};
       std::error_code ec;
@@ -200,8 +201,8 @@ bool SettingsStore::Save(UserSettings* settings, std::string* error) const {
           break;
       }
       if (rc != platform::ERROR_SUCCESS) {
-        failures.Add(b.valueName, "registry error " + std::to_string(rc) + " " +
-                                      registry_.LastError());
+        failures.Add(b.valueName,
+                     "registry error " + std::to_string(rc) + " " + registry_.LastError());
       }
     } catch (const std::exception& e) {
       failures.Add(b.valueName, e.what());

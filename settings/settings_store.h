@@ -37,8 +37,7 @@ inline constexpr platform::FileTime kSentFromNamesKeep = 90 * platform::kFileTim
 
 class SettingsStore {
  public:
-  SettingsStore(platform::Registry& registry, std::string dataFolder,
-                const platform::Clock& clock);
+  SettingsStore(platform::Registry& registry, std::string dataFolder, const platform::Clock& clock);
 
   // Reads every binding into *settings. When the key does not exist, *settings is
   // left as it is and the result is false. A binding whose value is damaged or

@@ -54,8 +54,7 @@ class FaultyRegistry : public platform::Registry {
   long EnumValues(RegRoot root, std::string_view key, std::vector<std::string>* names) override {
     return inner_.EnumValues(root, key, names);
   }
-  long EnumSubKeys(RegRoot root, std::string_view key,
-                   std::vector<std::string>* names) override {
+  long EnumSubKeys(RegRoot root, std::string_view key, std::vector<std::string>* names) override {
     return inner_.EnumSubKeys(root, key, names);
   }
   std::string LastError() const override { return inner_.LastError(); }
@@ -117,13 +116,13 @@ TEST_F(SettingsStoreTest, WithoutTheKeyLoadFailsAndTheDefaultsStay) {
     std::uint32_t UserSettings::*field;
     std::uint32_t value;
   } defaults[] = {
-      {&UserSettings::markSpamAsRead, 0},      {&UserSettings::trayNotification, 1},
-      {&UserSettings::showWizard, 1},          {&UserSettings::respectOutlookRules, 1},
-      {&UserSettings::goodAddWhiteList, 1},    {&UserSettings::goodAddDomainWhiteList, 0},
-      {&UserSettings::goodMoveInbox, 1},       {&UserSettings::goodApplyToAll, 1},
+      {&UserSettings::markSpamAsRead, 0},       {&UserSettings::trayNotification, 1},
+      {&UserSettings::showWizard, 1},           {&UserSettings::respectOutlookRules, 1},
+      {&UserSettings::goodAddWhiteList, 1},     {&UserSettings::goodAddDomainWhiteList, 0},
+      {&UserSettings::goodMoveInbox, 1},        {&UserSettings::goodApplyToAll, 1},
       {&UserSettings::goodDoNotShowAnymore, 0}, {&UserSettings::autoAddToWhiteList, 1},
-      {&UserSettings::checkExternalImages, 1}, {&UserSettings::junkAddBlackList, 0},
-      {&UserSettings::junkMoveInbox, 1},       {&UserSettings::junkApplyToAll, 0},
+      {&UserSettings::checkExternalImages, 1},  {&UserSettings::junkAddBlackList, 0},
+      {&UserSettings::junkMoveInbox, 1},        {&UserSettings::junkApplyToAll, 0},
       {&UserSettings::junkDoNotShowAnymore, 0}, {&UserSettings::lastOptionsPage, 0},
   };
   for (std::size_t i = 0; i < std::size(defaults); ++i) {
@@ -205,7 +204,8 @@ TEST_F(SettingsStoreTest, ValuesOfTheWrongTypeOrSizeAreIgnored) {
       {"flag stored as text", "MarkSpamAsRead", RegValue::String("1")},
       {"flag of two bytes", "TrayNotification", RegValue::Binary({0, 0})},
       {"REG_DWORD of two bytes", "ShowWizard", RegValue{platform::REG_DWORD, {0, 0}}},
-      {"REG_DWORD of eight bytes", "LastOptionsPage", RegValue{platform::REG_DWORD, {7, 0, 0, 0, 0, 0, 0, 0}}},
+      {"REG_DWORD of eight bytes", "LastOptionsPage",
+       RegValue{platform::REG_DWORD, {7, 0, 0, 0, 0, 0, 0, 0}}},
       {"text of size 0", "SpamFolderID", RegValue{platform::REG_SZ, {}}},
       {"text stored as a number", "SpamFolderFriendlyName", RegValue::Dword(5)},
       {"list stored as text", "WhiteList", RegValue::String("a@b.c")},

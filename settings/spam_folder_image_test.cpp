@@ -18,15 +18,17 @@ TEST(SpamFolderImageTest, LayoutIsCountThenKeyAndTwoWideStringsInKeyOrder) {
   SpamFolderMap map;
   map["b"] = {u"1", u""};
   map["A"] = {u"", u"\u20ac"};
+  // clang-format off
   std::string expected(
-      "\x02\x00"                 // two pairs
-      "\x01" "A"                 // "A" sorts before "b" without regard to case
-      "\x00\x00"                 // empty entry identifier
-      "\x01\x00" "\xac\x20"      // one UTF-16 unit, little-endian
+      "\x02\x00"             // two pairs
+      "\x01" "A"            // "A" sorts before "b" without regard to case
+      "\x00\x00"             // empty entry identifier
+      "\x01\x00" "\xac\x20"  // one UTF-16 unit, little-endian
       "\x01" "b"
       "\x01\x00" "1\x00"
       "\x00\x00",
       18);
+  // clang-format on
   EXPECT_EQ(WriteSpamFolderImage(map), expected);
 }
 

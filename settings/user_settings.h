@@ -46,10 +46,10 @@ struct UserSettings {
   std::u16string spamFolderFriendlyName;  // SpamFolderFriendlyName
   std::string profileKey;                 // not stored; set by the core at start
 
-  ContactList safeRecipients;             // SafeRecipients
-  StringSet safeRecipientsWildcards;      // SafeRecipientsWildcards
-  ContactList whiteList;                  // WhiteList
-  StringSet whiteListWildcards;           // WhiteListWildcards
+  ContactList safeRecipients;         // SafeRecipients
+  StringSet safeRecipientsWildcards;  // SafeRecipientsWildcards
+  ContactList whiteList;              // WhiteList
+  StringSet whiteListWildcards;       // WhiteListWildcards
 
   std::uint32_t goodAddWhiteList = 1;        // GoodAddWhiteList
   std::uint32_t goodAddDomainWhiteList = 0;  // GoodAddDomainWhiteList
@@ -59,20 +59,20 @@ struct UserSettings {
   std::uint32_t autoAddToWhiteList = 1;      // AutoAddToWhiteList
   std::uint32_t checkExternalImages = 1;     // CheckExternalImages
 
-  ContactList blackList;                  // BlackList
-  StringSet blackListWildcards;           // BlackListWildcards
+  ContactList blackList;         // BlackList
+  StringSet blackListWildcards;  // BlackListWildcards
 
   std::uint32_t junkAddBlackList = 0;      // JunkAddBlackList
   std::uint32_t junkMoveInbox = 1;         // JunkMoveInbox: move marked junk to the spam folder
   std::uint32_t junkApplyToAll = 0;        // JunkApplyToAll
   std::uint32_t junkDoNotShowAnymore = 0;  // JunkDoNotShowAnymore
 
-  ContactList sentSubjs;                  // SentSubjs: subjects of sent mail, with send time
-  ContactList sentFromNames;              // SentFromNames: own display names, with send time
-  StringSet customGoodDictionary;         // CustomGoodDictionary
-  StringSet customSpamDictionary;         // CustomSpamDictionary
+  ContactList sentSubjs;           // SentSubjs: subjects of sent mail, with send time
+  ContactList sentFromNames;       // SentFromNames: own display names, with send time
+  StringSet customGoodDictionary;  // CustomGoodDictionary
+  StringSet customSpamDictionary;  // CustomSpamDictionary
 
-  std::uint32_t lastOptionsPage = 0;      // LastOptionsPage
+  std::uint32_t lastOptionsPage = 0;  // LastOptionsPage
 
   // The spam folder of the current profile. With no profile key: the plain pair.
   // With a profile key: the map's pair for it; when the key is absent, the plain
