@@ -84,6 +84,9 @@ std::shared_ptr<Message> OpenMimeMessageBytes(std::string_view bytes,
 std::vector<PropValue> MimeSummaryProps(const MimeMessage& parsed,
                                         const MimeMessageContext& context);
 
+// PR_MESSAGE_FLAGS of a message.
+std::uint32_t MimeMessageFlags(const MimeMessage& parsed, const MimeMessageContext& context);
+
 }  // namespace quorvel::mapi
 
 #endif  // QUORVEL_MAPI_MIME_MIME_MESSAGE_H_

@@ -26,9 +26,6 @@ std::optional<PropValue> MimeProp(std::uint32_t id, const MimeMessage& parsed,
 std::vector<PropTag> MimePropTags(const MimeMessage& parsed, const MimeMessageContext& context,
                                   bool summaryOnly);
 
-// PR_MESSAGE_FLAGS of the message.
-std::uint32_t MimeMessageFlags(const MimeMessage& parsed, const MimeMessageContext& context);
-
 // The properties of attachment `index` (without its data).
 std::vector<PropValue> MimeAttachProps(const MimeMessage& parsed, std::size_t index);
 

@@ -1,0 +1,103 @@
+// Internal to mapi/maildir: the state of one opened Maildir store that its store,
+// folder and message objects share, and the file operations on messages.
+//
+// The file system is the truth: every operation finds the message's current file by
+// folder and unique part, renames it, and on ENOENT rescans the folder once (another
+// client may have changed its flags) before answering MAPI_E_NOT_FOUND.
+//
+// Locking: mutex_ guards index_ (per folder: unique part -> current file) and
+// summaries_ (contents-table rows by path, size and time). It is never held across a
+// file operation that can block for long or across a call into the watcher's sinks.
+#ifndef QUORVEL_MAPI_MAILDIR_MAILDIR_CORE_H_
+#define QUORVEL_MAPI_MAILDIR_MAILDIR_CORE_H_
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "mapi/maildir/maildir_names.h"
+#include "mapi/maildir/maildir_store.h"
+#include "mapi/maildir/maildir_watcher.h"
+#include "mapi/message.h"
+
+namespace quorvel::mapi {
+
+// Where one message's file is now.
+struct MessageLocation {
+  std::string folderPath;
+  std::string sub;       // "new" or "cur"
+  std::string fileName;  // unique part plus info
+  MessageFileName name;
+};
+
+class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
+ public:
+  MaildirCore(std::string root, const MaildirOptions& options);
+
+  const std::string& root() const { return root_; }
+  StoreKey key() const { return key_; }
+  const MaildirOptions& options() const { return options_; }
+  MaildirWatcher& watcher() { return *watcher_; }
+  std::string PathOf(const MessageLocation& at) const;
+
+  bool FolderExists(const std::string& folderPath) const;
+  // Direct subfolders of `parent` (paths), sorted.
+  std::vector<std::string> Subfolders(const std::string& parent) const;
+
+  // The messages of a folder as they are on disk now (refreshes the index).
+  std::vector<MessageLocation> ListMessages(const std::string& folderPath);
+  std::optional<MessageLocation> Locate(const std::string& folderPath, const std::string& unique);
+
+  // A contents-table row (summary properties, identity, flags, saved properties).
+  // Nothing when the file vanished.
+  std::optional<std::vector<PropValue>> SummaryRow(const MessageLocation& at,
+                                                   bool hasSavedProps);
+  Result<std::shared_ptr<Message>> OpenMessage(const std::string& folderPath,
+                                               const std::string& unique);
+
+  HRESULT SetRead(const std::string& folderPath, const std::string& unique, bool read);
+  HRESULT MoveOrCopy(const std::string& folderPath, const std::string& unique,
+                     const std::string& destination, bool move);
+  HRESULT Delete(const std::string& folderPath, const std::string& unique);
+  Result<std::string> CreateFolder(const std::string& parent, const std::string& utf8Name,
+                                   bool openIfExists);
+  HRESULT DeleteFolder(const std::string& folderPath, std::uint32_t flags);
+
+  EntryId StoreId() const { return MaildirStoreId(key_); }
+  EntryId FolderId(const std::string& folderPath) const {
+    return MaildirFolderId(key_, folderPath);
+  }
+  EntryId MessageId(const std::string& folderPath, const std::string& unique) const {
+    return MaildirMessageId(key_, folderPath, unique);
+  }
+
+ private:
+  using FolderIndex = std::unordered_map<std::string, MessageLocation>;
+  FolderIndex Scan(const std::string& folderPath) const;
+  void Forget(const std::string& folderPath, const std::string& unique);
+  void Remember(const MessageLocation& at);
+  HRESULT Rename(const MessageLocation& from, const MessageLocation& to, bool noReplace);
+
+  const std::string root_;
+  const StoreKey key_;
+  const MaildirOptions options_;
+  const platform::Clock& clock_;
+
+  struct Summary {
+    std::int64_t size = 0;
+    std::int64_t mtimeNs = 0;
+    std::vector<PropValue> props;
+  };
+  mutable std::mutex mutex_;
+  std::unordered_map<std::string, FolderIndex> index_;      // guarded by mutex_
+  std::unordered_map<std::string, Summary> summaries_;      // guarded by mutex_
+
+  std::unique_ptr<MaildirWatcher> watcher_;  // last: its thread stops first
+};
+
+}  // namespace quorvel::mapi
+
+#endif  // QUORVEL_MAPI_MAILDIR_MAILDIR_CORE_H_

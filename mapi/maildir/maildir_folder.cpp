@@ -1,0 +1,178 @@
+#include "mapi/maildir/maildir_folder.h"
+
+#include <dirent.h>
+
+#include <unordered_set>
+
+#include "mapi/maildir/props_file.h"
+#include "mapi/row_table.h"
+#include "platform/code_page.h"
+
+namespace quorvel::mapi {
+namespace {
+
+// Unique parts that have a properties file, read once per table.
+std::unordered_set<std::string> UniquesWithProps(const std::string& root) {
+  std::unordered_set<std::string> out;
+  std::string dir = root + "/" + std::string(kPropsFolder);
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (dirent* e = ::readdir(d)) {
+      if (e->d_name[0] != '.') out.insert(e->d_name);
+    }
+    ::closedir(d);
+  }
+  return out;
+}
+
+std::string DisplayName(const std::string& path) {
+  return path.empty() ? std::string("Inbox")
+                      : platform::Utf8ToAnsi(std::string(FolderLeafName(path)));
+}
+
+}  // namespace
+
+Result<std::vector<PropValue>> PickProps(const std::vector<PropValue>& all,
+                                         std::span<const PropTag> tags) {
+  if (tags.empty()) return Ok(all);
+  std::vector<PropValue> out;
+  bool errors = false;
+  for (PropTag tag : tags) {
+    out.push_back(ValueForTag(FindPropId(all, tag), tag));
+    errors = errors || out.back().IsError();
+  }
+  return Result<std::vector<PropValue>>(errors ? MAPI_W_ERRORS_RETURNED : S_OK, std::move(out));
+}
+
+std::vector<PropValue> MaildirFolder::AllProps() const {
+  std::vector<MessageLocation> messages = core_->ListMessages(path_);
+  std::int32_t unread = 0;
+  for (const MessageLocation& at : messages) {
+    if (at.name.flags.find('S') == std::string::npos) ++unread;
+  }
+  bool hasSubfolders = !core_->Subfolders(path_).empty();
+  return {PropValue::Id(PR_ENTRYID, core_->FolderId(path_)),
+          PropValue::Id(PR_RECORD_KEY, core_->FolderId(path_)),
+          PropValue::Id(PR_PARENT_ENTRYID, core_->FolderId(ParentFolderPath(path_))),
+          PropValue::Id(PR_STORE_ENTRYID, core_->StoreId()),
+          PropValue::String8(PR_DISPLAY_NAME, DisplayName(path_)),
+          PropValue::ULong(PR_OBJECT_TYPE, MAPI_FOLDER),
+          PropValue::ULong(PR_FOLDER_TYPE, FOLDER_GENERIC),
+          PropValue::String8(PR_CONTAINER_CLASS, "IPF.Note"),
+          PropValue::Long(PR_CONTENT_COUNT, static_cast<std::int32_t>(messages.size())),
+          PropValue::Long(PR_CONTENT_UNREAD, unread),
+          PropValue::Boolean(PR_SUBFOLDERS, hasSubfolders)};
+}
+
+Result<std::vector<PropValue>> MaildirFolder::GetProps(std::span<const PropTag> tags,
+                                                       std::uint32_t) {
+  if (!core_->FolderExists(path_)) return MAPI_E_OBJECT_DELETED;
+  return PickProps(AllProps(), tags);
+}
+
+Result<std::vector<PropTag>> MaildirFolder::GetPropList(std::uint32_t) {
+  std::vector<PropTag> tags;
+  for (const PropValue& v : AllProps()) tags.push_back(v.tag);
+  return Ok(std::move(tags));
+}
+
+Result<std::shared_ptr<Stream>> MaildirFolder::OpenProperty(PropTag tag, std::uint32_t flags) {
+  if (flags & (MAPI_MODIFY | MAPI_CREATE)) return MAPI_E_NO_ACCESS;
+  auto values = GetProps(std::span<const PropTag>(&tag, 1), 0);
+  if (!values.ok() || values->front().IsError()) return MAPI_E_NOT_FOUND;
+  const PropValue& v = values->front();
+  std::string bytes = v.AsString8() ? *v.AsString8() : v.AsBinary() ? v.AsBinary()->bytes : "";
+  return Ok(std::shared_ptr<Stream>(std::make_shared<MemoryStream>(std::move(bytes))));
+}
+
+Result<std::shared_ptr<Table>> MaildirFolder::GetContentsTable(std::uint32_t) {
+  if (!core_->FolderExists(path_)) return MAPI_E_OBJECT_DELETED;
+  std::unordered_set<std::string> withProps = UniquesWithProps(core_->root());
+  std::vector<std::vector<PropValue>> rows;
+  for (const MessageLocation& at : core_->ListMessages(path_)) {
+    auto row = core_->SummaryRow(at, withProps.count(at.name.unique) > 0);
+    if (row) rows.push_back(std::move(*row));  // a file that vanished is skipped
+  }
+  std::vector<PropTag> columns = {PR_ENTRYID, PR_SUBJECT, PR_SENDER_NAME,
+                                  PR_MESSAGE_FLAGS, PR_MESSAGE_DELIVERY_TIME};
+  return Ok(std::shared_ptr<Table>(std::make_shared<RowTable>(std::move(rows), columns)));
+}
+
+Result<std::shared_ptr<Table>> MaildirFolder::GetHierarchyTable(std::uint32_t) {
+  if (!core_->FolderExists(path_)) return MAPI_E_OBJECT_DELETED;
+  std::vector<std::vector<PropValue>> rows;
+  for (const std::string& child : core_->Subfolders(path_)) {
+    MaildirFolder folder(core_, child);
+    std::vector<PropValue> row = folder.AllProps();
+    row.push_back(PropValue::Long(PR_DEPTH, 1));
+    rows.push_back(std::move(row));
+  }
+  std::vector<PropTag> columns = {PR_ENTRYID, PR_DISPLAY_NAME, PR_SUBFOLDERS, PR_DEPTH};
+  return Ok(std::shared_ptr<Table>(std::make_shared<RowTable>(std::move(rows), columns)));
+}
+
+std::optional<std::string> MaildirFolder::UniqueOf(const EntryId& id) const {
+  auto decoded = DecodeMaildirId(id.bytes());
+  if (!decoded || decoded->kind != 'M' || decoded->key != core_->key() ||
+      decoded->folderPath != path_) {
+    return std::nullopt;
+  }
+  return decoded->unique;
+}
+
+HRESULT MaildirFolder::CopyMessages(std::span<const EntryId> messages, Folder& destination,
+                                    std::uint32_t flags) {
+  auto* target = dynamic_cast<MaildirFolder*>(&destination);
+  if (target == nullptr || target->core_ != core_) return MAPI_E_NO_SUPPORT;
+  bool missing = false;
+  HRESULT failure = S_OK;
+  for (const EntryId& id : messages) {
+    auto unique = UniqueOf(id);
+    if (!unique) {
+      missing = true;
+      continue;
+    }
+    HRESULT hr = core_->MoveOrCopy(path_, *unique, target->path_, (flags & MESSAGE_MOVE) != 0);
+    if (hr == MAPI_E_NOT_FOUND) {
+      missing = true;
+    } else if (Failed(hr) && Succeeded(failure)) {
+      failure = hr;  // that message stays where it was; the others still go
+    }
+  }
+  if (Failed(failure)) return failure;
+  return missing ? MAPI_W_PARTIAL_COMPLETION : S_OK;
+}
+
+HRESULT MaildirFolder::DeleteMessages(std::span<const EntryId> messages, std::uint32_t) {
+  bool missing = false;
+  HRESULT failure = S_OK;
+  for (const EntryId& id : messages) {
+    auto unique = UniqueOf(id);
+    HRESULT hr = unique ? core_->Delete(path_, *unique) : MAPI_E_NOT_FOUND;
+    if (hr == MAPI_E_NOT_FOUND) {
+      missing = true;
+    } else if (Failed(hr) && Succeeded(failure)) {
+      failure = hr;
+    }
+  }
+  if (Failed(failure)) return failure;
+  return missing ? MAPI_W_PARTIAL_COMPLETION : S_OK;
+}
+
+Result<std::shared_ptr<Folder>> MaildirFolder::CreateFolder(std::uint32_t, const std::string& name,
+                                                            const std::string&,
+                                                            std::uint32_t flags) {
+  auto path = core_->CreateFolder(path_, platform::AnsiToUtf8(name), (flags & OPEN_IF_EXISTS) != 0);
+  if (!path.ok()) return path.hr;
+  return Ok(std::shared_ptr<Folder>(std::make_shared<MaildirFolder>(core_, *path)));
+}
+
+HRESULT MaildirFolder::DeleteFolder(const EntryId& subfolder, std::uint32_t flags) {
+  auto decoded = DecodeMaildirId(subfolder.bytes());
+  if (!decoded || decoded->kind != 'F' || decoded->key != core_->key() ||
+      ParentFolderPath(decoded->folderPath) != path_ || decoded->folderPath == path_) {
+    return MAPI_E_NOT_FOUND;
+  }
+  return core_->DeleteFolder(decoded->folderPath, flags);
+}
+
+}  // namespace quorvel::mapi

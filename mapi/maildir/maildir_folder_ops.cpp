@@ -1,0 +1,94 @@
+// Creating and deleting folders of a Maildir store (MaildirCore).
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "mapi/maildir/maildir_core.h"
+#include "mapi/maildir/props_file.h"
+
+namespace quorvel::mapi {
+namespace {
+
+bool MakeDir(const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0; }
+
+}  // namespace
+
+Result<std::string> MaildirCore::CreateFolder(const std::string& parent,
+                                              const std::string& utf8Name, bool openIfExists) {
+  if (!IsValidFolderName(utf8Name)) return MAPI_E_INVALID_PARAMETER;
+  if (!FolderExists(parent)) return MAPI_E_NOT_FOUND;
+  std::string path = parent.empty() ? utf8Name : parent + "." + utf8Name;
+  std::string dir = FolderDirectory(root_, path);
+  if (FolderExists(path)) {
+    if (openIfExists) return Ok(path);
+    return MAPI_E_COLLISION;
+  }
+  // Built whole in tmp/, then renamed into place: a reader never sees half a folder.
+  std::string staging = root_ + "/tmp/.folder-" + NewUniqueName(clock_);
+  if (!MakeDir(staging) || !MakeDir(staging + "/cur") || !MakeDir(staging + "/new") ||
+      !MakeDir(staging + "/tmp")) {
+    std::error_code ignored;
+    std::filesystem::remove_all(staging, ignored);
+    return MAPI_E_DISK_ERROR;
+  }
+  if (FILE* marker = std::fopen((staging + "/maildirfolder").c_str(), "w")) std::fclose(marker);
+  watcher_->ExpectArrival(dir);
+  if (::rename(staging.c_str(), dir.c_str()) != 0) {
+    int error = errno;
+    watcher_->ForgetArrival(dir);
+    std::error_code ignored;
+    std::filesystem::remove_all(staging, ignored);
+    if ((error == EEXIST || error == ENOTEMPTY) && openIfExists && FolderExists(path)) {
+      return Ok(path);
+    }
+    return error == EEXIST || error == ENOTEMPTY ? MAPI_E_COLLISION : MAPI_E_DISK_ERROR;
+  }
+  watcher_->WatchFolder(path);
+  Notification n;
+  n.eventType = fnevObjectCreated;
+  n.objectType = MAPI_FOLDER;
+  n.entryId = FolderId(path);
+  n.parentId = FolderId(parent);
+  watcher_->Post({n});
+  return Ok(path);
+}
+
+HRESULT MaildirCore::DeleteFolder(const std::string& folderPath, std::uint32_t flags) {
+  if (folderPath.empty()) return MAPI_E_NO_ACCESS;  // the Inbox stays
+  if (!FolderExists(folderPath)) return MAPI_E_NOT_FOUND;
+  std::vector<std::string> doomed = {folderPath};
+  for (std::size_t i = 0; i < doomed.size(); ++i) {
+    for (std::string& child : Subfolders(doomed[i])) doomed.push_back(std::move(child));
+  }
+  if (doomed.size() > 1 && !(flags & DEL_FOLDERS)) return MAPI_E_HAS_FOLDERS;
+  if (!(flags & DEL_MESSAGES)) {
+    for (const std::string& f : doomed) {
+      if (!ListMessages(f).empty()) return MAPI_E_HAS_MESSAGES;
+    }
+  }
+  // Deepest first, so that a failure never leaves a child without its parent.
+  for (auto it = doomed.rbegin(); it != doomed.rend(); ++it) {
+    for (const MessageLocation& at : ListMessages(*it)) RemoveMessageProps(root_, at.name.unique);
+    std::string dir = FolderDirectory(root_, *it);
+    std::string trash = root_ + "/tmp/.deleted-" + NewUniqueName(clock_);
+    if (::rename(dir.c_str(), trash.c_str()) != 0) return MAPI_E_DISK_ERROR;
+    std::error_code ignored;
+    std::filesystem::remove_all(trash, ignored);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      index_.erase(*it);
+    }
+    Notification n;
+    n.eventType = fnevObjectDeleted;
+    n.objectType = MAPI_FOLDER;
+    n.entryId = FolderId(*it);
+    n.parentId = FolderId(ParentFolderPath(*it));
+    watcher_->Post({n});
+  }
+  return S_OK;
+}
+
+}  // namespace quorvel::mapi

@@ -1,0 +1,194 @@
+#include "mapi/maildir/maildir_store.h"
+
+#include <sys/stat.h>
+
+#include <climits>
+#include <cstdlib>
+
+#include "mapi/maildir/maildir_core.h"
+#include "mapi/maildir/maildir_folder.h"
+#include "mapi/row_table.h"
+#include "platform/code_page.h"
+
+namespace quorvel::mapi {
+namespace {
+
+// PR_MDB_PROVIDER of Maildir stores.
+constexpr std::string_view kMaildirProvider{
+    "\x51\x56\x4D\x44\x8A\x2C\x4B\x11\x9E\x53\x6D\x61\x69\x6C\x64\x72", 16};
+
+// Special folders recognised by their usual names, first match wins.
+struct SpecialFolder {
+  PropTag tag;
+  const char* names[3];
+};
+constexpr SpecialFolder kSpecialFolders[] = {
+    {PR_IPM_SENTMAIL_ENTRYID, {"Sent", "Sent Items", "Sent Messages"}},
+    {PR_IPM_WASTEBASKET_ENTRYID, {"Trash", "Deleted Items", "Deleted Messages"}},
+};
+
+class MaildirStore final : public MsgStore {
+ public:
+  explicit MaildirStore(std::shared_ptr<MaildirCore> core) : core_(std::move(core)) {}
+
+  MaildirCore& core() { return *core_; }
+
+  std::uint32_t ObjectType() const override { return MAPI_STORE; }
+
+  Result<std::vector<PropValue>> GetProps(std::span<const PropTag> tags,
+                                          std::uint32_t) override {
+    return PickProps(AllProps(), tags);
+  }
+  Result<std::vector<PropTag>> GetPropList(std::uint32_t) override {
+    std::vector<PropTag> tags;
+    for (const PropValue& v : AllProps()) tags.push_back(v.tag);
+    return Ok(std::move(tags));
+  }
+  HRESULT SetProps(std::span<const PropValue>) override { return MAPI_E_NO_ACCESS; }
+  HRESULT DeleteProps(std::span<const PropTag>) override { return MAPI_E_NO_ACCESS; }
+  HRESULT SaveChanges(std::uint32_t) override { return S_OK; }
+  Result<std::shared_ptr<Stream>> OpenProperty(PropTag, std::uint32_t) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  Result<std::vector<PropTag>> GetIDsFromNames(std::span<const PropName>,
+                                               std::uint32_t) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+
+  Result<OpenedEntry> OpenEntry(const EntryId& id, std::uint32_t) override {
+    if (!id.present() || id.empty()) return OpenFolder("");
+    auto decoded = DecodeMaildirId(id.bytes());
+    if (!decoded) return MAPI_E_INVALID_ENTRYID;
+    if (decoded->key != core_->key()) return MAPI_E_NOT_FOUND;
+    switch (decoded->kind) {
+      case 'F':
+        return OpenFolder(decoded->folderPath);
+      case 'M': {
+        auto message = core_->OpenMessage(decoded->folderPath, decoded->unique);
+        if (!message.ok()) return message.hr;
+        return Ok(OpenedEntry{MAPI_MESSAGE, message.value});
+      }
+      default:
+        return MAPI_E_NOT_FOUND;
+    }
+  }
+
+  Result<std::shared_ptr<Table>> GetReceiveFolderTable(std::uint32_t) override {
+    std::vector<std::vector<PropValue>> rows;
+    for (const char* cls : {"", "IPM", "IPM.Note"}) {
+      rows.push_back({PropValue::String8(PR_MESSAGE_CLASS, cls),
+                      PropValue::Id(PR_ENTRYID, core_->FolderId(""))});
+    }
+    std::vector<PropTag> columns = {PR_MESSAGE_CLASS, PR_ENTRYID};
+    return Ok(std::shared_ptr<Table>(std::make_shared<RowTable>(std::move(rows), columns)));
+  }
+  Result<ReceiveFolder> GetReceiveFolder(std::string_view messageClass,
+                                         std::uint32_t) override {
+    // Every class is received in the Inbox; report the longest row that matched.
+    std::string matched;
+    for (std::string_view cls : {"IPM.Note", "IPM"}) {
+      if (messageClass.substr(0, cls.size()) == cls &&
+          (messageClass.size() == cls.size() || messageClass[cls.size()] == '.')) {
+        matched = std::string(cls);
+        break;
+      }
+    }
+    return Ok(ReceiveFolder{core_->FolderId(""), matched});
+  }
+  HRESULT SetReceiveFolder(std::string_view, const EntryId&, std::uint32_t) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  Result<std::uint32_t> Advise(const EntryId& id, std::uint32_t eventMask,
+                               std::shared_ptr<AdviseSink> sink) override {
+    return core_->watcher().Advise(id, eventMask, std::move(sink));
+  }
+  HRESULT Unadvise(std::uint32_t connection) override {
+    return core_->watcher().Unadvise(connection);
+  }
+  Result<bool> CompareEntryIDs(const EntryId& a, const EntryId& b, std::uint32_t) override {
+    if (!DecodeMaildirId(a.bytes()) || !DecodeMaildirId(b.bytes())) {
+      return MAPI_E_INVALID_ENTRYID;
+    }
+    return Ok(a == b);
+  }
+
+ private:
+  Result<OpenedEntry> OpenFolder(const std::string& path) {
+    if (!core_->FolderExists(path)) return MAPI_E_NOT_FOUND;
+    return Ok(OpenedEntry{MAPI_FOLDER, std::make_shared<MaildirFolder>(core_, path)});
+  }
+
+  std::vector<PropValue> AllProps() const {
+    std::string name = core_->options().displayName;
+    if (name.empty()) {
+      std::string_view root = core_->root();
+      name = platform::Utf8ToAnsi(root.substr(root.rfind('/') + 1));
+    }
+    std::vector<PropValue> props = {
+        PropValue::Id(PR_ENTRYID, core_->StoreId()),
+        PropValue::Id(PR_RECORD_KEY, core_->StoreId()),
+        PropValue::String8(PR_DISPLAY_NAME, name),
+        PropValue::ULong(PR_OBJECT_TYPE, MAPI_STORE),
+        PropValue::Bin(PR_MDB_PROVIDER, std::string(kMaildirProvider)),
+        PropValue::Id(PR_IPM_SUBTREE_ENTRYID, core_->FolderId(""))};
+    for (const SpecialFolder& special : kSpecialFolders) {
+      for (const char* folder : special.names) {
+        if (core_->FolderExists(folder)) {
+          props.push_back(PropValue::Id(special.tag, core_->FolderId(folder)));
+          break;
+        }
+      }
+    }
+    return props;
+  }
+
+  std::shared_ptr<MaildirCore> core_;
+};
+
+bool EnsureDirectory(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  return ::mkdir(path.c_str(), 0700) == 0;
+}
+
+}  // namespace
+
+Result<std::shared_ptr<MsgStore>> OpenMaildirStore(const std::string& root,
+                                                   const MaildirOptions& options) {
+  char resolved[PATH_MAX];
+  if (::realpath(root.c_str(), resolved) == nullptr) return MAPI_E_NOT_FOUND;
+  std::string real = resolved;
+  struct stat st {};
+  if (::stat(real.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return MAPI_E_NOT_FOUND;
+  for (const char* sub : {"/cur", "/new", "/tmp"}) {
+    if (!EnsureDirectory(real + sub)) return MAPI_E_NO_ACCESS;
+  }
+  auto core = std::make_shared<MaildirCore>(real, options);
+  return Ok(std::shared_ptr<MsgStore>(std::make_shared<MaildirStore>(std::move(core))));
+}
+
+EntryId MaildirMessageIdFromPath(MsgStore& store, const std::string& path) {
+  auto* maildir = dynamic_cast<MaildirStore*>(&store);
+  if (maildir == nullptr) return {};
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved) == nullptr) return {};
+  std::string real = resolved;
+  const std::string& root = maildir->core().root();
+  if (real.compare(0, root.size() + 1, root + "/") != 0) return {};
+  std::string rest = real.substr(root.size() + 1);  // "[.Folder/]cur/name"
+  std::string folder;
+  if (!rest.empty() && rest[0] == '.') {
+    std::size_t slash = rest.find('/');
+    if (slash == std::string::npos) return {};
+    folder = rest.substr(1, slash - 1);
+    rest = rest.substr(slash + 1);
+  }
+  std::size_t slash = rest.find('/');
+  if (slash == std::string::npos) return {};
+  std::string sub = rest.substr(0, slash);
+  auto name = ParseMessageFileName(rest.substr(slash + 1));
+  if ((sub != "cur" && sub != "new") || !name || !maildir->core().FolderExists(folder)) return {};
+  return maildir->core().MessageId(folder, name->unique);
+}
+
+}  // namespace quorvel::mapi

@@ -1,0 +1,62 @@
+// A Maildir++ mailbox as one message store of the mail-store layer.
+//
+// The Inbox is the root folder; subfolders are the ".Name" directories ("." separates
+// levels: ".Spam", ".Archive.2024"). Messages are the files of each folder's new/ and
+// cur/, read through the MIME adapter (mapi/mime/mime_message.h). Names and ids are
+// described in maildir_names.h, the properties kept beside each message in
+// props_file.h.
+//
+// What the store does:
+//   - contents and hierarchy tables, opened by entry id; ids are stable across flag
+//     changes, moves of other messages and restarts;
+//   - CopyMessages with MESSAGE_MOVE renames the file into the other folder (atomic;
+//     never onto an existing file); a failed move leaves the message where it was;
+//     plain copies write a new file under a new unique name through tmp/;
+//   - DeleteMessages, CreateFolder (built in tmp/ and renamed into place),
+//     DeleteFolder;
+//   - the read flag is the "S" info flag (a message in new/ moves to cur/ when read);
+//     "D" (draft) reads as MSGFLAG_UNSENT;
+//   - SetProps + SaveChanges on a message persist beside it (the own-message mark);
+//   - Advise: new mail arriving in new/ of any folder (seen with inotify) is reported as
+//     fnevObjectCreated and fnevNewMail; the store's own moves, copies, deletes, flag
+//     changes and new folders as fnevObjectMoved, fnevObjectCopied, fnevObjectDeleted,
+//     fnevObjectModified and fnevObjectCreated. Sinks are called on the store's own
+//     thread.
+// Not offered: CreateMessage (new mail comes from delivery, not from this store),
+// receive folders other than the Inbox, named properties.
+//
+// A message file that vanishes under the store (another client moved or deleted it)
+// is skipped in tables and reads as MAPI_E_NOT_FOUND.
+//
+// Thread-safety: the store may be used from many threads through separately opened
+// objects; each opened object belongs to one thread at a time.
+#ifndef QUORVEL_MAPI_MAILDIR_MAILDIR_STORE_H_
+#define QUORVEL_MAPI_MAILDIR_MAILDIR_STORE_H_
+
+#include <memory>
+#include <string>
+
+#include "mapi/store.h"
+#include "platform/clock.h"
+
+namespace quorvel::mapi {
+
+struct MaildirOptions {
+  std::string accountAddress;  // PR_RECEIVED_BY_EMAIL_ADDRESS of every message
+  std::string displayName;     // the store's PR_DISPLAY_NAME; default: the root's name
+  bool watch = true;           // watch the folders with inotify for new mail
+  const platform::Clock* clock = nullptr;  // for new unique names; default: system clock
+};
+
+// Opens the Maildir at `root` (MAPI_E_NOT_FOUND when it is not a directory). Missing
+// cur/, new/ and tmp/ of the root are created.
+Result<std::shared_ptr<MsgStore>> OpenMaildirStore(const std::string& root,
+                                                   const MaildirOptions& options = {});
+
+// The entry id of the message file at `path` inside `store` (a Maildir store), or an
+// absent id when the path is not a message of that store.
+EntryId MaildirMessageIdFromPath(MsgStore& store, const std::string& path);
+
+}  // namespace quorvel::mapi
+
+#endif  // QUORVEL_MAPI_MAILDIR_MAILDIR_STORE_H_
