@@ -57,6 +57,7 @@ inline constexpr HRESULT MAPI_E_TOO_BIG = MakeResult(0x80040305);
 inline constexpr HRESULT MAPI_E_UNABLE_TO_COMPLETE = MakeResult(0x80040400);
 inline constexpr HRESULT MAPI_E_TIMEOUT = MakeResult(0x80040401);
 inline constexpr HRESULT MAPI_E_TABLE_TOO_BIG = MakeResult(0x80040403);
+inline constexpr HRESULT MAPI_E_END_OF_SESSION = MakeResult(0x80040200);
 inline constexpr HRESULT MAPI_E_COLLISION = MakeResult(0x80040604);
 inline constexpr HRESULT MAPI_E_NOT_INITIALIZED = MakeResult(0x80040605);
 inline constexpr HRESULT MAPI_E_HAS_FOLDERS = MakeResult(0x80040609);
@@ -164,6 +165,9 @@ inline constexpr PropTag PR_CONTENT_UNREAD = 0x36030003;
 inline constexpr PropTag PR_SUBFOLDERS = 0x360A000B;
 inline constexpr PropTag PR_CONTAINER_CLASS = 0x3613001E;
 inline constexpr PropTag PR_DEF_CREATE_MAILUSER = 0x36150102;
+// On the Inbox and the root folder: where the default folders without a store property are.
+inline constexpr PropTag PR_IPM_CONTACT_ENTRYID = 0x36D10102;
+inline constexpr PropTag PR_IPM_DRAFTS_ENTRYID = 0x36D70102;
 
 // Attachments.
 inline constexpr PropTag PR_ATTACH_NUM = 0x0E210003;
@@ -236,6 +240,8 @@ inline constexpr std::uint32_t MODRECIP_REMOVE = 0x8;
 
 // ---- Tables and restrictions -----------------------------------------------------
 inline constexpr std::uint32_t TBL_BATCH = 0x2;
+inline constexpr std::uint32_t MAPI_ASSOCIATED = 0x40;
+inline constexpr std::uint32_t CONVENIENT_DEPTH = 0x1;
 inline constexpr std::uint32_t TBL_NOADVANCE = 0x1;
 using Bookmark = std::uint32_t;
 inline constexpr Bookmark BOOKMARK_BEGINNING = 0;

@@ -287,6 +287,10 @@ HRESULT MaildirCore::Rename(const MessageLocation& from, const MessageLocation& 
                         : (::rename(PathOf(from).c_str(), target.c_str()) == 0 ? 0 : errno);
   if (error != 0) {
     watcher_->ForgetArrival(target);
+    // A missing path with the message still in place means the destination is broken.
+    if ((error == ENOENT || error == ENOTDIR) && ::access(PathOf(from).c_str(), F_OK) == 0) {
+      return MAPI_E_DISK_ERROR;
+    }
     return FromErrno(error);
   }
   Forget(from.folderPath, from.name.unique);

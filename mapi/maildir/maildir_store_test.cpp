@@ -1,0 +1,297 @@
+#include "mapi/maildir/maildir_store.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "mapi/folder.h"
+#include "mapi/maildir/maildir_names.h"
+#include "mapi/maildir/props_file.h"
+#include "mapi/maildir/test_maildir.h"
+#include "mapi/message.h"
+#include "mapi/queries.h"
+
+namespace quorvel::mapi {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempMaildir;
+
+class MaildirStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override { store_ = Open(); }
+
+  std::shared_ptr<MsgStore> Open() {
+    MaildirOptions options;
+    options.accountAddress = "me@home.example";
+    options.watch = false;
+    auto store = OpenMaildirStore(dir_.root(), options);
+    EXPECT_TRUE(store.ok());
+    return store.value;
+  }
+
+  std::shared_ptr<Folder> FolderAt(const std::string& path, MsgStore* store = nullptr) {
+    StoreKey key = KeyOf(store ? *store : *store_);
+    auto opened = (store ? store : store_.get())->OpenEntry(MaildirFolderId(key, path), 0);
+    EXPECT_TRUE(opened.ok()) << path;
+    return opened.ok() ? opened->As<Folder>() : nullptr;
+  }
+
+  static StoreKey KeyOf(MsgStore& store) {
+    return DecodeMaildirId(GetEntryId(*store.GetProps(std::vector<PropTag>{PR_ENTRYID}),
+                                      PR_ENTRYID).bytes())
+        ->key;
+  }
+
+  EntryId IdOf(const std::string& path) { return MaildirMessageIdFromPath(*store_, path); }
+
+  std::shared_ptr<Message> OpenMessage(const EntryId& id, HRESULT* hr = nullptr) {
+    auto opened = store_->OpenEntry(id, MAPI_BEST_ACCESS);
+    if (hr) *hr = opened.hr;
+    return opened.ok() ? opened->As<Message>() : nullptr;
+  }
+
+  RowSet Contents(Folder& folder, std::vector<PropTag> columns,
+                  std::optional<Restriction> restriction = std::nullopt) {
+    auto table = folder.GetContentsTable(0);
+    EXPECT_TRUE(table.ok());
+    auto rows = HrQueryAllRows(**table, columns, restriction);
+    EXPECT_TRUE(rows.ok());
+    return rows.value;
+  }
+
+  static std::int32_t Flags(Message& m) {
+    auto v = HrGetOneProp(m, PR_MESSAGE_FLAGS);
+    return v.ok() ? *v->AsLong() : -1;
+  }
+
+  TempMaildir dir_;
+  std::shared_ptr<MsgStore> store_;
+};
+
+TEST_F(MaildirStoreTest, HierarchyFollowsTheDotNames) {
+  dir_.AddFolder("Spam");
+  dir_.AddFolder("Archive");
+  dir_.AddFolder("Archive.2024");
+  ::mkdir((dir_.root() + "/" + std::string(kPropsFolder)).c_str(), 0700);  // never a folder
+  auto root = FolderAt("");
+  auto table = root->GetHierarchyTable(0);
+  const PropTag columns[] = {PR_DISPLAY_NAME, PR_SUBFOLDERS};
+  auto rows = HrQueryAllRows(**table, columns, std::nullopt);
+  ASSERT_EQ(rows->size(), 2u);
+  EXPECT_EQ(GetString8((*rows)[0], PR_DISPLAY_NAME), "Archive");
+  EXPECT_TRUE(GetBoolean((*rows)[0], PR_SUBFOLDERS));
+  EXPECT_EQ(GetString8((*rows)[1], PR_DISPLAY_NAME), "Spam");
+  auto archive = FolderAt("Archive");
+  auto children = HrQueryAllRows(**archive->GetHierarchyTable(0), columns, std::nullopt);
+  ASSERT_EQ(children->size(), 1u);
+  EXPECT_EQ(GetString8((*children)[0], PR_DISPLAY_NAME), "2024");
+  auto name = HrGetOneProp(*root, PR_DISPLAY_NAME);
+  EXPECT_EQ(*name->AsString8(), "Inbox");
+  EXPECT_EQ(store_->OpenEntry(MaildirFolderId(KeyOf(*store_), "Nope"), 0).hr, MAPI_E_NOT_FOUND);
+}
+
+TEST_F(MaildirStoreTest, ContentsTableReadsNewAndCurAndSkipsWhatVanished) {
+  dir_.Deliver("", "new", "100.A.host", TempMaildir::Message("unread new"));
+  dir_.Deliver("", "cur", "101.B.host:2,S", TempMaildir::Message("read one"));
+  dir_.Deliver("", "cur", "102.C.host:2,", TempMaildir::Message("unread cur"));
+  // A dangling link: a file that vanished between listing and reading.
+  ASSERT_EQ(::symlink("/nonexistent/file", (dir_.root() + "/cur/103.D.host:2,").c_str()), 0);
+  std::ofstream(dir_.root() + "/cur/.hidden") << "not mail";
+  auto inbox = FolderAt("");
+  auto rows = Contents(*inbox, {PR_SUBJECT, PR_MESSAGE_FLAGS, PR_RECEIVED_BY_EMAIL_ADDRESS});
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(GetString8(rows[0], PR_SUBJECT), "unread new");
+  EXPECT_EQ(GetLong(rows[0], PR_MESSAGE_FLAGS), 0);
+  EXPECT_EQ(GetString8(rows[1], PR_SUBJECT), "read one");
+  EXPECT_EQ(GetLong(rows[1], PR_MESSAGE_FLAGS), static_cast<std::int32_t>(MSGFLAG_READ));
+  EXPECT_EQ(GetString8(rows[2], PR_RECEIVED_BY_EMAIL_ADDRESS), "me@home.example");
+  auto unread = Contents(*inbox, {PR_SUBJECT},
+                         Restriction::Bitmask(BMR_EQZ, PR_MESSAGE_FLAGS, MSGFLAG_READ));
+  EXPECT_EQ(unread.size(), 2u);
+  auto count = HrGetOneProp(*inbox, PR_CONTENT_UNREAD);
+  EXPECT_EQ(*count->AsLong(), 2);
+}
+
+TEST_F(MaildirStoreTest, IdsSurviveFlagChangesAndRestarts) {
+  std::string path = dir_.Deliver("", "new", "200.A.host", TempMaildir::Message("hello"));
+  EntryId id = IdOf(path);
+  ASSERT_TRUE(id.present());
+  auto message = OpenMessage(id);
+  ASSERT_TRUE(message);
+  EXPECT_EQ(Flags(*message), 0);
+  ASSERT_EQ(message->SetReadFlag(0), S_OK);
+  EXPECT_TRUE(fs::exists(dir_.root() + "/cur/200.A.host:2,S"));
+  EXPECT_FALSE(fs::exists(path));
+  auto again = OpenMessage(id);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(Flags(*again), static_cast<std::int32_t>(MSGFLAG_READ));
+  ASSERT_EQ(again->SetReadFlag(CLEAR_READ_FLAG), S_OK);
+  EXPECT_TRUE(fs::exists(dir_.root() + "/cur/200.A.host:2,"));
+  // Another client sets flags behind the store's back: the id still finds the message.
+  fs::rename(dir_.root() + "/cur/200.A.host:2,", dir_.root() + "/cur/200.A.host:2,FS");
+  auto store2 = Open();
+  auto reopened = store2->OpenEntry(id, 0);
+  ASSERT_TRUE(reopened.ok());
+  EXPECT_EQ(Flags(*reopened->As<Message>()), static_cast<std::int32_t>(MSGFLAG_READ));
+  EXPECT_EQ(GetEntryId(*reopened->As<Message>()->GetProps(std::vector<PropTag>{PR_ENTRYID}),
+                       PR_ENTRYID),
+            id);
+}
+
+TEST_F(MaildirStoreTest, MoveRenamesIntoTheOtherFolder) {
+  dir_.AddFolder("Spam");
+  std::string path = dir_.Deliver("", "cur", "300.A.host:2,S", TempMaildir::Message("buy"));
+  EntryId id = IdOf(path);
+  auto inbox = FolderAt("");
+  auto spam = FolderAt("Spam");
+  EXPECT_EQ(inbox->CopyMessages(std::vector<EntryId>{id}, *spam, MESSAGE_MOVE), S_OK);
+  EXPECT_FALSE(fs::exists(path));
+  std::string moved = dir_.Dir("Spam") + "/cur/300.A.host:2,S";
+  ASSERT_TRUE(fs::exists(moved));
+  EXPECT_EQ(IdOf(moved), MaildirMessageId(KeyOf(*store_), "Spam", "300.A.host"));
+  HRESULT hr;
+  EXPECT_EQ(OpenMessage(id, &hr), nullptr);
+  EXPECT_EQ(hr, MAPI_E_NOT_FOUND);
+  EXPECT_NE(OpenMessage(IdOf(moved)), nullptr);
+  // Moving what is no longer there is a partial completion, not a failure.
+  EXPECT_EQ(inbox->CopyMessages(std::vector<EntryId>{id}, *spam, MESSAGE_MOVE),
+            MAPI_W_PARTIAL_COMPLETION);
+}
+
+TEST_F(MaildirStoreTest, MoveNeverReplacesAndAFailedMoveLeavesTheMessage) {
+  dir_.AddFolder("Spam");
+  std::string path = dir_.Deliver("", "cur", "400.A.host:2,", TempMaildir::Message("mine"));
+  std::string clash = dir_.Deliver("Spam", "cur", "400.A.host:2,", TempMaildir::Message("other"));
+  EntryId id = IdOf(path);
+  auto inbox = FolderAt("");
+  auto spam = FolderAt("Spam");
+  EXPECT_EQ(inbox->CopyMessages(std::vector<EntryId>{id}, *spam, MESSAGE_MOVE), MAPI_E_COLLISION);
+  EXPECT_TRUE(fs::exists(path));
+  EXPECT_TRUE(fs::exists(clash));
+  // A destination whose cur/ is broken: the rename fails and nothing is lost.
+  fs::remove(clash);
+  fs::remove_all(dir_.Dir("Spam") + "/cur");
+  std::ofstream(dir_.Dir("Spam") + "/cur") << "not a directory";
+  HRESULT hr = inbox->CopyMessages(std::vector<EntryId>{id}, *spam, MESSAGE_MOVE);
+  EXPECT_TRUE(Failed(hr)) << std::hex << hr;
+  EXPECT_TRUE(fs::exists(path));
+  EXPECT_NE(OpenMessage(id), nullptr);
+}
+
+TEST_F(MaildirStoreTest, OwnMarkPersistsAcrossRestartsFlagChangesAndMoves) {
+  dir_.AddFolder("Spam");
+  std::string path = dir_.Deliver("", "new", "500.A.host", TempMaildir::Message("mine"));
+  EntryId id = IdOf(path);
+  {
+    auto message = OpenMessage(id);
+    ASSERT_EQ(HrSetOneProp(*message, PropValue::Long(PR_OWN_MESSAGE_MARK, kOwnMessageMarkValue)),
+              S_OK);
+    ASSERT_EQ(message->SaveChanges(KEEP_OPEN_READWRITE), S_OK);
+    ASSERT_EQ(message->SetReadFlag(0), S_OK);
+  }
+  store_ = Open();  // a restart
+  auto marked = [&](const EntryId& which) {
+    auto m = OpenMessage(which);
+    if (!m) return false;
+    auto v = HrGetOneProp(*m, PR_OWN_MESSAGE_MARK);
+    return v.ok() && *v->AsLong() == kOwnMessageMarkValue;
+  };
+  EXPECT_TRUE(marked(id));
+  auto rows = Contents(*FolderAt(""), {PR_OWN_MESSAGE_MARK});
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(GetLong(rows[0], PR_OWN_MESSAGE_MARK), kOwnMessageMarkValue);
+
+  auto spam = FolderAt("Spam");
+  ASSERT_EQ(FolderAt("")->CopyMessages(std::vector<EntryId>{id}, *spam, MESSAGE_MOVE), S_OK);
+  EntryId movedId = MaildirMessageId(KeyOf(*store_), "Spam", "500.A.host");
+  EXPECT_TRUE(marked(movedId));
+
+  // A copy gets its own file and its own copy of the mark.
+  ASSERT_EQ(spam->CopyMessages(std::vector<EntryId>{movedId}, *FolderAt(""), 0), S_OK);
+  auto inboxRows = Contents(*FolderAt(""), {PR_ENTRYID, PR_OWN_MESSAGE_MARK});
+  ASSERT_EQ(inboxRows.size(), 1u);
+  EXPECT_NE(GetEntryId(inboxRows[0], PR_ENTRYID), id);
+  EXPECT_EQ(GetLong(inboxRows[0], PR_OWN_MESSAGE_MARK), kOwnMessageMarkValue);
+  EXPECT_TRUE(marked(movedId));
+
+  // Deleting removes the message and what was kept beside it.
+  ASSERT_EQ(spam->DeleteMessages(std::vector<EntryId>{movedId}, 0), S_OK);
+  EXPECT_FALSE(marked(movedId));
+  EXPECT_FALSE(fs::exists(dir_.root() + "/" + std::string(kPropsFolder) + "/500.A.host"));
+  EXPECT_EQ(spam->DeleteMessages(std::vector<EntryId>{movedId}, 0), MAPI_W_PARTIAL_COMPLETION);
+}
+
+TEST_F(MaildirStoreTest, SavingForAVanishedMessageKeepsNothing) {
+  std::string path = dir_.Deliver("", "new", "600.A.host", TempMaildir::Message("gone"));
+  auto message = OpenMessage(IdOf(path));
+  fs::remove(path);
+  ASSERT_EQ(HrSetOneProp(*message, PropValue::Long(PR_OWN_MESSAGE_MARK, 1)), S_OK);
+  EXPECT_EQ(message->SaveChanges(0), MAPI_E_NOT_FOUND);
+  EXPECT_FALSE(fs::exists(dir_.root() + "/" + std::string(kPropsFolder) + "/600.A.host"));
+  EXPECT_EQ(message->SetReadFlag(0), MAPI_E_NOT_FOUND);
+}
+
+TEST_F(MaildirStoreTest, CreateAndDeleteFolders) {
+  auto inbox = FolderAt("");
+  auto spam = inbox->CreateFolder(FOLDER_GENERIC, "Spam", "", 0);
+  ASSERT_TRUE(spam.ok());
+  for (const char* sub : {"/cur", "/new", "/tmp", "/maildirfolder"}) {
+    EXPECT_TRUE(fs::exists(dir_.Dir("Spam") + sub)) << sub;
+  }
+  EXPECT_EQ(inbox->CreateFolder(FOLDER_GENERIC, "Spam", "", 0).hr, MAPI_E_COLLISION);
+  EXPECT_TRUE(inbox->CreateFolder(FOLDER_GENERIC, "Spam", "", OPEN_IF_EXISTS).ok());
+  for (const char* bad : {"", "a.b", "a/b"}) {
+    EXPECT_EQ(inbox->CreateFolder(FOLDER_GENERIC, bad, "", 0).hr, MAPI_E_INVALID_PARAMETER);
+  }
+  auto old = (*spam)->CreateFolder(FOLDER_GENERIC, "Old", "", 0);
+  ASSERT_TRUE(old.ok());
+  EXPECT_TRUE(fs::is_directory(dir_.root() + "/.Spam.Old/new"));
+  // Non-ASCII names are UTF-8 on disk and ANSI in properties.
+  ASSERT_TRUE(inbox->CreateFolder(FOLDER_GENERIC, "Caf\xE9", "", 0).ok());
+  EXPECT_TRUE(fs::is_directory(dir_.root() + "/.Caf\xC3\xA9"));
+
+  dir_.Deliver("Spam.Old", "new", "700.A.host", TempMaildir::Message("old spam"));
+  EntryId spamId = MaildirFolderId(KeyOf(*store_), "Spam");
+  EXPECT_EQ(inbox->DeleteFolder(spamId, 0), MAPI_E_HAS_FOLDERS);
+  EXPECT_EQ(inbox->DeleteFolder(spamId, DEL_FOLDERS), MAPI_E_HAS_MESSAGES);
+  EXPECT_TRUE(fs::exists(dir_.root() + "/.Spam.Old/new/700.A.host"));
+  EXPECT_EQ(inbox->DeleteFolder(spamId, DEL_FOLDERS | DEL_MESSAGES), S_OK);
+  EXPECT_FALSE(fs::exists(dir_.Dir("Spam")));
+  EXPECT_FALSE(fs::exists(dir_.root() + "/.Spam.Old"));
+  EXPECT_EQ(inbox->DeleteFolder(MaildirFolderId(KeyOf(*store_), ""), 0), MAPI_E_NOT_FOUND);
+}
+
+TEST_F(MaildirStoreTest, OpenEntryRejectsForeignAndDamagedIds) {
+  EXPECT_EQ(store_->OpenEntry(EntryId(std::string("garbage")), 0).hr, MAPI_E_INVALID_ENTRYID);
+  EXPECT_EQ(store_->OpenEntry(MaildirFolderId(KeyOf(*store_) + 1, ""), 0).hr, MAPI_E_NOT_FOUND);
+  auto root = store_->OpenEntry(EntryId(), 0);
+  ASSERT_TRUE(root.ok());
+  EXPECT_EQ(root->objectType, MAPI_FOLDER);
+  EXPECT_FALSE(MaildirMessageIdFromPath(*store_, "/etc/passwd").present());
+  EXPECT_FALSE(MaildirMessageIdFromPath(*store_, dir_.root() + "/tmp/x").present());
+  EXPECT_EQ(OpenMaildirStore(dir_.root() + "/missing").hr, MAPI_E_NOT_FOUND);
+}
+
+TEST_F(MaildirStoreTest, StorePropertiesNameTheSpecialFolders) {
+  dir_.AddFolder("Sent");
+  dir_.AddFolder("Trash");
+  const PropTag tags[] = {PR_IPM_SUBTREE_ENTRYID, PR_IPM_SENTMAIL_ENTRYID,
+                          PR_IPM_WASTEBASKET_ENTRYID, PR_IPM_OUTBOX_ENTRYID};
+  auto props = store_->GetProps(tags);
+  EXPECT_EQ(props.hr, MAPI_W_ERRORS_RETURNED);  // no outbox
+  StoreKey key = KeyOf(*store_);
+  EXPECT_EQ(GetEntryId(*props, PR_IPM_SUBTREE_ENTRYID), MaildirFolderId(key, ""));
+  EXPECT_EQ(GetEntryId(*props, PR_IPM_SENTMAIL_ENTRYID), MaildirFolderId(key, "Sent"));
+  EXPECT_EQ(GetEntryId(*props, PR_IPM_WASTEBASKET_ENTRYID), MaildirFolderId(key, "Trash"));
+  auto receive = store_->GetReceiveFolder("IPM.Note.Custom", 0);
+  ASSERT_TRUE(receive.ok());
+  EXPECT_EQ(receive->folderId, MaildirFolderId(key, ""));
+  EXPECT_EQ(receive->explicitClass, "IPM.Note");
+}
+
+}  // namespace
+}  // namespace quorvel::mapi
