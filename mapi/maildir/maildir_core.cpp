@@ -151,6 +151,10 @@ MaildirCore::FolderIndex MaildirCore::Scan(const std::string& folderPath) const 
       if (e->d_type != DT_REG && e->d_type != DT_UNKNOWN && e->d_type != DT_LNK) continue;
       auto name = ParseMessageFileName(e->d_name);
       if (!name) continue;
+      if (e->d_type != DT_REG) {  // a link or an unknown type: only a file that is there
+        struct stat st {};
+        if (::stat((dir + "/" + e->d_name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+      }
       MessageLocation at{folderPath, sub, e->d_name, *name};
       index[name->unique] = std::move(at);  // cur/ wins over a stale copy in new/
     }
