@@ -126,21 +126,20 @@ const CodePageTables& Active() {
   return *tables;
 }
 
-// One bit per BMP code point: letter, digit. Built on first use.
-struct WideClasses {
-  std::vector<std::uint8_t> bits = std::vector<std::uint8_t>(0x10000);
-  WideClasses() {
-    for (UChar32 c = 0; c < 0x10000; ++c) {
-      if (U16_IS_SURROGATE(c)) continue;
-      bits[c] = static_cast<std::uint8_t>((u_isalpha(c) ? 1 : 0) | (u_isdigit(c) ? 2 : 0));
-    }
-  }
-};
+// Character classes below 256 (Latin-1) from a table; ICU answers above.
+constexpr std::uint8_t kLetter = 1;
+constexpr std::uint8_t kDigit = 2;
 
-const WideClasses& Classes() {
-  static const WideClasses* classes = new WideClasses;
-  return *classes;
+constexpr std::array<std::uint8_t, 256> BuildLatin1Classes() {
+  std::array<std::uint8_t, 256> classes{};
+  for (int c = 0; c < 256; ++c) {
+    bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == 0xAA || c == 0xB5 ||
+                  c == 0xBA || (c >= 0xC0 && c != 0xD7 && c != 0xF7);
+    classes[c] = letter ? kLetter : (c >= '0' && c <= '9') ? kDigit : 0;
+  }
+  return classes;
 }
+constexpr std::array<std::uint8_t, 256> kLatin1Classes = BuildLatin1Classes();
 
 }  // namespace
 
@@ -267,9 +266,15 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && CompareNoCase(a, b) == 0;
 }
 
-bool IsWideLetter(char16_t c) { return (Classes().bits[c] & 1) != 0; }
-bool IsWideDigit(char16_t c) { return (Classes().bits[c] & 2) != 0; }
-bool IsWideLetterOrDigit(char16_t c) { return Classes().bits[c] != 0; }
+bool IsWideLetter(char16_t c) {
+  return c < 256 ? (kLatin1Classes[c] & kLetter) != 0 : !U16_IS_SURROGATE(c) && u_isalpha(c);
+}
+bool IsWideDigit(char16_t c) {
+  return c < 256 ? (kLatin1Classes[c] & kDigit) != 0 : !U16_IS_SURROGATE(c) && u_isdigit(c);
+}
+bool IsWideLetterOrDigit(char16_t c) {
+  return c < 256 ? kLatin1Classes[c] != 0 : !U16_IS_SURROGATE(c) && u_isalnum(c);
+}
 
 char16_t ToLowerWide(char16_t c) {
   if (U16_IS_SURROGATE(c)) return c;

@@ -1,6 +1,7 @@
 #include "platform/code_page.h"
 
 #include <gtest/gtest.h>
+#include <unicode/uchar.h>
 
 #include <algorithm>
 #include <map>
@@ -162,6 +163,12 @@ TEST(WideClassesTest, LettersAndDigitsBeyondLatin1) {
     EXPECT_EQ(IsWideLetter(c.c), c.letter) << static_cast<int>(c.c);
     EXPECT_EQ(IsWideDigit(c.c), c.digit) << static_cast<int>(c.c);
     EXPECT_EQ(IsWideLetterOrDigit(c.c), c.letter || c.digit) << static_cast<int>(c.c);
+  }
+  // The Latin-1 fast path agrees with the Unicode character types.
+  for (char16_t c = 0; c < 256; ++c) {
+    EXPECT_EQ(IsWideLetter(c), u_isalpha(c) != 0) << static_cast<int>(c);
+    EXPECT_EQ(IsWideDigit(c), u_isdigit(c) != 0) << static_cast<int>(c);
+    EXPECT_EQ(IsWideLetterOrDigit(c), u_isalnum(c) != 0) << static_cast<int>(c);
   }
   EXPECT_EQ(ToLowerWide(u'\u0416'), u'\u0436');
   EXPECT_EQ(ToLowerWide(u'A'), u'a');
