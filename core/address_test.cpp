@@ -2,10 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "mapi/folder.h"
+#include "mapi/memory/memory_session.h"
+#include "mapi/queries.h"
 
 namespace quorvel {
 namespace {
+
+using mapi::PropValue;
 
 TEST(SamePersonTest, ComparesNamesAndAddressesWithoutCase) {
   struct Case {
@@ -73,6 +81,71 @@ TEST(FirstAddressTest, TakesTheRunAroundTheFirstAt) {
     EXPECT_EQ(FirstAddress(c.text), c.address);
   }
   EXPECT_EQ(FirstAddress(std::string("x@y\0z", 5)), "x@y");
+}
+
+class CollectRecipientsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    session_ = mapi::memory::MemorySession::Create();
+    const auto layout = session_->AddStore({.isDefault = true});
+    auto inbox = session_->OpenEntry(layout.inbox, mapi::MAPI_BEST_ACCESS)->As<mapi::Folder>();
+    ASSERT_TRUE(inbox);
+    message_ = *inbox->CreateMessage(mapi::memory::kDeliverAsNewMail);
+    ASSERT_TRUE(message_);
+  }
+
+  void AddRecipients(const mapi::RowSet& rows) {
+    ASSERT_EQ(message_->ModifyRecipients(mapi::MODRECIP_ADD, rows), mapi::S_OK);
+    ASSERT_EQ(message_->SaveChanges(mapi::KEEP_OPEN_READWRITE), mapi::S_OK);
+  }
+
+  std::shared_ptr<mapi::memory::MemorySession> session_;
+  std::shared_ptr<mapi::Message> message_;
+};
+
+std::vector<std::string> Describe(const std::vector<Identity>& ids) {
+  std::vector<std::string> out;
+  for (const Identity& id : ids) out.push_back(id.address + "|" + id.name);
+  return out;
+}
+
+TEST_F(CollectRecipientsTest, EveryRecipientWithAnAddressInTableOrder) {
+  AddRecipients({
+      {PropValue::ULong(mapi::PR_RECIPIENT_TYPE, mapi::MAPI_TO),
+       PropValue::String8(mapi::PR_DISPLAY_NAME, " 'Ann' "),
+       PropValue::String8(mapi::PR_EMAIL_ADDRESS, "\"ann@example.com\"")},
+      {PropValue::ULong(mapi::PR_RECIPIENT_TYPE, mapi::MAPI_CC),
+       PropValue::String8(mapi::PR_DISPLAY_NAME, "No Address")},
+      {PropValue::ULong(mapi::PR_RECIPIENT_TYPE, mapi::MAPI_BCC),
+       PropValue::String8(mapi::PR_EMAIL_ADDRESS, "/o=Acme/ou=Site/cn=Recipients/cn=bob")},
+      {PropValue::ULong(mapi::PR_RECIPIENT_TYPE, mapi::MAPI_TO),
+       PropValue::String8(mapi::PR_DISPLAY_NAME, "Blank"),
+       PropValue::String8(mapi::PR_EMAIL_ADDRESS, "  ")},
+  });
+  const auto recipients = CollectRecipients(*message_);
+  ASSERT_TRUE(recipients.ok());
+  EXPECT_EQ(Describe(*recipients), (std::vector<std::string>{
+                                       "ann@example.com|Ann", "/o=Acme/ou=Site/cn=Recipients/cn=bob|"}));
+}
+
+TEST_F(CollectRecipientsTest, EmptyTableGivesEmptyList) {
+  const auto recipients = CollectRecipients(*message_);
+  ASSERT_TRUE(recipients.ok());
+  EXPECT_TRUE(recipients->empty());
+}
+
+TEST_F(CollectRecipientsTest, TableFailuresGiveTheirCodeAndNoRecipients) {
+  AddRecipients({{PropValue::String8(mapi::PR_EMAIL_ADDRESS, "ann@example.com")}});
+  const mapi::EntryId id = mapi::HrGetOneProp(*message_, mapi::PR_ENTRYID)->AsEntryId();
+  for (mapi::memory::Call call : {mapi::memory::Call::kGetRecipientTable,
+                                  mapi::memory::Call::kSetColumns, mapi::memory::Call::kQueryRows}) {
+    SCOPED_TRACE(static_cast<int>(call));
+    session_->faults().Clear();
+    session_->faults().Fail(call, id, mapi::MAPI_E_NOT_ENOUGH_MEMORY);
+    const auto recipients = CollectRecipients(*message_);
+    EXPECT_EQ(recipients.hr, mapi::MAPI_E_NOT_ENOUGH_MEMORY);
+    EXPECT_TRUE(recipients.value.empty());
+  }
 }
 
 }  // namespace
