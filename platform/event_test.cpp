@@ -48,16 +48,6 @@ TEST(ClockTest, SystemClockCountsFrom1601) {
   EXPECT_LT(DefaultClock().Now(), 157'469'184'000'000'000ULL);
 }
 
-TEST(ClockTest, FakeClockMovesOnlyWhenTold) {
-  FakeClock clock(kFileTimeDay, 0xFFFFFFF0u);
-  EXPECT_EQ(clock.Now(), kFileTimeDay);
-  clock.AdvanceMs(2000);
-  EXPECT_EQ(clock.Now(), kFileTimeDay + 2 * kFileTimeSecond);
-  EXPECT_EQ(clock.TickCount(), 2000u - 16u);  // the tick count wraps like 32 bits
-  clock.Set(5);
-  EXPECT_EQ(clock.Now(), 5u);
-}
-
 TEST(ScriptedMessageBoxesTest, AnswersFromTheQueueThenTheDefaultAndRecordsAll) {
   ScriptedMessageBoxes boxes;
   boxes.QueueAnswer(IDNO);

@@ -44,16 +44,6 @@ TEST_F(FilesTest, FailuresAreReportedWithThePath) {
   EXPECT_NE(error.find("no/such/dir"), std::string::npos) << error;
 }
 
-TEST_F(FilesTest, ALargeFileIsReadWhole) {
-  std::string path = dir_ + "/big";
-  std::string bytes(300000, 'q');
-  bytes[123456] = '\0';
-  ASSERT_TRUE(WriteFileAtomic(path, bytes));
-  std::vector<std::uint8_t> read;
-  ASSERT_TRUE(ReadWholeFile(path, &read));
-  EXPECT_EQ(std::string(read.begin(), read.end()), bytes);
-}
-
 TEST_F(FilesTest, CreateDirectoriesMakesMissingParents) {
   EXPECT_TRUE(CreateDirectories(dir_ + "/a/b/c"));
   EXPECT_TRUE(FileExists(dir_ + "/a/b/c"));
