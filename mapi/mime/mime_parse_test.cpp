@@ -217,6 +217,7 @@ TEST_F(MimeParseTest, BrokenMailGivesWhatCanBeRecovered) {
 }
 
 TEST_F(MimeParseTest, DegenerateInputsNeverFail) {
+  static constexpr char kNulBytes[] = "Subject: nul\0byte\n\nbody\0more";
   const std::string inputs[] = {
       "",
       "\n",
@@ -224,7 +225,7 @@ TEST_F(MimeParseTest, DegenerateInputsNeverFail) {
       "Content-Type: multipart/mixed; boundary=x\n\n--x\n--x\n--x--\n",
       "Content-Type: multipart/mixed\n\nno boundary parameter\n",
       "From: <>\nTo: ,,,;;\nSubject: =?utf-8?B?####?=\n\n",
-      std::string("Subject: nul\0byte\n\nbody\0more", 30),
+      std::string(kNulBytes, sizeof(kNulBytes) - 1),
       "Content-Type: text/plain; charset=utf-7\n\n+AGEAYgBj-\n",
   };
   for (const std::string& in : inputs) {
