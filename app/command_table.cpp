@@ -1,9 +1,13 @@
 #include "app/command.h"
+#include "app/commands.h"
 
 namespace quorvel::app {
 
 const std::vector<Command>& CommandTable() {
-  static const std::vector<Command> table = {};
+  static const std::vector<Command> table = {
+      ClassifyCommand(),
+      MailbaseCommand(),
+  };
   return table;
 }
 

@@ -1,0 +1,20 @@
+// The subcommands, one file each; command_table.cpp lists them.
+#ifndef QUORVEL_APP_COMMANDS_H_
+#define QUORVEL_APP_COMMANDS_H_
+
+#include "app/cli.h"
+#include "app/command.h"
+
+namespace quorvel::app {
+
+// Exit statuses beyond kExitOk and kExitUsage.
+inline constexpr int kExitSpam = 1;        // classify --exit-code: the message is spam
+inline constexpr int kExitFailure = 1;     // a command could not do its work
+inline constexpr int kExitUnreadable = 3;  // classify: a path could not be read
+
+Command ClassifyCommand();
+Command MailbaseCommand();
+
+}  // namespace quorvel::app
+
+#endif  // QUORVEL_APP_COMMANDS_H_

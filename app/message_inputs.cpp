@@ -1,0 +1,84 @@
+#include "app/message_inputs.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <iterator>
+#include <system_error>
+
+#include "mapi/mime/mime_message.h"
+#include "mapi/tags.h"
+
+namespace quorvel::app {
+namespace fs = std::filesystem;
+
+namespace {
+
+// The message files of one Maildir subfolder (cur/ or new/), in name order. Names
+// starting with '.' are not messages.
+void AddMaildirFiles(const fs::path& dir, const std::string& shownDir,
+                     std::vector<MessageInput>* out) {
+  std::error_code ec;
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || name[0] == '.') continue;
+    std::error_code typeError;
+    if (!entry.is_regular_file(typeError)) continue;
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) {
+    out->push_back({(fs::path(shownDir) / dir.filename() / name).string()});
+  }
+}
+
+}  // namespace
+
+std::vector<MessageInput> ExpandMessageInputs(const std::vector<std::string>& args,
+                                              std::vector<std::string>* errors) {
+  std::vector<MessageInput> inputs;
+  for (const std::string& arg : args) {
+    if (arg == "-") {
+      inputs.push_back({arg});
+      continue;
+    }
+    std::error_code ec;
+    const fs::file_status status = fs::status(arg, ec);
+    if (ec || !fs::exists(status)) {
+      errors->push_back(arg + ": no such file or folder");
+    } else if (fs::is_directory(status)) {
+      const bool hasCur = fs::is_directory(fs::path(arg) / "cur", ec);
+      const bool hasNew = fs::is_directory(fs::path(arg) / "new", ec);
+      if (!hasCur && !hasNew) {
+        errors->push_back(arg + ": a folder that is not a Maildir folder (no cur/ or new/)");
+        continue;
+      }
+      if (hasCur) AddMaildirFiles(fs::path(arg) / "cur", arg, &inputs);
+      if (hasNew) AddMaildirFiles(fs::path(arg) / "new", arg, &inputs);
+    } else {
+      inputs.push_back({arg});
+    }
+  }
+  return inputs;
+}
+
+std::shared_ptr<mapi::Message> OpenMessageInput(const MessageInput& input, std::string* error) {
+  if (input.path == "-") {
+    std::string bytes(std::istreambuf_iterator<char>(std::cin), {});
+    if (std::cin.bad()) {
+      *error = "-: cannot read standard input";
+      return nullptr;
+    }
+    return mapi::OpenMimeMessageBytes(bytes);
+  }
+  auto opened = mapi::OpenMimeMessageFile(input.path);
+  if (!opened.ok()) {
+    *error = input.path +
+             (opened.hr == mapi::MAPI_E_NOT_FOUND ? ": no such file" : ": cannot be read");
+    return nullptr;
+  }
+  return std::move(opened.value);
+}
+
+}  // namespace quorvel::app

@@ -1,0 +1,47 @@
+// What a command needs of the user's own state, assembled in one place: the
+// registry (settings), the data and module folders, the settings record, the mail
+// base and the message boxes. Opening it loads the settings and points the mail
+// base at the user's files, seeding them from the module folder on first use.
+#ifndef QUORVEL_APP_USER_ENVIRONMENT_H_
+#define QUORVEL_APP_USER_ENVIRONMENT_H_
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "bayes/mailbase.h"
+#include "platform/clock.h"
+#include "platform/message_box.h"
+#include "platform/registry.h"
+#include "settings/settings_holder.h"
+
+namespace quorvel::app {
+
+class UserEnvironment {
+ public:
+  // Problems that do not stop the command (no settings yet, no data folder) are
+  // reported on `err` by the caller through warnings().
+  explicit UserEnvironment(std::ostream& err);
+  UserEnvironment(const UserEnvironment&) = delete;
+  UserEnvironment& operator=(const UserEnvironment&) = delete;
+  ~UserEnvironment();
+
+  SettingsHolder& settings() { return settings_; }
+  Mailbase& mailbase() { return *mailbase_; }
+  platform::MessageBoxes& messageBoxes() { return *messageBoxes_; }
+  const platform::Clock& clock() { return platform::DefaultClock(); }
+  const std::string& dataFolder() const { return dataFolder_; }
+  const std::string& moduleFolder() const { return moduleFolder_; }
+
+ private:
+  std::unique_ptr<platform::MessageBoxes> messageBoxes_;
+  std::unique_ptr<platform::Registry> registry_;
+  std::string dataFolder_;
+  std::string moduleFolder_;
+  SettingsHolder settings_;
+  std::unique_ptr<Mailbase> mailbase_;
+};
+
+}  // namespace quorvel::app
+
+#endif  // QUORVEL_APP_USER_ENVIRONMENT_H_
