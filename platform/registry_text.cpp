@@ -291,17 +291,18 @@ bool FitsQuotedString(const std::vector<std::uint8_t>& data) {
 }
 
 void AppendHex(std::string* out, std::string_view prefix, const std::vector<std::uint8_t>& bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  out->reserve(out->size() + prefix.size() + bytes.size() * 3 + bytes.size() / 8 + 2);
   out->append(prefix);
   std::size_t column = prefix.size();
-  char digits[4];
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    std::snprintf(digits, sizeof digits, "%02x", bytes[i]);
-    out->append(digits);
+    out->push_back(kDigits[bytes[i] >> 4]);
+    out->push_back(kDigits[bytes[i] & 0xF]);
     column += 2;
     if (i + 1 < bytes.size()) {
       out->push_back(',');
       ++column;
-      if (column > 76) {
+      if (column > 76) {  // the registry editor's line width
         out->append("\\\n  ");
         column = 2;
       }
