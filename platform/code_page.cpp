@@ -48,6 +48,8 @@ std::unique_ptr<CodePageTables> BuildTables(unsigned number) {
     ucnv_close(conv);
     return nullptr;
   }
+  // Stop (rather than substitute) on a byte the code page leaves undefined.
+  ucnv_setToUCallBack(conv, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
   auto tables = std::make_unique<CodePageTables>();
   tables->number = number;
   for (unsigned b = 0; b < 256; ++b) {
@@ -55,8 +57,6 @@ std::unique_ptr<CodePageTables> BuildTables(unsigned number) {
     UChar out[4];
     status = U_ZERO_ERROR;
     ucnv_reset(conv);
-    // Stop (rather than substitute) on a byte the code page leaves undefined.
-    ucnv_setToUCallBack(conv, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
     int32_t n = ucnv_toUChars(conv, out, 4, &in, 1, &status);
     // A byte without a character (0x81 in 1252) keeps its value as a C1 control, so
     // every byte survives the trip to UTF-16 and back.
