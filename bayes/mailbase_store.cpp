@@ -18,6 +18,9 @@ bool ReadCorpus(FileReader& reader, TokenCorpus* corpus) {
   std::int32_t entries = 0;
   if (!reader.ReadInt32(true, &messages) || !reader.ReadInt32(true, &entries)) return false;
   corpus->set_messageCount(messages);
+  // Each entry takes at least 8 bytes: the file bounds the reservation.
+  corpus->Reserve(std::min<std::size_t>(entries > 0 ? static_cast<std::size_t>(entries) : 0,
+                                        reader.remaining() / 8));
   std::u16string token;
   while (!reader.AtEnd() && entries > 0) {
     std::int32_t length = 0;

@@ -51,10 +51,13 @@ class ProbabilityMap {
     return std::u16string_view(text_.data() + e.offset, e.length);
   }
 
-  std::u16string text_;            // every token's text, back to back
-  std::vector<Entry> entries_;     // sorted and unique after Finish
-  std::vector<std::uint32_t> slots_;  // entry index + 1, 0 when free; size a power of 2
-  bool sorted_ = true;             // entries_ strictly ascending so far
+  std::u16string text_;         // every token's text, back to back
+  std::vector<Entry> entries_;  // sorted and unique after Finish
+  // Hash index, a power of 2 in size: the high 32 bits hold the upper half of the
+  // token's hash (so that most mismatches are rejected without touching the entry),
+  // the low 32 bits the entry index + 1 (0: free).
+  std::vector<std::uint64_t> slots_;
+  std::size_t sortedPrefix_ = 0;  // entries_[0, sortedPrefix_) are strictly ascending
 };
 
 }  // namespace quorvel

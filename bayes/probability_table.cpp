@@ -19,6 +19,27 @@ bool SameFormula(const TableSettings& a, const TableSettings& b) {
          a.goodWeight == b.goodWeight;
 }
 
+// Counts the entries from `offset` on (stopping where the lengths stop making sense)
+// so that the map is allocated once, at its final size.
+void ReserveForEntries(const std::vector<std::uint8_t>& bytes, std::size_t offset,
+                       ProbabilityMap* map) {
+  std::size_t entries = PredefinedSpamTokens.size();
+  std::size_t units = 0;
+  std::size_t pos = offset;
+  while (bytes.size() - pos >= 4) {
+    std::uint32_t length = std::uint32_t{bytes[pos]} | std::uint32_t{bytes[pos + 1]} << 8 |
+                           std::uint32_t{bytes[pos + 2]} << 16 |
+                           std::uint32_t{bytes[pos + 3]} << 24;
+    if (length > static_cast<std::uint32_t>(kMaxTokenLength)) break;
+    std::size_t size = 4 + 2 * std::size_t{length} + 8;
+    if (bytes.size() - pos < size) break;
+    pos += size;
+    ++entries;
+    units += length;
+  }
+  map->Reserve(entries, units + 64 * PredefinedSpamTokens.size());
+}
+
 }  // namespace
 
 double TokenProbabilityFor(const TableSettings& s, double good, double junk) {
@@ -44,8 +65,6 @@ bool ProbabilityTable::LoadFile(const std::string& path, Contents* contents) {
   for (std::uint8_t& b : bytes) b ^= kScrambleByte;
   FileReader reader(bytes);
   ProbabilityMap& map = contents->probabilities;
-  // Every entry takes at least 12 bytes; both bounds hold whatever the file says.
-  map.Reserve(bytes.size() / 12, bytes.size() / 2);
 
   bool ok = false;
   [&] {
@@ -68,6 +87,7 @@ bool ProbabilityTable::LoadFile(const std::string& path, Contents* contents) {
       return;
     }
 
+    ReserveForEntries(bytes, bytes.size() - reader.remaining(), &map);
     std::u16string token;
     while (!reader.AtEnd()) {
       std::int32_t length = 0;

@@ -48,6 +48,7 @@ class TokenCorpus {
   virtual ~TokenCorpus() = default;
 
   void Clear();
+  void Reserve(std::size_t tokens) { counts_.reserve(counts_.size() + tokens); }
   // Adds the other's message count and each of its token counts.
   void Merge(const TokenCorpus& other);
   void Swap(TokenCorpus& other);
