@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <unordered_map>
 
 #include "mapi/mime/mime_document.h"
 #include "mapi/mime/mime_text.h"
@@ -21,10 +22,47 @@ constexpr int kMaxDepth = 64;
 // Larger files are refused rather than read (a message store never holds such mail).
 constexpr std::size_t kMaxMessageBytes = std::size_t{1} << 30;
 
+// The C library loads a converter module when a conversion descriptor is opened and
+// unloads it when the last one is closed, and GMime opens and closes one for every
+// decoded header: loading modules again and again costs more than the parsing. So the
+// process keeps one descriptor open per charset it meets (a bounded number).
+constexpr std::size_t kMaxHeldConverters = 64;
+constexpr const char* kCommonCharsets[] = {
+    "windows-1252", "iso-8859-1", "iso-8859-2", "iso-8859-15", "windows-1250", "windows-1251",
+    "koi8-r", "koi8-u", "utf-16", "gb2312", "gbk", "gb18030", "big5", "shift_jis",
+    "euc-jp", "iso-2022-jp", "euc-kr"};
+
+void KeepConverterLoaded(std::string_view charset) {
+  static std::mutex mutex;
+  static auto* held = new std::unordered_map<std::string, GIConv>();  // never freed
+  if (charset.empty() || charset.size() > 40) return;
+  std::string name(charset);
+  for (char& c : name) c = g_ascii_tolower(c);
+  std::lock_guard<std::mutex> lock(mutex);
+  if (held->size() >= kMaxHeldConverters || held->count(name) > 0) return;
+  GIConv cd = g_iconv_open("UTF-8", g_mime_charset_iconv_name(name.c_str()));
+  (*held)[name] = cd;  // a failed open is remembered too, so it is not retried
+}
+
+// The charsets named by encoded words ("=?charset?...") in a raw header value.
+void KeepEncodedWordConvertersLoaded(std::string_view raw) {
+  std::size_t pos = 0;
+  while ((pos = raw.find("=?", pos)) != std::string_view::npos) {
+    pos += 2;
+    std::size_t end = raw.find('?', pos);
+    if (end == std::string_view::npos) return;
+    std::string_view charset = raw.substr(pos, end - pos);
+    std::size_t star = charset.find('*');  // RFC 2231 language suffix
+    KeepConverterLoaded(charset.substr(0, star));
+    pos = end + 1;
+  }
+}
+
 // The parse options shared by every parse (read-only once built).
 GMimeParserOptions* SharedOptions() {
   static GMimeParserOptions* options = [] {
     g_mime_init();
+    for (const char* charset : kCommonCharsets) KeepConverterLoaded(charset);
     GMimeParserOptions* o = g_mime_parser_options_new();
     g_mime_parser_options_set_address_compliance_mode(o, GMIME_RFC_COMPLIANCE_LOOSE);
     g_mime_parser_options_set_parameter_compliance_mode(o, GMIME_RFC_COMPLIANCE_LOOSE);
@@ -48,6 +86,7 @@ struct HeaderOptions {
       options = SharedOptions();
       return;
     }
+    KeepConverterLoaded(lower);
     options = g_mime_parser_options_clone(SharedOptions());
     owned = true;
     const char* fallback[] = {"utf-8", lower.c_str(), "windows-1252", nullptr};
@@ -204,52 +243,81 @@ std::string HeaderBlock(std::string_view raw) {
   return BytesToAnsi(block, "");
 }
 
+// "<addr>" or "addr" of a trace header, without parsing it as an address list.
+std::string TraceAddress(const char* raw) {
+  std::string value = UnfoldTrim(raw);
+  if (value.size() >= 2 && value.front() == '<' && value.back() == '>') {
+    value = value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+bool HasEightBit(const char* raw) {
+  for (const char* p = raw; *p != '\0'; ++p) {
+    if (static_cast<unsigned char>(*p) >= 0x80) return true;
+  }
+  return false;
+}
+
 void ReadHeaders(GMimeMessage* gm, const std::string& bodyCharset, MimeMessage* m) {
   HeaderOptions options(bodyCharset);
   GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(gm));
   int count = g_mime_header_list_get_count(headers);
   bool haveSubject = false;
-  bool haveDeliveredTo = false;
+  // GMime has parsed the address headers already; they are parsed again only where
+  // unlabelled 8-bit text needs the body's charset.
+  bool reparseAddresses = false;
   std::string originalTo;
-  std::vector<MimeRecipient> to, cc, bcc;
   for (int i = 0; i < count; ++i) {
     GMimeHeader* h = g_mime_header_list_get_header_at(headers, i);
     const char* name = g_mime_header_get_name(h);
     const char* raw = g_mime_header_get_raw_value(h);
     if (name == nullptr || raw == nullptr) continue;
+    KeepEncodedWordConvertersLoaded(raw);
     if (!haveSubject && g_ascii_strcasecmp(name, "Subject") == 0) {
       haveSubject = true;
       std::string unfolded = UnfoldTrim(raw);
       m->subject = Utf8Owned(g_mime_utils_header_decode_text(options.options, unfolded.c_str()));
-    } else if (!m->from && g_ascii_strcasecmp(name, "From") == 0) {
-      std::vector<MimeRecipient> from = ParseAddresses(options.options, raw, kMimeTo);
-      if (!from.empty()) m->from = std::move(from.front().mailbox);
-    } else if (g_ascii_strcasecmp(name, "To") == 0) {
-      auto more = ParseAddresses(options.options, raw, kMimeTo);
-      to.insert(to.end(), more.begin(), more.end());
-    } else if (g_ascii_strcasecmp(name, "Cc") == 0) {
-      auto more = ParseAddresses(options.options, raw, kMimeCc);
-      cc.insert(cc.end(), more.begin(), more.end());
-    } else if (g_ascii_strcasecmp(name, "Bcc") == 0) {
-      auto more = ParseAddresses(options.options, raw, kMimeBcc);
-      bcc.insert(bcc.end(), more.begin(), more.end());
-    } else if (!haveDeliveredTo && g_ascii_strcasecmp(name, "Delivered-To") == 0) {
-      auto addrs = ParseAddresses(options.options, raw, kMimeTo);
-      std::string value = addrs.empty() ? UnfoldTrim(raw) : addrs.front().mailbox.address;
-      if (!value.empty()) {
-        m->deliveredTo = std::move(value);
-        haveDeliveredTo = true;
-      }
+    } else if (g_ascii_strcasecmp(name, "From") == 0 || g_ascii_strcasecmp(name, "To") == 0 ||
+               g_ascii_strcasecmp(name, "Cc") == 0 || g_ascii_strcasecmp(name, "Bcc") == 0) {
+      reparseAddresses = reparseAddresses || (options.owned && HasEightBit(raw));
+    } else if (m->deliveredTo.empty() && g_ascii_strcasecmp(name, "Delivered-To") == 0) {
+      m->deliveredTo = TraceAddress(raw);
     } else if (originalTo.empty() && g_ascii_strcasecmp(name, "X-Original-To") == 0) {
-      auto addrs = ParseAddresses(options.options, raw, kMimeTo);
-      originalTo = addrs.empty() ? UnfoldTrim(raw) : addrs.front().mailbox.address;
+      originalTo = TraceAddress(raw);
     } else if (m->messageId.empty() && g_ascii_strcasecmp(name, "Message-ID") == 0) {
       m->messageId = UnfoldTrim(raw);
     } else if (g_ascii_strcasecmp(name, "X-Unsent") == 0) {
       m->unsent = m->unsent || UnfoldTrim(raw) == "1";
     }
   }
-  if (!haveDeliveredTo) m->deliveredTo = std::move(originalTo);
+  if (m->deliveredTo.empty()) m->deliveredTo = std::move(originalTo);
+
+  std::vector<MimeRecipient> from, to, cc, bcc;
+  if (reparseAddresses) {
+    for (int i = 0; i < count; ++i) {
+      GMimeHeader* h = g_mime_header_list_get_header_at(headers, i);
+      const char* name = g_mime_header_get_name(h);
+      const char* raw = g_mime_header_get_raw_value(h);
+      if (name == nullptr || raw == nullptr) continue;
+      std::vector<MimeRecipient>* into = g_ascii_strcasecmp(name, "From") == 0 ? &from
+                                         : g_ascii_strcasecmp(name, "To") == 0 ? &to
+                                         : g_ascii_strcasecmp(name, "Cc") == 0 ? &cc
+                                         : g_ascii_strcasecmp(name, "Bcc") == 0 ? &bcc
+                                                                                : nullptr;
+      if (into == nullptr) continue;
+      auto more = ParseAddresses(options.options, raw, kMimeTo);
+      into->insert(into->end(), more.begin(), more.end());
+    }
+  } else {
+    AppendMailboxes(g_mime_message_get_from(gm), kMimeTo, &from);
+    AppendMailboxes(g_mime_message_get_to(gm), kMimeTo, &to);
+    AppendMailboxes(g_mime_message_get_cc(gm), kMimeCc, &cc);
+    AppendMailboxes(g_mime_message_get_bcc(gm), kMimeBcc, &bcc);
+  }
+  if (!from.empty()) m->from = std::move(from.front().mailbox);
+  for (MimeRecipient& r : cc) r.type = kMimeCc;
+  for (MimeRecipient& r : bcc) r.type = kMimeBcc;
   for (std::size_t i = 0; i < to.size(); ++i) {
     if (i > 0) m->displayTo += "; ";
     m->displayTo += to[i].mailbox.name;

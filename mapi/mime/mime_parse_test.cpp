@@ -187,6 +187,13 @@ TEST_F(MimeParseTest, Koi8rHeadersInTheCyrillicCodePage) {
   EXPECT_EQ(m.subject, "\xCF\xF0\xE8\xE2\xE5\xF2 \xE8\xE7 \xCC\xEE\xF1\xEA\xE2\xFB");
   EXPECT_EQ(m.from->name, "\xC8\xE2\xE0\xED \xCF\xE5\xF2\xF0\xEE\xE2");
   EXPECT_EQ(m.textBody, "\xCF\xF0\xE8\xE2\xE5\xF2!\r\n");
+  // Unlabelled 8-bit names in addresses are read in the body's charset too.
+  // "Иван" and "Пётр" in KOI8-R.
+  MimeMessage raw = ParseMime(
+      "From: \xE9\xD7\xC1\xCE <ivan@example.ru>\nTo: \xF0\xA3\xD4\xD2 <p@example.ru>\n"
+      "Content-Type: text/plain; charset=koi8-r\n\nx\n");
+  EXPECT_EQ(raw.from->name, "\xC8\xE2\xE0\xED");
+  EXPECT_EQ(raw.displayTo, "\xCF\xB8\xF2\xF0");
 }
 
 TEST_F(MimeParseTest, HtmlBodyDecodedFromQuotedPrintable) {
