@@ -269,3 +269,31 @@ TEST_F(LearningTest, ConcurrentScoresSeeAFullTableDuringRebuilds) {
 
 }  // namespace
 }  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+TEST(MailbasePathsTest, UnknownDataFolderTouchesNoFile) {
+  TempFolder dir;
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  {
+    platform::ScriptedMessageBoxes boxes;
+    Mailbase mailbase(boxes, "", "");
+    EXPECT_FALSE(mailbase.table().EnsureLoaded());
+    mailbase.store().Learn(u"cheap pills here  ", u"", true, 5, true);
+    EXPECT_EQ(boxes.shown().size(), 1u);
+    mailbase.store().Rebuild();
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  std::filesystem::current_path(cwd);
+}
+
+TEST(MailbasePathsTest, FoldersAreJoinedWithOneSlash) {
+  EXPECT_EQ(JoinPath("/data/", "Bayes.raw"), "/data/Bayes.raw");
+  EXPECT_EQ(JoinPath("/data", "Bayes.raw"), "/data/Bayes.raw");
+  EXPECT_EQ(JoinPath("", "Bayes.raw"), "");
+}
+
+}  // namespace
+}  // namespace quorvel

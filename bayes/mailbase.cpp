@@ -3,6 +3,7 @@
 namespace quorvel {
 
 std::string JoinPath(const std::string& folder, std::string_view name) {
+  if (folder.empty()) return {};  // unknown folder: no file, not one in the working directory
   std::string path = folder;
   if (!path.empty() && path.back() != '/') path.push_back('/');
   path.append(name);

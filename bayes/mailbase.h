@@ -42,7 +42,9 @@ class Mailbase {
   MailbaseStore store_;
 };
 
-// folder + name, with a '/' between them when the folder lacks one.
+// folder + name, with a '/' between them when the folder lacks one; empty when the
+// folder is empty (unknown), so that nothing is read or written in the working
+// directory.
 std::string JoinPath(const std::string& folder, std::string_view name);
 
 }  // namespace quorvel

@@ -237,7 +237,7 @@ bool MailbaseStore::SaveRaw(const std::string& path) {
     WritePair(writer, main_);
     writer.Int32(false, balance_);
   }
-  return ReplaceFileWithBackup(path, writer.bytes());
+  return !path.empty() && ReplaceFileWithBackup(path, writer.bytes());
 }
 
 void MailbaseStore::SaveIfDirty() {

@@ -112,14 +112,14 @@ bool ProbabilityTable::EnsureLoaded() {
   if (loaded_) return true;
   if (!mayLoad_) return true;
   Contents first{contents_.headerText, contents_.settings, {}};
-  bool ok = LoadFile(path_, &first);
+  bool ok = !path_.empty() && LoadFile(path_, &first);
   if (ok) {
     contents_ = std::move(first);
   } else {
     // The backup starts from a clean table, so nothing of the damaged file mixes in;
     // when both fail, what was read of the main file stays.
     Contents second{contents_.headerText, contents_.settings, {}};
-    ok = LoadFile(path_ + std::string(kBackupSuffix), &second);
+    ok = !path_.empty() && LoadFile(path_ + std::string(kBackupSuffix), &second);
     contents_ = ok ? std::move(second) : std::move(first);
   }
   loaded_ = ok;
@@ -166,7 +166,7 @@ bool ProbabilityTable::Save() {
     loaded_ = true;
     mayLoad_ = true;
   }
-  return ReplaceFileWithBackup(path, bytes);
+  return !path.empty() && ReplaceFileWithBackup(path, bytes);
 }
 
 void ProbabilityTable::Clear() {
@@ -242,7 +242,7 @@ bool ProbabilityTable::CompileAndSave(const TokenCorpus& good, const TokenCorpus
     path = path_;
     break;
   }
-  return ReplaceFileWithBackup(path, bytes);
+  return !path.empty() && ReplaceFileWithBackup(path, bytes);
 }
 
 std::optional<double> ProbabilityTable::Probability(std::u16string_view token) const {
