@@ -134,6 +134,22 @@ TEST_F(LearningTest, RebuildMergesCompilesAndSaves) {
   EXPECT_EQ(again.store().MainPair().junk().Count(u"money"), 5);
 }
 
+TEST_F(LearningTest, OverlongTokenIsLeftOutOfTheFilesSoTheyStayReadable) {
+  const std::u16string huge(70000, u'z');
+  for (int i = 0; i < 5; ++i) store().Learn(huge + u" casino  ", u"", true, 1, true);
+  store().Rebuild();
+  EXPECT_EQ(table().Probability(huge), 0.99);  // in memory until the next load
+
+  platform::ScriptedMessageBoxes boxes;
+  Mailbase again(boxes, dir_.path(), dir_.path() + "/module");
+  ASSERT_TRUE(again.table().EnsureLoaded());
+  EXPECT_EQ(again.table().Probability(u"casino"), 0.99);
+  EXPECT_EQ(again.table().Probability(huge), std::nullopt);
+  ASSERT_TRUE(again.store().EnsureLoaded());
+  EXPECT_EQ(again.store().MainPair().junk().Count(u"casino"), 5);
+  EXPECT_EQ(again.store().MainPair().junk().Find(huge), nullptr);
+}
+
 TEST_F(LearningTest, ApplyScanScalesToTheGoodCorpusItReplaces) {
   CorpusPair main;
   main.good().set_messageCount(200);
