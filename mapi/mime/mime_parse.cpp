@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
-#include <unordered_map>
 
+#include "mapi/mime/mime_converters.h"
 #include "mapi/mime/mime_document.h"
 #include "mapi/mime/mime_text.h"
 #include "platform/code_page.h"
@@ -22,47 +22,11 @@ constexpr int kMaxDepth = 64;
 // Larger files are refused rather than read (a message store never holds such mail).
 constexpr std::size_t kMaxMessageBytes = std::size_t{1} << 30;
 
-// The C library loads a converter module when a conversion descriptor is opened and
-// unloads it when the last one is closed, and GMime opens and closes one for every
-// decoded header: loading modules again and again costs more than the parsing. So the
-// process keeps one descriptor open per charset it meets (a bounded number).
-constexpr std::size_t kMaxHeldConverters = 64;
-constexpr const char* kCommonCharsets[] = {
-    "windows-1252", "iso-8859-1", "iso-8859-2", "iso-8859-15", "windows-1250", "windows-1251",
-    "koi8-r", "koi8-u", "utf-16", "gb2312", "gbk", "gb18030", "big5", "shift_jis",
-    "euc-jp", "iso-2022-jp", "euc-kr"};
-
-void KeepConverterLoaded(std::string_view charset) {
-  static std::mutex mutex;
-  static auto* held = new std::unordered_map<std::string, GIConv>();  // never freed
-  if (charset.empty() || charset.size() > 40) return;
-  std::string name(charset);
-  for (char& c : name) c = g_ascii_tolower(c);
-  std::lock_guard<std::mutex> lock(mutex);
-  if (held->size() >= kMaxHeldConverters || held->count(name) > 0) return;
-  GIConv cd = g_iconv_open("UTF-8", g_mime_charset_iconv_name(name.c_str()));
-  (*held)[name] = cd;  // a failed open is remembered too, so it is not retried
-}
-
-// The charsets named by encoded words ("=?charset?...") in a raw header value.
-void KeepEncodedWordConvertersLoaded(std::string_view raw) {
-  std::size_t pos = 0;
-  while ((pos = raw.find("=?", pos)) != std::string_view::npos) {
-    pos += 2;
-    std::size_t end = raw.find('?', pos);
-    if (end == std::string_view::npos) return;
-    std::string_view charset = raw.substr(pos, end - pos);
-    std::size_t star = charset.find('*');  // RFC 2231 language suffix
-    KeepConverterLoaded(charset.substr(0, star));
-    pos = end + 1;
-  }
-}
-
 // The parse options shared by every parse (read-only once built).
 GMimeParserOptions* SharedOptions() {
   static GMimeParserOptions* options = [] {
     g_mime_init();
-    for (const char* charset : kCommonCharsets) KeepConverterLoaded(charset);
+    KeepCommonConvertersLoaded();
     GMimeParserOptions* o = g_mime_parser_options_new();
     g_mime_parser_options_set_address_compliance_mode(o, GMIME_RFC_COMPLIANCE_LOOSE);
     g_mime_parser_options_set_parameter_compliance_mode(o, GMIME_RFC_COMPLIANCE_LOOSE);
