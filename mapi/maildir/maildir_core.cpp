@@ -96,9 +96,16 @@ MaildirCore::MaildirCore(std::string root, const MaildirOptions& options)
   watcher_ = std::make_unique<MaildirWatcher>(
       root_, key_, options_.watch, [this](const std::string& path, Notification* n) {
         MimeMessage parsed;
-        if (!ParseMimeFile(path, &parsed)) return;
+        MimeMessageContext context;
+        if (!ParseMimeFile(path, &parsed)) {
+          // Already renamed (read, or moved on) before its arrival was read: find it.
+          auto id = DecodeMaildirId(n->entryId.bytes());
+          auto at = id ? Locate(id->folderPath, id->unique) : std::nullopt;
+          if (!at || !ParseMimeFile(PathOf(*at), &parsed)) return;
+          context.storeFlags = FlagsOf(at->name);
+        }
         n->messageClass = parsed.messageClass;
-        n->messageFlags = MimeMessageFlags(parsed, {});
+        n->messageFlags = MimeMessageFlags(parsed, context);
       });
 }
 

@@ -110,6 +110,21 @@ TEST_F(MaildirWatcherTest, DeliveryIntoAnyFolderIsNewMail) {
   EXPECT_TRUE(store_->OpenEntry(spamId, 0).ok());
 }
 
+TEST_F(MaildirWatcherTest, NewMailReadAtOnceStillHasItsClass) {
+  auto sink = std::make_shared<CollectingSink>();
+  ASSERT_TRUE(store_->Advise(EntryId(), kAllEvents, sink).ok());
+  std::string path = dir_.Deliver("", "new", "10.J.host", TempMaildir::Message("quick"));
+  // Another client reads it at once, maybe before the store has seen it arrive.
+  std::filesystem::rename(path, dir_.root() + "/cur/10.J.host:2,S");
+  EntryId id = MaildirMessageId(key_, "", "10.J.host");
+  ASSERT_TRUE(sink->WaitFor(fnevNewMail, id));
+  for (const Notification& n : sink->Received()) {
+    if (n.eventType == fnevNewMail) {
+      EXPECT_EQ(n.messageClass, "IPM.Note");
+    }
+  }
+}
+
 TEST_F(MaildirWatcherTest, AFolderMadeLaterIsWatchedToo) {
   auto sink = std::make_shared<CollectingSink>();
   ASSERT_TRUE(store_->Advise(EntryId(), kAllEvents, sink).ok());
