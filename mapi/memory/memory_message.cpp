@@ -71,6 +71,10 @@ HRESULT MemoryMessage::SaveChanges(std::uint32_t) {
       if (auto* flags = props[PROP_ID(PR_MESSAGE_FLAGS)].AsLong()) {
         n.messageFlags = static_cast<std::uint32_t>(*flags);
       }
+      if (world_->stores.at(copy_.store).shortTermNewMailIds) {
+        n.entryId = world_->ShortTerm(copy_.id);
+        n.parentId = world_->ShortTerm(copy_.parent);
+      }
       events.push_back(std::move(n));
     }
   } else {

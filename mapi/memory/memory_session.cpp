@@ -124,7 +124,8 @@ Result<std::shared_ptr<Table>> MemorySession::GetProviderTable(std::uint32_t) {
 
 Result<bool> MemorySession::CompareEntryIDs(const EntryId& a, const EntryId& b, std::uint32_t) {
   if (HRESULT hr = world_->faults.Check(Call::kCompareEntryIDs, a); Failed(hr)) return hr;
-  return Ok(a == b);
+  std::lock_guard lock(world_->mutex);
+  return Ok(world_->Permanent(a) == world_->Permanent(b));
 }
 
 Result<std::shared_ptr<AddressBook>> MemorySession::OpenAddressBook(std::uint32_t) {
@@ -152,6 +153,7 @@ StoreLayout MemorySession::AddStore(const StoreOptions& options) {
   store.uid = uid;
   store.isDefault = options.isDefault;
   store.largePropertyLimit = options.largePropertyLimit;
+  store.shortTermNewMailIds = options.shortTermNewMailIds;
   store.serviceUid = options.serviceUid.empty() ? NewUid(w, 'M') : options.serviceUid;
   store.props[PROP_ID(PR_DISPLAY_NAME)] = PropValue::String8(PR_DISPLAY_NAME, options.displayName);
   store.props[PROP_ID(PR_MDB_PROVIDER)] = PropValue::Bin(PR_MDB_PROVIDER, options.provider);

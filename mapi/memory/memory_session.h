@@ -51,6 +51,10 @@ struct StoreOptions {
   // String and binary values longer than this come back from GetProps as PT_ERROR with
   // MAPI_E_NOT_ENOUGH_MEMORY (streams still read them), as large bodies do; 0: no limit.
   std::size_t largePropertyLimit = 0;
+  // New-mail notifications carry short-term ids (another byte string that opens the
+  // same object) for the message and its folder, as server stores do; PR_ENTRYID of
+  // the opened objects gives the permanent ones.
+  bool shortTermNewMailIds = false;
 };
 
 // The ids of a store and of its standard folders (absent when not made).

@@ -17,9 +17,11 @@ bool Covers(std::string_view rowClass, std::string_view messageClass) {
 
 }  // namespace
 
-Result<OpenedEntry> OpenWorldEntry(const std::shared_ptr<World>& world, const EntryId& id) {
+Result<OpenedEntry> OpenWorldEntry(const std::shared_ptr<World>& world,
+                                   const EntryId& requested) {
   std::unique_lock lock(world->mutex);
   if (!world->alive) return MAPI_E_END_OF_SESSION;
+  const EntryId id = world->Permanent(requested);
   if (world->folders.contains(id)) {
     lock.unlock();
     return Ok(OpenedEntry{MAPI_FOLDER, std::make_shared<MemoryFolder>(world, id)});
@@ -66,8 +68,9 @@ Result<OpenedEntry> MemoryStore::OpenEntry(const EntryId& id, std::uint32_t) {
     if (id.empty()) {
       wanted = store.root;
     } else {
-      auto folder = world_->folders.find(id);
-      auto message = world_->messages.find(id);
+      wanted = world_->Permanent(id);
+      auto folder = world_->folders.find(wanted);
+      auto message = world_->messages.find(wanted);
       bool ours = (folder != world_->folders.end() && folder->second.store == target_) ||
                   (message != world_->messages.end() && message->second.store == target_);
       if (!ours) return MAPI_E_NOT_FOUND;
@@ -145,7 +148,8 @@ HRESULT MemoryStore::Unadvise(std::uint32_t connection) {
 
 Result<bool> MemoryStore::CompareEntryIDs(const EntryId& a, const EntryId& b, std::uint32_t) {
   if (HRESULT hr = Check(Call::kCompareEntryIDs); Failed(hr)) return hr;
-  return Ok(a == b);
+  std::lock_guard lock(world_->mutex);
+  return Ok(world_->Permanent(a) == world_->Permanent(b));
 }
 
 }  // namespace quorvel::mapi::memory

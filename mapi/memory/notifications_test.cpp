@@ -138,3 +138,32 @@ TEST(NotificationsTest, EndingTheSessionDropsSinksThatOwnIt) {
 
 }  // namespace
 }  // namespace quorvel::mapi::memory
+
+namespace quorvel::mapi::memory {
+namespace {
+
+TEST(NotificationsTest, ShortTermIdsOpenTheSameObjects) {
+  StoreOptions options;
+  options.isDefault = true;
+  options.provider = std::string(pbExchangeProviderPrimaryUserGuid);
+  options.shortTermNewMailIds = true;
+  quorvel::TestMailbox box(options);
+  auto sink = std::make_shared<quorvel::RecordingSink>();
+  ASSERT_TRUE(box.OpenStore()->Advise({}, fnevNewMail, sink).ok());
+  EntryId id = *quorvel::MessageBuilder().Subject("x").DeliverTo(*box.Inbox());
+  box.session->DispatchNotifications();
+  auto all = sink->All();
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_NE(all[0].entryId, id);
+  EXPECT_NE(all[0].parentId, box.layout.inbox);
+  auto folder = box.session->OpenEntry(all[0].parentId, 0);
+  ASSERT_TRUE(folder.ok());
+  EXPECT_EQ(HrGetOneProp(*folder->object, PR_ENTRYID)->AsEntryId(), box.layout.inbox);
+  auto message = box.OpenStore()->OpenEntry(all[0].entryId, 0);
+  ASSERT_TRUE(message.ok());
+  EXPECT_EQ(HrGetOneProp(*message->object, PR_ENTRYID)->AsEntryId(), id);
+  EXPECT_TRUE(*box.session->CompareEntryIDs(all[0].entryId, id, 0));
+}
+
+}  // namespace
+}  // namespace quorvel::mapi::memory

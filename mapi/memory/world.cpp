@@ -101,6 +101,17 @@ void World::Notify(const EntryId& storeId, const std::vector<Notification>& noti
   }
 }
 
+EntryId World::Permanent(const EntryId& id) const {
+  auto it = shortTermIds.find(id);
+  return it == shortTermIds.end() ? id : it->second;
+}
+
+EntryId World::ShortTerm(const EntryId& id) {
+  EntryId alias(std::string("ST") + std::string(id.bytes()));
+  shortTermIds[alias] = id;
+  return alias;
+}
+
 EntryId World::AddFolder(StoreData& store, const EntryId& parent, const std::string& name,
                          const std::string& containerClass) {
   FolderData folder;

@@ -70,6 +70,7 @@ struct StoreData {
   bool isDefault = false;
   std::string serviceUid;
   std::size_t largePropertyLimit = 0;
+  bool shortTermNewMailIds = false;
   std::map<std::uint32_t, AdviseData> advises;
   std::unique_ptr<Notifier> notifier;
 };
@@ -100,6 +101,7 @@ struct World {
   std::map<EntryId, StoreData> stores;
   std::map<EntryId, FolderData> folders;
   std::map<EntryId, MessageData> messages;
+  std::map<EntryId, EntryId> shortTermIds;  // short-term id -> permanent id
   std::vector<ServiceData> services;
   bool providerTableReadable = true;
   EntryId abRoot;
@@ -125,6 +127,11 @@ struct World {
   // Queues notifications of `store` to the sinks whose mask and target match.
   // REQUIRES: mutex held (Post does not call the sinks).
   void Notify(const EntryId& store, const std::vector<Notification>& notifications);
+
+  // The permanent id for `id` (itself unless it is a short-term id). REQUIRES: mutex held.
+  EntryId Permanent(const EntryId& id) const;
+  // A short-term id for `id`. REQUIRES: mutex held.
+  EntryId ShortTerm(const EntryId& id);
 
   // Creates a folder under `parent` (absent: a store root). REQUIRES: mutex held.
   EntryId AddFolder(StoreData& store, const EntryId& parent, const std::string& name,
