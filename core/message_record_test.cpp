@@ -134,12 +134,6 @@ TEST_F(MessageRecordTest, TheBodyIsReadOnce) {
   EXPECT_EQ(faults().Calls(Call::kOpenProperty, id), 1u);
 }
 
-TEST_F(MessageRecordTest, UncompressedRtfBodiesAreReadToo) {
-  MessageRecord record =
-      Record(MessageBuilder().HtmlBody("<html><body>Hi</body></html>").UncompressedRtf());
-  EXPECT_EQ(record.GetString(mapi::PR_BODY), " Hi");
-}
-
 TEST_F(MessageRecordTest, OrdinaryRtfFallsBackToThePlainBody) {
   MessageRecord record = Record(MessageBuilder().TextRtfBody("Hello").Body("Hello"));
   EXPECT_EQ(record.GetString(mapi::PR_BODY), "Hello");
@@ -287,13 +281,6 @@ TEST_F(MessageRecordTest, OnlyTheFirstThreeAttachmentsAreOpenedForTheirFlags) {
               static_cast<std::size_t>(c.html ? c.flaggedIndex + 1 : 3))
         << c.flaggedIndex;
   }
-}
-
-TEST_F(MessageRecordTest, AnHtmlNameSparesOpeningTheAttachments) {
-  MessageRecord record = Record(MessageBuilder().Attachment("a.html").Attachment("b.txt"));
-  faults().ResetCalls();
-  EXPECT_EQ(record.GetAttachmentSummary().attachmentFlags, HasHtmlAttachment);
-  EXPECT_EQ(faults().Calls(Call::kOpenAttach, id), 0u);
 }
 
 TEST_F(MessageRecordTest, AnAttachmentThatCannotBeOpenedIsSkipped) {
