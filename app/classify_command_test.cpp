@@ -1,0 +1,191 @@
+// The command line end to end: quorvel classify and quorvel mailbase over message
+// files in a temporary home, with messages that the rules decide on their own so
+// that the verdicts do not depend on a mail base.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/cli.h"
+#include "app/commands.h"
+
+namespace quorvel::app {
+namespace {
+namespace fs = std::filesystem;
+
+constexpr const char* kVirusReport =
+    "From: Mail Gateway <scanner@gateway.example.net>\r\n"
+    "To: you@example.net\r\n"
+    "Subject: Virus found\r\n"
+    "MIME-Version: 1.0\r\n"
+    "Content-Type: multipart/mixed; boundary=\"b\"\r\n"
+    "\r\n"
+    "--b\r\n"
+    "Content-Type: text/plain\r\n"
+    "\r\n"
+    "An attachment was removed.\r\n"
+    "--b\r\n"
+    "Content-Type: text/plain; name=\"ViRuSWarning.txt\"\r\n"
+    "Content-Disposition: attachment; filename=\"ViRuSWarning.txt\"\r\n"
+    "\r\n"
+    "W32.Example.A\r\n"
+    "--b--\r\n";
+
+constexpr const char* kDraft =
+    "From: You <you@example.net>\r\n"
+    "To: friend@example.org\r\n"
+    "Subject: Not sent yet\r\n"
+    "X-Unsent: 1\r\n"
+    "\r\n"
+    "A draft waiting to be finished.\r\n";
+
+struct CliRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class CommandLineEndToEnd : public ::testing::Test {
+ protected:
+  // One temporary home for the whole program: the data folder is computed once per
+  // process.
+  static void SetUpTestSuite() {
+    char pattern[] = "/tmp/quorvel-cli-test-XXXXXX";
+    root_ = new fs::path(mkdtemp(pattern));
+    setenv("HOME", root_->c_str(), 1);
+    setenv("XDG_DATA_HOME", (*root_ / "data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (*root_ / "config").c_str(), 1);
+    unsetenv("XDG_DESKTOP_DIR");
+  }
+  static void TearDownTestSuite() {
+    std::error_code ec;
+    fs::remove_all(*root_, ec);
+    delete root_;
+  }
+
+  static std::string WriteMessage(const std::string& name, const std::string& text) {
+    fs::path path = *root_ / "mail" / name;
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+  }
+
+  static CliRun Run(std::vector<std::string> args) {
+    args.insert(args.begin(), "quorvel");
+    std::vector<const char*> argv;
+    for (const auto& a : args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    int status = RunCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {status, out.str(), err.str()};
+  }
+
+  static fs::path* root_;
+};
+
+fs::path* CommandLineEndToEnd::root_ = nullptr;
+
+TEST_F(CommandLineEndToEnd, OneLinePerMessageWithVerdictAndFirstReasonLine) {
+  const std::string virus = WriteMessage("virus.eml", kVirusReport);
+  const std::string draft = WriteMessage("draft.eml", kDraft);
+  CliRun r = Run({"classify", virus, draft});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(r.out, virus + "\tspam\tReport from anti-virus software\n" + draft +
+                       "\tgood\tSelected item is Draft.\n");
+}
+
+TEST_F(CommandLineEndToEnd, JsonCarriesTheWholeReason) {
+  const std::string virus = WriteMessage("virus.eml", kVirusReport);
+  CliRun r = Run({"classify", "--json", virus});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  const auto line = nlohmann::json::parse(r.out);
+  EXPECT_EQ(line["path"], virus);
+  EXPECT_EQ(line["spam"], true);
+  const std::string reason = line["reason"];
+  EXPECT_EQ(reason.rfind("Report from anti-virus software", 0), 0u) << reason;
+}
+
+TEST_F(CommandLineEndToEnd, ExitCodeSaysSpamOrGoodForOneMessage) {
+  EXPECT_EQ(Run({"classify", "--exit-code", WriteMessage("v.eml", kVirusReport)}).status,
+            kExitSpam);
+  EXPECT_EQ(Run({"classify", "--exit-code", WriteMessage("d.eml", kDraft)}).status, kExitOk);
+  // Without --exit-code a spam verdict is still a success.
+  EXPECT_EQ(Run({"classify", WriteMessage("v.eml", kVirusReport)}).status, kExitOk);
+}
+
+TEST_F(CommandLineEndToEnd, UnreadablePathIsReportedAndTheRestAreJudged) {
+  const std::string draft = WriteMessage("draft.eml", kDraft);
+  const std::string missing = (*root_ / "mail" / "no-such-message").string();
+  CliRun r = Run({"classify", "--exit-code", missing, draft});
+  EXPECT_EQ(r.status, kExitUnreadable);
+  EXPECT_NE(r.err.find(missing), std::string::npos);
+  EXPECT_EQ(r.out, draft + "\tgood\tSelected item is Draft.\n");
+}
+
+TEST_F(CommandLineEndToEnd, MaildirFolderIsJudgedCurThenNewInNameOrder) {
+  const fs::path box = *root_ / "Maildir";
+  fs::create_directories(box / "tmp");
+  WriteMessage("../Maildir/new/2.host", kDraft);
+  WriteMessage("../Maildir/new/1.host", kVirusReport);
+  WriteMessage("../Maildir/cur/3.host:2,S", kDraft);
+  WriteMessage("../Maildir/cur/.hidden", kVirusReport);
+  CliRun r = Run({"classify", box.string()});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  std::istringstream lines(r.out);
+  std::vector<std::string> paths;
+  for (std::string line; std::getline(lines, line);) paths.push_back(line.substr(0, line.find('\t')));
+  EXPECT_EQ(paths, (std::vector<std::string>{(box / "cur" / "3.host:2,S").string(),
+                                             (box / "new" / "1.host").string(),
+                                             (box / "new" / "2.host").string()}));
+}
+
+TEST_F(CommandLineEndToEnd, StandardInputIsOneMessage) {
+  std::istringstream input(kVirusReport);
+  std::streambuf* saved = std::cin.rdbuf(input.rdbuf());
+  CliRun r = Run({"classify", "-"});
+  std::cin.rdbuf(saved);
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(r.out, "-\tspam\tReport from anti-virus software\n");
+}
+
+TEST_F(CommandLineEndToEnd, UsageErrors) {
+  EXPECT_EQ(Run({"classify"}).status, kExitUsage);
+  EXPECT_EQ(Run({"classify", "--no-such-flag", "x"}).status, kExitUsage);
+  EXPECT_EQ(Run({"mailbase"}).status, kExitUsage);
+  EXPECT_EQ(Run({"mailbase", "build", "--good", "x"}).status, kExitUsage);  // no --out
+}
+
+TEST_F(CommandLineEndToEnd, MailbaseBuildLearnsBothKindsAndStatsReadsTheUserMailbase) {
+  std::vector<std::string> good, junk;
+  for (int i = 0; i < 3; ++i) {
+    good.push_back(WriteMessage("good" + std::to_string(i),
+                                "From: a@example.org\r\nSubject: minutes\r\n\r\n"
+                                "the planning meeting notes for the storage review\r\n"));
+  }
+  junk.push_back(WriteMessage("junk0", "From: b@example.com\r\nSubject: offer\r\n\r\n"
+                                       "cheap pills online order now\r\n"));
+  // Build straight into the user's data folder, as a user replacing the seed would.
+  const fs::path dataFolder = *root_ / "data" / "Veltmark" / "Quorvel";
+  std::vector<std::string> args = {"mailbase", "build", "--out", dataFolder.string(), "--good"};
+  args.insert(args.end(), good.begin(), good.end());
+  args.push_back("--junk");
+  args.insert(args.end(), junk.begin(), junk.end());
+  CliRun built = Run(args);
+  ASSERT_EQ(built.status, kExitOk) << built.err;
+  EXPECT_EQ(built.out, "Learned junk messages: 1\nLearned good messages: 3\n");
+  EXPECT_TRUE(fs::exists(dataFolder / "Bayes.raw"));
+  EXPECT_TRUE(fs::exists(dataFolder / "Bayes.db"));
+
+  CliRun stats = Run({"mailbase", "stats"});
+  ASSERT_EQ(stats.status, kExitOk) << stats.err;
+  EXPECT_NE(stats.out.find("Learned junk messages: 1\n"), std::string::npos) << stats.out;
+  EXPECT_NE(stats.out.find("Learned good messages: 3\n"), std::string::npos) << stats.out;
+}
+
+}  // namespace
+}  // namespace quorvel::app
