@@ -8,7 +8,8 @@
 // The target of a call is the object it is made on (a folder, message, store or
 // address-book container), for table calls the object the table was opened on, and for
 // session calls (OpenEntry, OpenMsgStore) the id asked for. Session tables (stores,
-// status, providers) have an absent target. An absent target in Fail matches any.
+// status, providers) have an absent target; an attachment's calls have its message's
+// id. An absent target in Fail matches any.
 // Thread-safety: all methods may be called from any thread (one internal lock).
 #ifndef QUORVEL_MAPI_MEMORY_FAULTS_H_
 #define QUORVEL_MAPI_MEMORY_FAULTS_H_
