@@ -18,13 +18,12 @@
 #include "bayes/mailbase.h"
 #include "bayes/token_corpus.h"
 #include "core/classifier.h"
-#include "mapi/compressed_rtf.h"
 #include "mapi/folder.h"
-#include "mapi/html_encapsulation.h"
 #include "mapi/memory/memory_session.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "settings/settings_holder.h"
+#include "testing/message_builder.h"
 
 namespace quorvel::testing_support {
 
@@ -66,67 +65,46 @@ class ClassifyFixture : public ::testing::Test {
 
   ClassifyContext Context() { return ClassifyContext{settings_, mailbase_, boxes_, clock_}; }
 
-  // Saves a new message in the Inbox and opens it again, as the worker would.
+  // Delivers a new message to the Inbox and opens it again, as the worker would.
   std::shared_ptr<mapi::Message> Deliver(const MessageSpec& spec) {
-    auto created = inbox_->CreateMessage(mapi::memory::kDeliverAsNewMail);
-    EXPECT_TRUE(created.ok());
-    std::shared_ptr<mapi::Message> message = created.value;
-    std::vector<mapi::PropValue> props;
-    auto text = [&props](mapi::PropTag tag, const std::optional<std::string>& value) {
-      if (value) props.push_back(mapi::PropValue::String8(tag, *value));
+    MessageBuilder builder;
+    auto text = [&builder](mapi::PropTag tag, const std::optional<std::string>& value) {
+      if (value) builder.Prop(mapi::PropValue::String8(tag, *value));
     };
-    text(mapi::PR_MESSAGE_CLASS, spec.messageClass);
     text(mapi::PR_SUBJECT, spec.subject);
     text(mapi::PR_SENDER_EMAIL_ADDRESS, spec.senderAddress);
     text(mapi::PR_SENDER_NAME, spec.senderName);
-    text(mapi::PR_DISPLAY_TO, spec.displayTo);
     text(mapi::PR_RECEIVED_BY_EMAIL_ADDRESS, spec.receivedBy);
     text(mapi::PR_TRANSPORT_MESSAGE_HEADERS, spec.headers);
+    if (spec.messageClass) builder.Class(*spec.messageClass);
+    if (spec.displayTo) builder.DisplayTo(*spec.displayTo);
     if (spec.htmlBody) {
-      props.push_back(mapi::PropValue::Bin(mapi::PR_RTF_COMPRESSED,
-                                           mapi::CompressRtf(mapi::EncapsulateHtml(spec.body))));
+      builder.HtmlBody(spec.body);
     } else {
-      props.push_back(mapi::PropValue::String8(mapi::PR_BODY, spec.body));
-      props.push_back(mapi::PropValue::Bin(mapi::PR_RTF_COMPRESSED,
-                                           mapi::CompressRtf(mapi::PlainTextToRtf(spec.body))));
+      builder.Body(spec.body).TextRtfBody(spec.body);
     }
-    if (spec.messageFlags) {
-      props.push_back(mapi::PropValue::Long(mapi::PR_MESSAGE_FLAGS, *spec.messageFlags));
-    }
-    EXPECT_EQ(message->SetProps(props), mapi::S_OK);
-    if (!spec.recipients.empty()) {
-      mapi::RowSet rows;
-      for (const auto& [address, name] : spec.recipients) {
-        rows.push_back({mapi::PropValue::Long(mapi::PR_RECIPIENT_TYPE, mapi::MAPI_TO),
-                        mapi::PropValue::String8(mapi::PR_EMAIL_ADDRESS, address),
-                        mapi::PropValue::String8(mapi::PR_DISPLAY_NAME, name)});
-      }
-      EXPECT_EQ(message->ModifyRecipients(0, rows), mapi::S_OK);
-    }
+    if (spec.messageFlags) builder.Flags(static_cast<std::uint32_t>(*spec.messageFlags));
+    for (const auto& [address, name] : spec.recipients) builder.To(name, address);
     for (const AttachmentSpec& a : spec.attachments) {
-      auto attach = message->CreateAttach(0);
-      EXPECT_TRUE(attach.ok());
-      const std::array<mapi::PropValue, 2> values = {
-          mapi::PropValue::String8(mapi::PR_ATTACH_LONG_FILENAME, a.longName),
-          mapi::PropValue::Long(mapi::PR_ATTACH_FLAGS, a.attachFlags)};
-      EXPECT_EQ(attach.value->SetProps(values), mapi::S_OK);
-      EXPECT_EQ(attach.value->SaveChanges(0), mapi::S_OK);
+      builder.Attachment(a.longName, static_cast<std::uint32_t>(a.attachFlags));
     }
-    EXPECT_EQ(message->SaveChanges(mapi::KEEP_OPEN_READWRITE), mapi::S_OK);
-    lastId_ = IdOf(*message);
-    return Reopen(lastId_);
+    mapi::Result<mapi::EntryId> id = builder.DeliverTo(*inbox_);
+    EXPECT_TRUE(id.ok());
+    lastId_ = id.value;
+    std::shared_ptr<mapi::Message> message = Reopen(lastId_);
+    if (!spec.messageClass && message) {
+      const std::array<mapi::PropTag, 1> classTag = {mapi::PR_MESSAGE_CLASS};
+      EXPECT_EQ(message->DeleteProps(classTag), mapi::S_OK);
+      EXPECT_EQ(message->SaveChanges(mapi::KEEP_OPEN_READWRITE), mapi::S_OK);
+      message = Reopen(lastId_);
+    }
+    return message;
   }
 
   std::shared_ptr<mapi::Message> Reopen(const mapi::EntryId& id) {
     auto opened = session_->OpenEntry(id, mapi::MAPI_BEST_ACCESS);
     EXPECT_TRUE(opened.ok());
     return opened.ok() ? opened.value.As<mapi::Message>() : nullptr;
-  }
-
-  static mapi::EntryId IdOf(mapi::Message& message) {
-    const std::array<mapi::PropTag, 1> tags = {mapi::PR_ENTRYID};
-    auto values = message.GetProps(tags);
-    return values.ok() ? values.value[0].AsEntryId() : mapi::EntryId();
   }
 
   Verdict Judge(const MessageSpec& spec, ClassifyFlags flags = kStandardFlags) {
