@@ -217,8 +217,12 @@ bool MailbaseStore::LoadLegacy(const std::string& path) {
   for (int index : {CorpusPair::kJunk, CorpusPair::kGood}) {
     for (const LegacyRecord& record : lists[index]) {
       std::u16string text = record.s2 + u" " + record.s1 + record.s3;
-      for (std::int64_t i = 0; i < record.repeat; ++i) {
-        learned.Half(index).LearnText(text, record.weight);
+      learned.Half(index).LearnText(text, record.weight);
+      // Only the empty records of a converted corpus repeat, and each of them adds one
+      // message and no token: add the rest at once, so that a damaged count cannot
+      // keep the load busy for billions of rounds.
+      if (record.repeat > 1) {
+        learned.Half(index).AddMessages(static_cast<std::int32_t>(record.repeat - 1));
       }
     }
   }

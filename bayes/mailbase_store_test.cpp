@@ -317,6 +317,23 @@ TEST_F(StoreTest, LegacyConversionOfManyMessagesStaysSmall) {
   EXPECT_EQ(store().MainPair().junk().size(), 0u);  // " word ": the end rule drops it
 }
 
+// Found by fuzzing: T1's halves of about +1.5 and -1.5 billion messages add up to a
+// total that asks for conversion, and the load then learned an empty record 1.5
+// billion times.
+TEST_F(StoreTest, LegacyT1WithOppositeHugeHalvesLoadsAtOnce) {
+  Bytes b;
+  b.Scrambled(true);
+  PutPair(b, {1'500'000'000, {{u"word", 3}}}, {-1'499'999'000, {}});
+  PutPair(b, {}, {});
+  PutPair(b, {}, {});
+  b.I32(0).I32(0);
+  WriteFile(raw(), b.str());
+  ASSERT_TRUE(store().LoadLegacy(raw()));
+  EXPECT_EQ(store().MainPair().good().messageCount(), 1'500'000'000);
+  EXPECT_EQ(store().MainPair().good().size(), 0u);  // " word ": the end rule drops it
+  EXPECT_EQ(store().MainPair().junk().messageCount(), 0);
+}
+
 TEST_F(StoreTest, DeclaredEntryCountBeyondTheFileIsHarmless) {
   Bytes b;
   b.I32(37).I32(0);
