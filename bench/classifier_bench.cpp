@@ -28,8 +28,10 @@ std::string NewsHtml() {
   std::string html = "<html><body><p>Weekly news for our readers</p>\r\n";
   for (int i = 0; html.size() < 6000; ++i) {
     const std::string n = std::to_string(i);
-    html += "<p>Item " + n + ": the garden centre opens a new section with seasonal plants, "
-            "read <a href=\"http://news.example.com/a/" + n + "\">more here</a></p>\r\n";
+    html += "<p>Item " + n +
+            ": the garden centre opens a new section with seasonal plants, "
+            "read <a href=\"http://news.example.com/a/" +
+            n + "\">more here</a></p>\r\n";
   }
   return html + "</body></html>\r\n";
 }
@@ -66,9 +68,9 @@ struct Ground {
       for (char c : std::to_string(i)) token += static_cast<char16_t>(u'a' + (c - '0'));
       (i % 2 ? junk : good).Add(token, 10);
     }
-    for (std::u16string_view w : {u"weekly", u"news", u"our", u"readers", u"item", u"the",
-                                  u"garden", u"centre", u"opens", u"new", u"section", u"with",
-                                  u"seasonal", u"plants", u"read", u"more", u"here"}) {
+    for (std::u16string_view w :
+         {u"weekly", u"news", u"our", u"readers", u"item", u"the", u"garden", u"centre", u"opens",
+          u"new", u"section", u"with", u"seasonal", u"plants", u"read", u"more", u"here"}) {
       good.Add(w, 50);
     }
     good.set_messageCount(100);
@@ -93,10 +95,10 @@ struct Ground {
         mapi::PropValue::Bin(mapi::PR_RTF_COMPRESSED,
                              mapi::CompressRtf(mapi::EncapsulateHtml(html)))};
     message->SetProps(props);
-    const mapi::RowSet rows = {{mapi::PropValue::Long(mapi::PR_RECIPIENT_TYPE, mapi::MAPI_TO),
-                                mapi::PropValue::String8(mapi::PR_EMAIL_ADDRESS,
-                                                         "reader@home.example"),
-                                mapi::PropValue::String8(mapi::PR_DISPLAY_NAME, "Reader")}};
+    const mapi::RowSet rows = {
+        {mapi::PropValue::Long(mapi::PR_RECIPIENT_TYPE, mapi::MAPI_TO),
+         mapi::PropValue::String8(mapi::PR_EMAIL_ADDRESS, "reader@home.example"),
+         mapi::PropValue::String8(mapi::PR_DISPLAY_NAME, "Reader")}};
     message->ModifyRecipients(0, rows);
     message->SaveChanges(0);
     const std::array<mapi::PropTag, 1> tags = {mapi::PR_ENTRYID};

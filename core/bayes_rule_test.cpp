@@ -37,8 +37,8 @@ TEST_F(BayesRuleTest, TheReasonCarriesScoreAndTokens) {
   const Verdict verdict = Judge(MessageSpec(), kCheckContent);
   EXPECT_TRUE(verdict.spam);
   // 6 tokens at 0.99 against 4 at 0.01: 1 / (1 + 99^-2) = 0.9999.
-  EXPECT_TRUE(verdict.reason.starts_with(
-      "Bayesian Filter\nTotal Score is 1.00\r\n-------------------\r\n"))
+  EXPECT_TRUE(
+      verdict.reason.starts_with("Bayesian Filter\nTotal Score is 1.00\r\n-------------------\r\n"))
       << verdict.reason;
   EXPECT_NE(verdict.reason.find("weather\t0.9900000\r\n"), std::string::npos);
   EXPECT_NE(verdict.reason.find("plain\t0.0100000\r\n"), std::string::npos);

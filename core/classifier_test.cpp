@@ -19,10 +19,10 @@ using testing_support::MessageSpec;
 constexpr platform::FileTime kAddedAt = 100;
 
 // The words of MessageSpec's default body, all known as good.
-const std::vector<std::u16string> kOrdinaryWords = {
-    u"plain", u"words", u"ordinary", u"message", u"nothing", u"more", u"say", u"about",
-    u"the", u"weather"};
-const std::vector<std::u16string> kSpamWords = {u"winner", u"prize", u"claim", u"urgent",
+const std::vector<std::u16string> kOrdinaryWords = {u"plain",   u"words",  u"ordinary", u"message",
+                                                    u"nothing", u"more",   u"say",      u"about",
+                                                    u"the",     u"weather"};
+const std::vector<std::u16string> kSpamWords = {u"winner",   u"prize",   u"claim", u"urgent",
                                                 u"transfer", u"million", u"bank"};
 constexpr const char* kSpamBody = "winner prize claim urgent transfer million bank now!\r\n";
 
@@ -67,37 +67,44 @@ TEST_F(ClassifierTest, TheFirstRuleThatDecidesWins) {
   };
   const PrecedenceCase cases[] = {
       {"a report about a White List address is genuine",
-       with(From("postmaster@mx.example"), [](MessageSpec& s) {
-         s.subject = "Undeliverable: Lottery";
-         s.body = "Your message to friend@white.example could not be delivered.";
-         s.attachments = {{"ViRuSWarning.txt"}};
-       }),
+       with(From("postmaster@mx.example"),
+            [](MessageSpec& s) {
+              s.subject = "Undeliverable: Lottery";
+              s.body = "Your message to friend@white.example could not be delivered.";
+              s.attachments = {{"ViRuSWarning.txt"}};
+            }),
        false, FormatReason(kReasonDeliveryReport)},
       {"a report about an unknown address is suspicious",
-       with(From("MAILER-DAEMON@mx.example"), [](MessageSpec& s) {
-         s.subject = "Returned mail: see transcript";
-         s.body = "Delivery to stranger@nowhere.example failed.";
-       }),
+       with(From("MAILER-DAEMON@mx.example"),
+            [](MessageSpec& s) {
+              s.subject = "Returned mail: see transcript";
+              s.body = "Delivery to stranger@nowhere.example failed.";
+            }),
        true, FormatReason(kReasonSuspiciousReport)},
-      {"not an e-mail item", with(From("enemy@black.example"),
-                                  [](MessageSpec& s) { s.messageClass = "IPM.Notes"; }),
+      {"not an e-mail item",
+       with(From("enemy@black.example"), [](MessageSpec& s) { s.messageClass = "IPM.Notes"; }),
        false, FormatReason(kReasonNotEmailItem)},
       {"a draft is left alone",
        with(From("enemy@black.example"), [](MessageSpec& s) { s.messageFlags = 0x8; }), false,
        FormatReason(kReasonDraft)},
       {"an anti-virus report beats every list",
-       with(From("friend@white.example"), [](MessageSpec& s) {
-         s.recipients = {{"list@safe.example", "List"}};
-         s.attachments = {{"Norton AntiVirus Report.TXT"}};
-       }),
+       with(From("friend@white.example"),
+            [](MessageSpec& s) {
+              s.recipients = {{"list@safe.example", "List"}};
+              s.attachments = {{"Norton AntiVirus Report.TXT"}};
+            }),
        true, FormatReason(kReasonAvReport)},
       {"a safe recipient beats the Black List",
        with(From("enemy@black.example"),
-            [](MessageSpec& s) { s.recipients = {{"x@y.example", ""}, {"List@Safe.example", ""}}; }),
+            [](MessageSpec& s) {
+              s.recipients = {{"x@y.example", ""}, {"List@Safe.example", ""}};
+            }),
        false, FormatReason(kReasonSafeRecipient, "list@safe.example")},
       {"a safe recipient pattern",
        with(From("enemy@black.example"),
-            [](MessageSpec& s) { s.recipients = {{"team-dev@lists.example", ""}}; }),
+            [](MessageSpec& s) {
+              s.recipients = {{"team-dev@lists.example", ""}};
+            }),
        false, FormatReason(kReasonSafeRecipient, "team-*@lists.example")},
       {"a sender in both lists is white", From("friend@white.example"), false,
        FormatReason(kReasonWhiteAddress, "friend@white.example")},
@@ -108,9 +115,8 @@ TEST_F(ClassifierTest, TheFirstRuleThatDecidesWins) {
       {"a Not-Spam word beats the Black List",
        with(From("enemy@black.example"), [](MessageSpec& s) { s.subject = "PROJECT ZEPHYR news"; }),
        false, FormatReason(kReasonNotSpamWord, "project zephyr")},
-      {"a White List sender with a spam word", with(From("friend@white.example"), [](MessageSpec& s) {
-         s.body = "You won the lottery";
-       }),
+      {"a White List sender with a spam word",
+       with(From("friend@white.example"), [](MessageSpec& s) { s.body = "You won the lottery"; }),
        false, FormatReason(kReasonWhiteAddress, "friend@white.example")},
       {"a Black List address", From("Enemy@Black.example"), true,
        FormatReason(kReasonBlackAddress, "enemy@black.example")},
@@ -125,19 +131,22 @@ TEST_F(ClassifierTest, TheFirstRuleThatDecidesWins) {
        with(From("who@nowhere.example"), [](MessageSpec& s) { s.senderName = "Lottery Office"; }),
        true, FormatReason(kReasonSpamWord, "lottery")},
       {"a blank sender address", From(""), true, FormatReason(kReasonBlankSender)},
-      {"a name the user sends under", with(From("who@nowhere.example"),
-                                           [](MessageSpec& s) { s.senderName = "ME AT WORK"; }),
+      {"a name the user sends under",
+       with(From("who@nowhere.example"), [](MessageSpec& s) { s.senderName = "ME AT WORK"; }),
        false, FormatReason(kReasonOwnDisplayName)},
-      {"broken HTML", with(From("who@nowhere.example"), [](MessageSpec& s) {
-         s.body = "<html><body><p>never closed";
-         s.htmlBody = true;
-       }),
+      {"broken HTML",
+       with(From("who@nowhere.example"),
+            [](MessageSpec& s) {
+              s.body = "<html><body><p>never closed";
+              s.htmlBody = true;
+            }),
        true, FormatReason(kReasonBrokenHtml)},
       {"an executable attachment",
        with(From("who@nowhere.example"), [](MessageSpec& s) { s.attachments = {{"SETUP.EXE"}}; }),
        true, FormatReason(kReasonExecutable)},
-      {"an empty message", with(From("who@nowhere.example"), [](MessageSpec& s) { s.body = " \r\n\t"; }),
-       true, FormatReason(kReasonEmpty)},
+      {"an empty message",
+       with(From("who@nowhere.example"), [](MessageSpec& s) { s.body = " \r\n\t"; }), true,
+       FormatReason(kReasonEmpty)},
       {"the Bayesian filter finds spam",
        with(From("who@nowhere.example"), [](MessageSpec& s) { s.body = kSpamBody; }), true, ""},
       {"the Bayesian filter finds good mail", From("who@nowhere.example"), false, ""},
@@ -147,8 +156,7 @@ TEST_F(ClassifierTest, TheFirstRuleThatDecidesWins) {
     const Verdict verdict = Judge(c.spec);
     EXPECT_EQ(verdict.spam, c.spam);
     if (c.reason.empty()) {
-      EXPECT_TRUE(verdict.reason.starts_with("Bayesian Filter\nTotal Score is "))
-          << verdict.reason;
+      EXPECT_TRUE(verdict.reason.starts_with("Bayesian Filter\nTotal Score is ")) << verdict.reason;
     } else {
       EXPECT_EQ(verdict.reason, c.reason);
     }
@@ -161,8 +169,8 @@ TEST_F(ClassifierTest, EmailItemClassesAreExact) {
     std::optional<std::string> messageClass;
     bool email;
   };
-  const Case cases[] = {{"IPM.Note", true},     {"IPM.Note.Custom", true}, {"IPM.Notes", false},
-                        {"ipm.note", false},    {"IPM.Not", false},        {"", false},
+  const Case cases[] = {{"IPM.Note", true},    {"IPM.Note.Custom", true}, {"IPM.Notes", false},
+                        {"ipm.note", false},   {"IPM.Not", false},        {"", false},
                         {std::nullopt, false}, {"IPM.Note.", true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.messageClass.value_or("(absent)"));
@@ -220,8 +228,7 @@ TEST_F(ClassifierTest, FlagWordsChooseTheRuleGroups) {
     const Verdict verdict = Judge(*c.spec, c.flags);
     EXPECT_EQ(verdict.spam, c.spam) << verdict.reason;
     if (c.reason.empty()) {
-      EXPECT_TRUE(verdict.reason.starts_with("Bayesian Filter\nTotal Score is "))
-          << verdict.reason;
+      EXPECT_TRUE(verdict.reason.starts_with("Bayesian Filter\nTotal Score is ")) << verdict.reason;
     } else {
       EXPECT_EQ(verdict.reason, c.reason);
     }

@@ -41,7 +41,8 @@ struct MessageSpec {
   std::optional<std::string> displayTo = "Me Myself";
   std::optional<std::string> receivedBy = "me@home.example";
   std::optional<std::string> headers;
-  std::string body = "Plain words of an ordinary message, nothing more to say about the weather.\r\n";
+  std::string body =
+      "Plain words of an ordinary message, nothing more to say about the weather.\r\n";
   bool htmlBody = false;  // `body` is HTML, carried inside the RTF body
   std::optional<std::int32_t> messageFlags;
   std::vector<std::pair<std::string, std::string>> recipients;  // address, name

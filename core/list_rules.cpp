@@ -26,8 +26,8 @@ struct SenderListMatch {
   std::string text;  // display text, domain key or pattern
 };
 
-SenderListMatch LookUpSender(ContactList& list, const StringSet& patterns,
-                             const Contact& sender, platform::FileTime time) {
+SenderListMatch LookUpSender(ContactList& list, const StringSet& patterns, const Contact& sender,
+                             platform::FileTime time) {
   if (std::optional<ContactPosition> found = list.Find(sender, time)) {
     return {found->Entry() == nullptr ? SenderListMatch::kDomain : SenderListMatch::kAddress,
             found->Display()};
@@ -101,14 +101,13 @@ RuleOutcome BlackListRule(MessageRecord& record, const ListRuleEnv& env, std::st
   return RuleOutcome::kNoDecision;
 }
 
-RuleOutcome DictionaryRule(MessageRecord& record, SettingsHolder& settings,
-                           CustomDictionary which, std::string* reason) {
+RuleOutcome DictionaryRule(MessageRecord& record, SettingsHolder& settings, CustomDictionary which,
+                           std::string* reason) {
   {
     // An empty dictionary decides nothing, and needs none of the texts.
     SettingsHolder::Locked live = settings.Lock();
-    const StringSet& words = which == CustomDictionary::kNotSpam
-                                 ? live->customGoodDictionary
-                                 : live->customSpamDictionary;
+    const StringSet& words = which == CustomDictionary::kNotSpam ? live->customGoodDictionary
+                                                                 : live->customSpamDictionary;
     if (words.Empty()) return RuleOutcome::kNoDecision;
   }
   // The texts come from the store (the body is extracted on first use), so they are
@@ -120,9 +119,8 @@ RuleOutcome DictionaryRule(MessageRecord& record, SettingsHolder& settings,
   std::optional<DictionaryMatch> match;
   {
     SettingsHolder::Locked live = settings.Lock();
-    const StringSet& words = which == CustomDictionary::kNotSpam
-                                 ? live->customGoodDictionary
-                                 : live->customSpamDictionary;
+    const StringSet& words = which == CustomDictionary::kNotSpam ? live->customGoodDictionary
+                                                                 : live->customSpamDictionary;
     match = MatchDictionary(words, subject, body, senderName);
   }
   if (!match) return RuleOutcome::kNoDecision;

@@ -33,8 +33,7 @@ RuleOutcome AvReportRule(MessageRecord& record, std::string* reason);
 
 // A recipient's address is in the Safe Recipients List or matches one of its
 // patterns: good (211), quoting the entry's display text or the pattern.
-RuleOutcome SafeRecipientsRule(MessageRecord& record, const ListRuleEnv& env,
-                               std::string* reason);
+RuleOutcome SafeRecipientsRule(MessageRecord& record, const ListRuleEnv& env, std::string* reason);
 
 // The sender is the receiving account (not strictly), and the message is marked as
 // the user's own, or has no transport headers, or carries a subject the user sent:
@@ -54,8 +53,8 @@ enum class CustomDictionary { kNotSpam, kSpam };
 
 // A word of the custom dictionary occurs in the subject, body or sender name: good
 // (223, Not-Spam) or spam (224, Spam), quoting the word in lower case.
-RuleOutcome DictionaryRule(MessageRecord& record, SettingsHolder& settings,
-                           CustomDictionary which, std::string* reason);
+RuleOutcome DictionaryRule(MessageRecord& record, SettingsHolder& settings, CustomDictionary which,
+                           std::string* reason);
 
 }  // namespace quorvel
 

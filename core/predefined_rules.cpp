@@ -23,8 +23,7 @@ bool FirstOccursWithin(std::string_view text, std::string_view needle, std::size
   return at != std::string_view::npos && at <= lastIndex;
 }
 
-RuleOutcome PredefinedRules(MessageRecord& record, SettingsHolder& settings,
-                            std::string* reason) {
+RuleOutcome PredefinedRules(MessageRecord& record, SettingsHolder& settings, std::string* reason) {
   auto decide = [reason](RuleOutcome outcome, unsigned id) {
     if (reason != nullptr) *reason = FormatReason(id);
     return outcome;

@@ -31,8 +31,7 @@ inline constexpr std::size_t kRdnsFailedLastIndex = 199;
 
 // The rules in their order; the first that fires decides and writes the reason
 // (when `reason` is not null).
-RuleOutcome PredefinedRules(MessageRecord& record, SettingsHolder& settings,
-                            std::string* reason);
+RuleOutcome PredefinedRules(MessageRecord& record, SettingsHolder& settings, std::string* reason);
 
 // True when `text` is empty or holds only blanks, CR, LF and tabs.
 bool IsBlankText(std::string_view text);

@@ -69,8 +69,9 @@ TEST_F(PredefinedRulesTest, ImagesInHtmlBodies) {
     std::string reason;  // empty: no predefined rule
   };
   const Case cases[] = {
-      {"an embedded image at the top", "<html><body><img src=\"cid:part1\"> hello the weather"
-                                       " says nothing more about plain words</body></html>",
+      {"an embedded image at the top",
+       "<html><body><img src=\"cid:part1\"> hello the weather"
+       " says nothing more about plain words</body></html>",
        true, FormatReason(kReasonSuspiciousImage)},
       {"an embedded image inside a link",
        "<html><body>hello the weather says nothing more about plain words <a href=\"http://x."
@@ -115,12 +116,18 @@ TEST_F(PredefinedRulesTest, EmptyMessagesAndTheirAttachments) {
       {"blanks and line breaks only", " \r\n\t\r\n ", {}, FormatReason(kReasonEmpty)},
       {"nothing at all", "", {}, FormatReason(kReasonEmpty)},
       {"an HTML page attached", "", {{"page.htm"}}, FormatReason(kReasonEmptyWithHtml)},
-      {"an attachment shown in the body", "\r\n", {{"photo.jpg", 0x4}},
+      {"an attachment shown in the body",
+       "\r\n",
+       {{"photo.jpg", 0x4}},
        FormatReason(kReasonEmptyWithHtml)},
-      {"a plain photo: the Bayesian filter decides", "", {{"photo.jpg"}},
+      {"a plain photo: the Bayesian filter decides",
+       "",
+       {{"photo.jpg"}},
        FormatReason(kReasonBayesTooLittle)},
       {"a vertical tab is not blank", "\v", {}, FormatReason(kReasonBayesTooLittle)},
-      {"an executable before the empty test", "", {{"page.htm"}, {"notes.combined"}},
+      {"an executable before the empty test",
+       "",
+       {{"page.htm"}, {"notes.combined"}},
        FormatReason(kReasonExecutable)},
   };
   for (const Case& c : cases) {

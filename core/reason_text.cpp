@@ -20,7 +20,8 @@ std::string FormatReason(unsigned id, std::string_view value, double number) {
     } else if (rest.starts_with("%.2f")) {
       char buffer[64];
       const int n = std::snprintf(buffer, sizeof buffer, "%.2f", number);
-      if (n > 0) out.append(buffer, static_cast<std::size_t>(n) < sizeof buffer ? n : sizeof buffer - 1);
+      if (n > 0)
+        out.append(buffer, static_cast<std::size_t>(n) < sizeof buffer ? n : sizeof buffer - 1);
       i += 3;
     } else if (rest.starts_with("%%")) {
       out.push_back('%');

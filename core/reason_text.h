@@ -14,24 +14,24 @@
 namespace quorvel {
 
 enum ReasonId : unsigned {
-  kReasonSafeRecipient = 211,         // %s: display text or pattern
+  kReasonSafeRecipient = 211,  // %s: display text or pattern
   kReasonBlankSender = 212,
-  kReasonWhiteDomain = 216,           // %s: domain key
-  kReasonWhiteAddress = 217,          // %s: display text
-  kReasonWhiteWildcard = 218,         // %s: pattern
-  kReasonBlackDomain = 220,           // %s: domain key
-  kReasonBlackAddress = 221,          // %s: display text
-  kReasonBlackWildcard = 222,         // %s: pattern
-  kReasonNotSpamWord = 223,           // %s: word, lower case
-  kReasonSpamWord = 224,              // %s: word, lower case
+  kReasonWhiteDomain = 216,    // %s: domain key
+  kReasonWhiteAddress = 217,   // %s: display text
+  kReasonWhiteWildcard = 218,  // %s: pattern
+  kReasonBlackDomain = 220,    // %s: domain key
+  kReasonBlackAddress = 221,   // %s: display text
+  kReasonBlackWildcard = 222,  // %s: pattern
+  kReasonNotSpamWord = 223,    // %s: word, lower case
+  kReasonSpamWord = 224,       // %s: word, lower case
   kReasonEmptyWithHtml = 225,
   kReasonEmpty = 227,
-  kReasonBayesScore = 228,            // %.2f: score, %s: report
+  kReasonBayesScore = 228,  // %.2f: score, %s: report
   kReasonBayesTooLittle = 229,
   kReasonNotEmailItem = 230,
   kReasonDraft = 231,
   kReasonNoDecision = 232,
-  kReasonOwnAccount = 233,            // %s: sender display form with name
+  kReasonOwnAccount = 233,  // %s: sender display form with name
   kReasonAvReport = 234,
   kReasonSuspiciousReport = 235,
   kReasonDeliveryReport = 236,

@@ -11,8 +11,7 @@
 
 namespace quorvel {
 
-RuleOutcome SafeRecipientsRule(MessageRecord& record, const ListRuleEnv& env,
-                               std::string* reason) {
+RuleOutcome SafeRecipientsRule(MessageRecord& record, const ListRuleEnv& env, std::string* reason) {
   // A table that cannot be read leaves the list empty: nothing matches.
   std::vector<Identity> recipients;
   if (const std::shared_ptr<mapi::Message>& message = record.message()) {

@@ -17,7 +17,8 @@ bool IsDeliveryReport(MessageRecord& record) {
   // The attachment table is read only for a postmaster sender, where it can matter.
   if (!platform::EqualsNoCase(fields.messageClass, kNdrMessageClass) &&
       platform::ToLowerAnsi(fields.senderAddress).starts_with(kPostmaster)) {
-    fields.hasDeliveryDetails = (record.GetAttachmentSummary().attachmentFlags & HasDeliveryDetails) != 0;
+    fields.hasDeliveryDetails =
+        (record.GetAttachmentSummary().attachmentFlags & HasDeliveryDetails) != 0;
   }
   return LooksLikeDeliveryReport(fields);
 }
@@ -30,8 +31,7 @@ std::string ReportedAddress(std::string_view body, std::string_view headers) {
   return FirstAddress(headers.substr(to + 3));
 }
 
-bool IsSuspiciousReport(MessageRecord& record, SettingsHolder& settings,
-                        platform::FileTime time) {
+bool IsSuspiciousReport(MessageRecord& record, SettingsHolder& settings, platform::FileTime time) {
   const Contact reporter = MakeContact(record.GetString(mapi::PR_SENDER_EMAIL_ADDRESS));
   {
     SettingsHolder::Locked live = settings.Lock();

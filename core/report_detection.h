@@ -26,8 +26,7 @@ bool IsDeliveryReport(MessageRecord& record);
 // single address; true otherwise, also when no address can be found. The address
 // the report is about is the first one in the body text, else the first one after
 // the last "To:" of the transport headers. A matched entry's lastUsed becomes `time`.
-bool IsSuspiciousReport(MessageRecord& record, SettingsHolder& settings,
-                        platform::FileTime time);
+bool IsSuspiciousReport(MessageRecord& record, SettingsHolder& settings, platform::FileTime time);
 
 // The address a report is about (see above), or the empty text.
 std::string ReportedAddress(std::string_view body, std::string_view headers);

@@ -76,8 +76,7 @@ TEST_F(ReportDetectionTest, GenuineAndSuspiciousReports) {
       {"a trusted bouncing server",
        Bounce("postmaster@trusted-mx.example", "Undeliverable: hello", "to stranger@x.example"),
        genuine},
-      {"a reply prefix is no report", Bounce("postmaster@mx.example", "RE: Undeliverable", ""),
-       ""},
+      {"a reply prefix is no report", Bounce("postmaster@mx.example", "RE: Undeliverable", ""), ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.story);

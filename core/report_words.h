@@ -13,9 +13,9 @@
 namespace quorvel {
 
 inline constexpr std::array<std::string_view, 9> kDeliveryReportWords = {
-    "mailer-daemon",                 // sender of the first kind
-    "postmaster",                    // sender of the second kind
-    "failure notice",                // subjects from mailer-daemon
+    "mailer-daemon",   // sender of the first kind
+    "postmaster",      // sender of the second kind
+    "failure notice",  // subjects from mailer-daemon
     "returned mail",
     "mail delivery failed",
     "delivery status notification",  // subjects from postmaster
