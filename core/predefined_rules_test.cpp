@@ -156,16 +156,5 @@ TEST_F(PredefinedRulesTest, SenderTests) {
   EXPECT_EQ(found->Entry()->lastUsed, 7u);
 }
 
-TEST(PredefinedHelpersTest, BlankTextAndFirstOccurrence) {
-  EXPECT_TRUE(IsBlankText(""));
-  EXPECT_TRUE(IsBlankText(" \t\r\n"));
-  EXPECT_FALSE(IsBlankText(" x "));
-  EXPECT_FALSE(IsBlankText(std::string_view("\0", 1)));
-  EXPECT_TRUE(FirstOccursWithin("abcab", "ab", 0));
-  EXPECT_FALSE(FirstOccursWithin("xab", "ab", 0));
-  EXPECT_FALSE(FirstOccursWithin("", "ab", 10));
-  EXPECT_FALSE(FirstOccursWithin("AB", "ab", 10));
-}
-
 }  // namespace
 }  // namespace quorvel

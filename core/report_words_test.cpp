@@ -53,17 +53,5 @@ TEST(LooksLikeDeliveryReportTest, TableOfSendersSubjectsAndClasses) {
   }
 }
 
-TEST(DeliveryReportWordsTest, NineWordsInTheirOrderAndGroups) {
-  ASSERT_EQ(kDeliveryReportWords.size(), 9u);
-  EXPECT_EQ(kMailerDaemon, "mailer-daemon");
-  EXPECT_EQ(kPostmaster, "postmaster");
-  ASSERT_EQ(kMailerDaemonSubjects.size(), 3u);
-  EXPECT_EQ(kMailerDaemonSubjects.front(), "failure notice");
-  EXPECT_EQ(kMailerDaemonSubjects.back(), "mail delivery failed");
-  ASSERT_EQ(kPostmasterSubjects.size(), 4u);
-  EXPECT_EQ(kPostmasterSubjects.front(), "delivery status notification");
-  EXPECT_EQ(kPostmasterSubjects.back(), "mail delivery warning");
-}
-
 }  // namespace
 }  // namespace quorvel
