@@ -1,5 +1,7 @@
 // Scoring one message against the probability table.
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -106,8 +108,19 @@ int ProbabilityTable::Score(bool urlNearTop, std::u16string_view subject,
   auto listLine = [&](const Known& k) {
     if (k.token == kUrlMarker) return;
     lines += platform::WideToAnsi(k.token);
-    std::snprintf(number, sizeof number, "\t%.7f\r\n", k.probability);
-    lines += number;
+    lines += '\t';
+    // "%.7f" without printf's cost: to_chars gives the same digits for finite values.
+    const auto [end, error] = std::isfinite(k.probability)
+                                  ? std::to_chars(number, number + sizeof number, k.probability,
+                                                  std::chars_format::fixed, 7)
+                                  : std::to_chars_result{number, std::errc::value_too_large};
+    if (error == std::errc()) {
+      lines.append(number, end);
+    } else {
+      std::snprintf(number, sizeof number, "%.7f", k.probability);
+      lines += number;
+    }
+    lines += "\r\n";
   };
   if (explanation != nullptr) {
     // From the highest probability down: the high end, then the low end.
