@@ -1,7 +1,5 @@
 #include "mapi/html_encapsulation.h"
 
-#include <cstdio>
-
 #include "platform/code_page.h"
 
 namespace quorvel::mapi {
@@ -32,17 +30,31 @@ void AppendByte(std::string& out, unsigned char c) {
     default: break;
   }
   if (c >= 0x80) {
-    char hex[5];
-    std::snprintf(hex, sizeof hex, "\\'%02x", c);
-    out += hex;
+    static constexpr char kHex[] = "0123456789abcdef";
+    const char hex[4] = {'\\', '\'', kHex[c >> 4], kHex[c & 0xF]};
+    out.append(hex, sizeof hex);
     return;
   }
   out.push_back(static_cast<char>(c));
 }
 
+// Whether AppendByte writes the byte as it is.
+bool IsPlainByte(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  return b < 0x80 && c != '\\' && c != '{' && c != '}' && c != '\t' && c != '\r' && c != '\n';
+}
+
 // Appends `text` with every line break as "\par ".
 void AppendText(std::string& out, std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
+    // Runs of bytes that stay as they are go in one piece.
+    std::size_t run = i;
+    while (run < text.size() && IsPlainByte(text[run])) ++run;
+    if (run > i) {
+      out.append(text.data() + i, run - i);
+      i = run;
+      if (i == text.size()) break;
+    }
     char c = text[i];
     if (c == '\r' || c == '\n') {
       if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
