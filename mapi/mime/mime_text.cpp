@@ -1,5 +1,6 @@
 #include "mapi/mime/mime_text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -78,6 +79,13 @@ std::string ToCrlf(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 32 + 2);
   for (std::size_t i = 0; i < text.size(); ++i) {
+    // Text between line breaks goes in one piece.
+    const std::size_t lineEnd = std::min(text.find_first_of("\r\n", i), text.size());
+    if (lineEnd > i) {
+      out.append(text.data() + i, lineEnd - i);
+      i = lineEnd;
+      if (i == text.size()) break;
+    }
     char c = text[i];
     if (c == '\r') {
       out += "\r\n";
