@@ -1,5 +1,7 @@
 #include "mapi/html_encapsulation.h"
 
+#include <array>
+
 #include "platform/code_page.h"
 
 namespace quorvel::mapi {
@@ -38,11 +40,15 @@ void AppendByte(std::string& out, unsigned char c) {
   out.push_back(static_cast<char>(c));
 }
 
-// Whether AppendByte writes the byte as it is.
-bool IsPlainByte(char c) {
-  const auto b = static_cast<unsigned char>(c);
-  return b < 0x80 && c != '\\' && c != '{' && c != '}' && c != '\t' && c != '\r' && c != '\n';
-}
+// Whether AppendByte writes the byte as it is (and it is no line break).
+constexpr std::array<bool, 256> kPlainBytes = [] {
+  std::array<bool, 256> plain{};
+  for (int b = 0; b < 0x80; ++b) plain[b] = true;
+  for (unsigned char c : {'\\', '{', '}', '\t', '\r', '\n'}) plain[c] = false;
+  return plain;
+}();
+
+bool IsPlainByte(char c) { return kPlainBytes[static_cast<unsigned char>(c)]; }
 
 // Appends `text` with every line break as "\par ".
 void AppendText(std::string& out, std::string_view text) {

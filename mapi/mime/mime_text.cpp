@@ -1,6 +1,5 @@
 #include "mapi/mime/mime_text.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -80,7 +79,8 @@ std::string ToCrlf(std::string_view text) {
   out.reserve(text.size() + text.size() / 32 + 2);
   for (std::size_t i = 0; i < text.size(); ++i) {
     // Text between line breaks goes in one piece.
-    const std::size_t lineEnd = std::min(text.find_first_of("\r\n", i), text.size());
+    std::size_t lineEnd = i;
+    while (lineEnd < text.size() && text[lineEnd] != '\r' && text[lineEnd] != '\n') ++lineEnd;
     if (lineEnd > i) {
       out.append(text.data() + i, lineEnd - i);
       i = lineEnd;
