@@ -1,5 +1,6 @@
 #include "mapi/mime/mime_text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -77,10 +78,15 @@ std::string BytesToAnsi(std::string_view bytes, std::string_view charset) {
 std::string ToCrlf(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 32 + 2);
+  // The next CR and LF at or after i (npos when there is none), found with memchr
+  // and looked for again only once passed.
+  std::size_t nextCr = text.find('\r');
+  std::size_t nextLf = text.find('\n');
   for (std::size_t i = 0; i < text.size(); ++i) {
     // Text between line breaks goes in one piece.
-    std::size_t lineEnd = i;
-    while (lineEnd < text.size() && text[lineEnd] != '\r' && text[lineEnd] != '\n') ++lineEnd;
+    if (nextCr < i) nextCr = text.find('\r', i);
+    if (nextLf < i) nextLf = text.find('\n', i);
+    const std::size_t lineEnd = std::min({nextCr, nextLf, text.size()});
     if (lineEnd > i) {
       out.append(text.data() + i, lineEnd - i);
       i = lineEnd;
