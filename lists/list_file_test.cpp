@@ -1,0 +1,306 @@
+#include "lists/list_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/code_page.h"
+
+namespace quorvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr platform::FileTime kNow = 133'500'000'000'000'000ULL;
+
+// "Address|Name" of every item, then "pattern:text" of every pattern.
+std::vector<std::string> Entries(const ContactList& list, const StringSet& patterns) {
+  std::vector<std::string> entries;
+  for (const ContactPosition& item : list) entries.push_back(item.Address() + "|" + item.Name());
+  for (const std::string& pattern : patterns) entries.push_back("pattern:" + pattern);
+  return entries;
+}
+
+std::vector<std::string> ImportedEntries(std::string_view bytes) {
+  ContactList list;
+  StringSet patterns;
+  ImportListBytes(bytes, list, patterns, kNow);
+  return Entries(list, patterns);
+}
+
+std::string Exported(const ContactList& list, const StringSet& patterns) {
+  StringByteSink sink;
+  EXPECT_EQ(ExportListTo(list, patterns, sink), 0);
+  return sink.Bytes();
+}
+
+// The same text as UTF-16 little-endian with its mark.
+std::string Utf16Twin(std::string_view ansi) {
+  std::string bytes = "\xFF\xFE";
+  for (char16_t unit : platform::AnsiToWide(ansi)) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "quorvel-listfile-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : "";
+  }
+  ~TempFolder() { fs::remove_all(path_); }
+  std::string File(const char* name) const { return (path_ / name).string(); }
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+TEST(ListFileTest, ExportWritesPatternsFirstThenItemsInKeyOrder) {
+  ContactList list;
+  StringSet patterns;
+  list.AddDomain(MakeContact("@example.org"));
+  list.AddAddress(MakeContact("jane@example.com"), "Jane Doe", kNow);
+  patterns.Insert("*@spam.example");
+  EXPECT_EQ(Exported(list, patterns),
+            "*@spam.example\t*@spam.example\r\n"
+            "Jane Doe\tjane@example.com\r\n"
+            "@example.org\t@example.org\r\n");
+}
+
+struct LineCase {
+  const char* what;
+  std::string bytes;
+  std::vector<std::string> entries;
+};
+
+TEST(ListFileTest, EachLineBecomesAPatternADomainOrAnAddress) {
+  const LineCase cases[] = {
+      {"bare domain", "example.org\r\n", {"@example.org|@example.org"}},
+      {"quoted name", "\"Jane Doe\"\tjane@example.com\r\n", {"jane@example.com|Jane Doe"}},
+      {"no tab: name is the address", "jane@example.com\r\n", {"jane@example.com|jane@example.com"}},
+      {"pattern kept as written", "x\t@*.example.org\r\n", {"pattern:@*.example.org"}},
+      {"X.500 address", "J\t/o=Acme/cn=jsmith\r\n", {"/o=Acme/cn=jsmith|J"}},
+      {"X.500 organisation", "/Acme\r\n", {"/Acme|/Acme"}},
+      {"not a domain, has /", "x\t/o=Acme\r\n", {"/o=Acme|x"}},
+      {"blank lines skipped", "  \r\n\t''\r\na@x.org\r\n", {"a@x.org|a@x.org"}},
+      {"blanks after the tab", "Jane\t '@example.org' \r\n", {"@example.org|@example.org"}},
+      {"domain absorbs address", "a@x.org\r\n@x.org\r\n", {"@x.org|@x.org"}},
+      {"address refused by domain", "@x.org\r\na@x.org\r\n", {"@x.org|@x.org"}},
+      {"first form kept", "A\tA@X.org\r\nB\ta@x.org\r\n", {"A@X.org|A"}},
+      {"last line without CR LF", "a@x.org\r\nb@x.org", {"a@x.org|a@x.org"}},
+      {"LF without CR ends reading", "a@x.org\r\nb@x.org\nc@x.org\r\n", {"a@x.org|a@x.org"}},
+      {"LF at a line start ends reading", "a@x.org\r\n\nb@x.org\r\n", {"a@x.org|a@x.org"}},
+      {"empty file", "", {}},
+      {"mark only", "\xFF\xFE", {}},
+  };
+  for (const LineCase& c : cases) {
+    EXPECT_EQ(ImportedEntries(c.bytes), c.entries) << c.what;
+  }
+}
+
+TEST(ListFileTest, Utf16FileImportsLikeItsAnsiTwin) {
+  const std::string ansi =
+      "\"Ren\xE9 M\xFCller\"\tRene@Example.org\r\nexample.net\r\nx\t*@spam.example\r\nlast";
+  const std::string utf16 = Utf16Twin(ansi);
+  EXPECT_EQ(ImportedEntries(utf16), ImportedEntries(ansi));
+  EXPECT_EQ(ImportedEntries(utf16).size(), 3u);
+}
+
+TEST(ListFileTest, Utf16LinesThatCannotBeTakenEndReading) {
+  const std::string good = Utf16Twin("a@x.org\r\n");
+  const std::string lone = std::string("b\0\x00\xD8@\0\r\0\n\0", 10);  // unpaired lead
+  const std::string tail = Utf16Twin("c@x.org\r\n").substr(2);
+  const std::vector<std::string> onlyA = {"a@x.org|a@x.org"};
+  EXPECT_EQ(ImportedEntries(good + lone + tail), onlyA);
+  EXPECT_EQ(ImportedEntries(good + Utf16Twin("b@x.org\n").substr(2)), onlyA);
+  EXPECT_EQ(ImportedEntries(good + tail.substr(0, tail.size() - 1)), onlyA);  // odd length
+  // A character the code page cannot hold arrives as "?".
+  EXPECT_EQ(ImportedEntries(std::string("\xFF\xFE\x2D\x4E@\0x\0\r\0\n\0", 12)),
+            std::vector<std::string>{"?@x|?@x"});
+}
+
+TEST(ListFileTest, DataArrivingInPiecesReadsTheSame) {
+  const std::string ansi = "Jane\tjane@example.com\r\nexample.org\r\n*x*\r\n";
+  for (const std::string& bytes : {ansi, Utf16Twin(ansi)}) {
+    const std::vector<std::string> whole = ImportedEntries(bytes);
+    ASSERT_EQ(whole.size(), 3u);
+    for (std::size_t chunk : {1, 2, 3, 7}) {
+      MemoryByteSource source(bytes, chunk);
+      ContactList list;
+      StringSet patterns;
+      ASSERT_EQ(ImportListFrom(source, list, patterns, kNow, 64), 0);
+      EXPECT_EQ(Entries(list, patterns), whole) << "chunk " << chunk;
+    }
+  }
+}
+
+TEST(ListFileTest, ALineLongerThanTheBufferEndsReading) {
+  // A line and its CR LF fill the buffer exactly: still read.
+  const std::string fits(kListFileBufferSize - 2 - 6, 'a');
+  const std::string longer = fits + "a";
+  const std::string before = "b@x.org\r\n";
+  const std::string after = "c@x.org\r\n";
+  EXPECT_EQ(ImportedEntries(before + fits + "@x.org\r\n" + after).size(), 3u);
+  EXPECT_EQ(ImportedEntries(before + longer + "@x.org\r\n" + after),
+            std::vector<std::string>{"b@x.org|b@x.org"});
+}
+
+TEST(ListFileTest, ExportThenImportGivesTheSameList) {
+  ContactList list;
+  StringSet patterns;
+  list.AddDomain(MakeContact("@example.org"));
+  list.AddDomain(MakeContact("/Acme"));
+  list.AddAddress(MakeContact("/o=Beta/ou=Site/cn=jsmith"), "John Smith", kNow);
+  list.AddAddress(MakeContact("Jane@Example.com"), "Jane \"JD\" Doe", kNow);
+  list.AddAddress(MakeContact("x@Example.com"), "x", kNow);
+  patterns.Insert("@*.example.net");
+  patterns.Insert("john*");
+  const std::string bytes = Exported(list, patterns);
+  ContactList again;
+  StringSet againPatterns;
+  ImportListBytes(bytes, again, againPatterns, kNow);
+  EXPECT_EQ(Entries(again, againPatterns), Entries(list, patterns));
+  EXPECT_EQ(Exported(again, againPatterns), bytes);
+}
+
+TEST(ListFileTest, ImportFromAFileStampsEveryAddressWithOneTime) {
+  TempFolder folder;
+  const std::string path = folder.File("list.txt");
+  std::ofstream(path, std::ios::binary) << "a@x.org\r\nB\tb@y.org\r\n*@z\r\n";
+  platform::FakeClock clock(kNow);
+  ContactList list;
+  StringSet patterns;
+  patterns.Insert("old*");
+  ASSERT_EQ(ImportList(list, patterns, path, clock), 0);
+  EXPECT_EQ(Entries(list, patterns),
+            (std::vector<std::string>{"a@x.org|a@x.org", "b@y.org|B", "pattern:*@z", "pattern:old*"}));
+  for (const ContactPosition& item : list) EXPECT_EQ(item.Entry()->lastUsed, kNow);
+}
+
+// Hands out some bytes, then fails.
+class FailingSource final : public ByteSource {
+ public:
+  explicit FailingSource(std::string_view bytes) : bytes_(bytes) {}
+  int Read(char* buffer, std::size_t capacity, std::size_t* got) override {
+    *got = 0;
+    if (bytes_.empty()) return EIO;
+    *got = bytes_.copy(buffer, capacity);
+    bytes_.remove_prefix(*got);
+    return 0;
+  }
+
+ private:
+  std::string_view bytes_;
+};
+
+TEST(ListFileTest, AnImportThatFailsChangesNothing) {
+  TempFolder folder;
+  platform::FakeClock clock(kNow);
+  ContactList list;
+  StringSet patterns;
+  list.AddDomain(MakeContact("@kept.org"));
+  patterns.Insert("kept*");
+  const std::vector<std::string> before = Entries(list, patterns);
+  EXPECT_EQ(ImportList(list, patterns, folder.File("missing.txt"), clock), ENOENT);
+  EXPECT_EQ(ImportList(list, patterns, folder.Path().string(), clock), EISDIR);
+  FailingSource source("a@x.org\r\n*@y\r\n@kept.org\r\n");
+  EXPECT_EQ(ImportListFrom(source, list, patterns, kNow), EIO);
+  EXPECT_EQ(Entries(list, patterns), before);
+}
+
+TEST(ListFileTest, ExportReplacesTheFileAndLeavesNothingElse) {
+  TempFolder folder;
+  const std::string path = folder.File("list.txt");
+  std::ofstream(path, std::ios::binary) << "old content that is longer than the new one\r\n";
+  ContactList list;
+  list.AddDomain(MakeContact("@example.org"));
+  ASSERT_EQ(ExportList(list, StringSet(), path), 0);
+  EXPECT_EQ(ReadFile(path), "@example.org\t@example.org\r\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1);
+}
+
+TEST(ListFileTest, AFailedExportReportsTheErrorAndKeepsTheOldFile) {
+  TempFolder folder;
+  ContactList list;
+  list.AddDomain(MakeContact("@example.org"));
+  EXPECT_EQ(ExportList(list, StringSet(), folder.File("no/such/folder.txt")), ENOENT);
+  EXPECT_EQ(ExportList(list, StringSet(), folder.Path().string()), EISDIR);
+
+  // A write that fails part-way: files may not grow past 1000 bytes.
+  const std::string path = folder.File("list.txt");
+  const std::string old = "keep\tkeep@example.org\r\n";
+  std::ofstream(path, std::ios::binary) << old;
+  for (int i = 0; i < 200; ++i) {
+    list.AddAddress(MakeContact("user" + std::to_string(i) + "@example.net"), "User", kNow);
+  }
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit small = saved;
+  small.rlim_cur = 1000;
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int result = ExportList(list, StringSet(), path);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(result, EFBIG);
+  EXPECT_EQ(ReadFile(path), old);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1);
+}
+
+// Records each write; fails from the `failAt`-th on.
+class RecordingSink final : public ByteSink {
+ public:
+  explicit RecordingSink(int failAt = -1) : failAt_(failAt) {}
+  int Write(std::string_view bytes) override {
+    if (failAt_ >= 0 && static_cast<int>(writes.size()) >= failAt_) return ENOSPC;
+    writes.emplace_back(bytes);
+    return 0;
+  }
+  std::vector<std::string> writes;
+
+ private:
+  int failAt_;
+};
+
+TEST(ListFileWriterTest, WritesWhenTheNextLineDoesNotFitAndAtFlush) {
+  RecordingSink sink;
+  ListFileWriter writer(sink, 10);
+  EXPECT_EQ(writer.WriteLine("abc"), 0);
+  EXPECT_EQ(writer.WriteLine("def"), 0);  // 10 bytes: fits exactly
+  EXPECT_EQ(writer.WriteLine("g"), 0);
+  EXPECT_EQ(writer.WriteLine("longer than ten"), 0);
+  EXPECT_EQ(writer.Flush(), 0);
+  EXPECT_EQ(sink.writes,
+            (std::vector<std::string>{"abc\r\ndef\r\n", "g\r\n", "longer than ten", "\r\n"}));
+}
+
+TEST(ListFileWriterTest, AFailedWriteIsReportedAndSticks) {
+  RecordingSink sink(1);
+  ListFileWriter writer(sink, 8);
+  EXPECT_EQ(writer.WriteLine("abcd"), 0);
+  EXPECT_EQ(writer.WriteLine("efgh"), 0);  // the first write
+  EXPECT_EQ(writer.WriteLine("ijkl"), ENOSPC);
+  EXPECT_EQ(writer.WriteLine("m"), ENOSPC);
+  EXPECT_EQ(writer.Flush(), ENOSPC);
+  EXPECT_EQ(sink.writes, std::vector<std::string>{"abcd\r\n"});
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,89 @@
+// Writing the lines of a list file through one fixed buffer.
+//
+// Lines are gathered in a buffer of kListFileBufferSize bytes and handed to a
+// ByteSink whenever the next line does not fit, and at Flush. A file is never
+// rewritten in place: AtomicFileSink writes a new file beside it and puts it in
+// place only when everything was written, so a failed export leaves the old file as
+// it was.
+//
+// Thread-safety: none; a writer and its sink belong to one thread.
+#ifndef QUORVEL_LISTS_LIST_FILE_WRITER_H_
+#define QUORVEL_LISTS_LIST_FILE_WRITER_H_
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "lists/list_file_reader.h"
+
+namespace quorvel {
+
+// Where a writer puts its bytes.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  // Writes all of `bytes`; returns 0 or an OS error code (errno value).
+  virtual int Write(std::string_view bytes) = 0;
+};
+
+// Bytes gathered in memory.
+class StringByteSink final : public ByteSink {
+ public:
+  int Write(std::string_view bytes) override {
+    bytes_.append(bytes);
+    return 0;
+  }
+  const std::string& Bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+// A new file that replaces `path` at Commit. Until then the bytes go to a
+// temporary file in the same folder ("<path>.tmp-<pid>-<n>"), which is removed when
+// the sink is destroyed without a successful Commit.
+class AtomicFileSink final : public ByteSink {
+ public:
+  AtomicFileSink() = default;
+  ~AtomicFileSink() override;
+  AtomicFileSink(const AtomicFileSink&) = delete;
+  AtomicFileSink& operator=(const AtomicFileSink&) = delete;
+
+  // Creates the temporary file; returns 0 or the OS error code.
+  int Open(const std::string& path);
+  int Write(std::string_view bytes) override;
+  // Flushes the file to disk and renames it over `path`; returns 0 or the OS error
+  // code (the temporary file is then removed and `path` left alone).
+  int Commit();
+
+ private:
+  void Abandon();
+
+  std::string path_;
+  std::string temp_;
+  int fd_ = -1;
+};
+
+class ListFileWriter {
+ public:
+  // The sink must outlive the writer. `bufferSize` is at least 1.
+  explicit ListFileWriter(ByteSink& sink, std::size_t bufferSize = kListFileBufferSize);
+
+  // Appends `text` and CR LF. Returns 0 or the error of a failed write; after a
+  // failure every later call returns that error and writes nothing.
+  int WriteLine(std::string_view text);
+  // Hands what is buffered to the sink.
+  int Flush();
+
+ private:
+  ByteSink& sink_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t size_;
+  std::size_t length_ = 0;
+  int error_ = 0;
+};
+
+}  // namespace quorvel
+
+#endif  // QUORVEL_LISTS_LIST_FILE_WRITER_H_
