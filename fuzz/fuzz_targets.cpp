@@ -14,6 +14,7 @@ constexpr std::array kTargets = {
     FuzzTarget{"html_text", FuzzHtmlText},
     FuzzTarget{"contact_list", FuzzContactList},
     FuzzTarget{"string_set", FuzzStringSet},
+    FuzzTarget{"list_import", FuzzListImport},
     FuzzTarget{"spam_folder_image", FuzzSpamFolderImage},
     FuzzTarget{"bayes_raw", FuzzBayesRaw},
     FuzzTarget{"bayes_raw_legacy", FuzzBayesRawLegacy},

@@ -35,6 +35,7 @@ std::string FuzzCompressedRtf(FuzzInput input);
 std::string FuzzHtmlText(FuzzInput input);
 std::string FuzzContactList(FuzzInput input);
 std::string FuzzStringSet(FuzzInput input);
+std::string FuzzListImport(FuzzInput input);
 std::string FuzzSpamFolderImage(FuzzInput input);
 std::string FuzzBayesRaw(FuzzInput input);
 std::string FuzzBayesRawLegacy(FuzzInput input);
