@@ -32,10 +32,25 @@ void ImportLine(std::string_view rawLine, ContactList& list, StringSet& patterns
   }
 }
 
+// ANSI, unless the first line would begin with the bytes of the UTF-16 mark (as a
+// name beginning with "\xFF\xFE" does): such a file would read as UTF-16 and come back
+// empty, so it is written as UTF-16, which reads back the same.
+ListFileWriter::Encoding ExportEncoding(const ContactList& list, const StringSet& patterns) {
+  constexpr std::string_view kMarkBytes = "\xFF\xFE";
+  std::string_view first;
+  if (!patterns.Empty()) {
+    first = *patterns.begin();
+  } else if (!list.Empty()) {
+    first = list.begin()->Name();
+  }
+  return first.starts_with(kMarkBytes) ? ListFileWriter::Encoding::kUtf16
+                                       : ListFileWriter::Encoding::kAnsi;
+}
+
 }  // namespace
 
 int ExportListTo(const ContactList& list, const StringSet& patterns, ByteSink& sink) {
-  ListFileWriter writer(sink);
+  ListFileWriter writer(sink, kListFileBufferSize, ExportEncoding(list, patterns));
   std::string line;
   for (const std::string& pattern : patterns) {
     line.assign(pattern).append(1, '\t').append(pattern);

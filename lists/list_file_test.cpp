@@ -180,6 +180,25 @@ TEST(ListFileTest, ExportThenImportGivesTheSameList) {
   EXPECT_EQ(Exported(again, againPatterns), bytes);
 }
 
+// Found by fuzzing: a first line beginning with the bytes 0xFF 0xFE made the exported
+// file read as UTF-16, and it imported as nothing.
+TEST(ListFileTest, ExportWhoseFirstLineBeginsWithTheMarkBytesReadsBack) {
+  ContactList list;
+  StringSet patterns;
+  list.AddAddress(MakeContact("jane@example.com"), "\xFF\xFEJane", kNow);
+  list.AddDomain(MakeContact("@\xE9t\xE9.example"));
+  const std::string listOnly = Exported(list, patterns);
+  EXPECT_TRUE(listOnly.starts_with(std::string("\xFF\xFE\xFF\0\xFE\0", 6)));
+  patterns.Insert("\xFF\xFE*");
+  for (const std::string& bytes : {listOnly, Exported(list, patterns)}) {
+    ContactList again;
+    StringSet againPatterns;
+    ImportListBytes(bytes, again, againPatterns, kNow);
+    EXPECT_EQ(Entries(again, StringSet()), Entries(list, StringSet()));
+    EXPECT_EQ(Exported(again, againPatterns), bytes);
+  }
+}
+
 TEST(ListFileTest, ImportFromAFileStampsEveryAddressWithOneTime) {
   TempFolder folder;
   const std::string path = folder.File("list.txt");

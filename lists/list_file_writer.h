@@ -67,8 +67,13 @@ class AtomicFileSink final : public ByteSink {
 
 class ListFileWriter {
  public:
-  // The sink must outlive the writer. `bufferSize` is at least 1.
-  explicit ListFileWriter(ByteSink& sink, std::size_t bufferSize = kListFileBufferSize);
+  enum class Encoding { kAnsi, kUtf16 };
+
+  // The sink must outlive the writer. `bufferSize` is at least 4. With kUtf16 the
+  // file begins with the mark 0xFF 0xFE and each line is written as UTF-16
+  // little-endian.
+  explicit ListFileWriter(ByteSink& sink, std::size_t bufferSize = kListFileBufferSize,
+                          Encoding encoding = Encoding::kAnsi);
 
   // Appends `text` and CR LF. Returns 0 or the error of a failed write; after a
   // failure every later call returns that error and writes nothing.
@@ -77,11 +82,15 @@ class ListFileWriter {
   int Flush();
 
  private:
+  // Appends both pieces together, as one line.
+  int Put(std::string_view text, std::string_view lineEnd);
+
   ByteSink& sink_;
   std::unique_ptr<char[]> buffer_;
   std::size_t size_;
   std::size_t length_ = 0;
   int error_ = 0;
+  Encoding encoding_;
 };
 
 }  // namespace quorvel
