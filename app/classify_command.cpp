@@ -30,9 +30,9 @@ std::string FirstLine(const std::string& text) {
   return text.substr(0, text.find_first_of("\r\n"));
 }
 
-int RunClassify(const ClassifyOptions& options, CommandIo& io) {
+int RunClassify(ClassifyOptions& options, CommandIo& io) {
   std::vector<std::string> errors;
-  const std::vector<MessageInput> inputs = ExpandMessageInputs(options.paths, &errors);
+  const std::vector<MessageInput> inputs = ExpandMessageInputs(std::move(options.paths), &errors);
   for (const std::string& e : errors) io.err << "quorvel: " << e << "\n";
 
   UserEnvironment env(io.err);

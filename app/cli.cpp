@@ -8,7 +8,14 @@
 
 namespace quorvel::app {
 
-int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+namespace {
+
+// Parses the command line. Returns the command to run (empty for help, version or a
+// usage error, with *status set). The parser is gone once this returns, and with it
+// its own copies of the arguments: a command line naming thousands of files is held
+// once, by the command, for the whole run.
+std::function<int(CommandIo&)> Parse(int argc, const char* const* argv, std::ostream& out,
+                                     std::ostream& err, int* status) {
   CLI::App cli{"Quorvel: a personal spam filter for your own mailbox.", "quorvel"};
   cli.set_version_flag("--version", std::string("quorvel ") + kVersion);
   cli.require_subcommand(0, 1);
@@ -20,27 +27,34 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     sub->callback([&run, runner] { run = runner; });
   }
 
+  *status = kExitOk;
   try {
     cli.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
     out << cli.help();
-    return kExitOk;
+    return nullptr;
   } catch (const CLI::CallForAllHelp&) {
     out << cli.help("", CLI::AppFormatMode::All);
-    return kExitOk;
+    return nullptr;
   } catch (const CLI::CallForVersion&) {
     out << cli.version() << "\n";
-    return kExitOk;
+    return nullptr;
   } catch (const CLI::ParseError& e) {
     err << "quorvel: " << e.what() << "\n";
     err << "Run 'quorvel --help' for usage.\n";
-    return kExitUsage;
+    *status = kExitUsage;
+    return nullptr;
   }
+  if (!run) out << cli.help();
+  return run;
+}
 
-  if (!run) {
-    out << cli.help();
-    return kExitOk;
-  }
+}  // namespace
+
+int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  int status = kExitOk;
+  std::function<int(CommandIo&)> run = Parse(argc, argv, out, err, &status);
+  if (!run) return status;
   CommandIo io{out, err};
   return run(io);
 }

@@ -29,10 +29,10 @@ struct BuildOptions {
 };
 
 // Learns every message of `paths`; counts what could not be read.
-int LearnAll(MailbaseStore& store, const std::vector<std::string>& paths, bool junk,
+int LearnAll(MailbaseStore& store, std::vector<std::string> paths, bool junk,
              CommandIo& io) {
   std::vector<std::string> errors;
-  const std::vector<MessageInput> inputs = ExpandMessageInputs(paths, &errors);
+  const std::vector<MessageInput> inputs = ExpandMessageInputs(std::move(paths), &errors);
   for (const std::string& e : errors) io.err << "quorvel: " << e << "\n";
   int failures = static_cast<int>(errors.size());
   for (const MessageInput& input : inputs) {
@@ -51,7 +51,7 @@ int LearnAll(MailbaseStore& store, const std::vector<std::string>& paths, bool j
   return failures;
 }
 
-int RunBuild(const BuildOptions& options, CommandIo& io) {
+int RunBuild(BuildOptions& options, CommandIo& io) {
   if (!platform::CreateDirectories(options.out)) {
     io.err << "quorvel: cannot create the folder \"" << options.out << "\"\n";
     return kExitFailure;
@@ -67,8 +67,8 @@ int RunBuild(const BuildOptions& options, CommandIo& io) {
     io.err << "quorvel: cannot write \"" << rawPath << "\"\n";
     return kExitFailure;
   }
-  int failures = LearnAll(store, options.good, /*junk=*/false, io);
-  failures += LearnAll(store, options.junk, /*junk=*/true, io);
+  int failures = LearnAll(store, std::move(options.good), /*junk=*/false, io);
+  failures += LearnAll(store, std::move(options.junk), /*junk=*/true, io);
   store.Rebuild();
   if (store.dirty()) {
     io.err << "quorvel: cannot write the mail base into \"" << options.out << "\"\n";
@@ -128,8 +128,11 @@ Command MailbaseCommand() {
                 ->required();
             CLI::App* statsCmd = sub.add_subcommand("stats", "Show what your mail base has learned");
             statsCmd->add_flag("--json", *json, "Machine-readable output");
-            return [build, json, buildCmd](CommandIo& io) {
-              if (buildCmd->parsed()) return RunBuild(*build, io);
+            // The parser is gone when the command runs: remember which one was named.
+            auto isBuild = std::make_shared<bool>(false);
+            buildCmd->callback([isBuild] { *isBuild = true; });
+            return [build, json, isBuild](CommandIo& io) {
+              if (*isBuild) return RunBuild(*build, io);
               return RunStats(*json, io);
             };
           }};

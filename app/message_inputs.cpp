@@ -35,12 +35,13 @@ void AddMaildirFiles(const fs::path& dir, const std::string& shownDir,
 
 }  // namespace
 
-std::vector<MessageInput> ExpandMessageInputs(const std::vector<std::string>& args,
+std::vector<MessageInput> ExpandMessageInputs(std::vector<std::string> args,
                                               std::vector<std::string>* errors) {
   std::vector<MessageInput> inputs;
-  for (const std::string& arg : args) {
+  inputs.reserve(args.size());
+  for (std::string& arg : args) {
     if (arg == "-") {
-      inputs.push_back({arg});
+      inputs.push_back({std::move(arg)});
       continue;
     }
     std::error_code ec;
@@ -57,7 +58,7 @@ std::vector<MessageInput> ExpandMessageInputs(const std::vector<std::string>& ar
       if (hasCur) AddMaildirFiles(fs::path(arg) / "cur", arg, &inputs);
       if (hasNew) AddMaildirFiles(fs::path(arg) / "new", arg, &inputs);
     } else {
-      inputs.push_back({arg});
+      inputs.push_back({std::move(arg)});
     }
   }
   return inputs;

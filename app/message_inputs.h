@@ -16,8 +16,9 @@ struct MessageInput {
 };
 
 // Expands the arguments in order. A path that does not exist, or a directory that
-// is not a Maildir folder, is left out with a line in *errors.
-std::vector<MessageInput> ExpandMessageInputs(const std::vector<std::string>& args,
+// is not a Maildir folder, is left out with a line in *errors. The arguments are
+// moved from (a long command line is held once, not twice).
+std::vector<MessageInput> ExpandMessageInputs(std::vector<std::string> args,
                                               std::vector<std::string>* errors);
 
 // Opens one input as a read-only message. On failure returns null and sets *error.
