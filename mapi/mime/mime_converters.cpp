@@ -10,10 +10,6 @@ namespace quorvel::mapi {
 namespace {
 
 constexpr std::size_t kMaxHeldConverters = 64;
-constexpr const char* kCommonCharsets[] = {
-    "windows-1252", "iso-8859-1", "iso-8859-2", "iso-8859-15", "windows-1250", "windows-1251",
-    "koi8-r", "koi8-u", "utf-16", "gb2312", "gbk", "gb18030", "big5", "shift_jis",
-    "euc-jp", "iso-2022-jp", "euc-kr"};
 
 }  // namespace
 
@@ -25,7 +21,11 @@ void KeepConverterLoaded(std::string_view charset) {
   for (char& c : name) c = g_ascii_tolower(c);
   std::lock_guard<std::mutex> lock(mutex);
   if (held->size() >= kMaxHeldConverters || held->count(name) > 0) return;
-  GIConv cd = g_iconv_open("UTF-8", g_mime_charset_iconv_name(name.c_str()));
+  // To the C library's own wide characters: one conversion step, so no step buffer
+  // (a descriptor to UTF-8 holds some 32 KB), and the module stays loaded all the same.
+  const char* from = g_mime_charset_iconv_name(name.c_str());
+  GIConv cd = g_iconv_open("WCHAR_T", from);
+  if (cd == reinterpret_cast<GIConv>(-1)) cd = g_iconv_open("UTF-8", from);
   (*held)[name] = cd;  // a failed open is remembered too, so it is not retried
 }
 
@@ -41,10 +41,6 @@ void KeepEncodedWordConvertersLoaded(std::string_view raw) {
     KeepConverterLoaded(charset.substr(0, star));
     pos = end + 1;
   }
-}
-
-void KeepCommonConvertersLoaded() {
-  for (const char* charset : kCommonCharsets) KeepConverterLoaded(charset);
 }
 
 }  // namespace quorvel::mapi

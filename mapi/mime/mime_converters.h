@@ -4,7 +4,8 @@
 // unloads it when the last one is closed, and GMime opens and closes one for every
 // decoded header: loading modules again and again costs more than the parsing. So the
 // process keeps one descriptor open per charset it meets (a bounded number, never
-// closed). Thread-safe.
+// closed). Each is loaded when mail first names its charset, not before: a loaded
+// module and its descriptor cost tens of kilobytes. Thread-safe.
 #ifndef QUORVEL_MAPI_MIME_MIME_CONVERTERS_H_
 #define QUORVEL_MAPI_MIME_MIME_CONVERTERS_H_
 
@@ -15,8 +16,6 @@ namespace quorvel::mapi {
 void KeepConverterLoaded(std::string_view charset);
 // The charsets named by encoded words ("=?charset?...") in a raw header value.
 void KeepEncodedWordConvertersLoaded(std::string_view raw);
-// The charsets mail uses most (called once, when GMime is initialised).
-void KeepCommonConvertersLoaded();
 
 }  // namespace quorvel::mapi
 

@@ -26,7 +26,7 @@ constexpr std::size_t kMaxMessageBytes = std::size_t{1} << 30;
 GMimeParserOptions* SharedOptions() {
   static GMimeParserOptions* options = [] {
     g_mime_init();
-    KeepCommonConvertersLoaded();
+    KeepConverterLoaded("windows-1252");  // the fallback for unlabelled 8-bit headers
     GMimeParserOptions* o = g_mime_parser_options_new();
     g_mime_parser_options_set_address_compliance_mode(o, GMIME_RFC_COMPLIANCE_LOOSE);
     g_mime_parser_options_set_parameter_compliance_mode(o, GMIME_RFC_COMPLIANCE_LOOSE);
@@ -411,22 +411,26 @@ bool ParseMimeFile(const std::string& path, MimeMessage* out, std::string* error
     if (error != nullptr) *error = path + ": " + std::strerror(errno);
     return false;
   }
-  // Read straight into a buffer the memory stream takes over: no second copy.
+  // Read straight into a buffer the memory stream takes over: no second copy. The
+  // buffer is sized by the file, not rounded up to a power of two as a growing
+  // byte array would be.
   struct stat st {};
   std::size_t capacity = (::fstat(fd, &st) == 0 && st.st_size > 0)
                              ? static_cast<std::size_t>(st.st_size) + 1
                              : 65536;
-  GByteArray* array = g_byte_array_new();
+  guint8* data = nullptr;
   std::size_t used = 0;
   const char* failure = nullptr;
   for (;;) {
-    if (used == capacity) capacity *= 2;
-    if (capacity > kMaxMessageBytes + 1) {
-      failure = "message file too large";
-      break;
+    if (data == nullptr || used == capacity) {
+      if (data != nullptr) capacity *= 2;
+      if (capacity > kMaxMessageBytes + 1) {
+        failure = "message file too large";
+        break;
+      }
+      data = static_cast<guint8*>(g_realloc(data, capacity));
     }
-    g_byte_array_set_size(array, static_cast<guint>(capacity));
-    ssize_t n = ::read(fd, array->data + used, capacity - used);
+    ssize_t n = ::read(fd, data + used, capacity - used);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       failure = std::strerror(errno);
@@ -435,14 +439,13 @@ bool ParseMimeFile(const std::string& path, MimeMessage* out, std::string* error
     if (n == 0) break;
     used += static_cast<std::size_t>(n);
   }
+  ::close(fd);
   if (failure != nullptr) {
     if (error != nullptr) *error = path + ": " + failure;
-    g_byte_array_unref(array);
-    ::close(fd);
+    g_free(data);
     return false;
   }
-  g_byte_array_set_size(array, static_cast<guint>(used));
-  ::close(fd);
+  GByteArray* array = g_byte_array_new_take(data, used);
   GMimeStream* stream = g_mime_stream_mem_new_with_byte_array(array);
   *out = ParseStream(stream,
                      std::string_view(reinterpret_cast<const char*>(array->data), array->len));
