@@ -244,9 +244,18 @@ Result<std::shared_ptr<Stream>> WrapCompressedRTFStream(std::shared_ptr<Stream> 
     };
     return Ok<std::shared_ptr<Stream>>(std::make_shared<MemoryStream>(std::string(), commit));
   }
-  auto data = ReadAll(*compressed);
-  if (!data.ok()) return data.hr;
-  auto rtf = DecompressRtf(*data);
+  // Bytes already in memory are decompressed where they are, not copied first.
+  std::string copy;
+  std::string_view input;
+  if (auto* memory = dynamic_cast<MemoryStream*>(compressed.get())) {
+    input = memory->unread();
+  } else {
+    auto data = ReadAll(*compressed);
+    if (!data.ok()) return data.hr;
+    copy = std::move(*data);
+    input = copy;
+  }
+  auto rtf = DecompressRtf(input);
   if (!rtf.ok()) return rtf.hr;
   return Ok<std::shared_ptr<Stream>>(std::make_shared<MemoryStream>(std::move(*rtf)));
 }

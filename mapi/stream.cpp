@@ -53,6 +53,10 @@ Result<std::uint64_t> MemoryStream::Stat() { return Ok<std::uint64_t>(bytes_.siz
 
 Result<std::string> ReadAll(Stream& stream) {
   std::string out;
+  // Room for the whole stream at once when it can tell its size.
+  if (Result<std::uint64_t> size = stream.Stat(); size.ok() && *size <= (std::uint64_t{1} << 26)) {
+    out.reserve(static_cast<std::size_t>(*size));
+  }
   char buffer[16384];
   for (;;) {
     std::size_t n = 0;

@@ -46,6 +46,10 @@ class MemoryStream final : public Stream {
   Result<std::uint64_t> Stat() override;
 
   const std::string& bytes() const { return bytes_; }
+  // The bytes from the current position to the end.
+  std::string_view unread() const {
+    return std::string_view(bytes_).substr(position_ < bytes_.size() ? position_ : bytes_.size());
+  }
 
  private:
   std::string bytes_;

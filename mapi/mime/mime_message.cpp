@@ -23,9 +23,10 @@ bool IsComputed(PropTag tag) {
                      [tag](PropTag c) { return PROP_ID(c) == PROP_ID(tag); });
 }
 
-std::string ValueBytes(const PropValue& v) {
-  if (const std::string* s = v.AsString8()) return *s;
-  if (const Binary* b = v.AsBinary()) return b->bytes;
+// The bytes of a string or binary value, moved out of it (a body can be large).
+std::string ValueBytes(PropValue&& v) {
+  if (std::string* s = std::get_if<std::string>(&v.value)) return std::move(*s);
+  if (Binary* b = std::get_if<Binary>(&v.value)) return std::move(b->bytes);
   return {};
 }
 
@@ -71,7 +72,7 @@ class MimeAttach final : public Attach {
     if (flags & (MAPI_MODIFY | MAPI_CREATE)) return MAPI_E_NO_ACCESS;
     std::optional<PropValue> v = Find(PROP_ID(tag));
     if (!v) return MAPI_E_NOT_FOUND;
-    return Ok(std::shared_ptr<Stream>(std::make_shared<MemoryStream>(ValueBytes(*v))));
+    return Ok(std::shared_ptr<Stream>(std::make_shared<MemoryStream>(ValueBytes(std::move(*v)))));
   }
   Result<std::vector<PropTag>> GetIDsFromNames(std::span<const PropName>,
                                                std::uint32_t) override {
@@ -173,7 +174,7 @@ class MimeMapiMessage final : public Message,
     if (!(flags & MAPI_CREATE)) {
       std::optional<PropValue> v = Find(PROP_ID(tag));
       if (!v) return MAPI_E_NOT_FOUND;
-      initial = ValueBytes(*v);
+      initial = ValueBytes(std::move(*v));
     }
     if (!(flags & (MAPI_MODIFY | MAPI_CREATE))) {
       return Ok(std::shared_ptr<Stream>(std::make_shared<MemoryStream>(std::move(initial))));

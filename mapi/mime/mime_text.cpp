@@ -76,8 +76,15 @@ std::string BytesToAnsi(std::string_view bytes, std::string_view charset) {
 }
 
 std::string ToCrlf(std::string_view text) {
+  // The exact length first: a lone CR or LF grows by one byte, a CR LF stays.
+  std::size_t crlf = 0;
+  for (std::size_t cr = text.find('\r'); cr != std::string_view::npos; cr = text.find('\r', cr + 1)) {
+    if (cr + 1 < text.size() && text[cr + 1] == '\n') ++crlf;
+  }
+  const std::size_t lf = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  const std::size_t cr = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r'));
   std::string out;
-  out.reserve(text.size() + text.size() / 32 + 2);
+  out.reserve(text.size() + (lf - crlf) + (cr - crlf));
   // The next CR and LF at or after i (npos when there is none), found with memchr
   // and looked for again only once passed.
   std::size_t nextCr = text.find('\r');
