@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -83,25 +82,6 @@ TEST_F(ListImportTest, AnImportedDomainTakesTheWholeDomainOffTheOppositeList) {
   EXPECT_EQ(Items(settings_.blackList, StringSet()), std::vector<std::string>{"@spam.example"});
   EXPECT_EQ(Items(settings_.whiteList, StringSet()),
             (std::vector<std::string>{"@x.org", "w@y.org"}));
-}
-
-TEST_F(ListImportTest, AFileThatCannotBeOpenedChangesNoList) {
-  UserSettings s = settings_;
-  EXPECT_EQ(ImportListToPage(s, ListPage::kWhiteList, (folder_ / "none.txt").string(), clock_),
-            ENOENT);
-  EXPECT_EQ(Items(s.whiteList, s.whiteListWildcards),
-            Items(settings_.whiteList, settings_.whiteListWildcards));
-  EXPECT_EQ(Items(s.blackList, s.blackListWildcards),
-            Items(settings_.blackList, settings_.blackListWildcards));
-}
-
-TEST_F(ListImportTest, ExportWritesThePagesOwnListAndPatterns) {
-  const std::string path = (folder_ / "black.txt").string();
-  ASSERT_EQ(ExportListOfPage(settings_, ListPage::kBlackList, path), 0);
-  UserSettings fresh;
-  ASSERT_EQ(ImportListToPage(fresh, ListPage::kBlackList, path, clock_), 0);
-  EXPECT_EQ(Items(fresh.blackList, fresh.blackListWildcards),
-            Items(settings_.blackList, settings_.blackListWildcards));
 }
 
 }  // namespace
