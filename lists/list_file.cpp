@@ -47,18 +47,34 @@ ListFileWriter::Encoding ExportEncoding(const ContactList& list, const StringSet
                                        : ListFileWriter::Encoding::kAnsi;
 }
 
+// Appends one side of an exported line. An LF inside a field would end the reading
+// of the file there, and a tab inside the name would move where the address starts;
+// each becomes a blank instead.
+void AppendField(std::string& line, std::string_view text, bool isName) {
+  const std::size_t start = line.size();
+  line.append(text);
+  for (std::size_t i = start; i < line.size(); ++i) {
+    if (line[i] == '\n' || (isName && line[i] == '\t')) line[i] = ' ';
+  }
+}
+
 }  // namespace
 
 int ExportListTo(const ContactList& list, const StringSet& patterns, ByteSink& sink) {
   ListFileWriter writer(sink, kListFileBufferSize, ExportEncoding(list, patterns));
   std::string line;
+  const auto writeLine = [&](std::string_view name, std::string_view address) {
+    line.clear();
+    AppendField(line, name, true);
+    line.push_back('\t');
+    AppendField(line, address, false);
+    return writer.WriteLine(line);
+  };
   for (const std::string& pattern : patterns) {
-    line.assign(pattern).append(1, '\t').append(pattern);
-    if (const int error = writer.WriteLine(line)) return error;
+    if (const int error = writeLine(pattern, pattern)) return error;
   }
   for (const ContactPosition& item : list) {
-    line.assign(item.Name()).append(1, '\t').append(item.Address());
-    if (const int error = writer.WriteLine(line)) return error;
+    if (const int error = writeLine(item.Name(), item.Address())) return error;
   }
   return writer.Flush();
 }

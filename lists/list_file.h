@@ -2,7 +2,9 @@
 //
 // Export writes one line per pattern ("pattern<TAB>pattern"), then one line per item
 // of the list's iteration ("Name<TAB>Address"; a domain entry has its key on both
-// sides), each ended by CR LF, in the ANSI code page.
+// sides), each ended by CR LF, in the ANSI code page. A tab in a name and an LF
+// anywhere are written as blanks, so that every line reads back as written. A file
+// whose first line would begin with the bytes of the UTF-16 mark is written as UTF-16.
 //
 // Import reads such lines (ANSI or UTF-16 with its mark, see list_file_reader.h).
 // Each line is trimmed like an address; an empty line is skipped. Text before the

@@ -166,6 +166,16 @@ TEST(ListFileTest, ExportWhoseFirstLineBeginsWithTheMarkBytesReadsBack) {
   }
 }
 
+TEST(ListFileTest, ANameWithATabOrLineBreakDoesNotBreakTheExportedLine) {
+  ContactList list;
+  list.AddAddress(MakeContact("a@example.com"), "Jane\nDoe\tSr", kNow);
+  list.AddAddress(MakeContact("b@example.com"), "Bob", kNow);
+  const std::string bytes = Exported(list, StringSet());
+  EXPECT_EQ(bytes, "Jane Doe Sr\ta@example.com\r\nBob\tb@example.com\r\n");
+  EXPECT_EQ(ImportedEntries(bytes),
+            (std::vector<std::string>{"a@example.com|Jane Doe Sr", "b@example.com|Bob"}));
+}
+
 TEST(ListFileTest, ImportFromAFileStampsEveryAddressWithOneTime) {
   TempFolder folder;
   const std::string path = folder.File("list.txt");
