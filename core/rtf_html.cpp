@@ -1,6 +1,7 @@
 #include "core/rtf_html.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -58,6 +59,13 @@ const char* Find(const char* from, const char* end, std::string_view needle) {
   std::size_t at = hay.find(needle);
   return at == std::string_view::npos ? end : from + at;
 }
+
+// 1 for a byte that plain text keeps, 0 for the braces and line ends it drops.
+constexpr std::array<std::uint8_t, 256> kKeptInText = [] {
+  std::array<std::uint8_t, 256> kept{};
+  for (int c = 0; c < 256; ++c) kept[c] = (c == '{' || c == '}' || c == '\r' || c == '\n') ? 0 : 1;
+  return kept;
+}();
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -147,9 +155,11 @@ class LaterTagIndex {
   bool built_ = false;
 };
 
+// `word` is before `end`. The first byte is compared before the rest, so most
+// entries cost one comparison.
 const ControlWord* LookUp(const char* word, const char* end) {
   for (const ControlWord& cw : kControlWords) {
-    if (StartsWith(word, end, cw.prefix)) return &cw;
+    if (cw.prefix[0] == *word && StartsWith(word, end, cw.prefix)) return &cw;
   }
   return nullptr;
 }
@@ -169,8 +179,9 @@ std::size_t Deencapsulate(char* buffer, std::size_t length) {
           std::memchr(in, '\\', static_cast<std::size_t>(end - in)));
       if (slash == nullptr) slash = end;
       for (; in < slash; ++in) {
-        char c = *in;
-        if (c != '{' && c != '}' && c != '\r' && c != '\n') *out++ = c;
+        const char c = *in;
+        *out = c;
+        out += kKeptInText[static_cast<unsigned char>(c)];
       }
       if (slash == end || slash + 1 == end) break;
 

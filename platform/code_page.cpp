@@ -161,18 +161,24 @@ std::u16string AnsiToWide(std::string_view ansi) {
 
 std::string WideToAnsi(std::u16string_view wide) {
   const CodePageTables& t = Active();
-  std::string ansi;
-  ansi.reserve(wide.size());
+  // One byte per unit at most; written in place, trimmed at the end.
+  std::string ansi(wide.size(), '\0');
+  std::size_t n = 0;
   for (std::size_t i = 0; i < wide.size(); ++i) {
     char16_t unit = wide[i];
+    if (unit < 0x80) {
+      ansi[n++] = static_cast<char>(unit);
+      continue;
+    }
     if (U16_IS_LEAD(unit) && i + 1 < wide.size() && U16_IS_TRAIL(wide[i + 1])) {
       ++i;  // a character outside the BMP: one '?'
-      ansi.push_back('?');
+      ansi[n++] = '?';
       continue;
     }
     int b = U16_IS_SURROGATE(unit) ? -1 : t.ByteFor(unit);
-    ansi.push_back(b >= 0 ? static_cast<char>(b) : '?');
+    ansi[n++] = b >= 0 ? static_cast<char>(b) : '?';
   }
+  ansi.resize(n);
   return ansi;
 }
 

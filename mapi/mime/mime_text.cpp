@@ -16,11 +16,26 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 }  // namespace
 
-bool IsAscii(std::string_view bytes) {
-  for (unsigned char c : bytes) {
-    if (c >= 0x80) return false;
+namespace {
+
+// How many bytes from the start are ASCII, eight at a time.
+std::size_t AsciiPrefix(const unsigned char* p, std::size_t size) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p + i, sizeof word);
+    if ((word & kHighBits) != 0) break;
   }
-  return true;
+  while (i < size && p[i] < 0x80) ++i;
+  return i;
+}
+
+}  // namespace
+
+bool IsAscii(std::string_view bytes) {
+  return AsciiPrefix(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) ==
+         bytes.size();
 }
 
 bool IsValidUtf8(std::string_view bytes) {
@@ -29,7 +44,7 @@ bool IsValidUtf8(std::string_view bytes) {
   while (p < end) {
     unsigned char c = *p;
     if (c < 0x80) {
-      ++p;
+      p += AsciiPrefix(p, static_cast<std::size_t>(end - p));
       continue;
     }
     std::size_t n;
@@ -77,14 +92,15 @@ std::string BytesToAnsi(std::string_view bytes, std::string_view charset) {
 
 std::string ToCrlf(std::string_view text) {
   // The exact length first: a lone CR or LF grows by one byte, a CR LF stays.
-  std::size_t crlf = 0;
-  for (std::size_t cr = text.find('\r'); cr != std::string_view::npos; cr = text.find('\r', cr + 1)) {
-    if (cr + 1 < text.size() && text[cr + 1] == '\n') ++crlf;
+  std::size_t grows = 0;
+  for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) {
+    if (at == 0 || text[at - 1] != '\r') ++grows;
   }
-  const std::size_t lf = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-  const std::size_t cr = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r'));
+  for (std::size_t at = text.find('\r'); at != std::string_view::npos; at = text.find('\r', at + 1)) {
+    if (at + 1 == text.size() || text[at + 1] != '\n') ++grows;
+  }
   std::string out;
-  out.reserve(text.size() + (lf - crlf) + (cr - crlf));
+  out.reserve(text.size() + grows);
   // The next CR and LF at or after i (npos when there is none), found with memchr
   // and looked for again only once passed.
   std::size_t nextCr = text.find('\r');
