@@ -45,9 +45,7 @@ TEST(MimeTextTest, ToCrlfMakesEveryLineEndCrlf) {
   // A long body is converted into a buffer of exactly its converted length (one that
   // grew as it went would hold up to twice that).
   std::string mixed;
-  for (int i = 0; i < 500; ++i) mixed += "line
-line
-line";
+  for (int i = 0; i < 500; ++i) mixed += "line\nline\r\nline\r";
   const std::string out = ToCrlf(mixed);
   EXPECT_EQ(out.size(), mixed.size() + 1000);
   EXPECT_EQ(out.capacity(), out.size());
