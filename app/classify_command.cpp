@@ -51,13 +51,14 @@ int RunClassify(ClassifyOptions& options, CommandIo& io) {
     }
     const Verdict verdict = classifier.Judge(std::move(message), kStandardFlags);
     anySpam = anySpam || verdict.spam;
-    const std::string reason = platform::AnsiToUtf8(verdict.reason);
     if (options.json) {
-      nlohmann::json line = {{"path", input.path}, {"spam", verdict.spam}, {"reason", reason}};
+      nlohmann::json line = {{"path", input.path},
+                             {"spam", verdict.spam},
+                             {"reason", platform::AnsiToUtf8(verdict.reason)}};
       io.out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
       io.out << input.path << '\t' << (verdict.spam ? "spam" : "good") << '\t'
-             << FirstLine(reason) << "\n";
+             << platform::AnsiToUtf8(FirstLine(verdict.reason)) << "\n";
     }
   }
   io.out.flush();

@@ -213,7 +213,29 @@ std::string WideToUtf8(std::u16string_view wide) {
 }
 
 std::string Utf8ToAnsi(std::string_view utf8) { return WideToAnsi(Utf8ToWide(utf8)); }
-std::string AnsiToUtf8(std::string_view ansi) { return WideToUtf8(AnsiToWide(ansi)); }
+std::string AnsiToUtf8(std::string_view ansi) {
+  // Straight from the byte table: a single-byte code page's characters all lie in
+  // the BMP outside the surrogates, so each takes one to three UTF-8 bytes.
+  const CodePageTables& t = Active();
+  std::string utf8;
+  utf8.reserve(ansi.size() + ansi.size() / 2);
+  for (char c : ansi) {
+    const char16_t unit = t.toWide[static_cast<unsigned char>(c)];
+    if (unit < 0x80) {
+      utf8.push_back(static_cast<char>(unit));
+    } else if (unit < 0x800) {
+      utf8.push_back(static_cast<char>(0xC0 | (unit >> 6)));
+      utf8.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+    } else if (U16_IS_SURROGATE(unit)) {
+      utf8.append("\xEF\xBF\xBD");  // U+FFFD, as the general conversion writes
+    } else {
+      utf8.push_back(static_cast<char>(0xE0 | (unit >> 12)));
+      utf8.push_back(static_cast<char>(0x80 | ((unit >> 6) & 0x3F)));
+      utf8.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+    }
+  }
+  return utf8;
+}
 
 bool CharsetToAnsi(std::string_view charset, std::string_view bytes, std::string* out) {
   out->clear();
