@@ -94,7 +94,9 @@ TEST(ListFileTest, EachLineBecomesAPatternADomainOrAnAddress) {
   const LineCase cases[] = {
       {"bare domain", "example.org\r\n", {"@example.org|@example.org"}},
       {"quoted name", "\"Jane Doe\"\tjane@example.com\r\n", {"jane@example.com|Jane Doe"}},
-      {"no tab: name is the address", "jane@example.com\r\n", {"jane@example.com|jane@example.com"}},
+      {"no tab: name is the address",
+       "jane@example.com\r\n",
+       {"jane@example.com|jane@example.com"}},
       {"pattern kept as written", "x\t@*.example.org\r\n", {"pattern:@*.example.org"}},
       {"X.500 address", "J\t/o=Acme/cn=jsmith\r\n", {"/o=Acme/cn=jsmith|J"}},
       {"X.500 organisation", "/Acme\r\n", {"/Acme|/Acme"}},
@@ -185,8 +187,8 @@ TEST(ListFileTest, ImportFromAFileStampsEveryAddressWithOneTime) {
   StringSet patterns;
   patterns.Insert("old*");
   ASSERT_EQ(ImportList(list, patterns, path, clock), 0);
-  EXPECT_EQ(Entries(list, patterns),
-            (std::vector<std::string>{"a@x.org|a@x.org", "b@y.org|B", "pattern:*@z", "pattern:old*"}));
+  EXPECT_EQ(Entries(list, patterns), (std::vector<std::string>{"a@x.org|a@x.org", "b@y.org|B",
+                                                               "pattern:*@z", "pattern:old*"}));
   for (const ContactPosition& item : list) EXPECT_EQ(item.Entry()->lastUsed, kNow);
 }
 
@@ -269,7 +271,8 @@ class RecordingSink final : public ByteSink {
 TEST(ListFileWriterTest, WritesWhenTheNextLineDoesNotFitAndStopsAtAFailure) {
   RecordingSink sink;
   ListFileWriter writer(sink, 10);
-  for (const char* line : {"abc", "def", "g", "longer than ten"}) EXPECT_EQ(writer.WriteLine(line), 0);
+  for (const char* line : {"abc", "def", "g", "longer than ten"})
+    EXPECT_EQ(writer.WriteLine(line), 0);
   EXPECT_EQ(writer.Flush(), 0);
   EXPECT_EQ(sink.writes,
             (std::vector<std::string>{"abc\r\ndef\r\n", "g\r\n", "longer than ten", "\r\n"}));
