@@ -85,6 +85,7 @@ ListFileReader::ListFileReader(ByteSource& source, std::size_t bufferSize)
 }
 
 bool ListFileReader::Fill() {
+  if (error_ != 0) return false;  // a source that failed is not asked again
   if (position_ > 0) {
     std::memmove(buffer_.get(), buffer_.get() + position_, length_ - position_);
     length_ -= position_;
