@@ -9,6 +9,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "mapi/mime/header_filter.h"
 #include "mapi/mime/mime_converters.h"
 #include "mapi/mime/mime_document.h"
 #include "mapi/mime/mime_text.h"
@@ -335,7 +336,9 @@ MimeAttachment DescribeLeaf(GMimeObject* leaf, std::string_view html) {
   return a;
 }
 
-MimeMessage ParseStream(GMimeStream* stream, std::string_view raw) {
+// `raw` is what the stream holds; when `filter` dropped header fields from it, the
+// header block as it came is in the filter's result.
+MimeMessage ParseStream(GMimeStream* stream, std::string_view raw, const HeaderFilterResult& filter) {
   MimeMessage m;
   m.messageClass = "IPM.Note";
   GMimeParser* parser = g_mime_parser_new_with_stream(stream);
@@ -345,7 +348,11 @@ MimeMessage ParseStream(GMimeStream* stream, std::string_view raw) {
   g_object_unref(parser);
   if (gm == nullptr) {
     // No header block at all: the whole text is the plain body.
-    if (!raw.empty()) {
+    if (filter.filtered) {
+      const std::string whole = filter.originalHeaders + std::string(raw.substr(filter.keptHeaderBytes));
+      m.hasTextBody = true;
+      m.textBody = ToCrlf(BytesToAnsi(whole, ""));
+    } else if (!raw.empty()) {
       m.hasTextBody = true;
       m.textBody = ToCrlf(BytesToAnsi(raw, ""));
     }
@@ -371,7 +378,7 @@ MimeMessage ParseStream(GMimeStream* stream, std::string_view raw) {
     m.htmlBody = BytesToAnsi(bytes, charset);
   }
   m.messageClass = MessageClass(top, walk.invitation);
-  m.transportHeaders = HeaderBlock(raw);
+  m.transportHeaders = HeaderBlock(filter.filtered ? filter.originalHeaders : raw);
   ReadHeaders(gm, bodyCharset, &m);
 
   m.attachments.reserve(walk.leaves.size());
@@ -396,10 +403,15 @@ MimeDocument::~MimeDocument() {
 
 MimeMessage ParseMime(std::string_view bytes) {
   SharedOptions();
-  GMimeStream* stream = g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size());
-  GByteArray* held = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
+  GByteArray* held = g_byte_array_sized_new(static_cast<guint>(bytes.size()));
+  g_byte_array_append(held, reinterpret_cast<const guint8*>(bytes.data()),
+                      static_cast<guint>(bytes.size()));
+  const HeaderFilterResult filter =
+      DropUnreadHeaders(reinterpret_cast<char*>(held->data), held->len);
+  g_byte_array_set_size(held, static_cast<guint>(filter.size));
+  GMimeStream* stream = g_mime_stream_mem_new_with_byte_array(held);
   MimeMessage m = ParseStream(
-      stream, std::string_view(reinterpret_cast<const char*>(held->data), held->len));
+      stream, std::string_view(reinterpret_cast<const char*>(held->data), held->len), filter);
   g_object_unref(stream);
   return m;
 }
@@ -445,10 +457,12 @@ bool ParseMimeFile(const std::string& path, MimeMessage* out, std::string* error
     g_free(data);
     return false;
   }
-  GByteArray* array = g_byte_array_new_take(data, used);
+  const HeaderFilterResult filter = DropUnreadHeaders(reinterpret_cast<char*>(data), used);
+  GByteArray* array = g_byte_array_new_take(data, filter.size);
   GMimeStream* stream = g_mime_stream_mem_new_with_byte_array(array);
   *out = ParseStream(stream,
-                     std::string_view(reinterpret_cast<const char*>(array->data), array->len));
+                     std::string_view(reinterpret_cast<const char*>(array->data), array->len),
+                     filter);
   g_object_unref(stream);
   return true;
 }
