@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bayes/decisive_tokens.h"
 #include "bayes/probability_table.h"
 #include "bayes/token_stream.h"
 #include "platform/code_page.h"
@@ -18,23 +19,18 @@ constexpr double kSpamThreshold = 0.8;
 constexpr std::size_t kBeginningRows = 8;
 constexpr std::size_t kRowWidth = 120;
 
-struct Known {
-  std::u16string_view token;
-  double probability;
-};
-
 bool OnlyBlanks(std::u16string_view body) {
   return std::all_of(body.begin(), body.end(), [](char16_t c) {
     return c == u' ' || c == u'\r' || c == u'\n' || c == u'\t';
   });
 }
 
-// Appends the table's entry of every token (links as the link marker).
+// Adds the table's entry of every token (links as the link marker).
 void LookUp(const std::vector<TokenView>& tokens, const ProbabilityMap& table,
-            std::vector<Known>* known) {
+            DecisiveTokens* known) {
   for (const TokenView& t : tokens) {
     std::u16string_view key = t.kind == TokenKind::Url ? kUrlMarker : t.text;
-    if (const double* p = table.Find(key)) known->push_back({key, *p});
+    if (const double* p = table.Find(key)) known->Add(key, *p);
   }
 }
 
@@ -81,33 +77,33 @@ int ProbabilityTable::Score(bool urlNearTop, std::u16string_view subject,
 
   auto lock = Lock();
   const ProbabilityMap& table = contents_.probabilities;
-  std::vector<Known> known;
-  known.reserve(bodyTokens.size() + subjectTokens.size());
+  // Of the known tokens sorted (stably) by probability, only the lowest and highest
+  // are combined and listed.
+  DecisiveTokens known((kMaximumTaken + 1) / 2, kMaximumTaken / 2);
   LookUp(bodyTokens, table, &known);
   if (bodyTokens.size() < kMinimumTokens) return kScoreTooFewTokens;
-  if (known.size() < kMinimumTokens) return kScoreTooFewKnown;
+  if (known.count() < kMinimumTokens) return kScoreTooFewKnown;
   LookUp(subjectTokens, table, &known);
-
-  std::stable_sort(known.begin(), known.end(), [](const Known& a, const Known& b) {
-    return a.probability < b.probability;
-  });
+  const std::vector<DecisiveTokens::Token> lowest = known.Lowest();    // known[0], known[1], ...
+  const std::vector<DecisiveTokens::Token> highest = known.Highest();  // known[n-1], known[n-2], ...
 
   // Alternately from the low and the high end, the low end first.
-  const std::size_t taken = std::min(known.size(), kMaximumTaken);
+  const std::size_t taken = static_cast<std::size_t>(
+      std::min<std::uint64_t>(known.count(), kMaximumTaken));
   const std::size_t fromLow = (taken + 1) / 2;
   const std::size_t fromHigh = taken / 2;
   double product = 1.0;
   for (std::size_t i = 0; i < taken; ++i) {
-    const Known& k = (i % 2 == 0) ? known[i / 2] : known[known.size() - 1 - i / 2];
+    const DecisiveTokens::Token& k = (i % 2 == 0) ? lowest[i / 2] : highest[i / 2];
     product *= 1.0 / k.probability - 1.0;
   }
   const double result = 1.0 / (product + 1.0);
 
   std::string lines;
   char number[64];
-  auto listLine = [&](const Known& k) {
-    if (k.token == kUrlMarker) return;
-    lines += platform::WideToAnsi(k.token);
+  auto listLine = [&](const DecisiveTokens::Token& k) {
+    if (k.text == kUrlMarker) return;
+    lines += platform::WideToAnsi(k.text);
     lines += '\t';
     // "%.7f" without printf's cost: to_chars gives the same digits for finite values.
     const auto [end, error] = std::isfinite(k.probability)
@@ -124,8 +120,8 @@ int ProbabilityTable::Score(bool urlNearTop, std::u16string_view subject,
   };
   if (explanation != nullptr) {
     // From the highest probability down: the high end, then the low end.
-    for (std::size_t i = 0; i < fromHigh; ++i) listLine(known[known.size() - 1 - i]);
-    for (std::size_t i = fromLow; i-- > 0;) listLine(known[i]);
+    for (std::size_t i = 0; i < fromHigh; ++i) listLine(highest[i]);
+    for (std::size_t i = fromLow; i-- > 0;) listLine(lowest[i]);
     *explanation = std::move(lines);
   }
   if (score != nullptr) *score = result;
