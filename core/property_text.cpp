@@ -66,8 +66,12 @@ Result<std::string> ReadPropertyValue(mapi::MapiProp& object, PropTag tag, bool 
   if (tag != mapi::PR_RTF_COMPRESSED) {
     Result<mapi::PropValue> value = mapi::HrGetOneProp(object, tag);
     if (value.ok() && value->tag == tag) {
-      if (const std::string* s = value->AsString8()) return Text(mapi::S_OK, *s);
-      if (const mapi::Binary* b = value->AsBinary()) return Text(mapi::S_OK, b->bytes);
+      if (std::string* s = std::get_if<std::string>(&value->value)) {
+        return Text(mapi::S_OK, std::move(*s));
+      }
+      if (mapi::Binary* b = std::get_if<mapi::Binary>(&value->value)) {
+        return Text(mapi::S_OK, std::move(b->bytes));
+      }
       return Text(mapi::S_OK);
     }
     if (!value.ok()) {
@@ -95,7 +99,15 @@ Result<std::string> ReadPropertyValue(mapi::MapiProp& object, PropTag tag, bool 
 }
 
 std::string ReadWholeStream(mapi::Stream& stream) {
-  std::string buffer(kStreamFirstBuffer, '\0');
+  std::string buffer;
+  // A stream that tells its size gets, at once, the room the doubling below ends
+  // with, so no doubling copies what was read (the reads asked for stay the same).
+  if (mapi::Result<std::uint64_t> size = stream.Stat(); size.ok() && *size < kStreamMaxBytes) {
+    std::size_t last = kStreamFirstBuffer;
+    while (last <= *size && last < kStreamMaxBytes) last = std::min(last * 2, kStreamMaxBytes);
+    buffer.reserve(last);
+  }
+  buffer.resize(kStreamFirstBuffer);
   std::size_t used = 0;
   for (;;) {
     std::size_t read = 0;

@@ -45,6 +45,17 @@ EntryId PropValue::AsEntryId() const {
   return b ? EntryId(b->bytes) : EntryId();
 }
 
+PropValue ValueForTag(PropValue&& stored, PropTag requested) {
+  const std::uint32_t want = PROP_TYPE(requested);
+  if (want == PT_UNSPECIFIED || want == stored.type() || stored.IsError()) {
+    PropValue v = std::move(stored);
+    if (!v.IsError()) v.tag = CHANGE_PROP_TYPE(requested, v.type());
+    else v.tag = PROP_TAG(PT_ERROR, PROP_ID(requested));
+    return v;
+  }
+  return ValueForTag(&stored, requested);
+}
+
 PropValue ValueForTag(const PropValue* stored, PropTag requested) {
   if (stored == nullptr) return PropValue::Error(requested, MAPI_E_NOT_FOUND);
   std::uint32_t want = PROP_TYPE(requested);

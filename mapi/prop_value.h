@@ -89,6 +89,8 @@ const PropValue* FindPropId(const std::vector<PropValue>& values, PropTag tag);
 // PT_UNICODE value converted through the ANSI code page; a stored PT_ERROR value as
 // it is; otherwise PROP_TAG(PT_ERROR, id) with MAPI_E_NOT_FOUND.
 PropValue ValueForTag(const PropValue* stored, PropTag requested);
+// The same, taking the stored value's contents (a body can be large) where it can.
+PropValue ValueForTag(PropValue&& stored, PropTag requested);
 
 // Convenience readers over a value list: the value when `tag` is there with that
 // exact tag, else the fallback.

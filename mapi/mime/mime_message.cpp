@@ -38,7 +38,7 @@ Result<std::vector<PropValue>> GetPropsWith(std::span<const PropTag> tags, Looku
   bool errors = false;
   for (PropTag tag : tags) {
     std::optional<PropValue> v = lookup(PROP_ID(tag));
-    out.push_back(ValueForTag(v ? &*v : nullptr, tag));
+    out.push_back(v ? ValueForTag(std::move(*v), tag) : ValueForTag(nullptr, tag));
     errors = errors || out.back().IsError();
   }
   return Result<std::vector<PropValue>>(errors ? MAPI_W_ERRORS_RETURNED : S_OK, std::move(out));
