@@ -7,63 +7,62 @@ namespace quorvel {
 namespace {
 
 // The order of a stable sort by probability: by probability, then by the order in
-// which the tokens came. A NaN (only a damaged table holds one) sorts after every
-// number, so that the order stays a strict one.
-bool Before(const DecisiveTokens::Token& a, const DecisiveTokens::Token& b) {
+// which the tokens came.
+inline bool Before(const DecisiveTokens::Token& a, const DecisiveTokens::Token& b) {
+  return a.probability < b.probability ||
+         (a.probability == b.probability && a.sequence < b.sequence);
+}
+
+// The same where a NaN (only a damaged table holds one) may occur: it sorts after
+// every number, so that the order stays a strict one.
+bool BeforeWithNan(const DecisiveTokens::Token& a, const DecisiveTokens::Token& b) {
   const bool aNan = std::isnan(a.probability);
   const bool bNan = std::isnan(b.probability);
   if (aNan != bNan) return bNan;
-  if (!aNan) {
-    if (a.probability < b.probability) return true;
-    if (b.probability < a.probability) return false;
-  }
-  return a.sequence < b.sequence;
+  if (aNan) return a.sequence < b.sequence;
+  return Before(a, b);
 }
 
-bool After(const DecisiveTokens::Token& a, const DecisiveTokens::Token& b) { return Before(b, a); }
+// Tokens held before the middle is dropped; small enough to stay in the caches.
+constexpr std::size_t kCompactAt = 1024;
 
 }  // namespace
 
 DecisiveTokens::DecisiveTokens(std::size_t lowCount, std::size_t highCount)
-    : lowCount_(lowCount), highCount_(highCount) {
-  low_.reserve(lowCount);
-  high_.reserve(highCount);
-}
+    : lowCount_(lowCount), highCount_(highCount) {}
 
 void DecisiveTokens::Add(std::u16string_view text, double probability) {
-  const Token token{text, probability, count_++};
-  if (lowCount_ > 0) {
-    if (low_.size() < lowCount_) {
-      low_.push_back(token);
-      std::push_heap(low_.begin(), low_.end(), Before);
-    } else if (Before(token, low_.front())) {
-      std::pop_heap(low_.begin(), low_.end(), Before);
-      low_.back() = token;
-      std::push_heap(low_.begin(), low_.end(), Before);
-    }
+  held_.push_back({text, probability, count_++});
+  sorted_ = false;
+  hasNan_ = hasNan_ || std::isnan(probability);
+  if (held_.size() >= kCompactAt && held_.size() > lowCount_ + highCount_) Compact();
+}
+
+void DecisiveTokens::Compact() {
+  if (sorted_) return;
+  sorted_ = true;
+  // The order is strict and total (arrivals differ), so any sort gives the stable one.
+  if (hasNan_) {
+    std::sort(held_.begin(), held_.end(), BeforeWithNan);
+  } else {
+    std::sort(held_.begin(), held_.end(), Before);
   }
-  if (highCount_ > 0) {
-    if (high_.size() < highCount_) {
-      high_.push_back(token);
-      std::push_heap(high_.begin(), high_.end(), After);
-    } else if (Before(high_.front(), token)) {
-      std::pop_heap(high_.begin(), high_.end(), After);
-      high_.back() = token;
-      std::push_heap(high_.begin(), high_.end(), After);
-    }
+  if (held_.size() > lowCount_ + highCount_) {
+    held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(lowCount_),
+                held_.end() - static_cast<std::ptrdiff_t>(highCount_));
   }
 }
 
-std::vector<DecisiveTokens::Token> DecisiveTokens::Lowest() const {
-  std::vector<Token> sorted = low_;
-  std::sort(sorted.begin(), sorted.end(), Before);
-  return sorted;
+std::vector<DecisiveTokens::Token> DecisiveTokens::Lowest() {
+  Compact();
+  const std::size_t n = std::min(lowCount_, held_.size());
+  return std::vector<Token>(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
-std::vector<DecisiveTokens::Token> DecisiveTokens::Highest() const {
-  std::vector<Token> sorted = high_;
-  std::sort(sorted.begin(), sorted.end(), After);
-  return sorted;
+std::vector<DecisiveTokens::Token> DecisiveTokens::Highest() {
+  Compact();
+  const std::size_t n = std::min(highCount_, held_.size());
+  return std::vector<Token>(held_.rbegin(), held_.rbegin() + static_cast<std::ptrdiff_t>(n));
 }
 
 }  // namespace quorvel

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <vector>
 
 #include "bayes/decisive_tokens.h"
@@ -26,7 +27,7 @@ bool OnlyBlanks(std::u16string_view body) {
 }
 
 // Adds the table's entry of every token (links as the link marker).
-void LookUp(const std::vector<TokenView>& tokens, const ProbabilityMap& table,
+void LookUp(const std::deque<TokenView>& tokens, const ProbabilityMap& table,
             DecisiveTokens* known) {
   for (const TokenView& t : tokens) {
     std::u16string_view key = t.kind == TokenKind::Url ? kUrlMarker : t.text;
@@ -55,9 +56,11 @@ std::u16string BodyBeginning(std::u16string_view body) {
 int ProbabilityTable::Score(bool urlNearTop, std::u16string_view subject,
                             std::u16string_view body, std::string* explanation,
                             double* score) const {
-  // Tokenizing happens before the lock; the views point into the streams.
+  // Tokenizing happens before the lock; the views point into the streams. They are
+  // kept in a deque: a long body has tens of thousands, and a vector growing to hold
+  // them would copy them all at each doubling.
   TokenStream subjectStream(subject);
-  std::vector<TokenView> subjectTokens;
+  std::deque<TokenView> subjectTokens;
   if (!subject.empty()) {
     ForEachUsedToken(subjectStream, [&](const TokenView& t) { subjectTokens.push_back(t); });
   }
@@ -72,7 +75,7 @@ int ProbabilityTable::Score(bool urlNearTop, std::u16string_view subject,
     }
   }
   TokenStream bodyStream(bodyText);
-  std::vector<TokenView> bodyTokens;
+  std::deque<TokenView> bodyTokens;
   ForEachUsedToken(bodyStream, [&](const TokenView& t) { bodyTokens.push_back(t); });
 
   auto lock = Lock();
