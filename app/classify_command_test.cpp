@@ -1,5 +1,5 @@
-// The command line end to end: quorvel classify and quorvel mailbase over message
-// files in a temporary home, with messages that the rules decide on their own so
+// The command line end to end: quorvel classify, quorvel mailbase and quorvel lists
+// over files in a temporary home, with messages that the rules decide on their own so
 // that the verdicts do not depend on a mail base.
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -151,6 +151,46 @@ TEST_F(CommandLineEndToEnd, StandardInputIsOneMessage) {
   std::cin.rdbuf(saved);
   EXPECT_EQ(r.status, kExitOk) << r.err;
   EXPECT_EQ(r.out, "-\tspam\tReport from anti-virus software\n");
+}
+
+// Each run loads the settings afresh, so what one import saved is what the next run
+// exports.
+TEST_F(CommandLineEndToEnd, ListsImportSavesAndExportWritesThePage) {
+  const fs::path in = *root_ / "lists" / "in.txt";
+  fs::create_directories(in.parent_path());
+  std::ofstream(in, std::ios::binary)
+      << "Jane Doe\tjane@example.com\r\nexample.org\r\n*@spam.example\r\n";
+  CliRun r = Run({"lists", "import", "--list", "white", in.string()});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+
+  const fs::path out = *root_ / "lists" / "white.txt";
+  r = Run({"lists", "export", "--list", "White", out.string()});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  std::ifstream file(out, std::ios::binary);
+  const std::string written((std::istreambuf_iterator<char>(file)), {});
+  EXPECT_EQ(written,
+            "*@spam.example\t*@spam.example\r\n"
+            "Jane Doe\tjane@example.com\r\n"
+            "@example.org\t@example.org\r\n");
+
+  // Onto the Black List: off the White List.
+  const fs::path jane = *root_ / "lists" / "jane.txt";
+  std::ofstream(jane, std::ios::binary) << "jane@example.com\r\n";
+  ASSERT_EQ(Run({"lists", "import", "--list", "black", jane.string()}).status, kExitOk);
+  ASSERT_EQ(Run({"lists", "export", "--list", "white", out.string()}).status, kExitOk);
+  std::ifstream again(out, std::ios::binary);
+  const std::string white((std::istreambuf_iterator<char>(again)), {});
+  EXPECT_EQ(white.find("jane@example.com"), std::string::npos) << white;
+  EXPECT_NE(white.find("@example.org"), std::string::npos) << white;
+}
+
+TEST_F(CommandLineEndToEnd, ListsErrorsNameTheFile) {
+  const std::string missing = (*root_ / "lists" / "missing.txt").string();
+  CliRun r = Run({"lists", "import", "--list", "safe", missing});
+  EXPECT_EQ(r.status, kExitFailure);
+  EXPECT_NE(r.err.find("File Error"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(missing), std::string::npos) << r.err;
+  EXPECT_EQ(Run({"lists", "export", "--list", "grey", missing}).status, kExitUsage);
 }
 
 TEST_F(CommandLineEndToEnd, UsageErrors) {

@@ -7,6 +7,7 @@ const std::vector<Command>& CommandTable() {
   static const std::vector<Command> table = {
       ClassifyCommand(),
       MailbaseCommand(),
+      ListsCommand(),
   };
   return table;
 }

@@ -14,6 +14,7 @@ inline constexpr int kExitUnreadable = 3;  // classify: a path could not be read
 
 Command ClassifyCommand();
 Command MailbaseCommand();
+Command ListsCommand();
 
 }  // namespace quorvel::app
 

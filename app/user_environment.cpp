@@ -33,4 +33,13 @@ UserEnvironment::UserEnvironment(std::ostream& err)
 
 UserEnvironment::~UserEnvironment() = default;
 
+bool UserEnvironment::SaveSettings(std::string* error) {
+  if (!registry_) {
+    *error = "no settings registry";
+    return false;
+  }
+  SettingsStore store(*registry_, dataFolder_, clock());
+  return settings_.SaveCopy(store, error);
+}
+
 }  // namespace quorvel::app

@@ -33,6 +33,10 @@ class UserEnvironment {
   const std::string& dataFolder() const { return dataFolder_; }
   const std::string& moduleFolder() const { return moduleFolder_; }
 
+  // Writes the settings record back to the registry (and its spill files). On
+  // failure returns false with the reason in *error.
+  bool SaveSettings(std::string* error);
+
  private:
   std::unique_ptr<platform::MessageBoxes> messageBoxes_;
   std::unique_ptr<platform::Registry> registry_;
