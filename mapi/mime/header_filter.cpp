@@ -40,6 +40,7 @@ bool IsFieldNameByte(char c) {
 HeaderFilterResult DropUnreadHeaders(char* data, std::size_t size) {
   HeaderFilterResult result;
   result.size = size;
+  if (data == nullptr || size == 0) return result;
   // First pass: check the block and find its end, without changing anything.
   std::size_t blockEnd = 0;  // just past the empty line
   bool anyKept = false, anyDropped = false;

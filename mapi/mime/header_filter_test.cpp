@@ -66,6 +66,7 @@ TEST(HeaderFilterTest, LeavesUnusualBlocksAlone) {
       "Received: x\nX-Mailer: y\n\nbody",              // nothing is kept
       "Subject: s\nFrom: a@b\n\nbody",                 // nothing is dropped
       "\nReceived: x\n",                               // an empty block
+      "",                                               // nothing at all
       "From a@b Fri Jul 19\nReceived: x\nFrom a@b Fri Jul 19\nSubject: s\n\nbody",
   };
   for (const std::string& original : cases) {
