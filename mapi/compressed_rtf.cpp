@@ -92,7 +92,8 @@ Result<std::string> Expand(const unsigned char* in, std::size_t inSize, std::uin
         w += zeros;
         length -= zeros;
       }
-      const char* src = out + (w - distance);
+      // A run that only reached back before the start is all zeros, written above.
+      const char* src = length == 0 ? out + w : out + (w - distance);
       if (distance >= length) {
         std::memcpy(out + w, src, length);
         w += length;
