@@ -5,7 +5,7 @@
 
 #include "fuzz/fuzz_targets.h"
 #include "lists/list_file.h"
-#include "platform/code_page.h"
+#include "lists/list_file_writer.h"
 
 namespace quorvel {
 namespace {
@@ -41,14 +41,7 @@ std::size_t LongestLine(std::string_view bytes) {
   return longest;
 }
 
-std::string Utf16Twin(std::string_view ansi) {
-  std::string bytes = "\xFF\xFE";
-  for (char16_t unit : platform::AnsiToWide(ansi)) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
-  return bytes;
-}
+std::string Utf16Twin(std::string_view ansi) { return "\xFF\xFE" + AnsiToUtf16Le(ansi); }
 
 }  // namespace
 

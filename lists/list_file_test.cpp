@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/code_page.h"
+#include "lists/list_file_writer.h"
 
 namespace quorvel {
 namespace {
@@ -44,14 +44,7 @@ std::string Exported(const ContactList& list, const StringSet& patterns) {
 }
 
 // The same text as UTF-16 little-endian with its mark.
-std::string Utf16Twin(std::string_view ansi) {
-  std::string bytes = "\xFF\xFE";
-  for (char16_t unit : platform::AnsiToWide(ansi)) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
-  return bytes;
-}
+std::string Utf16Twin(std::string_view ansi) { return "\xFF\xFE" + AnsiToUtf16Le(ansi); }
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -18,16 +18,6 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kUtf16LineEnd{"\r\0\n\0", 4};
 constexpr std::string_view kUtf16Mark = "\xFF\xFE";
 
-std::string ToUtf16Le(std::string_view ansi) {
-  std::string bytes;
-  bytes.reserve(ansi.size() * 2);
-  for (char16_t unit : platform::AnsiToWide(ansi)) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
-  return bytes;
-}
-
 // Numbers the temporary files of one process, so that two exports never share one.
 std::atomic<unsigned> temporaryCount{0};
 
@@ -39,6 +29,16 @@ std::string FolderOf(const std::string& path) {
 }
 
 }  // namespace
+
+std::string AnsiToUtf16Le(std::string_view ansi) {
+  std::string bytes;
+  bytes.reserve(ansi.size() * 2);
+  for (char16_t unit : platform::AnsiToWide(ansi)) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
 
 AtomicFileSink::~AtomicFileSink() { Abandon(); }
 
@@ -114,7 +114,7 @@ ListFileWriter::ListFileWriter(ByteSink& sink, std::size_t bufferSize, Encoding 
 }
 
 int ListFileWriter::WriteLine(std::string_view text) {
-  if (encoding_ == Encoding::kUtf16) return Put(ToUtf16Le(text), kUtf16LineEnd);
+  if (encoding_ == Encoding::kUtf16) return Put(AnsiToUtf16Le(text), kUtf16LineEnd);
   return Put(text, kLineEnd);
 }
 

@@ -19,6 +19,9 @@
 
 namespace quorvel {
 
+// ANSI text as UTF-16 little-endian bytes (no mark), as a UTF-16 list file holds it.
+std::string AnsiToUtf16Le(std::string_view ansi);
+
 // Where a writer puts its bytes.
 class ByteSink {
  public:
