@@ -205,7 +205,7 @@ std::string HeaderBlock(std::string_view raw) {
   }
   std::string block = ToCrlf(raw.substr(0, end));
   if (!block.empty() && block.back() != '\n') block += "\r\n";
-  return BytesToAnsi(block, "");
+  return BytesToAnsi(std::move(block), "");
 }
 
 // "<addr>" or "addr" of a trace header, without parsing it as an address list.
@@ -349,12 +349,12 @@ MimeMessage ParseStream(GMimeStream* stream, std::string_view raw, const HeaderF
   if (gm == nullptr) {
     // No header block at all: the whole text is the plain body.
     if (filter.filtered) {
-      const std::string whole = filter.originalHeaders + std::string(raw.substr(filter.keptHeaderBytes));
+      std::string whole = filter.originalHeaders + std::string(raw.substr(filter.keptHeaderBytes));
       m.hasTextBody = true;
-      m.textBody = ToCrlf(BytesToAnsi(whole, ""));
+      m.textBody = ToCrlf(BytesToAnsi(std::move(whole), ""));
     } else if (!raw.empty()) {
       m.hasTextBody = true;
-      m.textBody = ToCrlf(BytesToAnsi(raw, ""));
+      m.textBody = ToCrlf(BytesToAnsi(std::string(raw), ""));
     }
     return m;
   }
@@ -367,7 +367,9 @@ MimeMessage ParseStream(GMimeStream* stream, std::string_view raw, const HeaderF
   if (walk.text != nullptr) {
     bodyCharset = Charset(walk.text);
     m.hasTextBody = true;
-    m.textBody = ToCrlf(BytesToAnsi(PartBytes(walk.text), bodyCharset));
+    // In two steps, so that the raw part is let go before the CRLF copy is made.
+    std::string text = BytesToAnsi(PartBytes(walk.text), bodyCharset);
+    m.textBody = ToCrlf(text);
   }
   if (walk.html != nullptr) {
     std::string charset = Charset(walk.html);
@@ -375,7 +377,7 @@ MimeMessage ParseStream(GMimeStream* stream, std::string_view raw, const HeaderF
     if (charset.empty()) charset = SniffHtmlCharset(bytes);
     if (bodyCharset.empty()) bodyCharset = charset;
     m.hasHtmlBody = true;
-    m.htmlBody = BytesToAnsi(bytes, charset);
+    m.htmlBody = BytesToAnsi(std::move(bytes), charset);
   }
   m.messageClass = MessageClass(top, walk.invitation);
   m.transportHeaders = HeaderBlock(filter.filtered ? filter.originalHeaders : raw);
@@ -385,8 +387,12 @@ MimeMessage ParseStream(GMimeStream* stream, std::string_view raw, const HeaderF
   for (GMimeObject* leaf : walk.leaves) {
     m.attachments.push_back(DescribeLeaf(leaf, m.htmlBody));
   }
-  document->leaves = std::move(walk.leaves);
-  m.document = std::move(document);
+  // Only attachments are decoded later; without them the parsed document and the
+  // message bytes are let go now rather than held for as long as the message is.
+  if (!walk.leaves.empty()) {
+    document->leaves = std::move(walk.leaves);
+    m.document = std::move(document);
+  }
   return m;
 }
 

@@ -76,7 +76,7 @@ struct MimeMessage {
 
   std::vector<MimeAttachment> attachments;
 
-  std::shared_ptr<MimeDocument> document;  // null when the input held no MIME structure
+  std::shared_ptr<MimeDocument> document;  // null when there are no attachments
 };
 
 // Parses a message held in memory. Never fails; empty input gives an empty message with

@@ -143,13 +143,13 @@ const Source kSources[] = {
        return PropValue::Bin(PR_HTML, m.htmlBody);
      }},
     {PR_RTF_COMPRESSED, false,
-     [](const MimeMessage& m, const MimeMessageContext&, MimeLazy* lazy) -> std::optional<PropValue> {
-       if (!lazy->rtf) {
-         // The uncompressed form: readers take both, and it costs no compression.
-         lazy->rtf = WrapUncompressedRtf(m.hasHtmlBody ? EncapsulateHtml(m.htmlBody)
-                                                       : PlainTextToRtf(m.textBody));
-       }
-       return PropValue::Bin(PR_RTF_COMPRESSED, *lazy->rtf);
+     [](const MimeMessage& m, const MimeMessageContext&, MimeLazy*) -> std::optional<PropValue> {
+       // The uncompressed form: readers take both, and it costs no compression. Made
+       // afresh on each read, which is cheap, rather than held beside the body for as
+       // long as the message is open.
+       return PropValue::Bin(PR_RTF_COMPRESSED,
+                             WrapUncompressedRtf(m.hasHtmlBody ? EncapsulateHtml(m.htmlBody)
+                                                               : PlainTextToRtf(m.textBody)));
      }},
 };
 

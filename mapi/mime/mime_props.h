@@ -14,7 +14,6 @@ namespace quorvel::mapi {
 
 struct MimeLazy {
   std::optional<std::string> plainRendering;  // PR_BODY of HTML-only mail
-  std::optional<std::string> rtf;             // PR_RTF_COMPRESSED
 };
 
 // The value of property `id` (any type) computed from the message, or nothing when the

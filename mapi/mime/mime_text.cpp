@@ -75,8 +75,8 @@ bool IsValidUtf8(std::string_view bytes) {
   return true;
 }
 
-std::string BytesToAnsi(std::string_view bytes, std::string_view charset) {
-  if (IsAscii(bytes)) return std::string(bytes);
+std::string BytesToAnsi(std::string bytes, std::string_view charset) {
+  if (IsAscii(bytes)) return bytes;
   std::string lower;
   lower.reserve(charset.size());
   for (char c : charset) lower.push_back(LowerAscii(c));
@@ -87,7 +87,7 @@ std::string BytesToAnsi(std::string_view bytes, std::string_view charset) {
   if (IsValidUtf8(bytes)) return platform::Utf8ToAnsi(bytes);
   std::string out;
   if (platform::CharsetToAnsi("windows-1252", bytes, &out)) return out;
-  return std::string(bytes);
+  return bytes;
 }
 
 std::string ToCrlf(std::string_view text) {

@@ -13,8 +13,8 @@ bool IsValidUtf8(std::string_view bytes);
 
 // Bytes in `charset` to ANSI. An empty, unknown or "us-ascii" label (often a lie) falls
 // back to UTF-8 when the bytes are valid UTF-8 and to Windows-1252 otherwise. ASCII text
-// is copied as it is.
-std::string BytesToAnsi(std::string_view bytes, std::string_view charset);
+// is returned as it is, without a copy.
+std::string BytesToAnsi(std::string bytes, std::string_view charset);
 
 // Every line end (CRLF, lone LF, lone CR) as CRLF.
 std::string ToCrlf(std::string_view text);
