@@ -159,26 +159,37 @@ std::u16string AnsiToWide(std::string_view ansi) {
   return wide;
 }
 
-std::string WideToAnsi(std::u16string_view wide) {
+namespace {
+
+// Appends `wide` to *ansi, one byte per unit at most: written in place, trimmed at the
+// end.
+void AppendWideAsAnsi(std::u16string_view wide, std::string* ansi) {
   const CodePageTables& t = Active();
-  // One byte per unit at most; written in place, trimmed at the end.
-  std::string ansi(wide.size(), '\0');
-  std::size_t n = 0;
+  std::size_t n = ansi->size();
+  ansi->resize(n + wide.size());
+  char* out = ansi->data();
   for (std::size_t i = 0; i < wide.size(); ++i) {
     char16_t unit = wide[i];
     if (unit < 0x80) {
-      ansi[n++] = static_cast<char>(unit);
+      out[n++] = static_cast<char>(unit);
       continue;
     }
     if (U16_IS_LEAD(unit) && i + 1 < wide.size() && U16_IS_TRAIL(wide[i + 1])) {
       ++i;  // a character outside the BMP: one '?'
-      ansi[n++] = '?';
+      out[n++] = '?';
       continue;
     }
     int b = U16_IS_SURROGATE(unit) ? -1 : t.ByteFor(unit);
-    ansi[n++] = b >= 0 ? static_cast<char>(b) : '?';
+    out[n++] = b >= 0 ? static_cast<char>(b) : '?';
   }
-  ansi.resize(n);
+  ansi->resize(n);
+}
+
+}  // namespace
+
+std::string WideToAnsi(std::u16string_view wide) {
+  std::string ansi;
+  AppendWideAsAnsi(wide, &ansi);
   return ansi;
 }
 
@@ -247,23 +258,32 @@ bool CharsetToAnsi(std::string_view charset, std::string_view bytes, std::string
   UErrorCode status = U_ZERO_ERROR;
   UConverter* conv = ucnv_open(name.c_str(), &status);
   if (U_FAILURE(status) || conv == nullptr) return false;
-  // Converts in pieces, so the output grows only with what the input yields.
-  std::u16string wide;
-  UChar buffer[4096];
+  // Converts in pieces, each turned to ANSI at once: no UTF-16 copy of the whole text.
+  // A lead surrogate that ends a piece waits for the next one, so that a pair split
+  // between pieces still becomes a single '?'.
+  out->reserve(bytes.size());
+  constexpr std::size_t kPiece = 4096;
+  UChar buffer[kPiece];
+  std::size_t carried = 0;
   const char* source = bytes.data();
   const char* sourceEnd = bytes.data() + bytes.size();
-  bool done = false;
-  while (!done) {
-    UChar* target = buffer;
+  for (;;) {
+    UChar* target = buffer + carried;
     status = U_ZERO_ERROR;
-    ucnv_toUnicode(conv, &target, buffer + 4096, &source, sourceEnd, nullptr, true, &status);
-    wide.append(reinterpret_cast<const char16_t*>(buffer), static_cast<std::size_t>(target - buffer));
-    if (status == U_BUFFER_OVERFLOW_ERROR) continue;
-    done = true;
+    ucnv_toUnicode(conv, &target, buffer + kPiece, &source, sourceEnd, nullptr, true, &status);
+    const std::size_t n = static_cast<std::size_t>(target - buffer);
+    const bool more = status == U_BUFFER_OVERFLOW_ERROR;
+    carried = more && n > 0 && U16_IS_LEAD(buffer[n - 1]) ? 1 : 0;
+    AppendWideAsAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(buffer), n - carried),
+                     out);
+    if (carried != 0) buffer[0] = buffer[n - 1];
+    if (!more) break;
   }
   ucnv_close(conv);
-  if (U_FAILURE(status)) return false;
-  *out = WideToAnsi(wide);
+  if (U_FAILURE(status)) {
+    out->clear();
+    return false;
+  }
   return true;
 }
 

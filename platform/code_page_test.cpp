@@ -110,6 +110,26 @@ TEST_F(CodePageTest, LongInputConvertsCompletely) {
   EXPECT_EQ(out, big);
 }
 
+TEST_F(CodePageTest, CharacterOutsideTheBasicPlaneIsOneMarkAtAnyOffset) {
+  // Long text converts in pieces; a surrogate pair must give one '?' wherever it
+  // falls, also across the border between two pieces.
+  ASSERT_TRUE(SetCodePageForTesting(1252));
+  for (std::size_t before : {0u, 4094u, 4095u, 4096u, 8190u, 8191u}) {
+    const std::string text = std::string(before, 'a') + "\xF0\x9F\x98\x80" + "b\xC3\xA9";
+    std::string out;
+    ASSERT_TRUE(CharsetToAnsi("utf-8", text, &out));
+    ASSERT_GE(out.size(), before) << before;
+    EXPECT_EQ(out.find_first_not_of('a'), before) << before;
+    EXPECT_EQ(out.substr(before), "?b\xE9") << before;
+  }
+  // A lone lead surrogate (CESU-style bytes) at a piece border stays a '?' of its own.
+  const std::string lone = std::string(4095, 'a') + "\xED\xA0\xBD" + "b";
+  std::string out;
+  ASSERT_TRUE(CharsetToAnsi("cesu-8", lone, &out));
+  EXPECT_EQ(out.size(), 4097u);
+  EXPECT_EQ(out.substr(4095), "?b");
+}
+
 TEST_F(CodePageTest, LowerCaseFollowsTheCodePage) {
   ASSERT_TRUE(SetCodePageForTesting(1252));
   EXPECT_EQ(ToLowerAnsi("ABC xyz \xC0\xC9\x9F\xDF"), "abc xyz \xE0\xE9\xFF\xDF");
