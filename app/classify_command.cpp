@@ -8,8 +8,12 @@
 // Exit status: 0; with --exit-code, 1 when a judged message is spam; 3 when a path
 // could not be read (the others are judged all the same); 2 for usage errors.
 #include <CLI/CLI.hpp>
+#include <deque>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/message_inputs.h"
@@ -31,34 +35,44 @@ std::string FirstLine(const std::string& text) {
 }
 
 int RunClassify(ClassifyOptions& options, CommandIo& io) {
-  std::vector<std::string> errors;
-  const std::vector<MessageInput> inputs = ExpandMessageInputs(std::move(options.paths), &errors);
-  for (const std::string& e : errors) io.err << "quorvel: " << e << "\n";
+  // Arguments are expanded one at a time as they are reached, and named by the command
+  // line's own strings: a run over thousands of files holds no list of them.
+  std::deque<std::string> kept;
+  const std::vector<std::string_view> args = ViewsOfCommandLine(&options.paths, io.commandLine, &kept);
 
   UserEnvironment env(io.err);
   const ClassifyContext context{env.settings(), env.mailbase(), env.messageBoxes(), env.clock()};
   const Classifier classifier(context);
 
   bool anySpam = false;
-  int unreadable = static_cast<int>(errors.size());
-  for (const MessageInput& input : inputs) {
+  int unreadable = 0;
+  std::vector<MessageInput> inputs;
+  for (std::string_view arg : args) {
     std::string error;
-    auto message = OpenMessageInput(input, &error);
-    if (!message) {
+    inputs.clear();
+    if (!ExpandMessageInput(std::string(arg), &inputs, &error)) {
       io.err << "quorvel: " << error << "\n";
       ++unreadable;
       continue;
     }
-    const Verdict verdict = classifier.Judge(std::move(message), kStandardFlags);
-    anySpam = anySpam || verdict.spam;
-    if (options.json) {
-      nlohmann::json line = {{"path", input.path},
-                             {"spam", verdict.spam},
-                             {"reason", platform::AnsiToUtf8(verdict.reason)}};
-      io.out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-    } else {
-      io.out << input.path << '\t' << (verdict.spam ? "spam" : "good") << '\t'
-             << platform::AnsiToUtf8(FirstLine(verdict.reason)) << "\n";
+    for (const MessageInput& input : inputs) {
+      auto message = OpenMessageInput(input, &error);
+      if (!message) {
+        io.err << "quorvel: " << error << "\n";
+        ++unreadable;
+        continue;
+      }
+      const Verdict verdict = classifier.Judge(std::move(message), kStandardFlags);
+      anySpam = anySpam || verdict.spam;
+      if (options.json) {
+        nlohmann::json line = {{"path", input.path},
+                               {"spam", verdict.spam},
+                               {"reason", platform::AnsiToUtf8(verdict.reason)}};
+        io.out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+      } else {
+        io.out << input.path << '\t' << (verdict.spam ? "spam" : "good") << '\t'
+               << platform::AnsiToUtf8(FirstLine(verdict.reason)) << "\n";
+      }
     }
   }
   io.out.flush();

@@ -55,7 +55,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   int status = kExitOk;
   std::function<int(CommandIo&)> run = Parse(argc, argv, out, err, &status);
   if (!run) return status;
-  CommandIo io{out, err};
+  CommandIo io{out, err, std::span<const char* const>(argv, static_cast<std::size_t>(argc))};
   return run(io);
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace CLI {
@@ -17,6 +18,9 @@ namespace quorvel::app {
 struct CommandIo {
   std::ostream& out;
   std::ostream& err;
+  // The command line as the program was given it (argv[0] first). It outlives the
+  // command, so a command may keep views of it instead of copies.
+  std::span<const char* const> commandLine;
 };
 
 // Adds a subcommand's options to `sub` and returns what runs it (giving the exit

@@ -35,31 +35,62 @@ void AddMaildirFiles(const fs::path& dir, const std::string& shownDir,
 
 }  // namespace
 
+bool ExpandMessageInput(std::string arg, std::vector<MessageInput>* out, std::string* error) {
+  if (arg == "-") {
+    out->push_back({std::move(arg)});
+    return true;
+  }
+  std::error_code ec;
+  const fs::file_status status = fs::status(arg, ec);
+  if (ec || !fs::exists(status)) {
+    *error = arg + ": no such file or folder";
+    return false;
+  }
+  if (!fs::is_directory(status)) {
+    out->push_back({std::move(arg)});
+    return true;
+  }
+  const bool hasCur = fs::is_directory(fs::path(arg) / "cur", ec);
+  const bool hasNew = fs::is_directory(fs::path(arg) / "new", ec);
+  if (!hasCur && !hasNew) {
+    *error = arg + ": a folder that is not a Maildir folder (no cur/ or new/)";
+    return false;
+  }
+  if (hasCur) AddMaildirFiles(fs::path(arg) / "cur", arg, out);
+  if (hasNew) AddMaildirFiles(fs::path(arg) / "new", arg, out);
+  return true;
+}
+
+std::vector<std::string_view> ViewsOfCommandLine(std::vector<std::string>* parsed,
+                                                 std::span<const char* const> commandLine,
+                                                 std::deque<std::string>* kept) {
+  std::vector<std::string_view> views;
+  views.reserve(parsed->size());
+  std::size_t next = commandLine.empty() ? 0 : 1;  // argv[0] is the program
+  for (std::string& arg : *parsed) {
+    std::size_t at = next;
+    while (at < commandLine.size() &&
+           (commandLine[at] == nullptr || arg != commandLine[at])) {
+      ++at;
+    }
+    if (at < commandLine.size()) {
+      views.emplace_back(commandLine[at]);
+      next = at + 1;
+    } else {
+      views.emplace_back(kept->emplace_back(std::move(arg)));
+    }
+  }
+  std::vector<std::string>().swap(*parsed);
+  return views;
+}
+
 std::vector<MessageInput> ExpandMessageInputs(std::vector<std::string> args,
                                               std::vector<std::string>* errors) {
   std::vector<MessageInput> inputs;
   inputs.reserve(args.size());
   for (std::string& arg : args) {
-    if (arg == "-") {
-      inputs.push_back({std::move(arg)});
-      continue;
-    }
-    std::error_code ec;
-    const fs::file_status status = fs::status(arg, ec);
-    if (ec || !fs::exists(status)) {
-      errors->push_back(arg + ": no such file or folder");
-    } else if (fs::is_directory(status)) {
-      const bool hasCur = fs::is_directory(fs::path(arg) / "cur", ec);
-      const bool hasNew = fs::is_directory(fs::path(arg) / "new", ec);
-      if (!hasCur && !hasNew) {
-        errors->push_back(arg + ": a folder that is not a Maildir folder (no cur/ or new/)");
-        continue;
-      }
-      if (hasCur) AddMaildirFiles(fs::path(arg) / "cur", arg, &inputs);
-      if (hasNew) AddMaildirFiles(fs::path(arg) / "new", arg, &inputs);
-    } else {
-      inputs.push_back({std::move(arg)});
-    }
+    std::string error;
+    if (!ExpandMessageInput(std::move(arg), &inputs, &error)) errors->push_back(std::move(error));
   }
   return inputs;
 }
