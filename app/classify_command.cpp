@@ -38,7 +38,8 @@ int RunClassify(ClassifyOptions& options, CommandIo& io) {
   // Arguments are expanded one at a time as they are reached, and named by the command
   // line's own strings: a run over thousands of files holds no list of them.
   std::deque<std::string> kept;
-  const std::vector<std::string_view> args = ViewsOfCommandLine(&options.paths, io.commandLine, &kept);
+  const std::vector<std::string_view> args =
+      ViewsOfCommandLine(&options.paths, io.commandLine, &kept);
 
   UserEnvironment env(io.err);
   const ClassifyContext context{env.settings(), env.mailbase(), env.messageBoxes(), env.clock()};

@@ -138,7 +138,8 @@ TEST_F(CommandLineEndToEnd, MaildirFolderIsJudgedCurThenNewInNameOrder) {
   ASSERT_EQ(r.status, kExitOk) << r.err;
   std::istringstream lines(r.out);
   std::vector<std::string> paths;
-  for (std::string line; std::getline(lines, line);) paths.push_back(line.substr(0, line.find('\t')));
+  for (std::string line; std::getline(lines, line);)
+    paths.push_back(line.substr(0, line.find('\t')));
   EXPECT_EQ(paths, (std::vector<std::string>{(box / "cur" / "3.host:2,S").string(),
                                              (box / "new" / "1.host").string(),
                                              (box / "new" / "2.host").string()}));
@@ -207,8 +208,9 @@ TEST_F(CommandLineEndToEnd, MailbaseBuildLearnsBothKindsAndStatsReadsTheUserMail
                                 "From: a@example.org\r\nSubject: minutes\r\n\r\n"
                                 "the planning meeting notes for the storage review\r\n"));
   }
-  junk.push_back(WriteMessage("junk0", "From: b@example.com\r\nSubject: offer\r\n\r\n"
-                                       "cheap pills online order now\r\n"));
+  junk.push_back(WriteMessage("junk0",
+                              "From: b@example.com\r\nSubject: offer\r\n\r\n"
+                              "cheap pills online order now\r\n"));
   // Build straight into the user's data folder, as a user replacing the seed would.
   const fs::path dataFolder = *root_ / "data" / "Veltmark" / "Quorvel";
   std::vector<std::string> args = {"mailbase", "build", "--out", dataFolder.string(), "--good"};

@@ -34,9 +34,12 @@ ListPage PageOf(const std::string& list) {
 
 const char* PageName(ListPage page) {
   switch (page) {
-    case ListPage::kWhiteList: return "White List";
-    case ListPage::kBlackList: return "Black List";
-    case ListPage::kSafeRecipients: return "Safe Recipients List";
+    case ListPage::kWhiteList:
+      return "White List";
+    case ListPage::kBlackList:
+      return "Black List";
+    case ListPage::kSafeRecipients:
+      return "Safe Recipients List";
   }
   return "";
 }
@@ -89,7 +92,8 @@ Command ListsCommand() {
             sub.require_subcommand(1);
             auto exportOptions = std::make_shared<ListsOptions>();
             auto importOptions = std::make_shared<ListsOptions>();
-            CLI::App* exportCmd = sub.add_subcommand("export", "Write a list and its patterns to FILE");
+            CLI::App* exportCmd =
+                sub.add_subcommand("export", "Write a list and its patterns to FILE");
             AddListOptions(*exportCmd, *exportOptions);
             CLI::App* importCmd =
                 sub.add_subcommand("import", "Add the entries of FILE to a list, and save");

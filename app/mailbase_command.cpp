@@ -29,8 +29,7 @@ struct BuildOptions {
 };
 
 // Learns every message of `paths`; counts what could not be read.
-int LearnAll(MailbaseStore& store, std::vector<std::string> paths, bool junk,
-             CommandIo& io) {
+int LearnAll(MailbaseStore& store, std::vector<std::string> paths, bool junk, CommandIo& io) {
   std::vector<std::string> errors;
   const std::vector<MessageInput> inputs = ExpandMessageInputs(std::move(paths), &errors);
   for (const std::string& e : errors) io.err << "quorvel: " << e << "\n";
@@ -126,7 +125,8 @@ Command MailbaseCommand() {
             buildCmd->add_option("--junk", build->junk, "Junk message files or Maildir folders");
             buildCmd->add_option("--out", build->out, "Folder to write Bayes.raw and Bayes.db into")
                 ->required();
-            CLI::App* statsCmd = sub.add_subcommand("stats", "Show what your mail base has learned");
+            CLI::App* statsCmd =
+                sub.add_subcommand("stats", "Show what your mail base has learned");
             statsCmd->add_flag("--json", *json, "Machine-readable output");
             // The parser is gone when the command runs: remember which one was named.
             auto isBuild = std::make_shared<bool>(false);

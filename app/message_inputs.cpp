@@ -69,8 +69,7 @@ std::vector<std::string_view> ViewsOfCommandLine(std::vector<std::string>* parse
   std::size_t next = commandLine.empty() ? 0 : 1;  // argv[0] is the program
   for (std::string& arg : *parsed) {
     std::size_t at = next;
-    while (at < commandLine.size() &&
-           (commandLine[at] == nullptr || arg != commandLine[at])) {
+    while (at < commandLine.size() && (commandLine[at] == nullptr || arg != commandLine[at])) {
       ++at;
     }
     if (at < commandLine.size()) {
@@ -106,8 +105,8 @@ std::shared_ptr<mapi::Message> OpenMessageInput(const MessageInput& input, std::
   }
   auto opened = mapi::OpenMimeMessageFile(input.path);
   if (!opened.ok()) {
-    *error = input.path +
-             (opened.hr == mapi::MAPI_E_NOT_FOUND ? ": no such file" : ": cannot be read");
+    *error =
+        input.path + (opened.hr == mapi::MAPI_E_NOT_FOUND ? ": no such file" : ": cannot be read");
     return nullptr;
   }
   return std::move(opened.value);

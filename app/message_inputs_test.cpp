@@ -19,7 +19,9 @@ struct ViewsCase {
 TEST(ViewsOfCommandLine, ArgumentsAreViewsOfTheCommandLineInOrder) {
   const std::vector<ViewsCase> cases = {
       {"plain files", {"quorvel", "classify", "a.eml", "b.eml"}, {"a.eml", "b.eml"}, {2, 3}},
-      {"after options", {"quorvel", "classify", "--json", "a", "--exit-code", "b"}, {"a", "b"},
+      {"after options",
+       {"quorvel", "classify", "--json", "a", "--exit-code", "b"},
+       {"a", "b"},
        {3, 5}},
       // The same name twice is matched to each of its own entries, not the first twice.
       {"repeated", {"quorvel", "classify", "x", "x", "x"}, {"x", "x", "x"}, {2, 3, 4}},
@@ -59,7 +61,8 @@ TEST(ViewsOfCommandLine, KeptCopiesStayValidAsMoreAreKept) {
   const std::vector<const char*> commandLine = {"quorvel"};
   const std::vector<std::string_view> views = ViewsOfCommandLine(&parsed, commandLine, &kept);
   ASSERT_EQ(views.size(), 100u);
-  for (int i = 0; i < 100; ++i) EXPECT_EQ(views[static_cast<std::size_t>(i)], "rewritten-" + std::to_string(i));
+  for (int i = 0; i < 100; ++i)
+    EXPECT_EQ(views[static_cast<std::size_t>(i)], "rewritten-" + std::to_string(i));
 }
 
 }  // namespace

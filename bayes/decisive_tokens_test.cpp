@@ -28,8 +28,10 @@ TEST(DecisiveTokensTest, MatchesBothEndsOfAStableSort) {
   std::mt19937 random(7);
   const std::u16string texts[] = {u"alpha", u"beta", u"gamma", u"delta"};
   const double probabilities[] = {0.01, 0.2, 0.5, 0.5, 0.9, 0.99, 0.0, 1.0};
-  for (std::size_t n : {0u, 1u, 2u, 6u, 7u, 49u, 50u, 51u, 99u, 100u, 101u, 333u, 1023u, 1024u, 5000u}) {
-    for (auto [lowCount, highCount] : {std::pair<std::size_t, std::size_t>{50, 50}, {3, 2}, {0, 4}}) {
+  for (std::size_t n :
+       {0u, 1u, 2u, 6u, 7u, 49u, 50u, 51u, 99u, 100u, 101u, 333u, 1023u, 1024u, 5000u}) {
+    for (auto [lowCount, highCount] :
+         {std::pair<std::size_t, std::size_t>{50, 50}, {3, 2}, {0, 4}}) {
       std::vector<Added> all;
       DecisiveTokens tokens(lowCount, highCount);
       for (std::size_t i = 0; i < n; ++i) {

@@ -61,8 +61,7 @@ void MailbaseStore::ApplyScan() {
   dirty_ = true;
   const std::int32_t scanned = scan_.messageCount();
   const std::int32_t good = main_.good().messageCount();
-  const double factor =
-      scanned != 0 && good != 0 ? static_cast<double>(good) / scanned : 1.0;
+  const double factor = scanned != 0 && good != 0 ? static_cast<double>(good) / scanned : 1.0;
   scan_.Scale(factor);
   scan_.Swap(main_.good());
   scan_.Clear();

@@ -41,7 +41,8 @@ TEST_F(LearningTest, MarkingAsJunkAddsTheWeightPerOccurrence) {
   store().Learn(u"Buy cheap pills now, buy today!!", u"", true, kMarkingWeight, true);
   CorpusPair pending = store().PendingPair();
   EXPECT_EQ(pending.junk().Count(u"buy"), 10);
-  for (auto token : {u"cheap", u"pills", u"now", u"today"}) EXPECT_EQ(pending.junk().Count(token), 5);
+  for (auto token : {u"cheap", u"pills", u"now", u"today"})
+    EXPECT_EQ(pending.junk().Count(token), 5);
   EXPECT_EQ(pending.junk().size(), 5u);
   EXPECT_EQ(pending.junk().messageCount(), 1);
   EXPECT_EQ(pending.good().messageCount(), 0);

@@ -168,8 +168,7 @@ bool MailbaseStore::LoadRaw(const std::string& path) {
   CorpusPair pending;
   CorpusPair main;
   if (reader.ReadInt32(false, &version) && version == kMailbaseVersion &&
-      reader.ReadInt32(false, &balance) && ReadPair(reader, &pending) &&
-      ReadPair(reader, &main)) {
+      reader.ReadInt32(false, &balance) && ReadPair(reader, &pending) && ReadPair(reader, &main)) {
     auto lock = Lock();
     pending_ = std::move(pending);
     main_ = std::move(main);

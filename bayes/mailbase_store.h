@@ -67,8 +67,8 @@ class MailbaseStore {
 
   // Learns subject + " " + body into the pending junk or good corpus with `weight`.
   // A good message is learned only while the balance is above 0 or with `force`.
-  void Learn(std::u16string_view body, std::u16string_view subject, bool junk,
-             std::int32_t weight, bool force);
+  void Learn(std::u16string_view body, std::u16string_view subject, bool junk, std::int32_t weight,
+             bool force);
   // The wizard's scan: one message into the scan corpus; empty it; put it in place
   // of the main good corpus (scaled to its size) and rebuild.
   void LearnScan(std::u16string_view subject, std::u16string_view body);
@@ -111,15 +111,15 @@ class MailbaseStore {
   platform::MessageBoxes& messageBoxes_;
 
   mutable std::recursive_mutex mutex_;
-  std::string rawPath_;      // guarded by mutex_
-  std::string initialPath_;  // guarded by mutex_
-  bool loaded_ = false;      // guarded by mutex_
-  bool failed_ = false;      // guarded by mutex_
-  bool dirty_ = false;       // guarded by mutex_
-  CorpusPair main_;          // guarded by mutex_
-  CorpusPair pending_;       // guarded by mutex_
-  std::int32_t balance_ = 0; // guarded by mutex_
-  TokenCorpus scan_;         // guarded by mutex_
+  std::string rawPath_;                // guarded by mutex_
+  std::string initialPath_;            // guarded by mutex_
+  bool loaded_ = false;                // guarded by mutex_
+  bool failed_ = false;                // guarded by mutex_
+  bool dirty_ = false;                 // guarded by mutex_
+  CorpusPair main_;                    // guarded by mutex_
+  CorpusPair pending_;                 // guarded by mutex_
+  std::int32_t balance_ = 0;           // guarded by mutex_
+  TokenCorpus scan_;                   // guarded by mutex_
   std::function<void()> rebuildHook_;  // guarded by mutex_
 
   std::mutex threadMutex_;  // guards thread_ and wake_ (never held across a rebuild)

@@ -25,8 +25,9 @@ struct CorpusSpec {
 };
 
 void PutCorpus(Bytes& b, const CorpusSpec& c) {
-  b.Scrambled(true).I32(c.messages).I32(c.declared >= 0 ? c.declared
-                                                        : static_cast<std::int32_t>(c.entries.size()));
+  b.Scrambled(true)
+      .I32(c.messages)
+      .I32(c.declared >= 0 ? c.declared : static_cast<std::int32_t>(c.entries.size()));
   for (const auto& [token, count] : c.entries) b.Text(token).I32(count);
 }
 
@@ -135,7 +136,7 @@ TEST_F(StoreTest, ShortEarlierBlockFailsTheLoad) {
   Bytes b;
   b.I32(37).I32(0);
   PutPair(b, {5, {{u"one", 1}}, 2}, {});  // pending good says 2, holds 1...
-  PutPair(b, {}, {});                      // ...so it swallows the main pair's first bytes
+  PutPair(b, {}, {});                     // ...so it swallows the main pair's first bytes
   EXPECT_FALSE(store().LoadRaw(WriteTo(b)));
 }
 
@@ -252,8 +253,8 @@ TEST_F(StoreTest, FailedSaveKeepsTheStoreDirty) {
 TEST_F(StoreTest, LegacyFileConvertsT1ToPresence) {
   Bytes b;
   b.Scrambled(true);
-  PutPair(b, {2, {{u"alpha", 7}, {u"bravo", 1}}}, {});  // T1
-  PutPair(b, {1, {{u"alpha", 3}}}, {});                 // T2
+  PutPair(b, {2, {{u"alpha", 7}, {u"bravo", 1}}}, {});      // T1
+  PutPair(b, {1, {{u"alpha", 3}}}, {});                     // T2
   PutPair(b, {1, {{u"delta", 2}}}, {2, {{u"casino", 4}}});  // A
   b.I32(111).I32(222);
   WriteFile(raw(), b.str());

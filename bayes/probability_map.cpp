@@ -39,8 +39,7 @@ void ProbabilityMap::Reserve(std::size_t entries, std::size_t textUnits) {
 }
 
 void ProbabilityMap::Append(std::u16string_view token, double probability) {
-  if (sortedPrefix_ == entries_.size() &&
-      (entries_.empty() || Text(entries_.back()) < token)) {
+  if (sortedPrefix_ == entries_.size() && (entries_.empty() || Text(entries_.back()) < token)) {
     ++sortedPrefix_;
   }
   entries_.push_back({text_.size(), static_cast<std::uint32_t>(token.size()), probability});

@@ -27,10 +27,10 @@ inline constexpr std::u16string_view kUrlMarker = u"$$url$url$url$$";
 
 // Tokens that get 0.99 after every compile and load, whatever was learned.
 inline constexpr std::array<std::u16string_view, 26> PredefinedSpamTokens = {
-    u"slut",     u"cialis", u"orgasm", u"ejaculation", u"cum",        u"viagra", u"dick",
-    u"ass",      u"butt",   u"cheap",  u"drug",        u"buy",        u"xxx",    u"hardcore",
-    u"porn",     u"vagina", u"sex",    u"mortgage",    u"penis",      u"muscle", u"free",
-    u"enlargment", u"erection", u"pussy", u"drugs",    kUrlMarker};
+    u"slut",       u"cialis",   u"orgasm", u"ejaculation", u"cum",    u"viagra", u"dick",
+    u"ass",        u"butt",     u"cheap",  u"drug",        u"buy",    u"xxx",    u"hardcore",
+    u"porn",       u"vagina",   u"sex",    u"mortgage",    u"penis",  u"muscle", u"free",
+    u"enlargment", u"erection", u"pussy",  u"drugs",       kUrlMarker};
 
 // Result codes of Score.
 enum ScoreResult : int {
@@ -118,10 +118,10 @@ class ProbabilityTable {
   static std::string Serialize(const Contents& contents);
 
   mutable std::recursive_mutex mutex_;
-  Contents contents_;   // guarded by mutex_
-  std::string path_;    // guarded by mutex_
-  bool loaded_ = false;   // guarded by mutex_
-  bool mayLoad_ = true;   // guarded by mutex_
+  Contents contents_;    // guarded by mutex_
+  std::string path_;     // guarded by mutex_
+  bool loaded_ = false;  // guarded by mutex_
+  bool mayLoad_ = true;  // guarded by mutex_
 };
 
 // Probability of a token under `settings` (the formula of TokenProbability).

@@ -188,7 +188,8 @@ TEST_F(TableFileTest, LongestTokenLoads) {
 
 TEST_F(TableFileTest, DamagedFileFallsBackToBackup) {
   // Ends in the middle of an entry's text.
-  WriteFile(db(), Bytes(TableHead()).Scrambled(true).Text(u"damaged").F64(0.5).I32(6).Units(u"ab").str());
+  WriteFile(db(),
+            Bytes(TableHead()).Scrambled(true).Text(u"damaged").F64(0.5).I32(6).Units(u"ab").str());
   WriteFile(bak(), Bytes(TableHead("backup", 3, 4)).Scrambled(true).Text(u"saved").F64(0.4).str());
   ProbabilityTable table;
   table.SetPath(db());
@@ -214,8 +215,18 @@ TEST_F(TableFileTest, BothMissingFailsOnceThenUsesTheEmptyTable) {
 
 TEST_F(TableFileTest, OverlongHeaderIsCutSoTheFileStaysReadable) {
   std::string header(10000, 'h');  // no 0 byte: all of it is header text
-  WriteFile(db(), Bytes().Scrambled(true).I32(10000).Narrow(header).I32(1).I32(2).F64(0.99).F64(0.01)
-                      .I32(5).I32(15).I32(1).str());
+  WriteFile(db(), Bytes()
+                      .Scrambled(true)
+                      .I32(10000)
+                      .Narrow(header)
+                      .I32(1)
+                      .I32(2)
+                      .F64(0.99)
+                      .F64(0.01)
+                      .I32(5)
+                      .I32(15)
+                      .I32(1)
+                      .str());
   ProbabilityTable table;
   table.SetPath(db());
   ASSERT_TRUE(table.EnsureLoaded());

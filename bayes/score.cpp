@@ -53,9 +53,8 @@ std::u16string BodyBeginning(std::u16string_view body) {
   return result;
 }
 
-int ProbabilityTable::Score(bool urlNearTop, std::u16string_view subject,
-                            std::u16string_view body, std::string* explanation,
-                            double* score) const {
+int ProbabilityTable::Score(bool urlNearTop, std::u16string_view subject, std::u16string_view body,
+                            std::string* explanation, double* score) const {
   // Tokenizing happens before the lock; the views point into the streams. They are
   // kept in a deque: a long body has tens of thousands, and a vector growing to hold
   // them would copy them all at each doubling.
@@ -87,12 +86,13 @@ int ProbabilityTable::Score(bool urlNearTop, std::u16string_view subject,
   if (bodyTokens.size() < kMinimumTokens) return kScoreTooFewTokens;
   if (known.count() < kMinimumTokens) return kScoreTooFewKnown;
   LookUp(subjectTokens, table, &known);
-  const std::vector<DecisiveTokens::Token> lowest = known.Lowest();    // known[0], known[1], ...
-  const std::vector<DecisiveTokens::Token> highest = known.Highest();  // known[n-1], known[n-2], ...
+  const std::vector<DecisiveTokens::Token> lowest = known.Lowest();  // known[0], known[1], ...
+  const std::vector<DecisiveTokens::Token> highest =
+      known.Highest();  // known[n-1], known[n-2], ...
 
   // Alternately from the low and the high end, the low end first.
-  const std::size_t taken = static_cast<std::size_t>(
-      std::min<std::uint64_t>(known.count(), kMaximumTaken));
+  const std::size_t taken =
+      static_cast<std::size_t>(std::min<std::uint64_t>(known.count(), kMaximumTaken));
   const std::size_t fromLow = (taken + 1) / 2;
   const std::size_t fromHigh = taken / 2;
   double product = 1.0;

@@ -25,7 +25,8 @@ class ScoreTest : public ::testing::Test {
  protected:
   void Load(const Entries& entries) {
     Bytes b;
-    b.Scrambled(true).I32(5).U8(0).I32(37).I32(10).I32(10).F64(0.99).F64(0.01).I32(5).I32(15).I32(1);
+    b.Scrambled(true).I32(5).U8(0).I32(37).I32(10).I32(10).F64(0.99).F64(0.01).I32(5).I32(15).I32(
+        1);
     for (const auto& [token, p] : entries) b.Text(token).F64(p);
     WriteFile(dir_.File("Bayes.db"), b.str());
     table_.SetPath(dir_.File("Bayes.db"));
@@ -139,8 +140,13 @@ TEST_F(ScoreTest, DuplicatesCountEachTime) {
 
 TEST_F(ScoreTest, ExplanationIsTheReverseOfTheStableSort) {
   // Equal probabilities keep body order in the sort, so they are listed backwards.
-  Load({{u"first", 0.4}, {u"second", 0.4}, {u"third", 0.4}, {u"high", 0.95},
-        {u"low", 0.02}, {u"zulu", 0.4}, {u"yankee", 0.4}});
+  Load({{u"first", 0.4},
+        {u"second", 0.4},
+        {u"third", 0.4},
+        {u"high", 0.95},
+        {u"low", 0.02},
+        {u"zulu", 0.4},
+        {u"yankee", 0.4}});
   EXPECT_EQ(Score(u"", u"first second third high low zulu yankee  "), kScoreGood);
   EXPECT_EQ(explanation_,
             "high\t0.9500000\r\n"
@@ -228,9 +234,9 @@ TEST(TokenProbabilityTest, Formula) {
   s.junkMessageCount = 20;
   table.set_settings(s);
   EXPECT_NEAR(table.TokenProbability(2, 8), 0.4 / (0.2 + 0.4), 1e-15);
-  EXPECT_EQ(table.TokenProbability(0, 0), 0.99);   // both ratios 0: the maximum
-  EXPECT_EQ(table.TokenProbability(5, 0), 0.01);   // clamped to the minimum
-  EXPECT_EQ(table.TokenProbability(0, 3), 0.99);   // clamped to the maximum
+  EXPECT_EQ(table.TokenProbability(0, 0), 0.99);  // both ratios 0: the maximum
+  EXPECT_EQ(table.TokenProbability(5, 0), 0.01);  // clamped to the minimum
+  EXPECT_EQ(table.TokenProbability(0, 3), 0.99);  // clamped to the maximum
   // Ratios above 1 count as 1.
   EXPECT_EQ(table.TokenProbability(50, 20), 0.5);
   EXPECT_EQ(table.TokenProbability(10, 100), 0.5);
@@ -248,8 +254,8 @@ TokenCorpus CorpusOf(std::int32_t messages, const Entries& counts) {
 
 TEST(CompileTest, MinimumCountAndSpamTokens) {
   ProbabilityTable table;
-  TokenCorpus good = CorpusOf(10, {{u"meeting", 6}, {u"rare", 1}, {u"viagra", 9},
-                                   {u"mixed", 1}, {u"edge", 4}});
+  TokenCorpus good =
+      CorpusOf(10, {{u"meeting", 6}, {u"rare", 1}, {u"viagra", 9}, {u"mixed", 1}, {u"edge", 4}});
   TokenCorpus junk = CorpusOf(10, {{u"mixed", 3}, {u"pills", 5}, {u"lonely", 4}, {u"edge", 1}});
   table.Compile(good, junk);
   EXPECT_EQ(table.Probability(u"mixed"), std::nullopt);  // 1 + 3 < 5

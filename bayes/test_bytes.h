@@ -41,7 +41,8 @@ class Bytes {
     return *this;
   }
   Bytes& Units(std::u16string_view s) {
-    for (char16_t c : s) U8(static_cast<std::uint8_t>(c & 0xFF)).U8(static_cast<std::uint8_t>(c >> 8));
+    for (char16_t c : s)
+      U8(static_cast<std::uint8_t>(c & 0xFF)).U8(static_cast<std::uint8_t>(c >> 8));
     return *this;
   }
   Bytes& Text(std::u16string_view s) { return I32(static_cast<std::int32_t>(s.size())).Units(s); }

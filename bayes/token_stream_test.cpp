@@ -51,8 +51,7 @@ TEST(TokenStreamTest, UsedTokens) {
       {u"deadbeef 12345 cafe face 0x1f is not all hex digits", {"0x1f", "not", "all", "hex"}},
       {u"l'\u00e9t\u00e9 l\u00e0", {"l'\u00e9t\u00e9"}},
       // Markers one to three are dropped by consumers; four is a word.
-      {u"see arbr1cd0 arbr2cd0 arbr3cd0 arbr4cd0 arbr5cd0 here",
-       {"see", "arbr4cd0", "arbr5cd0"}},
+      {u"see arbr1cd0 arbr2cd0 arbr3cd0 arbr4cd0 arbr5cd0 here", {"see", "arbr4cd0", "arbr5cd0"}},
       {u"ARBR1CD0 token here", {"token"}},
       // A link runs over punctuation and stops at blanks, controls and non-ASCII.
       {u"goes www.a.b/c\td http://x\u00e9yes zz",

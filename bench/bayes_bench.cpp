@@ -44,7 +44,8 @@ const std::vector<std::u16string>& Vocabulary() {
   static const std::vector<std::u16string> words = [] {
     Random r;
     std::vector<std::u16string> w;
-    for (int i = 0; i < kTableTokens; ++i) w.push_back(RandomWord(r) + std::u16string(1, u'a' + i % 26));
+    for (int i = 0; i < kTableTokens; ++i)
+      w.push_back(RandomWord(r) + std::u16string(1, u'a' + i % 26));
     return w;
   }();
   return words;

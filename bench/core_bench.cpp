@@ -27,11 +27,14 @@ std::string NewsletterHtml() {
     std::string n = std::to_string(i);
     html += "<TR><TD class=\"item\"><P style=\"FONT-SIZE: 10pt\">Item " + n +
             ": Our weekly selection &amp; offers, now with caf\xe9 prices &euro; 9.99"
-            "<BR>\r\nRead the <A href=\"http://news.example.com/articles/" + n +
-            "?utm_source=mail&amp;id=" + n + "\">full article</A> or "
-            "<a href=\"http://track.example.net/c/" + n + "\"><IMG src=\"cid:image" + n +
+            "<BR>\r\nRead the <A href=\"http://news.example.com/articles/" +
+            n + "?utm_source=mail&amp;id=" + n +
+            "\">full article</A> or "
+            "<a href=\"http://track.example.net/c/" +
+            n + "\"><IMG src=\"cid:image" + n +
             "@01D2A3B4.5C6D7E80\" width=120 height=60></a>"
-            "<img src=\"http://pixel.example.net/open.gif?u=" + n + "\"></P></TD></TR>\r\n";
+            "<img src=\"http://pixel.example.net/open.gif?u=" +
+            n + "\"></P></TD></TR>\r\n";
   }
   html += "</TABLE><DIV>Unsubscribe at any time.</DIV>\r\n</BODY></HTML>\r\n";
   return html;

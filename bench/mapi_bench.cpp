@@ -17,8 +17,8 @@ std::string NewsletterRtf() {
   std::string html = "<html><head><style>td { font-family: Arial }</style></head><body><table>";
   for (int i = 0; html.size() < 40 * 1024; ++i) {
     const std::string n = std::to_string(i * 7919 % 100'003);
-    html += "<tr><td><p style=\"font-size: 10pt\">Offer " + n +
-            ": prices from \xe9 " + n + ".99, <a href=\"http://shop.example.com/item/" + n +
+    html += "<tr><td><p style=\"font-size: 10pt\">Offer " + n + ": prices from \xe9 " + n +
+            ".99, <a href=\"http://shop.example.com/item/" + n +
             "\">see the article</a> <img src=\"cid:img" + n + "@example\"></p></td></tr>\r\n";
   }
   html += "</table></body></html>\r\n";

@@ -54,10 +54,9 @@ Identity MakeIdentity(std::string_view address, std::string_view name) {
 
 bool SamePerson(const Identity& a, const Identity& b, bool strict) {
   if (a.address.empty() || b.address.empty()) return false;
-  const bool same = platform::EqualsNoCase(a.name, b.name) ||
-                    platform::EqualsNoCase(a.address, b.address) ||
-                    platform::EqualsNoCase(a.address, b.name) ||
-                    platform::EqualsNoCase(a.name, b.address);
+  const bool same =
+      platform::EqualsNoCase(a.name, b.name) || platform::EqualsNoCase(a.address, b.address) ||
+      platform::EqualsNoCase(a.address, b.name) || platform::EqualsNoCase(a.name, b.address);
   if (!same) return false;
   return !strict || platform::EqualsNoCase(a.address, b.address);
 }

@@ -24,14 +24,26 @@ TEST(SamePersonTest, ComparesNamesAndAddressesWithoutCase) {
     bool strictlySame;
   };
   const Case cases[] = {
-      {"address differs only in case, names differ", {"Me@Example.org", "Me"},
-       {"me@example.ORG", "Someone"}, true, true},
-      {"name of one is the other's address", {"other@x.org", "me@example.org"},
-       {"ME@example.org", "Me Myself"}, true, false},
-      {"address of one is the other's name", {"me@example.org", "Me"},
-       {"other@x.org", "ME@EXAMPLE.ORG"}, true, false},
-      {"same names, different addresses", {"a@x.org", "Jane Doe"}, {"b@y.org", "jane doe"},
-       true, false},
+      {"address differs only in case, names differ",
+       {"Me@Example.org", "Me"},
+       {"me@example.ORG", "Someone"},
+       true,
+       true},
+      {"name of one is the other's address",
+       {"other@x.org", "me@example.org"},
+       {"ME@example.org", "Me Myself"},
+       true,
+       false},
+      {"address of one is the other's name",
+       {"me@example.org", "Me"},
+       {"other@x.org", "ME@EXAMPLE.ORG"},
+       true,
+       false},
+      {"same names, different addresses",
+       {"a@x.org", "Jane Doe"},
+       {"b@y.org", "jane doe"},
+       true,
+       false},
       {"both names empty", {"a@x.org", ""}, {"b@y.org", ""}, true, false},
       {"nothing in common", {"a@x.org", "A"}, {"b@y.org", "B"}, false, false},
       {"empty address is nobody", {"", "Me"}, {"me@x.org", "Me"}, false, false},
@@ -124,8 +136,9 @@ TEST_F(CollectRecipientsTest, EveryRecipientWithAnAddressInTableOrder) {
   });
   const auto recipients = CollectRecipients(*message_);
   ASSERT_TRUE(recipients.ok());
-  EXPECT_EQ(Describe(*recipients), (std::vector<std::string>{
-                                       "ann@example.com|Ann", "/o=Acme/ou=Site/cn=Recipients/cn=bob|"}));
+  EXPECT_EQ(
+      Describe(*recipients),
+      (std::vector<std::string>{"ann@example.com|Ann", "/o=Acme/ou=Site/cn=Recipients/cn=bob|"}));
 }
 
 TEST_F(CollectRecipientsTest, EmptyTableGivesEmptyList) {
@@ -137,8 +150,9 @@ TEST_F(CollectRecipientsTest, EmptyTableGivesEmptyList) {
 TEST_F(CollectRecipientsTest, TableFailuresGiveTheirCodeAndNoRecipients) {
   AddRecipients({{PropValue::String8(mapi::PR_EMAIL_ADDRESS, "ann@example.com")}});
   const mapi::EntryId id = mapi::HrGetOneProp(*message_, mapi::PR_ENTRYID)->AsEntryId();
-  for (mapi::memory::Call call : {mapi::memory::Call::kGetRecipientTable,
-                                  mapi::memory::Call::kSetColumns, mapi::memory::Call::kQueryRows}) {
+  for (mapi::memory::Call call :
+       {mapi::memory::Call::kGetRecipientTable, mapi::memory::Call::kSetColumns,
+        mapi::memory::Call::kQueryRows}) {
     SCOPED_TRACE(static_cast<int>(call));
     session_->faults().Clear();
     session_->faults().Fail(call, id, mapi::MAPI_E_NOT_ENOUGH_MEMORY);

@@ -6,12 +6,8 @@ namespace quorvel {
 namespace {
 
 constexpr std::string_view kAvReportNames[] = {
-    "deleted attachment.txt",
-    "quarantined attachment.txt",
-    "deleted0.txt",
-    "_______warn.txt",
-    "viruswarning.txt",
-    "mcafee_emailscanreport.txt",
+    "deleted attachment.txt", "quarantined attachment.txt", "deleted0.txt",
+    "_______warn.txt",        "viruswarning.txt",           "mcafee_emailscanreport.txt",
 };
 constexpr std::string_view kAvReportPrefix = "norton antivirus";
 constexpr std::string_view kAvReportSuffix = ".txt";
@@ -54,8 +50,7 @@ bool IsAvReportName(std::string_view fileName) {
   for (std::string_view name : kAvReportNames) {
     if (EqualsLower(fileName, name)) return true;
   }
-  return fileName.size() >= kAvReportPrefix.size() &&
-         fileName.size() >= kAvReportSuffix.size() &&
+  return fileName.size() >= kAvReportPrefix.size() && fileName.size() >= kAvReportSuffix.size() &&
          EqualsLower(fileName.substr(0, kAvReportPrefix.size()), kAvReportPrefix) &&
          EqualsLower(fileName.substr(fileName.size() - kAvReportSuffix.size()), kAvReportSuffix);
 }

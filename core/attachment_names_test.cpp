@@ -17,8 +17,8 @@ TEST(AttachmentNames, AntiVirusReports) {
       {"deleted attachment.txt", true},
       {"Quarantined Attachment.TXT", true},
       {"DELETED0.txt", true},
-      {"_______warn.txt", true},   // seven underscores
-      {"______warn.txt", false},   // six
+      {"_______warn.txt", true},  // seven underscores
+      {"______warn.txt", false},  // six
       {"ViRuSWarning.txt", true},
       {"McAfee_EmailScanReport.txt", true},
       {"Norton AntiVirus Report.TXT", true},
@@ -41,8 +41,8 @@ TEST(AttachmentNames, Executables) {
       {"x.Cmd", true},
       {"screen.scr", true},
       {"old.PIF", true},
-      {"exe", false},            // no "." at all
-      {"exe.txt", false},        // only the last extension counts
+      {"exe", false},      // no "." at all
+      {"exe.txt", false},  // only the last extension counts
       {"archive.exe.zip", false},
       {"trailing.", false},
       {"", false},
@@ -52,13 +52,9 @@ TEST(AttachmentNames, Executables) {
 
 TEST(AttachmentNames, HtmlExtensionIsCaseSensitive) {
   const NameCase cases[] = {
-      {"report.html", true},
-      {"REPORT.HTML", false},
-      {"page.htm", true},
-      {"a.xhtml", true},
-      {"html", false},       // no "."
-      {"html.txt", false},
-      {"x.htm.txt", false},
+      {"report.html", true}, {"REPORT.HTML", false}, {"page.htm", true},
+      {"a.xhtml", true},     {"html", false},  // no "."
+      {"html.txt", false},   {"x.htm.txt", false},
   };
   for (const NameCase& c : cases) EXPECT_EQ(HasHtmlExtension(c.name), c.expected) << c.name;
 }

@@ -28,10 +28,8 @@ constexpr TagEntry kBodyEntries[] = {
     {"a ", TagAction::kLink},
 };
 constexpr TagEntry kLinkEntries[] = {
-    {"/a", TagAction::kEnd},
-    {"p", TagAction::kTwoLineFeeds},
-    {"br", TagAction::kOneLineFeed},
-    {"img ", TagAction::kImageInsideLink},
+    {"/a", TagAction::kEnd},         {"p", TagAction::kTwoLineFeeds},
+    {"br", TagAction::kOneLineFeed}, {"img ", TagAction::kImageInsideLink},
     {"a ", TagAction::kLink},
 };
 
@@ -77,7 +75,7 @@ void RunImage(char*& out, char* tag, char* tagEnd, bool insideLink) {
   char* value = source + kImageSource.size();
   bool embedded = static_cast<std::size_t>(tagEnd - value) >= kEmbeddedScheme.size() &&
                   std::memcmp(value, kEmbeddedScheme.data(), kEmbeddedScheme.size()) == 0;
-  std::string_view marker = !embedded   ? kMarkerInternetImage
+  std::string_view marker = !embedded    ? kMarkerInternetImage
                             : insideLink ? kMarkerLinkedEmbeddedImage
                                          : kMarkerEmbeddedImage;
   Write(out, " ");

@@ -38,13 +38,13 @@ enum class WalkResult {
 };
 
 enum class TagAction {
-  kEnd,                // ends the walk of the table
-  kBody,               // a blank, then the body table (text copied)
+  kEnd,   // ends the walk of the table
+  kBody,  // a blank, then the body table (text copied)
   kTwoLineFeeds,
   kOneLineFeed,
   kImageOutsideLink,
   kImageInsideLink,
-  kLink,               // the address, then the link table (text copied)
+  kLink,  // the address, then the link table (text copied)
 };
 
 // A tag is matched by the beginning of its lower-cased text; the first entry whose

@@ -77,8 +77,7 @@ TEST(HtmlToText, CharacterReferences) {
       {"reference joining words", Body("Fish&amp;Chips"), " Fish Chips"},
       {"numeric reference", Body("a&#233;b"), " a b"},
       {"reference at the start", Body("&nbsp;x"), "  x"},
-      {"lone ampersand blanks the rest of its segment", Body("AT&T rocks<br>next"),
-       " AT\nnext"},
+      {"lone ampersand blanks the rest of its segment", Body("AT&T rocks<br>next"), " AT\nnext"},
       {"reference ends at its segment", Body("a &lt<b>c"), " ac"},
   };
   for (const Case& c : cases) EXPECT_EQ(Text(c.html), c.text) << c.what;
@@ -106,8 +105,8 @@ TEST(HtmlToText, Links) {
        "  http://example.com/x Click"},
       {"link around an embedded image", Body("<a href=\"http://x\"><img src=\"cid:1\"></a>"),
        " " + blanked10 + " arbr1cd0"},
-      {"link around an internet image",
-       Body("<a href=\"http://x\"><img src=\"http://y\"></a>"), " " + blanked10 + " arbr2cd0"},
+      {"link around an internet image", Body("<a href=\"http://x\"><img src=\"http://y\"></a>"),
+       " " + blanked10 + " arbr2cd0"},
       {"empty link", Body("<a href=\"http://x\"></a>after"), " " + blanked10 + "after"},
       {"line break alone is no text", Body("<a href=\"http://x\"><br></a>"),
        " " + blanked10 + "\n"},
@@ -131,8 +130,7 @@ TEST(HtmlToText, NestedLinks) {
       {"text only in the inner link keeps both addresses",
        Body("<a href=\"o\"><a href=\"i\">y</a></a>"), "  o  i y"},
       {"image only in the inner link",
-       Body("<a href=\"o\">x<a href=\"i\"><img src=\"cid:1\"></a></a>"),
-       "  o x    arbr1cd0"},
+       Body("<a href=\"o\">x<a href=\"i\"><img src=\"cid:1\"></a></a>"), "  o x    arbr1cd0"},
       {"no text anywhere", Body("<a href=\"o\"><a href=\"i\"></a></a>"), "       "},
       {"inner link never closed", Body("<a href=\"o\">x<a href=\"i\">y</a>"), "arbr4cd0"},
   };
@@ -196,9 +194,9 @@ TEST(HtmlToText, EveryTruncationIsSafe) {
 
 TEST(HtmlToText, RandomMarkupNeverOverruns) {
   std::mt19937 random(77);
-  const std::string_view pieces[] = {"<",     ">",    "<a href=\"", "\"",   "</a>", "<body>",
-                                     "</body>", "</html>", "<img src=\"", "cid", "&", ";",
-                                     "<p>",   "<br>", " ",          "word", "\n",   "<"};
+  const std::string_view pieces[] = {"<",       ">",       "<a href=\"",  "\"",   "</a>", "<body>",
+                                     "</body>", "</html>", "<img src=\"", "cid",  "&",    ";",
+                                     "<p>",     "<br>",    " ",           "word", "\n",   "<"};
   for (int round = 0; round < 3000; ++round) {
     std::string html;
     std::size_t count = random() % 40;

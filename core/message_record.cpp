@@ -99,8 +99,8 @@ bool MessageRecord::ComputeAttachmentSummary() {
     if ((flags & HasHtmlAttachment) != 0) break;
     const mapi::Row& row = (*rows)[i];
     if (row.empty() || row[0].tag != mapi::PR_ATTACH_NUM || row[0].AsLong() == nullptr) continue;
-    auto attachment = message_->OpenAttach(static_cast<std::uint32_t>(*row[0].AsLong()),
-                                           mapi::MAPI_BEST_ACCESS);
+    auto attachment =
+        message_->OpenAttach(static_cast<std::uint32_t>(*row[0].AsLong()), mapi::MAPI_BEST_ACCESS);
     if (attachment.ok() && attachment.value && HasFlagsSet(*attachment.value)) {
       flags |= HasHtmlAttachment;
     }

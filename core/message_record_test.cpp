@@ -18,8 +18,8 @@ using mapi::memory::Call;
 
 class MessageRecordTest : public ::testing::Test {
  protected:
-  explicit MessageRecordTest(const mapi::memory::StoreOptions& options =
-                                 TestMailbox::DefaultOptions())
+  explicit MessageRecordTest(
+      const mapi::memory::StoreOptions& options = TestMailbox::DefaultOptions())
       : box(options) {}
 
   // Saves the message and opens it for a record.
@@ -64,8 +64,8 @@ TEST_F(MessageRecordTest, AFailedReadIsKeptAsEmptyText) {
 }
 
 TEST_F(MessageRecordTest, AnUnreadablePropertyIsEmpty) {
-  MessageRecord record = Record(MessageBuilder().Prop(
-      mapi::PropValue::Error(mapi::PR_SENDER_NAME, mapi::MAPI_E_NO_ACCESS)));
+  MessageRecord record = Record(
+      MessageBuilder().Prop(mapi::PropValue::Error(mapi::PR_SENDER_NAME, mapi::MAPI_E_NO_ACCESS)));
   EXPECT_EQ(record.GetString(mapi::PR_SENDER_NAME), "");
 }
 
@@ -107,8 +107,7 @@ TEST_F(MessageRecordTest, LongPropertyResultCodes) {
   EXPECT_EQ(record.GetLong(mapi::PR_OWN_MESSAGE_MARK).hr, mapi::MAPI_E_NO_ACCESS);
 
   // A value under another tag is a general failure.
-  faults().Override(id, mapi::PR_OWN_MESSAGE_MARK,
-                    mapi::PropValue::Long(mapi::PR_MESSAGE_SIZE, 5));
+  faults().Override(id, mapi::PR_OWN_MESSAGE_MARK, mapi::PropValue::Long(mapi::PR_MESSAGE_SIZE, 5));
   EXPECT_EQ(record.GetLong(mapi::PR_OWN_MESSAGE_MARK).hr, mapi::E_FAIL);
 
   faults().Clear();
@@ -119,10 +118,10 @@ TEST_F(MessageRecordTest, LongPropertyResultCodes) {
 // ---- The body ----
 
 TEST_F(MessageRecordTest, TheBodyOfAnHtmlMessageIsItsHtmlAsText) {
-  MessageRecord record = Record(
-      MessageBuilder()
-          .Body("plain rendering")
-          .HtmlBody("<html><body>Hello <img src=\"cid:logo\"></body></html>"));
+  MessageRecord record =
+      Record(MessageBuilder()
+                 .Body("plain rendering")
+                 .HtmlBody("<html><body>Hello <img src=\"cid:logo\"></body></html>"));
   EXPECT_EQ(record.GetString(mapi::PR_BODY), " Hello arbr3cd0");
 }
 
@@ -161,7 +160,8 @@ TEST_F(MessageRecordTest, AnUnreadableRtfBodyIsTheIncorrectHtmlMarker) {
   const Case cases[] = {
       {"damaged compressed RTF", MessageBuilder().RawRtfCompressed("garbage").Body("b"), false},
       {"truncated compressed RTF",
-       MessageBuilder().RawRtfCompressed(mapi::CompressRtf("{\\rtf1 hello}").substr(0, 20))
+       MessageBuilder()
+           .RawRtfCompressed(mapi::CompressRtf("{\\rtf1 hello}").substr(0, 20))
            .Body("b"),
        false},
       {"no RTF body", MessageBuilder().Body("b"), false},
@@ -284,8 +284,8 @@ TEST_F(MessageRecordTest, OnlyTheFirstThreeAttachmentsAreOpenedForTheirFlags) {
 }
 
 TEST_F(MessageRecordTest, AnAttachmentThatCannotBeOpenedIsSkipped) {
-  MessageRecord record = Record(
-      MessageBuilder().Attachment("a.txt").Attachment("b.txt", mapi::ATT_MHTML_REF));
+  MessageRecord record =
+      Record(MessageBuilder().Attachment("a.txt").Attachment("b.txt", mapi::ATT_MHTML_REF));
   faults().Fail(Call::kOpenAttach, id, mapi::MAPI_E_NO_ACCESS, 1);
   AttachmentSummary summary = record.GetAttachmentSummary();
   EXPECT_EQ(summary.attachmentCount, 2);

@@ -114,8 +114,7 @@ struct BodyCase {
 TEST(BodyTextFromRtf, Cases) {
   const BodyCase cases[] = {
       {"ordinary RTF has no HTML", mapi::PlainTextToRtf("Hello\r\nworld"), ""},
-      {"lower-case body", mapi::EncapsulateHtml("<html><body>Hi there</body></html>"),
-       " Hi there"},
+      {"lower-case body", mapi::EncapsulateHtml("<html><body>Hi there</body></html>"), " Hi there"},
       {"body in capitals is wrapped; the text is the same",
        mapi::EncapsulateHtml("<HTML><BODY>Hi there</BODY></HTML>"), " Hi there"},
       {"no body element: wrapped", mapi::EncapsulateHtml("<p>Hi<br>there"), " \n\nHi\nthere"},
@@ -127,8 +126,7 @@ TEST(BodyTextFromRtf, Cases) {
        // the body's blank, then " http://spam.example " blanked
        std::string(1 + 21, ' ') + " arbr1cd0 arbr2cd0 Buy http://shop now"},
       {"line breaks in the HTML text become blanks",
-       mapi::EncapsulateHtml("<html><body>one\r\ntwo\tthree</body></html>"),
-       " one two three"},
+       mapi::EncapsulateHtml("<html><body>one\r\ntwo\tthree</body></html>"), " one two three"},
   };
   for (const BodyCase& c : cases) EXPECT_EQ(BodyTextFromRtf(c.rtf), c.text) << c.what;
 }

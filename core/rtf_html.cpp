@@ -13,13 +13,13 @@ namespace {
 
 // What the de-encapsulation does at a control word (the text after a backslash).
 enum class ControlAction {
-  kEscapedChar,      // write the character itself; continue after it
-  kHexByte,          // write the byte of the two hex digits; continue after them
-  kBlank,            // write one blank; continue after the word and one blank
-  kSkipNumber,       // continue after the word, its digits and one blank
-  kSkipGroup,        // continue after the end of the current group
-  kSkipHtmlRtf,      // continue after the next "\htmlrtf0" and one blank
-  kAlternativeTag,   // "\*\mhtmltagN": dropped when a later "\*\htmltagN" exists
+  kEscapedChar,     // write the character itself; continue after it
+  kHexByte,         // write the byte of the two hex digits; continue after them
+  kBlank,           // write one blank; continue after the word and one blank
+  kSkipNumber,      // continue after the word, its digits and one blank
+  kSkipGroup,       // continue after the end of the current group
+  kSkipHtmlRtf,     // continue after the next "\htmlrtf0" and one blank
+  kAlternativeTag,  // "\*\mhtmltagN": dropped when a later "\*\htmltagN" exists
 };
 
 struct ControlWord {
@@ -141,9 +141,8 @@ class LaterTagIndex {
 
   bool OccursAfter(TagNumber n, const char* position) const {
     if (n.value == TagNumber::kTooLong) return false;
-    auto upper = std::upper_bound(
-        entries_.begin(), entries_.end(), n.value,
-        [](std::uint64_t v, const Entry& e) { return v < e.first; });
+    auto upper = std::upper_bound(entries_.begin(), entries_.end(), n.value,
+                                  [](std::uint64_t v, const Entry& e) { return v < e.first; });
     if (upper == entries_.begin()) return false;
     const Entry& last = *(upper - 1);
     return last.first == n.value && last.second > position;
@@ -175,8 +174,8 @@ std::size_t Deencapsulate(char* buffer, std::size_t length) {
   if (in < end) {
     for (;;) {
       // Plain text up to the next backslash, without braces and line ends.
-      const char* slash = static_cast<const char*>(
-          std::memchr(in, '\\', static_cast<std::size_t>(end - in)));
+      const char* slash =
+          static_cast<const char*>(std::memchr(in, '\\', static_cast<std::size_t>(end - in)));
       if (slash == nullptr) slash = end;
       for (; in < slash; ++in) {
         const char c = *in;

@@ -31,8 +31,8 @@ struct Case {
 
 const Case kCases[] = {
     {"ordinary RTF holds no HTML", R"({\rtf1\ansi\par Hello})", ""},
-    {"nothing before the first htmltag is used",
-     R"({\rtf1\fromhtml1 junk{\*\htmltag64 <html>}})", "<html>"},
+    {"nothing before the first htmltag is used", R"({\rtf1\fromhtml1 junk{\*\htmltag64 <html>}})",
+     "<html>"},
     {"tags, text and paragraph breaks",
      "{\\rtf1\\ansi\\fromhtml1 {\\*\\htmltag64 <html>}\\par {\\*\\htmltag72 <body>}Hello"
      "{\\*\\htmltag80 </body>}}",
@@ -60,17 +60,14 @@ const Case kCases[] = {
     {"reading starts at the first htmltag, not at an alternative",
      R"({\*\mhtmltag5 <a href=x>}{\*\htmltag5 <a href=y>}x)", "<a href=y>x"},
     {"the later tag is used",
-     R"({\*\htmltag1 <p>}{\*\mhtmltag5 <a href=x>}{\*\htmltag5 <a href=y>}x)",
-     "<p><a href=y>x"},
-    {"an alternative without a later tag is used",
-     R"({\*\htmltag1 <p>}{\*\mhtmltag5 <a href=x>}x)", "<p><a href=x>x"},
+     R"({\*\htmltag1 <p>}{\*\mhtmltag5 <a href=x>}{\*\htmltag5 <a href=y>}x)", "<p><a href=y>x"},
+    {"an alternative without a later tag is used", R"({\*\htmltag1 <p>}{\*\mhtmltag5 <a href=x>}x)",
+     "<p><a href=x>x"},
     {"a later tag of another number does not count",
-     R"({\*\htmltag1 <p>}{\*\mhtmltag5 <a href=x>}{\*\htmltag55 <b>})",
-     "<p><a href=x><b>"},
+     R"({\*\htmltag1 <p>}{\*\mhtmltag5 <a href=x>}{\*\htmltag55 <b>})", "<p><a href=x><b>"},
     {"an earlier tag of the same number does not count",
      R"({\*\htmltag5 <p>}{\*\mhtmltag5 <a href=x>})", "<p><a href=x>"},
-    {"numbers compare by value", R"({\*\htmltag1 <p>}{\*\mhtmltag05 m}{\*\htmltag5 t})",
-     "<p>t"},
+    {"numbers compare by value", R"({\*\htmltag1 <p>}{\*\mhtmltag05 m}{\*\htmltag5 t})", "<p>t"},
     {"a lone backslash at the end", R"({\*\htmltag1 a\)", "a"},
     {"hex escape cut by the end", R"({\*\htmltag1 a\'4)", "a@"},
     {"hex escape with no digits at the end", R"({\*\htmltag1 a\')", std::string_view("a\0", 2)},
@@ -84,9 +81,7 @@ TEST(Deencapsulate, Table) {
   }
 }
 
-TEST(Deencapsulate, EmptyInput) {
-  EXPECT_EQ(Html(""), "");
-}
+TEST(Deencapsulate, EmptyInput) { EXPECT_EQ(Html(""), ""); }
 
 TEST(Deencapsulate, ManyAlternativeGroupsEachFindTheirLaterTag) {
   std::string rtf = R"({\*\htmltag0 <p>})";

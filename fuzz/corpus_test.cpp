@@ -8,7 +8,6 @@
 // HOME and XDG_* point at a temporary folder for the test's run; the mail base files
 // are seeded there from the repository's data/ folder.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,8 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kGroups[] = {"easy-ham-1", "easy-ham-2", "hard-ham-1", "spam-1",
-                                   "spam-2"};
+constexpr const char* kGroups[] = {"easy-ham-1", "easy-ham-2", "hard-ham-1", "spam-1", "spam-2"};
 constexpr std::uint32_t kSlowMessageMs = 30'000;
 
 std::string Env(const char* name) {

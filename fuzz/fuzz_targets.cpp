@@ -26,8 +26,8 @@ constexpr std::array kTargets = {
 struct ScratchFolder {
   ScratchFolder() {
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                          "/quorvel-fuzz-XXXXXX";
+    std::string pattern =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/quorvel-fuzz-XXXXXX";
     if (mkdtemp(pattern.data()) != nullptr) path = pattern + "/";
   }
   ~ScratchFolder() {

@@ -40,8 +40,8 @@ std::vector<ReplayCase> AllCases() {
 }
 
 std::string CaseName(const testing::TestParamInfo<ReplayCase>& info) {
-  std::string name = info.param.target + "_" + info.param.kind + "_" +
-                     info.param.file.filename().string();
+  std::string name =
+      info.param.target + "_" + info.param.kind + "_" + info.param.file.filename().string();
   for (char& c : name) {
     if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
   }

@@ -143,8 +143,7 @@ std::string WriteImage(Serializable& object) {
   return archive.Image();
 }
 
-ArchiveStatus ReadImage(Serializable& object, std::string_view image,
-                        platform::FileTime loadTime) {
+ArchiveStatus ReadImage(Serializable& object, std::string_view image, platform::FileTime loadTime) {
   Archive archive = Archive::ForLoading(image, loadTime);
   return object.Serialize(archive);
 }

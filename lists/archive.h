@@ -101,8 +101,7 @@ class Serializable {
 std::string WriteImage(Serializable& object);
 // Loads `object` from `image`, which must hold exactly one object: bytes left over
 // after it are refused as damage. On any failure the object is left as it was.
-ArchiveStatus ReadImage(Serializable& object, std::string_view image,
-                        platform::FileTime loadTime);
+ArchiveStatus ReadImage(Serializable& object, std::string_view image, platform::FileTime loadTime);
 
 }  // namespace quorvel
 

@@ -25,9 +25,9 @@ TEST(ArchiveImageTest, ContactListMatchesTheByteLayout) {
   ContactList list;
   list.AddDomain(MakeContact("@d.org"));
   list.AddAddress(MakeContact("a@x.org"), "Al", 1);
-  const std::string image = Bytes({2, 0,                                      // two groups
-                                   6, '@', 'd', '.', 'o', 'r', 'g', 0, 0,     // domain entry
-                                   6, '@', 'x', '.', 'o', 'r', 'g', 1, 0,     // one entry
+  const std::string image = Bytes({2, 0,                                     // two groups
+                                   6, '@', 'd', '.', 'o', 'r', 'g', 0,   0,  // domain entry
+                                   6, '@', 'x', '.', 'o', 'r', 'g', 1,   0,  // one entry
                                    7, 'a', '@', 'x', '.', 'o', 'r', 'g', 2, 'A', 'l'});
   EXPECT_EQ(WriteImage(list), image);
 
@@ -82,7 +82,8 @@ TEST(ArchiveImageTest, StringLengthBoundaries) {
 
 TEST(ArchiveImageTest, LongerEscapesThanNeededAreRead) {
   StringSet set;
-  ASSERT_TRUE(ReadImage(set, Bytes({0xFF, 0xFF, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 2, 0, 0, 0, 'h', 'i'}),
+  ASSERT_TRUE(ReadImage(set,
+                        Bytes({0xFF, 0xFF, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 2, 0, 0, 0, 'h', 'i'}),
                         kLoadTime)
                   .Ok());
   EXPECT_EQ(Strings(set), std::vector<std::string>{"hi"});
@@ -105,10 +106,10 @@ TEST(ArchiveImageTest, CountEscapeAt0xFFFF) {
 
 TEST(ArchiveImageTest, DuplicateKeysInAnImageAreMergedNotDoubled) {
   ContactList list;
-  const std::string image = Bytes({3, 0,  //
-                                   2, '@', 'x', 1, 0, 3, 'a', '@', 'x', 0,
-                                   2, '@', 'X', 2, 0, 3, 'A', '@', 'x', 1, 'N', 3, 'b', '@', 'x', 0,
-                                   2, '@', 'y', 1, 0, 3, 'c', '@', 'y', 0});
+  const std::string image =
+      Bytes({3,   0,  //
+             2,   '@', 'x', 1, 0,   3,   'a', '@', 'x', 0,   2,   '@', 'X', 2, 0,   3,   'A', '@',
+             'x', 1,   'N', 3, 'b', '@', 'x', 0,   2,   '@', 'y', 1,   0,   3, 'c', '@', 'y', 0});
   ASSERT_TRUE(ReadImage(list, image, kLoadTime).Ok());
   EXPECT_EQ(list.Count(), 2u);
   EXPECT_EQ(list.Find(MakeContact("a@x"))->Address(), "a@x");
@@ -132,7 +133,8 @@ TEST(ArchiveImageTest, DamagedImagesAreRefused) {
       {"escaped count cut short", Bytes({0xFF, 0xFF, 1, 0})},
       {"count beyond the data", Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 2, '@', 'x', 0, 0})},
       {"group count beyond the data", Bytes({5, 0, 2, '@', 'x', 0, 0})},
-      {"entry count beyond the data", Bytes({1, 0, 2, '@', 'x', 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})},
+      {"entry count beyond the data",
+       Bytes({1, 0, 2, '@', 'x', 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})},
       {"string longer than the rest", Bytes({1, 0, 200, '@', 'x', 0, 0})},
       {"huge 32-bit string length", Bytes({1, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0})},
       {"wide string marker", Bytes({1, 0, 0xFF, 0xFE, 0xFF, 0, 0})},

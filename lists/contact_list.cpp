@@ -79,8 +79,7 @@ std::optional<ContactPosition> ContactList::Find(const Contact& contact) const {
   return EntryPosition(group, entry);
 }
 
-std::optional<ContactPosition> ContactList::Find(const Contact& contact,
-                                                 platform::FileTime time) {
+std::optional<ContactPosition> ContactList::Find(const Contact& contact, platform::FileTime time) {
   const auto group = groups_.find(contact.domainKey);
   if (group == groups_.end()) return std::nullopt;
   if (group->second.IsDomainEntry()) return GroupPosition(group);

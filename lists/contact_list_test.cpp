@@ -146,7 +146,8 @@ TEST(ContactListTest, PruneRemovesStaleAddressesButNeverDomains) {
   Add(list, "old@y.org", "", kT0);
   list.AddDomain(MakeContact("@z.org"));
   list.Prune(kT0 + 10);  // earlier than the cutoff goes; equal stays
-  EXPECT_EQ(Items(list), (std::vector<std::string>{"new@x.org||new@x.org", "@z.org|@z.org|@z.org"}));
+  EXPECT_EQ(Items(list),
+            (std::vector<std::string>{"new@x.org||new@x.org", "@z.org|@z.org|@z.org"}));
   list.Prune(~platform::FileTime{0});
   EXPECT_EQ(Items(list), std::vector<std::string>{"@z.org|@z.org|@z.org"});
 }
@@ -167,9 +168,9 @@ TEST(ContactListTest, IteratesEveryEntryInKeyAndAddressOrder) {
   Add(list, "/o=Acme/ou=Site/cn=Recipients/cn=Zed", "Zed");
   Add(list, "a@b.org");
   list.AddDomain(MakeContact("@a.org"));
-  EXPECT_EQ(Items(list),
-            (std::vector<std::string>{"/o=Acme/ou=Site/cn=Recipients/cn=Zed|Zed|zed/Acme",
-                                      "@a.org|@a.org|@a.org", "a@b.org||a@b.org", "b@B.org||b@B.org"}));
+  EXPECT_EQ(Items(list), (std::vector<std::string>{
+                             "/o=Acme/ou=Site/cn=Recipients/cn=Zed|Zed|zed/Acme",
+                             "@a.org|@a.org|@a.org", "a@b.org||a@b.org", "b@B.org||b@B.org"}));
   std::size_t n = 0;
   for (auto it = list.begin(); it != list.end(); it++) ++n;
   EXPECT_EQ(n, 4u);

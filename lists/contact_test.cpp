@@ -15,7 +15,8 @@ TEST(MakeContactTest, TrimsAndDerivesTheDomainKey) {
       {" \t'\"John.Smith@Example.org\\\"\r\n", "John.Smith@Example.org", "@Example.org"},
       {"a@b@c", "a@b@c", "@b@c"},  // from the first "@"
       {"@example.org", "@example.org", "@example.org"},
-      {"/o=Acme/ou=Site/cn=Recipients/cn=jsmith", "/o=Acme/ou=Site/cn=Recipients/cn=jsmith", "/Acme"},
+      {"/o=Acme/ou=Site/cn=Recipients/cn=jsmith", "/o=Acme/ou=Site/cn=Recipients/cn=jsmith",
+       "/Acme"},
       {"/O=Acme/cn=x", "/O=Acme/cn=x", "/Acme"},
       {"/o=Acme", "/o=Acme", "/o=Acme"},  // no further "/": the whole address
       {"/ou=Site/cn=x", "/ou=Site/cn=x", "/ou=Site/cn=x"},

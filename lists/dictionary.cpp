@@ -18,7 +18,8 @@ std::optional<DictionaryMatch> MatchDictionary(const StringSet& dictionary,
     if (entry.empty()) continue;
     std::string lowered = platform::ToLowerAnsi(entry);
     for (const std::string& text : texts) {
-      if (text.find(lowered) != std::string::npos) return DictionaryMatch{entry, std::move(lowered)};
+      if (text.find(lowered) != std::string::npos)
+        return DictionaryMatch{entry, std::move(lowered)};
     }
   }
   return std::nullopt;

@@ -19,7 +19,7 @@ TEST(MatchesWildcardTest, PiecesInOrderWithAnchoredStartOnly) {
       {"*@EXAMPLE.org", "John@Example.ORG", true},
       {"john*@example.org", "john.doe@example.org", true},
       {"john*@example.org", "john@example.org.example.com", true},  // end not tied
-      {"john*@example.org", "xjohn@example.org", false},             // start tied
+      {"john*@example.org", "xjohn@example.org", false},            // start tied
       {"*@*.example.org", "a@mail.example.org", true},
       {"*@*.example.org", "a@example.org", false},
       {"@*.example.org", "a@mail.example.org", false},  // "@..." needs a subject starting "@"

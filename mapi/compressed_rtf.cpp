@@ -61,7 +61,7 @@ Result<std::string> Expand(const unsigned char* in, std::size_t inSize, std::uin
   buffer.resize(kPrebuffer.size() + rawSize);
   std::memcpy(buffer.data(), kPrebuffer.data(), kPrebuffer.size());
   char* out = buffer.data();
-  std::size_t w = kPrebuffer.size();        // next write index (virtual position)
+  std::size_t w = kPrebuffer.size();  // next write index (virtual position)
   const std::size_t end = buffer.size();
   std::size_t r = 0;
   while (r < inSize) {
@@ -219,9 +219,9 @@ std::string CompressRtf(std::string_view rtf) {
   // The end: a reference to the current write position.
   emitReference(n, 2);
 
-  std::string out = MakeHeader(static_cast<std::uint32_t>(body.size() + kHeaderSize - 4),
-                               static_cast<std::uint32_t>(rtf.size()), kRtfMagicCompressed,
-                               RtfCrc(body));
+  std::string out =
+      MakeHeader(static_cast<std::uint32_t>(body.size() + kHeaderSize - 4),
+                 static_cast<std::uint32_t>(rtf.size()), kRtfMagicCompressed, RtfCrc(body));
   out.append(body);
   return out;
 }

@@ -23,8 +23,8 @@ std::string Bytes(std::string_view hex) {
 const std::string kSimpleExample = Bytes(
     "2d000000 2b000000 4c5a4675 f1c5c7a7 03000a00 72637067 31323542 320af320 68656c09"
     "00206277 05b06c64 7d0a800f a0");
-const std::string kRepetitionExample = Bytes(
-    "1a000000 1c000000 4c5a4675 e2d44b51 41000420 5758595a 0d6e7d01 0eb0");
+const std::string kRepetitionExample =
+    Bytes("1a000000 1c000000 4c5a4675 e2d44b51 41000420 5758595a 0d6e7d01 0eb0");
 
 TEST(CompressedRtfTest, PublishedExamplesDecodeToTheirTexts) {
   auto simple = DecompressRtf(kSimpleExample);
@@ -170,8 +170,10 @@ TEST(CompressedRtfTest, WrappedStreamReadsTheRtfAndFailsOnDamage) {
 
 TEST(CompressedRtfTest, WritableWrapperCompressesOnCommit) {
   std::string committed;
-  auto target = std::make_shared<MemoryStream>(
-      std::string(), [&](const std::string& bytes) { committed = bytes; return S_OK; });
+  auto target = std::make_shared<MemoryStream>(std::string(), [&](const std::string& bytes) {
+    committed = bytes;
+    return S_OK;
+  });
   for (std::uint32_t flags : {MAPI_MODIFY, MAPI_MODIFY | STORE_UNCOMPRESSED_RTF}) {
     auto wrapped = WrapCompressedRTFStream(target, flags);
     ASSERT_TRUE(wrapped.ok());

@@ -53,8 +53,8 @@ bool operator==(const EntryId& a, const EntryId& b) {
 }
 
 std::strong_ordering operator<=>(const EntryId& a, const EntryId& b) {
-  if (a.present() != b.present()) return a.present() ? std::strong_ordering::greater
-                                                     : std::strong_ordering::less;
+  if (a.present() != b.present())
+    return a.present() ? std::strong_ordering::greater : std::strong_ordering::less;
   std::string_view x = a.bytes();
   std::string_view y = b.bytes();
   if (x.size() != y.size()) return x.size() <=> y.size();

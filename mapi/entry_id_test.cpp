@@ -13,11 +13,14 @@ EntryId Id(std::string_view bytes) { return EntryId(std::string(bytes)); }
 TEST(EntryIdTest, OrderIsAbsentThenLengthThenUnsignedBytes) {
   // Listed in the order they must sort.
   const std::vector<EntryId> ordered = {
-      EntryId(),                  // absent
-      Id(""),                     // present, empty
-      Id("\x7F"), Id("\x80"),     // bytes compare unsigned
+      EntryId(),  // absent
+      Id(""),     // present, empty
+      Id("\x7F"),
+      Id("\x80"),  // bytes compare unsigned
       Id("\xFF"),
-      Id("AA"), Id("AB"), Id(std::string("B\0", 2)),
+      Id("AA"),
+      Id("AB"),
+      Id(std::string("B\0", 2)),
       Id(std::string("\x00\x00\x00", 3)),
   };
   for (std::size_t i = 0; i < ordered.size(); ++i) {

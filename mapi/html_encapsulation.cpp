@@ -25,11 +25,20 @@ std::string CodePageWord() { return "\\ansicpg" + std::to_string(platform::Activ
 // handled by the caller.
 void AppendByte(std::string& out, unsigned char c) {
   switch (c) {
-    case '\\': out += "\\\\"; return;
-    case '{': out += "\\{"; return;
-    case '}': out += "\\}"; return;
-    case '\t': out += "\\tab "; return;
-    default: break;
+    case '\\':
+      out += "\\\\";
+      return;
+    case '{':
+      out += "\\{";
+      return;
+    case '}':
+      out += "\\}";
+      return;
+    case '\t':
+      out += "\\tab ";
+      return;
+    default:
+      break;
   }
   if (c >= 0x80) {
     static constexpr char kHex[] = "0123456789abcdef";

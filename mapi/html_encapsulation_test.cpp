@@ -24,8 +24,7 @@ TEST(HtmlEncapsulationTest, MarkupInGroupsTextAsPlainRuns) {
       {"<i>{a}\\b\tc\xE9\r\nd\ne</i>",
        "{\\*\\htmltag64 <i>}\\{a\\}\\\\b\\tab c\\'e9\\par d\\par e{\\*\\htmltag72 </i>}}\r\n"},
       // A ">" inside a quoted attribute does not end the tag.
-      {"<a title=\"1>2\">t</a>",
-       "{\\*\\htmltag64 <a title=\"1>2\">}t{\\*\\htmltag72 </a>}}\r\n"},
+      {"<a title=\"1>2\">t</a>", "{\\*\\htmltag64 <a title=\"1>2\">}t{\\*\\htmltag72 </a>}}\r\n"},
       // An unterminated tag runs to the end.
       {"<p>x<img src=", "{\\*\\htmltag64 <p>}x{\\*\\htmltag64 <img src=}}\r\n"},
   };

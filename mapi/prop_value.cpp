@@ -49,8 +49,10 @@ PropValue ValueForTag(PropValue&& stored, PropTag requested) {
   const std::uint32_t want = PROP_TYPE(requested);
   if (want == PT_UNSPECIFIED || want == stored.type() || stored.IsError()) {
     PropValue v = std::move(stored);
-    if (!v.IsError()) v.tag = CHANGE_PROP_TYPE(requested, v.type());
-    else v.tag = PROP_TAG(PT_ERROR, PROP_ID(requested));
+    if (!v.IsError())
+      v.tag = CHANGE_PROP_TYPE(requested, v.type());
+    else
+      v.tag = PROP_TAG(PT_ERROR, PROP_ID(requested));
     return v;
   }
   return ValueForTag(&stored, requested);
@@ -61,8 +63,10 @@ PropValue ValueForTag(const PropValue* stored, PropTag requested) {
   std::uint32_t want = PROP_TYPE(requested);
   if (want == PT_UNSPECIFIED || want == stored->type() || stored->IsError()) {
     PropValue v = *stored;
-    if (!stored->IsError()) v.tag = CHANGE_PROP_TYPE(requested, stored->type());
-    else v.tag = PROP_TAG(PT_ERROR, PROP_ID(requested));
+    if (!stored->IsError())
+      v.tag = CHANGE_PROP_TYPE(requested, stored->type());
+    else
+      v.tag = PROP_TAG(PT_ERROR, PROP_ID(requested));
     return v;
   }
   if (want == PT_STRING8 && stored->AsUnicode()) {

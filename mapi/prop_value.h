@@ -96,8 +96,7 @@ PropValue ValueForTag(PropValue&& stored, PropTag requested);
 // exact tag, else the fallback.
 std::string GetString8(const std::vector<PropValue>& values, PropTag tag,
                        std::string_view fallback = {});
-std::int32_t GetLong(const std::vector<PropValue>& values, PropTag tag,
-                     std::int32_t fallback = 0);
+std::int32_t GetLong(const std::vector<PropValue>& values, PropTag tag, std::int32_t fallback = 0);
 bool GetBoolean(const std::vector<PropValue>& values, PropTag tag, bool fallback = false);
 EntryId GetEntryId(const std::vector<PropValue>& values, PropTag tag);
 

@@ -23,8 +23,7 @@ HRESULT HrSetOneProp(MapiProp& object, const PropValue& value) {
 }
 
 Result<RowSet> HrQueryAllRows(Table& table, std::span<const PropTag> columns,
-                              const std::optional<Restriction>& restriction,
-                              std::int32_t maxRows) {
+                              const std::optional<Restriction>& restriction, std::int32_t maxRows) {
   if (!columns.empty()) {
     HRESULT hr = table.SetColumns(columns, TBL_BATCH);
     if (Failed(hr)) return hr;

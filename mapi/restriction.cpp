@@ -26,13 +26,20 @@ std::optional<int> CompareValues(const PropValue& a, const PropValue& b) {
 
 bool RelopHolds(std::uint32_t relop, int c) {
   switch (relop) {
-    case RELOP_LT: return c < 0;
-    case RELOP_LE: return c <= 0;
-    case RELOP_GT: return c > 0;
-    case RELOP_GE: return c >= 0;
-    case RELOP_EQ: return c == 0;
-    case RELOP_NE: return c != 0;
-    default: return false;
+    case RELOP_LT:
+      return c < 0;
+    case RELOP_LE:
+      return c <= 0;
+    case RELOP_GT:
+      return c > 0;
+    case RELOP_GE:
+      return c >= 0;
+    case RELOP_EQ:
+      return c == 0;
+    case RELOP_NE:
+      return c != 0;
+    default:
+      return false;
   }
 }
 

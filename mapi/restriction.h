@@ -15,10 +15,10 @@ namespace quorvel::mapi {
 struct Restriction {
   enum class Kind { kAnd, kOr, kNot, kProperty, kBitmask, kExist };
   Kind kind = Kind::kExist;
-  std::uint32_t relop = RELOP_EQ;  // kProperty: RELOP_*; kBitmask: BMR_EQZ or BMR_NEZ
-  PropTag tag = 0;                 // kProperty, kBitmask, kExist
-  PropValue value;                 // kProperty: compared with the row's value
-  std::uint32_t mask = 0;          // kBitmask
+  std::uint32_t relop = RELOP_EQ;     // kProperty: RELOP_*; kBitmask: BMR_EQZ or BMR_NEZ
+  PropTag tag = 0;                    // kProperty, kBitmask, kExist
+  PropValue value;                    // kProperty: compared with the row's value
+  std::uint32_t mask = 0;             // kBitmask
   std::vector<Restriction> children;  // kAnd, kOr, kNot (one child)
 
   static Restriction And(std::vector<Restriction> children);

@@ -5,8 +5,8 @@
 
 namespace quorvel::mapi {
 
-RowTable::RowTable(std::vector<std::vector<PropValue>> rows,
-                   std::vector<PropTag> defaultColumns, Hook hook)
+RowTable::RowTable(std::vector<std::vector<PropValue>> rows, std::vector<PropTag> defaultColumns,
+                   Hook hook)
     : all_(std::move(rows)), columns_(std::move(defaultColumns)), hook_(std::move(hook)) {
   visible_.resize(all_.size());
   for (std::size_t i = 0; i < all_.size(); ++i) visible_[i] = i;
@@ -37,11 +37,14 @@ HRESULT RowTable::Restrict(const std::optional<Restriction>& restriction, std::u
 Result<std::int32_t> RowTable::SeekRow(Bookmark origin, std::int32_t rowCount) {
   if (HRESULT hr = Check(Op::kSeekRow); Failed(hr)) return hr;
   std::int64_t base = 0;
-  if (origin == BOOKMARK_CURRENT) base = static_cast<std::int64_t>(cursor_);
-  else if (origin == BOOKMARK_END) base = static_cast<std::int64_t>(visible_.size());
-  else if (origin != BOOKMARK_BEGINNING) return MAPI_E_INVALID_PARAMETER;
-  std::int64_t target = std::clamp<std::int64_t>(base + rowCount, 0,
-                                                 static_cast<std::int64_t>(visible_.size()));
+  if (origin == BOOKMARK_CURRENT)
+    base = static_cast<std::int64_t>(cursor_);
+  else if (origin == BOOKMARK_END)
+    base = static_cast<std::int64_t>(visible_.size());
+  else if (origin != BOOKMARK_BEGINNING)
+    return MAPI_E_INVALID_PARAMETER;
+  std::int64_t target =
+      std::clamp<std::int64_t>(base + rowCount, 0, static_cast<std::int64_t>(visible_.size()));
   cursor_ = static_cast<std::size_t>(target);
   return Ok(static_cast<std::int32_t>(target - base));
 }

@@ -33,7 +33,7 @@ class RowTable final : public Table {
   std::vector<std::vector<PropValue>> all_;
   std::vector<std::size_t> visible_;  // indices into all_ that pass the restriction
   std::vector<PropTag> columns_;
-  std::size_t cursor_ = 0;            // index into visible_
+  std::size_t cursor_ = 0;  // index into visible_
   Hook hook_;
 };
 

@@ -34,8 +34,7 @@ class Session {
   // PR_DISPLAY_NAME (the administration interface's provider table).
   virtual Result<std::shared_ptr<Table>> GetProviderTable(std::uint32_t flags) = 0;
   // Whether two ids name the same object.
-  virtual Result<bool> CompareEntryIDs(const EntryId& a, const EntryId& b,
-                                       std::uint32_t flags) = 0;
+  virtual Result<bool> CompareEntryIDs(const EntryId& a, const EntryId& b, std::uint32_t flags) = 0;
   virtual Result<std::shared_ptr<AddressBook>> OpenAddressBook(std::uint32_t flags) = 0;
   // Delivers pending notifications of the session's stores and returns when they have
   // been handed to their sinks.

@@ -42,8 +42,7 @@ class MsgStore : public MapiProp {
   // Cancels a registration; once it returns, the sink is not called again.
   virtual HRESULT Unadvise(std::uint32_t connection) = 0;
   // Whether two ids name the same object of this store.
-  virtual Result<bool> CompareEntryIDs(const EntryId& a, const EntryId& b,
-                                       std::uint32_t flags) = 0;
+  virtual Result<bool> CompareEntryIDs(const EntryId& a, const EntryId& b, std::uint32_t flags) = 0;
 };
 
 }  // namespace quorvel::mapi

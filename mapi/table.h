@@ -24,8 +24,7 @@ class Table {
   virtual HRESULT SetColumns(std::span<const PropTag> columns, std::uint32_t flags) = 0;
   // Shows only rows that match (nullopt: all rows again); moves the cursor to the
   // beginning.
-  virtual HRESULT Restrict(const std::optional<Restriction>& restriction,
-                           std::uint32_t flags) = 0;
+  virtual HRESULT Restrict(const std::optional<Restriction>& restriction, std::uint32_t flags) = 0;
   // Moves the cursor `rowCount` rows from a bookmark; returns the rows actually moved.
   virtual Result<std::int32_t> SeekRow(Bookmark origin, std::int32_t rowCount) = 0;
   // Up to `rowCount` rows from the cursor, which advances past them (TBL_NOADVANCE: it

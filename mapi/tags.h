@@ -247,8 +247,8 @@ using Bookmark = std::uint32_t;
 inline constexpr Bookmark BOOKMARK_BEGINNING = 0;
 inline constexpr Bookmark BOOKMARK_CURRENT = 1;
 inline constexpr Bookmark BOOKMARK_END = 2;
-inline constexpr std::uint32_t RELOP_LT = 0, RELOP_LE = 1, RELOP_GT = 2, RELOP_GE = 3,
-                               RELOP_EQ = 4, RELOP_NE = 5;
+inline constexpr std::uint32_t RELOP_LT = 0, RELOP_LE = 1, RELOP_GT = 2, RELOP_GE = 3, RELOP_EQ = 4,
+                               RELOP_NE = 5;
 inline constexpr std::uint32_t BMR_EQZ = 0, BMR_NEZ = 1;
 
 // ---- Notifications --------------------------------------------------------------
@@ -300,8 +300,8 @@ inline constexpr std::string_view pbPersonalStoreProviderGuid{
 // Whether a PR_MDB_PROVIDER value is one of the four Exchange identifiers.
 constexpr bool IsExchangeProvider(std::string_view provider) {
   return provider == pbExchangeProviderPrimaryUserGuid ||
-         provider == pbExchangeProviderDelegateGuid ||
-         provider == pbExchangeProviderPublicGuid || provider == pbExchangeProviderXportGuid;
+         provider == pbExchangeProviderDelegateGuid || provider == pbExchangeProviderPublicGuid ||
+         provider == pbExchangeProviderXportGuid;
 }
 
 }  // namespace quorvel::mapi

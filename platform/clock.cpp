@@ -11,8 +11,9 @@ constexpr FileTime kUnixEpochInFileTime = 116'444'736'000'000'000ULL;
 
 FileTime SystemClock::Now() const {
   auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
-  auto units = std::chrono::duration_cast<std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>>(
-      since_epoch);
+  auto units =
+      std::chrono::duration_cast<std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>>(
+          since_epoch);
   return kUnixEpochInFileTime + static_cast<FileTime>(units.count());
 }
 

@@ -31,7 +31,8 @@ struct CodePageTables {
 
   int ByteFor(char16_t unit) const {
     if (unit < 0x80) return unit;
-    auto it = std::lower_bound(fromWide.begin(), fromWide.end(), std::make_pair(unit, (unsigned char)0));
+    auto it =
+        std::lower_bound(fromWide.begin(), fromWide.end(), std::make_pair(unit, (unsigned char)0));
     if (it != fromWide.end() && it->first == unit) return it->second;
     return -1;
   }
@@ -155,7 +156,8 @@ bool SetCodePageForTesting(unsigned codePage) {
 std::u16string AnsiToWide(std::string_view ansi) {
   const CodePageTables& t = Active();
   std::u16string wide(ansi.size(), u'\0');
-  for (std::size_t i = 0; i < ansi.size(); ++i) wide[i] = t.toWide[static_cast<unsigned char>(ansi[i])];
+  for (std::size_t i = 0; i < ansi.size(); ++i)
+    wide[i] = t.toWide[static_cast<unsigned char>(ansi[i])];
   return wide;
 }
 

@@ -56,9 +56,7 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 // Ordering functor for maps and sets keyed case-insensitively.
 struct LessNoCase {
   using is_transparent = void;
-  bool operator()(std::string_view a, std::string_view b) const {
-    return CompareNoCase(a, b) < 0;
-  }
+  bool operator()(std::string_view a, std::string_view b) const { return CompareNoCase(a, b) < 0; }
 };
 
 // Wide character classes (Unicode, through ICU). A surrogate unit is neither.

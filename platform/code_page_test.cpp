@@ -43,11 +43,11 @@ TEST_F(CodePageTest, CharactersOutsideTheCodePageBecomeQuestionMarks) {
   };
   const Case cases[] = {
       {1252, u"caf\u00E9", "caf\xE9"},
-      {1252, u"\u041F\u0440\u0438", "???"},         // Cyrillic is not in 1252
+      {1252, u"\u041F\u0440\u0438", "???"},  // Cyrillic is not in 1252
       {1251, u"\u041F\u0440\u0438", "\xCF\xF0\xE8"},
-      {1251, u"caf\u00E9", "caf?"},                 // é is not in 1251
-      {1252, u"a\U0001F600b", "a?b"},               // a surrogate pair is one character
-      {1252, std::u16string(u"x\xD800y"), "x?y"},   // a lone surrogate
+      {1251, u"caf\u00E9", "caf?"},                // é is not in 1251
+      {1252, u"a\U0001F600b", "a?b"},              // a surrogate pair is one character
+      {1252, std::u16string(u"x\xD800y"), "x?y"},  // a lone surrogate
       {1252, std::u16string(u"\0z", 2), std::string("\0z", 2)},
   };
   for (const Case& c : cases) {
@@ -79,7 +79,9 @@ TEST_F(CodePageTest, Utf8ConversionsGoThroughTheCodePage) {
 }
 
 TEST_F(CodePageTest, IllFormedUtf8BecomesReplacementCharacters) {
-  EXPECT_EQ(Utf8ToWide("a\xFF" "b"), u"a\uFFFDb");
+  EXPECT_EQ(Utf8ToWide("a\xFF"
+                       "b"),
+            u"a\uFFFDb");
   EXPECT_EQ(Utf8ToWide("\xE2\x82"), u"\uFFFD");  // truncated sequence
   EXPECT_EQ(WideToUtf8(std::u16string(u"\xDC00")), "\xEF\xBF\xBD");
   EXPECT_EQ(WideToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
@@ -163,7 +165,7 @@ TEST_F(CodePageTest, CaseInsensitiveOrderFoldsThenComparesUnsignedBytes) {
 TEST_F(CodePageTest, CyrillicKeysCompareCaseInsensitivelyOnlyIn1251) {
   ASSERT_TRUE(SetCodePageForTesting(1251));
   EXPECT_TRUE(EqualsNoCase("\xCF\xD0\xC8", "\xEF\xF0\xE8"));  // ПРИ / при
-  EXPECT_TRUE(EqualsNoCase("\xA8\x80", "\xB8\x90"));              // ЁЂ / ёђ
+  EXPECT_TRUE(EqualsNoCase("\xA8\x80", "\xB8\x90"));          // ЁЂ / ёђ
   ASSERT_TRUE(SetCodePageForTesting(1252));
   EXPECT_FALSE(EqualsNoCase("\xA8\x80", "\xB8\x90"));  // ¨€ and ¸ are no case pairs
 }
@@ -175,11 +177,20 @@ TEST(WideClassesTest, LettersAndDigitsBeyondLatin1) {
     bool digit;
   };
   const Case cases[] = {
-      {u'a', true, false},      {u'Z', true, false},       {u'5', false, true},
-      {u'_', false, false},     {u' ', false, false},      {u'\u00E9', true, false},
-      {u'\u0416', true, false}, {u'\u03A9', true, false},  {u'\u0663', false, true},
-      {u'\u4E2D', true, false}, {u'\u00D7', false, false}, {char16_t{0xD83D}, false, false},
-      {char16_t{0xDE00}, false, false}, {u'\u2019', false, false},
+      {u'a', true, false},
+      {u'Z', true, false},
+      {u'5', false, true},
+      {u'_', false, false},
+      {u' ', false, false},
+      {u'\u00E9', true, false},
+      {u'\u0416', true, false},
+      {u'\u03A9', true, false},
+      {u'\u0663', false, true},
+      {u'\u4E2D', true, false},
+      {u'\u00D7', false, false},
+      {char16_t{0xD83D}, false, false},
+      {char16_t{0xDE00}, false, false},
+      {u'\u2019', false, false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(IsWideLetter(c.c), c.letter) << static_cast<int>(c.c);

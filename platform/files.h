@@ -15,8 +15,7 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* out,
 
 // Replaces a file atomically: writes "<path>.tmp-<pid>", flushes it to disk and
 // renames it over path, so that a crash leaves either the old or the new content.
-bool WriteFileAtomic(const std::string& path, std::string_view bytes,
-                     std::string* error = nullptr);
+bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string* error = nullptr);
 
 // Creates a directory and its missing parents. True when it exists afterwards.
 bool CreateDirectories(const std::string& path);

@@ -51,8 +51,8 @@ class ScriptedMessageBoxes final : public MessageBoxes {
 
  private:
   mutable std::mutex mutex_;
-  std::deque<int> answers_;    // guarded by mutex_
-  std::vector<Shown> shown_;   // guarded by mutex_
+  std::deque<int> answers_;   // guarded by mutex_
+  std::vector<Shown> shown_;  // guarded by mutex_
 };
 
 }  // namespace quorvel::platform

@@ -33,10 +33,10 @@ enum RegType : std::uint32_t {
 
 // Result codes.
 inline constexpr long ERROR_SUCCESS = 0;
-inline constexpr long ERROR_FILE_NOT_FOUND = 2;    // no such key or value
-inline constexpr long ERROR_ACCESS_DENIED = 5;     // the file cannot be written
+inline constexpr long ERROR_FILE_NOT_FOUND = 2;  // no such key or value
+inline constexpr long ERROR_ACCESS_DENIED = 5;   // the file cannot be written
 inline constexpr long ERROR_INVALID_PARAMETER = 87;
-inline constexpr long ERROR_BADDB = 1009;          // the registry file is damaged
+inline constexpr long ERROR_BADDB = 1009;  // the registry file is damaged
 inline constexpr long ERROR_KEY_HAS_CHILDREN = 1020;
 
 struct RegValue {
@@ -69,8 +69,7 @@ class Registry {
 
   // Names of the values and of the direct subkeys of a key, in stored order.
   virtual long EnumValues(RegRoot root, std::string_view key, std::vector<std::string>* names) = 0;
-  virtual long EnumSubKeys(RegRoot root, std::string_view key,
-                           std::vector<std::string>* names) = 0;
+  virtual long EnumSubKeys(RegRoot root, std::string_view key, std::vector<std::string>* names) = 0;
 
   // A text describing the last failure of this thread's calls (file and line for a
   // damaged file); empty when none.

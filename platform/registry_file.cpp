@@ -96,7 +96,8 @@ long RegistryFile::ReadFresh(RegRoot root, RegistryTree* tree, std::string* exis
 
 long RegistryFile::Load(RegRoot root, std::shared_ptr<const RegistryTree>* tree) {
   if (directory_.empty()) {
-    return Fail(ERROR_ACCESS_DENIED, "no registry directory (neither XDG_CONFIG_HOME nor HOME is set)");
+    return Fail(ERROR_ACCESS_DENIED,
+                "no registry directory (neither XDG_CONFIG_HOME nor HOME is set)");
   }
   std::string path = FilePath(root);
   Snapshot& snapshot = snapshots_[Index(root)];
@@ -137,7 +138,8 @@ long RegistryFile::Load(RegRoot root, std::shared_ptr<const RegistryTree>* tree)
 
 long RegistryFile::Change(RegRoot root, const std::function<long(RegistryTree&)>& change) {
   if (directory_.empty()) {
-    return Fail(ERROR_ACCESS_DENIED, "no registry directory (neither XDG_CONFIG_HOME nor HOME is set)");
+    return Fail(ERROR_ACCESS_DENIED,
+                "no registry directory (neither XDG_CONFIG_HOME nor HOME is set)");
   }
   if (!CreateDirectories(directory_)) {
     return Fail(ERROR_ACCESS_DENIED, "cannot create " + directory_ + ": " + std::strerror(errno));
@@ -227,8 +229,7 @@ long RegistryFile::DeleteValue(RegRoot root, std::string_view key, std::string_v
   });
 }
 
-long RegistryFile::EnumValues(RegRoot root, std::string_view key,
-                              std::vector<std::string>* names) {
+long RegistryFile::EnumValues(RegRoot root, std::string_view key, std::vector<std::string>* names) {
   std::lock_guard guard(mutex_);
   names->clear();
   std::shared_ptr<const RegistryTree> tree;

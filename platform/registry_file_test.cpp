@@ -40,8 +40,8 @@ class RegistryFileTest : public ::testing::Test {
   }
   RegValue Query(Registry& r, std::string_view key, std::string_view name) {
     RegValue value;
-    EXPECT_EQ(r.QueryValue(kHkcu, key, name, &value), ERROR_SUCCESS) << key << " " << name
-                                                                       << ": " << r.LastError();
+    EXPECT_EQ(r.QueryValue(kHkcu, key, name, &value), ERROR_SUCCESS)
+        << key << " " << name << ": " << r.LastError();
     return value;
   }
   std::string dir_;
@@ -94,29 +94,31 @@ TEST_F(RegistryFileTest, WritesTheRegistryEditorsFormat) {
 }
 
 TEST_F(RegistryFileTest, ReadsAFileExportedAsUtf16WithCrLf) {
-  WriteHkcu(Utf16LeWithBom(
-      u"Windows Registry Editor Version 5.00\r\n"
-      u"\r\n"
-      u"; exported by hand\r\n"
-      u"[HKEY_CURRENT_USER\\Software\\Veltmark\\Quorvel\\Settings]\r\n"
-      u"\"ShowWizard\"=dword:0000000A\r\n"
-      u"\"Name\"=\"Ren\u00E9e \\\"R\\\" \\\\ \u0416\"\r\n"
-      u"@=\"def\"\r\n"
-      u"\"Long\"=hex:01,02,\\\r\n"
-      u"  03,04,\\\r\n"
-      u"  05\r\n"
-      u"\"Expand\"=hex(2):25,00,55,00,53,00,45,00,52,00,25,00,00,00\r\n"
-      u"\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
-      u"\"Gone\"=dword:1\r\n"
-      u"\"Gone\"=-\r\n"
-      u"\r\n"
-      u"[HKEY_CURRENT_USER\\Software\\Old]\r\n"
-      u"\"x\"=dword:1\r\n"
-      u"[-HKEY_CURRENT_USER\\Software\\Old]\r\n"));
+  WriteHkcu(
+      Utf16LeWithBom(u"Windows Registry Editor Version 5.00\r\n"
+                     u"\r\n"
+                     u"; exported by hand\r\n"
+                     u"[HKEY_CURRENT_USER\\Software\\Veltmark\\Quorvel\\Settings]\r\n"
+                     u"\"ShowWizard\"=dword:0000000A\r\n"
+                     u"\"Name\"=\"Ren\u00E9e \\\"R\\\" \\\\ \u0416\"\r\n"
+                     u"@=\"def\"\r\n"
+                     u"\"Long\"=hex:01,02,\\\r\n"
+                     u"  03,04,\\\r\n"
+                     u"  05\r\n"
+                     u"\"Expand\"=hex(2):25,00,55,00,53,00,45,00,52,00,25,00,00,00\r\n"
+                     u"\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
+                     u"\"Gone\"=dword:1\r\n"
+                     u"\"Gone\"=-\r\n"
+                     u"\r\n"
+                     u"[HKEY_CURRENT_USER\\Software\\Old]\r\n"
+                     u"\"x\"=dword:1\r\n"
+                     u"[-HKEY_CURRENT_USER\\Software\\Old]\r\n"));
   RegistryFile registry(dir_);
   const char* key = "Software\\Veltmark\\Quorvel\\Settings";
   EXPECT_EQ(Query(registry, key, "ShowWizard").data, RegValue::Dword(10).data);
-  EXPECT_EQ(Query(registry, key, "Name").data, RegValue::String("Ren\xE9" "e \"R\" \\ ?").data);
+  EXPECT_EQ(Query(registry, key, "Name").data, RegValue::String("Ren\xE9"
+                                                                "e \"R\" \\ ?")
+                                                   .data);
   EXPECT_EQ(Query(registry, key, "").data, RegValue::String("def").data);
   EXPECT_EQ(Query(registry, key, "Long").data, (std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
   RegValue expand = Query(registry, key, "Expand");
@@ -134,7 +136,8 @@ TEST_F(RegistryFileTest, ReadsUtf8AnsiAndVersion4Files) {
     std::string expected;  // ANSI (1252) REG_SZ text of "S"
   };
   const Case cases[] = {
-      {"\xEF\xBB\xBFWindows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n\"S\"=\"\xC3\xA9\"\n",
+      {"\xEF\xBB\xBFWindows Registry Editor Version "
+       "5.00\n[HKEY_CURRENT_USER\\K]\n\"S\"=\"\xC3\xA9\"\n",
        "\xE9"},
       {"Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n\"S\"=\"\xE9t\xE9\"\n",
        "\xE9t\xE9"},  // not UTF-8: taken as ANSI

@@ -1,6 +1,8 @@
 // Behaviour both registry implementations share, run against each of them. The
 // file registry is also re-opened from disk, so every value type makes the round
 // trip through the text format.
+#include "platform/registry.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -9,7 +11,6 @@
 #include <memory>
 
 #include "platform/code_page.h"
-#include "platform/registry.h"
 #include "platform/registry_file.h"
 #include "platform/registry_memory.h"
 

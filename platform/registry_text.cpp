@@ -92,7 +92,8 @@ std::vector<std::uint8_t> Utf16BytesToAnsi(const std::vector<std::uint8_t>& byte
 }
 
 std::vector<std::uint8_t> AnsiToUtf16Bytes(const std::vector<std::uint8_t>& ansi) {
-  std::u16string wide = AnsiToWide(std::string_view(reinterpret_cast<const char*>(ansi.data()), ansi.size()));
+  std::u16string wide =
+      AnsiToWide(std::string_view(reinterpret_cast<const char*>(ansi.data()), ansi.size()));
   std::vector<std::uint8_t> bytes;
   bytes.reserve(wide.size() * 2);
   for (char16_t unit : wide) {

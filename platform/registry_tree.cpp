@@ -55,7 +55,8 @@ std::string DescribeFailure(long code, RegRoot root, std::string_view key, std::
   std::string where = std::string(RegRootName(root)) + "\\" + std::string(key);
   switch (code) {
     case ERROR_FILE_NOT_FOUND:
-      return "no such key or value: " + where + (name.empty() ? "" : " \"" + std::string(name) + "\"");
+      return "no such key or value: " + where +
+             (name.empty() ? "" : " \"" + std::string(name) + "\"");
     case ERROR_INVALID_PARAMETER:
       return "invalid key or value name: " + where;
     default:

@@ -11,8 +11,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 

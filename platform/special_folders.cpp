@@ -42,7 +42,8 @@ std::string EnvironmentSpecialFolders::ModulePath() const {
   for (;;) {
     ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
     if (n < 0) return {};
-    if (static_cast<std::size_t>(n) < buffer.size()) return std::string(buffer.data(), static_cast<std::size_t>(n));
+    if (static_cast<std::size_t>(n) < buffer.size())
+      return std::string(buffer.data(), static_cast<std::size_t>(n));
     if (buffer.size() >= 65536) return {};
     buffer.resize(buffer.size() * 2);
   }

@@ -119,8 +119,8 @@ TEST_F(ModuleFolderTest, OtherwiseTheExecutablesOwnFolder) {
     std::string expected;
   };
   const Case cases[] = {
-      {root_ + "/usr/bin/quorvel", root_ + "/usr/bin/"},      // no share/quorvel beside it
-      {root_ + "/build/quorvel", root_ + "/build/"},          // a build tree
+      {root_ + "/usr/bin/quorvel", root_ + "/usr/bin/"},         // no share/quorvel beside it
+      {root_ + "/build/quorvel", root_ + "/build/"},             // a build tree
       {root_ + "/opt/bin/settings_tests", root_ + "/opt/bin/"},  // another program in bin
       {"quorvel", ""},
   };

@@ -130,14 +130,16 @@ std::vector<PropValue> MessageBuilder::Properties() const {
     props.push_back(PropValue::String8(mapi::PR_DISPLAY_TO, displayTo));
   }
   std::optional<std::string> rtf;
-  if (html_) rtf = mapi::EncapsulateHtml(*html_);
-  else if (rtfText_) rtf = mapi::PlainTextToRtf(*rtfText_);
+  if (html_)
+    rtf = mapi::EncapsulateHtml(*html_);
+  else if (rtfText_)
+    rtf = mapi::PlainTextToRtf(*rtfText_);
   if (rawRtf_) {
     props.push_back(PropValue::Bin(mapi::PR_RTF_COMPRESSED, *rawRtf_));
   } else if (rtf) {
-    props.push_back(PropValue::Bin(mapi::PR_RTF_COMPRESSED,
-                                   uncompressedRtf_ ? mapi::WrapUncompressedRtf(*rtf)
-                                                    : mapi::CompressRtf(*rtf)));
+    props.push_back(PropValue::Bin(mapi::PR_RTF_COMPRESSED, uncompressedRtf_
+                                                                ? mapi::WrapUncompressedRtf(*rtf)
+                                                                : mapi::CompressRtf(*rtf)));
   }
   return props;
 }

@@ -59,8 +59,7 @@ class MessageBuilder {
   MessageBuilder& RawRtfCompressed(std::string bytes);
   // Store RTF bodies in the uncompressed form.
   MessageBuilder& UncompressedRtf();
-  MessageBuilder& Attachment(std::string longName, std::uint32_t flags = 0,
-                             std::string data = {});
+  MessageBuilder& Attachment(std::string longName, std::uint32_t flags = 0, std::string data = {});
   MessageBuilder& Attachment(AttachmentSpec spec);
   // Any other property (PT_ERROR values included: they make the property unreadable).
   MessageBuilder& Prop(mapi::PropValue value);

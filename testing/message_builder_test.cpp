@@ -36,13 +36,11 @@ TEST(MessageBuilderTest, SavedMessageCarriesEverythingTold) {
 
   auto message = box.OpenMessage(*id);
   PropTag recipientColumns[] = {PR_EMAIL_ADDRESS, PR_DISPLAY_NAME, PR_RECIPIENT_TYPE};
-  auto recipients = HrQueryAllRows(**message->GetRecipientTable(0), recipientColumns,
-                                   std::nullopt);
+  auto recipients = HrQueryAllRows(**message->GetRecipientTable(0), recipientColumns, std::nullopt);
   ASSERT_EQ(recipients->size(), 3u);
   EXPECT_EQ(*(*recipients)[2][2].AsLong(), static_cast<std::int32_t>(MAPI_CC));
   PropTag attachColumns[] = {PR_ATTACH_NUM, PR_ATTACH_LONG_FILENAME, PR_ATTACH_FILENAME};
-  auto attachments = HrQueryAllRows(**message->GetAttachmentTable(0), attachColumns,
-                                    std::nullopt);
+  auto attachments = HrQueryAllRows(**message->GetAttachmentTable(0), attachColumns, std::nullopt);
   ASSERT_EQ(attachments->size(), 1u);
   EXPECT_EQ(*(*attachments)[0][1].AsString8(), "notes.combined");
   EXPECT_TRUE((*attachments)[0][2].IsError());  // no short name unless told

@@ -118,9 +118,8 @@ bool MaildirCore::FolderExists(const std::string& folderPath) const {
   std::size_t start = 0;
   for (;;) {
     std::size_t dot = folderPath.find('.', start);
-    if (!IsValidFolderName(folderPath.substr(start, dot == std::string::npos
-                                                        ? std::string::npos
-                                                        : dot - start))) {
+    if (!IsValidFolderName(
+            folderPath.substr(start, dot == std::string::npos ? std::string::npos : dot - start))) {
       return false;
     }
     if (dot == std::string::npos) break;
@@ -224,9 +223,9 @@ MimeMessageContext MakeContext(const MaildirCore& core, const MessageLocation& a
   context.accountAddress = core.options().accountAddress;
   context.storeFlags = FlagsOf(at.name);
   context.size = static_cast<std::uint64_t>(st.st_size);
-  context.deliveryTime = (static_cast<std::uint64_t>(st.st_mtime) + kEpochDifference) *
-                             10'000'000ULL +
-                         static_cast<std::uint64_t>(st.st_mtim.tv_nsec) / 100;
+  context.deliveryTime =
+      (static_cast<std::uint64_t>(st.st_mtime) + kEpochDifference) * 10'000'000ULL +
+      static_cast<std::uint64_t>(st.st_mtim.tv_nsec) / 100;
   EntryId id = core.MessageId(at.folderPath, at.name.unique);
   context.identity = {PropValue::Id(PR_ENTRYID, id), PropValue::Id(PR_RECORD_KEY, id),
                       PropValue::Id(PR_INSTANCE_KEY, id),
@@ -242,8 +241,8 @@ std::optional<std::vector<PropValue>> MaildirCore::SummaryRow(const MessageLocat
   std::string path = PathOf(at);
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  std::int64_t mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +
-                         st.st_mtim.tv_nsec;
+  std::int64_t mtimeNs =
+      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
   std::vector<PropValue> props;
   bool cached = false;
   {
@@ -309,8 +308,7 @@ HRESULT MaildirCore::Rename(const MessageLocation& from, const MessageLocation& 
   return S_OK;
 }
 
-HRESULT MaildirCore::SetRead(const std::string& folderPath, const std::string& unique,
-                             bool read) {
+HRESULT MaildirCore::SetRead(const std::string& folderPath, const std::string& unique, bool read) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     auto at = Locate(folderPath, unique);
     if (!at) return MAPI_E_NOT_FOUND;

@@ -53,8 +53,7 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
 
   // A contents-table row (summary properties, identity, flags, saved properties).
   // Nothing when the file vanished.
-  std::optional<std::vector<PropValue>> SummaryRow(const MessageLocation& at,
-                                                   bool hasSavedProps);
+  std::optional<std::vector<PropValue>> SummaryRow(const MessageLocation& at, bool hasSavedProps);
   Result<std::shared_ptr<Message>> OpenMessage(const std::string& folderPath,
                                                const std::string& unique);
 
@@ -92,8 +91,8 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
     std::vector<PropValue> props;
   };
   mutable std::mutex mutex_;
-  std::unordered_map<std::string, FolderIndex> index_;      // guarded by mutex_
-  std::unordered_map<std::string, Summary> summaries_;      // guarded by mutex_
+  std::unordered_map<std::string, FolderIndex> index_;  // guarded by mutex_
+  std::unordered_map<std::string, Summary> summaries_;  // guarded by mutex_
 
   std::unique_ptr<MaildirWatcher> watcher_;  // last: its thread stops first
 };

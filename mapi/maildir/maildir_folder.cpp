@@ -92,8 +92,8 @@ Result<std::shared_ptr<Table>> MaildirFolder::GetContentsTable(std::uint32_t) {
     auto row = core_->SummaryRow(at, withProps.count(at.name.unique) > 0);
     if (row) rows.push_back(std::move(*row));  // a file that vanished is skipped
   }
-  std::vector<PropTag> columns = {PR_ENTRYID, PR_SUBJECT, PR_SENDER_NAME,
-                                  PR_MESSAGE_FLAGS, PR_MESSAGE_DELIVERY_TIME};
+  std::vector<PropTag> columns = {PR_ENTRYID, PR_SUBJECT, PR_SENDER_NAME, PR_MESSAGE_FLAGS,
+                                  PR_MESSAGE_DELIVERY_TIME};
   return Ok(std::shared_ptr<Table>(std::make_shared<RowTable>(std::move(rows), columns)));
 }
 

@@ -31,8 +31,7 @@ class MaildirFolder final : public Folder {
   HRESULT DeleteProps(std::span<const PropTag>) override { return MAPI_E_NO_ACCESS; }
   HRESULT SaveChanges(std::uint32_t) override { return S_OK; }
   Result<std::shared_ptr<Stream>> OpenProperty(PropTag tag, std::uint32_t flags) override;
-  Result<std::vector<PropTag>> GetIDsFromNames(std::span<const PropName>,
-                                               std::uint32_t) override {
+  Result<std::vector<PropTag>> GetIDsFromNames(std::span<const PropName>, std::uint32_t) override {
     return MAPI_E_NO_SUPPORT;
   }
 

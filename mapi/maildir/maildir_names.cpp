@@ -63,8 +63,8 @@ std::optional<DecodedMaildirId> DecodeMaildirId(std::string_view bytes) {
       return id;
     case 'M': {
       if (rest.size() < 2) return std::nullopt;
-      std::size_t n = (static_cast<unsigned char>(rest[0]) << 8) |
-                      static_cast<unsigned char>(rest[1]);
+      std::size_t n =
+          (static_cast<unsigned char>(rest[0]) << 8) | static_cast<unsigned char>(rest[1]);
       if (rest.size() < 2 + n + 1) return std::nullopt;  // a unique part is never empty
       id.folderPath = std::string(rest.substr(2, n));
       id.unique = std::string(rest.substr(2 + n));
@@ -151,7 +151,9 @@ std::string NewUniqueName(const platform::Clock& clock) {
   // A host name may not hold "/" or ":" inside a file name.
   std::string safeHost;
   for (char* p = host; *p != '\0'; ++p) {
-    safeHost += *p == '/' ? std::string("\\057") : *p == ':' ? std::string("\\072") : std::string(1, *p);
+    safeHost += *p == '/'   ? std::string("\\057")
+                : *p == ':' ? std::string("\\072")
+                            : std::string(1, *p);
   }
   return std::to_string(seconds) + ".M" + std::to_string(micros) + "P" +
          std::to_string(::getpid()) + "Q" + std::to_string(++counter) + "." + safeHost;

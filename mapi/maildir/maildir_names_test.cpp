@@ -36,8 +36,10 @@ TEST(MaildirNamesTest, DamagedIdsAreRejected) {
       "XXXXS12345678",
       std::string("QVMDZ") + std::string(8, '\0'),
       std::string("QVMDS") + std::string(8, '\0') + "extra",
-      good.substr(0, 14),                                   // length byte cut
-      std::string("QVMDM") + std::string(8, '\0') + "\xFF\xFF" "abc",  // length past the end
+      good.substr(0, 14),  // length byte cut
+      std::string("QVMDM") + std::string(8, '\0') +
+          "\xFF\xFF"
+          "abc",                                                             // length past the end
       std::string("QVMDM") + std::string(8, '\0') + std::string("\0\0", 2),  // no unique part
       std::string("QVMDM") + std::string(8, '\0') + std::string("\0\0", 2) + "u:2,S",
       std::string("QVMDM") + std::string(8, '\0') + std::string("\0\0", 2) + "../etc",
@@ -125,13 +127,13 @@ TEST(PropsFileTest, DamagedFilesLoseOnlyDamagedLines) {
   auto props = ParseProps(
       "QVPROPS 1\n"
       "7CAF0003 998712\n"
-      "7CAF0003 99871x\n"      // bad number
-      "ZZZZZZZZ 1\n"           // bad tag
-      "6805001E 4A4\n"         // odd hex
-      "6802000B 2\n"           // bad Boolean
-      "680D000D 00\n"          // a type that is not kept
-      "7CAF0003\n"             // no value
-      "6805001E 4142");        // last line without a newline
+      "7CAF0003 99871x\n"  // bad number
+      "ZZZZZZZZ 1\n"       // bad tag
+      "6805001E 4A4\n"     // odd hex
+      "6802000B 2\n"       // bad Boolean
+      "680D000D 00\n"      // a type that is not kept
+      "7CAF0003\n"         // no value
+      "6805001E 4142");    // last line without a newline
   ASSERT_EQ(props.size(), 2u);
   EXPECT_EQ(props[0], PropValue::Long(PR_OWN_MESSAGE_MARK, kOwnMessageMarkValue));
   EXPECT_EQ(props[1], PropValue::String8(PROP_TAG(PT_STRING8, 0x6805), "AB"));

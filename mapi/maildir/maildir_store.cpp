@@ -35,8 +35,7 @@ class MaildirStore final : public MsgStore {
 
   std::uint32_t ObjectType() const override { return MAPI_STORE; }
 
-  Result<std::vector<PropValue>> GetProps(std::span<const PropTag> tags,
-                                          std::uint32_t) override {
+  Result<std::vector<PropValue>> GetProps(std::span<const PropTag> tags, std::uint32_t) override {
     return PickProps(AllProps(), tags);
   }
   Result<std::vector<PropTag>> GetPropList(std::uint32_t) override {
@@ -50,8 +49,7 @@ class MaildirStore final : public MsgStore {
   Result<std::shared_ptr<Stream>> OpenProperty(PropTag, std::uint32_t) override {
     return MAPI_E_NO_SUPPORT;
   }
-  Result<std::vector<PropTag>> GetIDsFromNames(std::span<const PropName>,
-                                               std::uint32_t) override {
+  Result<std::vector<PropTag>> GetIDsFromNames(std::span<const PropName>, std::uint32_t) override {
     return MAPI_E_NO_SUPPORT;
   }
 
@@ -82,8 +80,7 @@ class MaildirStore final : public MsgStore {
     std::vector<PropTag> columns = {PR_MESSAGE_CLASS, PR_ENTRYID};
     return Ok(std::shared_ptr<Table>(std::make_shared<RowTable>(std::move(rows), columns)));
   }
-  Result<ReceiveFolder> GetReceiveFolder(std::string_view messageClass,
-                                         std::uint32_t) override {
+  Result<ReceiveFolder> GetReceiveFolder(std::string_view messageClass, std::uint32_t) override {
     // Every class is received in the Inbox; report the longest row that matched.
     std::string matched;
     for (std::string_view cls : {"IPM.Note", "IPM"}) {
@@ -124,13 +121,12 @@ class MaildirStore final : public MsgStore {
       std::string_view root = core_->root();
       name = platform::Utf8ToAnsi(root.substr(root.rfind('/') + 1));
     }
-    std::vector<PropValue> props = {
-        PropValue::Id(PR_ENTRYID, core_->StoreId()),
-        PropValue::Id(PR_RECORD_KEY, core_->StoreId()),
-        PropValue::String8(PR_DISPLAY_NAME, name),
-        PropValue::ULong(PR_OBJECT_TYPE, MAPI_STORE),
-        PropValue::Bin(PR_MDB_PROVIDER, std::string(kMaildirProvider)),
-        PropValue::Id(PR_IPM_SUBTREE_ENTRYID, core_->FolderId(""))};
+    std::vector<PropValue> props = {PropValue::Id(PR_ENTRYID, core_->StoreId()),
+                                    PropValue::Id(PR_RECORD_KEY, core_->StoreId()),
+                                    PropValue::String8(PR_DISPLAY_NAME, name),
+                                    PropValue::ULong(PR_OBJECT_TYPE, MAPI_STORE),
+                                    PropValue::Bin(PR_MDB_PROVIDER, std::string(kMaildirProvider)),
+                                    PropValue::Id(PR_IPM_SUBTREE_ENTRYID, core_->FolderId(""))};
     for (const SpecialFolder& special : kSpecialFolders) {
       for (const char* folder : special.names) {
         if (core_->FolderExists(folder)) {

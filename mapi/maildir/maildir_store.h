@@ -42,9 +42,9 @@
 namespace quorvel::mapi {
 
 struct MaildirOptions {
-  std::string accountAddress;  // PR_RECEIVED_BY_EMAIL_ADDRESS of every message
-  std::string displayName;     // the store's PR_DISPLAY_NAME; default: the root's name
-  bool watch = true;           // watch the folders with inotify for new mail
+  std::string accountAddress;              // PR_RECEIVED_BY_EMAIL_ADDRESS of every message
+  std::string displayName;                 // the store's PR_DISPLAY_NAME; default: the root's name
+  bool watch = true;                       // watch the folders with inotify for new mail
   const platform::Clock* clock = nullptr;  // for new unique names; default: system clock
 };
 

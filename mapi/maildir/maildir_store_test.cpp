@@ -41,8 +41,8 @@ class MaildirStoreTest : public ::testing::Test {
   }
 
   static StoreKey KeyOf(MsgStore& store) {
-    return DecodeMaildirId(GetEntryId(*store.GetProps(std::vector<PropTag>{PR_ENTRYID}),
-                                      PR_ENTRYID).bytes())
+    return DecodeMaildirId(
+               GetEntryId(*store.GetProps(std::vector<PropTag>{PR_ENTRYID}), PR_ENTRYID).bytes())
         ->key;
   }
 
@@ -109,8 +109,8 @@ TEST_F(MaildirStoreTest, ContentsTableReadsNewAndCurAndSkipsWhatVanished) {
   EXPECT_EQ(GetString8(rows[1], PR_SUBJECT), "read one");
   EXPECT_EQ(GetLong(rows[1], PR_MESSAGE_FLAGS), static_cast<std::int32_t>(MSGFLAG_READ));
   EXPECT_EQ(GetString8(rows[2], PR_RECEIVED_BY_EMAIL_ADDRESS), "me@home.example");
-  auto unread = Contents(*inbox, {PR_SUBJECT},
-                         Restriction::Bitmask(BMR_EQZ, PR_MESSAGE_FLAGS, MSGFLAG_READ));
+  auto unread =
+      Contents(*inbox, {PR_SUBJECT}, Restriction::Bitmask(BMR_EQZ, PR_MESSAGE_FLAGS, MSGFLAG_READ));
   EXPECT_EQ(unread.size(), 2u);
   auto count = HrGetOneProp(*inbox, PR_CONTENT_UNREAD);
   EXPECT_EQ(*count->AsLong(), 2);
@@ -137,9 +137,9 @@ TEST_F(MaildirStoreTest, IdsSurviveFlagChangesAndRestarts) {
   auto reopened = store2->OpenEntry(id, 0);
   ASSERT_TRUE(reopened.ok());
   EXPECT_EQ(Flags(*reopened->As<Message>()), static_cast<std::int32_t>(MSGFLAG_READ));
-  EXPECT_EQ(GetEntryId(*reopened->As<Message>()->GetProps(std::vector<PropTag>{PR_ENTRYID}),
-                       PR_ENTRYID),
-            id);
+  EXPECT_EQ(
+      GetEntryId(*reopened->As<Message>()->GetProps(std::vector<PropTag>{PR_ENTRYID}), PR_ENTRYID),
+      id);
 }
 
 TEST_F(MaildirStoreTest, MoveRenamesIntoTheOtherFolder) {

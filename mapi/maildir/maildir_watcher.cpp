@@ -75,8 +75,8 @@ struct MaildirWatcher::State {
   // REQUIRES: mutex held.
   void AddWatch(const std::string& path, const std::string& folderPath, WatchKind kind) {
     if (inotifyFd < 0) return;
-    std::uint32_t mask = (kind == WatchKind::kNew || kind == WatchKind::kCur) ? kFileEvents
-                                                                               : kDirEvents;
+    std::uint32_t mask =
+        (kind == WatchKind::kNew || kind == WatchKind::kCur) ? kFileEvents : kDirEvents;
     int wd = ::inotify_add_watch(inotifyFd, path.c_str(), mask);
     if (wd >= 0) watches[wd] = Watch{folderPath, kind};
   }
@@ -253,8 +253,7 @@ void Run(std::shared_ptr<MaildirWatcher::State> st) {
 
 }  // namespace
 
-MaildirWatcher::MaildirWatcher(std::string root, StoreKey key, bool useInotify,
-                               Describe describe)
+MaildirWatcher::MaildirWatcher(std::string root, StoreKey key, bool useInotify, Describe describe)
     : state_(std::make_shared<State>()) {
   state_->root = std::move(root);
   state_->key = key;

@@ -76,8 +76,8 @@ class MaildirWatcherTest : public ::testing::Test {
     auto store = OpenMaildirStore(dir_.root());
     ASSERT_TRUE(store.ok());
     store_ = store.value;
-    key_ = DecodeMaildirId(GetEntryId(*store_->GetProps(std::vector<PropTag>{PR_ENTRYID}),
-                                      PR_ENTRYID).bytes())
+    key_ = DecodeMaildirId(
+               GetEntryId(*store_->GetProps(std::vector<PropTag>{PR_ENTRYID}), PR_ENTRYID).bytes())
                ->key;
   }
 

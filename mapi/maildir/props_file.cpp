@@ -75,7 +75,8 @@ std::vector<PropValue> ParseProps(std::string_view text) {
   while (nl != std::string_view::npos) {
     std::size_t start = nl + 1;
     nl = text.find('\n', start);
-    std::string_view line = text.substr(start, nl == std::string_view::npos ? text.npos : nl - start);
+    std::string_view line =
+        text.substr(start, nl == std::string_view::npos ? text.npos : nl - start);
     std::size_t space = line.find(' ');
     PropTag tag = 0;
     if (space != 8 || !ParseNumber(line.substr(0, 8), &tag, 16)) continue;

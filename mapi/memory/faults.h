@@ -28,24 +28,54 @@ namespace quorvel::mapi::memory {
 
 enum class Call {
   // Session.
-  kOpenEntry, kGetMsgStoresTable, kOpenMsgStore, kGetStatusTable, kGetProviderTable,
-  kCompareEntryIDs, kOpenAddressBook,
+  kOpenEntry,
+  kGetMsgStoresTable,
+  kOpenMsgStore,
+  kGetStatusTable,
+  kGetProviderTable,
+  kCompareEntryIDs,
+  kOpenAddressBook,
   // Every object.
-  kGetProps, kGetPropList, kSetProps, kDeleteProps, kSaveChanges, kOpenProperty,
+  kGetProps,
+  kGetPropList,
+  kSetProps,
+  kDeleteProps,
+  kSaveChanges,
+  kOpenProperty,
   kGetIDsFromNames,
   // Stores.
-  kStoreOpenEntry, kGetReceiveFolderTable, kGetReceiveFolder, kSetReceiveFolder, kAdvise,
+  kStoreOpenEntry,
+  kGetReceiveFolderTable,
+  kGetReceiveFolder,
+  kSetReceiveFolder,
+  kAdvise,
   kUnadvise,
   // Folders and containers.
-  kGetContentsTable, kGetHierarchyTable, kCreateMessage, kCopyMessages, kDeleteMessages,
-  kCreateFolder, kDeleteFolder,
+  kGetContentsTable,
+  kGetHierarchyTable,
+  kCreateMessage,
+  kCopyMessages,
+  kDeleteMessages,
+  kCreateFolder,
+  kDeleteFolder,
   // Messages.
-  kGetRecipientTable, kGetAttachmentTable, kOpenAttach, kCreateAttach, kDeleteAttach,
-  kModifyRecipients, kSetReadFlag,
+  kGetRecipientTable,
+  kGetAttachmentTable,
+  kOpenAttach,
+  kCreateAttach,
+  kDeleteAttach,
+  kModifyRecipients,
+  kSetReadFlag,
   // Tables.
-  kSetColumns, kRestrict, kSeekRow, kQueryRows, kGetRowCount,
+  kSetColumns,
+  kRestrict,
+  kSeekRow,
+  kQueryRows,
+  kGetRowCount,
   // Streams opened with OpenProperty.
-  kStreamRead, kStreamWrite, kStreamCommit,
+  kStreamRead,
+  kStreamWrite,
+  kStreamCommit,
 };
 
 class Faults {
@@ -76,9 +106,9 @@ class Faults {
     int skip;
   };
   mutable std::mutex mutex_;
-  std::vector<Rule> rules_;                                // guarded by mutex_
+  std::vector<Rule> rules_;                                     // guarded by mutex_
   std::map<std::pair<EntryId, PropTag>, PropValue> overrides_;  // guarded by mutex_
-  std::map<std::pair<Call, EntryId>, std::size_t> calls_;  // guarded by mutex_
+  std::map<std::pair<Call, EntryId>, std::size_t> calls_;       // guarded by mutex_
 };
 
 }  // namespace quorvel::mapi::memory

@@ -18,8 +18,7 @@ TEST(FaultsTest, ChosenCallOnChosenObjectFailsWithChosenCode) {
   EntryId a = *MessageBuilder().DeliverTo(*box.Inbox());
   box.session->faults().Fail(Call::kCopyMessages, box.layout.inbox, MAPI_E_NO_ACCESS);
   EntryId ids[] = {a};
-  EXPECT_EQ(box.Inbox()->CopyMessages(ids, *box.OpenFolder(spam), MESSAGE_MOVE),
-            MAPI_E_NO_ACCESS);
+  EXPECT_EQ(box.Inbox()->CopyMessages(ids, *box.OpenFolder(spam), MESSAGE_MOVE), MAPI_E_NO_ACCESS);
   EXPECT_EQ(box.MessagesIn(box.layout.inbox), std::vector<EntryId>{a});
   // Another folder's moves still work.
   EXPECT_EQ(box.OpenFolder(spam)->CopyMessages(ids, *box.Inbox(), MESSAGE_MOVE),
@@ -37,8 +36,8 @@ TEST(FaultsTest, TimesAndSkipCountCalls) {
                              /*skip=*/1);
   std::vector<HRESULT> results;
   for (int i = 0; i < 4; ++i) results.push_back(HrGetOneProp(*message, PR_SUBJECT).hr);
-  EXPECT_EQ(results, (std::vector<HRESULT>{S_OK, MAPI_E_NOT_ENOUGH_MEMORY,
-                                           MAPI_E_NOT_ENOUGH_MEMORY, S_OK}));
+  EXPECT_EQ(results,
+            (std::vector<HRESULT>{S_OK, MAPI_E_NOT_ENOUGH_MEMORY, MAPI_E_NOT_ENOUGH_MEMORY, S_OK}));
   EXPECT_EQ(box.session->faults().Calls(Call::kGetProps, a), 4u);
   EXPECT_EQ(box.session->faults().Calls(Call::kGetProps, box.layout.inbox), 0u);
 }

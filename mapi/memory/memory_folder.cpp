@@ -8,8 +8,8 @@ namespace {
 
 const std::vector<PropTag> kContentsColumns = {PR_ENTRYID, PR_OBJECT_TYPE, PR_MESSAGE_CLASS,
                                                PR_SUBJECT, PR_SENDER_NAME, PR_MESSAGE_FLAGS};
-const std::vector<PropTag> kHierarchyColumns = {PR_ENTRYID, PR_OBJECT_TYPE, PR_DISPLAY_NAME,
-                                                PR_CONTENT_COUNT, PR_SUBFOLDERS, PR_DEPTH};
+const std::vector<PropTag> kHierarchyColumns = {PR_ENTRYID,       PR_OBJECT_TYPE, PR_DISPLAY_NAME,
+                                                PR_CONTENT_COUNT, PR_SUBFOLDERS,  PR_DEPTH};
 
 Notification Event(std::uint32_t type, const EntryId& id, const EntryId& parent,
                    std::uint32_t objectType) {
@@ -57,7 +57,8 @@ Result<PropMap> MemoryFolder::Snapshot() {
   const StoreData& store = world_->stores.at(it->second.store);
   if (target_ == store.inbox || target_ == store.root) {
     if (store.contacts.present()) {
-      props[PROP_ID(PR_IPM_CONTACT_ENTRYID)] = PropValue::Id(PR_IPM_CONTACT_ENTRYID, store.contacts);
+      props[PROP_ID(PR_IPM_CONTACT_ENTRYID)] =
+          PropValue::Id(PR_IPM_CONTACT_ENTRYID, store.contacts);
     }
     if (store.drafts.present()) {
       props[PROP_ID(PR_IPM_DRAFTS_ENTRYID)] = PropValue::Id(PR_IPM_DRAFTS_ENTRYID, store.drafts);

@@ -58,8 +58,8 @@ TEST(MemoryFolderTest, ContentsCountsAndUnread) {
   EXPECT_EQ(*HrGetOneProp(*inbox, PR_CONTENT_UNREAD)->AsLong(), 1);
   auto table = *inbox->GetContentsTable(0);
   PropTag columns[] = {PR_ENTRYID, PR_OBJECT_TYPE, PR_MESSAGE_FLAGS};
-  auto unread = HrQueryAllRows(*table, columns,
-                               Restriction::Bitmask(BMR_EQZ, PR_MESSAGE_FLAGS, 0x41));
+  auto unread =
+      HrQueryAllRows(*table, columns, Restriction::Bitmask(BMR_EQZ, PR_MESSAGE_FLAGS, 0x41));
   ASSERT_EQ(unread->size(), 1u);
   EXPECT_EQ(*(*unread)[0][1].AsLong(), static_cast<std::int32_t>(MAPI_MESSAGE));
   EXPECT_EQ(*(*inbox->GetContentsTable(MAPI_ASSOCIATED))->GetRowCount(0), 0u);
@@ -103,9 +103,9 @@ TEST(MemoryFolderTest, CopyMakesANewMessageAndMissingIdsArePartial) {
   EXPECT_EQ(box.MessagesIn(box.layout.inbox).size(), 1u);
   // A message that is not in the source folder is not moved from it.
   EntryId fromElsewhere[] = {copies[0]};
-  EXPECT_EQ(box.Inbox()->CopyMessages(fromElsewhere, *box.OpenFolder(box.layout.sentItems),
-                                      MESSAGE_MOVE),
-            MAPI_W_PARTIAL_COMPLETION);
+  EXPECT_EQ(
+      box.Inbox()->CopyMessages(fromElsewhere, *box.OpenFolder(box.layout.sentItems), MESSAGE_MOVE),
+      MAPI_W_PARTIAL_COMPLETION);
   EXPECT_TRUE(box.MessagesIn(box.layout.sentItems).empty());
 }
 

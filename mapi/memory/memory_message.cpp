@@ -37,7 +37,9 @@ PropMap ToMap(const Row& row) {
 
 MemoryMessage::MemoryMessage(std::shared_ptr<World> world, MessageData copy, bool isNew,
                              std::uint32_t createFlags)
-    : PropObject(std::move(world), copy.id), copy_(std::move(copy)), isNew_(isNew),
+    : PropObject(std::move(world), copy.id),
+      copy_(std::move(copy)),
+      isNew_(isNew),
       createFlags_(createFlags) {}
 
 Result<PropMap> MemoryMessage::Snapshot() { return Ok(world_->MessageProps(copy_)); }
@@ -106,8 +108,7 @@ Result<std::shared_ptr<Table>> MemoryMessage::GetAttachmentTable(std::uint32_t) 
   return Ok(MakeTable(world_, target_, std::move(rows), kAttachmentColumns));
 }
 
-Result<std::shared_ptr<Attach>> MemoryMessage::OpenAttach(std::uint32_t attachNum,
-                                                          std::uint32_t) {
+Result<std::shared_ptr<Attach>> MemoryMessage::OpenAttach(std::uint32_t attachNum, std::uint32_t) {
   if (HRESULT hr = Check(Call::kOpenAttach); Failed(hr)) return hr;
   auto it = copy_.attachments.find(attachNum);
   if (it == copy_.attachments.end()) return MAPI_E_NOT_FOUND;
@@ -191,7 +192,9 @@ HRESULT MemoryMessage::SetReadFlag(std::uint32_t flags) {
 
 MemoryAttach::MemoryAttach(std::shared_ptr<World> world, std::shared_ptr<MemoryMessage> message,
                            std::uint32_t num, AttachData copy)
-    : PropObject(std::move(world), message->id()), message_(std::move(message)), num_(num),
+    : PropObject(std::move(world), message->id()),
+      message_(std::move(message)),
+      num_(num),
       copy_(std::move(copy)) {}
 
 Result<PropMap> MemoryAttach::Snapshot() {

@@ -53,8 +53,8 @@ class MemoryMessageTest : public ::testing::Test {
 TEST_F(MemoryMessageTest, SavedMessageReadsBackWithComputedProperties) {
   EntryId id = SaveSample();
   auto message = Open(id);
-  PropTag tags[] = {PR_SUBJECT, PR_ENTRYID, PR_PARENT_ENTRYID, PR_MESSAGE_FLAGS, PR_OBJECT_TYPE,
-                    PR_SENDER_NAME};
+  PropTag tags[] = {PR_SUBJECT,       PR_ENTRYID,     PR_PARENT_ENTRYID,
+                    PR_MESSAGE_FLAGS, PR_OBJECT_TYPE, PR_SENDER_NAME};
   auto values = message->GetProps(tags);
   EXPECT_EQ(values.hr, MAPI_W_ERRORS_RETURNED);  // no sender name
   ASSERT_EQ(values->size(), 6u);

@@ -5,10 +5,9 @@
 namespace quorvel::mapi::memory {
 namespace {
 
-const std::vector<PropTag> kStoreTableColumns = {PR_ENTRYID, PR_DISPLAY_NAME, PR_DEFAULT_STORE,
-                                                 PR_MDB_PROVIDER, PR_SERVICE_UID,
-                                                 PR_PROVIDER_UID, PR_OBJECT_TYPE,
-                                                 PR_RESOURCE_TYPE, PR_RECORD_KEY};
+const std::vector<PropTag> kStoreTableColumns = {
+    PR_ENTRYID,      PR_DISPLAY_NAME, PR_DEFAULT_STORE, PR_MDB_PROVIDER, PR_SERVICE_UID,
+    PR_PROVIDER_UID, PR_OBJECT_TYPE,  PR_RESOURCE_TYPE, PR_RECORD_KEY};
 
 // 16 bytes unique within the world. REQUIRES: world.mutex held.
 std::string NewUid(World& world, char tag) {
@@ -185,8 +184,8 @@ StoreLayout MemorySession::AddStore(const StoreOptions& options) {
     s.contacts = w.AddFolder(s, s.ipmSubtree, "Contacts", "IPF.Contact");
     s.receiveFolders = {{"", s.inbox}, {"IPM", s.inbox}};
   }
-  return StoreLayout{s.id, s.root, s.ipmSubtree, s.inbox, s.outbox, s.sentItems,
-                     s.deletedItems, s.drafts, s.contacts};
+  return StoreLayout{s.id,        s.root,         s.ipmSubtree, s.inbox,   s.outbox,
+                     s.sentItems, s.deletedItems, s.drafts,     s.contacts};
 }
 
 void MemorySession::SetProfileName(const std::string& name) {

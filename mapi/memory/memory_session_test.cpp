@@ -37,7 +37,8 @@ TEST(MemorySessionTest, OpenedStoreGivesItsFoldersAndFlag) {
   cached.provider = std::string(pbExchangeProviderPrimaryUserGuid);
   cached.localCopy = true;
   StoreLayout layout = box.session->AddStore(cached);
-  auto store = *box.session->OpenMsgStore(layout.store, MDB_NO_DIALOG | MDB_WRITE | MAPI_BEST_ACCESS);
+  auto store =
+      *box.session->OpenMsgStore(layout.store, MDB_NO_DIALOG | MDB_WRITE | MAPI_BEST_ACCESS);
   PropTag tags[] = {PR_IPM_OUTBOX_ENTRYID, PR_IPM_SENTMAIL_ENTRYID, PR_MDB_PROVIDER,
                     PR_STORE_LOCAL_COPY};
   auto values = store->GetProps(tags);
@@ -74,9 +75,9 @@ TEST(MemorySessionTest, StatusTableNamesTheProfile) {
   box.session->SetProfileName("Work");
   auto table = *box.session->GetStatusTable(0);
   PropTag columns[] = {PR_DISPLAY_NAME};
-  auto rows = HrQueryAllRows(*table, columns,
-                             Restriction::Property(RELOP_EQ,
-                                                   PropValue::ULong(PR_RESOURCE_TYPE, MAPI_SUBSYSTEM)));
+  auto rows = HrQueryAllRows(
+      *table, columns,
+      Restriction::Property(RELOP_EQ, PropValue::ULong(PR_RESOURCE_TYPE, MAPI_SUBSYSTEM)));
   ASSERT_EQ(rows->size(), 1u);
   EXPECT_EQ(*(*rows)[0][0].AsString8(), "Work");
 }
@@ -93,7 +94,8 @@ TEST(MemorySessionTest, ProviderTableListsServices) {
   EXPECT_EQ(*(*rows)[1][1].AsString8(), "INTERSTOR");
   EXPECT_EQ((*rows)[1][0].AsBinary()->bytes,
             HrGetOneProp(**box.session->OpenMsgStore(layout.store, 0), PR_SERVICE_UID)
-                ->AsBinary()->bytes);
+                ->AsBinary()
+                ->bytes);
   EXPECT_EQ((*rows)[2][0].AsBinary()->bytes, extra);
 }
 
@@ -151,8 +153,8 @@ TEST(MemorySessionTest, AddressBookContainersAndEntries) {
   auto root = book->OpenEntry({}, 0);
   ASSERT_EQ(root->objectType, MAPI_ABCONT);
   PropTag columns[] = {PR_ENTRYID, PR_DISPLAY_NAME};
-  auto containers = HrQueryAllRows(**root->As<AbContainer>()->GetHierarchyTable(0), columns,
-                                   std::nullopt);
+  auto containers =
+      HrQueryAllRows(**root->As<AbContainer>()->GetHierarchyTable(0), columns, std::nullopt);
   ASSERT_EQ(containers->size(), 2u);
   auto second = book->OpenEntry((*containers)[1][0].AsEntryId(), 0)->As<AbContainer>();
   ASSERT_TRUE(second);

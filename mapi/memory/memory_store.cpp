@@ -17,8 +17,7 @@ bool Covers(std::string_view rowClass, std::string_view messageClass) {
 
 }  // namespace
 
-Result<OpenedEntry> OpenWorldEntry(const std::shared_ptr<World>& world,
-                                   const EntryId& requested) {
+Result<OpenedEntry> OpenWorldEntry(const std::shared_ptr<World>& world, const EntryId& requested) {
   std::unique_lock lock(world->mutex);
   if (!world->alive) return MAPI_E_END_OF_SESSION;
   const EntryId id = world->Permanent(requested);
@@ -85,16 +84,14 @@ Result<std::shared_ptr<Table>> MemoryStore::GetReceiveFolderTable(std::uint32_t)
   {
     std::lock_guard lock(world_->mutex);
     for (const auto& [cls, folder] : world_->stores.at(target_).receiveFolders) {
-      rows.push_back({PropValue::Id(PR_ENTRYID, folder),
-                      PropValue::String8(PR_MESSAGE_CLASS, cls),
+      rows.push_back({PropValue::Id(PR_ENTRYID, folder), PropValue::String8(PR_MESSAGE_CLASS, cls),
                       PropValue::Bin(PR_RECORD_KEY, std::string(folder.bytes()))});
     }
   }
   return Ok(MakeTable(world_, target_, std::move(rows), {PR_ENTRYID, PR_MESSAGE_CLASS}));
 }
 
-Result<ReceiveFolder> MemoryStore::GetReceiveFolder(std::string_view messageClass,
-                                                    std::uint32_t) {
+Result<ReceiveFolder> MemoryStore::GetReceiveFolder(std::string_view messageClass, std::uint32_t) {
   if (HRESULT hr = Check(Call::kGetReceiveFolder); Failed(hr)) return hr;
   std::lock_guard lock(world_->mutex);
   const std::pair<std::string, EntryId>* best = nullptr;
@@ -112,7 +109,8 @@ HRESULT MemoryStore::SetReceiveFolder(std::string_view messageClass, const Entry
   if (HRESULT hr = Check(Call::kSetReceiveFolder); Failed(hr)) return hr;
   std::lock_guard lock(world_->mutex);
   auto& rows = world_->stores.at(target_).receiveFolders;
-  std::erase_if(rows, [&](const auto& row) { return platform::EqualsNoCase(row.first, messageClass); });
+  std::erase_if(rows,
+                [&](const auto& row) { return platform::EqualsNoCase(row.first, messageClass); });
   if (folder.empty()) return S_OK;
   if (!world_->folders.contains(folder)) return MAPI_E_NOT_FOUND;
   rows.emplace_back(std::string(messageClass), folder);

@@ -62,7 +62,8 @@ TEST(NotificationsTest, MaskAndTargetChooseWhatASinkHears) {
   ASSERT_TRUE(store->Advise({}, fnevObjectCreated, created).ok());
   ASSERT_TRUE(store->Advise(spam, fnevObjectCreated | fnevObjectMoved, spamOnly).ok());
   StoreLayout other = box.session->AddStore({});
-  ASSERT_TRUE((*box.session->OpenMsgStore(other.store, 0))->Advise({}, 0xFFFFFFFF, otherStore).ok());
+  ASSERT_TRUE(
+      (*box.session->OpenMsgStore(other.store, 0))->Advise({}, 0xFFFFFFFF, otherStore).ok());
 
   EntryId a = *MessageBuilder().SaveIn(*box.Inbox());
   EntryId ids[] = {a};

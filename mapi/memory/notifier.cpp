@@ -48,9 +48,8 @@ void Notifier::Cancel(std::uint32_t connection) {
 void Notifier::Flush() {
   std::unique_lock lock(state_->mutex);
   if (std::this_thread::get_id() == state_->threadId) return;
-  state_->changed.wait(lock, [&] {
-    return (state_->queue.empty() && state_->delivering == 0) || state_->stopping;
-  });
+  state_->changed.wait(
+      lock, [&] { return (state_->queue.empty() && state_->delivering == 0) || state_->stopping; });
 }
 
 void Notifier::Run(std::shared_ptr<State> state) {

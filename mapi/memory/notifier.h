@@ -44,10 +44,10 @@ class Notifier {
   struct State {
     std::mutex mutex;
     std::condition_variable changed;
-    std::deque<Item> queue;          // guarded by mutex
-    std::uint32_t delivering = 0;    // connection being delivered, 0 none; guarded by mutex
-    bool stopping = false;           // guarded by mutex
-    std::thread::id threadId;        // set before the thread starts
+    std::deque<Item> queue;        // guarded by mutex
+    std::uint32_t delivering = 0;  // connection being delivered, 0 none; guarded by mutex
+    bool stopping = false;         // guarded by mutex
+    std::thread::id threadId;      // set before the thread starts
   };
   static void Run(std::shared_ptr<State> state);
 

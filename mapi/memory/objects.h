@@ -18,7 +18,6 @@
 
 namespace quorvel::mapi::memory {
 
-
 // Opens a folder or message of the world by id (the session's and stores' OpenEntry).
 // REQUIRES: world->mutex not held.
 Result<OpenedEntry> OpenWorldEntry(const std::shared_ptr<World>& world, const EntryId& id);
@@ -81,8 +80,7 @@ class MemoryMessage final : public PropObject<Message>,
   HRESULT SaveChanges(std::uint32_t flags) override;
   Result<std::shared_ptr<Table>> GetRecipientTable(std::uint32_t flags) override;
   Result<std::shared_ptr<Table>> GetAttachmentTable(std::uint32_t flags) override;
-  Result<std::shared_ptr<Attach>> OpenAttach(std::uint32_t attachNum,
-                                             std::uint32_t flags) override;
+  Result<std::shared_ptr<Attach>> OpenAttach(std::uint32_t attachNum, std::uint32_t flags) override;
   Result<std::shared_ptr<Attach>> CreateAttach(std::uint32_t flags) override;
   HRESULT DeleteAttach(std::uint32_t attachNum, std::uint32_t flags) override;
   HRESULT ModifyRecipients(std::uint32_t flags, const RowSet& rows) override;

@@ -8,10 +8,10 @@ namespace quorvel::mapi::memory {
 namespace {
 
 constexpr std::uint32_t kComputedIds[] = {
-    PROP_ID(PR_ENTRYID),        PROP_ID(PR_PARENT_ENTRYID), PROP_ID(PR_STORE_ENTRYID),
-    PROP_ID(PR_OBJECT_TYPE),    PROP_ID(PR_RECORD_KEY),     PROP_ID(PR_INSTANCE_KEY),
-    PROP_ID(PR_CONTENT_COUNT),  PROP_ID(PR_CONTENT_UNREAD), PROP_ID(PR_SUBFOLDERS),
-    PROP_ID(PR_HASATTACH),      PROP_ID(PR_ATTACH_NUM),     PROP_ID(PR_DEPTH),
+    PROP_ID(PR_ENTRYID),       PROP_ID(PR_PARENT_ENTRYID), PROP_ID(PR_STORE_ENTRYID),
+    PROP_ID(PR_OBJECT_TYPE),   PROP_ID(PR_RECORD_KEY),     PROP_ID(PR_INSTANCE_KEY),
+    PROP_ID(PR_CONTENT_COUNT), PROP_ID(PR_CONTENT_UNREAD), PROP_ID(PR_SUBFOLDERS),
+    PROP_ID(PR_HASATTACH),     PROP_ID(PR_ATTACH_NUM),     PROP_ID(PR_DEPTH),
 };
 
 std::size_t ValueSize(const PropValue& v) {
@@ -38,7 +38,8 @@ std::string StreamBytes(const PropValue& v) {
 
 PropValue ValueFromBytes(PropTag tag, const std::string& bytes) {
   switch (PROP_TYPE(tag)) {
-    case PT_STRING8: return PropValue::String8(tag, bytes);
+    case PT_STRING8:
+      return PropValue::String8(tag, bytes);
     case PT_UNICODE: {
       std::u16string w;
       for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
@@ -47,7 +48,8 @@ PropValue ValueFromBytes(PropTag tag, const std::string& bytes) {
       }
       return PropValue::Unicode(tag, std::move(w));
     }
-    default: return PropValue::Bin(tag, bytes);
+    default:
+      return PropValue::Bin(tag, bytes);
   }
 }
 
@@ -56,7 +58,9 @@ class PropStream final : public Stream {
  public:
   PropStream(std::shared_ptr<World> world, EntryId target, std::string bytes,
              MemoryStream::CommitFn commit)
-      : world_(std::move(world)), target_(std::move(target)), inner_(std::move(bytes), std::move(commit)) {}
+      : world_(std::move(world)),
+        target_(std::move(target)),
+        inner_(std::move(bytes), std::move(commit)) {}
 
   HRESULT Read(void* buffer, std::size_t size, std::size_t* read) override {
     if (HRESULT hr = world_->faults.Check(Call::kStreamRead, target_); Failed(hr)) {
@@ -110,8 +114,7 @@ Result<std::vector<PropValue>> ReadProps(World& world, const EntryId& target, co
     }
     errors = errors || values.back().IsError();
   }
-  return Result<std::vector<PropValue>>(errors ? MAPI_W_ERRORS_RETURNED : S_OK,
-                                        std::move(values));
+  return Result<std::vector<PropValue>>(errors ? MAPI_W_ERRORS_RETURNED : S_OK, std::move(values));
 }
 
 std::vector<PropValue> RowOf(const PropMap& props) {
@@ -142,8 +145,8 @@ Result<std::shared_ptr<Stream>> OpenPropStream(std::shared_ptr<World> world, con
       return commit(ValueFromBytes(tag, data));
     };
   }
-  return Ok<std::shared_ptr<Stream>>(
-      std::make_shared<PropStream>(std::move(world), target, std::move(bytes), std::move(onCommit)));
+  return Ok<std::shared_ptr<Stream>>(std::make_shared<PropStream>(
+      std::move(world), target, std::move(bytes), std::move(onCommit)));
 }
 
 std::shared_ptr<Table> MakeTable(std::shared_ptr<World> world, EntryId target,

@@ -91,10 +91,9 @@ class PropObject : public Interface {
     auto it = all->find(PROP_ID(tag));
     const PropValue* current = it == all->end() ? nullptr : &it->second;
     auto self = SelfForStreams();
-    return OpenPropStream(world_, target_, current, tag, flags,
-                          [self, this](PropValue v) {
-                            return Edit([&](PropMap& props) { props[v.id()] = std::move(v); });
-                          });
+    return OpenPropStream(world_, target_, current, tag, flags, [self, this](PropValue v) {
+      return Edit([&](PropMap& props) { props[v.id()] = std::move(v); });
+    });
   }
 
   Result<std::vector<PropTag>> GetIDsFromNames(std::span<const PropName> names,

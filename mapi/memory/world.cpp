@@ -14,8 +14,8 @@ void Put(PropMap& props, PropValue v) { props[v.id()] = std::move(v); }
 bool Concerns(const AdviseData& advise, const Notification& n) {
   if ((advise.eventMask & n.eventType) == 0) return false;
   if (!advise.target.present()) return true;
-  return advise.target == n.entryId || advise.target == n.parentId ||
-         advise.target == n.oldId || advise.target == n.oldParentId;
+  return advise.target == n.entryId || advise.target == n.parentId || advise.target == n.oldId ||
+         advise.target == n.oldParentId;
 }
 
 }  // namespace
@@ -46,7 +46,8 @@ PropMap World::StoreProps(const StoreData& store) const {
   Put(p, PropValue::Bin(PR_SERVICE_UID, store.serviceUid));
   Put(p, PropValue::Long(PR_RESOURCE_TYPE, MAPI_STORE_PROVIDER));
   const std::pair<PropTag, const EntryId*> folderIds[] = {
-      {PR_IPM_SUBTREE_ENTRYID, &store.ipmSubtree}, {PR_IPM_OUTBOX_ENTRYID, &store.outbox},
+      {PR_IPM_SUBTREE_ENTRYID, &store.ipmSubtree},
+      {PR_IPM_OUTBOX_ENTRYID, &store.outbox},
       {PR_IPM_SENTMAIL_ENTRYID, &store.sentItems},
       {PR_IPM_WASTEBASKET_ENTRYID, &store.deletedItems}};
   for (const auto& [tag, id] : folderIds) {

@@ -28,8 +28,13 @@ namespace quorvel::mapi::memory {
 using PropMap = std::map<std::uint32_t, PropValue>;
 
 // Kinds of object, the byte after the store uid in an entry id.
-enum class Kind : std::uint8_t { kStore = 1, kFolder = 3, kAbContainer = 4, kMessage = 5,
-                                 kMailUser = 6 };
+enum class Kind : std::uint8_t {
+  kStore = 1,
+  kFolder = 3,
+  kAbContainer = 4,
+  kMessage = 5,
+  kMailUser = 6
+};
 
 struct AttachData {
   PropMap props;  // PR_ATTACH_NUM included

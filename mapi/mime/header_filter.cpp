@@ -19,8 +19,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 bool IsReadField(std::string_view name) {
   static constexpr std::string_view kRead[] = {
-      "subject",      "from",          "to",       "cc",          "bcc",         "date",
-      "message-id",   "delivered-to",  "x-original-to", "x-unsent", "mime-version"};
+      "subject",      "from",          "to",       "cc",          "bcc", "date", "message-id",
+      "delivered-to", "x-original-to", "x-unsent", "mime-version"};
   for (std::string_view read : kRead) {
     if (EqualsNoCase(name, read)) return true;
   }
@@ -82,9 +82,8 @@ HeaderFilterResult DropUnreadHeaders(char* data, std::size_t size) {
   std::size_t out = 0;
   bool keep = false;
   for (std::size_t i = 0; i < blockEnd;) {
-    const std::size_t lineEnd =
-        static_cast<std::size_t>(static_cast<const char*>(std::memchr(data + i, '\n', blockEnd - i)) -
-                                 data);
+    const std::size_t lineEnd = static_cast<std::size_t>(
+        static_cast<const char*>(std::memchr(data + i, '\n', blockEnd - i)) - data);
     const std::size_t length = lineEnd + 1 - i;
     const char first = data[i];
     if (i == 0 && std::string_view(data, length).starts_with("From ")) {

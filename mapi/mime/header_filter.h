@@ -24,8 +24,8 @@ namespace quorvel::mapi {
 
 struct HeaderFilterResult {
   bool filtered = false;
-  std::size_t size = 0;          // the buffer's length afterwards
-  std::string originalHeaders;   // when filtered: the block as it was, with its empty line
+  std::size_t size = 0;             // the buffer's length afterwards
+  std::string originalHeaders;      // when filtered: the block as it was, with its empty line
   std::size_t keptHeaderBytes = 0;  // when filtered: the new block's length, empty line included
 };
 

@@ -56,17 +56,17 @@ TEST(HeaderFilterTest, CrlfLinesAreFilteredLikeLfLines) {
 // Anything unusual is left exactly as it came, for GMime to judge.
 TEST(HeaderFilterTest, LeavesUnusualBlocksAlone) {
   const std::string cases[] = {
-      "Received: x\nSubject: s\n",                     // no empty line
-      "Received : x\nSubject: s\n\nbody",              // blank before the colon
-      "Received: x\nnot a field\nSubject: s\n\nbody",  // a line without a colon
-      " Received: x\nSubject: s\n\nbody",              // a continuation first
-      "Received: x\rSubject: s\n\nbody",               // a bare CR
+      "Received: x\nSubject: s\n",                            // no empty line
+      "Received : x\nSubject: s\n\nbody",                     // blank before the colon
+      "Received: x\nnot a field\nSubject: s\n\nbody",         // a line without a colon
+      " Received: x\nSubject: s\n\nbody",                     // a continuation first
+      "Received: x\rSubject: s\n\nbody",                      // a bare CR
       std::string("Received: x\0y\nSubject: s\n\nbody", 27),  // a NUL
-      "X(odd): x\nSubject: s\n\nbody",                 // an unusual name character
-      "Received: x\nX-Mailer: y\n\nbody",              // nothing is kept
-      "Subject: s\nFrom: a@b\n\nbody",                 // nothing is dropped
-      "\nReceived: x\n",                               // an empty block
-      "",                                               // nothing at all
+      "X(odd): x\nSubject: s\n\nbody",                        // an unusual name character
+      "Received: x\nX-Mailer: y\n\nbody",                     // nothing is kept
+      "Subject: s\nFrom: a@b\n\nbody",                        // nothing is dropped
+      "\nReceived: x\n",                                      // an empty block
+      "",                                                     // nothing at all
       "From a@b Fri Jul 19\nReceived: x\nFrom a@b Fri Jul 19\nSubject: s\n\nbody",
   };
   for (const std::string& original : cases) {

@@ -12,17 +12,17 @@ namespace {
 constexpr std::string_view kSkippedElements[] = {"head", "style", "script", "title"};
 // Elements that start or end a line.
 constexpr std::string_view kBlockElements[] = {
-    "br", "p", "div", "tr", "li", "h1", "h2", "h3", "h4", "h5", "h6",
-    "table", "ul", "ol", "blockquote", "pre", "hr", "dd", "dt"};
+    "br", "p",     "div", "tr", "li",         "h1",  "h2", "h3", "h4", "h5",
+    "h6", "table", "ul",  "ol", "blockquote", "pre", "hr", "dd", "dt"};
 
 struct NamedEntity {
   std::string_view name;
   char16_t code;
 };
 constexpr NamedEntity kEntities[] = {
-    {"amp", u'&'},    {"lt", u'<'},     {"gt", u'>'},      {"quot", u'"'},
-    {"apos", u'\''},  {"nbsp", u' '},   {"copy", u'\u00A9'}, {"reg", u'\u00AE'},
-    {"euro", u'\u20AC'}, {"mdash", u'\u2014'}, {"ndash", u'\u2013'}, {"hellip", u'\u2026'},
+    {"amp", u'&'},        {"lt", u'<'},         {"gt", u'>'},         {"quot", u'"'},
+    {"apos", u'\''},      {"nbsp", u' '},       {"copy", u'\u00A9'},  {"reg", u'\u00AE'},
+    {"euro", u'\u20AC'},  {"mdash", u'\u2014'}, {"ndash", u'\u2013'}, {"hellip", u'\u2026'},
     {"laquo", u'\u00AB'}, {"raquo", u'\u00BB'}, {"trade", u'\u2122'}};
 
 std::string Lower(std::string_view s) {
@@ -126,7 +126,7 @@ class Renderer {
       std::size_t k = hex ? 2 : 1;
       for (; k < body.size(); ++k) {
         char d = body[k];
-        int v = (d >= '0' && d <= '9') ? d - '0'
+        int v = (d >= '0' && d <= '9')          ? d - '0'
                 : (hex && d >= 'a' && d <= 'f') ? d - 'a' + 10
                 : (hex && d >= 'A' && d <= 'F') ? d - 'A' + 10
                                                 : -1;

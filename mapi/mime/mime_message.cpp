@@ -14,9 +14,8 @@ namespace {
 
 // Properties that describe the object rather than its content: never written.
 constexpr PropTag kComputedTags[] = {
-    PR_ENTRYID,       PR_PARENT_ENTRYID, PR_STORE_ENTRYID, PR_RECORD_KEY,
-    PR_INSTANCE_KEY,  PR_OBJECT_TYPE,    PR_MESSAGE_FLAGS, PR_MESSAGE_SIZE,
-    PR_HASATTACH,     PR_ATTACH_NUM};
+    PR_ENTRYID,     PR_PARENT_ENTRYID, PR_STORE_ENTRYID, PR_RECORD_KEY, PR_INSTANCE_KEY,
+    PR_OBJECT_TYPE, PR_MESSAGE_FLAGS,  PR_MESSAGE_SIZE,  PR_HASATTACH,  PR_ATTACH_NUM};
 
 bool IsComputed(PropTag tag) {
   return std::any_of(std::begin(kComputedTags), std::end(kComputedTags),
@@ -51,8 +50,7 @@ class MimeAttach final : public Attach {
 
   std::uint32_t ObjectType() const override { return MAPI_ATTACH; }
 
-  Result<std::vector<PropValue>> GetProps(std::span<const PropTag> tags,
-                                          std::uint32_t) override {
+  Result<std::vector<PropValue>> GetProps(std::span<const PropTag> tags, std::uint32_t) override {
     if (tags.empty()) {
       auto all = GetPropList(0);
       return GetPropsWith(*all, [this](std::uint32_t id) { return Find(id); });
@@ -74,8 +72,7 @@ class MimeAttach final : public Attach {
     if (!v) return MAPI_E_NOT_FOUND;
     return Ok(std::shared_ptr<Stream>(std::make_shared<MemoryStream>(ValueBytes(std::move(*v)))));
   }
-  Result<std::vector<PropTag>> GetIDsFromNames(std::span<const PropName>,
-                                               std::uint32_t) override {
+  Result<std::vector<PropTag>> GetIDsFromNames(std::span<const PropName>, std::uint32_t) override {
     return MAPI_E_NO_SUPPORT;
   }
 
@@ -95,8 +92,7 @@ class MimeAttach final : public Attach {
   std::vector<PropValue> props_;
 };
 
-class MimeMapiMessage final : public Message,
-                              public std::enable_shared_from_this<MimeMapiMessage> {
+class MimeMapiMessage final : public Message, public std::enable_shared_from_this<MimeMapiMessage> {
  public:
   MimeMapiMessage(MimeMessage parsed, MimeMessageContext context,
                   std::shared_ptr<MimeMessageSaver> saver)
@@ -107,8 +103,7 @@ class MimeMapiMessage final : public Message,
 
   std::uint32_t ObjectType() const override { return MAPI_MESSAGE; }
 
-  Result<std::vector<PropValue>> GetProps(std::span<const PropTag> tags,
-                                          std::uint32_t) override {
+  Result<std::vector<PropValue>> GetProps(std::span<const PropTag> tags, std::uint32_t) override {
     auto lookup = [this](std::uint32_t id) { return Find(id); };
     if (tags.empty()) {
       auto all = GetPropList(0);
@@ -191,8 +186,7 @@ class MimeMapiMessage final : public Message,
     return Ok(std::shared_ptr<Stream>(std::make_shared<MemoryStream>(std::move(initial), commit)));
   }
 
-  Result<std::vector<PropTag>> GetIDsFromNames(std::span<const PropName>,
-                                               std::uint32_t) override {
+  Result<std::vector<PropTag>> GetIDsFromNames(std::span<const PropName>, std::uint32_t) override {
     return MAPI_E_NO_SUPPORT;
   }
 
@@ -207,8 +201,8 @@ class MimeMapiMessage final : public Message,
                       PropValue::String8(PR_ADDRTYPE, "SMTP"),
                       PropValue::ULong(PR_OBJECT_TYPE, MAPI_MAILUSER)});
     }
-    std::vector<PropTag> columns = {PR_ROWID, PR_RECIPIENT_TYPE, PR_DISPLAY_NAME,
-                                    PR_EMAIL_ADDRESS, PR_ADDRTYPE};
+    std::vector<PropTag> columns = {PR_ROWID, PR_RECIPIENT_TYPE, PR_DISPLAY_NAME, PR_EMAIL_ADDRESS,
+                                    PR_ADDRTYPE};
     return Ok(std::shared_ptr<Table>(std::make_shared<RowTable>(std::move(rows), columns)));
   }
 
@@ -226,9 +220,7 @@ class MimeMapiMessage final : public Message,
     if (attachNum >= parsed_->attachments.size()) return MAPI_E_NOT_FOUND;
     return Ok(std::shared_ptr<Attach>(std::make_shared<MimeAttach>(parsed_, attachNum)));
   }
-  Result<std::shared_ptr<Attach>> CreateAttach(std::uint32_t) override {
-    return MAPI_E_NO_ACCESS;
-  }
+  Result<std::shared_ptr<Attach>> CreateAttach(std::uint32_t) override { return MAPI_E_NO_ACCESS; }
   HRESULT DeleteAttach(std::uint32_t, std::uint32_t) override { return MAPI_E_NO_ACCESS; }
   HRESULT ModifyRecipients(std::uint32_t, const RowSet&) override { return MAPI_E_NO_ACCESS; }
 
@@ -239,8 +231,8 @@ class MimeMapiMessage final : public Message,
       HRESULT hr = saver_->SetRead(read);
       if (Failed(hr)) return hr;
     }
-    context_.storeFlags = read ? (context_.storeFlags | MSGFLAG_READ)
-                               : (context_.storeFlags & ~MSGFLAG_READ);
+    context_.storeFlags =
+        read ? (context_.storeFlags | MSGFLAG_READ) : (context_.storeFlags & ~MSGFLAG_READ);
     return S_OK;
   }
 
@@ -264,8 +256,7 @@ class MimeMapiMessage final : public Message,
 
 std::shared_ptr<Message> OpenMimeMessage(MimeMessage parsed, MimeMessageContext context,
                                          std::shared_ptr<MimeMessageSaver> saver) {
-  return std::make_shared<MimeMapiMessage>(std::move(parsed), std::move(context),
-                                           std::move(saver));
+  return std::make_shared<MimeMapiMessage>(std::move(parsed), std::move(context), std::move(saver));
 }
 
 Result<std::shared_ptr<Message>> OpenMimeMessageFile(const std::string& path,

@@ -51,12 +51,12 @@ namespace quorvel::mapi {
 
 // What the store knows about a message beyond its content.
 struct MimeMessageContext {
-  std::string accountAddress;            // the store's account address, may be empty
-  std::uint32_t storeFlags = 0;          // MSGFLAG_READ / MSGFLAG_UNSENT from the store
-  std::uint64_t size = 0;                // PR_MESSAGE_SIZE (bytes of the message file)
+  std::string accountAddress;                 // the store's account address, may be empty
+  std::uint32_t storeFlags = 0;               // MSGFLAG_READ / MSGFLAG_UNSENT from the store
+  std::uint64_t size = 0;                     // PR_MESSAGE_SIZE (bytes of the message file)
   std::optional<std::uint64_t> deliveryTime;  // file time
-  std::vector<PropValue> identity;  // read-only: PR_ENTRYID, PR_PARENT_ENTRYID, ...
-  std::vector<PropValue> saved;     // properties written earlier and kept by the store
+  std::vector<PropValue> identity;            // read-only: PR_ENTRYID, PR_PARENT_ENTRYID, ...
+  std::vector<PropValue> saved;               // properties written earlier and kept by the store
 };
 
 // Where a writable store keeps what SetProps and SetReadFlag change.

@@ -127,7 +127,9 @@ TEST_F(MimeMessageTest, PlainMailHasPlainRtfWithoutHtml) {
 
 TEST_F(MimeMessageTest, AlternativePrefersHtmlForTheRtfAndTextForTheBody) {
   auto m = Open("alternative.eml");
-  EXPECT_EQ(String(*m, PR_BODY), "March issue: gr\xFC\xDF" "e aus K\xF6ln.");
+  EXPECT_EQ(String(*m, PR_BODY),
+            "March issue: gr\xFC\xDF"
+            "e aus K\xF6ln.");
   EXPECT_NE(Rtf(*m).find("\\fromhtml1"), std::string::npos);
   auto html = HrGetOneProp(*m, PR_HTML);
   ASSERT_TRUE(html.ok());
@@ -276,9 +278,11 @@ namespace {
 // Every test message cut short at many places and with bytes overwritten: every
 // property and both tables still read without a crash, and the RTF always decodes.
 TEST_F(MimeMessageTest, TruncatedAndCorruptedCopiesOfEveryMessage) {
-  const PropTag tags[] = {PR_MESSAGE_CLASS, PR_SUBJECT,       PR_SENDER_NAME,
-                          PR_SENDER_EMAIL_ADDRESS, PR_DISPLAY_TO, PR_TRANSPORT_MESSAGE_HEADERS,
-                          PR_BODY, PR_HTML, PR_MESSAGE_FLAGS};
+  const PropTag tags[] = {PR_MESSAGE_CLASS, PR_SUBJECT,
+                          PR_SENDER_NAME,   PR_SENDER_EMAIL_ADDRESS,
+                          PR_DISPLAY_TO,    PR_TRANSPORT_MESSAGE_HEADERS,
+                          PR_BODY,          PR_HTML,
+                          PR_MESSAGE_FLAGS};
   const PropTag attachColumns[] = {PR_ATTACH_NUM, PR_ATTACH_FILENAME, PR_ATTACH_LONG_FILENAME,
                                    PR_ATTACH_FLAGS};
   for (const auto& entry : std::filesystem::directory_iterator(MailPath(""))) {

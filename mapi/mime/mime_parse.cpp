@@ -160,22 +160,21 @@ std::string MessageClass(GMimeObject* top, bool invitation) {
   return "IPM.Note";
 }
 
-void AppendMailboxes(InternetAddressList* list, std::int32_t type,
-                     std::vector<MimeRecipient>* out, int depth = 0) {
+void AppendMailboxes(InternetAddressList* list, std::int32_t type, std::vector<MimeRecipient>* out,
+                     int depth = 0) {
   if (list == nullptr || depth > 4) return;
   int count = internet_address_list_length(list);
   for (int i = 0; i < count; ++i) {
     InternetAddress* ia = internet_address_list_get_address(list, i);
     if (INTERNET_ADDRESS_IS_GROUP(ia)) {
-      AppendMailboxes(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(ia)), type,
-                      out, depth + 1);
+      AppendMailboxes(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(ia)), type, out,
+                      depth + 1);
       continue;
     }
     if (!INTERNET_ADDRESS_IS_MAILBOX(ia)) continue;
     MimeRecipient r;
     r.type = type;
-    r.mailbox.address =
-        Utf8View(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(ia)));
+    r.mailbox.address = Utf8View(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(ia)));
     r.mailbox.name = Utf8View(internet_address_get_name(ia));
     if (r.mailbox.name.empty()) r.mailbox.name = r.mailbox.address;
     out->push_back(std::move(r));
@@ -265,9 +264,9 @@ void ReadHeaders(GMimeMessage* gm, const std::string& bodyCharset, MimeMessage* 
       const char* name = g_mime_header_get_name(h);
       const char* raw = g_mime_header_get_raw_value(h);
       if (name == nullptr || raw == nullptr) continue;
-      std::vector<MimeRecipient>* into = g_ascii_strcasecmp(name, "From") == 0 ? &from
-                                         : g_ascii_strcasecmp(name, "To") == 0 ? &to
-                                         : g_ascii_strcasecmp(name, "Cc") == 0 ? &cc
+      std::vector<MimeRecipient>* into = g_ascii_strcasecmp(name, "From") == 0  ? &from
+                                         : g_ascii_strcasecmp(name, "To") == 0  ? &to
+                                         : g_ascii_strcasecmp(name, "Cc") == 0  ? &cc
                                          : g_ascii_strcasecmp(name, "Bcc") == 0 ? &bcc
                                                                                 : nullptr;
       if (into == nullptr) continue;
@@ -338,7 +337,8 @@ MimeAttachment DescribeLeaf(GMimeObject* leaf, std::string_view html) {
 
 // `raw` is what the stream holds; when `filter` dropped header fields from it, the
 // header block as it came is in the filter's result.
-MimeMessage ParseStream(GMimeStream* stream, std::string_view raw, const HeaderFilterResult& filter) {
+MimeMessage ParseStream(GMimeStream* stream, std::string_view raw,
+                        const HeaderFilterResult& filter) {
   MimeMessage m;
   m.messageClass = "IPM.Note";
   GMimeParser* parser = g_mime_parser_new_with_stream(stream);
@@ -433,9 +433,8 @@ bool ParseMimeFile(const std::string& path, MimeMessage* out, std::string* error
   // buffer is sized by the file, not rounded up to a power of two as a growing
   // byte array would be.
   struct stat st {};
-  std::size_t capacity = (::fstat(fd, &st) == 0 && st.st_size > 0)
-                             ? static_cast<std::size_t>(st.st_size) + 1
-                             : 65536;
+  std::size_t capacity =
+      (::fstat(fd, &st) == 0 && st.st_size > 0) ? static_cast<std::size_t>(st.st_size) + 1 : 65536;
   guint8* data = nullptr;
   std::size_t used = 0;
   const char* failure = nullptr;
@@ -466,9 +465,8 @@ bool ParseMimeFile(const std::string& path, MimeMessage* out, std::string* error
   const HeaderFilterResult filter = DropUnreadHeaders(reinterpret_cast<char*>(data), used);
   GByteArray* array = g_byte_array_new_take(data, filter.size);
   GMimeStream* stream = g_mime_stream_mem_new_with_byte_array(array);
-  *out = ParseStream(stream,
-                     std::string_view(reinterpret_cast<const char*>(array->data), array->len),
-                     filter);
+  *out = ParseStream(
+      stream, std::string_view(reinterpret_cast<const char*>(array->data), array->len), filter);
   g_object_unref(stream);
   return true;
 }

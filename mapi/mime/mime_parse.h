@@ -58,14 +58,14 @@ struct MimeDocument;
 struct MimeMessage {
   std::string messageClass;  // "IPM.Note", "REPORT.IPM.Note.NDR", ...
   std::string subject;
-  std::optional<MimeMailbox> from;  // first From mailbox
+  std::optional<MimeMailbox> from;        // first From mailbox
   std::vector<MimeRecipient> recipients;  // To, then Cc, then Bcc, in header order
   std::string displayTo;                  // To names joined with "; "
-  std::string deliveredTo;       // first Delivered-To, else first X-Original-To address
-  std::string messageId;         // as written, angle brackets included
-  std::optional<std::int64_t> date;  // Date header, seconds since the Unix epoch
-  std::string transportHeaders;  // the raw header block, CRLF line ends
-  bool unsent = false;           // "X-Unsent: 1"
+  std::string deliveredTo;                // first Delivered-To, else first X-Original-To address
+  std::string messageId;                  // as written, angle brackets included
+  std::optional<std::int64_t> date;       // Date header, seconds since the Unix epoch
+  std::string transportHeaders;           // the raw header block, CRLF line ends
+  bool unsent = false;                    // "X-Unsent: 1"
 
   // Decoded bodies (ANSI). The plain body has CRLF line ends. Absent parts are empty and
   // reported by the has* flags (an empty part is still a part).

@@ -13,10 +13,10 @@ namespace {
 
 std::string MailPath(const std::string& name) {
   const char* root = std::getenv("QUORVEL_SOURCE_DIR");
-  std::string base = root != nullptr
-                         ? std::string(root)
-                         : std::filesystem::path(__FILE__).parent_path().parent_path()
-                               .parent_path().string();
+  std::string base =
+      root != nullptr
+          ? std::string(root)
+          : std::filesystem::path(__FILE__).parent_path().parent_path().parent_path().string();
   return base + "/testdata/mail/" + name;
 }
 
@@ -62,8 +62,7 @@ TEST_F(MimeParseTest, PlainMessageHeadersAndRecipients) {
 
 TEST_F(MimeParseTest, TransportHeadersAreTheRawBlockWithCrlf) {
   MimeMessage m = Load("plain.eml");
-  EXPECT_EQ(m.transportHeaders.substr(0, 47),
-            "Return-Path: <anna.berg@lindqvist.example>\r\nDel");
+  EXPECT_EQ(m.transportHeaders.substr(0, 47), "Return-Path: <anna.berg@lindqvist.example>\r\nDel");
   // Folded lines stay folded; the block ends with the last header line.
   EXPECT_NE(m.transportHeaders.find("\r\n\tby mail.home.example"), std::string::npos);
   const std::string last = "Content-Transfer-Encoding: 7bit\r\n";
@@ -169,10 +168,17 @@ TEST_F(MimeParseTest, DraftAndReportMarks) {
 
 TEST_F(MimeParseTest, HeadersInUtf8AndLatin1ConvertToTheCodePage) {
   MimeMessage utf8 = Load("headers_utf8.eml");
-  EXPECT_EQ(utf8.subject, "Gr\xFC\xDF" "e aus M\xFCnchen");
+  EXPECT_EQ(utf8.subject,
+            "Gr\xFC\xDF"
+            "e aus M\xFCnchen");
   EXPECT_EQ(utf8.from->name, "J\xFCrgen M\xFCller");
-  EXPECT_EQ(utf8.displayTo, "Ren\xE9" "e");
-  EXPECT_EQ(utf8.textBody, "Hallo Ren\xE9" "e, sch\xF6ne Gr\xFC\xDF" "e.\r\n");
+  EXPECT_EQ(utf8.displayTo,
+            "Ren\xE9"
+            "e");
+  EXPECT_EQ(utf8.textBody,
+            "Hallo Ren\xE9"
+            "e, sch\xF6ne Gr\xFC\xDF"
+            "e.\r\n");
 
   MimeMessage latin1 = Load("headers_latin1.eml");
   EXPECT_EQ(latin1.subject, "Caf\xE9 cr\xE8me");  // raw 8-bit, the body's charset

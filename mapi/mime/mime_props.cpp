@@ -17,8 +17,8 @@ std::optional<PropValue> Text(PropTag tag, const std::string& value) {
 
 std::optional<PropValue> UnixTime(PropTag tag, const std::optional<std::int64_t>& seconds) {
   if (!seconds || *seconds < -kEpochDifference) return std::nullopt;
-  return PropValue::Time(tag, static_cast<std::uint64_t>(*seconds + kEpochDifference) *
-                                  10'000'000ULL);
+  return PropValue::Time(tag,
+                         static_cast<std::uint64_t>(*seconds + kEpochDifference) * 10'000'000ULL);
 }
 
 std::string JoinNames(const MimeMessage& m, std::int32_t type) {
@@ -44,9 +44,7 @@ struct Source {
 };
 
 const std::string* FromName(const MimeMessage& m) { return m.from ? &m.from->name : nullptr; }
-const std::string* FromAddress(const MimeMessage& m) {
-  return m.from ? &m.from->address : nullptr;
-}
+const std::string* FromAddress(const MimeMessage& m) { return m.from ? &m.from->address : nullptr; }
 
 // One row per property: the behaviour is this table.
 const Source kSources[] = {
@@ -114,8 +112,8 @@ const Source kSources[] = {
      }},
     {PR_MESSAGE_SIZE, true,
      [](const MimeMessage&, const MimeMessageContext& c, MimeLazy*) -> std::optional<PropValue> {
-       return PropValue::Long(PR_MESSAGE_SIZE, static_cast<std::int32_t>(
-                                                   std::min<std::uint64_t>(c.size, 0x7FFFFFFF)));
+       return PropValue::Long(
+           PR_MESSAGE_SIZE, static_cast<std::int32_t>(std::min<std::uint64_t>(c.size, 0x7FFFFFFF)));
      }},
     {PR_CLIENT_SUBMIT_TIME, true,
      [](const MimeMessage& m, const MimeMessageContext&, MimeLazy*) {
@@ -131,7 +129,8 @@ const Source kSources[] = {
        return Text(PR_TRANSPORT_MESSAGE_HEADERS, m.transportHeaders);
      }},
     {PR_BODY, false,
-     [](const MimeMessage& m, const MimeMessageContext&, MimeLazy* lazy) -> std::optional<PropValue> {
+     [](const MimeMessage& m, const MimeMessageContext&,
+        MimeLazy* lazy) -> std::optional<PropValue> {
        if (m.hasTextBody) return PropValue::String8(PR_BODY, m.textBody);
        if (!m.hasHtmlBody) return std::nullopt;
        if (!lazy->plainRendering) lazy->plainRendering = HtmlToPlainText(m.htmlBody);

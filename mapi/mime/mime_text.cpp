@@ -93,10 +93,12 @@ std::string BytesToAnsi(std::string bytes, std::string_view charset) {
 std::string ToCrlf(std::string_view text) {
   // The exact length first: a lone CR or LF grows by one byte, a CR LF stays.
   std::size_t grows = 0;
-  for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) {
+  for (std::size_t at = text.find('\n'); at != std::string_view::npos;
+       at = text.find('\n', at + 1)) {
     if (at == 0 || text[at - 1] != '\r') ++grows;
   }
-  for (std::size_t at = text.find('\r'); at != std::string_view::npos; at = text.find('\r', at + 1)) {
+  for (std::size_t at = text.find('\r'); at != std::string_view::npos;
+       at = text.find('\r', at + 1)) {
     if (at + 1 == text.size() || text[at + 1] != '\n') ++grows;
   }
   std::string out;
@@ -134,8 +136,8 @@ std::string SniffHtmlCharset(std::string_view html) {
   std::size_t pos = 0;
   while ((pos = FindNoCaseAscii(head, "<meta", pos)) != std::string_view::npos) {
     std::size_t close = head.find('>', pos);
-    std::string_view tag = head.substr(pos, close == std::string_view::npos ? head.npos
-                                                                            : close - pos);
+    std::string_view tag =
+        head.substr(pos, close == std::string_view::npos ? head.npos : close - pos);
     std::size_t at = FindNoCaseAscii(tag, "charset");
     pos += 5;
     if (at == std::string_view::npos) continue;
@@ -153,8 +155,7 @@ std::string SniffHtmlCharset(std::string_view html) {
   return {};
 }
 
-std::size_t FindNoCaseAscii(std::string_view haystack, std::string_view needle,
-                            std::size_t from) {
+std::size_t FindNoCaseAscii(std::string_view haystack, std::string_view needle, std::size_t from) {
   if (needle.empty() || needle.size() > haystack.size()) return std::string_view::npos;
   const char first = LowerAscii(needle[0]);
   for (std::size_t i = from; i + needle.size() <= haystack.size(); ++i) {

@@ -39,7 +39,8 @@ std::string ShortFileName(std::string_view longName) {
   if (longName.empty()) return {};
   std::size_t dot = longName.rfind('.');
   std::string_view base = dot == std::string_view::npos ? longName : longName.substr(0, dot);
-  std::string_view ext = dot == std::string_view::npos ? std::string_view() : longName.substr(dot + 1);
+  std::string_view ext =
+      dot == std::string_view::npos ? std::string_view() : longName.substr(dot + 1);
   if (!base.empty() && base.size() <= 8 && ext.size() <= 3 && AllShortNameChars(base) &&
       AllShortNameChars(ext) && (dot == std::string_view::npos || !ext.empty())) {
     return std::string(longName);
