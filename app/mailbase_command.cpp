@@ -17,7 +17,7 @@
 #include "core/message_record.h"
 #include "mapi/tags.h"
 #include "platform/code_page.h"
-#include "platform/files.h"
+#include "platform/file_system.h"
 
 namespace quorvel::app {
 namespace {
@@ -60,7 +60,7 @@ int LearnAll(MailbaseStore& store, const std::vector<std::string>& paths, bool j
 }
 
 int RunBuild(const BuildOptions& options, CommandIo& io) {
-  if (!platform::CreateDirectories(options.out)) {
+  if (!platform::RealFileSystem().CreateFolders(options.out).ok()) {
     io.err << "quorvel: cannot create the folder \"" << options.out << "\"\n";
     return kExitFailure;
   }

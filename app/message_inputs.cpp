@@ -1,39 +1,14 @@
 #include "app/message_inputs.h"
 
-#include <algorithm>
-#include <filesystem>
 #include <iostream>
 #include <iterator>
-#include <system_error>
 
+#include "mapi/maildir/maildir_listing.h"
 #include "mapi/mime/mime_message.h"
 #include "mapi/tags.h"
+#include "platform/file_system.h"
 
 namespace quorvel::app {
-namespace fs = std::filesystem;
-
-namespace {
-
-// The message files of one Maildir subfolder (cur/ or new/), in name order. Names
-// starting with '.' are not messages.
-void AddMaildirFiles(const fs::path& dir, const std::string& shownDir,
-                     std::vector<MessageInput>* out) {
-  std::error_code ec;
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir, ec)) {
-    const std::string name = entry.path().filename().string();
-    if (name.empty() || name[0] == '.') continue;
-    std::error_code typeError;
-    if (!entry.is_regular_file(typeError)) continue;
-    names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  for (const std::string& name : names) {
-    out->push_back({(fs::path(shownDir) / dir.filename() / name).string()});
-  }
-}
-
-}  // namespace
 
 bool ExpandMessageInput(const std::string& arg, std::vector<MessageInput>* out,
                         std::string* error) {
@@ -41,24 +16,26 @@ bool ExpandMessageInput(const std::string& arg, std::vector<MessageInput>* out,
     out->push_back({arg});
     return true;
   }
-  std::error_code ec;
-  const fs::file_status status = fs::status(arg, ec);
-  if (ec || !fs::exists(status)) {
+  platform::FileSystem& files = platform::RealFileSystem();
+  platform::FileInfo info;
+  if (!files.Stat(arg, &info).ok() || info.kind == platform::FileKind::kMissing) {
     *error = arg + ": no such file or folder";
     return false;
   }
-  if (!fs::is_directory(status)) {
+  if (info.kind != platform::FileKind::kFolder) {
     out->push_back({arg});
     return true;
   }
-  const bool hasCur = fs::is_directory(fs::path(arg) / "cur", ec);
-  const bool hasNew = fs::is_directory(fs::path(arg) / "new", ec);
-  if (!hasCur && !hasNew) {
+  if (!mapi::IsMaildirFolder(files, arg)) {
     *error = arg + ": a folder that is not a Maildir folder (no cur/ or new/)";
     return false;
   }
-  if (hasCur) AddMaildirFiles(fs::path(arg) / "cur", arg, out);
-  if (hasNew) AddMaildirFiles(fs::path(arg) / "new", arg, out);
+  for (const char* sub : {"cur", "new"}) {
+    const std::string shown = platform::JoinFilePath(arg, sub);
+    for (const std::string& name : mapi::MaildirFileNames(files, arg, sub)) {
+      out->push_back({platform::JoinFilePath(shown, name)});
+    }
+  }
   return true;
 }
 

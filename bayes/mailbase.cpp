@@ -10,11 +10,12 @@ std::string JoinPath(const std::string& folder, std::string_view name) {
   return path;
 }
 
-Mailbase::Mailbase(platform::MessageBoxes& messageBoxes) : store_(table_, messageBoxes) {}
+Mailbase::Mailbase(platform::MessageBoxes& messageBoxes, platform::FileSystem& files)
+    : table_(files), store_(table_, messageBoxes, files) {}
 
 Mailbase::Mailbase(platform::MessageBoxes& messageBoxes, const std::string& dataFolder,
-                   const std::string& moduleFolder)
-    : Mailbase(messageBoxes) {
+                   const std::string& moduleFolder, platform::FileSystem& files)
+    : Mailbase(messageBoxes, files) {
   SetPaths(dataFolder, moduleFolder);
 }
 

@@ -22,10 +22,12 @@ inline constexpr std::string_view kLegacyRawFileName = "Bayes.raw.old";
 
 class Mailbase {
  public:
-  // `messageBoxes` must outlive the mail base.
-  explicit Mailbase(platform::MessageBoxes& messageBoxes);
+  // `messageBoxes` and `files` must outlive the mail base.
+  explicit Mailbase(platform::MessageBoxes& messageBoxes,
+                    platform::FileSystem& files = platform::RealFileSystem());
   Mailbase(platform::MessageBoxes& messageBoxes, const std::string& dataFolder,
-           const std::string& moduleFolder);
+           const std::string& moduleFolder,
+           platform::FileSystem& files = platform::RealFileSystem());
   Mailbase(const Mailbase&) = delete;
   Mailbase& operator=(const Mailbase&) = delete;
   ~Mailbase();

@@ -14,20 +14,23 @@
 #include <string>
 
 #include "bayes/mailbase.h"
+#include "platform/file_system.h"
 
 namespace quorvel {
 
 // Creates the data folder with its missing parents and, only if that succeeds,
 // copies the seed files as above. Returns false when the data folder could not be
 // created. Both folders end with '/' (or are joined with one).
-bool BringMailbaseFiles(const std::string& dataFolder, const std::string& moduleFolder);
+bool BringMailbaseFiles(const std::string& dataFolder, const std::string& moduleFolder,
+                        platform::FileSystem& files = platform::RealFileSystem());
 
 // Brings the files and points the mail base at them: the table at
 // "<data folder>Bayes.db", the store at "<data folder>Bayes.raw" (which resets it)
 // and its seed at "<module folder>Bayes.raw.initial". Nothing is read here; the
 // files are loaded on first use.
 bool OpenUserMailbase(Mailbase& mailbase, const std::string& dataFolder,
-                      const std::string& moduleFolder);
+                      const std::string& moduleFolder,
+                      platform::FileSystem& files = platform::RealFileSystem());
 
 }  // namespace quorvel
 

@@ -1,11 +1,11 @@
 #include "bayes/mailbase_store.h"
 
 #include <algorithm>
+#include <span>
 #include <utility>
 #include <vector>
 
 #include "bayes/mailbase_file.h"
-#include "platform/files.h"
 
 namespace quorvel {
 namespace {
@@ -112,8 +112,27 @@ void ConvertLegacyCorpus(const TokenCorpus& corpus, std::vector<LegacyRecord>* l
 
 }  // namespace
 
-MailbaseStore::MailbaseStore(ProbabilityTable& table, platform::MessageBoxes& messageBoxes)
-    : table_(table), messageBoxes_(messageBoxes) {}
+MailbaseStore::MailbaseStore(ProbabilityTable& table, platform::MessageBoxes& messageBoxes,
+                             platform::FileSystem& files)
+    : table_(table), messageBoxes_(messageBoxes), files_(files) {}
+
+bool MailbaseStore::IsLoadable(std::string_view file) {
+  FileReader reader(std::span<const std::uint8_t>(
+      reinterpret_cast<const std::uint8_t*>(file.data()), file.size()));
+  std::int32_t version = 0;
+  std::int32_t balance = 0;
+  CorpusPair first;
+  CorpusPair second;
+  if (reader.ReadInt32(false, &version) && version == kMailbaseVersion &&
+      reader.ReadInt32(false, &balance) && ReadPair(reader, &first) && ReadPair(reader, &second)) {
+    return true;
+  }
+  // The legacy layout: three pairs at least.
+  FileReader legacy(std::span<const std::uint8_t>(
+      reinterpret_cast<const std::uint8_t*>(file.data()), file.size()));
+  CorpusPair third;
+  return ReadPair(legacy, &first) && ReadPair(legacy, &second) && ReadPair(legacy, &third);
+}
 
 MailbaseStore::~MailbaseStore() { StopRebuildThread(); }
 
@@ -160,9 +179,10 @@ bool MailbaseStore::EnsureLoaded() {
 }
 
 bool MailbaseStore::LoadRaw(const std::string& path) {
-  std::vector<std::uint8_t> bytes;
-  if (!platform::ReadWholeFile(path, &bytes)) return false;
-  FileReader reader(bytes);
+  std::string file;
+  if (!files_.ReadFile(path, &file).ok()) return false;
+  FileReader reader(std::span<const std::uint8_t>(
+      reinterpret_cast<const std::uint8_t*>(file.data()), file.size()));
   std::int32_t version = 0;
   std::int32_t balance = 0;
   CorpusPair pending;
@@ -178,15 +198,19 @@ bool MailbaseStore::LoadRaw(const std::string& path) {
     loaded_ = true;
     return true;
   }
-  return LoadLegacy(path);
+  return LoadLegacyBytes(file);
 }
 
 bool MailbaseStore::LoadLegacy(const std::string& path) {
-  std::vector<std::uint8_t> bytes;
-  if (!platform::ReadWholeFile(path, &bytes)) return false;
+  std::string file;
+  return files_.ReadFile(path, &file).ok() && LoadLegacyBytes(file);
+}
+
+bool MailbaseStore::LoadLegacyBytes(std::string_view file) {
   auto lock = Lock();
   Reset();
-  FileReader reader(bytes);
+  FileReader reader(std::span<const std::uint8_t>(
+      reinterpret_cast<const std::uint8_t*>(file.data()), file.size()));
   CorpusPair t1;
   CorpusPair t2;
   std::vector<LegacyRecord> lists[2];
@@ -240,7 +264,7 @@ bool MailbaseStore::SaveRaw(const std::string& path) {
     WritePair(writer, main_);
     writer.Int32(false, balance_);
   }
-  return !path.empty() && ReplaceFileWithBackup(path, writer.bytes());
+  return !path.empty() && ReplaceFileWithBackup(files_, path, writer.bytes(), IsLoadable).ok();
 }
 
 void MailbaseStore::SaveIfDirty() {

@@ -27,6 +27,7 @@
 #include "bayes/probability_table.h"
 #include "bayes/token_corpus.h"
 #include "platform/event.h"
+#include "platform/file_system.h"
 #include "platform/message_box.h"
 
 namespace quorvel {
@@ -40,7 +41,9 @@ inline constexpr std::int32_t kAutomaticWeight = 1;
 
 class MailbaseStore {
  public:
-  MailbaseStore(ProbabilityTable& table, platform::MessageBoxes& messageBoxes);
+  // `table`, `messageBoxes` and `files` must outlive the store.
+  MailbaseStore(ProbabilityTable& table, platform::MessageBoxes& messageBoxes,
+                platform::FileSystem& files = platform::RealFileSystem());
   MailbaseStore(const MailbaseStore&) = delete;
   MailbaseStore& operator=(const MailbaseStore&) = delete;
   // Stops the rebuild thread if it still runs.
@@ -60,6 +63,8 @@ class MailbaseStore {
   bool LoadRaw(const std::string& path);
   // Reads a file in the legacy layout and learns its record lists.
   bool LoadLegacy(const std::string& path);
+  // Whether a file's bytes load as counts (what may become its ".bak").
+  static bool IsLoadable(std::string_view file);
   // Copies the file to ".bak" and writes the counts. False when it could not write.
   bool SaveRaw(const std::string& path);
   // Saves when dirty and not failed; a failed write leaves the store dirty.
@@ -105,10 +110,12 @@ class MailbaseStore {
 
  private:
   bool EnsureLoadedOrTell();  // shows message 604 when loading fails
+  bool LoadLegacyBytes(std::string_view file);
   void RebuildThreadBody(platform::AutoResetEvent* wake);
 
   ProbabilityTable& table_;
   platform::MessageBoxes& messageBoxes_;
+  platform::FileSystem& files_;
 
   mutable std::recursive_mutex mutex_;
   std::string rawPath_;                // guarded by mutex_

@@ -1,10 +1,10 @@
 #include "bayes/probability_table.h"
 
+#include <span>
 #include <utility>
 #include <vector>
 
 #include "bayes/mailbase_file.h"
-#include "platform/files.h"
 
 namespace quorvel {
 namespace {
@@ -21,7 +21,7 @@ bool SameFormula(const TableSettings& a, const TableSettings& b) {
 
 // Counts the entries from `offset` on (stopping where the lengths stop making sense)
 // so that the map is allocated once, at its final size.
-void ReserveForEntries(const std::vector<std::uint8_t>& bytes, std::size_t offset,
+void ReserveForEntries(std::span<const std::uint8_t> bytes, std::size_t offset,
                        ProbabilityMap* map) {
   std::size_t entries = PredefinedSpamTokens.size();
   std::size_t units = 0;
@@ -59,10 +59,21 @@ void ProbabilityTable::SetPath(std::string path) {
   path_ = std::move(path);
 }
 
-bool ProbabilityTable::LoadFile(const std::string& path, Contents* contents) {
-  std::vector<std::uint8_t> bytes;
-  if (!platform::ReadWholeFile(path, &bytes)) return false;
-  for (std::uint8_t& b : bytes) b ^= kScrambleByte;
+bool ProbabilityTable::LoadFile(const std::string& path, Contents* contents) const {
+  std::string file;
+  if (!files_.ReadFile(path, &file).ok()) return false;
+  return Parse(std::move(file), contents);
+}
+
+bool ProbabilityTable::IsLoadable(std::string_view file) {
+  Contents contents;
+  return Parse(std::string(file), &contents);
+}
+
+bool ProbabilityTable::Parse(std::string file, Contents* contents) {
+  for (char& b : file) b = static_cast<char>(b ^ kScrambleByte);
+  const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(file.data()),
+                                            file.size());
   FileReader reader(bytes);
   ProbabilityMap& map = contents->probabilities;
 
@@ -166,7 +177,7 @@ bool ProbabilityTable::Save() {
     loaded_ = true;
     mayLoad_ = true;
   }
-  return !path.empty() && ReplaceFileWithBackup(path, bytes);
+  return !path.empty() && ReplaceFileWithBackup(files_, path, bytes, IsLoadable).ok();
 }
 
 void ProbabilityTable::Clear() {
@@ -242,7 +253,7 @@ bool ProbabilityTable::CompileAndSave(const TokenCorpus& good, const TokenCorpus
     path = path_;
     break;
   }
-  return !path.empty() && ReplaceFileWithBackup(path, bytes);
+  return !path.empty() && ReplaceFileWithBackup(files_, path, bytes, IsLoadable).ok();
 }
 
 std::optional<double> ProbabilityTable::Probability(std::u16string_view token) const {

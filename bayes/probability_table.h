@@ -19,6 +19,7 @@
 
 #include "bayes/probability_map.h"
 #include "bayes/token_corpus.h"
+#include "platform/file_system.h"
 
 namespace quorvel {
 
@@ -60,7 +61,9 @@ struct TableSettings {
 
 class ProbabilityTable {
  public:
-  ProbabilityTable() = default;
+  // `files` must outlive the table.
+  explicit ProbabilityTable(platform::FileSystem& files = platform::RealFileSystem())
+      : files_(files) {}
   ProbabilityTable(const ProbabilityTable&) = delete;
   ProbabilityTable& operator=(const ProbabilityTable&) = delete;
   virtual ~ProbabilityTable() = default;
@@ -113,10 +116,14 @@ class ProbabilityTable {
     TableSettings settings;
     ProbabilityMap probabilities;
   };
-  static bool LoadFile(const std::string& path, Contents* contents);
+  bool LoadFile(const std::string& path, Contents* contents) const;
+  static bool Parse(std::string file, Contents* contents);
+  // Whether a file's bytes load as a table (what may become its ".bak").
+  static bool IsLoadable(std::string_view file);
   static void CompileInto(const TokenCorpus& good, const TokenCorpus& junk, Contents* contents);
   static std::string Serialize(const Contents& contents);
 
+  platform::FileSystem& files_;
   mutable std::recursive_mutex mutex_;
   Contents contents_;    // guarded by mutex_
   std::string path_;     // guarded by mutex_

@@ -1,63 +1,26 @@
 #include "platform/registry_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
-#include "platform/files.h"
 #include "platform/registry_text.h"
 
 namespace quorvel::platform {
 namespace {
 
 // A registry file larger than this is refused as damaged rather than read whole.
-constexpr off_t kMaxFileSize = 256 * 1024 * 1024;
+constexpr std::uint64_t kMaxFileSize = 256 * 1024 * 1024;
 
 std::size_t Index(RegRoot root) { return static_cast<std::size_t>(root); }
 
-long long MtimeNs(const struct stat& st) {
-  return static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000LL + st.st_mtim.tv_nsec;
-}
-
-// A file descriptor closed on scope exit.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-// Reads an open file whole; false on a read error.
-bool ReadFd(int fd, std::string* out) {
-  out->clear();
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return true;
-    out->append(buffer, static_cast<std::size_t>(n));
-    if (out->size() > static_cast<std::size_t>(kMaxFileSize)) return false;
-  }
+bool SameFile(const FileInfo& a, const FileInfo& b) {
+  return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+         a.modifiedNs == b.modifiedNs;
 }
 
 }  // namespace
 
-RegistryFile::RegistryFile(std::string directory) : directory_(std::move(directory)) {
+RegistryFile::RegistryFile(std::string directory, FileSystem& files)
+    : directory_(std::move(directory)), files_(files) {
   while (directory_.size() > 1 && directory_.back() == '/') directory_.pop_back();
 }
 
@@ -70,28 +33,29 @@ long RegistryFile::Fail(long code, std::string text) {
   return code;
 }
 
-long RegistryFile::ReadFresh(RegRoot root, RegistryTree* tree, std::string* existing) {
-  std::string path = FilePath(root);
-  existing->clear();
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
-    if (errno == ENOENT) return ERROR_SUCCESS;  // no file yet: an empty root
-    return Fail(ERROR_ACCESS_DENIED, "cannot open " + path + ": " + std::strerror(errno));
+long RegistryFile::ReadFile(RegRoot root, FileInfo* info, std::string* bytes) {
+  const std::string path = FilePath(root);
+  bytes->clear();
+  if (FileStatus status = files_.Stat(path, info); !status.ok()) {
+    return Fail(ERROR_ACCESS_DENIED, status.message());
   }
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (info->kind == FileKind::kMissing) return ERROR_SUCCESS;  // no file yet: an empty root
+  if (info->kind != FileKind::kFile) {
     return Fail(ERROR_ACCESS_DENIED, "cannot read " + path + ": not a regular file");
   }
-  if (st.st_size > kMaxFileSize) return Fail(ERROR_BADDB, path + ": file is too large");
-  if (!ReadFd(fd.get(), existing)) {
-    return Fail(ERROR_ACCESS_DENIED, "cannot read " + path + ": " + std::strerror(errno));
-  }
-  RegistryTextError error;
-  if (!ParseRegistryText(*existing, root, tree, &error)) {
-    std::string where = error.line > 0 ? path + ":" + std::to_string(error.line) : path;
-    return Fail(ERROR_BADDB, "damaged registry file " + where + ": " + error.message);
+  if (info->size > kMaxFileSize) return Fail(ERROR_BADDB, path + ": file is too large");
+  if (FileStatus status = files_.ReadFile(path, bytes); !status.ok()) {
+    return Fail(ERROR_ACCESS_DENIED, status.message());
   }
   return ERROR_SUCCESS;
+}
+
+long RegistryFile::Parse(RegRoot root, const std::string& bytes, RegistryTree* tree) {
+  RegistryTextError error;
+  if (ParseRegistryText(bytes, root, tree, &error)) return ERROR_SUCCESS;
+  const std::string path = FilePath(root);
+  std::string where = error.line > 0 ? path + ":" + std::to_string(error.line) : path;
+  return Fail(ERROR_BADDB, "damaged registry file " + where + ": " + error.message);
 }
 
 long RegistryFile::Load(RegRoot root, std::shared_ptr<const RegistryTree>* tree) {
@@ -99,39 +63,25 @@ long RegistryFile::Load(RegRoot root, std::shared_ptr<const RegistryTree>* tree)
     return Fail(ERROR_ACCESS_DENIED,
                 "no registry directory (neither XDG_CONFIG_HOME nor HOME is set)");
   }
-  std::string path = FilePath(root);
   Snapshot& snapshot = snapshots_[Index(root)];
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
-    if (errno != ENOENT) {
-      return Fail(ERROR_ACCESS_DENIED, "cannot open " + path + ": " + std::strerror(errno));
-    }
-    snapshot = Snapshot{};
-    *tree = std::make_shared<RegistryTree>();
-    return ERROR_SUCCESS;
+  FileInfo info;
+  if (FileStatus status = files_.Stat(FilePath(root), &info); !status.ok()) {
+    return Fail(ERROR_ACCESS_DENIED, status.message());
   }
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    return Fail(ERROR_ACCESS_DENIED, "cannot read " + path + ": not a regular file");
-  }
-  if (snapshot.valid && snapshot.device == st.st_dev && snapshot.inode == st.st_ino &&
-      snapshot.size == st.st_size && snapshot.mtimeNs == MtimeNs(st)) {
+  if (snapshot.valid && SameFile(snapshot.file, info)) {
     *tree = snapshot.tree;
     return ERROR_SUCCESS;
   }
-  if (st.st_size > kMaxFileSize) return Fail(ERROR_BADDB, path + ": file is too large");
   std::string bytes;
-  if (!ReadFd(fd.get(), &bytes)) {
-    return Fail(ERROR_ACCESS_DENIED, "cannot read " + path + ": " + std::strerror(errno));
-  }
+  long code = ReadFile(root, &info, &bytes);
+  if (code != ERROR_SUCCESS) return code;
   auto parsed = std::make_shared<RegistryTree>();
-  RegistryTextError error;
-  if (!ParseRegistryText(bytes, root, parsed.get(), &error)) {
+  code = Parse(root, bytes, parsed.get());
+  if (code != ERROR_SUCCESS) {
     snapshot = Snapshot{};
-    std::string where = error.line > 0 ? path + ":" + std::to_string(error.line) : path;
-    return Fail(ERROR_BADDB, "damaged registry file " + where + ": " + error.message);
+    return code;
   }
-  snapshot = {true, st.st_dev, st.st_ino, st.st_size, MtimeNs(st), parsed};
+  snapshot = {true, info, parsed};
   *tree = std::move(parsed);
   return ERROR_SUCCESS;
 }
@@ -141,37 +91,33 @@ long RegistryFile::Change(RegRoot root, const std::function<long(RegistryTree&)>
     return Fail(ERROR_ACCESS_DENIED,
                 "no registry directory (neither XDG_CONFIG_HOME nor HOME is set)");
   }
-  if (!CreateDirectories(directory_)) {
-    return Fail(ERROR_ACCESS_DENIED, "cannot create " + directory_ + ": " + std::strerror(errno));
+  if (FileStatus status = files_.CreateFolders(directory_); !status.ok()) {
+    return Fail(ERROR_ACCESS_DENIED, status.message());
   }
-  std::string lockPath = FilePath(root) + ".lock";
-  Fd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
-  if (lock.get() < 0) {
-    return Fail(ERROR_ACCESS_DENIED, "cannot open " + lockPath + ": " + std::strerror(errno));
-  }
-  while (::flock(lock.get(), LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      return Fail(ERROR_ACCESS_DENIED, "cannot lock " + lockPath + ": " + std::strerror(errno));
-    }
+  std::unique_ptr<FileLock> lock;
+  if (FileStatus status = files_.Lock(FilePath(root) + ".lock", /*wait=*/true, &lock);
+      !status.ok()) {
+    return Fail(ERROR_ACCESS_DENIED, status.message());
   }
   // Another process may have changed the file since we last looked: start from what
-  // is on disk now. The lock is released when `lock` closes.
-  auto tree = std::make_shared<RegistryTree>();
+  // is on disk now. The lock is released when `lock` goes.
+  FileInfo info;
   std::string existing;
-  long code = ReadFresh(root, tree.get(), &existing);
+  long code = ReadFile(root, &info, &existing);
+  if (code != ERROR_SUCCESS) return code;
+  auto tree = std::make_shared<RegistryTree>();
+  code = Parse(root, existing, tree.get());
   if (code != ERROR_SUCCESS) return code;
   code = change(*tree);
   if (code != ERROR_SUCCESS) return code;
-  std::string text = FormatRegistryText(*tree, root);
-  std::string path = FilePath(root);
+  const std::string text = FormatRegistryText(*tree, root);
+  const std::string path = FilePath(root);
   if (text != existing) {
-    std::string error;
-    if (!WriteFileAtomic(path, text, &error)) return Fail(ERROR_ACCESS_DENIED, error);
+    if (FileStatus status = files_.WriteFileAtomic(path, text); !status.ok()) {
+      return Fail(ERROR_ACCESS_DENIED, status.message());
+    }
   }
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) {
-    snapshots_[Index(root)] = {true, st.st_dev, st.st_ino, st.st_size, MtimeNs(st), tree};
-  }
+  if (files_.Stat(path, &info).ok()) snapshots_[Index(root)] = {true, info, tree};
   return ERROR_SUCCESS;
 }
 
@@ -267,7 +213,7 @@ std::string DefaultRegistryDirectory() {
 }
 
 std::unique_ptr<Registry> OpenDefaultRegistry() {
-  return std::make_unique<RegistryFile>(DefaultRegistryDirectory());
+  return std::make_unique<RegistryFile>(DefaultRegistryDirectory(), RealFileSystem());
 }
 
 }  // namespace quorvel::platform

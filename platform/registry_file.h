@@ -16,14 +16,13 @@
 #ifndef QUORVEL_PLATFORM_REGISTRY_FILE_H_
 #define QUORVEL_PLATFORM_REGISTRY_FILE_H_
 
-#include <sys/types.h>
-
 #include <array>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "platform/file_system.h"
 #include "platform/registry.h"
 #include "platform/registry_tree.h"
 
@@ -31,8 +30,9 @@ namespace quorvel::platform {
 
 class RegistryFile final : public Registry {
  public:
-  // `directory` need not exist yet; it is created on the first change.
-  explicit RegistryFile(std::string directory);
+  // `directory` need not exist yet; it is created on the first change. `files` must
+  // outlive the registry.
+  explicit RegistryFile(std::string directory, FileSystem& files = RealFileSystem());
 
   long CreateKey(RegRoot root, std::string_view key) override;
   bool KeyExists(RegRoot root, std::string_view key) override;
@@ -53,23 +53,22 @@ class RegistryFile final : public Registry {
   // The parsed file of one root and what identified the file on disk.
   struct Snapshot {
     bool valid = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    long long mtimeNs = 0;
+    FileInfo file;
     std::shared_ptr<const RegistryTree> tree;
   };
 
   // The root's current tree (empty when the file does not exist). Called with mutex_ held.
   long Load(RegRoot root, std::shared_ptr<const RegistryTree>* tree);
-  // Reads the file now, under the lock; *existing gets its bytes.
-  long ReadFresh(RegRoot root, RegistryTree* tree, std::string* existing);
+  // Reads the root's file (no bytes when it does not exist) and what identifies it.
+  long ReadFile(RegRoot root, FileInfo* info, std::string* bytes);
+  long Parse(RegRoot root, const std::string& bytes, RegistryTree* tree);
   // Runs `change` on a fresh copy of the root under the file lock and writes the
   // result when the change succeeded and altered the text.
   long Change(RegRoot root, const std::function<long(RegistryTree&)>& change);
   long Fail(long code, std::string text);
 
   std::string directory_;
+  FileSystem& files_;
   std::mutex mutex_;
   std::array<Snapshot, 3> snapshots_;  // guarded by mutex_
   PerThreadError lastError_;

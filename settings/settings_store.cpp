@@ -1,19 +1,16 @@
 #include "settings/settings_store.h"
 
 #include <exception>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "platform/code_page.h"
-#include "platform/files.h"
+#include "platform/file_system.h"
 #include "settings/setting_bindings.h"
 
 namespace quorvel {
 namespace {
 
-namespace fs = std::filesystem;
 using platform::RegRoot;
 using platform::RegValue;
 
@@ -59,39 +56,37 @@ void ReadWide(platform::Registry& registry, const SettingBinding& b, UserSetting
 // Writes one list image: below the threshold as a REG_BINARY value (removing a spill
 // file left from an earlier, larger image); from the threshold up, or when the
 // registry refuses the value, as the spill file. Returns the failure, or empty.
-std::string WriteImageValue(platform::Registry& registry, std::string_view valueName,
-                            const std::string& image, const std::string& spillPath) {
+std::string WriteImageValue(platform::Registry& registry, platform::FileSystem& files,
+                            std::string_view valueName, const std::string& image,
+                            const std::string& spillPath) {
   std::string registryFailure;
   if (image.size() < kSpillThreshold) {
     long rc =
         registry.SetValue(kRoot, kSettingsKey, valueName,
                           RegValue::Binary(std::vector<std::uint8_t>(image.begin(), image.end())));
     if (rc == platform::ERROR_SUCCESS) {
-      if (spillPath.empty()) return {};
-      std::error_code ec;
-      fs::remove(spillPath, ec);
+      if (spillPath.empty() || !files.Exists(spillPath)) return {};
       // A spill file that stays would win over the new value at the next load.
-      if (ec) return "cannot remove the old spill file: " + ec.message();
-      fs::remove(fs::path(spillPath).parent_path(), ec);  // fails while others remain
+      if (platform::FileStatus status = files.Remove(spillPath); !status.ok()) {
+        return "cannot remove the old spill file: " + status.message();
+      }
+      files.Remove(platform::FolderOfPath(spillPath));  // fails while others remain
       return {};
     }
     registryFailure = "registry error " + std::to_string(rc) + " " + registry.LastError() + "; ";
   }
   if (spillPath.empty()) return registryFailure + "no data folder for the spill file";
-  std::string dir = fs::path(spillPath).parent_path().string();
-  if (!platform::CreateDirectories(dir)) return registryFailure + "cannot create " + dir;
-  std::string fileError;
-  if (!platform::WriteFileAtomic(spillPath, image, &fileError)) {
-    return registryFailure + "cannot write " + spillPath + ": " + fileError;
-  }
+  platform::FileStatus status = files.CreateFolders(platform::FolderOfPath(spillPath));
+  if (status.ok()) status = files.WriteFileAtomic(spillPath, image);
+  if (!status.ok()) return registryFailure + status.message();
   return {};
 }
 
 }  // namespace
 
 SettingsStore::SettingsStore(platform::Registry& registry, std::string dataFolder,
-                             const platform::Clock& clock)
-    : registry_(registry), dataFolder_(std::move(dataFolder)), clock_(clock) {}
+                             const platform::Clock& clock, platform::FileSystem& files)
+    : registry_(registry), dataFolder_(std::move(dataFolder)), clock_(clock), files_(files) {}
 
 std::string SettingsStore::SpillPath(std::string_view valueName) const {
   if (dataFolder_.empty()) return {};
@@ -128,23 +123,19 @@ bool SettingsStore::Load(UserSettings* settings, std::string* error) const {
         default: {
           std::string image;
           bool haveImage = false;
-          std::string path = SpillPath(b.valueName);
-          std::error_code ec;
-          if (!path.empty() && fs::is_regular_file(path, ec)) {
-            std::uintmax_t size = fs::file_size(path, ec);
-            if (ec) {
-              failures.Add(b.valueName, "cannot read spill file: " + ec.message());
-              break;
-            }
-            if (size > kMaxSpillFileBytes) {
+          const std::string path = SpillPath(b.valueName);
+          platform::FileInfo info;
+          if (!path.empty() && files_.Stat(path, &info).ok() &&
+              info.kind == platform::FileKind::kFile) {
+            if (info.size > kMaxSpillFileBytes) {
               failures.Add(b.valueName, "spill file too large");
               break;
             }
-            std::vector<std::uint8_t> bytes;
-            if (platform::ReadWholeFile(path, &bytes)) {
-              image.assign(bytes.begin(), bytes.end());
-              haveImage = true;
+            if (platform::FileStatus status = files_.ReadFile(path, &image); !status.ok()) {
+              failures.Add(b.valueName, "cannot read spill file: " + status.message());
+              break;
             }
+            haveImage = true;
           }
           if (!haveImage) {
             RegValue v;
@@ -193,8 +184,8 @@ bool SettingsStore::Save(UserSettings* settings, std::string* error) const {
                                   RegValue::String(platform::WideToAnsi(settings->*b.wide)));
           break;
         default:
-          if (std::string why = WriteImageValue(registry_, b.valueName, b.WriteImage(*settings),
-                                                SpillPath(b.valueName));
+          if (std::string why = WriteImageValue(registry_, files_, b.valueName,
+                                                b.WriteImage(*settings), SpillPath(b.valueName));
               !why.empty()) {
             failures.Add(b.valueName, why);
           }

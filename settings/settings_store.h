@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "platform/clock.h"
+#include "platform/file_system.h"
 #include "platform/registry.h"
 #include "settings/user_settings.h"
 
@@ -37,7 +38,9 @@ inline constexpr platform::FileTime kSentFromNamesKeep = 90 * platform::kFileTim
 
 class SettingsStore {
  public:
-  SettingsStore(platform::Registry& registry, std::string dataFolder, const platform::Clock& clock);
+  // `registry`, `clock` and `files` must outlive the store.
+  SettingsStore(platform::Registry& registry, std::string dataFolder, const platform::Clock& clock,
+                platform::FileSystem& files = platform::RealFileSystem());
 
   // Reads every binding into *settings. When the key does not exist, *settings is
   // left as it is and the result is false. A binding whose value is damaged or
@@ -58,6 +61,7 @@ class SettingsStore {
   platform::Registry& registry_;
   std::string dataFolder_;
   const platform::Clock& clock_;
+  platform::FileSystem& files_;
 };
 
 }  // namespace quorvel
