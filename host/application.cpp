@@ -25,8 +25,10 @@ class Application::RoutingUi final : public ui::Ui {
   Application& application_;
 };
 
-Application::Application(std::shared_ptr<NameSpace> session, ui::Ui& hostPresenter)
+Application::Application(std::shared_ptr<NameSpace> session, ui::Ui& hostPresenter,
+                         bool hasExplorers)
     : session_(std::move(session)),
+      explorers_(hasExplorers ? std::make_unique<host::Explorers>() : nullptr),
       current_(std::shared_ptr<ui::Ui>(std::shared_ptr<ui::Ui>(), &hostPresenter)),
       routing_(std::make_unique<RoutingUi>(*this)) {}
 

@@ -35,15 +35,19 @@ struct HostCounters {
 class Application {
  public:
   // `hostPresenter` serves when no client does; it must outlive the application.
-  Application(std::shared_ptr<NameSpace> session, ui::Ui& hostPresenter);
+  // A host made without windows has no explorers collection at all.
+  Application(std::shared_ptr<NameSpace> session, ui::Ui& hostPresenter, bool hasExplorers = true);
   ~Application();
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
 
   // The namespace of the running profile (`Session`, `GetNamespace("MAPI")`).
   std::shared_ptr<NameSpace> Session() const { return session_; }
-  host::Explorers& Explorers() { return explorers_; }
-  std::shared_ptr<Explorer> ActiveExplorer() const { return explorers_.ActiveExplorer(); }
+  // The windows; null for a host without windows.
+  host::Explorers* Explorers() { return explorers_.get(); }
+  std::shared_ptr<Explorer> ActiveExplorer() const {
+    return explorers_ ? explorers_->ActiveExplorer() : nullptr;
+  }
   std::string Name() const { return "Quorvel host"; }
 
   ui::Ui& Presenter();
@@ -70,7 +74,7 @@ class Application {
   std::shared_ptr<ui::Ui> Current();
 
   std::shared_ptr<NameSpace> session_;
-  host::Explorers explorers_;
+  std::unique_ptr<host::Explorers> explorers_;
   MessageLoop loop_;
   HostCounters counters_;
   std::mutex presenterMutex_;

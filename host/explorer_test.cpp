@@ -24,7 +24,7 @@ class ExplorerTest : public testing::Test {
  protected:
   ui::ScriptedUi ui_;
   MemoryHost box_{ui_};
-  Explorers& explorers() { return box_.application->Explorers(); }
+  Explorers& explorers() { return *box_.application->Explorers(); }
 };
 
 TEST_F(ExplorerTest, NewWindowIsAnnouncedButOnlyActiveOnceActivated) {

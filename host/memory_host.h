@@ -5,7 +5,7 @@
 //
 //   ui::ScriptedUi ui;
 //   MemoryHost box(ui);
-//   auto explorer = box.application->Explorers().Add(box.Inbox());
+//   auto explorer = box.application->Explorers()->Add(box.Inbox());
 //   box.session->faults()...;   // make the store fail where a test needs it
 #ifndef QUORVEL_HOST_MEMORY_HOST_H_
 #define QUORVEL_HOST_MEMORY_HOST_H_
