@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "mapi/maildir/maildir_listing.h"
+#include "mapi/maildir/maildir_names.h"
 #include "mapi/mime/mime_message.h"
 #include "mapi/tags.h"
 #include "platform/file_system.h"
@@ -33,7 +34,9 @@ bool ExpandMessageInput(const std::string& arg, std::vector<MessageInput>* out,
   for (const char* sub : {"cur", "new"}) {
     const std::string shown = platform::JoinFilePath(arg, sub);
     for (const std::string& name : mapi::MaildirFileNames(files, arg, sub)) {
-      out->push_back({platform::JoinFilePath(shown, name)});
+      const auto parsed = mapi::ParseMessageFileName(name);
+      out->push_back(
+          {platform::JoinFilePath(shown, name), parsed ? mapi::MessageFlagsOf(*parsed) : 0});
     }
   }
   return true;
@@ -48,7 +51,9 @@ std::shared_ptr<mapi::Message> OpenMessageInput(const MessageInput& input, std::
     }
     return mapi::OpenMimeMessageBytes(bytes);
   }
-  auto opened = mapi::OpenMimeMessageFile(input.path);
+  mapi::MimeMessageContext context;
+  context.storeFlags = input.storeFlags;
+  auto opened = mapi::OpenMimeMessageFile(input.path, std::move(context));
   if (!opened.ok()) {
     *error =
         input.path + (opened.hr == mapi::MAPI_E_NOT_FOUND ? ": no such file" : ": cannot be read");

@@ -145,7 +145,7 @@ TEST_P(FileSystemContract, ALockExcludesOthersUntilReleased) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RealAndMemory, FileSystemContract, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Real" : "Memory"; });
+                         [](const auto& test) { return test.param ? "Real" : "Memory"; });
 
 // What only the real file system has: links, permissions, devices.
 class RealFileSystemTest : public ::testing::Test {
