@@ -59,21 +59,28 @@ int RunExport(const ListsOptions& options, CommandIo& io) {
 int RunImport(const ListsOptions& options, CommandIo& io) {
   UserEnvironment env(io.err);
   const ListPage page = PageOf(options.list);
-  int code = 0;
-  {
-    SettingsHolder::Locked settings = env.settings().Lock();
-    code = ImportListToPage(*settings, page, options.path, env.clock());
-  }
-  if (code != 0) {
+  // The file is read before the settings lock is taken: the lock is never held across
+  // a file operation.
+  ListFileContents file;
+  if (const int code = ReadListFile(options.path, env.clock(), &file)) {
     io.err << "quorvel: File Error: " << std::strerror(code) << " (" << options.path << ")\n";
     return kExitFailure;
+  }
+  for (const std::string& problem : file.problems) {
+    io.err << "quorvel: " << options.path << ": " << problem << "\n";
+  }
+  std::size_t added = 0;
+  {
+    SettingsHolder::Locked settings = env.settings().Lock();
+    added = ApplyListFile(*settings, page, file);
   }
   std::string error;
   if (!env.SaveSettings(&error)) {
     io.err << "quorvel: cannot save the settings: " << error << "\n";
     return kExitFailure;
   }
-  io.out << "Imported " << options.path << " into the " << PageName(page) << "\n";
+  io.out << "Imported " << options.path << " into the " << PageName(page) << ": " << added
+         << (added == 1 ? " entry" : " entries") << " added\n";
   return kExitOk;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "lists/list_file_writer.h"
+#include "platform/memory_file_system.h"
 
 namespace quorvel {
 namespace {
@@ -131,7 +132,7 @@ TEST(ListFileTest, Utf16FileImportsLikeItsAnsiTwin) {
       "\"Ren\xE9 M\xFCller\"\tRene@Example.org\r\nexample.net\r\nx\t*@spam.example\r\nlast";
   const std::string utf16 = Utf16Twin(ansi);
   EXPECT_EQ(ImportedEntries(utf16), ImportedEntries(ansi));
-  EXPECT_EQ(ImportedEntries(utf16).size(), 3u);
+  EXPECT_EQ(ImportedEntries(utf16).size(), 4u);
 }
 
 std::vector<std::string> ImportProblems(std::string_view bytes, std::size_t bufferSize) {
@@ -278,6 +279,30 @@ TEST(ListFileTest, ExportReplacesTheFileOnlyWhenAllOfItWasWritten) {
   EXPECT_EQ(result, EFBIG);
   EXPECT_EQ(ReadFile(path), old);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1);
+}
+
+TEST(ListFileTest, AnExportFailingAtAnyWriteLeavesTheOldFileWhole) {
+  platform::MemoryFileSystem files;
+  files.PutFile("/lists/white.txt", "old\r\n");
+  ContactList list;
+  for (int i = 0; i < 5000; ++i) {
+    list.AddAddress(MakeContact("user" + std::to_string(i) + "@example.net"), "User", kNow);
+  }
+  int failures = 0;
+  for (int n = 0;; ++n) {
+    files.FailCall(n, ENOSPC);
+    const int result = ExportList(list, StringSet(), "/lists/white.txt", files);
+    if (result == 0) break;
+    ++failures;
+    EXPECT_EQ(result, ENOSPC);
+    EXPECT_EQ(files.FileBytes("/lists/white.txt"), "old\r\n") << "call " << n;
+    EXPECT_EQ(files.Files(), std::vector<std::string>{"/lists/white.txt"}) << "call " << n;
+  }
+  EXPECT_GT(failures, 3);  // the file goes out in several buffers
+  ContactList back;
+  StringSet patterns;
+  ASSERT_EQ(ImportList(back, patterns, "/lists/white.txt", platform::FakeClock(kNow), files), 0);
+  EXPECT_EQ(Entries(back, patterns), Entries(list, StringSet()));
 }
 
 // Records each write; fails from the `failAt`-th on.
