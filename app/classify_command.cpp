@@ -1,12 +1,15 @@
-// quorvel classify [--json] [--exit-code] PATH...
+// quorvel classify [--json] [--exit-code] [--recursive] PATH...
 //
-// Judges messages with the whole rule chain, the user's settings and mail base,
-// without moving or learning anything. One line per message: the path, a tab,
+// Judges messages (message_inputs.h says what a path may be) with the whole rule
+// chain, the user's settings and mail base, without moving or learning anything. One
+// line per message: its name (the path, or "FILE:N" for a message of an mbox), a tab,
 // "spam" or "good", a tab and the first line of the reason; with --json one object
-// per line with "path", "spam" and the whole "reason".
+// per line with "path", "spam", the whole "reason" and, for an mbox message, the
+// byte "offset" of its separator line.
 //
 // Exit status: 0; with --exit-code, 1 when a judged message is spam; 3 when a path
-// could not be read (the others are judged all the same); 2 for usage errors.
+// or message could not be read or an mbox is damaged (the others are judged all the
+// same); 2 for usage errors.
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -25,6 +28,7 @@ namespace {
 struct ClassifyOptions {
   bool json = false;
   bool exitCode = false;
+  bool recursive = false;
 };
 
 std::string FirstLine(const std::string& text) {
@@ -39,36 +43,27 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
 
   bool anySpam = false;
   int unreadable = 0;
-  // Each argument is expanded only when it is reached: a run over thousands of files
-  // or a large folder holds the messages of one argument at a time.
-  std::vector<MessageInput> inputs;
+  // Messages are judged as they are read: an mbox or a folder is never held whole.
+  const MessageVisitor judge = [&](MessageInput& input) {
+    const Verdict verdict = classifier.Judge(std::move(input.message), kStandardFlags);
+    anySpam = anySpam || verdict.spam;
+    if (options.json) {
+      nlohmann::json line = {{"path", input.name},
+                             {"spam", verdict.spam},
+                             {"reason", platform::AnsiToUtf8(verdict.reason)}};
+      if (input.offset) line["offset"] = *input.offset;
+      io.out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    } else {
+      io.out << input.name << '\t' << (verdict.spam ? "spam" : "good") << '\t'
+             << platform::AnsiToUtf8(FirstLine(verdict.reason)) << "\n";
+    }
+  };
+  const ProblemSink report = [&io](const std::string& problem) {
+    io.err << "quorvel: " << problem << "\n";
+  };
+  const InputOptions inputOptions{options.recursive};
   for (const std::string& arg : paths) {
-    std::string error;
-    inputs.clear();
-    if (!ExpandMessageInput(arg, &inputs, &error)) {
-      io.err << "quorvel: " << error << "\n";
-      ++unreadable;
-      continue;
-    }
-    for (const MessageInput& input : inputs) {
-      auto message = OpenMessageInput(input, &error);
-      if (!message) {
-        io.err << "quorvel: " << error << "\n";
-        ++unreadable;
-        continue;
-      }
-      const Verdict verdict = classifier.Judge(std::move(message), kStandardFlags);
-      anySpam = anySpam || verdict.spam;
-      if (options.json) {
-        nlohmann::json line = {{"path", input.path},
-                               {"spam", verdict.spam},
-                               {"reason", platform::AnsiToUtf8(verdict.reason)}};
-        io.out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-      } else {
-        io.out << input.path << '\t' << (verdict.spam ? "spam" : "good") << '\t'
-               << platform::AnsiToUtf8(FirstLine(verdict.reason)) << "\n";
-      }
-    }
+    unreadable += ReadMessageInput(arg, inputOptions, judge, report);
   }
   io.out.flush();
   if (unreadable > 0) return kExitUnreadable;
@@ -81,12 +76,15 @@ void SetupClassify(CLI::App& sub, CommandIo& io) {
   sub.add_flag("--json", options->json, "One JSON object per message: path, spam, reason");
   sub.add_flag("--exit-code", options->exitCode,
                "Exit with status 1 when the message is spam (for delivery filters)");
+  sub.add_flag("--recursive,-r", options->recursive,
+               "Read the sub-folders of plain folders of messages too");
   // The paths are read where the parser keeps them (it outlives the command), so a
   // command line naming thousands of files is held once.
-  const CLI::Option* paths =
-      sub.add_option("PATH", "Message files, Maildir folders, or - for standard input")
-          ->required()
-          ->expected(CLI::detail::expected_max_vector_size);
+  const CLI::Option* paths = sub.add_option("PATH",
+                                            "Message files, mbox files, Maildir folders, folders "
+                                            "of message files, or - for standard input")
+                                 ->required()
+                                 ->expected(CLI::detail::expected_max_vector_size);
   sub.callback([options, paths, &io] { io.status = RunClassify(*options, paths->results(), io); });
 }
 
@@ -94,8 +92,8 @@ void SetupClassify(CLI::App& sub, CommandIo& io) {
 
 Command ClassifyCommand() {
   return {"classify",
-          "Judge message files, Maildir folders or standard input (-) without moving or "
-          "learning anything",
+          "Judge message files, mbox files, Maildir folders, folders of message files or "
+          "standard input (-) without moving or learning anything",
           SetupClassify};
 }
 
