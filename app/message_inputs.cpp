@@ -1,9 +1,5 @@
 #include "app/message_inputs.h"
 
-<<<<<<< HEAD
-#include <iostream>
-#include <iterator>
-=======
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -13,47 +9,13 @@
 #include <system_error>
 #include <utility>
 #include <vector>
->>>>>>> main
 
-#include "mapi/maildir/maildir_listing.h"
 #include "mapi/maildir/maildir_names.h"
 #include "mapi/mbox/mbox_reader.h"
 #include "mapi/mime/mime_message.h"
 #include "mapi/tags.h"
-#include "platform/file_system.h"
 
 namespace quorvel::app {
-<<<<<<< HEAD
-
-bool ExpandMessageInput(const std::string& arg, std::vector<MessageInput>* out,
-                        std::string* error) {
-  if (arg == "-") {
-    out->push_back({arg});
-    return true;
-  }
-  platform::FileSystem& files = platform::RealFileSystem();
-  platform::FileInfo info;
-  if (!files.Stat(arg, &info).ok() || info.kind == platform::FileKind::kMissing) {
-    *error = arg + ": no such file or folder";
-    return false;
-  }
-  if (info.kind != platform::FileKind::kFolder) {
-    out->push_back({arg});
-    return true;
-  }
-  if (!mapi::IsMaildirFolder(files, arg)) {
-    *error = arg + ": a folder that is not a Maildir folder (no cur/ or new/)";
-    return false;
-  }
-  for (const char* sub : {"cur", "new"}) {
-    const std::string shown = platform::JoinFilePath(arg, sub);
-    for (const std::string& name : mapi::MaildirFileNames(files, arg, sub)) {
-      const auto parsed = mapi::ParseMessageFileName(name);
-      out->push_back(
-          {platform::JoinFilePath(shown, name), parsed ? mapi::MessageFlagsOf(*parsed) : 0});
-    }
-  }
-=======
 namespace fs = std::filesystem;
 
 namespace {
@@ -80,7 +42,6 @@ bool ListFolder(const fs::path& dir, Listing* out) {
   }
   std::sort(out->files.begin(), out->files.end());
   std::sort(out->folders.begin(), out->folders.end());
->>>>>>> main
   return true;
 }
 
