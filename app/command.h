@@ -7,6 +7,7 @@
 #include <iosfwd>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace CLI {
@@ -21,6 +22,10 @@ struct CommandIo {
   // The command line as the program was given it (argv[0] first). It outlives the
   // command, so a command may keep views of it instead of copies.
   std::span<const char* const> commandLine;
+  // --profile NAME (empty: the default profile) and --yes, given before or after the
+  // subcommand's name.
+  std::string profile{};
+  bool yes = false;
 };
 
 // Adds a subcommand's options to `sub` and returns what runs it (giving the exit
@@ -31,6 +36,9 @@ struct Command {
   const char* name;
   const char* description;
   CommandSetup setup;
+  // Acts on the profile's mail or settings: sent to the profile's running host, or run
+  // by a short-lived host of its own (see cli.cpp).
+  bool routed = false;
 };
 
 // The table of subcommands, in the order --help lists them.
