@@ -15,7 +15,9 @@
 #include "app/terminal_ui.h"
 #include "app/version.h"
 #include "host/channel.h"
+#include "platform/lock_file.h"
 #include "platform/registry_file.h"
+#include "settings/data_folder.h"
 
 namespace quorvel::app {
 
@@ -126,6 +128,14 @@ int RunRouted(const Parsed& parsed, int argc, const char* const* argv, CommandIo
       own->application().loop().RunPending();
       own->Disconnect();
       return status;
+    }
+    // Only a host that holds the lock but does not answer yet is worth waiting for.
+    std::string dataFolder = DefaultDataFolders().DataFolder();
+    bool starting =
+        platform::LockFile::Holder(host::HostLockPath(dataFolder, profile.name)).pid != 0;
+    if (!starting) {
+      io.err << "quorvel: " << error << "\n";
+      return kExitFailure;
     }
     if (attempt >= 50) {
       io.err << "quorvel: " << error << ", and it does not answer on " << path << "\n";

@@ -57,7 +57,7 @@ struct ChannelServer::Connection final : public ui::Ui {
   std::thread thread;
   bool finished = false;  // the thread is done; guarded by the server's mutex_
 
-  std::mutex mutex;  // guards everything below and serialises sends
+  mutable std::mutex mutex;  // guards everything below and serialises sends
   std::condition_variable answered;
   bool gone = false;
   bool interactive = false;
@@ -161,7 +161,7 @@ struct ChannelServer::Connection final : public ui::Ui {
     return answer && answer->button == 1;
   }
   bool Interactive() const override {
-    std::lock_guard lock(const_cast<std::mutex&>(mutex));
+    std::lock_guard lock(mutex);
     return interactive && !gone;
   }
 
