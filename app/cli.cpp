@@ -5,8 +5,10 @@
 
 #include <CLI/CLI.hpp>
 #include <chrono>
+#include <cstring>
 #include <iostream>
 #include <ostream>
+#include <string_view>
 #include <thread>
 
 #include "app/command.h"
@@ -23,54 +25,65 @@ namespace quorvel::app {
 
 namespace {
 
-struct Parsed {
-  std::function<int(CommandIo&)> run;  // empty for help, version or a usage error
+// Parses the command line; the named command runs from its callback, at the end of
+// the parse. Returns the exit status.
+int Dispatch(int argc, const char* const* argv, CommandIo& io) {
+  CLI::App cli{"Quorvel: a personal spam filter for your own mailbox.", "quorvel"};
+  cli.set_version_flag("--version", std::string("quorvel ") + kVersion);
+  cli.require_subcommand(0, 1);
+  cli.fallthrough();  // --profile and --yes may also follow the subcommand's name
+  cli.add_option("--profile", io.profile, "The profile to act on (default: the default one)");
+  cli.add_flag("--yes,-y", io.yes, "Answer every question with its affirmative button");
+  for (const Command& command : CommandTable()) {
+    command.setup(*cli.add_subcommand(command.name, command.description), io);
+  }
+  try {
+    cli.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    io.out << cli.help();
+    return kExitOk;
+  } catch (const CLI::CallForAllHelp&) {
+    io.out << cli.help("", CLI::AppFormatMode::All);
+    return kExitOk;
+  } catch (const CLI::CallForVersion&) {
+    io.out << cli.version() << "\n";
+    return kExitOk;
+  } catch (const CLI::ParseError& e) {
+    io.err << "quorvel: " << e.what() << "\n";
+    io.err << "Run 'quorvel --help' for usage.\n";
+    return kExitUsage;
+  }
+  if (cli.get_subcommands().empty()) io.out << cli.help();
+  return io.status;
+}
+
+// What a routed command needs to know before the parse runs it: which command is
+// named, and --profile and --yes wherever they stand.
+struct Scan {
   const Command* command = nullptr;
   std::string profile;
   bool yes = false;
 };
 
-// Parses the command line. The parser is gone once this returns, and with it its own
-// copies of the arguments: a command line naming thousands of files is held once, by
-// the command, for the whole run.
-Parsed Parse(int argc, const char* const* argv, std::ostream& out, std::ostream& err, int* status) {
-  CLI::App cli{"Quorvel: a personal spam filter for your own mailbox.", "quorvel"};
-  cli.set_version_flag("--version", std::string("quorvel ") + kVersion);
-  cli.require_subcommand(0, 1);
-  cli.fallthrough();  // --profile and --yes may also follow the subcommand's name
-  Parsed parsed;
-  cli.add_option("--profile", parsed.profile, "The profile to act on (default: the default one)");
-  cli.add_flag("--yes,-y", parsed.yes, "Answer every question with its affirmative button");
-
-  for (const Command& command : CommandTable()) {
-    CLI::App* sub = cli.add_subcommand(command.name, command.description);
-    auto runner = command.setup(*sub);
-    sub->callback([&parsed, &command, runner] {
-      parsed.run = runner;
-      parsed.command = &command;
-    });
+Scan ScanCommandLine(int argc, const char* const* argv) {
+  Scan scan;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view a = argv[i];
+    if (a == "--") break;
+    if (a == "--profile" && i + 1 < argc) {
+      scan.profile = argv[++i];
+    } else if (a.substr(0, 10) == "--profile=") {
+      scan.profile = std::string(a.substr(10));
+    } else if (a == "--yes" || a == "-y") {
+      scan.yes = true;
+    } else if (scan.command == nullptr && !a.empty() && a[0] != '-') {
+      for (const Command& c : CommandTable()) {
+        if (a == c.name) scan.command = &c;
+      }
+      if (scan.command == nullptr) return scan;  // not a command: the parse will say so
+    }
   }
-
-  *status = kExitOk;
-  try {
-    cli.parse(argc, argv);
-  } catch (const CLI::CallForHelp&) {
-    out << cli.help();
-    return {};
-  } catch (const CLI::CallForAllHelp&) {
-    out << cli.help("", CLI::AppFormatMode::All);
-    return {};
-  } catch (const CLI::CallForVersion&) {
-    out << cli.version() << "\n";
-    return {};
-  } catch (const CLI::ParseError& e) {
-    err << "quorvel: " << e.what() << "\n";
-    err << "Run 'quorvel --help' for usage.\n";
-    *status = kExitUsage;
-    return {};
-  }
-  if (!parsed.run) out << cli.help();
-  return parsed;
+  return scan;
 }
 
 std::string WorkingFolder() {
@@ -82,19 +95,19 @@ std::string WorkingFolder() {
 // host: it is sent to the running host, or, when none runs, a host of its own is
 // started in this process for the command's length. Without any profile at all the
 // command runs on its own, as it always did.
-int RunRouted(const Parsed& parsed, int argc, const char* const* argv, CommandIo& io) {
+int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io) {
   auto registry = platform::OpenDefaultRegistry();
   host::Profile profile;
   std::string error;
-  if (!ResolveProfile(*registry, parsed.profile, &profile, &error)) {
+  if (!ResolveProfile(*registry, scan.profile, &profile, &error)) {
     std::vector<host::Profile> all;
     std::string ignored;
     host::Profiles(*registry).List(&all, &ignored);
-    if (parsed.profile.empty() && all.empty()) return parsed.run(io);
+    if (scan.profile.empty() && all.empty()) return Dispatch(argc, argv, io);
     io.err << "quorvel: " << error << "\n";
     return kExitFailure;
   }
-  TerminalUi terminal(std::cin, io.err, TerminalUi::ModeFor(parsed.yes));
+  TerminalUi terminal(std::cin, io.err, TerminalUi::ModeFor(scan.yes));
   std::string path;
   if (!host::ChannelPath(profile.name, &path, &error)) {
     io.err << "quorvel: " << error << "\n";
@@ -104,9 +117,7 @@ int RunRouted(const Parsed& parsed, int argc, const char* const* argv, CommandIo
   request.argv.assign(argv, argv + argc);
   request.cwd = WorkingFolder();
   request.interactive = terminal.Interactive();
-  request.yes = parsed.yes;
-  // A host that holds the lock but does not answer yet is starting: wait for it a
-  // little, then give up with a clear message.
+  request.yes = scan.yes;
   for (int attempt = 0;; ++attempt) {
     host::ClientResult sent = host::RunInHost(path, request, terminal, io.out, io.err);
     if (sent.connected) {
@@ -118,18 +129,19 @@ int RunRouted(const Parsed& parsed, int argc, const char* const* argv, CommandIo
     }
     auto own = OpenProfileHost(*registry, profile, terminal, /*watch=*/false, &error);
     if (own) {
-      for (const std::string& note : own->Connect()) (void)note;  // said by `quorvel run`
+      own->Connect();  // what is not loaded is said by `quorvel run`, not by every command
       int status;
       {
         host::Application::PresenterScope scope(
             own->application(), std::shared_ptr<ui::Ui>(std::shared_ptr<ui::Ui>(), &terminal));
-        status = parsed.run(io);
+        status = Dispatch(argc, argv, io);
       }
       own->application().loop().RunPending();
       own->Disconnect();
       return status;
     }
-    // Only a host that holds the lock but does not answer yet is worth waiting for.
+    // Only a host that holds the lock but does not answer yet (it is starting) is
+    // worth waiting for, and only for a while.
     std::string dataFolder = DefaultDataFolders().DataFolder();
     bool starting =
         platform::LockFile::Holder(host::HostLockPath(dataFolder, profile.name)).pid != 0;
@@ -148,24 +160,17 @@ int RunRouted(const Parsed& parsed, int argc, const char* const* argv, CommandIo
 }  // namespace
 
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-  int status = kExitOk;
-  Parsed parsed = Parse(argc, argv, out, err, &status);
-  if (!parsed.run) return status;
-  CommandIo io{out, err, std::span<const char* const>(argv, static_cast<std::size_t>(argc)),
-               parsed.profile, parsed.yes};
-  if (parsed.command->routed) return RunRouted(parsed, argc, argv, io);
-  return parsed.run(io);
+  CommandIo io{out, err};
+  Scan scan = ScanCommandLine(argc, argv);
+  if (scan.command != nullptr && scan.command->routed) return RunRouted(scan, argc, argv, io);
+  return Dispatch(argc, argv, io);
 }
 
 int RunInsideHost(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   std::vector<const char*> argv;
   for (const std::string& a : args) argv.push_back(a.c_str());
-  int status = kExitOk;
-  Parsed parsed = Parse(static_cast<int>(argv.size()), argv.data(), out, err, &status);
-  if (!parsed.run) return status;
-  CommandIo io{out, err, std::span<const char* const>(argv.data(), argv.size()), parsed.profile,
-               parsed.yes};
-  return parsed.run(io);
+  CommandIo io{out, err};
+  return Dispatch(static_cast<int>(argv.size()), argv.data(), io);
 }
 
 }  // namespace quorvel::app

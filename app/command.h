@@ -3,10 +3,7 @@
 #ifndef QUORVEL_APP_COMMAND_H_
 #define QUORVEL_APP_COMMAND_H_
 
-#include <functional>
 #include <iosfwd>
-#include <memory>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -16,26 +13,24 @@ class App;
 
 namespace quorvel::app {
 
+// Where a command writes, and the exit status it leaves.
 struct CommandIo {
   std::ostream& out;
   std::ostream& err;
-  // The command line as the program was given it (argv[0] first). It outlives the
-  // command, so a command may keep views of it instead of copies.
-  std::span<const char* const> commandLine;
+  int status = 0;
   // --profile NAME (empty: the default profile) and --yes, given before or after the
   // subcommand's name.
   std::string profile{};
   bool yes = false;
 };
 
-// Adds a subcommand's options to `sub` and returns what runs it (giving the exit
-// status) once the command line has been parsed.
-using CommandSetup = std::function<std::function<int(CommandIo&)>(CLI::App& sub)>;
-
 struct Command {
   const char* name;
   const char* description;
-  CommandSetup setup;
+  // Adds the subcommand's options (and those of its own subcommands) to `sub`, and a
+  // callback that runs it once the whole command line has been parsed and sets
+  // io.status. `io` outlives the parse.
+  void (*setup)(CLI::App& sub, CommandIo& io);
   // Acts on the profile's mail or settings: sent to the profile's running host, or run
   // by a short-lived host of its own (see cli.cpp).
   bool routed = false;

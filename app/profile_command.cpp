@@ -63,45 +63,42 @@ int List(CommandIo& io) {
   return kExitOk;
 }
 
+void SetupProfile(CLI::App& sub, CommandIo& io) {
+  auto o = std::make_shared<ProfileOptions>();
+  sub.require_subcommand(1);
+  CLI::App* add = sub.add_subcommand("add", "Add a profile");
+  add->add_option("NAME", o->name, "Profile name")->required();
+  add->add_option("--maildir", o->maildir, "The profile's Maildir")->required();
+  add->add_option("--address", o->addresses, "An address of the user's own (repeat)");
+  add->add_flag("--default", o->makeDefault, "Make it the default profile");
+  add->callback([o, &io] { io.status = Add(*o, io); });
+  CLI::App* list = sub.add_subcommand("list", "List the profiles (* marks the default)");
+  list->callback([&io] { io.status = List(io); });
+  CLI::App* remove = sub.add_subcommand("remove", "Remove a profile");
+  remove->add_option("NAME", o->name, "Profile name")->required();
+  remove->callback([o, &io] {
+    auto registry = platform::OpenDefaultRegistry();
+    std::string error;
+    if (!host::Profiles(*registry).Remove(o->name, &error)) {
+      io.status = Fail(io, error);
+      return;
+    }
+    io.out << "Removed profile " << o->name << "\n";
+    io.status = kExitOk;
+  });
+  CLI::App* def = sub.add_subcommand("default", "Make a profile the default one");
+  def->add_option("NAME", o->name, "Profile name")->required();
+  def->callback([o, &io] {
+    auto registry = platform::OpenDefaultRegistry();
+    std::string error;
+    io.status = host::Profiles(*registry).SetDefault(o->name, &error) ? kExitOk : Fail(io, error);
+  });
+}
+
 }  // namespace
 
 Command ProfileCommand() {
-  return {"profile", "Add, list, remove profiles and choose the default one",
-          [](CLI::App& sub) -> std::function<int(CommandIo&)> {
-            auto o = std::make_shared<ProfileOptions>();
-            auto action = std::make_shared<std::function<int(CommandIo&)>>();
-            sub.require_subcommand(1);
-            CLI::App* add = sub.add_subcommand("add", "Add a profile");
-            add->add_option("NAME", o->name, "Profile name")->required();
-            add->add_option("--maildir", o->maildir, "The profile's Maildir")->required();
-            add->add_option("--address", o->addresses, "An address of the user's own (repeat)");
-            add->add_flag("--default", o->makeDefault, "Make it the default profile");
-            add->callback([=] { *action = [o](CommandIo& io) { return Add(*o, io); }; });
-            CLI::App* list = sub.add_subcommand("list", "List the profiles (* marks the default)");
-            list->callback([=] { *action = [](CommandIo& io) { return List(io); }; });
-            CLI::App* remove = sub.add_subcommand("remove", "Remove a profile");
-            remove->add_option("NAME", o->name, "Profile name")->required();
-            remove->callback([=] {
-              *action = [o](CommandIo& io) {
-                auto registry = platform::OpenDefaultRegistry();
-                std::string error;
-                if (!host::Profiles(*registry).Remove(o->name, &error)) return Fail(io, error);
-                io.out << "Removed profile " << o->name << "\n";
-                return kExitOk;
-              };
-            });
-            CLI::App* def = sub.add_subcommand("default", "Make a profile the default one");
-            def->add_option("NAME", o->name, "Profile name")->required();
-            def->callback([=] {
-              *action = [o](CommandIo& io) {
-                auto registry = platform::OpenDefaultRegistry();
-                std::string error;
-                if (!host::Profiles(*registry).SetDefault(o->name, &error)) return Fail(io, error);
-                return kExitOk;
-              };
-            });
-            return [action](CommandIo& io) { return (*action)(io); };
-          }};
+  return {"profile", "Add, list, remove profiles and choose the default one", SetupProfile};
 }
 
 }  // namespace quorvel::app

@@ -12,37 +12,41 @@
 #include "platform/registry_file.h"
 
 namespace quorvel::app {
+namespace {
+
+int Register(CommandIo& io) {
+  auto registry = platform::OpenDefaultRegistry();
+  std::string error;
+  std::string module = ProgramPath();
+  if (outlook::RegisterAddIn(*registry, module, &error) != platform::ERROR_SUCCESS) {
+    io.err << "quorvel: registration failed: " << error << "\n";
+    return kExitFailure;
+  }
+  io.out << "Registered the add-in (" << module << ")\n";
+  return kExitOk;
+}
+
+int Unregister(CommandIo& io) {
+  auto registry = platform::OpenDefaultRegistry();
+  std::string error;
+  if (outlook::UnregisterAddIn(*registry, &error) != platform::ERROR_SUCCESS) {
+    io.err << "quorvel: unregistration failed: " << error << "\n";
+    return kExitFailure;
+  }
+  io.out << "Unregistered the add-in\n";
+  return kExitOk;
+}
+
+}  // namespace
 
 Command RegisterCommand() {
   return {"register", "Register the add-in so that the host loads it",
-          [](CLI::App&) -> std::function<int(CommandIo&)> {
-            return [](CommandIo& io) {
-              auto registry = platform::OpenDefaultRegistry();
-              std::string error;
-              std::string module = ProgramPath();
-              if (outlook::RegisterAddIn(*registry, module, &error) != platform::ERROR_SUCCESS) {
-                io.err << "quorvel: registration failed: " << error << "\n";
-                return kExitFailure;
-              }
-              io.out << "Registered the add-in (" << module << ")\n";
-              return kExitOk;
-            };
-          }};
+          [](CLI::App& sub, CommandIo& io) { sub.callback([&io] { io.status = Register(io); }); }};
 }
 
 Command UnregisterCommand() {
-  return {"unregister", "Remove the add-in's registration",
-          [](CLI::App&) -> std::function<int(CommandIo&)> {
-            return [](CommandIo& io) {
-              auto registry = platform::OpenDefaultRegistry();
-              std::string error;
-              if (outlook::UnregisterAddIn(*registry, &error) != platform::ERROR_SUCCESS) {
-                io.err << "quorvel: unregistration failed: " << error << "\n";
-                return kExitFailure;
-              }
-              io.out << "Unregistered the add-in\n";
-              return kExitOk;
-            };
+  return {"unregister", "Remove the add-in's registration", [](CLI::App& sub, CommandIo& io) {
+            sub.callback([&io] { io.status = Unregister(io); });
           }};
 }
 

@@ -181,19 +181,19 @@ int Status(bool json, CommandIo& io) {
 
 Command RunCommand() {
   return {"run", "Run the host of a profile: filter new mail and serve commands",
-          [](CLI::App& sub) -> std::function<int(CommandIo&)> {
+          [](CLI::App& sub, CommandIo& io) {
             auto once = std::make_shared<bool>(false);
             sub.add_flag("--once", *once, "Process what is pending, then stop");
-            return [once](CommandIo& io) { return Run(*once, io); };
+            sub.callback([once, &io] { io.status = Run(*once, io); });
           }};
 }
 
 Command StatusCommand() {
   return {"status", "Say whether a host runs for the profile (exit 0 when one is ready)",
-          [](CLI::App& sub) -> std::function<int(CommandIo&)> {
+          [](CLI::App& sub, CommandIo& io) {
             auto json = std::make_shared<bool>(false);
             sub.add_flag("--json", *json, "One JSON object");
-            return [json](CommandIo& io) { return Status(*json, io); };
+            sub.callback([json, &io] { io.status = Status(*json, io); });
           }};
 }
 
