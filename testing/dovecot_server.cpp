@@ -97,9 +97,10 @@ std::unique_ptr<DovecotServer> DovecotServer::Start(const Config& config, std::s
   ::chmod(dir.c_str(), 0755);  // the login processes run as another user when we are root
   std::filesystem::create_directories(dir + "/home");
   server->caFile_ = dir + "/cert.pem";
-  if (RunQuietly({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2",
-                  "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1",
-                  "-keyout", dir + "/key.pem", "-out", server->caFile_}) != 0) {
+  if (RunQuietly({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                  "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj", "/CN=localhost",
+                  "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1", "-keyout",
+                  dir + "/key.pem", "-out", server->caFile_}) != 0) {
     return fail("cannot make a certificate with openssl");
   }
   ::chmod((dir + "/key.pem").c_str(), 0644);
@@ -158,7 +159,8 @@ std::unique_ptr<DovecotServer> DovecotServer::Start(const Config& config, std::s
        << "  mailbox Sent {\n    special_use = \\Sent\n    auto = create\n  }\n"
        << "  mailbox Trash {\n    special_use = \\Trash\n    auto = create\n  }\n}\n"
        << "service imap-login {\n"
-       << "  inet_listener imap {\n    address = 127.0.0.1\n    port = " << server->port_ << "\n  }\n"
+       << "  inet_listener imap {\n    address = 127.0.0.1\n    port = " << server->port_
+       << "\n  }\n"
        << "  inet_listener imaps {\n    address = 127.0.0.1\n    port = " << server->tlsPort_
        << "\n    ssl = yes\n  }\n}\n"
        << "service pop3-login {\n  inet_listener pop3 {\n    port = 0\n  }\n}\n"
@@ -175,8 +177,8 @@ std::unique_ptr<DovecotServer> DovecotServer::Start(const Config& config, std::s
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, (dir + "/stderr.log").c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  int rc = posix_spawn(&server->pid_, kDovecot, &actions, nullptr, const_cast<char**>(argv),
-                       environ);
+  int rc =
+      posix_spawn(&server->pid_, kDovecot, &actions, nullptr, const_cast<char**>(argv), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return fail("cannot run Dovecot");
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);

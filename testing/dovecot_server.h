@@ -35,8 +35,8 @@ class DovecotServer {
   DovecotServer(const DovecotServer&) = delete;
   DovecotServer& operator=(const DovecotServer&) = delete;
 
-  std::uint16_t port() const { return port_; }        // plain, STARTTLS offered
-  std::uint16_t tlsPort() const { return tlsPort_; }  // TLS from the first byte
+  std::uint16_t port() const { return port_; }           // plain, STARTTLS offered
+  std::uint16_t tlsPort() const { return tlsPort_; }     // TLS from the first byte
   const std::string& caFile() const { return caFile_; }  // the certificate, to trust it
   const std::string& password() const { return password_; }
   // The server's log so far (for a test that fails).

@@ -102,17 +102,24 @@ void FaultProxy::Pump(int client, int server) {
   std::string clientSeen;       // the client's bytes, for the trigger
   char buf[16384];
   bool open = true;
-  while (open) {
-    if (!fault) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (armed_) fault.swap(armed_);
+  // A connection takes the armed fault only once bytes pass, so that one on its way
+  // out does not use it up.
+  auto take = [&] {
+    if (fault) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (armed_) {
+      fault.swap(armed_);
+      serverBytes = 0;
     }
+  };
+  while (open) {
     pollfd fds[3] = {{client, POLLIN, 0}, {server, POLLIN, 0}, {stopFd_, POLLIN, 0}};
     if (::poll(fds, 3, 100) < 0) continue;
     if (fds[2].revents & POLLIN) break;
     if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
       ssize_t n = ::recv(client, buf, sizeof buf, 0);
       if (n <= 0) break;
+      take();
       std::string chunk(buf, static_cast<std::size_t>(n));
       if (fault && !fault->clientText.empty() && fault->action != Action::kCloseAfterServerBytes) {
         clientSeen += chunk;
@@ -146,6 +153,7 @@ void FaultProxy::Pump(int client, int server) {
     if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
       ssize_t n = ::recv(server, buf, sizeof buf, 0);
       if (n <= 0) break;
+      take();
       if (awaitingAnswer) {
         // Wait for the tagged answer to the command, then drop it and the connection.
         if (std::string(buf, static_cast<std::size_t>(n)).find(" OK") != std::string::npos ||

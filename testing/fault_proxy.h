@@ -64,8 +64,8 @@ class FaultProxy {
   std::atomic<bool> struck_{false};
   std::atomic<int> connections_{0};
   std::mutex mutex_;
-  std::optional<Fault> armed_;       // guarded by mutex_
-  std::vector<std::thread> pumps_;   // guarded by mutex_
+  std::optional<Fault> armed_;      // guarded by mutex_
+  std::vector<std::thread> pumps_;  // guarded by mutex_
   std::thread acceptor_;
 };
 

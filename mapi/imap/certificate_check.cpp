@@ -5,17 +5,16 @@
 
 namespace quorvel::mapi::imap {
 
-std::string CheckCertificateChain(const std::vector<std::string>& derChain,
-                                  const std::string& host, const std::string& caFile) {
+std::string CheckCertificateChain(const std::vector<std::string>& derChain, const std::string& host,
+                                  const std::string& caFile) {
   if (derChain.empty()) return "the server presented no certificate";
   gnutls_x509_trust_list_t trust = nullptr;
   if (gnutls_x509_trust_list_init(&trust, 0) < 0) return "cannot set up certificate checking";
   std::vector<gnutls_x509_crt_t> certs;
   std::string problem;
-  int added = caFile.empty()
-                  ? gnutls_x509_trust_list_add_system_trust(trust, 0, 0)
-                  : gnutls_x509_trust_list_add_trust_file(trust, caFile.c_str(), nullptr,
-                                                          GNUTLS_X509_FMT_PEM, 0, 0);
+  int added = caFile.empty() ? gnutls_x509_trust_list_add_system_trust(trust, 0, 0)
+                             : gnutls_x509_trust_list_add_trust_file(trust, caFile.c_str(), nullptr,
+                                                                     GNUTLS_X509_FMT_PEM, 0, 0);
   if (added <= 0) {
     problem = caFile.empty() ? "no trusted certificate authorities are installed"
                              : "no certificate could be read from \"" + caFile + "\"";
@@ -41,9 +40,8 @@ std::string CheckCertificateChain(const std::vector<std::string>& derChain,
     data[1].type = GNUTLS_DT_KEY_PURPOSE_OID;
     data[1].data = reinterpret_cast<unsigned char*>(const_cast<char*>(GNUTLS_KP_TLS_WWW_SERVER));
     unsigned status = 0;
-    int rc = gnutls_x509_trust_list_verify_crt2(trust, certs.data(),
-                                                static_cast<unsigned>(certs.size()), data, 2, 0,
-                                                &status, nullptr);
+    int rc = gnutls_x509_trust_list_verify_crt2(
+        trust, certs.data(), static_cast<unsigned>(certs.size()), data, 2, 0, &status, nullptr);
     if (rc < 0) {
       problem = std::string("the certificate could not be checked: ") + gnutls_strerror(rc);
     } else if (status != 0) {

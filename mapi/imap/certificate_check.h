@@ -12,8 +12,8 @@ namespace quorvel::mapi::imap {
 
 // "" when the chain (DER certificates, the server's own first) verifies; otherwise
 // why not, in words for the user.
-std::string CheckCertificateChain(const std::vector<std::string>& derChain,
-                                  const std::string& host, const std::string& caFile);
+std::string CheckCertificateChain(const std::vector<std::string>& derChain, const std::string& host,
+                                  const std::string& caFile);
 
 }  // namespace quorvel::mapi::imap
 

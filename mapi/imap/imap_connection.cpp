@@ -2,6 +2,7 @@
 
 #include <libetpan/libetpan.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 
 #include "mapi/imap/certificate_check.h"
 
@@ -62,8 +64,8 @@ int BoundedInterruptIdle(mailstream_low* s) {
 }
 
 mailstream_low_driver kBoundedDriver = {
-    BoundedRead,  BoundedWrite,      BoundedClose,       BoundedFd,
-    BoundedFree,  BoundedCancel,     BoundedGetCancel,   BoundedChain,
+    BoundedRead,      BoundedWrite,       BoundedClose,         BoundedFd,
+    BoundedFree,      BoundedCancel,      BoundedGetCancel,     BoundedChain,
     BoundedSetupIdle, BoundedUnsetupIdle, BoundedInterruptIdle,
 };
 
@@ -190,6 +192,15 @@ std::unique_ptr<ImapConnection> ImapConnection::Open(const ImapAccount& account,
     return nullptr;
   };
   std::string where = account.host + ":" + std::to_string(account.port);
+  // The library writes to sockets without MSG_NOSIGNAL: a server that closed the
+  // connection must give a write error, not end the process.
+  static std::once_flag ignorePipe;
+  std::call_once(ignorePipe, [] {
+    struct sigaction current {};
+    if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+      ::signal(SIGPIPE, SIG_IGN);
+    }
+  });
   auto impl = std::make_unique<Impl>();
   impl->imap = mailimap_new(0, nullptr);
   if (impl->imap == nullptr) return fail(ImapErrorKind::kNetwork, "out of memory");
@@ -414,7 +425,8 @@ bool ImapConnection::Fetch(std::uint32_t first, std::uint32_t last, bool withHea
           m.size = st->att_data.att_rfc822_size;
           break;
         case MAILIMAP_MSG_ATT_INTERNALDATE:
-          if (st->att_data.att_internal_date) m.internalDate = UnixTime(st->att_data.att_internal_date);
+          if (st->att_data.att_internal_date)
+            m.internalDate = UnixTime(st->att_data.att_internal_date);
           break;
         case MAILIMAP_MSG_ATT_BODY_SECTION:
           if (st->att_data.att_body_section && st->att_data.att_body_section->sec_body_part) {

@@ -8,6 +8,9 @@
 // network or protocol failure marks the connection broken; the owner then opens a new
 // one. A command the server answers with NO or BAD leaves it usable.
 //
+// The first Open sets SIGPIPE to be ignored where it has its default action (the IMAP
+// library writes to sockets without asking for an error instead of the signal).
+//
 // Thread-safety: one connection is used by one thread at a time; only Abort may be
 // called from another thread (it shuts the socket down so that a blocked call returns).
 #ifndef QUORVEL_MAPI_IMAP_IMAP_CONNECTION_H_
@@ -23,7 +26,7 @@
 
 namespace quorvel::mapi::imap {
 
-inline constexpr std::size_t kMaxResponseBytes = 128u << 20;
+inline constexpr std::size_t kMaxResponseBytes = 64u << 20;
 
 enum class ImapErrorKind {
   kNone,

@@ -68,9 +68,9 @@ MimeMessageContext ContextOf(const ImapCore& core, const std::string& mailbox,
   context.storeFlags = StoreFlagsOf(m, inDrafts);
   context.size = m.size;
   if (m.internalDate && *m.internalDate > -static_cast<std::int64_t>(kEpochDifference)) {
-    context.deliveryTime =
-        (static_cast<std::uint64_t>(*m.internalDate + static_cast<std::int64_t>(kEpochDifference))) *
-        10'000'000ULL;
+    context.deliveryTime = (static_cast<std::uint64_t>(
+                               *m.internalDate + static_cast<std::int64_t>(kEpochDifference))) *
+                           10'000'000ULL;
   }
   EntryId id = core.MessageId(mailbox, validity, m.uid);
   context.identity = {PropValue::Id(PR_ENTRYID, id), PropValue::Id(PR_RECORD_KEY, id),
@@ -149,9 +149,9 @@ HRESULT ImapCore::Start(std::string* error) {
       if (c->Select("INBOX", true, &e)) {
         validity = c->selected()->uidValidity;
         std::vector<std::uint32_t> all;
-        lastUid = c->selected()->uidNext > 0 ? c->selected()->uidNext - 1
+        lastUid = c->selected()->uidNext > 0               ? c->selected()->uidNext - 1
                   : c->SearchAll(&all, &e) && !all.empty() ? all.back()
-                                                            : 0;
+                                                           : 0;
       } else {
         hr = FailLocked(e);
       }
@@ -163,7 +163,8 @@ HRESULT ImapCore::Start(std::string* error) {
   }
   if (options_.watch) {
     watcher_ = std::make_unique<ImapWatcher>(
-        options_, key_, validity, lastUid, [this](std::vector<Notification> batch) { Post(std::move(batch)); },
+        options_, key_, validity, lastUid,
+        [this](std::vector<Notification> batch) { Post(std::move(batch)); },
         [this](const std::string& text) { NoteError(text); });
   }
   return S_OK;
@@ -201,7 +202,8 @@ HRESULT ImapCore::ConnectLocked(ImapConnection** out) {
     error = ImapError{ImapErrorKind::kLogin, passwordError};
   }
   if (!conn_) {
-    int wait = std::min(options_.retryMaxSeconds, options_.retryMinSeconds << std::min(failures_, 16));
+    int wait =
+        std::min(options_.retryMaxSeconds, options_.retryMinSeconds << std::min(failures_, 16));
     ++failures_;
     nextAttempt_ = now + std::chrono::seconds(wait);
     return FailLocked(error);
@@ -229,6 +231,7 @@ HRESULT ImapCore::Run(const char* what, bool retry, const Op& op) {
       if (error.kind == ImapErrorKind::kNone) return MAPI_E_NOT_FOUND;  // the op's own verdict
       return FailLocked(error);
     }
+    NoteError(error.text);
     conn_.reset();  // lost: once more on a new connection
   }
 }
@@ -253,7 +256,8 @@ Result<std::vector<FolderInfo>> ImapCore::Folders(bool refresh) {
     if (folders_) return Ok(*folders_);
   }
   std::vector<MailboxInfo> listed;
-  HRESULT hr = Run("LIST", true, [&](ImapConnection& c, ImapError* e) { return c.List(&listed, e); });
+  HRESULT hr =
+      Run("LIST", true, [&](ImapConnection& c, ImapError* e) { return c.List(&listed, e); });
   if (Failed(hr)) return hr;
   std::vector<FolderInfo> folders;
   bool haveInbox = false;

@@ -72,8 +72,7 @@ class ImapCore : public std::enable_shared_from_this<ImapCore> {
   Result<std::vector<std::vector<PropValue>>> ContentsRows(const std::string& mailbox);
   Result<std::shared_ptr<Message>> OpenMessage(const std::string& mailbox, std::uint32_t validity,
                                                std::uint32_t uid);
-  HRESULT SetRead(const std::string& mailbox, std::uint32_t validity, std::uint32_t uid,
-                  bool read);
+  HRESULT SetRead(const std::string& mailbox, std::uint32_t validity, std::uint32_t uid, bool read);
   HRESULT SaveProps(const std::string& mailbox, std::uint32_t validity, std::uint32_t uid,
                     const std::vector<PropValue>& props);
   HRESULT Transfer(const std::string& mailbox, std::uint32_t validity, std::uint32_t uid,

@@ -127,8 +127,8 @@ HRESULT ImapFolder::DeleteMessages(std::span<const EntryId> messages, std::uint3
   HRESULT failure = S_OK;
   for (const EntryId& id : messages) {
     auto decoded = MessageOf(id);
-    HRESULT hr = decoded ? core_->Delete(mailbox_, decoded->uidValidity, decoded->uid)
-                         : MAPI_E_NOT_FOUND;
+    HRESULT hr =
+        decoded ? core_->Delete(mailbox_, decoded->uidValidity, decoded->uid) : MAPI_E_NOT_FOUND;
     if (hr == MAPI_E_NOT_FOUND) {
       missing = true;
     } else if (Failed(hr) && Succeeded(failure)) {

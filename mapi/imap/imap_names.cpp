@@ -13,7 +13,8 @@ constexpr std::size_t kMaxKeywordBytes = 32;  // longer strings are not kept as 
 constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+,";
 
 void PutU32(std::string* out, std::uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<char>((v >> shift) & 0xFF));
+  for (int shift = 24; shift >= 0; shift -= 8)
+    out->push_back(static_cast<char>((v >> shift) & 0xFF));
 }
 std::uint32_t GetU32(std::string_view s) {
   std::uint32_t v = 0;

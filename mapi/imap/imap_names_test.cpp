@@ -37,7 +37,9 @@ TEST(ImapMailboxNamesTest, ModifiedUtf7BothWays) {
     const char* utf8;
   } cases[] = {
       {"INBOX", "INBOX"},
-      {"Entw&APw-rfe", "Entw\xC3\xBC" "rfe"},
+      {"Entw&APw-rfe",
+       "Entw\xC3\xBC"
+       "rfe"},
       {"&AOk-t&AOk-", "\xC3\xA9t\xC3\xA9"},
       {"Tom &- Jerry", "Tom & Jerry"},
       {"&ZeVnLIqe-", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},

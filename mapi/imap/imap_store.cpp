@@ -104,8 +104,8 @@ class ImapStore final : public MsgStore {
 
   std::vector<PropValue> AllProps() const {
     const ImapStoreOptions& o = core_->options();
-    std::string name = o.displayName.empty() ? o.account.user + "@" + o.account.host
-                                             : o.displayName;
+    std::string name =
+        o.displayName.empty() ? o.account.user + "@" + o.account.host : o.displayName;
     std::vector<PropValue> props = {
         PropValue::Id(PR_ENTRYID, core_->StoreId()),
         PropValue::Id(PR_RECORD_KEY, core_->StoreId()),

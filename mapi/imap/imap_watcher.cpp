@@ -73,8 +73,8 @@ void ImapWatcher::Check(ImapConnection& c, std::uint32_t* validity, std::uint32_
     n.parentId = inbox;
     n.objectType = MAPI_MESSAGE;
     n.messageClass = parsed.messageClass;
-    n.messageFlags = (m.HasFlag("\\Seen") ? MSGFLAG_READ : 0) |
-                     (m.HasFlag("\\Draft") ? MSGFLAG_UNSENT : 0);
+    n.messageFlags =
+        (m.HasFlag("\\Seen") ? MSGFLAG_READ : 0) | (m.HasFlag("\\Draft") ? MSGFLAG_UNSENT : 0);
     batch.push_back(n);
     Notification created;
     created.eventType = fnevObjectCreated;
@@ -131,8 +131,8 @@ void ImapWatcher::Run() {
     pollfd fd{stopFd_, POLLIN, 0};
     if (::poll(&fd, 1, 0) > 0) return;
     if (!error.text.empty()) noteError_(error.text);
-    int wait = std::min(options_.retryMaxSeconds,
-                        options_.retryMinSeconds << std::min(failures, 16));
+    int wait =
+        std::min(options_.retryMaxSeconds, options_.retryMinSeconds << std::min(failures, 16));
     if (failures == 0 && ok == false && error.kind == ImapErrorKind::kNetwork) wait = 0;
     ++failures;
     if (WaitStop(std::max(wait, 0))) return;

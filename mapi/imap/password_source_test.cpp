@@ -34,12 +34,9 @@ TEST_F(PasswordSourceTest, CredentialsFileOnlyWhenPrivate) {
     const char* password;  // nullptr: refused
     const char* why;
   } cases[] = {
-      {"hunter2\n", 0600, "hunter2", ""},
-      {"hunter2\r\nsecond line\n", 0400, "hunter2", ""},
-      {"no newline", 0600, "no newline", ""},
-      {"hunter2\n", 0640, nullptr, "chmod 600"},
-      {"hunter2\n", 0604, nullptr, "chmod 600"},
-      {"\nhunter2\n", 0600, nullptr, "no password"},
+      {"hunter2\n", 0600, "hunter2", ""},        {"hunter2\r\nsecond line\n", 0400, "hunter2", ""},
+      {"no newline", 0600, "no newline", ""},    {"hunter2\n", 0640, nullptr, "chmod 600"},
+      {"hunter2\n", 0604, nullptr, "chmod 600"}, {"\nhunter2\n", 0600, nullptr, "no password"},
       {"", 0600, nullptr, "no password"},
   };
   int i = 0;

@@ -43,12 +43,12 @@ inline quorvel::testing::DovecotServer* Server(const std::string& capabilities,
 inline constexpr const char* kNoMoveNoIdle = "IMAP4rev1 LITERAL+ SASL-IR UIDPLUS";
 
 // Skips the test, saying why, when Dovecot cannot run here.
-#define QUORVEL_NEED_DOVECOT(server, capabilities)                                        \
-  std::string whyNoDovecot;                                                               \
-  server = ::quorvel::mapi::imap::testing::Server(capabilities, &whyNoDovecot);           \
-  if (server == nullptr) {                                                                \
+#define QUORVEL_NEED_DOVECOT(server, capabilities)                                       \
+  std::string whyNoDovecot;                                                              \
+  server = ::quorvel::mapi::imap::testing::Server(capabilities, &whyNoDovecot);          \
+  if (server == nullptr) {                                                               \
     GTEST_SKIP() << "needs a Dovecot IMAP server on loopback, which cannot start here: " \
-                 << whyNoDovecot;                                                         \
+                 << whyNoDovecot;                                                        \
   }
 
 inline ImapAccount AccountFor(const quorvel::testing::DovecotServer& server,
@@ -74,8 +74,10 @@ inline std::unique_ptr<ImapConnection> Direct(const quorvel::testing::DovecotSer
 
 inline std::string Mail(const std::string& subject, const std::string& from = "a@b.example") {
   return "From: Sender <" + from + ">\r\nTo: me@home.example\r\nSubject: " + subject +
-         "\r\nMessage-ID: <" + subject + "@test.example>\r\nContent-Type: text/plain\r\n\r\n"
-         "Body of " + subject + "\r\n";
+         "\r\nMessage-ID: <" + subject +
+         "@test.example>\r\nContent-Type: text/plain\r\n\r\n"
+         "Body of " +
+         subject + "\r\n";
 }
 
 // The subjects' messages in a mailbox (not counting those marked \Deleted), by UID.
