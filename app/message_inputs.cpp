@@ -6,6 +6,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "mapi/maildir/maildir_names.h"
 #include "mapi/mime/mime_message.h"
 #include "mapi/tags.h"
 
@@ -29,7 +30,9 @@ void AddMaildirFiles(const fs::path& dir, const std::string& shownDir,
   }
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
-    out->push_back({(fs::path(shownDir) / dir.filename() / name).string()});
+    const auto parsed = mapi::ParseMessageFileName(name);
+    out->push_back({(fs::path(shownDir) / dir.filename() / name).string(),
+                    parsed ? mapi::MessageFlagsOf(*parsed) : 0});
   }
 }
 
@@ -103,7 +106,9 @@ std::shared_ptr<mapi::Message> OpenMessageInput(const MessageInput& input, std::
     }
     return mapi::OpenMimeMessageBytes(bytes);
   }
-  auto opened = mapi::OpenMimeMessageFile(input.path);
+  mapi::MimeMessageContext context;
+  context.storeFlags = input.storeFlags;
+  auto opened = mapi::OpenMimeMessageFile(input.path, std::move(context));
   if (!opened.ok()) {
     *error =
         input.path + (opened.hr == mapi::MAPI_E_NOT_FOUND ? ": no such file" : ": cannot be read");

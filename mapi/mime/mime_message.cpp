@@ -260,15 +260,13 @@ std::shared_ptr<Message> OpenMimeMessage(MimeMessage parsed, MimeMessageContext 
 }
 
 Result<std::shared_ptr<Message>> OpenMimeMessageFile(const std::string& path,
-                                                     const std::string& accountAddress) {
+                                                     MimeMessageContext context) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     return errno == ENOENT || errno == ENOTDIR ? MAPI_E_NOT_FOUND : MAPI_E_DISK_ERROR;
   }
   MimeMessage parsed;
   if (!ParseMimeFile(path, &parsed)) return MAPI_E_DISK_ERROR;
-  MimeMessageContext context;
-  context.accountAddress = accountAddress;
   context.size = static_cast<std::uint64_t>(st.st_size);
   return Ok(OpenMimeMessage(std::move(parsed), std::move(context)));
 }
