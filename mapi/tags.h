@@ -48,7 +48,6 @@ inline constexpr HRESULT MAPI_E_NOT_FOUND = MakeResult(0x8004010F);
 inline constexpr HRESULT MAPI_E_VERSION = MakeResult(0x80040110);
 inline constexpr HRESULT MAPI_E_LOGON_FAILED = MakeResult(0x80040111);
 inline constexpr HRESULT MAPI_E_USER_CANCEL = MakeResult(0x80040113);
-inline constexpr HRESULT MAPI_E_NETWORK_ERROR = MakeResult(0x80040115);
 inline constexpr HRESULT MAPI_E_DISK_ERROR = MakeResult(0x80040116);
 inline constexpr HRESULT MAPI_E_TOO_COMPLEX = MakeResult(0x80040117);
 inline constexpr HRESULT MAPI_E_CORRUPT_DATA = MakeResult(0x8004011B);

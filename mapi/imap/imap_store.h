@@ -44,6 +44,10 @@
 
 namespace quorvel::mapi {
 
+// The server cannot be reached, or the connection to it was lost (the messaging
+// system's own code for a network failure).
+inline constexpr HRESULT MAPI_E_NETWORK_ERROR = MakeResult(0x80040115);
+
 struct ImapStoreOptions {
   imap::ImapAccount account;
   imap::PasswordSource password;
