@@ -1,18 +1,19 @@
-// quorvel classify [--json] [--exit-code] PATH...
+// quorvel classify [--json] [--exit-code] [--recursive] PATH...
 //
-// Judges messages with the whole rule chain, the user's settings and mail base,
-// without moving or learning anything. One line per message: the path, a tab,
+// Judges messages (message_inputs.h says what a path may be) with the whole rule
+// chain, the user's settings and mail base, without moving or learning anything. One
+// line per message: its name (the path, or "FILE:N" for a message of an mbox), a tab,
 // "spam" or "good", a tab and the first line of the reason; with --json one object
-// per line with "path", "spam" and the whole "reason".
+// per line with "path", "spam", the whole "reason" and, for an mbox message, the
+// byte "offset" of its separator line.
 //
 // Exit status: 0; with --exit-code, 1 when a judged message is spam; 3 when a path
-// could not be read (the others are judged all the same); 2 for usage errors.
+// or message could not be read or an mbox is damaged (the others are judged all the
+// same); 2 for usage errors.
 #include <CLI/CLI.hpp>
-#include <deque>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "app/commands.h"
@@ -27,54 +28,42 @@ namespace {
 struct ClassifyOptions {
   bool json = false;
   bool exitCode = false;
-  std::vector<std::string> paths;
+  bool recursive = false;
 };
 
 std::string FirstLine(const std::string& text) {
   return text.substr(0, text.find_first_of("\r\n"));
 }
 
-int RunClassify(ClassifyOptions& options, CommandIo& io) {
-  // Arguments are expanded one at a time as they are reached, and named by the command
-  // line's own strings: a run over thousands of files holds no list of them.
-  std::deque<std::string> kept;
-  const std::vector<std::string_view> args =
-      ViewsOfCommandLine(&options.paths, io.commandLine, &kept);
-
+int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& paths,
+                CommandIo& io) {
   UserEnvironment env(io.err);
   const ClassifyContext context{env.settings(), env.mailbase(), env.messageBoxes(), env.clock()};
   const Classifier classifier(context);
 
   bool anySpam = false;
   int unreadable = 0;
-  std::vector<MessageInput> inputs;
-  for (std::string_view arg : args) {
-    std::string error;
-    inputs.clear();
-    if (!ExpandMessageInput(std::string(arg), &inputs, &error)) {
-      io.err << "quorvel: " << error << "\n";
-      ++unreadable;
-      continue;
+  // Messages are judged as they are read: an mbox or a folder is never held whole.
+  const MessageVisitor judge = [&](MessageInput& input) {
+    const Verdict verdict = classifier.Judge(std::move(input.message), kStandardFlags);
+    anySpam = anySpam || verdict.spam;
+    if (options.json) {
+      nlohmann::json line = {{"path", input.name},
+                             {"spam", verdict.spam},
+                             {"reason", platform::AnsiToUtf8(verdict.reason)}};
+      if (input.offset) line["offset"] = *input.offset;
+      io.out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    } else {
+      io.out << input.name << '\t' << (verdict.spam ? "spam" : "good") << '\t'
+             << platform::AnsiToUtf8(FirstLine(verdict.reason)) << "\n";
     }
-    for (const MessageInput& input : inputs) {
-      auto message = OpenMessageInput(input, &error);
-      if (!message) {
-        io.err << "quorvel: " << error << "\n";
-        ++unreadable;
-        continue;
-      }
-      const Verdict verdict = classifier.Judge(std::move(message), kStandardFlags);
-      anySpam = anySpam || verdict.spam;
-      if (options.json) {
-        nlohmann::json line = {{"path", input.path},
-                               {"spam", verdict.spam},
-                               {"reason", platform::AnsiToUtf8(verdict.reason)}};
-        io.out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-      } else {
-        io.out << input.path << '\t' << (verdict.spam ? "spam" : "good") << '\t'
-               << platform::AnsiToUtf8(FirstLine(verdict.reason)) << "\n";
-      }
-    }
+  };
+  const ProblemSink report = [&io](const std::string& problem) {
+    io.err << "quorvel: " << problem << "\n";
+  };
+  const InputOptions inputOptions{options.recursive};
+  for (const std::string& arg : paths) {
+    unreadable += ReadMessageInput(arg, inputOptions, judge, report);
   }
   io.out.flush();
   if (unreadable > 0) return kExitUnreadable;
@@ -82,23 +71,30 @@ int RunClassify(ClassifyOptions& options, CommandIo& io) {
   return kExitOk;
 }
 
+void SetupClassify(CLI::App& sub, CommandIo& io) {
+  auto options = std::make_shared<ClassifyOptions>();
+  sub.add_flag("--json", options->json, "One JSON object per message: path, spam, reason");
+  sub.add_flag("--exit-code", options->exitCode,
+               "Exit with status 1 when the message is spam (for delivery filters)");
+  sub.add_flag("--recursive,-r", options->recursive,
+               "Read the sub-folders of plain folders of messages too");
+  // The paths are read where the parser keeps them (it outlives the command), so a
+  // command line naming thousands of files is held once.
+  const CLI::Option* paths = sub.add_option("PATH",
+                                            "Message files, mbox files, Maildir folders, folders "
+                                            "of message files, or - for standard input")
+                                 ->required()
+                                 ->expected(CLI::detail::expected_max_vector_size);
+  sub.callback([options, paths, &io] { io.status = RunClassify(*options, paths->results(), io); });
+}
+
 }  // namespace
 
 Command ClassifyCommand() {
   return {"classify",
-          "Judge message files, Maildir folders or standard input (-) without moving or "
-          "learning anything",
-          [](CLI::App& sub) -> std::function<int(CommandIo&)> {
-            auto options = std::make_shared<ClassifyOptions>();
-            sub.add_flag("--json", options->json,
-                         "One JSON object per message: path, spam, reason");
-            sub.add_flag("--exit-code", options->exitCode,
-                         "Exit with status 1 when the message is spam (for delivery filters)");
-            sub.add_option("PATH", options->paths,
-                           "Message files, Maildir folders, or - for standard input")
-                ->required();
-            return [options](CommandIo& io) { return RunClassify(*options, io); };
-          }};
+          "Judge message files, mbox files, Maildir folders, folders of message files or "
+          "standard input (-) without moving or learning anything",
+          SetupClassify};
 }
 
 }  // namespace quorvel::app

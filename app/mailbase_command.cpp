@@ -1,9 +1,10 @@
-// quorvel mailbase build --good PATH... --junk PATH... --out DIR
+// quorvel mailbase build [--recursive] --good PATH... --junk PATH... --out DIR
 // quorvel mailbase stats [--json]
 //
 // build learns every message (subject and body text, weight 1, as marking would
 // without the lists) into a fresh mail base and writes "Bayes.raw" and "Bayes.db"
-// into DIR. stats shows what the user's mail base has learned.
+// into DIR; a PATH is read as classify reads it (message_inputs.h). stats shows what
+// the user's mail base has learned.
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -23,34 +24,35 @@ namespace quorvel::app {
 namespace {
 
 struct BuildOptions {
-  std::vector<std::string> good;
-  std::vector<std::string> junk;
+  // The paths are read where the parser keeps them (it outlives the command), so a
+  // command line naming thousands of files is held once.
+  const CLI::Option* good = nullptr;
+  const CLI::Option* junk = nullptr;
   std::string out;
+  bool recursive = false;
 };
 
-// Learns every message of `paths`; counts what could not be read.
-int LearnAll(MailbaseStore& store, std::vector<std::string> paths, bool junk, CommandIo& io) {
-  std::vector<std::string> errors;
-  const std::vector<MessageInput> inputs = ExpandMessageInputs(std::move(paths), &errors);
-  for (const std::string& e : errors) io.err << "quorvel: " << e << "\n";
-  int failures = static_cast<int>(errors.size());
-  for (const MessageInput& input : inputs) {
-    std::string error;
-    auto message = OpenMessageInput(input, &error);
-    if (!message) {
-      io.err << "quorvel: " << error << "\n";
-      ++failures;
-      continue;
-    }
-    MessageRecord record(std::move(message));
+// Learns every message of `paths` (message_inputs.h), each as it is read; counts what
+// could not be read.
+int LearnAll(MailbaseStore& store, const std::vector<std::string>& paths, bool junk, bool recursive,
+             CommandIo& io) {
+  const MessageVisitor learn = [&store, junk](MessageInput& input) {
+    MessageRecord record(std::move(input.message));
     const std::u16string subject = platform::AnsiToWide(record.GetString(mapi::PR_SUBJECT));
     const std::u16string body = platform::AnsiToWide(record.GetString(mapi::PR_BODY));
     store.Learn(body, subject, junk, kAutomaticWeight, /*force=*/true);
+  };
+  const ProblemSink report = [&io](const std::string& problem) {
+    io.err << "quorvel: " << problem << "\n";
+  };
+  int failures = 0;
+  for (const std::string& arg : paths) {
+    failures += ReadMessageInput(arg, InputOptions{recursive}, learn, report);
   }
   return failures;
 }
 
-int RunBuild(BuildOptions& options, CommandIo& io) {
+int RunBuild(const BuildOptions& options, CommandIo& io) {
   if (!platform::CreateDirectories(options.out)) {
     io.err << "quorvel: cannot create the folder \"" << options.out << "\"\n";
     return kExitFailure;
@@ -66,8 +68,8 @@ int RunBuild(BuildOptions& options, CommandIo& io) {
     io.err << "quorvel: cannot write \"" << rawPath << "\"\n";
     return kExitFailure;
   }
-  int failures = LearnAll(store, std::move(options.good), /*junk=*/false, io);
-  failures += LearnAll(store, std::move(options.junk), /*junk=*/true, io);
+  int failures = LearnAll(store, options.good->results(), /*junk=*/false, options.recursive, io);
+  failures += LearnAll(store, options.junk->results(), /*junk=*/true, options.recursive, io);
   store.Rebuild();
   if (store.dirty()) {
     io.err << "quorvel: cannot write the mail base into \"" << options.out << "\"\n";
@@ -111,31 +113,40 @@ int RunStats(bool json, CommandIo& io) {
   return kExitOk;
 }
 
+void SetupMailbase(CLI::App& sub, CommandIo& io) {
+  sub.require_subcommand(1);
+
+  CLI::App* build = sub.add_subcommand("build", "Learn good and junk mail into a fresh mail base");
+  auto options = std::make_shared<BuildOptions>();
+  options->good =
+      build
+          ->add_option(
+              "--good",
+              "Good mail: message files, mbox files, Maildir folders, folders of message files")
+          ->expected(CLI::detail::expected_max_vector_size);
+  options->junk =
+      build
+          ->add_option(
+              "--junk",
+              "Junk mail: message files, mbox files, Maildir folders, folders of message files")
+          ->expected(CLI::detail::expected_max_vector_size);
+  build->add_option("--out", options->out, "Folder to write Bayes.raw and Bayes.db into")
+      ->required();
+  build->add_flag("--recursive,-r", options->recursive,
+                  "Read the sub-folders of plain folders of messages too");
+  build->callback([options, &io] { io.status = RunBuild(*options, io); });
+
+  CLI::App* stats = sub.add_subcommand("stats", "Show what your mail base has learned");
+  auto json = std::make_shared<bool>(false);
+  stats->add_flag("--json", *json, "Machine-readable output");
+  stats->callback([json, &io] { io.status = RunStats(*json, io); });
+}
+
 }  // namespace
 
 Command MailbaseCommand() {
   return {"mailbase", "Build a mail base from folders of good and junk mail, or show its counts",
-          [](CLI::App& sub) -> std::function<int(CommandIo&)> {
-            sub.require_subcommand(1);
-            auto build = std::make_shared<BuildOptions>();
-            auto json = std::make_shared<bool>(false);
-            CLI::App* buildCmd =
-                sub.add_subcommand("build", "Learn good and junk mail into a fresh mail base");
-            buildCmd->add_option("--good", build->good, "Good message files or Maildir folders");
-            buildCmd->add_option("--junk", build->junk, "Junk message files or Maildir folders");
-            buildCmd->add_option("--out", build->out, "Folder to write Bayes.raw and Bayes.db into")
-                ->required();
-            CLI::App* statsCmd =
-                sub.add_subcommand("stats", "Show what your mail base has learned");
-            statsCmd->add_flag("--json", *json, "Machine-readable output");
-            // The parser is gone when the command runs: remember which one was named.
-            auto isBuild = std::make_shared<bool>(false);
-            buildCmd->callback([isBuild] { *isBuild = true; });
-            return [build, json, isBuild](CommandIo& io) {
-              if (*isBuild) return RunBuild(*build, io);
-              return RunStats(*json, io);
-            };
-          }};
+          SetupMailbase};
 }
 
 }  // namespace quorvel::app

@@ -12,10 +12,6 @@ using imap::DecodeId;
 using imap::ImapCore;
 using imap::ImapFolder;
 
-// PR_MDB_PROVIDER of IMAP stores.
-constexpr std::string_view kImapProvider{
-    "\x51\x56\x49\x4D\x5C\x21\x4E\x07\x8B\x3A\x69\x6D\x61\x70\x34\x31", 16};
-
 class ImapStore final : public MsgStore {
  public:
   explicit ImapStore(std::shared_ptr<ImapCore> core) : core_(std::move(core)) {}
@@ -107,11 +103,13 @@ class ImapStore final : public MsgStore {
     std::string name =
         o.displayName.empty() ? o.account.user + "@" + o.account.host : o.displayName;
     std::vector<PropValue> props = {
-        PropValue::Id(PR_ENTRYID, core_->StoreId()),
-        PropValue::Id(PR_RECORD_KEY, core_->StoreId()),
+        PropValue::Id(PR_ENTRYID, core_->StoreId()), PropValue::Id(PR_RECORD_KEY, core_->StoreId()),
         PropValue::String8(PR_DISPLAY_NAME, platform::Utf8ToAnsi(name)),
         PropValue::ULong(PR_OBJECT_TYPE, MAPI_STORE),
-        PropValue::Bin(PR_MDB_PROVIDER, std::string(kImapProvider)),
+        // A server mailbox with a local copy, as the add-in knows them: its watcher hears
+        // created and moved messages, and the Inbox's unread mail is scanned at start.
+        PropValue::Bin(PR_MDB_PROVIDER, std::string(pbExchangeProviderPrimaryUserGuid)),
+        PropValue::Boolean(PR_STORE_LOCAL_COPY, true),
         PropValue::Id(PR_IPM_SUBTREE_ENTRYID, core_->FolderId("INBOX"))};
     if (auto sent = core_->FindSpecial("\\Sent")) {
       props.push_back(PropValue::Id(PR_IPM_SENTMAIL_ENTRYID, core_->FolderId(sent->mailbox)));

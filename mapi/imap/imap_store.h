@@ -28,6 +28,8 @@
 //   - a lost connection is opened again at the next call; while the server cannot be
 //     reached, calls fail at once with MAPI_E_NETWORK_ERROR and new attempts wait 1,
 //     2, 4 ... up to 300 seconds. LastImapError says what went wrong, for the user.
+// It is a server store: PR_MDB_PROVIDER names the primary server mailbox and
+// PR_STORE_LOCAL_COPY is true, as for a server mailbox with a local copy.
 // Not offered: CreateMessage, receive folders other than the Inbox, named properties.
 //
 // Thread-safety: the store may be used from many threads through separately opened
