@@ -17,25 +17,54 @@
 namespace quorvel::mapi::imap {
 namespace {
 
-// A stream layer between the IMAP library and the network that counts the bytes of
-// each response and fails the read once a response passes its bound.
+// A stream layer between the IMAP library and the network. It counts the bytes of each
+// response and fails the read once a response passes its bound, and it hands the
+// library only whole lines: a connection that closes in the middle of a line ends at
+// the last line break, because the library's parser does not survive a response cut
+// at any byte.
 struct Bounded {
   mailstream_low* inner = nullptr;
   std::size_t remaining = kMaxResponseBytes;
   bool exceeded = false;
+  std::string pending;      // bytes read but not yet handed on
+  std::size_t lineEnd = 0;  // bytes of `pending` up to its last line break
+  bool ended = false;
 };
 
 Bounded* BoundedOf(mailstream_low* s) { return static_cast<Bounded*>(s->data); }
 
 ssize_t BoundedRead(mailstream_low* s, void* buf, size_t count) {
   Bounded* b = BoundedOf(s);
-  if (b->remaining == 0) {
-    b->exceeded = true;
-    return -1;
+  for (;;) {
+    if (b->lineEnd > 0) {
+      std::size_t n = std::min(count, b->lineEnd);
+      std::memcpy(buf, b->pending.data(), n);
+      b->pending.erase(0, n);
+      b->lineEnd -= n;
+      return static_cast<ssize_t>(n);
+    }
+    if (b->ended) return -1;
+    if (b->remaining == 0) {
+      b->exceeded = true;
+      b->ended = true;
+      return -1;
+    }
+    char chunk[16384];
+    ssize_t n = mailstream_low_read(b->inner, chunk, std::min(sizeof chunk, b->remaining));
+    if (n <= 0) {
+      b->ended = true;  // a partial line is dropped with the connection
+      b->pending.clear();
+      return n < 0 ? n : -1;
+    }
+    b->remaining -= static_cast<std::size_t>(n);
+    for (ssize_t i = n; i > 0; --i) {
+      if (chunk[i - 1] == '\n') {
+        b->lineEnd = b->pending.size() + static_cast<std::size_t>(i);
+        break;
+      }
+    }
+    b->pending.append(chunk, static_cast<std::size_t>(n));
   }
-  ssize_t n = mailstream_low_read(b->inner, buf, std::min(count, b->remaining));
-  if (n > 0) b->remaining -= static_cast<std::size_t>(n);
-  return n;
 }
 ssize_t BoundedWrite(mailstream_low* s, const void* buf, size_t count) {
   return mailstream_low_write(BoundedOf(s)->inner, buf, count);

@@ -83,7 +83,7 @@ TEST_F(ImapFaultsTest, ConnectionClosedAtAnyByte) {
   Use(server);
   Deliver("INBOX", "one");
   std::size_t struck = 0;
-  for (std::size_t cut = 0; cut < 1600; cut += 53) {
+  for (std::size_t cut = 0; cut < 1600; cut += 29) {
     proxy_->Arm(Fault{Action::kCloseAfterServerBytes, cut, "", ""});
     std::string error;
     auto store = OpenImapStore(Options(), &error);
