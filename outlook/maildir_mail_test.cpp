@@ -12,10 +12,10 @@
 #include "mapi/maildir/maildir_store.h"
 #include "mapi/maildir/test_maildir.h"
 #include "mapi/queries.h"
-#include "mapi/row_table.h"
 #include "outlook/qv_core.h"
 #include "platform/registry_memory.h"
 #include "settings/settings_store.h"
+#include "testing/one_store_session.h"
 #include "ui/scripted_ui.h"
 
 namespace quorvel::outlook {
@@ -23,57 +23,6 @@ namespace {
 
 using mapi::EntryId;
 using mapi::PropValue;
-
-// The profile's session over its one Maildir store (the default store).
-class OneStoreSession final : public mapi::Session {
- public:
-  explicit OneStoreSession(std::shared_ptr<mapi::MsgStore> store) : store_(std::move(store)) {
-    auto id = mapi::HrGetOneProp(*store_, mapi::PR_ENTRYID);
-    id_ = id->AsEntryId();
-  }
-  mapi::Result<mapi::OpenedEntry> OpenEntry(const EntryId& id, std::uint32_t flags) override {
-    return store_->OpenEntry(id, flags);
-  }
-  mapi::Result<std::shared_ptr<mapi::Table>> GetMsgStoresTable(std::uint32_t) override {
-    const mapi::PropTag tags[] = {mapi::PR_MDB_PROVIDER, mapi::PR_DISPLAY_NAME};
-    auto props = store_->GetProps(tags);
-    mapi::Row row = {PropValue::Id(mapi::PR_ENTRYID, id_),
-                     PropValue::Boolean(mapi::PR_DEFAULT_STORE, true), (*props)[0], (*props)[1],
-                     PropValue::Bin(mapi::PR_SERVICE_UID, "maildir-service-1")};
-    return Table({row}, {mapi::PR_ENTRYID, mapi::PR_DEFAULT_STORE, mapi::PR_MDB_PROVIDER,
-                         mapi::PR_DISPLAY_NAME, mapi::PR_SERVICE_UID});
-  }
-  mapi::Result<std::shared_ptr<mapi::MsgStore>> OpenMsgStore(const EntryId& id,
-                                                             std::uint32_t) override {
-    if (!(id == id_)) return mapi::MAPI_E_NOT_FOUND;
-    return mapi::Ok(store_);
-  }
-  mapi::Result<std::shared_ptr<mapi::Table>> GetStatusTable(std::uint32_t) override {
-    return Table({{PropValue::ULong(mapi::PR_RESOURCE_TYPE, mapi::MAPI_SUBSYSTEM),
-                   PropValue::String8(mapi::PR_DISPLAY_NAME, "Home")}},
-                 {mapi::PR_RESOURCE_TYPE, mapi::PR_DISPLAY_NAME});
-  }
-  mapi::Result<std::shared_ptr<mapi::Table>> GetProviderTable(std::uint32_t) override {
-    return Table({}, {mapi::PR_SERVICE_UID, mapi::PR_SERVICE_NAME});
-  }
-  mapi::Result<bool> CompareEntryIDs(const EntryId& a, const EntryId& b,
-                                     std::uint32_t flags) override {
-    return store_->CompareEntryIDs(a, b, flags);
-  }
-  mapi::Result<std::shared_ptr<mapi::AddressBook>> OpenAddressBook(std::uint32_t) override {
-    return mapi::MAPI_E_NO_SUPPORT;
-  }
-  mapi::HRESULT DispatchNotifications() override { return mapi::S_OK; }
-
- private:
-  static mapi::Result<std::shared_ptr<mapi::Table>> Table(mapi::RowSet rows,
-                                                          std::vector<mapi::PropTag> columns) {
-    return mapi::Ok(std::shared_ptr<mapi::Table>(
-        std::make_shared<mapi::RowTable>(std::move(rows), std::move(columns))));
-  }
-  std::shared_ptr<mapi::MsgStore> store_;
-  EntryId id_;
-};
 
 std::size_t FilesIn(const std::string& dir) {
   std::size_t n = 0;
