@@ -1,22 +1,50 @@
 #include "app/host_setup.h"
 
+#include <iostream>
+
+#include "app/terminal_message_boxes.h"
 #include "outlook/add_in.h"
+#include "outlook/core_services.h"
 #include "outlook/registration.h"
+#include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/registry_file.h"
 #include "platform/special_folders.h"
 #include "settings/data_folder.h"
 
 namespace quorvel::app {
 
+namespace {
+
+// The add-in's process-wide objects, made once per process on first use and kept to
+// its end (the core and the client extension share them).
+std::shared_ptr<outlook::AddInProcess> ProgramProcess() {
+  struct Holder {
+    std::unique_ptr<platform::Registry> registry = platform::OpenDefaultRegistry();
+    TerminalMessageBoxes boxes{std::cerr};
+    std::shared_ptr<outlook::AddInProcess> process;
+  };
+  static Holder* holder = [] {
+    auto* h = new Holder;
+    h->process = std::make_shared<outlook::AddInProcess>(outlook::AddInEnvironment{
+        *h->registry, platform::DefaultClock(), h->boxes, DefaultDataFolders().DataFolder(),
+        DefaultDataFolders().ModuleFolder()});
+    return h;
+  }();
+  return holder->process;
+}
+
+}  // namespace
+
 host::AddInFactories ProgramAddIns() {
   host::AddInFactories factories;
   factories.addIns[outlook::kAddInClsid] = [] {
     outlook::AddInServices services;
-    services.helpPath = DefaultDataFolders().ModuleFolder() + "/quorvel.html";
-    // The core object comes with new-mail filtering; until then the add-in's start
-    // finds no core and the add-in disconnects itself again.
+    services.helpPath = DefaultDataFolders().ModuleFolder() + "quorvel.html";
+    outlook::AttachCore(services, ProgramProcess());
     return outlook::QVAddIn::Create(std::move(services));
   };
+  factories.clientExtension = [] { return outlook::ClientExtensionFactory(ProgramProcess())(); };
   return factories;
 }
 
