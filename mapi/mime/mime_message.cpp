@@ -260,25 +260,38 @@ std::shared_ptr<Message> OpenMimeMessage(MimeMessage parsed, MimeMessageContext 
 }
 
 Result<std::shared_ptr<Message>> OpenMimeMessageFile(const std::string& path,
-                                                     const std::string& accountAddress) {
+                                                     const std::string& accountAddress,
+                                                     std::string* boundsNote) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     return errno == ENOENT || errno == ENOTDIR ? MAPI_E_NOT_FOUND : MAPI_E_DISK_ERROR;
   }
   MimeMessage parsed;
   if (!ParseMimeFile(path, &parsed)) return MAPI_E_DISK_ERROR;
+  if (boundsNote != nullptr) *boundsNote = parsed.boundsNote;
   MimeMessageContext context;
   context.accountAddress = accountAddress;
   context.size = static_cast<std::uint64_t>(st.st_size);
   return Ok(OpenMimeMessage(std::move(parsed), std::move(context)));
 }
 
+Result<std::shared_ptr<Message>> OpenMimeMessageDescriptor(int fd, std::string* error,
+                                                           std::string* boundsNote) {
+  MimeMessage parsed;
+  if (!ParseMimeDescriptor(fd, "-", &parsed, error)) return MAPI_E_DISK_ERROR;
+  if (boundsNote != nullptr) *boundsNote = parsed.boundsNote;
+  return Ok(OpenMimeMessage(std::move(parsed), MimeMessageContext{}));
+}
+
 std::shared_ptr<Message> OpenMimeMessageBytes(std::string_view bytes,
-                                              const std::string& accountAddress) {
+                                              const std::string& accountAddress,
+                                              std::string* boundsNote) {
   MimeMessageContext context;
   context.accountAddress = accountAddress;
   context.size = bytes.size();
-  return OpenMimeMessage(ParseMime(bytes), std::move(context));
+  MimeMessage parsed = ParseMime(bytes);
+  if (boundsNote != nullptr) *boundsNote = parsed.boundsNote;
+  return OpenMimeMessage(std::move(parsed), std::move(context));
 }
 
 }  // namespace quorvel::mapi

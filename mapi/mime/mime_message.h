@@ -72,11 +72,17 @@ std::shared_ptr<Message> OpenMimeMessage(MimeMessage parsed, MimeMessageContext 
                                          std::shared_ptr<MimeMessageSaver> saver = nullptr);
 
 // A message file (MAPI_E_NOT_FOUND when it does not exist, MAPI_E_DISK_ERROR when it
-// cannot be read) or bytes (standard input), with the store's account address.
+// cannot be read), an open descriptor (standard input; MAPI_E_DISK_ERROR when it cannot
+// be read) or bytes, with the store's account address. *boundsNote, when given, says
+// what of the message was over a bound and left out ("" when nothing was).
 Result<std::shared_ptr<Message>> OpenMimeMessageFile(const std::string& path,
-                                                     const std::string& accountAddress = {});
+                                                     const std::string& accountAddress = {},
+                                                     std::string* boundsNote = nullptr);
+Result<std::shared_ptr<Message>> OpenMimeMessageDescriptor(int fd, std::string* error,
+                                                           std::string* boundsNote = nullptr);
 std::shared_ptr<Message> OpenMimeMessageBytes(std::string_view bytes,
-                                              const std::string& accountAddress = {});
+                                              const std::string& accountAddress = {},
+                                              std::string* boundsNote = nullptr);
 
 // The summary properties of a message for a contents-table row: every property above
 // except the bodies, the RTF and the transport headers, plus the context's identity
