@@ -5,8 +5,14 @@
 // "spam" or "good", a tab and the first line of the reason; with --json one object
 // per line with "path", "spam" and the whole "reason".
 //
+// In the line output a backslash, tab, line feed or carriage return in a path is
+// written as "\\", "\t", "\n" or "\r"; in JSON a path that is not valid UTF-8 comes
+// with "path_bytes", its bytes as numbers.
+//
 // Exit status: 0; with --exit-code, 1 when a judged message is spam; 3 when a path
-// could not be read (the others are judged all the same); 2 for usage errors.
+// could not be read (the others are judged all the same) or the output could not be
+// written; 4 when the mail base cannot be loaded (with --exit-code nothing is judged
+// then; without it the messages are judged and shown all the same); 2 for usage errors.
 #include <CLI/CLI.hpp>
 #include <deque>
 #include <nlohmann/json.hpp>
@@ -34,6 +40,56 @@ std::string FirstLine(const std::string& text) {
   return text.substr(0, text.find_first_of("\r\n"));
 }
 
+// A path as the line output shows it: a backslash, tab, line feed or carriage return
+// in it becomes "\\", "\t", "\n" or "\r", so that every record stays one line of
+// three fields.
+std::string EscapedPath(std::string_view path) {
+  std::string out;
+  out.reserve(path.size());
+  for (char c : path) {
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+  return out;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  try {
+    (void)nlohmann::json(std::string(text)).dump();
+    return true;
+  } catch (const nlohmann::json::type_error&) {
+    return false;
+  }
+}
+
+// One JSON object. A path that is not valid UTF-8 cannot be shown as it is: "path"
+// then holds it with U+FFFD in place of the bad bytes and "path_bytes" the exact
+// bytes, as numbers, so that the file can still be found.
+std::string JsonLine(const std::string& path, const Verdict& verdict) {
+  nlohmann::json line = {
+      {"path", path}, {"spam", verdict.spam}, {"reason", platform::AnsiToUtf8(verdict.reason)}};
+  if (!IsValidUtf8(path)) {
+    nlohmann::json bytes = nlohmann::json::array();
+    for (char c : path) bytes.push_back(static_cast<unsigned char>(c));
+    line["path_bytes"] = std::move(bytes);
+  }
+  return line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 int RunClassify(ClassifyOptions& options, CommandIo& io) {
   // Arguments are expanded one at a time as they are reached, and named by the command
   // line's own strings: a run over thousands of files holds no list of them.
@@ -42,6 +98,10 @@ int RunClassify(ClassifyOptions& options, CommandIo& io) {
       ViewsOfCommandLine(&options.paths, io.commandLine, &kept);
 
   UserEnvironment env(io.err);
+  // A mail base that cannot load would judge nearly everything spam by an empty table.
+  const JudgingReadiness readiness = env.mailbase().PrepareForJudging();
+  if (!readiness.note.empty()) io.err << "quorvel: " << readiness.note << "\n";
+  if (!readiness.usable && options.exitCode) return kExitNoMailbase;
   const ClassifyContext context{env.settings(), env.mailbase(), env.messageBoxes(), env.clock()};
   const Classifier classifier(context);
 
@@ -54,29 +114,33 @@ int RunClassify(ClassifyOptions& options, CommandIo& io) {
     if (!ExpandMessageInput(std::string(arg), &inputs, &error)) {
       io.err << "quorvel: " << error << "\n";
       ++unreadable;
-      continue;
     }
     for (const MessageInput& input : inputs) {
-      auto message = OpenMessageInput(input, &error);
+      std::string boundsNote;
+      auto message = OpenMessageInput(input, &error, &boundsNote);
       if (!message) {
         io.err << "quorvel: " << error << "\n";
         ++unreadable;
         continue;
       }
+      if (!boundsNote.empty()) {
+        io.err << "quorvel: " << input.path << ": judged on what was kept: " << boundsNote << "\n";
+      }
       const Verdict verdict = classifier.Judge(std::move(message), kStandardFlags);
       anySpam = anySpam || verdict.spam;
       if (options.json) {
-        nlohmann::json line = {{"path", input.path},
-                               {"spam", verdict.spam},
-                               {"reason", platform::AnsiToUtf8(verdict.reason)}};
-        io.out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        io.out << JsonLine(input.path, verdict) << "\n";
       } else {
-        io.out << input.path << '\t' << (verdict.spam ? "spam" : "good") << '\t'
+        io.out << EscapedPath(input.path) << '\t' << (verdict.spam ? "spam" : "good") << '\t'
                << platform::AnsiToUtf8(FirstLine(verdict.reason)) << "\n";
       }
+      // Output that cannot be written (a full disk) ends the run; FinishOutput says so.
+      if (!io.out) return kExitIoError;
     }
   }
   io.out.flush();
+  if (!io.out) return kExitIoError;
+  if (!readiness.usable) return kExitNoMailbase;
   if (unreadable > 0) return kExitUnreadable;
   if (options.exitCode && anySpam) return kExitSpam;
   return kExitOk;

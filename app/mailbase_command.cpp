@@ -35,12 +35,15 @@ int LearnAll(MailbaseStore& store, std::vector<std::string> paths, bool junk, Co
   for (const std::string& e : errors) io.err << "quorvel: " << e << "\n";
   int failures = static_cast<int>(errors.size());
   for (const MessageInput& input : inputs) {
-    std::string error;
-    auto message = OpenMessageInput(input, &error);
+    std::string error, boundsNote;
+    auto message = OpenMessageInput(input, &error, &boundsNote);
     if (!message) {
       io.err << "quorvel: " << error << "\n";
       ++failures;
       continue;
+    }
+    if (!boundsNote.empty()) {
+      io.err << "quorvel: " << input.path << ": learned on what was kept: " << boundsNote << "\n";
     }
     MessageRecord record(std::move(message));
     const std::u16string subject = platform::AnsiToWide(record.GetString(mapi::PR_SUBJECT));
@@ -88,11 +91,22 @@ int RunStats(bool json, CommandIo& io) {
   }
   CorpusPair learned = store.MainPair();
   learned.Merge(store.PendingPair());
+  if (store.loadedFrom() == LoadSource::kSeed) {
+    io.err << "quorvel: \"" << JoinPath(env.dataFolder(), kRawFileName)
+           << "\" and its .bak could not be loaded: the learned counts shown are those of "
+              "the shipped mail base\n";
+    // Shown, not saved over the user's damaged files.
+    store.Reset();
+  }
   std::unordered_set<std::u16string_view> tokens;
   for (const auto& [token, count] : learned.good().counts()) tokens.insert(token);
   for (const auto& [token, count] : learned.junk().counts()) tokens.insert(token);
   ProbabilityTable& table = env.mailbase().table();
   table.EnsureLoaded();
+  if (!table.loaded()) {
+    io.err << "quorvel: \"" << JoinPath(env.dataFolder(), kTableFileName)
+           << "\" and its .bak could not be loaded: the probability table is empty\n";
+  }
   const TableStatistics stats = table.Statistics();
   if (json) {
     nlohmann::json out = {{"junk_messages", learned.junk().messageCount()},

@@ -1,11 +1,16 @@
 #include "app/message_inputs.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <iterator>
 #include <system_error>
 
+#include "mapi/mime/input_bounds.h"
 #include "mapi/mime/mime_message.h"
 #include "mapi/tags.h"
 
@@ -14,23 +19,84 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// "<path>: <what>" for a failed file system call, naming the usual causes plainly.
+std::string Failure(const std::string& path, const std::error_code& ec) {
+  switch (ec.value()) {
+    case ENOENT:
+      return path + ": no such file or folder";
+    case ELOOP:
+      return path + ": a loop of symbolic links";
+    case EACCES:
+    case EPERM:
+      return path + ": permission denied";
+    default:
+      return path + ": " + ec.message();
+  }
+}
+
 // The message files of one Maildir subfolder (cur/ or new/), in name order. Names
-// starting with '.' are not messages.
-void AddMaildirFiles(const fs::path& dir, const std::string& shownDir,
-                     std::vector<MessageInput>* out) {
+// starting with '.' are not messages. False, with *error set, when the folder cannot
+// be read.
+bool AddMaildirFiles(const fs::path& dir, const std::string& shownDir,
+                     std::vector<MessageInput>* out, std::string* error) {
   std::error_code ec;
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir, ec)) {
-    const std::string name = entry.path().filename().string();
+  fs::directory_iterator it(dir, ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    const std::string name = it->path().filename().string();
     if (name.empty() || name[0] == '.') continue;
     std::error_code typeError;
-    if (!entry.is_regular_file(typeError)) continue;
+    if (!it->is_regular_file(typeError)) continue;
     names.push_back(name);
+  }
+  if (ec) {
+    *error = Failure((fs::path(shownDir) / dir.filename()).string(), ec) +
+             " (the folder's messages were not judged)";
+    return false;
   }
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
     out->push_back({(fs::path(shownDir) / dir.filename() / name).string()});
   }
+  return true;
+}
+
+// Whether `path` is a folder: false for anything else, and for a path that cannot be
+// looked at (*ec set).
+bool IsFolder(const fs::path& path, std::error_code* ec) {
+  const fs::file_status status = fs::status(path, *ec);
+  if (*ec == std::errc::no_such_file_or_directory || *ec == std::errc::not_a_directory) {
+    ec->clear();
+    return false;
+  }
+  return !*ec && fs::is_directory(status);
+}
+
+// Standard input up to one byte past the message bound (so that the parse sees that
+// there was more, and says so), never more: "classify - </dev/zero" ends.
+bool ReadStandardInput(std::string* bytes, std::string* error) {
+  // A standard input the program was started without is held open for writing only
+  // (standard_streams.h): it is no message, not even an empty one.
+  const int mode = ::fcntl(0, F_GETFL);
+  if (mode != -1 && (mode & O_ACCMODE) == O_WRONLY) {
+    *error = "-: standard input is closed";
+    return false;
+  }
+  constexpr std::size_t kChunk = 1 << 16;
+  while (bytes->size() <= mapi::kMaxMessageBytes) {
+    const std::size_t used = bytes->size();
+    bytes->resize(used + std::min(kChunk, mapi::kMaxMessageBytes + 1 - used));
+    std::cin.read(bytes->data() + used, static_cast<std::streamsize>(bytes->size() - used));
+    bytes->resize(used + static_cast<std::size_t>(std::cin.gcount()));
+    if (std::cin.bad()) {
+      *error = "-: cannot read standard input";
+      std::cin.clear();
+      return false;
+    }
+    if (std::cin.eof()) break;
+  }
+  std::cin.clear();
+  return true;
 }
 
 }  // namespace
@@ -43,22 +109,29 @@ bool ExpandMessageInput(std::string arg, std::vector<MessageInput>* out, std::st
   std::error_code ec;
   const fs::file_status status = fs::status(arg, ec);
   if (ec || !fs::exists(status)) {
-    *error = arg + ": no such file or folder";
+    *error = ec ? Failure(arg, ec) : arg + ": no such file or folder";
     return false;
   }
   if (!fs::is_directory(status)) {
     out->push_back({std::move(arg)});
     return true;
   }
-  const bool hasCur = fs::is_directory(fs::path(arg) / "cur", ec);
-  const bool hasNew = fs::is_directory(fs::path(arg) / "new", ec);
-  if (!hasCur && !hasNew) {
+  std::error_code curError, newError;
+  const bool hasCur = IsFolder(fs::path(arg) / "cur", &curError);
+  const bool hasNew = IsFolder(fs::path(arg) / "new", &newError);
+  if (!hasCur && !hasNew && !curError && !newError) {
     *error = arg + ": a folder that is not a Maildir folder (no cur/ or new/)";
     return false;
   }
-  if (hasCur) AddMaildirFiles(fs::path(arg) / "cur", arg, out);
-  if (hasNew) AddMaildirFiles(fs::path(arg) / "new", arg, out);
-  return true;
+  // What can be read is judged; a subfolder that cannot be read is still an error.
+  std::string failure;
+  if (curError) failure = Failure((fs::path(arg) / "cur").string(), curError);
+  if (hasCur) AddMaildirFiles(fs::path(arg) / "cur", arg, out, failure.empty() ? &failure : error);
+  if (newError && failure.empty()) failure = Failure((fs::path(arg) / "new").string(), newError);
+  if (hasNew) AddMaildirFiles(fs::path(arg) / "new", arg, out, failure.empty() ? &failure : error);
+  if (failure.empty()) return true;
+  *error = std::move(failure);
+  return false;
 }
 
 std::vector<std::string_view> ViewsOfCommandLine(std::vector<std::string>* parsed,
@@ -94,19 +167,19 @@ std::vector<MessageInput> ExpandMessageInputs(std::vector<std::string> args,
   return inputs;
 }
 
-std::shared_ptr<mapi::Message> OpenMessageInput(const MessageInput& input, std::string* error) {
+std::shared_ptr<mapi::Message> OpenMessageInput(const MessageInput& input, std::string* error,
+                                                std::string* boundsNote) {
   if (input.path == "-") {
-    std::string bytes(std::istreambuf_iterator<char>(std::cin), {});
-    if (std::cin.bad()) {
-      *error = "-: cannot read standard input";
-      return nullptr;
-    }
-    return mapi::OpenMimeMessageBytes(bytes);
+    std::string bytes;
+    if (!ReadStandardInput(&bytes, error)) return nullptr;
+    return mapi::OpenMimeMessageBytes(bytes, {}, boundsNote);
   }
-  auto opened = mapi::OpenMimeMessageFile(input.path);
+  auto opened = mapi::OpenMimeMessageFile(input.path, {}, boundsNote);
   if (!opened.ok()) {
-    *error =
-        input.path + (opened.hr == mapi::MAPI_E_NOT_FOUND ? ": no such file" : ": cannot be read");
+    std::error_code ec(errno, std::generic_category());
+    *error = opened.hr == mapi::MAPI_E_NOT_FOUND ? input.path + ": no such file"
+             : ec                                ? Failure(input.path, ec)
+                                                 : input.path + ": cannot be read";
     return nullptr;
   }
   return std::move(opened.value);

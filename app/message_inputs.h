@@ -20,7 +20,9 @@ struct MessageInput {
 
 // Expands one argument, appending to *out: a file or "-" as itself, a Maildir folder
 // as its message files. Returns false, with the reason in *error, for a path that does
-// not exist or a folder that is not a Maildir folder.
+// not exist or cannot be looked at (a loop of symbolic links, no permission), a folder
+// that is not a Maildir folder, or a Maildir whose cur/ or new/ cannot be read; the
+// messages of the one that could be read are still appended.
 bool ExpandMessageInput(std::string arg, std::vector<MessageInput>* out, std::string* error);
 
 // The parsed arguments as views of the command line's own strings, so that a command
@@ -37,8 +39,11 @@ std::vector<std::string_view> ViewsOfCommandLine(std::vector<std::string>* parse
 std::vector<MessageInput> ExpandMessageInputs(std::vector<std::string> args,
                                               std::vector<std::string>* errors);
 
-// Opens one input as a read-only message. On failure returns null and sets *error.
-std::shared_ptr<mapi::Message> OpenMessageInput(const MessageInput& input, std::string* error);
+// Opens one input as a read-only message. On failure returns null and sets *error
+// (standard input closed or unreadable, a file that cannot be read). *boundsNote,
+// when given, says what of a message over the input bounds was left out.
+std::shared_ptr<mapi::Message> OpenMessageInput(const MessageInput& input, std::string* error,
+                                                std::string* boundsNote = nullptr);
 
 }  // namespace quorvel::app
 

@@ -1,9 +1,10 @@
-// Internal to mapi/mime: the bounds on what of a message reaches GMime, applied to the
+// The bounds on what of a message reaches GMime, applied to the
 // bytes before it parses them, so that no message, however crafted, makes the parse
 // run out of stack or take memory or time out of proportion to its size.
 //
 // - kMaxMessageBytes: only that much of a file or a stream is read; the rest is never
-//   looked at.
+//   looked at (a caller that reads a stream itself reads one byte more, at most, and
+//   hands it to ParseMime, which cuts it and says so).
 // - Address fields (From, To, Cc, Bcc, Sender, Reply-To, their Resent- forms and the
 //   like), wherever a line starts with one, also in attached messages: groups nested
 //   deeper than kMaxGroupDepth, entries beyond kMaxAddressEntries and field text beyond

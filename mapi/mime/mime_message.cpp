@@ -275,14 +275,6 @@ Result<std::shared_ptr<Message>> OpenMimeMessageFile(const std::string& path,
   return Ok(OpenMimeMessage(std::move(parsed), std::move(context)));
 }
 
-Result<std::shared_ptr<Message>> OpenMimeMessageDescriptor(int fd, std::string* error,
-                                                           std::string* boundsNote) {
-  MimeMessage parsed;
-  if (!ParseMimeDescriptor(fd, "-", &parsed, error)) return MAPI_E_DISK_ERROR;
-  if (boundsNote != nullptr) *boundsNote = parsed.boundsNote;
-  return Ok(OpenMimeMessage(std::move(parsed), MimeMessageContext{}));
-}
-
 std::shared_ptr<Message> OpenMimeMessageBytes(std::string_view bytes,
                                               const std::string& accountAddress,
                                               std::string* boundsNote) {

@@ -72,14 +72,11 @@ std::shared_ptr<Message> OpenMimeMessage(MimeMessage parsed, MimeMessageContext 
                                          std::shared_ptr<MimeMessageSaver> saver = nullptr);
 
 // A message file (MAPI_E_NOT_FOUND when it does not exist, MAPI_E_DISK_ERROR when it
-// cannot be read), an open descriptor (standard input; MAPI_E_DISK_ERROR when it cannot
-// be read) or bytes, with the store's account address. *boundsNote, when given, says
-// what of the message was over a bound and left out ("" when nothing was).
+// cannot be read) or bytes (standard input), with the store's account address. *boundsNote, when
+// given, says what of the message was over a bound and left out ("" when nothing was).
 Result<std::shared_ptr<Message>> OpenMimeMessageFile(const std::string& path,
                                                      const std::string& accountAddress = {},
                                                      std::string* boundsNote = nullptr);
-Result<std::shared_ptr<Message>> OpenMimeMessageDescriptor(int fd, std::string* error,
-                                                           std::string* boundsNote = nullptr);
 std::shared_ptr<Message> OpenMimeMessageBytes(std::string_view bytes,
                                               const std::string& accountAddress = {},
                                               std::string* boundsNote = nullptr);
