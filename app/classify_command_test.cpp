@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/cli.h"
@@ -37,13 +39,16 @@ constexpr const char* kVirusReport =
     "W32.Example.A\r\n"
     "--b--\r\n";
 
-constexpr const char* kDraft =
-    "From: You <you@example.net>\r\n"
-    "To: friend@example.org\r\n"
-    "Subject: Not sent yet\r\n"
-    "X-Unsent: 1\r\n"
+// A meeting request is not an e-mail item: good whatever the mail base says.
+constexpr const char* kInvitation =
+    "From: Organizer <boss@work.example>\r\n"
+    "To: you@example.net\r\n"
+    "Subject: Invitation: Weekly sync\r\n"
+    "MIME-Version: 1.0\r\n"
+    "Content-Type: text/calendar; charset=utf-8; method=REQUEST\r\n"
     "\r\n"
-    "A draft waiting to be finished.\r\n";
+    "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nEND:VCALENDAR\r\n";
+constexpr const char* kNotEmail = "Selected item is not e-mail item.";
 
 struct CliRun {
   int status;
@@ -83,6 +88,16 @@ class CommandLineEndToEnd : public ::testing::Test {
     return path.string();
   }
 
+  static std::string ReadTestMail(const std::string& name) {
+    const char* source = std::getenv("QUORVEL_SOURCE_DIR");
+    const fs::path base =
+        source != nullptr ? fs::path(source) : fs::path(__FILE__).parent_path() / "..";
+    std::ifstream file(base / "testdata" / "mail" / name, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_FALSE(text.empty()) << name;
+    return text;
+  }
+
   static CliRun Run(std::vector<std::string> args) {
     args.insert(args.begin(), "quorvel");
     std::vector<const char*> argv;
@@ -99,11 +114,11 @@ fs::path* CommandLineEndToEnd::root_ = nullptr;
 
 TEST_F(CommandLineEndToEnd, OneLinePerMessageWithVerdictAndFirstReasonLine) {
   const std::string virus = WriteMessage("virus.eml", kVirusReport);
-  const std::string draft = WriteMessage("draft.eml", kDraft);
-  CliRun r = Run({"classify", virus, draft});
+  const std::string invitation = WriteMessage("invitation.eml", kInvitation);
+  CliRun r = Run({"classify", virus, invitation});
   EXPECT_EQ(r.status, kExitOk) << r.err;
-  EXPECT_EQ(r.out, virus + "\tspam\tReport from anti-virus software\n" + draft +
-                       "\tgood\tSelected item is Draft.\n");
+  EXPECT_EQ(r.out, virus + "\tspam\tReport from anti-virus software\n" + invitation + "\tgood\t" +
+                       kNotEmail + "\n");
 }
 
 TEST_F(CommandLineEndToEnd, JsonCarriesTheWholeReason) {
@@ -120,26 +135,26 @@ TEST_F(CommandLineEndToEnd, JsonCarriesTheWholeReason) {
 TEST_F(CommandLineEndToEnd, ExitCodeSaysSpamOrGoodForOneMessage) {
   EXPECT_EQ(Run({"classify", "--exit-code", WriteMessage("v.eml", kVirusReport)}).status,
             kExitSpam);
-  EXPECT_EQ(Run({"classify", "--exit-code", WriteMessage("d.eml", kDraft)}).status, kExitOk);
+  EXPECT_EQ(Run({"classify", "--exit-code", WriteMessage("i.eml", kInvitation)}).status, kExitOk);
   // Without --exit-code a spam verdict is still a success.
   EXPECT_EQ(Run({"classify", WriteMessage("v.eml", kVirusReport)}).status, kExitOk);
 }
 
 TEST_F(CommandLineEndToEnd, UnreadablePathIsReportedAndTheRestAreJudged) {
-  const std::string draft = WriteMessage("draft.eml", kDraft);
+  const std::string invitation = WriteMessage("invitation.eml", kInvitation);
   const std::string missing = (*root_ / "mail" / "no-such-message").string();
-  CliRun r = Run({"classify", "--exit-code", missing, draft});
+  CliRun r = Run({"classify", "--exit-code", missing, invitation});
   EXPECT_EQ(r.status, kExitUnreadable);
   EXPECT_NE(r.err.find(missing), std::string::npos);
-  EXPECT_EQ(r.out, draft + "\tgood\tSelected item is Draft.\n");
+  EXPECT_EQ(r.out, invitation + "\tgood\t" + kNotEmail + "\n");
 }
 
 TEST_F(CommandLineEndToEnd, MaildirFolderIsJudgedCurThenNewInNameOrder) {
   const fs::path box = *root_ / "Maildir";
   fs::create_directories(box / "tmp");
-  WriteMessage("../Maildir/new/2.host", kDraft);
+  WriteMessage("../Maildir/new/2.host", kInvitation);
   WriteMessage("../Maildir/new/1.host", kVirusReport);
-  WriteMessage("../Maildir/cur/3.host:2,S", kDraft);
+  WriteMessage("../Maildir/cur/3.host:2,S", kInvitation);
   WriteMessage("../Maildir/cur/.hidden", kVirusReport);
   CliRun r = Run({"classify", box.string()});
   ASSERT_EQ(r.status, kExitOk) << r.err;
@@ -150,6 +165,42 @@ TEST_F(CommandLineEndToEnd, MaildirFolderIsJudgedCurThenNewInNameOrder) {
   EXPECT_EQ(paths, (std::vector<std::string>{(box / "cur" / "3.host:2,S").string(),
                                              (box / "new" / "1.host").string(),
                                              (box / "new" / "2.host").string()}));
+}
+
+// Delivered spam that carries "X-Unsent: 1" is judged by the rules wherever it comes
+// from; only a Maildir's "D" flag makes a draft.
+TEST_F(CommandLineEndToEnd, OnlyTheMaildirDraftFlagMakesADraft) {
+  const std::string advert = ReadTestMail("x_unsent_advert.eml");
+  const fs::path box = *root_ / "Drafts";
+  const std::string file = WriteMessage("advert.eml", advert);
+  WriteMessage("../Drafts/cur/1.host:2,DS", advert);
+  WriteMessage("../Drafts/cur/2.host:2,S", advert);
+  WriteMessage("../Drafts/new/3.host", advert);
+
+  std::istringstream input(advert);
+  std::streambuf* saved = std::cin.rdbuf(input.rdbuf());
+  CliRun r = Run({"classify", file, "-", box.string()});
+  std::cin.rdbuf(saved);
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+
+  const std::string draft = "Selected item is Draft.";
+  const std::vector<std::pair<std::string, bool>> expected = {
+      {file, false},
+      {"-", false},
+      {(box / "cur" / "1.host:2,DS").string(), true},
+      {(box / "cur" / "2.host:2,S").string(), false},
+      {(box / "new" / "3.host").string(), false},
+  };
+  std::istringstream lines(r.out);
+  std::size_t i = 0;
+  for (std::string line; std::getline(lines, line); ++i) {
+    ASSERT_LT(i, expected.size()) << r.out;
+    const auto& [path, isDraft] = expected[i];
+    EXPECT_EQ(line.substr(0, line.find('\t')), path);
+    const std::string reason = line.substr(line.rfind('\t') + 1);
+    EXPECT_EQ(reason == draft, isDraft) << line;
+  }
+  EXPECT_EQ(i, expected.size()) << r.out;
 }
 
 TEST_F(CommandLineEndToEnd, StandardInputIsOneMessage) {

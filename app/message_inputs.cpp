@@ -10,6 +10,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "mapi/maildir/maildir_names.h"
 #include "mapi/mime/input_bounds.h"
 #include "mapi/mime/mime_message.h"
 #include "mapi/tags.h"
@@ -56,7 +57,9 @@ bool AddMaildirFiles(const fs::path& dir, const std::string& shownDir,
   }
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
-    out->push_back({(fs::path(shownDir) / dir.filename() / name).string()});
+    const auto parsed = mapi::ParseMessageFileName(name);
+    out->push_back({(fs::path(shownDir) / dir.filename() / name).string(),
+                    parsed ? mapi::MessageFlagsOf(*parsed) : 0});
   }
   return true;
 }
@@ -174,7 +177,9 @@ std::shared_ptr<mapi::Message> OpenMessageInput(const MessageInput& input, std::
     if (!ReadStandardInput(&bytes, error)) return nullptr;
     return mapi::OpenMimeMessageBytes(bytes, {}, boundsNote);
   }
-  auto opened = mapi::OpenMimeMessageFile(input.path, {}, boundsNote);
+  mapi::MimeMessageContext context;
+  context.storeFlags = input.storeFlags;
+  auto opened = mapi::OpenMimeMessageFile(input.path, std::move(context), boundsNote);
   if (!opened.ok()) {
     std::error_code ec(errno, std::generic_category());
     *error = opened.hr == mapi::MAPI_E_NOT_FOUND ? input.path + ": no such file"

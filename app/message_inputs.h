@@ -1,8 +1,11 @@
 // The messages named on a command line: message files, Maildir folders (every
 // message file of their cur/ and new/, in name order) and "-" for standard input.
+// Only a Maildir's info flags make a message read or a draft; a message file or
+// standard input is neither.
 #ifndef QUORVEL_APP_MESSAGE_INPUTS_H_
 #define QUORVEL_APP_MESSAGE_INPUTS_H_
 
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <span>
@@ -15,7 +18,8 @@
 namespace quorvel::app {
 
 struct MessageInput {
-  std::string path;  // as the user named it ("-" for standard input)
+  std::string path;              // as the user named it ("-" for standard input)
+  std::uint32_t storeFlags = 0;  // MSGFLAG_READ / MSGFLAG_UNSENT from a Maildir file name
 };
 
 // Expands one argument, appending to *out: a file or "-" as itself, a Maildir folder

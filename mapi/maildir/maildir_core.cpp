@@ -26,13 +26,6 @@ bool IsDirectory(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::uint32_t FlagsOf(const MessageFileName& name) {
-  std::uint32_t flags = 0;
-  if (name.flags.find('S') != std::string::npos) flags |= MSGFLAG_READ;
-  if (name.flags.find('D') != std::string::npos) flags |= MSGFLAG_UNSENT;
-  return flags;
-}
-
 HRESULT FromErrno(int error) {
   switch (error) {
     case ENOENT:
@@ -102,7 +95,7 @@ MaildirCore::MaildirCore(std::string root, const MaildirOptions& options)
           auto id = DecodeMaildirId(n->entryId.bytes());
           auto at = id ? Locate(id->folderPath, id->unique) : std::nullopt;
           if (!at || !ParseMimeFile(PathOf(*at), &parsed)) return;
-          context.storeFlags = FlagsOf(at->name);
+          context.storeFlags = MessageFlagsOf(at->name);
         }
         n->messageClass = parsed.messageClass;
         n->messageFlags = MimeMessageFlags(parsed, context);
@@ -221,7 +214,7 @@ MimeMessageContext MakeContext(const MaildirCore& core, const MessageLocation& a
                                const struct stat& st) {
   MimeMessageContext context;
   context.accountAddress = core.options().accountAddress;
-  context.storeFlags = FlagsOf(at.name);
+  context.storeFlags = MessageFlagsOf(at.name);
   context.size = static_cast<std::uint64_t>(st.st_size);
   context.deliveryTime =
       (static_cast<std::uint64_t>(st.st_mtime) + kEpochDifference) * 10'000'000ULL +

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 
+#include "mapi/tags.h"
+
 namespace quorvel::mapi {
 namespace {
 
@@ -96,6 +98,18 @@ std::optional<MessageFileName> ParseMessageFileName(std::string_view name) {
     }
   }
   return out;
+}
+
+std::uint32_t MessageFlagsOf(const MessageFileName& name) {
+  static constexpr struct {
+    char letter;
+    std::uint32_t flag;
+  } kFlags[] = {{'S', MSGFLAG_READ}, {'D', MSGFLAG_UNSENT}};
+  std::uint32_t flags = 0;
+  for (const auto& f : kFlags) {
+    if (name.flags.find(f.letter) != std::string::npos) flags |= f.flag;
+  }
+  return flags;
 }
 
 std::string WithFlag(std::string_view flags, char flag, bool on) {

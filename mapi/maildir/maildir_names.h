@@ -54,6 +54,10 @@ struct MessageFileName {
 };
 std::optional<MessageFileName> ParseMessageFileName(std::string_view name);
 
+// What the info flags say of PR_MESSAGE_FLAGS: "S" (seen) is MSGFLAG_READ, "D" (draft)
+// MSGFLAG_UNSENT. The store is the only source of these two bits.
+std::uint32_t MessageFlagsOf(const MessageFileName& name);
+
 // "<unique>:2,<flags>" with the flags sorted and unique (the cur/ form).
 std::string CurFileName(std::string_view unique, std::string_view flags);
 // `flags` with `flag` added or removed, sorted.

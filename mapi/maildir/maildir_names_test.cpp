@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "mapi/maildir/props_file.h"
+#include "mapi/tags.h"
 
 namespace quorvel::mapi {
 namespace {
@@ -81,6 +82,24 @@ TEST(MaildirNamesTest, MessageFileNames) {
   EXPECT_EQ(WithFlag("RST", 'S', false), "RT");
   EXPECT_EQ(WithFlag("S", 'S', true), "S");
   EXPECT_EQ(CurFileName("u", "SRS"), "u:2,RS");
+}
+
+TEST(MaildirNamesTest, OnlySeenAndDraftInfoFlagsMakeMessageFlags) {
+  const struct {
+    const char* name;
+    std::uint32_t flags;
+  } cases[] = {
+      {"1.host", 0},  // new/: no info yet
+      {"1.host:2,", 0},
+      {"1.host:2,S", MSGFLAG_READ},
+      {"1.host:2,D", MSGFLAG_UNSENT},
+      {"1.host:2,DFRS", MSGFLAG_READ | MSGFLAG_UNSENT},
+      {"1.host:2,FPRT", 0},
+      {"1.host:1,DS", 0},  // experimental info, not flags
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(MessageFlagsOf(*ParseMessageFileName(c.name)), c.flags) << c.name;
+  }
 }
 
 TEST(MaildirNamesTest, FolderPaths) {

@@ -19,8 +19,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 bool IsReadField(std::string_view name) {
   static constexpr std::string_view kRead[] = {
-      "subject",      "from",          "to",       "cc",          "bcc", "date", "message-id",
-      "delivered-to", "x-original-to", "x-unsent", "mime-version"};
+      "subject",      "from",          "to",          "cc", "bcc", "date", "message-id",
+      "delivered-to", "x-original-to", "mime-version"};
   for (std::string_view read : kRead) {
     if (EqualsNoCase(name, read)) return true;
   }

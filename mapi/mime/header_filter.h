@@ -4,7 +4,7 @@
 // GMime builds an object, with a change signal, for every header field, and tears it
 // down again: for mail with long Received chains that is about a third of the whole
 // judging time. Only these fields are read through GMime: Subject, From, To, Cc,
-// Bcc, Date, Message-ID, Delivered-To, X-Original-To, X-Unsent, MIME-Version and
+// Bcc, Date, Message-ID, Delivered-To, X-Original-To, MIME-Version and
 // every Content-* field; the header block as a whole is kept separately, from the
 // original bytes.
 //

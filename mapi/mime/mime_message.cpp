@@ -260,7 +260,7 @@ std::shared_ptr<Message> OpenMimeMessage(MimeMessage parsed, MimeMessageContext 
 }
 
 Result<std::shared_ptr<Message>> OpenMimeMessageFile(const std::string& path,
-                                                     const std::string& accountAddress,
+                                                     MimeMessageContext context,
                                                      std::string* boundsNote) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
@@ -269,8 +269,6 @@ Result<std::shared_ptr<Message>> OpenMimeMessageFile(const std::string& path,
   MimeMessage parsed;
   if (!ParseMimeFile(path, &parsed)) return MAPI_E_DISK_ERROR;
   if (boundsNote != nullptr) *boundsNote = parsed.boundsNote;
-  MimeMessageContext context;
-  context.accountAddress = accountAddress;
   context.size = static_cast<std::uint64_t>(st.st_size);
   return Ok(OpenMimeMessage(std::move(parsed), std::move(context)));
 }

@@ -18,8 +18,10 @@
 //   PR_RTF_COMPRESSED       always: the HTML body encapsulated in RTF when there is one,
 //                           plain RTF of the text body otherwise; held in the
 //                           uncompressed form, computed on the first request
-//   PR_MESSAGE_FLAGS        MSGFLAG_READ and MSGFLAG_UNSENT as the store says, plus
-//                           MSGFLAG_UNSENT for "X-Unsent: 1" and MSGFLAG_HASATTACH
+//   PR_MESSAGE_FLAGS        MSGFLAG_READ and MSGFLAG_UNSENT only as the store says
+//                           (never from a header: anyone can write one, and mail that
+//                           called itself a draft would pass every rule), plus
+//                           MSGFLAG_HASATTACH
 //   PR_HASATTACH, PR_INTERNET_MESSAGE_ID, PR_CLIENT_SUBMIT_TIME (Date),
 //   PR_MESSAGE_DELIVERY_TIME (the store's time, else Date), PR_MESSAGE_SIZE
 // Recipient table: To, Cc, Bcc (PR_RECIPIENT_TYPE 1, 2, 3) with PR_DISPLAY_NAME,
@@ -72,10 +74,12 @@ std::shared_ptr<Message> OpenMimeMessage(MimeMessage parsed, MimeMessageContext 
                                          std::shared_ptr<MimeMessageSaver> saver = nullptr);
 
 // A message file (MAPI_E_NOT_FOUND when it does not exist, MAPI_E_DISK_ERROR when it
-// cannot be read) or bytes (standard input), with the store's account address. *boundsNote, when
-// given, says what of the message was over a bound and left out ("" when nothing was).
+// cannot be read) with what its store knows of it (the size is the file's), or bytes
+// (standard input) with the store's account address. Outside a store a message is
+// neither read nor a draft. *boundsNote, when given, says what of the message was over
+// a bound and left out ("" when nothing was).
 Result<std::shared_ptr<Message>> OpenMimeMessageFile(const std::string& path,
-                                                     const std::string& accountAddress = {},
+                                                     MimeMessageContext context = {},
                                                      std::string* boundsNote = nullptr);
 std::shared_ptr<Message> OpenMimeMessageBytes(std::string_view bytes,
                                               const std::string& accountAddress = {},

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "mapi/compressed_rtf.h"
 #include "mapi/queries.h"
@@ -23,7 +24,9 @@ std::string MailPath(const std::string& name) {
 }
 
 std::shared_ptr<Message> Open(const std::string& name, const std::string& account = {}) {
-  auto m = OpenMimeMessageFile(MailPath(name), account);
+  MimeMessageContext context;
+  context.accountAddress = account;
+  auto m = OpenMimeMessageFile(MailPath(name), std::move(context));
   EXPECT_TRUE(m.ok()) << name;
   return m.ok() ? m.value : OpenMimeMessageBytes("");
 }
@@ -91,8 +94,6 @@ TEST_F(MimeMessageTest, AccountAddressWinsOverDeliveredTo) {
 
 TEST_F(MimeMessageTest, MessageFlags) {
   EXPECT_EQ(Long(*Open("plain.eml"), PR_MESSAGE_FLAGS), 0);
-  EXPECT_EQ(Long(*Open("unsent_draft.eml"), PR_MESSAGE_FLAGS),
-            static_cast<std::int32_t>(MSGFLAG_UNSENT));
   EXPECT_EQ(Long(*Open("related_inline.eml"), PR_MESSAGE_FLAGS),
             static_cast<std::int32_t>(MSGFLAG_HASATTACH));
   MimeMessageContext context;
@@ -101,6 +102,17 @@ TEST_F(MimeMessageTest, MessageFlags) {
   EXPECT_EQ(Long(*m, PR_MESSAGE_FLAGS), static_cast<std::int32_t>(MSGFLAG_READ | MSGFLAG_UNSENT));
   EXPECT_EQ(m->SetReadFlag(CLEAR_READ_FLAG), S_OK);
   EXPECT_EQ(Long(*m, PR_MESSAGE_FLAGS), static_cast<std::int32_t>(MSGFLAG_UNSENT));
+}
+
+// Anyone can write "X-Unsent: 1" (the toner advertisement is delivered spam that does):
+// only the store makes a message a draft or read.
+TEST_F(MimeMessageTest, AHeaderNeverMakesADraft) {
+  for (const char* file : {"unsent_draft.eml", "x_unsent_advert.eml"}) {
+    EXPECT_EQ(Long(*Open(file), PR_MESSAGE_FLAGS), 0) << file;
+  }
+  auto fromStdin =
+      OpenMimeMessageBytes("X-Unsent: 1\nStatus: RO\nX-Status: D\nSubject: x\n\nbody\n");
+  EXPECT_EQ(Long(*fromStdin, PR_MESSAGE_FLAGS), 0);
 }
 
 TEST_F(MimeMessageTest, HtmlBodyIsEncapsulatedInTheRtf) {

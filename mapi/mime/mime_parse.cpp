@@ -251,8 +251,6 @@ void ReadHeaders(GMimeMessage* gm, const std::string& bodyCharset, MimeMessage* 
       originalTo = TraceAddress(raw);
     } else if (m->messageId.empty() && g_ascii_strcasecmp(name, "Message-ID") == 0) {
       m->messageId = UnfoldTrim(raw);
-    } else if (g_ascii_strcasecmp(name, "X-Unsent") == 0) {
-      m->unsent = m->unsent || UnfoldTrim(raw) == "1";
     }
   }
   if (m->deliveredTo.empty()) m->deliveredTo = std::move(originalTo);

@@ -65,7 +65,6 @@ struct MimeMessage {
   std::string messageId;                  // as written, angle brackets included
   std::optional<std::int64_t> date;       // Date header, seconds since the Unix epoch
   std::string transportHeaders;           // the raw header block, CRLF line ends
-  bool unsent = false;                    // "X-Unsent: 1"
 
   // Decoded bodies (ANSI). The plain body has CRLF line ends. Absent parts are empty and
   // reported by the has* flags (an empty part is still a part).

@@ -156,7 +156,6 @@ const Source kSources[] = {
 
 std::uint32_t MimeMessageFlags(const MimeMessage& parsed, const MimeMessageContext& context) {
   std::uint32_t flags = context.storeFlags & (MSGFLAG_READ | MSGFLAG_UNSENT);
-  if (parsed.unsent) flags |= MSGFLAG_UNSENT;
   if (!parsed.attachments.empty()) flags |= MSGFLAG_HASATTACH;
   return flags;
 }

@@ -1,0 +1,87 @@
+// Application: the running mail client as the add-in sees it (modelled on
+// `_Application`): its namespace, its explorer windows, the presenter through which
+// dialogs reach the user, and the user-interface thread everything runs on.
+//
+// The presenter is the one of whoever the host serves at the moment: while a command
+// sent by a client runs, that client's (its dialogs are answered where the command
+// was typed); otherwise the host's own. Presenter() stays valid for the
+// application's lifetime and always forwards to the current one.
+//
+// Threading: Session, Explorers and ActiveExplorer on the user-interface thread;
+// Presenter and loop().Post from any thread.
+#ifndef QUORVEL_HOST_APPLICATION_H_
+#define QUORVEL_HOST_APPLICATION_H_
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "host/explorer.h"
+#include "host/message_loop.h"
+#include "host/object_model.h"
+#include "ui/ui.h"
+
+namespace quorvel::host {
+
+// What the add-in has done since the host started, for `quorvel status`. The add-in
+// counts; anyone reads. Thread-safe.
+struct HostCounters {
+  std::atomic<std::uint64_t> judged{0};  // messages judged
+  std::atomic<std::uint64_t> moved{0};   // messages moved into the spam folder
+};
+
+class Application {
+ public:
+  // `hostPresenter` serves when no client does; it must outlive the application.
+  // A host made without windows has no explorers collection at all.
+  Application(std::shared_ptr<NameSpace> session, ui::Ui& hostPresenter, bool hasExplorers = true);
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  // The namespace of the running profile (`Session`, `GetNamespace("MAPI")`).
+  std::shared_ptr<NameSpace> Session() const { return session_; }
+  // The windows; null for a host without windows.
+  host::Explorers* Explorers() { return explorers_.get(); }
+  std::shared_ptr<Explorer> ActiveExplorer() const {
+    return explorers_ ? explorers_->ActiveExplorer() : nullptr;
+  }
+  std::string Name() const { return "Quorvel host"; }
+
+  ui::Ui& Presenter();
+  // Makes `presenter` the current one until the guard ends; a call that began before
+  // keeps the presenter alive until it returns. Guards nest: the previous presenter
+  // comes back.
+  class PresenterScope {
+   public:
+    PresenterScope(Application& application, std::shared_ptr<ui::Ui> presenter);
+    ~PresenterScope();
+    PresenterScope(const PresenterScope&) = delete;
+    PresenterScope& operator=(const PresenterScope&) = delete;
+
+   private:
+    Application& application_;
+    std::shared_ptr<ui::Ui> previous_;
+  };
+
+  MessageLoop& loop() { return loop_; }
+  HostCounters& counters() { return counters_; }
+
+ private:
+  class RoutingUi;
+  std::shared_ptr<ui::Ui> Current();
+
+  std::shared_ptr<NameSpace> session_;
+  std::unique_ptr<host::Explorers> explorers_;
+  MessageLoop loop_;
+  HostCounters counters_;
+  std::mutex presenterMutex_;
+  std::shared_ptr<ui::Ui> current_;  // guarded by presenterMutex_
+  std::unique_ptr<RoutingUi> routing_;
+};
+
+}  // namespace quorvel::host
+
+#endif  // QUORVEL_HOST_APPLICATION_H_

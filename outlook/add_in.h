@@ -1,0 +1,105 @@
+// QVAddIn: the add-in object the host connects. It follows the host's connection
+// events and explorer windows, creates the core (IQuorvel2) once a window exists,
+// routes the commands of its toolbar, menu and keys to the core, and shuts the core
+// down when it is disconnected or its last window closes.
+//
+// startState: 0 not started, 1 started, -1 waiting for a new window to be activated.
+//   0 -> (OnStartupComplete or Activate) -> 1;  0 or 1 -> (NewExplorer) -> -1
+//   -1 -> (Activate of that window) -> 1;       any -> (OnDisconnection) -> 0
+// A start while a core exists (a second window came to the front) only moves the
+// add-in to that window: one core per connection.
+//
+// Threading: the host's user-interface thread only.
+#ifndef QUORVEL_OUTLOOK_ADD_IN_H_
+#define QUORVEL_OUTLOOK_ADD_IN_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "host/add_in.h"
+#include "outlook/quorvel2.h"
+
+namespace quorvel::outlook {
+
+// Command identifiers of the toolbar, menu and keys.
+enum CommandId : int {
+  kCmdGoodEmail = 32775,
+  kCmdJunkEmail = 32776,
+  kCmdUnused = 32777,  // has no handler: choosing it does nothing
+  kCmdTestMessage = 32778,
+  kCmdCheckFolder = 32781,
+  kCmdEmptySpamFolder = 32782,
+  kCmdOptions = 32783,
+  kCmdEmailToSupport = 32787,
+  kCmdHelp = 32788,
+  kCmdCustomizeToolbar = 32789,
+};
+
+// What the add-in needs from the rest of the program; every function may be empty.
+struct AddInServices {
+  CoreFactory createCore;
+  // The product's help, opened by the Help command.
+  std::string helpPath;
+  // Builds the toolbar and menu of a window, and saves their position and releases
+  // them again.
+  std::function<void(host::Explorer&)> buildCommandBars;
+  std::function<void(host::Explorer&)> releaseCommandBars;
+  std::function<void(host::Explorer*)> customizeToolbar;
+  // Whether the first-run wizard is still pending after InitialWizard (the
+  // ShowWizard setting): PostStartupActions waits for it.
+  std::function<bool()> wizardPending;
+  // SelectionChange: a new selection forgets which messages were just found good.
+  std::function<void()> selectionChanged;
+  // Close: exception reports are no longer offered.
+  std::function<void()> disableExceptionReports;
+};
+
+class QVAddIn final : public host::AddIn, public std::enable_shared_from_this<QVAddIn> {
+ public:
+  static std::shared_ptr<QVAddIn> Create(AddInServices services);
+  ~QVAddIn() override;
+
+  HRESULT OnConnection(host::Application& application, int connectMode) override;
+  HRESULT OnDisconnection(int disconnectMode) override;
+  HRESULT OnAddInsUpdate() override { return mapi::S_OK; }
+  HRESULT OnStartupComplete() override;
+  HRESULT OnBeginShutdown() override { return mapi::S_OK; }
+  void WaitUntilIdle() override;
+
+  // Runs the command's handler with the window active now. False when the table has
+  // no entry for `id` (nothing happens).
+  bool OnCommand(int id);
+
+  int startState() const { return startState_; }
+  IQuorvel2* core() const { return core_.get(); }
+  host::Explorer* explorer() const { return explorer_.get(); }
+
+ private:
+  class ExplorerSink;
+  class ExplorersSink;
+  explicit QVAddIn(AddInServices services);
+
+  bool Start();
+  void Shutdown();
+  void Listen(const std::shared_ptr<host::Explorer>& explorer);
+  void StopListening();
+  // Explorer events.
+  void NewExplorer(const std::shared_ptr<host::Explorer>& explorer);
+  void Activated();
+  void SelectionChanged();
+  void Closed();
+
+  AddInServices services_;
+  int startState_ = 0;
+  std::shared_ptr<IQuorvel2> core_;
+  host::Application* application_ = nullptr;
+  std::shared_ptr<host::Explorer> explorer_;
+  std::uint32_t explorerConnection_ = 0;
+  std::uint32_t explorersConnection_ = 0;
+};
+
+}  // namespace quorvel::outlook
+
+#endif  // QUORVEL_OUTLOOK_ADD_IN_H_
