@@ -14,7 +14,6 @@
 // written; 4 when the mail base cannot be loaded (with --exit-code nothing is judged
 // then; without it the messages are judged and shown all the same); 2 for usage errors.
 #include <CLI/CLI.hpp>
-#include <deque>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
@@ -33,7 +32,6 @@ namespace {
 struct ClassifyOptions {
   bool json = false;
   bool exitCode = false;
-  std::vector<std::string> paths;
 };
 
 std::string FirstLine(const std::string& text) {
@@ -90,13 +88,8 @@ std::string JsonLine(const std::string& path, const Verdict& verdict) {
   return line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-int RunClassify(ClassifyOptions& options, CommandIo& io) {
-  // Arguments are expanded one at a time as they are reached, and named by the command
-  // line's own strings: a run over thousands of files holds no list of them.
-  std::deque<std::string> kept;
-  const std::vector<std::string_view> args =
-      ViewsOfCommandLine(&options.paths, io.commandLine, &kept);
-
+int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& paths,
+                CommandIo& io) {
   UserEnvironment env(io.err);
   // A mail base that cannot load would judge nearly everything spam by an empty table.
   const JudgingReadiness readiness = env.mailbase().PrepareForJudging();
@@ -107,11 +100,14 @@ int RunClassify(ClassifyOptions& options, CommandIo& io) {
 
   bool anySpam = false;
   int unreadable = 0;
+  // Each argument is expanded only when it is reached: a run over thousands of files
+  // or a large folder holds the messages of one argument at a time.
   std::vector<MessageInput> inputs;
-  for (std::string_view arg : args) {
+  for (const std::string& arg : paths) {
     std::string error;
     inputs.clear();
-    if (!ExpandMessageInput(std::string(arg), &inputs, &error)) {
+    // A folder that could be read only in part gives its readable messages as well.
+    if (!ExpandMessageInput(arg, &inputs, &error)) {
       io.err << "quorvel: " << error << "\n";
       ++unreadable;
     }
@@ -146,23 +142,27 @@ int RunClassify(ClassifyOptions& options, CommandIo& io) {
   return kExitOk;
 }
 
+void SetupClassify(CLI::App& sub, CommandIo& io) {
+  auto options = std::make_shared<ClassifyOptions>();
+  sub.add_flag("--json", options->json, "One JSON object per message: path, spam, reason");
+  sub.add_flag("--exit-code", options->exitCode,
+               "Exit with status 1 when the message is spam (for delivery filters)");
+  // The paths are read where the parser keeps them (it outlives the command), so a
+  // command line naming thousands of files is held once.
+  const CLI::Option* paths =
+      sub.add_option("PATH", "Message files, Maildir folders, or - for standard input")
+          ->required()
+          ->expected(CLI::detail::expected_max_vector_size);
+  sub.callback([options, paths, &io] { io.status = RunClassify(*options, paths->results(), io); });
+}
+
 }  // namespace
 
 Command ClassifyCommand() {
   return {"classify",
           "Judge message files, Maildir folders or standard input (-) without moving or "
           "learning anything",
-          [](CLI::App& sub) -> std::function<int(CommandIo&)> {
-            auto options = std::make_shared<ClassifyOptions>();
-            sub.add_flag("--json", options->json,
-                         "One JSON object per message: path, spam, reason");
-            sub.add_flag("--exit-code", options->exitCode,
-                         "Exit with status 1 when the message is spam (for delivery filters)");
-            sub.add_option("PATH", options->paths,
-                           "Message files, Maildir folders, or - for standard input")
-                ->required();
-            return [options](CommandIo& io) { return RunClassify(*options, io); };
-          }};
+          SetupClassify};
 }
 
 }  // namespace quorvel::app

@@ -3,10 +3,7 @@
 #ifndef QUORVEL_APP_COMMAND_H_
 #define QUORVEL_APP_COMMAND_H_
 
-#include <functional>
 #include <iosfwd>
-#include <memory>
-#include <span>
 #include <vector>
 
 namespace CLI {
@@ -15,22 +12,20 @@ class App;
 
 namespace quorvel::app {
 
+// Where a command writes, and the exit status it leaves.
 struct CommandIo {
   std::ostream& out;
   std::ostream& err;
-  // The command line as the program was given it (argv[0] first). It outlives the
-  // command, so a command may keep views of it instead of copies.
-  std::span<const char* const> commandLine;
+  int status = 0;
 };
-
-// Adds a subcommand's options to `sub` and returns what runs it (giving the exit
-// status) once the command line has been parsed.
-using CommandSetup = std::function<std::function<int(CommandIo&)>(CLI::App& sub)>;
 
 struct Command {
   const char* name;
   const char* description;
-  CommandSetup setup;
+  // Adds the subcommand's options (and those of its own subcommands) to `sub`, and a
+  // callback that runs it once the whole command line has been parsed and sets
+  // io.status. `io` outlives the parse.
+  void (*setup)(CLI::App& sub, CommandIo& io);
 };
 
 // The table of subcommands, in the order --help lists them.

@@ -114,34 +114,28 @@ int RunImport(const ListsOptions& options, CommandIo& io) {
   return kExitOk;
 }
 
-void AddListOptions(CLI::App& sub, ListsOptions& options) {
-  sub.add_option("--list", options.list, "white, black or safe (Safe Recipients)")
+// Adds "export" or "import" with its options to `sub`; `run` runs it.
+void AddListCommand(CLI::App& sub, const char* name, const char* description,
+                    int (*run)(const ListsOptions&, CommandIo&), CommandIo& io) {
+  CLI::App* command = sub.add_subcommand(name, description);
+  auto options = std::make_shared<ListsOptions>();
+  command->add_option("--list", options->list, "white, black or safe (Safe Recipients)")
       ->required()
       ->check(CLI::IsMember({"white", "black", "safe"}, CLI::ignore_case));
-  sub.add_option("FILE", options.path, "The list file")->required();
+  command->add_option("FILE", options->path, "The list file")->required();
+  command->callback([options, run, &io] { io.status = run(*options, io); });
+}
+
+void SetupLists(CLI::App& sub, CommandIo& io) {
+  sub.require_subcommand(1);
+  AddListCommand(sub, "export", "Write a list and its patterns to FILE", RunExport, io);
+  AddListCommand(sub, "import", "Add the entries of FILE to a list, and save", RunImport, io);
 }
 
 }  // namespace
 
 Command ListsCommand() {
-  return {"lists", "Export a sender list to a text file, or import one from it",
-          [](CLI::App& sub) -> std::function<int(CommandIo&)> {
-            sub.require_subcommand(1);
-            auto exportOptions = std::make_shared<ListsOptions>();
-            auto importOptions = std::make_shared<ListsOptions>();
-            CLI::App* exportCmd =
-                sub.add_subcommand("export", "Write a list and its patterns to FILE");
-            AddListOptions(*exportCmd, *exportOptions);
-            CLI::App* importCmd =
-                sub.add_subcommand("import", "Add the entries of FILE to a list, and save");
-            AddListOptions(*importCmd, *importOptions);
-            // The parser is gone when the command runs: remember which one was named.
-            auto isImport = std::make_shared<bool>(false);
-            importCmd->callback([isImport] { *isImport = true; });
-            return [exportOptions, importOptions, isImport](CommandIo& io) {
-              return *isImport ? RunImport(*importOptions, io) : RunExport(*exportOptions, io);
-            };
-          }};
+  return {"lists", "Export a sender list to a text file, or import one from it", SetupLists};
 }
 
 }  // namespace quorvel::app

@@ -23,37 +23,47 @@ namespace quorvel::app {
 namespace {
 
 struct BuildOptions {
-  std::vector<std::string> good;
-  std::vector<std::string> junk;
+  // The paths are read where the parser keeps them (it outlives the command), so a
+  // command line naming thousands of files is held once.
+  const CLI::Option* good = nullptr;
+  const CLI::Option* junk = nullptr;
   std::string out;
 };
 
 // Learns every message of `paths`; counts what could not be read.
-int LearnAll(MailbaseStore& store, std::vector<std::string> paths, bool junk, CommandIo& io) {
-  std::vector<std::string> errors;
-  const std::vector<MessageInput> inputs = ExpandMessageInputs(std::move(paths), &errors);
-  for (const std::string& e : errors) io.err << "quorvel: " << e << "\n";
-  int failures = static_cast<int>(errors.size());
-  for (const MessageInput& input : inputs) {
-    std::string error, boundsNote;
-    auto message = OpenMessageInput(input, &error, &boundsNote);
-    if (!message) {
+int LearnAll(MailbaseStore& store, const std::vector<std::string>& paths, bool junk,
+             CommandIo& io) {
+  int failures = 0;
+  std::vector<MessageInput> inputs;
+  for (const std::string& arg : paths) {
+    std::string error;
+    inputs.clear();
+    // A folder that could be read only in part gives its readable messages as well.
+    if (!ExpandMessageInput(arg, &inputs, &error)) {
       io.err << "quorvel: " << error << "\n";
       ++failures;
-      continue;
     }
-    if (!boundsNote.empty()) {
-      io.err << "quorvel: " << input.path << ": learned on what was kept: " << boundsNote << "\n";
+    for (const MessageInput& input : inputs) {
+      std::string boundsNote;
+      auto message = OpenMessageInput(input, &error, &boundsNote);
+      if (!message) {
+        io.err << "quorvel: " << error << "\n";
+        ++failures;
+        continue;
+      }
+      if (!boundsNote.empty()) {
+        io.err << "quorvel: " << input.path << ": learned on what was kept: " << boundsNote << "\n";
+      }
+      MessageRecord record(std::move(message));
+      const std::u16string subject = platform::AnsiToWide(record.GetString(mapi::PR_SUBJECT));
+      const std::u16string body = platform::AnsiToWide(record.GetString(mapi::PR_BODY));
+      store.Learn(body, subject, junk, kAutomaticWeight, /*force=*/true);
     }
-    MessageRecord record(std::move(message));
-    const std::u16string subject = platform::AnsiToWide(record.GetString(mapi::PR_SUBJECT));
-    const std::u16string body = platform::AnsiToWide(record.GetString(mapi::PR_BODY));
-    store.Learn(body, subject, junk, kAutomaticWeight, /*force=*/true);
   }
   return failures;
 }
 
-int RunBuild(BuildOptions& options, CommandIo& io) {
+int RunBuild(const BuildOptions& options, CommandIo& io) {
   if (!platform::CreateDirectories(options.out)) {
     io.err << "quorvel: cannot create the folder \"" << options.out << "\"\n";
     return kExitFailure;
@@ -69,8 +79,8 @@ int RunBuild(BuildOptions& options, CommandIo& io) {
     io.err << "quorvel: cannot write \"" << rawPath << "\"\n";
     return kExitFailure;
   }
-  int failures = LearnAll(store, std::move(options.good), /*junk=*/false, io);
-  failures += LearnAll(store, std::move(options.junk), /*junk=*/true, io);
+  int failures = LearnAll(store, options.good->results(), /*junk=*/false, io);
+  failures += LearnAll(store, options.junk->results(), /*junk=*/true, io);
   store.Rebuild();
   if (store.dirty()) {
     io.err << "quorvel: cannot write the mail base into \"" << options.out << "\"\n";
@@ -125,31 +135,30 @@ int RunStats(bool json, CommandIo& io) {
   return kExitOk;
 }
 
+void SetupMailbase(CLI::App& sub, CommandIo& io) {
+  sub.require_subcommand(1);
+
+  CLI::App* build = sub.add_subcommand("build", "Learn good and junk mail into a fresh mail base");
+  auto options = std::make_shared<BuildOptions>();
+  options->good = build->add_option("--good", "Good message files or Maildir folders")
+                      ->expected(CLI::detail::expected_max_vector_size);
+  options->junk = build->add_option("--junk", "Junk message files or Maildir folders")
+                      ->expected(CLI::detail::expected_max_vector_size);
+  build->add_option("--out", options->out, "Folder to write Bayes.raw and Bayes.db into")
+      ->required();
+  build->callback([options, &io] { io.status = RunBuild(*options, io); });
+
+  CLI::App* stats = sub.add_subcommand("stats", "Show what your mail base has learned");
+  auto json = std::make_shared<bool>(false);
+  stats->add_flag("--json", *json, "Machine-readable output");
+  stats->callback([json, &io] { io.status = RunStats(*json, io); });
+}
+
 }  // namespace
 
 Command MailbaseCommand() {
   return {"mailbase", "Build a mail base from folders of good and junk mail, or show its counts",
-          [](CLI::App& sub) -> std::function<int(CommandIo&)> {
-            sub.require_subcommand(1);
-            auto build = std::make_shared<BuildOptions>();
-            auto json = std::make_shared<bool>(false);
-            CLI::App* buildCmd =
-                sub.add_subcommand("build", "Learn good and junk mail into a fresh mail base");
-            buildCmd->add_option("--good", build->good, "Good message files or Maildir folders");
-            buildCmd->add_option("--junk", build->junk, "Junk message files or Maildir folders");
-            buildCmd->add_option("--out", build->out, "Folder to write Bayes.raw and Bayes.db into")
-                ->required();
-            CLI::App* statsCmd =
-                sub.add_subcommand("stats", "Show what your mail base has learned");
-            statsCmd->add_flag("--json", *json, "Machine-readable output");
-            // The parser is gone when the command runs: remember which one was named.
-            auto isBuild = std::make_shared<bool>(false);
-            buildCmd->callback([isBuild] { *isBuild = true; });
-            return [build, json, isBuild](CommandIo& io) {
-              if (*isBuild) return RunBuild(*build, io);
-              return RunStats(*json, io);
-            };
-          }};
+          SetupMailbase};
 }
 
 }  // namespace quorvel::app

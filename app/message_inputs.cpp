@@ -104,9 +104,10 @@ bool ReadStandardInput(std::string* bytes, std::string* error) {
 
 }  // namespace
 
-bool ExpandMessageInput(std::string arg, std::vector<MessageInput>* out, std::string* error) {
+bool ExpandMessageInput(const std::string& arg, std::vector<MessageInput>* out,
+                        std::string* error) {
   if (arg == "-") {
-    out->push_back({std::move(arg)});
+    out->push_back({arg});
     return true;
   }
   std::error_code ec;
@@ -116,7 +117,7 @@ bool ExpandMessageInput(std::string arg, std::vector<MessageInput>* out, std::st
     return false;
   }
   if (!fs::is_directory(status)) {
-    out->push_back({std::move(arg)});
+    out->push_back({arg});
     return true;
   }
   std::error_code curError, newError;
@@ -135,39 +136,6 @@ bool ExpandMessageInput(std::string arg, std::vector<MessageInput>* out, std::st
   if (failure.empty()) return true;
   *error = std::move(failure);
   return false;
-}
-
-std::vector<std::string_view> ViewsOfCommandLine(std::vector<std::string>* parsed,
-                                                 std::span<const char* const> commandLine,
-                                                 std::deque<std::string>* kept) {
-  std::vector<std::string_view> views;
-  views.reserve(parsed->size());
-  std::size_t next = commandLine.empty() ? 0 : 1;  // argv[0] is the program
-  for (std::string& arg : *parsed) {
-    std::size_t at = next;
-    while (at < commandLine.size() && (commandLine[at] == nullptr || arg != commandLine[at])) {
-      ++at;
-    }
-    if (at < commandLine.size()) {
-      views.emplace_back(commandLine[at]);
-      next = at + 1;
-    } else {
-      views.emplace_back(kept->emplace_back(std::move(arg)));
-    }
-  }
-  std::vector<std::string>().swap(*parsed);
-  return views;
-}
-
-std::vector<MessageInput> ExpandMessageInputs(std::vector<std::string> args,
-                                              std::vector<std::string>* errors) {
-  std::vector<MessageInput> inputs;
-  inputs.reserve(args.size());
-  for (std::string& arg : args) {
-    std::string error;
-    if (!ExpandMessageInput(std::move(arg), &inputs, &error)) errors->push_back(std::move(error));
-  }
-  return inputs;
 }
 
 std::shared_ptr<mapi::Message> OpenMessageInput(const MessageInput& input, std::string* error,

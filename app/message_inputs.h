@@ -6,11 +6,8 @@
 #define QUORVEL_APP_MESSAGE_INPUTS_H_
 
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "mapi/message.h"
@@ -27,21 +24,7 @@ struct MessageInput {
 // not exist or cannot be looked at (a loop of symbolic links, no permission), a folder
 // that is not a Maildir folder, or a Maildir whose cur/ or new/ cannot be read; the
 // messages of the one that could be read are still appended.
-bool ExpandMessageInput(std::string arg, std::vector<MessageInput>* out, std::string* error);
-
-// The parsed arguments as views of the command line's own strings, so that a command
-// line naming thousands of files is not held a second time: each is matched, in
-// order, with an entry of `commandLine`. `parsed` is emptied; an argument the command
-// line does not hold as it stands is moved into *kept and viewed there.
-std::vector<std::string_view> ViewsOfCommandLine(std::vector<std::string>* parsed,
-                                                 std::span<const char* const> commandLine,
-                                                 std::deque<std::string>* kept);
-
-// Expands the arguments in order. A path that does not exist, or a directory that
-// is not a Maildir folder, is left out with a line in *errors. The arguments are
-// moved from (a long command line is held once, not twice).
-std::vector<MessageInput> ExpandMessageInputs(std::vector<std::string> args,
-                                              std::vector<std::string>* errors);
+bool ExpandMessageInput(const std::string& arg, std::vector<MessageInput>* out, std::string* error);
 
 // Opens one input as a read-only message. On failure returns null and sets *error
 // (standard input closed or unreadable, a file that cannot be read). *boundsNote,

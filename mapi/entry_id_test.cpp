@@ -17,11 +17,7 @@ TEST(EntryIdTest, OrderIsAbsentThenLengthThenUnsignedBytes) {
       Id(""),     // present, empty
       Id("\x7F"),
       Id("\x80"),  // bytes compare unsigned
-      Id("\xFF"),
-      Id("AA"),
-      Id("AB"),
-      Id(std::string("B\0", 2)),
-      Id(std::string("\x00\x00\x00", 3)),
+      Id("\xFF"), Id("AA"), Id("AB"), Id(std::string("B\0", 2)), Id(std::string("\x00\x00\x00", 3)),
   };
   for (std::size_t i = 0; i < ordered.size(); ++i) {
     for (std::size_t j = 0; j < ordered.size(); ++j) {

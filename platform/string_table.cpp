@@ -15,6 +15,10 @@ struct Entry {
 // placeholders are filled by the caller.
 constexpr Entry kStrings[] = {
     {0, ""},  // placeholder so the table is never empty; LoadString(0) gives ""
+    // Messages about the spam folder, its default name, the tray popup's text.
+    {129, "You set Inbox as  spam storage.\nPlease choose another folder."},
+    {150, "Spam"},
+    {185, "You've got %u spam message%s"},
     // Reasons of the rule chain and the predefined rules.
     {211, "Recipient's address is in Safe Recipients List\n%s"},
     {212, "Blank \"From\" field"},
@@ -45,6 +49,14 @@ constexpr Entry kStrings[] = {
     {244, "Reverse DNS lookup failed. Suspected for spam."},
     {245, "My own email (correct display name)."},
     {541, "Could not load spam mail base.\nPlease reinstall Quorvel."},
+    {560,
+     "Spam folder cannot be found. It could be possibly deleted. Quorvel will use \"Spam\" "
+     "subfolder of \"Inbox\" folder as a default spam folder. You can use Quorvel Settings "
+     "menu to define another spam folder."},
+    {561, "Quorvel cannot find spam folder.\nPlease, restart Microsoft Outlook."},
+    {583,
+     "There are some problems with finding Spam Folder.\nPlease go to Options and reassign new "
+     "folder."},
     {604, "Could not load spam mail base.\nPlease reinstall Quorvel."},
 };
 

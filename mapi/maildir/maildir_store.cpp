@@ -121,12 +121,17 @@ class MaildirStore final : public MsgStore {
       std::string_view root = core_->root();
       name = platform::Utf8ToAnsi(root.substr(root.rfind('/') + 1));
     }
-    std::vector<PropValue> props = {PropValue::Id(PR_ENTRYID, core_->StoreId()),
-                                    PropValue::Id(PR_RECORD_KEY, core_->StoreId()),
-                                    PropValue::String8(PR_DISPLAY_NAME, name),
-                                    PropValue::ULong(PR_OBJECT_TYPE, MAPI_STORE),
-                                    PropValue::Bin(PR_MDB_PROVIDER, std::string(kMaildirProvider)),
-                                    PropValue::Id(PR_IPM_SUBTREE_ENTRYID, core_->FolderId(""))};
+    std::vector<PropValue> props = {
+        PropValue::Id(PR_ENTRYID, core_->StoreId()), PropValue::Id(PR_RECORD_KEY, core_->StoreId()),
+        PropValue::String8(PR_DISPLAY_NAME, name), PropValue::ULong(PR_OBJECT_TYPE, MAPI_STORE),
+        PropValue::Id(PR_IPM_SUBTREE_ENTRYID, core_->FolderId(""))};
+    if (core_->options().serverStore) {
+      props.push_back(
+          PropValue::Bin(PR_MDB_PROVIDER, std::string(pbExchangeProviderPrimaryUserGuid)));
+      props.push_back(PropValue::Boolean(PR_STORE_LOCAL_COPY, true));
+    } else {
+      props.push_back(PropValue::Bin(PR_MDB_PROVIDER, std::string(kMaildirProvider)));
+    }
     for (const SpecialFolder& special : kSpecialFolders) {
       for (const char* folder : special.names) {
         if (core_->FolderExists(folder)) {

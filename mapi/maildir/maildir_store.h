@@ -46,6 +46,12 @@ struct MaildirOptions {
   std::string displayName;                 // the store's PR_DISPLAY_NAME; default: the root's name
   bool watch = true;                       // watch the folders with inotify for new mail
   const platform::Clock* clock = nullptr;  // for new unique names; default: system clock
+  // Mail reaches a Maildir whether or not anyone watches it, as it reaches a server
+  // mailbox; so the store presents itself as a server mailbox that keeps a local copy
+  // (the primary mailbox's PR_MDB_PROVIDER, PR_STORE_LOCAL_COPY true). The add-in then
+  // scans the Inbox's unread mail at start and hears of created and moved messages.
+  // False: a personal store of its own kind.
+  bool serverStore = true;
 };
 
 // Opens the Maildir at `root` (MAPI_E_NOT_FOUND when it is not a directory). Missing

@@ -291,6 +291,23 @@ TEST_F(MaildirStoreTest, StorePropertiesNameTheSpecialFolders) {
   ASSERT_TRUE(receive.ok());
   EXPECT_EQ(receive->folderId, MaildirFolderId(key, ""));
   EXPECT_EQ(receive->explicitClass, "IPM.Note");
+
+  // Mail arrives whether or not anyone watches, so by default the store passes for a
+  // server mailbox with a local copy; on request it is a personal store of its own.
+  const PropTag kindTags[] = {PR_MDB_PROVIDER, PR_STORE_LOCAL_COPY};
+  auto server = store_->GetProps(kindTags);
+  ASSERT_TRUE(server.ok());
+  EXPECT_TRUE(IsExchangeProvider(server->at(0).AsBinary()->bytes));
+  EXPECT_TRUE(GetBoolean(*server, PR_STORE_LOCAL_COPY));
+  MaildirOptions personal;
+  personal.watch = false;
+  personal.serverStore = false;
+  auto plain = OpenMaildirStore(dir_.root(), personal);
+  ASSERT_TRUE(plain.ok());
+  auto props2 = (*plain)->GetProps(kindTags);
+  ASSERT_TRUE(props2->at(0).AsBinary());
+  EXPECT_FALSE(IsExchangeProvider(props2->at(0).AsBinary()->bytes));
+  EXPECT_TRUE(props2->at(1).IsError());
 }
 
 }  // namespace

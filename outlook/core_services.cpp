@@ -1,0 +1,35 @@
+#include "outlook/core_services.h"
+
+#include <string>
+
+namespace quorvel::outlook {
+
+void AttachCore(AddInServices& services, std::shared_ptr<AddInProcess> process,
+                std::function<void(CoreOptions&)> customize) {
+  services.createCore = [process, customize]() -> std::shared_ptr<IQuorvel2> {
+    CoreOptions options{.process = *process};
+    if (customize) customize(options);
+    if (!options.optionsSheet) {
+      // The options sheet comes later; until then the request is only logged.
+      auto log = options.log;
+      options.optionsSheet = [log](std::uint32_t page) {
+        if (log) log("The options sheet (page " + std::to_string(page) + ") is not available yet.");
+        return false;
+      };
+    }
+    return std::make_shared<QVCore>(std::move(options));
+  };
+  services.wizardPending = [process] { return process->settings().Lock()->showWizard != 0; };
+  auto previous = services.selectionChanged;
+  services.selectionChanged = [process, previous] {
+    process->goodSeen() = false;
+    if (previous) previous();
+  };
+}
+
+std::function<std::shared_ptr<host::ClientExtension>()> ClientExtensionFactory(
+    std::shared_ptr<AddInProcess> process) {
+  return [process] { return process->QVExcHookEntryPoint(); };
+}
+
+}  // namespace quorvel::outlook

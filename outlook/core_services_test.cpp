@@ -1,0 +1,52 @@
+#include "outlook/core_services.h"
+
+#include <gtest/gtest.h>
+
+#include "host/memory_host.h"
+#include "platform/registry_memory.h"
+#include "ui/scripted_ui.h"
+
+namespace quorvel::outlook {
+namespace {
+
+TEST(CoreServicesTest, TheAddInStartsTheCoreTreatsTheWizardAsDoneAndForgetsGoodSeen) {
+  platform::SystemClock clock;
+  platform::RegistryMemory registry;
+  ui::ScriptedUi ui;
+  auto process = std::make_shared<AddInProcess>(AddInEnvironment{registry, clock, ui, "", ""});
+  host::MemoryHost box(ui);
+  std::vector<std::string> log;
+  AddInServices services;
+  AttachCore(services, process, [&log](CoreOptions& o) {
+    o.log = [&log](const std::string& line) { log.push_back(line); };
+  });
+
+  auto window = box.application->Explorers()->Add(box.Inbox());
+  window->Activate();
+  auto addIn = QVAddIn::Create(services);
+  addIn->OnConnection(*box.application, host::ext_cm_AfterStartup);
+  ASSERT_EQ(addIn->startState(), 1);
+  auto* core = dynamic_cast<QVCore*>(addIn->core());
+  ASSERT_NE(core, nullptr);
+  EXPECT_TRUE(core->initialized());
+  EXPECT_EQ(process->settings().Lock()->showWizard, 0u);
+  EXPECT_FALSE(services.wizardPending());
+
+  process->goodSeen() = true;
+  window->Select(host::Selection());
+  EXPECT_FALSE(process->goodSeen());
+
+  // Without a sheet yet, asking for the options leaves a line on the log.
+  addIn->OnCommand(kCmdOptions);
+  ASSERT_FALSE(log.empty());
+  EXPECT_NE(log.back().find("options sheet"), std::string::npos);
+
+  // One client extension per process.
+  auto factory = ClientExtensionFactory(process);
+  EXPECT_EQ(factory(), factory());
+  addIn->OnDisconnection(host::ext_dm_HostShutdown);
+  EXPECT_EQ(addIn->core(), nullptr);
+}
+
+}  // namespace
+}  // namespace quorvel::outlook

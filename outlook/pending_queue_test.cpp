@@ -1,0 +1,121 @@
+#include "outlook/pending_queue.h"
+
+#include <gtest/gtest.h>
+
+namespace quorvel::outlook {
+namespace {
+
+using mapi::EntryId;
+
+EntryId Id(std::string bytes) { return EntryId(std::move(bytes)); }
+
+class PendingQueueTest : public ::testing::Test {
+ protected:
+  void SetRespectRules(bool on) { settings.Lock()->respectOutlookRules = on ? 1 : 0; }
+
+  platform::FakeClock clock;
+  SettingsHolder settings;
+  PendingQueue queue{clock, settings};
+};
+
+TEST_F(PendingQueueTest, EntriesComeInIdOrderAndTheFirstQueuingWins) {
+  auto wake = std::make_shared<platform::AutoResetEvent>();
+  queue.SetWakeEvent(wake);
+  queue.Enqueue(Id("inbox"), Id("bbb"), kOriginDelivery);
+  queue.Enqueue(Id("inbox"), Id("zz"), kOriginNotification);   // shorter ids first
+  queue.Enqueue(Id("other"), Id("bbb"), kOriginNotification);  // already there: ignored
+  EXPECT_TRUE(wake->Wait(0));
+  EXPECT_EQ(queue.PendingCount(), 2u);
+
+  auto first = queue.PeekNext();
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->messageId, Id("zz"));
+  queue.Complete(first->messageId, false);
+  auto second = queue.PeekNext();
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->messageId, Id("bbb"));
+  EXPECT_EQ(second->parentId, Id("inbox"));
+  EXPECT_EQ(second->origin, kOriginDelivery);
+  queue.Complete(second->messageId, false);
+  EXPECT_FALSE(queue.HasPending());
+}
+
+TEST_F(PendingQueueTest, RespectingRulesAMovedMessageIsDroppedAndSpamIsNotRemembered) {
+  SetRespectRules(true);
+  queue.Enqueue(Id("inbox"), Id("m1"), kOriginNotification);
+  queue.NoteMoved(Id("m1"), Id("rules"));
+  EXPECT_FALSE(queue.HasPending());
+
+  queue.Enqueue(Id("inbox"), Id("m2"), kOriginNotification);
+  queue.Complete(Id("m2"), true);
+  EXPECT_EQ(queue.RecentSpamCount(), 0u);
+  queue.NoteMoved(Id("m2"), Id("rules"));
+  EXPECT_FALSE(queue.HasPending());
+}
+
+TEST_F(PendingQueueTest, NotRespectingRulesAMovedMessageIsJudgedWhereItIsNow) {
+  SetRespectRules(false);
+  queue.Enqueue(Id("inbox"), Id("m1"), kOriginNotification);
+  queue.NoteMoved(Id("m1"), Id("rules"));
+  auto next = queue.PeekNext();
+  ASSERT_TRUE(next);
+  EXPECT_EQ(next->parentId, Id("rules"));
+  EXPECT_EQ(next->origin, kOriginNotification);
+}
+
+TEST_F(PendingQueueTest, AMoveThatChangesTheIdFollowsTheMessage) {
+  SetRespectRules(false);
+  queue.Enqueue(Id("inbox"), Id("inbox/m1"), kOriginNotification);
+  queue.NoteMoved(Id("rules/m1"), Id("rules"), Id("inbox/m1"));
+  auto next = queue.PeekNext();
+  ASSERT_TRUE(next);
+  EXPECT_EQ(next->messageId, Id("rules/m1"));
+  EXPECT_EQ(queue.PendingCount(), 1u);
+}
+
+TEST_F(PendingQueueTest, SpamMovedByARuleWithinTwoSecondsGoesBackWithoutJudgement) {
+  SetRespectRules(false);
+  struct Case {
+    std::uint32_t afterMs;
+    bool requeued;
+  };
+  for (Case c : {Case{0, true}, Case{2000, true}, Case{2001, false}}) {
+    SCOPED_TRACE(c.afterMs);
+    PendingQueue q(clock, settings);
+    q.Enqueue(Id("inbox"), Id("m"), kOriginNotification);
+    q.Complete(Id("m"), true);
+    clock.AdvanceMs(c.afterMs);
+    q.NoteMoved(Id("m"), Id("rules"));
+    ASSERT_EQ(q.HasPending(), c.requeued);
+    if (c.requeued) {
+      EXPECT_EQ(q.PeekNext()->origin, kOriginNotification | kOriginJudgedSpam);
+      EXPECT_EQ(q.PeekNext()->parentId, Id("rules"));
+    }
+  }
+}
+
+TEST_F(PendingQueueTest, PurgeForgetsOnlySpamOlderThanTheWindow) {
+  SetRespectRules(false);
+  queue.Enqueue(Id("inbox"), Id("old"), kOriginNotification);
+  queue.Complete(Id("old"), true);
+  clock.AdvanceMs(1500);
+  queue.Enqueue(Id("inbox"), Id("new"), kOriginNotification);
+  queue.Complete(Id("new"), true);
+  queue.Enqueue(Id("inbox"), Id("good"), kOriginNotification);
+  queue.Complete(Id("good"), false);
+  EXPECT_EQ(queue.RecentSpamCount(), 2u);
+  clock.AdvanceMs(501);
+  queue.PurgeRecent();
+  EXPECT_EQ(queue.RecentSpamCount(), 1u);
+  // Tick counts wrap; the window still measures elapsed time.
+  platform::FakeClock nearWrap(0, 0xFFFFFF00u);
+  PendingQueue late(nearWrap, settings);
+  late.Enqueue(Id("inbox"), Id("w"), kOriginNotification);
+  late.Complete(Id("w"), true);
+  nearWrap.AdvanceMs(1000);
+  late.PurgeRecent();
+  EXPECT_EQ(late.RecentSpamCount(), 1u);
+}
+
+}  // namespace
+}  // namespace quorvel::outlook

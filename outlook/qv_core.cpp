@@ -1,0 +1,257 @@
+#include "outlook/qv_core.h"
+
+#include "bayes/mailbase_seed.h"
+#include "mapi/queries.h"
+#include "mapi/restriction.h"
+#include "outlook/spam_folder.h"
+#include "platform/string_table.h"
+
+namespace quorvel::outlook {
+namespace {
+
+using mapi::EntryId;
+
+constexpr unsigned kStringInboxIsSpamFolder = 129;
+constexpr unsigned kStringSpamFolderDefaulted = 560;
+constexpr unsigned kStringNoSpamFolder = 561;
+constexpr unsigned kStringSpamFolderProblem = 583;
+
+// The failures the string table has no text for.
+constexpr const char* kNoApplication = "Quorvel cannot reach the mail program.";
+constexpr const char* kNoSession = "Quorvel cannot find the mail program's session.";
+constexpr const char* kNoNamespace = "Quorvel cannot open the mail profile.";
+constexpr const char* kNoSessions = "Cannot obtain Outlook sessions.";
+constexpr const char* kNoWorker = "Quorvel cannot start its mail filtering thread.";
+constexpr const char* kNoNotifications = "Quorvel cannot watch the mail stores for new mail.";
+
+constexpr std::int32_t kStartupScanBatch = 128;
+
+std::string ProfileName(mapi::Session& session) {
+  auto table = session.GetStatusTable(0);
+  if (!table.ok()) return {};
+  const mapi::PropTag columns[] = {mapi::PR_RESOURCE_TYPE, mapi::PR_DISPLAY_NAME};
+  auto restriction = mapi::Restriction::Property(
+      mapi::RELOP_EQ, mapi::PropValue::ULong(mapi::PR_RESOURCE_TYPE, mapi::MAPI_SUBSYSTEM));
+  auto rows = mapi::HrQueryAllRows(**table, columns, restriction);
+  if (!rows.ok() || rows->empty()) return {};
+  return mapi::GetString8(rows->front(), mapi::PR_DISPLAY_NAME);
+}
+
+ui::ScreenGeometry DefaultScreen() { return {{0, 0, 1024, 768}, {0, 0, 1024, 728}}; }
+
+}  // namespace
+
+QVCore::QVCore(CoreOptions options)
+    : o_(std::move(options)), tray_(o_.process.environment().clock, o_.process.settings()) {}
+
+QVCore::~QVCore() { Shutdown(); }
+
+std::shared_ptr<mapi::Session> QVCore::session() const {
+  std::lock_guard<std::mutex> lock(sessionMutex_);
+  return session_;
+}
+
+HRESULT QVCore::Fail(const std::string& text) {
+  platform::MessageBoxes& boxes =
+      application_ ? static_cast<platform::MessageBoxes&>(application_->Presenter())
+                   : o_.process.environment().messageBoxes;
+  boxes.Show(text, std::string(platform::kProductName), platform::MB_OK | platform::MB_ICONERROR);
+  initialized_ = false;
+  return mapi::E_FAIL;
+}
+
+void QVCore::OpenOptions(std::uint32_t page, bool firstPage) {
+  if (firstPage) {
+    o_.process.settings().Lock()->lastOptionsPage = 0;
+    page = 0;
+  }
+  if (o_.optionsSheet && o_.optionsSheet(page)) {
+    o_.process.settings().SaveCopy(o_.process.settingsStore());
+  }
+}
+
+HRESULT QVCore::Initialize(host::Application* application) {
+  AddInProcess& p = o_.process;
+  // 1-4: the application, its session, the Outbox's class, the namespace.
+  application_ =
+      application ? application : (o_.createApplication ? o_.createApplication() : nullptr);
+  if (!application_) return Fail(kNoApplication);
+  std::shared_ptr<host::NameSpace> ns = application_->Session();
+  if (!ns) return Fail(kNoSession);
+  if (auto outbox = ns->GetDefaultFolder(host::olFolderOutbox); outbox.ok() && *outbox) {
+    outboxMessageClass_ = (*outbox)->DefaultItemType() == host::olMailItem ? "IPM.Note" : "";
+  }
+  namespace_ = ns;
+  if (!namespace_) return Fail(kNoNamespace);
+
+  // 5: the mail-store session.
+  std::shared_ptr<mapi::Session> mapiSession = namespace_->MAPIOBJECT();
+  if (!mapiSession) return Fail(kNoSessions);
+  {
+    std::lock_guard<std::mutex> lock(sessionMutex_);
+    session_ = mapiSession;
+  }
+
+  // 6: the worker, so that mail noticed from now on waits in the queue for it.
+  judge_ = std::make_unique<ClassifierJudge>(ClassifyContext{
+      p.settings(), p.mailbase(), p.environment().messageBoxes, p.environment().clock});
+  worker_ = std::make_unique<Worker>(
+      WorkerOptions{.queue = p.queue(),
+                    .settings = p.settings(),
+                    .clock = p.environment().clock,
+                    .judge = *judge_,
+                    .obtainSession = [this] { return session(); },
+                    .goodSeen = p.goodSeen(),
+                    .removeNewMailIcon = o_.removeNewMailIcon,
+                    .tray = &tray_,
+                    .startRebuild = [&p] { p.mailbase().store().StartRebuildThread(); },
+                    .stopRebuild = [&p] { p.mailbase().store().StopRebuildThread(); },
+                    .idleReleaseMs = o_.workerIdleReleaseMs});
+  if (mapi::Failed(worker_->Start())) return Fail(kNoWorker);
+
+  // 7-8: the settings of this profile.
+  std::string profile = ProfileName(*mapiSession);
+  p.settings().LoadLive(p.settingsStore());
+  p.settings().Lock()->profileKey = profile;
+
+  // 9-10: the spam folder.
+  if (CheckSpamFolder(*mapiSession, p.settings()) == SpamFolderResult::kNone) {
+    application_->Presenter().Show(std::string(platform::LoadString(kStringSpamFolderProblem)),
+                                   std::string(platform::kProductName),
+                                   platform::MB_OK | platform::MB_ICONWARNING);
+    OpenOptions(0, true);
+  }
+  if (SpamFolderIsInbox(*mapiSession, p.settings())) {
+    application_->Presenter().Show(std::string(platform::LoadString(kStringInboxIsSpamFolder)),
+                                   std::string(platform::kProductName),
+                                   platform::MB_OK | platform::MB_ICONWARNING);
+    OpenOptions(0, true);
+  }
+
+  // 11-12: the mail base files; they are read on first use.
+  OpenUserMailbase(p.mailbase(), p.environment().dataFolder, p.environment().moduleFolder);
+
+  // 13: the store notifications.
+  storeWatcher_ = std::make_shared<StoreWatcher>(p.queue(), p.recorder(), p.environment().clock);
+  if (mapi::Failed(storeWatcher_->AdviseStores(mapiSession))) return Fail(kNoNotifications);
+
+  // 14: the tray popup.
+  if (!popupWindow_) {
+    popupWindow_ = std::make_unique<PopupWindow>(
+        PopupWindow::Options{.clock = p.environment().clock,
+                             .screen = o_.screen ? o_.screen : DefaultScreen,
+                             .announce = [this](const std::string& text) { Announce(text); },
+                             .spamFolderItems = [this] { return SpamFolderItems(); }});
+    tray_.SetWindow(popupWindow_.get());
+  }
+  return mapi::S_OK;
+}
+
+void QVCore::Announce(const std::string& text) {
+  if (o_.log) o_.log(text);
+  if (o_.desktopNotify) o_.desktopNotify(std::string(platform::kProductName), text);
+}
+
+std::uint32_t QVCore::SpamFolderItems() {
+  auto s = session();
+  auto ref = o_.process.settings().GetSpamFolder();
+  if (!s || !ref) return 0;
+  std::string hex;
+  for (char16_t c : ref->entryId) hex.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+  auto id = EntryId::FromHex(hex);
+  if (!id) return 0;
+  auto folder = s->OpenEntry(*id, mapi::MAPI_BEST_ACCESS);
+  if (!folder.ok() || !folder->object) return 0;
+  auto count = mapi::HrGetOneProp(*folder->object, mapi::PR_CONTENT_COUNT);
+  return count.ok() && count->AsLong() ? static_cast<std::uint32_t>(*count->AsLong()) : 0;
+}
+
+HRESULT QVCore::ShowOptions() {
+  if (!initialized_) return mapi::S_OK;
+  auto s = session();
+  SpamFolderResult result =
+      s ? CheckSpamFolder(*s, o_.process.settings()) : SpamFolderResult::kNone;
+  unsigned message = result == SpamFolderResult::kFallback ? kStringSpamFolderDefaulted
+                     : result == SpamFolderResult::kNone   ? kStringNoSpamFolder
+                                                           : 0;
+  if (message != 0) {
+    application_->Presenter().Show(std::string(platform::LoadString(message)),
+                                   std::string(platform::kProductName),
+                                   platform::MB_OK | platform::MB_ICONWARNING);
+  }
+  OpenOptions(o_.process.settings().Lock()->lastOptionsPage, message != 0);
+  return mapi::S_OK;
+}
+
+HRESULT QVCore::InitialWizard() {
+  // The first-run wizard is not there yet: a first start counts it as done.
+  o_.process.settings().Lock()->showWizard = 0;
+  return mapi::S_OK;
+}
+
+HRESULT QVCore::PostStartupActions() {
+  auto s = session();
+  if (!namespace_ || !s) return mapi::S_OK;
+  auto inboxItem = namespace_->GetDefaultFolder(host::olFolderInbox);
+  if (!inboxItem.ok() || !*inboxItem) return mapi::S_OK;
+  auto inbox = (*inboxItem)->MAPIOBJECT();
+  if (!inbox.ok() || !*inbox) return mapi::S_OK;
+  // Only server stores: mail of other stores reaches the queue through notifications.
+  auto storeHex = EntryId::FromHex((*inboxItem)->StoreID());
+  if (!storeHex) return mapi::S_OK;
+  auto store = s->OpenMsgStore(*storeHex, mapi::MDB_NO_DIALOG | mapi::MAPI_BEST_ACCESS);
+  if (!store.ok()) return mapi::S_OK;
+  auto provider = mapi::HrGetOneProp(**store, mapi::PR_MDB_PROVIDER);
+  if (!provider.ok() || !provider->AsBinary() ||
+      !mapi::IsExchangeProvider(provider->AsBinary()->bytes)) {
+    return mapi::S_OK;
+  }
+  auto table = (*inbox)->GetContentsTable(0);
+  if (!table.ok()) return mapi::S_OK;
+  const mapi::PropTag columns[] = {mapi::PR_ENTRYID, mapi::PR_OBJECT_TYPE, mapi::PR_MESSAGE_FLAGS};
+  if (mapi::Failed((*table)->SetColumns(columns, 0))) return mapi::S_OK;
+  // Neither read nor associated.
+  auto unread = mapi::Restriction::Bitmask(mapi::BMR_EQZ, mapi::PR_MESSAGE_FLAGS,
+                                           mapi::MSGFLAG_READ | mapi::MSGFLAG_ASSOCIATED);
+  if (mapi::Failed((*table)->Restrict(unread, 0))) return mapi::S_OK;
+  for (;;) {
+    auto rows = (*table)->QueryRows(kStartupScanBatch, 0);
+    if (!rows.ok() || rows->empty()) break;
+    for (const mapi::Row& row : *rows) {
+      auto opened = s->OpenEntry(mapi::GetEntryId(row, mapi::PR_ENTRYID), mapi::MAPI_BEST_ACCESS);
+      if (!opened.ok() || opened->objectType != mapi::MAPI_MESSAGE || !opened->object) continue;
+      const mapi::PropTag ids[] = {mapi::PR_ENTRYID, mapi::PR_PARENT_ENTRYID};
+      auto props = opened->object->GetProps(ids);
+      if (!props.ok()) continue;
+      EntryId id = mapi::GetEntryId(*props, mapi::PR_ENTRYID);
+      EntryId parent = mapi::GetEntryId(*props, mapi::PR_PARENT_ENTRYID);
+      if (id.present() && parent.present()) {
+        o_.process.queue().Enqueue(parent, id, kOriginStartupScan);
+      }
+    }
+  }
+  return mapi::S_OK;
+}
+
+HRESULT QVCore::Shutdown() {
+  {
+    std::lock_guard<std::mutex> lock(sessionMutex_);
+    session_.reset();
+  }
+  tray_.SetWindow(nullptr);
+  if (worker_) worker_->Stop();  // the worker no longer feeds the window after this
+  popupWindow_.reset();
+  worker_.reset();
+  if (storeWatcher_) {
+    storeWatcher_->UnadviseStores();
+    storeWatcher_.reset();
+  }
+  namespace_.reset();
+  if (initialized_ && application_) {
+    o_.process.settings().SaveCopy(o_.process.settingsStore());
+  }
+  application_ = nullptr;
+  return mapi::S_OK;
+}
+
+}  // namespace quorvel::outlook

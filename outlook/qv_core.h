@@ -1,0 +1,108 @@
+// QVCore: the core object that holds the add-in's working state while the host runs.
+// The add-in (add_in.h) creates it once a window exists, calls Initialize with the
+// host's application, then InitialWizard and, when no first-run wizard is pending,
+// PostStartupActions; it calls Shutdown when it is disconnected.
+//
+// Initialize, in order (a failing step shows its message, clears `initialized`, and
+// leaves what the earlier steps started running until Shutdown):
+//    1 the application (made when none is given)   2 its session
+//    3 the Outbox's message class                   4 the namespace
+//    5 the mail-store session                        6 the worker thread
+//    7 the profile's name                            8 the settings, for that profile
+//    9 the spam folder (583 when none)              10 not the Inbox (129)
+//   11-12 the mail base files in the data folder   13 the store notifications
+//   14 the tray popup window
+//
+// Until the first-run wizard exists, InitialWizard treats it as done: it clears
+// ShowWizard, so that PostStartupActions runs at once. A wizard that waits for a
+// terminal or a window leaves ShowWizard set and calls PostStartupActions itself when
+// it finishes.
+//
+// The marking, checking and e-mail commands come with their own parts of the add-in;
+// until then they answer E_NOTIMPL.
+//
+// Threading: every method on the host's user-interface thread.
+#ifndef QUORVEL_OUTLOOK_QV_CORE_H_
+#define QUORVEL_OUTLOOK_QV_CORE_H_
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "host/application.h"
+#include "outlook/add_in_process.h"
+#include "outlook/popup_window.h"
+#include "outlook/quorvel2.h"
+#include "outlook/spam_judge.h"
+#include "outlook/store_watcher.h"
+#include "outlook/tray_counter.h"
+#include "outlook/worker.h"
+#include "ui/tray_popup.h"
+
+namespace quorvel::outlook {
+
+inline constexpr HRESULT E_NOTIMPL = mapi::MakeResult(0x80004001);
+
+struct CoreOptions {
+  AddInProcess& process;
+  // Makes the application when Initialize is given none; empty: that start fails.
+  std::function<host::Application*()> createApplication = {};
+  // Opens the options sheet on `page` and returns true when it was closed with OK.
+  // Until the sheet exists, a stand-in records the page it was asked for.
+  std::function<bool(std::uint32_t page)> optionsSheet = {};
+  // The screen the popup slides on; empty: a 1024x768 screen with the taskbar below.
+  std::function<ui::ScreenGeometry()> screen = {};
+  // A line on the host's log, and a desktop notice; either may be empty.
+  std::function<void(const std::string&)> log = {};
+  std::function<void(const std::string& title, const std::string& text)> desktopNotify = {};
+  // Takes the host's new-mail mark away; empty where the host has none.
+  std::function<void()> removeNewMailIcon = {};
+  std::uint32_t workerIdleReleaseMs = 10000;
+};
+
+class QVCore final : public IQuorvel2 {
+ public:
+  explicit QVCore(CoreOptions options);
+  ~QVCore() override;
+
+  HRESULT Initialize(host::Application* application) override;
+  HRESULT Shutdown() override;
+  HRESULT ShowOptions() override;
+  HRESULT MarkAsGood(host::Explorer*) override { return E_NOTIMPL; }
+  HRESULT MarkAsJunk(host::Explorer*) override { return E_NOTIMPL; }
+  HRESULT CheckFolder(host::Explorer*) override { return E_NOTIMPL; }
+  HRESULT TestMessage(host::Explorer*) override { return E_NOTIMPL; }
+  HRESULT EmailToSupport() override { return E_NOTIMPL; }
+  HRESULT DeleteSpam() override { return E_NOTIMPL; }
+  HRESULT PostStartupActions() override;
+  HRESULT InitialWizard() override;
+
+  bool initialized() const { return initialized_; }
+  const std::string& outboxMessageClass() const { return outboxMessageClass_; }
+  Worker* worker() { return worker_.get(); }
+
+ private:
+  HRESULT Fail(const std::string& text);
+  void OpenOptions(std::uint32_t page, bool firstPage);
+  std::uint32_t SpamFolderItems();
+  void Announce(const std::string& text);
+  std::shared_ptr<mapi::Session> session() const;
+
+  CoreOptions o_;
+  bool initialized_ = true;
+  host::Application* application_ = nullptr;
+  std::shared_ptr<host::NameSpace> namespace_;
+  mutable std::mutex sessionMutex_;
+  std::shared_ptr<mapi::Session> session_;  // guarded by sessionMutex_ (the worker asks)
+  std::string outboxMessageClass_;
+  std::unique_ptr<ClassifierJudge> judge_;
+  TrayCounter tray_;
+  std::unique_ptr<Worker> worker_;
+  std::shared_ptr<StoreWatcher> storeWatcher_;
+  std::unique_ptr<PopupWindow> popupWindow_;
+};
+
+}  // namespace quorvel::outlook
+
+#endif  // QUORVEL_OUTLOOK_QV_CORE_H_

@@ -1,0 +1,206 @@
+#include "outlook/qv_core.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "host/memory_host.h"
+#include "host/store_namespace.h"
+#include "lists/contact.h"
+#include "mapi/queries.h"
+#include "platform/code_page.h"
+#include "platform/registry_memory.h"
+#include "settings/settings_store.h"
+#include "testing/message_builder.h"
+#include "ui/scripted_ui.h"
+
+namespace quorvel::outlook {
+namespace {
+
+using mapi::EntryId;
+
+template <typename F>
+bool WaitUntil(F done) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+bool Contains(const std::vector<std::string>& texts, std::string_view text) {
+  for (const std::string& t : texts) {
+    if (t.find(text) != std::string::npos) return true;
+  }
+  return false;
+}
+
+class QVCoreTest : public ::testing::Test {
+ protected:
+  QVCoreTest() {
+    // The user's lists, as the registry holds them before the host starts.
+    UserSettings stored;
+    stored.blackList.AddAddress(MakeContact("spammer@bad.example"), "", 1);
+    stored.whiteList.AddAddress(MakeContact("friend@good.example"), "", 1);
+    stored.trayNotification = 1;
+    SettingsStore(registry, "", clock).Save(&stored);
+  }
+
+  std::unique_ptr<QVCore> MakeCore() {
+    return std::make_unique<QVCore>(CoreOptions{.process = process,
+                                                .optionsSheet =
+                                                    [this](std::uint32_t page) {
+                                                      pagesAsked.push_back(page);
+                                                      return false;
+                                                    },
+                                                .log =
+                                                    [this](const std::string& line) {
+                                                      std::lock_guard<std::mutex> lock(logMutex);
+                                                      logLines.push_back(line);
+                                                    }});
+  }
+  std::vector<std::string> Log() {
+    std::lock_guard<std::mutex> lock(logMutex);
+    return logLines;
+  }
+  EntryId SpamFolderId() {
+    auto ref = process.settings().GetSpamFolder();
+    auto id = ref ? EntryId::FromHex(platform::WideToAnsi(ref->entryId)) : std::nullopt;
+    return id ? *id : EntryId();
+  }
+  std::vector<EntryId> MessagesIn(mapi::memory::MemorySession& session, const EntryId& folder) {
+    std::vector<EntryId> ids;
+    auto opened = session.OpenEntry(folder, 0);
+    if (!opened.ok()) return ids;
+    auto table = opened->As<mapi::Folder>()->GetContentsTable(0);
+    const mapi::PropTag columns[] = {mapi::PR_ENTRYID};
+    auto rows = mapi::HrQueryAllRows(**table, columns, std::nullopt);
+    for (const mapi::Row& row : *rows) ids.push_back(mapi::GetEntryId(row, mapi::PR_ENTRYID));
+    return ids;
+  }
+
+  platform::SystemClock clock;
+  platform::RegistryMemory registry;
+  ui::ScriptedUi ui;
+  AddInProcess process{{registry, clock, ui, "", ""}};
+  std::vector<std::uint32_t> pagesAsked;
+  std::mutex logMutex;
+  std::vector<std::string> logLines;
+};
+
+TEST_F(QVCoreTest, NewSpamInTheInboxEndsInTheSpamFolderAndIsAnnounced) {
+  host::MemoryHost box(ui, "Work");
+  auto core = MakeCore();
+  ASSERT_EQ(core->Initialize(box.application.get()), mapi::S_OK);
+  EXPECT_TRUE(core->initialized());
+  EXPECT_EQ(core->outboxMessageClass(), "IPM.Note");
+  EXPECT_EQ(process.settings().Lock()->profileKey, "Work");
+  EntryId spam = SpamFolderId();
+  ASSERT_TRUE(spam.present());  // the Inbox's "Spam", made on the first start
+  EXPECT_TRUE(pagesAsked.empty());
+
+  auto inbox = box.session->OpenEntry(box.layout.inbox, 0)->As<mapi::Folder>();
+  EntryId bad =
+      *MessageBuilder().Subject("offer").From("S", "spammer@bad.example").DeliverTo(*inbox);
+  EntryId good = *MessageBuilder().Subject("hi").From("F", "friend@good.example").DeliverTo(*inbox);
+  ASSERT_TRUE(WaitUntil([&] { return MessagesIn(*box.session, spam).size() == 1; }));
+  EXPECT_EQ(MessagesIn(*box.session, spam), std::vector<EntryId>{bad});
+  EXPECT_TRUE(WaitUntil([&] { return !process.queue().HasPending(); }));
+  EXPECT_EQ(MessagesIn(*box.session, box.layout.inbox), std::vector<EntryId>{good});
+  EXPECT_TRUE(WaitUntil([&] { return Contains(Log(), "You've got 1 spam message"); }));
+
+  ASSERT_EQ(core->InitialWizard(), mapi::S_OK);
+  EXPECT_EQ(process.settings().Lock()->showWizard, 0u);
+  ASSERT_EQ(core->Shutdown(), mapi::S_OK);
+  // The settings were saved, the spam folder among them.
+  UserSettings saved;
+  ASSERT_TRUE(SettingsStore(registry, "", clock).Load(&saved));
+  saved.profileKey = "Work";
+  ASSERT_TRUE(saved.GetSpamFolder());
+  EXPECT_EQ(saved.showWizard, 0u);
+}
+
+TEST_F(QVCoreTest, TheInboxAsSpamFolderIsReportedAndTheOptionsOpenOnTheFirstPage) {
+  host::MemoryHost box(ui, "Work");
+  {
+    UserSettings stored;
+    stored.profileKey = "Work";
+    stored.lastOptionsPage = 3;
+    stored.SetSpamFolder({platform::AnsiToWide(box.layout.inbox.ToHex()), u""});
+    SettingsStore(registry, "", clock).Save(&stored);
+  }
+  auto core = MakeCore();
+  ASSERT_EQ(core->Initialize(box.application.get()), mapi::S_OK);
+  EXPECT_TRUE(Contains(ui.texts(), "You set Inbox as  spam storage."));
+  EXPECT_EQ(pagesAsked, std::vector<std::uint32_t>{0});
+  EXPECT_EQ(process.settings().Lock()->lastOptionsPage, 0u);
+}
+
+TEST_F(QVCoreTest, ShowOptionsChecksTheSpamFolderFirst) {
+  host::MemoryHost box(ui, "Work");
+  auto core = MakeCore();
+  ASSERT_EQ(core->Initialize(box.application.get()), mapi::S_OK);
+  process.settings().Lock()->lastOptionsPage = 4;
+  ASSERT_EQ(core->ShowOptions(), mapi::S_OK);
+  EXPECT_EQ(pagesAsked, std::vector<std::uint32_t>{4});  // found: the last page
+
+  process.settings().SetSpamFolder({u"", u""});  // forgotten: the Inbox's Spam again
+  ASSERT_EQ(core->ShowOptions(), mapi::S_OK);
+  EXPECT_TRUE(Contains(ui.texts(), "Spam folder cannot be found."));
+  EXPECT_EQ(pagesAsked.back(), 0u);
+
+  box.session->faults().Fail(mapi::memory::Call::kGetMsgStoresTable, {}, mapi::MAPI_E_CALL_FAILED);
+  process.settings().SetSpamFolder({u"", u""});
+  ASSERT_EQ(core->ShowOptions(), mapi::S_OK);
+  EXPECT_TRUE(Contains(ui.texts(), "Quorvel cannot find spam folder."));
+}
+
+TEST_F(QVCoreTest, AFailedStartShowsWhyAndSavesNothing) {
+  auto core = MakeCore();
+  EXPECT_EQ(core->Initialize(nullptr), mapi::E_FAIL);
+  EXPECT_FALSE(core->initialized());
+  EXPECT_TRUE(Contains(ui.texts(), "Quorvel cannot reach the mail program."));
+  EXPECT_EQ(core->ShowOptions(), mapi::S_OK);
+  EXPECT_TRUE(pagesAsked.empty());
+  registry.DeleteTree(platform::RegRoot::kCurrentUser, "Software");
+  core->Shutdown();
+  UserSettings saved;
+  EXPECT_FALSE(SettingsStore(registry, "", clock).Load(&saved));
+}
+
+TEST_F(QVCoreTest, TheStartUpScanQueuesUnreadInboxMailOfServerStoresOnly) {
+  for (bool server : {true, false}) {
+    SCOPED_TRACE(server);
+    auto session = mapi::memory::MemorySession::Create();
+    auto layout =
+        session->AddStore({.provider = server ? std::string(mapi::pbExchangeProviderPrimaryUserGuid)
+                                              : std::string(mapi::pbPersonalStoreProviderGuid),
+                           .isDefault = true});
+    auto inbox = session->OpenEntry(layout.inbox, 0)->As<mapi::Folder>();
+    EntryId unread = *MessageBuilder().Subject("new").SaveIn(*inbox);
+    MessageBuilder().Subject("seen").Read().SaveIn(*inbox);
+    auto ns = host::StoreNameSpace::Create(session, "P", {});
+    host::Application application(ns, ui);
+    PendingQueue& queue = process.queue();
+    auto core = MakeCore();
+    ASSERT_EQ(core->Initialize(&application), mapi::S_OK);
+    core->worker()->Stop();  // keep what the scan queues
+    while (auto next = queue.PeekNext()) queue.Complete(next->messageId, false);
+    ASSERT_EQ(core->PostStartupActions(), mapi::S_OK);
+    auto queued = queue.Snapshot();
+    if (server) {
+      ASSERT_EQ(queued.size(), 1u);
+      EXPECT_EQ(queued[0].messageId, unread);
+      EXPECT_EQ(queued[0].origin, kOriginStartupScan);
+    } else {
+      EXPECT_TRUE(queued.empty());
+    }
+    core->Shutdown();
+    while (auto next = queue.PeekNext()) queue.Complete(next->messageId, false);
+  }
+}
+
+}  // namespace
+}  // namespace quorvel::outlook

@@ -1,0 +1,215 @@
+#include "outlook/spam_folder.h"
+
+#include <vector>
+
+#include "mapi/queries.h"
+#include "platform/code_page.h"
+#include "platform/string_table.h"
+
+namespace quorvel::outlook {
+namespace {
+
+using mapi::EntryId;
+
+constexpr unsigned kStringSpam = 150;
+constexpr int kMaxDepth = 64;  // a path deeper than this is damaged
+
+bool SameName(std::string_view a, std::string_view b) {
+  return platform::ToLowerAnsi(a) == platform::ToLowerAnsi(b);
+}
+
+std::vector<std::string> SplitPath(std::string_view path) {
+  std::vector<std::string> names;
+  for (;;) {
+    std::size_t at = path.find(kPathSeparator);
+    names.emplace_back(path.substr(0, at));
+    if (at == std::string_view::npos) break;
+    path.remove_prefix(at + kPathSeparator.size());
+  }
+  return names;
+}
+
+std::shared_ptr<mapi::Folder> OpenFolder(mapi::Session& session, const EntryId& id) {
+  if (!id.present()) return nullptr;
+  auto opened = session.OpenEntry(id, mapi::MAPI_BEST_ACCESS);
+  if (!opened.ok() || opened->objectType != mapi::MAPI_FOLDER) return nullptr;
+  return opened->As<mapi::Folder>();
+}
+
+EntryId IdOf(mapi::MapiProp& object) {
+  auto id = mapi::HrGetOneProp(object, mapi::PR_ENTRYID);
+  return id.ok() ? id->AsEntryId() : EntryId();
+}
+
+// The top-level folders: each store's top of the folder tree, under the store's name.
+std::vector<std::pair<std::string, EntryId>> TopLevelFolders(mapi::Session& session) {
+  std::vector<std::pair<std::string, EntryId>> tops;
+  auto table = session.GetMsgStoresTable(0);
+  if (!table.ok()) return tops;
+  const mapi::PropTag columns[] = {mapi::PR_ENTRYID};
+  auto rows = mapi::HrQueryAllRows(**table, columns, std::nullopt);
+  if (!rows.ok()) return tops;
+  for (const mapi::Row& row : *rows) {
+    EntryId storeId = mapi::GetEntryId(row, mapi::PR_ENTRYID);
+    if (!storeId.present()) continue;
+    auto store = session.OpenMsgStore(storeId, mapi::MDB_NO_DIALOG | mapi::MAPI_BEST_ACCESS);
+    if (!store.ok()) continue;
+    const mapi::PropTag tags[] = {mapi::PR_DISPLAY_NAME, mapi::PR_IPM_SUBTREE_ENTRYID};
+    auto props = (*store)->GetProps(tags);
+    if (!props.ok()) continue;
+    EntryId top = mapi::GetEntryId(*props, mapi::PR_IPM_SUBTREE_ENTRYID);
+    if (top.present()) tops.emplace_back(mapi::GetString8(*props, mapi::PR_DISPLAY_NAME), top);
+  }
+  return tops;
+}
+
+std::shared_ptr<mapi::Folder> FindSubfolder(mapi::Folder& parent, mapi::Session& session,
+                                            std::string_view name) {
+  auto table = parent.GetHierarchyTable(0);
+  if (!table.ok()) return nullptr;
+  const mapi::PropTag columns[] = {mapi::PR_ENTRYID, mapi::PR_DISPLAY_NAME};
+  auto rows = mapi::HrQueryAllRows(**table, columns, std::nullopt);
+  if (!rows.ok()) return nullptr;
+  for (const mapi::Row& row : *rows) {
+    if (SameName(mapi::GetString8(row, mapi::PR_DISPLAY_NAME), name)) {
+      return OpenFolder(session, mapi::GetEntryId(row, mapi::PR_ENTRYID));
+    }
+  }
+  return nullptr;
+}
+
+std::shared_ptr<mapi::Folder> SubfolderOrNew(mapi::Folder& parent, mapi::Session& session,
+                                             const std::string& name) {
+  if (auto found = FindSubfolder(parent, session, name)) return found;
+  auto made = parent.CreateFolder(mapi::FOLDER_GENERIC, name, "", mapi::OPEN_IF_EXISTS);
+  return made.ok() ? *made : nullptr;
+}
+
+std::shared_ptr<mapi::Folder> WalkPath(mapi::Session& session, const std::string& path,
+                                       bool create) {
+  std::vector<std::string> names = SplitPath(path);
+  if (names.size() > kMaxDepth) return nullptr;
+  std::shared_ptr<mapi::Folder> folder;
+  for (const auto& [storeName, top] : TopLevelFolders(session)) {
+    if (SameName(storeName, names[0])) {
+      folder = OpenFolder(session, top);
+      break;
+    }
+  }
+  for (std::size_t i = 1; folder && i < names.size(); ++i) {
+    if (names[i].empty()) return nullptr;
+    folder = create ? SubfolderOrNew(*folder, session, names[i])
+                    : FindSubfolder(*folder, session, names[i]);
+  }
+  return folder;
+}
+
+std::string HexOf(const std::u16string& wide) {
+  std::string narrow;
+  for (char16_t c : wide) {
+    if (c > 0x7F) return {};
+    narrow.push_back(static_cast<char>(c));
+  }
+  return narrow;
+}
+
+}  // namespace
+
+EntryId DefaultInboxId(mapi::Session& session) {
+  auto table = session.GetMsgStoresTable(0);
+  if (!table.ok()) return {};
+  const mapi::PropTag columns[] = {mapi::PR_ENTRYID, mapi::PR_DEFAULT_STORE};
+  auto rows = mapi::HrQueryAllRows(**table, columns, std::nullopt);
+  if (!rows.ok()) return {};
+  for (const mapi::Row& row : *rows) {
+    if (!mapi::GetBoolean(row, mapi::PR_DEFAULT_STORE)) continue;
+    auto store = session.OpenMsgStore(mapi::GetEntryId(row, mapi::PR_ENTRYID),
+                                      mapi::MDB_NO_DIALOG | mapi::MAPI_BEST_ACCESS);
+    if (!store.ok()) return {};
+    auto inbox = (*store)->GetReceiveFolder("IPM.Note", 0);
+    return inbox.ok() ? inbox->folderId : EntryId();
+  }
+  return {};
+}
+
+std::string FriendlyPath(mapi::Session& session, const EntryId& folderId) {
+  auto folder = OpenFolder(session, folderId);
+  if (!folder) return {};
+  const mapi::PropTag tags[] = {mapi::PR_STORE_ENTRYID};
+  auto storeProps = folder->GetProps(tags);
+  if (!storeProps.ok()) return {};
+  auto store = session.OpenMsgStore(mapi::GetEntryId(*storeProps, mapi::PR_STORE_ENTRYID),
+                                    mapi::MDB_NO_DIALOG | mapi::MAPI_BEST_ACCESS);
+  if (!store.ok()) return {};
+  const mapi::PropTag storeTags[] = {mapi::PR_DISPLAY_NAME, mapi::PR_IPM_SUBTREE_ENTRYID};
+  auto sp = (*store)->GetProps(storeTags);
+  if (!sp.ok()) return {};
+  EntryId top = mapi::GetEntryId(*sp, mapi::PR_IPM_SUBTREE_ENTRYID);
+
+  std::vector<std::string> names;
+  EntryId id = folderId;
+  for (int depth = 0; depth < kMaxDepth; ++depth) {
+    if (id == top) {
+      names.push_back(mapi::GetString8(*sp, mapi::PR_DISPLAY_NAME));
+      std::string path;
+      for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        if (!path.empty()) path += kPathSeparator;
+        path += *it;
+      }
+      return path;
+    }
+    auto current = depth == 0 ? folder : OpenFolder(session, id);
+    if (!current) return {};
+    const mapi::PropTag ft[] = {mapi::PR_DISPLAY_NAME, mapi::PR_PARENT_ENTRYID};
+    auto fp = current->GetProps(ft);
+    if (!fp.ok()) return {};
+    EntryId parent = mapi::GetEntryId(*fp, mapi::PR_PARENT_ENTRYID);
+    if (!parent.present() || parent == id) return {};  // above the folder tree
+    names.push_back(mapi::GetString8(*fp, mapi::PR_DISPLAY_NAME));
+    id = parent;
+  }
+  return {};
+}
+
+ResolvedSpamFolder ResolveSpamFolder(mapi::Session& session, SpamFolderRef& ref) {
+  ResolvedSpamFolder out;
+  std::string path = platform::WideToAnsi(ref.friendlyName);
+  if (!path.empty()) out.folder = WalkPath(session, path, false);
+  if (!out.folder && !ref.entryId.empty()) {
+    if (auto id = EntryId::FromHex(HexOf(ref.entryId))) out.folder = OpenFolder(session, *id);
+  }
+  if (!out.folder && !path.empty()) out.folder = WalkPath(session, path, true);
+  bool fallback = false;
+  if (!out.folder) {
+    if (auto inbox = OpenFolder(session, DefaultInboxId(session))) {
+      out.folder = SubfolderOrNew(*inbox, session, std::string(platform::LoadString(kStringSpam)));
+      fallback = out.folder != nullptr;
+    }
+  }
+  if (!out.folder) return out;
+  out.id = IdOf(*out.folder);
+  if (!out.id.present()) {
+    out.folder.reset();
+    return out;
+  }
+  out.result = fallback ? SpamFolderResult::kFallback : SpamFolderResult::kFound;
+  ref.entryId = platform::AnsiToWide(out.id.ToHex());
+  ref.friendlyName = platform::AnsiToWide(FriendlyPath(session, out.id));
+  return out;
+}
+
+SpamFolderResult CheckSpamFolder(mapi::Session& session, SettingsHolder& settings) {
+  SpamFolderRef ref = settings.GetSpamFolder().value_or(SpamFolderRef{});
+  ResolvedSpamFolder resolved = ResolveSpamFolder(session, ref);
+  if (resolved.result != SpamFolderResult::kNone) settings.SetSpamFolder(ref);
+  return resolved.result;
+}
+
+bool SpamFolderIsInbox(mapi::Session& session, SettingsHolder& settings) {
+  EntryId inbox = DefaultInboxId(session);
+  auto ref = settings.GetSpamFolder();
+  if (!inbox.present() || !ref) return false;
+  return platform::AnsiToWide(inbox.ToHex()) == ref->entryId;
+}
+
+}  // namespace quorvel::outlook

@@ -1,0 +1,79 @@
+#include "outlook/spam_folder.h"
+
+#include <gtest/gtest.h>
+
+#include "mapi/memory/memory_session.h"
+#include "mapi/queries.h"
+#include "platform/code_page.h"
+#include "testing/test_mailbox.h"
+
+namespace quorvel::outlook {
+namespace {
+
+using mapi::EntryId;
+using mapi::memory::Call;
+
+std::u16string Hex(const EntryId& id) { return platform::AnsiToWide(id.ToHex()); }
+
+class SpamFolderTest : public ::testing::Test {
+ protected:
+  SpamFolderRef Stored() { return settings.GetSpamFolder().value_or(SpamFolderRef{}); }
+
+  TestMailbox box;
+  SettingsHolder settings;
+};
+
+TEST_F(SpamFolderTest, NoReferenceUsesTheInboxSpamSubfolderMakingItOnce) {
+  EXPECT_EQ(CheckSpamFolder(*box.session, settings), SpamFolderResult::kFallback);
+  SpamFolderRef ref = Stored();
+  EXPECT_EQ(ref.friendlyName, u"Personal Folders -> Inbox -> Spam");
+  auto made = EntryId::FromHex(platform::WideToAnsi(ref.entryId));
+  ASSERT_TRUE(made);
+  EXPECT_TRUE(box.OpenFolder(*made));
+  // Now the reference finds it; nothing new is made.
+  EXPECT_EQ(CheckSpamFolder(*box.session, settings), SpamFolderResult::kFound);
+  EXPECT_EQ(Stored(), ref);
+  EXPECT_EQ(box.session->faults().Calls(Call::kCreateFolder), 1u);
+}
+
+TEST_F(SpamFolderTest, ARenamedFolderIsFoundByItsIdAndItsPathUpdated) {
+  EntryId junk = box.AddFolder(box.layout.ipmSubtree, "Junk");
+  settings.SetSpamFolder({Hex(junk), u"Personal Folders -> Junk"});
+  auto folder = box.OpenFolder(junk);
+  ASSERT_EQ(mapi::HrSetOneProp(*folder, mapi::PropValue::String8(mapi::PR_DISPLAY_NAME, "Bulk")),
+            mapi::S_OK);
+  ASSERT_EQ(folder->SaveChanges(0), mapi::S_OK);
+  EXPECT_EQ(CheckSpamFolder(*box.session, settings), SpamFolderResult::kFound);
+  EXPECT_EQ(Stored().friendlyName, u"Personal Folders -> Bulk");
+  EXPECT_EQ(Stored().entryId, Hex(junk));
+}
+
+TEST_F(SpamFolderTest, ADeletedFolderIsMadeAgainAlongItsPath) {
+  EntryId lists = box.AddFolder(box.layout.inbox, "Lists");
+  EntryId spam = box.AddFolder(lists, "spam");
+  settings.SetSpamFolder({Hex(spam), u"personal folders -> INBOX -> Lists -> Spam"});
+  ASSERT_EQ(box.OpenFolder(lists)->DeleteFolder(spam, mapi::DEL_FOLDERS | mapi::DEL_MESSAGES),
+            mapi::S_OK);
+  EXPECT_EQ(CheckSpamFolder(*box.session, settings), SpamFolderResult::kFound);
+  SpamFolderRef ref = Stored();
+  EXPECT_NE(ref.entryId, Hex(spam));
+  EXPECT_EQ(ref.friendlyName, u"Personal Folders -> Inbox -> Lists -> Spam");
+}
+
+TEST_F(SpamFolderTest, NothingFoundLeavesTheReferenceAlone) {
+  SpamFolderRef before{u"00AB", u"Gone -> Away"};
+  settings.SetSpamFolder(before);
+  box.session->faults().Fail(Call::kCreateFolder, {}, mapi::MAPI_E_NO_ACCESS);
+  EXPECT_EQ(CheckSpamFolder(*box.session, settings), SpamFolderResult::kNone);
+  EXPECT_EQ(Stored(), before);
+}
+
+TEST_F(SpamFolderTest, InboxAsSpamFolderIsNoticed) {
+  EXPECT_FALSE(SpamFolderIsInbox(*box.session, settings));
+  settings.SetSpamFolder({Hex(box.layout.inbox), u"Personal Folders -> Inbox"});
+  EXPECT_TRUE(SpamFolderIsInbox(*box.session, settings));
+  EXPECT_EQ(FriendlyPath(*box.session, box.layout.inbox), "Personal Folders -> Inbox");
+}
+
+}  // namespace
+}  // namespace quorvel::outlook

@@ -1,0 +1,186 @@
+#include "outlook/worker.h"
+
+#include "mapi/queries.h"
+
+namespace quorvel::outlook {
+namespace {
+
+// Hexadecimal text of an entry id as the settings hold it.
+mapi::EntryId IdFromWideHex(const std::u16string& hex) {
+  std::string narrow;
+  narrow.reserve(hex.size());
+  for (char16_t c : hex) {
+    if (c > 0x7F) return {};
+    narrow.push_back(static_cast<char>(c));
+  }
+  if (narrow.empty()) return {};
+  auto id = mapi::EntryId::FromHex(narrow);
+  return id ? *id : mapi::EntryId();
+}
+
+}  // namespace
+
+Worker::Worker(WorkerOptions options) : o_(std::move(options)) {}
+
+Worker::~Worker() { Stop(); }
+
+mapi::HRESULT Worker::Start() {
+  if (running()) return mapi::S_OK;
+  wake_ = std::make_shared<platform::AutoResetEvent>();
+  stop_ = false;
+  if (o_.startRebuild) o_.startRebuild();
+  o_.queue.SetWakeEvent(wake_);
+  try {
+    thread_ = std::thread([this] { Loop(); });
+  } catch (const std::system_error&) {
+    o_.queue.SetWakeEvent(nullptr);
+    if (o_.stopRebuild) o_.stopRebuild();
+    wake_.reset();
+    return mapi::E_FAIL;
+  }
+  return mapi::S_OK;
+}
+
+void Worker::Stop() {
+  if (!thread_.joinable()) return;
+  stop_ = true;
+  wake_->Set();
+  thread_.join();
+  if (o_.stopRebuild) o_.stopRebuild();
+  o_.queue.SetWakeEvent(nullptr);
+  wake_.reset();
+}
+
+void Worker::Loop() {
+  for (;;) {
+    while (!o_.queue.HasPending()) {
+      bool woken = wake_->Wait(o_.idleReleaseMs);
+      if (stop_) {
+        ReleaseHeld();
+        return;
+      }
+      if (!woken) ReleaseHeld();
+    }
+    if (stop_) {
+      ReleaseHeld();
+      return;
+    }
+    RunPass();
+  }
+}
+
+void Worker::ReleaseHeld() {
+  spamFolder_.reset();
+  spamFolderId_ = {};
+  session_.reset();
+  holdsSession_ = false;
+}
+
+void Worker::Acquire() {
+  if (!session_) {
+    session_ = o_.obtainSession ? o_.obtainSession() : nullptr;
+    holdsSession_ = session_ != nullptr;
+  }
+  if (session_ && !spamFolder_) {
+    auto ref = o_.settings.GetSpamFolder();
+    mapi::EntryId id = ref ? IdFromWideHex(ref->entryId) : mapi::EntryId();
+    if (!id.present()) return;
+    auto opened = session_->OpenEntry(id, mapi::MAPI_BEST_ACCESS);
+    if (opened.ok() && opened->objectType == mapi::MAPI_FOLDER) {
+      spamFolder_ = opened->As<mapi::Folder>();
+      if (spamFolder_) spamFolderId_ = id;
+    }
+  }
+}
+
+void Worker::RunPass() {
+  o_.queue.PurgeRecent();
+  while (!stop_) {
+    auto next = o_.queue.PeekNext();
+    if (!next) break;
+    Acquire();  // again after a move found the spam folder gone
+    HandleMessage(*next);
+  }
+}
+
+bool Worker::Open(const mapi::EntryId& parent, const mapi::EntryId& message,
+                  std::shared_ptr<mapi::Folder>* folder, std::shared_ptr<mapi::Message>* opened) {
+  if (!session_) return false;
+  auto f = session_->OpenEntry(parent, mapi::MAPI_BEST_ACCESS);
+  if (!f.ok() || f->objectType != mapi::MAPI_FOLDER) return false;
+  auto m = session_->OpenEntry(message, mapi::MAPI_BEST_ACCESS);
+  if (!m.ok() || m->objectType != mapi::MAPI_MESSAGE) return false;
+  *folder = f->As<mapi::Folder>();
+  *opened = m->As<mapi::Message>();
+  return *folder && *opened;
+}
+
+void Worker::HandleMessage(const PendingMessage& item) {
+  ClassifyFlags flags = (item.origin & kOriginMayLearn) ? kWorkerFlagsLearning : kStandardFlags;
+  if (o_.settings.Lock()->markSpamAsRead != 0) flags |= kMoveSetRead;
+
+  bool spam = false;
+  std::shared_ptr<mapi::Folder> folder;
+  std::shared_ptr<mapi::Message> message;
+  if (session_ && spamFolder_ && Open(item.parentId, item.messageId, &folder, &message)) {
+    if (item.origin & kOriginJudgedSpam) {
+      spam = true;
+    } else {
+      spam = o_.judge.IsSpam(message, flags);
+      if (!spam) {
+        o_.goodSeen = true;
+      } else if (!o_.goodSeen && o_.removeNewMailIcon) {
+        o_.removeNewMailIcon();
+      }
+    }
+  }
+  folder.reset();
+  message.reset();
+  if (session_) session_->DispatchNotifications();
+  o_.queue.Complete(item.messageId, spam);
+  if (!spam) return;
+  if (!Open(item.parentId, item.messageId, &folder, &message)) return;
+  if (MoveToSpam(*message, folder, item.messageId, item.parentId, flags)) {
+    if (o_.tray) o_.tray->Count();
+  }
+}
+
+bool Worker::SameEntry(const mapi::EntryId& a, const mapi::EntryId& b) {
+  if (a == b) return true;
+  auto same = session_->CompareEntryIDs(a, b, 0);
+  return same.ok() && *same;
+}
+
+bool Worker::MoveToSpam(mapi::Message& message, std::shared_ptr<mapi::Folder> source,
+                        const mapi::EntryId& messageId, const mapi::EntryId& queuedParent,
+                        ClassifyFlags flags) {
+  if (!spamFolder_) return false;
+  auto parent = mapi::HrGetOneProp(message, mapi::PR_PARENT_ENTRYID);
+  if (parent.ok()) {
+    mapi::EntryId current = parent->AsEntryId();
+    if (SameEntry(current, spamFolderId_)) return false;
+    if (!SameEntry(current, queuedParent)) {
+      // Moved after it was queued: a rule of the mail client took it.
+      if (o_.settings.Lock()->respectOutlookRules != 0) return false;
+      auto opened = session_->OpenEntry(current, mapi::MAPI_BEST_ACCESS);
+      if (!opened.ok() || opened->objectType != mapi::MAPI_FOLDER) return false;
+      source = opened->As<mapi::Folder>();
+      if (!source) return false;
+    }
+  }
+  if (flags & kMoveClearRead) {
+    message.SetReadFlag(mapi::CLEAR_READ_FLAG);
+  } else if (flags & kMoveSetRead) {
+    message.SetReadFlag(0);
+  }
+  const mapi::EntryId ids[] = {messageId};
+  mapi::HRESULT hr = source->CopyMessages(ids, *spamFolder_, mapi::MESSAGE_MOVE);
+  if (hr == mapi::S_OK) return true;
+  // The spam folder may be gone (deleted while the host runs): open it afresh from the
+  // settings next time instead of failing every later move against a dead object.
+  spamFolder_.reset();
+  spamFolderId_ = {};
+  return false;
+}
+
+}  // namespace quorvel::outlook

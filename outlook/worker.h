@@ -1,0 +1,107 @@
+// Worker: the one thread that judges new mail. It takes messages from the pending
+// queue in entry-id order, opens each through the mail-store session, asks the judge
+// for a verdict and moves spam into the spam folder (optionally marking it read),
+// counting it for the tray popup.
+//
+// Between messages the worker keeps the session and the open spam folder; after
+// idleReleaseMs without work it lets both go and takes them again when work comes.
+//
+// Threads: Start and Stop are called by the core on the user-interface thread; the
+// loop runs on the worker's own thread. RunPass and ReleaseHeld are the loop's steps,
+// public so that tests can drive them without a thread (never while it runs). The
+// worker takes no lock of its own: the queue, the settings and the mail base guard
+// themselves, and the held session and spam folder belong to the worker's thread.
+#ifndef QUORVEL_OUTLOOK_WORKER_H_
+#define QUORVEL_OUTLOOK_WORKER_H_
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "core/verdict.h"
+#include "mapi/folder.h"
+#include "mapi/message.h"
+#include "mapi/session.h"
+#include "outlook/pending_queue.h"
+#include "outlook/spam_judge.h"
+#include "outlook/tray_counter.h"
+#include "platform/clock.h"
+#include "settings/settings_holder.h"
+
+namespace quorvel::outlook {
+
+// Flag bits the worker adds for the move (the classifier does not read them).
+inline constexpr ClassifyFlags kMoveClearRead = 0x10;
+inline constexpr ClassifyFlags kMoveSetRead = 0x20;
+
+struct WorkerOptions {
+  PendingQueue& queue;
+  SettingsHolder& settings;
+  const platform::Clock& clock;
+  SpamJudge& judge;
+  // The mail-store session of the profile (null when there is none yet).
+  std::function<std::shared_ptr<mapi::Session>()> obtainSession;
+  // Set when a good message arrives; cleared by the add-in when the selection changes.
+  std::atomic<bool>& goodSeen;
+  // Takes the mail client's new-mail icon away (spam arrived and nothing good since
+  // the user last looked); may be empty where the host has no such icon.
+  std::function<void()> removeNewMailIcon = {};
+  TrayCounter* tray = nullptr;
+  // The mail base's rebuild thread, started and stopped with the worker; may be empty.
+  std::function<void()> startRebuild = {};
+  std::function<void()> stopRebuild = {};
+  std::uint32_t idleReleaseMs = 10000;
+};
+
+class Worker {
+ public:
+  explicit Worker(WorkerOptions options);
+  ~Worker();  // stops the thread
+  Worker(const Worker&) = delete;
+  Worker& operator=(const Worker&) = delete;
+
+  // Starts the rebuild thread and the worker thread, and makes the worker's wake event
+  // the queue's. Returns S_OK, or a failure (nothing is left running then).
+  mapi::HRESULT Start();
+  // Stops the thread (waiting for the message in hand), then the rebuild thread, and
+  // takes the wake event off the queue. Idempotent.
+  void Stop();
+  bool running() const { return thread_.joinable(); }
+
+  // One round of the loop once work is there: forget old recent spam, take the session
+  // and spam folder when not held, and handle every pending message.
+  void RunPass();
+  // Lets the held session and spam folder go.
+  void ReleaseHeld();
+  bool HoldsSession() const { return holdsSession_.load(); }
+
+  // Handles one queued message (its judgement, completion and move).
+  void HandleMessage(const PendingMessage& item);
+
+ private:
+  void Loop();
+  void Acquire();
+  bool MoveToSpam(mapi::Message& message, std::shared_ptr<mapi::Folder> source,
+                  const mapi::EntryId& messageId, const mapi::EntryId& queuedParent,
+                  ClassifyFlags flags);
+  bool SameEntry(const mapi::EntryId& a, const mapi::EntryId& b);
+  // Opens `parent` (a folder) and `message` (a message in it).
+  bool Open(const mapi::EntryId& parent, const mapi::EntryId& message,
+            std::shared_ptr<mapi::Folder>* folder, std::shared_ptr<mapi::Message>* opened);
+
+  WorkerOptions o_;
+  std::shared_ptr<platform::AutoResetEvent> wake_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+  // Held by the worker thread (or the test driving RunPass).
+  std::shared_ptr<mapi::Session> session_;
+  std::shared_ptr<mapi::Folder> spamFolder_;
+  mapi::EntryId spamFolderId_;
+  std::atomic<bool> holdsSession_{false};
+};
+
+}  // namespace quorvel::outlook
+
+#endif  // QUORVEL_OUTLOOK_WORKER_H_

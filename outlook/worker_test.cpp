@@ -1,0 +1,306 @@
+#include "outlook/worker.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "mapi/memory/memory_session.h"
+#include "mapi/queries.h"
+#include "platform/code_page.h"
+#include "testing/message_builder.h"
+#include "testing/test_mailbox.h"
+
+namespace quorvel::outlook {
+namespace {
+
+using mapi::EntryId;
+using mapi::memory::Call;
+
+// Spam is whatever has "SPAM" in its subject; remembers every call.
+class ScriptedJudge final : public SpamJudge {
+ public:
+  bool IsSpam(std::shared_ptr<mapi::Message> message, ClassifyFlags flags) override {
+    auto subject = mapi::HrGetOneProp(*message, mapi::PR_SUBJECT);
+    std::lock_guard<std::mutex> lock(mutex);
+    flagsSeen.push_back(flags);
+    return subject.ok() && subject->AsString8() &&
+           subject->AsString8()->find("SPAM") != std::string::npos;
+  }
+  std::size_t calls() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return flagsSeen.size();
+  }
+  std::mutex mutex;
+  std::vector<ClassifyFlags> flagsSeen;
+};
+
+class RecordingWindow final : public TrayWindow {
+ public:
+  bool Visible() const override { return visible; }
+  void Notify(std::uint32_t count, std::uint32_t delayMs) override {
+    counts.push_back(count);
+    EXPECT_EQ(delayMs, 2000u);
+  }
+  bool visible = false;
+  std::vector<std::uint32_t> counts;
+};
+
+class WorkerTest : public ::testing::Test {
+ protected:
+  WorkerTest() {
+    spam = box.AddFolder(box.layout.inbox, "Spam");
+    settings.SetSpamFolder(
+        {platform::AnsiToWide(spam.ToHex()), u"Personal Folders -> Inbox -> Spam"});
+    settings.Lock()->respectOutlookRules = 1;
+    tray.SetWindow(&window);
+  }
+
+  WorkerOptions Options() {
+    return WorkerOptions{
+        .queue = queue,
+        .settings = settings,
+        .clock = clock,
+        .judge = judge,
+        .obtainSession = [this] { return std::shared_ptr<mapi::Session>(box.session); },
+        .goodSeen = goodSeen,
+        .removeNewMailIcon = [this] { ++iconRemovals; },
+        .tray = &tray};
+  }
+
+  EntryId Deliver(const std::string& subject, const EntryId& folder = {}) {
+    auto f = box.OpenFolder(folder.present() ? folder : box.layout.inbox);
+    return *MessageBuilder().Subject(subject).From("Ann", "ann@example.com").SaveIn(*f);
+  }
+  void Queue(const EntryId& message, std::uint32_t origin = kOriginNotification,
+             const EntryId& parent = {}) {
+    queue.Enqueue(parent.present() ? parent : box.layout.inbox, message, origin);
+  }
+  bool InSpam(const EntryId& id) {
+    for (const EntryId& m : box.MessagesIn(spam)) {
+      if (m == id) return true;
+    }
+    return false;
+  }
+
+  TestMailbox box;
+  EntryId spam;
+  platform::FakeClock clock;
+  SettingsHolder settings;
+  PendingQueue queue{clock, settings};
+  ScriptedJudge judge;
+  std::atomic<bool> goodSeen{false};
+  RecordingWindow window;
+  TrayCounter tray{clock, settings};
+  int iconRemovals = 0;
+};
+
+TEST_F(WorkerTest, SpamMovesIntoTheSpamFolderAndGoodMailStays) {
+  EntryId good = Deliver("lunch");
+  EntryId bad = Deliver("SPAM pills");
+  Queue(good);
+  Queue(bad);
+  Worker worker(Options());
+  worker.RunPass();
+  EXPECT_FALSE(queue.HasPending());
+  EXPECT_TRUE(InSpam(bad));
+  EXPECT_EQ(box.MessagesIn(box.layout.inbox), std::vector<EntryId>{good});
+  EXPECT_EQ(window.counts, std::vector<std::uint32_t>{1});
+  // Read state unchanged without MarkSpamAsRead.
+  EXPECT_EQ(box.FlagsOf(bad) & mapi::MSGFLAG_READ, 0u);
+}
+
+TEST_F(WorkerTest, FlagsFollowTheOriginAndMarkSpamAsRead) {
+  struct Case {
+    std::uint32_t origin;
+    bool markRead;
+    ClassifyFlags flags;
+  };
+  const Case cases[] = {
+      {kOriginNotification, false, kWorkerFlagsLearning},
+      {kOriginDelivery, false, kWorkerFlagsLearning},
+      {kOriginStartupScan, false, kStandardFlags},  // the start-up scan never learns
+      {kOriginNotification, true, kWorkerFlagsLearning | kMoveSetRead},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.origin);
+    settings.Lock()->markSpamAsRead = c.markRead;
+    judge.flagsSeen.clear();
+    EntryId bad = Deliver("SPAM");
+    Queue(bad, c.origin);
+    Worker(Options()).RunPass();
+    ASSERT_EQ(judge.flagsSeen.size(), 1u);
+    EXPECT_EQ(judge.flagsSeen[0], c.flags);
+    ASSERT_TRUE(InSpam(bad));
+    EXPECT_EQ((box.FlagsOf(bad) & mapi::MSGFLAG_READ) != 0, c.markRead);
+  }
+}
+
+TEST_F(WorkerTest, GoodMailSeenKeepsTheNewMailIcon) {
+  Queue(Deliver("SPAM one"));
+  Worker(Options()).RunPass();
+  EXPECT_EQ(iconRemovals, 1);
+  Queue(Deliver("hello"));
+  Worker(Options()).RunPass();
+  EXPECT_TRUE(goodSeen);
+  Queue(Deliver("SPAM two"));
+  Worker(Options()).RunPass();
+  EXPECT_EQ(iconRemovals, 1);
+}
+
+TEST_F(WorkerTest, MessageMovedByARuleBeforeTheWorkerReachedIt) {
+  EntryId rules = box.AddFolder(box.layout.inbox, "Rules");
+  for (bool respect : {true, false}) {
+    SCOPED_TRACE(respect);
+    settings.Lock()->respectOutlookRules = respect;
+    EntryId bad = Deliver("SPAM");
+    Queue(bad);
+    // The rule moves it; the store's notification is not in play here.
+    const EntryId ids[] = {bad};
+    ASSERT_EQ(box.Inbox()->CopyMessages(ids, *box.OpenFolder(rules), mapi::MESSAGE_MOVE),
+              mapi::S_OK);
+    if (respect) queue.NoteMoved(bad, rules);
+    std::size_t before = judge.calls();
+    Worker(Options()).RunPass();
+    if (respect) {
+      EXPECT_EQ(judge.calls(), before);  // dropped unjudged
+      EXPECT_FALSE(InSpam(bad));
+    } else {
+      EXPECT_TRUE(InSpam(bad));  // judged and moved from the rule's folder
+    }
+  }
+}
+
+TEST_F(WorkerTest, JudgedSpamQueuedAgainIsMovedWithoutASecondJudgement) {
+  settings.Lock()->respectOutlookRules = 0;
+  EntryId rules = box.AddFolder(box.layout.inbox, "Rules");
+  EntryId bad = Deliver("SPAM");
+  Queue(bad);
+  Worker worker(Options());
+  worker.RunPass();
+  ASSERT_TRUE(InSpam(bad));
+  // A rule takes it out of the spam folder within the window.
+  const EntryId ids[] = {bad};
+  ASSERT_EQ(box.OpenFolder(spam)->CopyMessages(ids, *box.OpenFolder(rules), mapi::MESSAGE_MOVE),
+            mapi::S_OK);
+  clock.AdvanceMs(1500);
+  queue.NoteMoved(bad, rules);
+  worker.RunPass();
+  EXPECT_TRUE(InSpam(bad));
+  EXPECT_EQ(judge.calls(), 1u);
+}
+
+TEST_F(WorkerTest, MessageAlreadyInTheSpamFolderIsNotMovedOrCounted) {
+  EntryId bad = Deliver("SPAM", spam);
+  Queue(bad, kOriginNotification, spam);
+  Worker(Options()).RunPass();
+  EXPECT_TRUE(InSpam(bad));
+  EXPECT_TRUE(window.counts.empty());
+}
+
+TEST_F(WorkerTest, FailuresLeaveTheMessageWhereItIsAndUncounted) {
+  // Cannot be opened: dropped as not spam, unjudged.
+  EntryId gone = Deliver("SPAM gone");
+  box.session->faults().Fail(Call::kOpenEntry, gone, mapi::MAPI_E_NOT_FOUND);
+  Queue(gone);
+  // The move fails.
+  EntryId stuck = Deliver("SPAM stuck");
+  box.session->faults().Fail(Call::kCopyMessages, box.layout.inbox, mapi::MAPI_E_CALL_FAILED, 1);
+  Queue(stuck);
+  Worker(Options()).RunPass();
+  EXPECT_FALSE(queue.HasPending());
+  EXPECT_EQ(judge.calls(), 1u);
+  EXPECT_EQ(box.MessagesIn(spam).size(), 0u);
+  EXPECT_EQ(box.MessagesIn(box.layout.inbox).size(), 2u);
+  EXPECT_TRUE(window.counts.empty());
+}
+
+TEST_F(WorkerTest, WithoutASpamFolderNothingIsJudgedOrMoved) {
+  settings.SetSpamFolder({u"", u""});
+  EntryId bad = Deliver("SPAM");
+  Queue(bad);
+  Worker(Options()).RunPass();
+  EXPECT_EQ(judge.calls(), 0u);
+  EXPECT_FALSE(queue.HasPending());
+}
+
+TEST_F(WorkerTest, ASpamFolderDeletedWhileRunningIsOpenedAgainOnceItIsBack) {
+  Worker worker(Options());
+  Queue(Deliver("SPAM 1"));
+  worker.RunPass();
+  ASSERT_EQ(box.MessagesIn(spam).size(), 1u);
+  // The folder goes away under the worker; the next move fails and the worker lets
+  // go of it, then picks up the folder the settings name now.
+  ASSERT_EQ(box.Inbox()->DeleteFolder(spam, mapi::DEL_FOLDERS | mapi::DEL_MESSAGES), mapi::S_OK);
+  EntryId second = Deliver("SPAM 2");
+  Queue(second);
+  worker.RunPass();
+  EXPECT_EQ(box.MessagesIn(box.layout.inbox), std::vector<EntryId>{second});
+  spam = box.AddFolder(box.layout.inbox, "Spam");
+  settings.SetSpamFolder({platform::AnsiToWide(spam.ToHex()), u"x"});
+  EntryId third = Deliver("SPAM 3");
+  Queue(third);
+  worker.RunPass();
+  EXPECT_TRUE(InSpam(third));
+}
+
+TEST_F(WorkerTest, TrayCountAddsUpWithinTwoSecondsAndStartsOverAfter) {
+  Worker worker(Options());
+  for (int i = 0; i < 3; ++i) {
+    Queue(Deliver("SPAM " + std::to_string(i)));
+    worker.RunPass();
+    clock.AdvanceMs(1000);
+  }
+  clock.AdvanceMs(4000);
+  Queue(Deliver("SPAM late"));
+  worker.RunPass();
+  EXPECT_EQ(window.counts, (std::vector<std::uint32_t>{1, 2, 3, 1}));
+  // While the window is visible the count keeps growing however long it takes.
+  window.visible = true;
+  clock.AdvanceMs(10000);
+  Queue(Deliver("SPAM visible"));
+  worker.RunPass();
+  EXPECT_EQ(window.counts.back(), 2u);
+  // With TrayNotification clear nothing is shown, but the count goes on.
+  settings.Lock()->trayNotification = 0;
+  Queue(Deliver("SPAM quiet"));
+  worker.RunPass();
+  EXPECT_EQ(window.counts.size(), 5u);
+  EXPECT_EQ(tray.count(), 3u);
+}
+
+// Waits until `done` holds or five seconds pass.
+template <typename F>
+bool WaitUntil(F done) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+TEST_F(WorkerTest, TheThreadJudgesQueuedMailAndLetsGoOfTheSessionWhenIdle) {
+  WorkerOptions options = Options();
+  options.idleReleaseMs = 20;
+  Worker worker(std::move(options));
+  ASSERT_EQ(worker.Start(), mapi::S_OK);
+  EntryId bad = Deliver("SPAM threaded");
+  Queue(bad);
+  EXPECT_TRUE(WaitUntil([&] { return InSpam(bad); }));
+  EXPECT_TRUE(WaitUntil([&] { return !worker.HoldsSession(); }));
+  // Work after the idle release takes the session again.
+  EntryId again = Deliver("SPAM again");
+  Queue(again);
+  EXPECT_TRUE(WaitUntil([&] { return InSpam(again); }));
+  worker.Stop();
+  EXPECT_FALSE(worker.running());
+  // Queued after Stop: stays queued for the next worker.
+  Queue(Deliver("SPAM later"));
+  EXPECT_TRUE(queue.HasPending());
+}
+
+}  // namespace
+}  // namespace quorvel::outlook
