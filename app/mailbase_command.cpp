@@ -1,9 +1,10 @@
-// quorvel mailbase build --good PATH... --junk PATH... --out DIR
+// quorvel mailbase build [--recursive] --good PATH... --junk PATH... --out DIR
 // quorvel mailbase stats [--json]
 //
 // build learns every message (subject and body text, weight 1, as marking would
 // without the lists) into a fresh mail base and writes "Bayes.raw" and "Bayes.db"
-// into DIR. stats shows what the user's mail base has learned.
+// into DIR; a PATH is read as classify reads it (message_inputs.h). stats shows what
+// the user's mail base has learned.
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -28,14 +29,25 @@ struct BuildOptions {
   const CLI::Option* good = nullptr;
   const CLI::Option* junk = nullptr;
   std::string out;
+  bool recursive = false;
 };
 
-// Learns every message of `paths`; counts what could not be read.
-int LearnAll(MailbaseStore& store, const std::vector<std::string>& paths, bool junk,
+// Learns every message of `paths` (message_inputs.h), each as it is read; counts what
+// could not be read.
+int LearnAll(MailbaseStore& store, const std::vector<std::string>& paths, bool junk, bool recursive,
              CommandIo& io) {
+  const MessageVisitor learn = [&store, junk](MessageInput& input) {
+    MessageRecord record(std::move(input.message));
+    const std::u16string subject = platform::AnsiToWide(record.GetString(mapi::PR_SUBJECT));
+    const std::u16string body = platform::AnsiToWide(record.GetString(mapi::PR_BODY));
+    store.Learn(body, subject, junk, kAutomaticWeight, /*force=*/true);
+  };
+  const ProblemSink report = [&io](const std::string& problem) {
+    io.err << "quorvel: " << problem << "\n";
+  };
   int failures = 0;
-  std::vector<MessageInput> inputs;
   for (const std::string& arg : paths) {
+<<<<<<< HEAD
     std::string error;
     inputs.clear();
     // A folder that could be read only in part gives its readable messages as well.
@@ -59,6 +71,9 @@ int LearnAll(MailbaseStore& store, const std::vector<std::string>& paths, bool j
       const std::u16string body = platform::AnsiToWide(record.GetString(mapi::PR_BODY));
       store.Learn(body, subject, junk, kAutomaticWeight, /*force=*/true);
     }
+=======
+    failures += ReadMessageInput(arg, InputOptions{recursive}, learn, report);
+>>>>>>> main
   }
   return failures;
 }
@@ -79,8 +94,8 @@ int RunBuild(const BuildOptions& options, CommandIo& io) {
     io.err << "quorvel: cannot write \"" << rawPath << "\"\n";
     return kExitFailure;
   }
-  int failures = LearnAll(store, options.good->results(), /*junk=*/false, io);
-  failures += LearnAll(store, options.junk->results(), /*junk=*/true, io);
+  int failures = LearnAll(store, options.good->results(), /*junk=*/false, options.recursive, io);
+  failures += LearnAll(store, options.junk->results(), /*junk=*/true, options.recursive, io);
   store.Rebuild();
   if (store.dirty()) {
     io.err << "quorvel: cannot write the mail base into \"" << options.out << "\"\n";
@@ -140,12 +155,22 @@ void SetupMailbase(CLI::App& sub, CommandIo& io) {
 
   CLI::App* build = sub.add_subcommand("build", "Learn good and junk mail into a fresh mail base");
   auto options = std::make_shared<BuildOptions>();
-  options->good = build->add_option("--good", "Good message files or Maildir folders")
-                      ->expected(CLI::detail::expected_max_vector_size);
-  options->junk = build->add_option("--junk", "Junk message files or Maildir folders")
-                      ->expected(CLI::detail::expected_max_vector_size);
+  options->good =
+      build
+          ->add_option(
+              "--good",
+              "Good mail: message files, mbox files, Maildir folders, folders of message files")
+          ->expected(CLI::detail::expected_max_vector_size);
+  options->junk =
+      build
+          ->add_option(
+              "--junk",
+              "Junk mail: message files, mbox files, Maildir folders, folders of message files")
+          ->expected(CLI::detail::expected_max_vector_size);
   build->add_option("--out", options->out, "Folder to write Bayes.raw and Bayes.db into")
       ->required();
+  build->add_flag("--recursive,-r", options->recursive,
+                  "Read the sub-folders of plain folders of messages too");
   build->callback([options, &io] { io.status = RunBuild(*options, io); });
 
   CLI::App* stats = sub.add_subcommand("stats", "Show what your mail base has learned");

@@ -6,12 +6,20 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <iterator>
+#include <string_view>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "mapi/maildir/maildir_names.h"
+<<<<<<< HEAD
 #include "mapi/mime/input_bounds.h"
+=======
+#include "mapi/mbox/mbox_reader.h"
+>>>>>>> main
 #include "mapi/mime/mime_message.h"
 #include "mapi/tags.h"
 
@@ -20,6 +28,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+<<<<<<< HEAD
 // "<path>: <what>" for a failed file system call, naming the usual causes plainly.
 std::string Failure(const std::string& path, const std::error_code& ec) {
   switch (ec.value()) {
@@ -154,8 +163,178 @@ std::shared_ptr<mapi::Message> OpenMessageInput(const MessageInput& input, std::
              : ec                                ? Failure(input.path, ec)
                                                  : input.path + ": cannot be read";
     return nullptr;
+=======
+// The entries of a folder that are not hidden, in name order.
+struct Listing {
+  std::vector<std::string> files;    // regular files (or links to them)
+  std::vector<std::string> folders;  // sub-folders, links to folders left out
+};
+
+bool ListFolder(const fs::path& dir, Listing* out) {
+  std::error_code ec;
+  fs::directory_iterator it(dir, ec);
+  if (ec) return false;
+  for (const fs::directory_entry& entry : it) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || name[0] == '.') continue;
+    std::error_code typeError;
+    if (entry.is_regular_file(typeError)) {
+      out->files.push_back(name);
+    } else if (entry.is_directory(typeError) && !entry.is_symlink(typeError)) {
+      out->folders.push_back(name);
+    }
   }
-  return std::move(opened.value);
+  std::sort(out->files.begin(), out->files.end());
+  std::sort(out->folders.begin(), out->folders.end());
+  return true;
+}
+
+class InputReader {
+ public:
+  InputReader(const InputOptions& options, const MessageVisitor& visit, const ProblemSink& problem)
+      : options_(options), visit_(visit), problem_(problem) {}
+
+  int problems() const { return problems_; }
+
+  void Read(const std::string& arg) {
+    if (arg == "-") {
+      ReadStandardInput();
+      return;
+    }
+    std::error_code ec;
+    const fs::file_status status = fs::status(arg, ec);
+    if (ec || !fs::exists(status)) {
+      Problem(arg + ": no such file or folder");
+    } else if (fs::is_directory(status)) {
+      ReadFolder(arg);
+    } else {
+      ReadFile(arg);
+    }
+  }
+
+ private:
+  void Problem(const std::string& text) {
+    ++problems_;
+    problem_(text);
+  }
+
+  void Visit(std::string name, std::optional<std::uint64_t> offset,
+             std::shared_ptr<mapi::Message> message) {
+    MessageInput input{std::move(name), offset, std::move(message)};
+    visit_(input);
+  }
+
+  void ReadStandardInput() {
+    std::string bytes(std::istreambuf_iterator<char>(std::cin), {});
+    if (std::cin.bad()) {
+      Problem("-: cannot read standard input");
+      return;
+    }
+    Visit("-", std::nullopt, mapi::OpenMimeMessageBytes(bytes));
+  }
+
+  // One message file; `storeFlags` from its Maildir name.
+  void ReadMessageFile(const std::string& path, std::uint32_t storeFlags) {
+    mapi::MimeMessageContext context;
+    context.storeFlags = storeFlags;
+    auto opened = mapi::OpenMimeMessageFile(path, std::move(context));
+    if (!opened.ok()) {
+      Problem(path + (opened.hr == mapi::MAPI_E_NOT_FOUND ? ": no such file" : ": cannot be read"));
+      return;
+    }
+    Visit(path, std::nullopt, std::move(opened.value));
+>>>>>>> main
+  }
+
+  // A file named on the command line: an mbox or one message.
+  void ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char start[5] = {};
+    in.read(start, sizeof start);
+    if (in.bad() || (!in && !in.eof())) {
+      Problem(path + ": cannot be read");
+      return;
+    }
+    if (!mapi::LooksLikeMbox(std::string_view(start, static_cast<std::size_t>(in.gcount())))) {
+      in.close();
+      ReadMessageFile(path, 0);
+      return;
+    }
+    in.clear();
+    in.seekg(0);
+    ReadMbox(path, in);
+  }
+
+  void ReadMbox(const std::string& path, std::istream& in) {
+    mapi::MboxReader reader(in);
+    mapi::MboxMessage m;
+    while (reader.Next(&m)) {
+      std::string name = path + ":" + std::to_string(m.number);
+      const std::string at = " (byte " + std::to_string(m.offset) + ")";
+      if (m.damagedSeparator) Problem(name + ": damaged separator line" + at);
+      if (m.tooLarge) {
+        Problem(name + ": message too large, skipped" + at);
+        continue;
+      }
+      if (m.empty) {
+        Problem(name + ": empty message, skipped" + at);
+        continue;
+      }
+      if (m.truncated) Problem(name + ": the file ends inside this message" + at);
+      Visit(std::move(name), m.offset, mapi::OpenMimeMessageBytes(m.bytes));
+    }
+    if (reader.failed()) Problem(path + ": cannot be read to its end");
+  }
+
+  void ReadFolder(const std::string& path) {
+    std::error_code ec;
+    const bool hasCur = fs::is_directory(fs::path(path) / "cur", ec);
+    const bool hasNew = fs::is_directory(fs::path(path) / "new", ec);
+    if (hasCur || hasNew) {
+      for (const char* sub : {"cur", "new"}) {
+        if (sub == std::string_view("cur") ? hasCur : hasNew) ReadMaildirFiles(path, sub);
+      }
+      return;
+    }
+    Listing listing;
+    if (!ListFolder(path, &listing)) {
+      Problem(path + ": cannot be read");
+      return;
+    }
+    for (const std::string& name : listing.files) {
+      ReadMessageFile((fs::path(path) / name).string(), 0);
+    }
+    if (!options_.recursive) return;
+    for (const std::string& name : listing.folders) ReadFolder((fs::path(path) / name).string());
+  }
+
+  // The message files of a Maildir's cur/ or new/, with the flags their names carry.
+  void ReadMaildirFiles(const std::string& path, const char* sub) {
+    Listing listing;
+    if (!ListFolder(fs::path(path) / sub, &listing)) {
+      Problem((fs::path(path) / sub).string() + ": cannot be read");
+      return;
+    }
+    for (const std::string& name : listing.files) {
+      const auto parsed = mapi::ParseMessageFileName(name);
+      ReadMessageFile((fs::path(path) / sub / name).string(),
+                      parsed ? mapi::MessageFlagsOf(*parsed) : 0);
+    }
+  }
+
+  const InputOptions& options_;
+  const MessageVisitor& visit_;
+  const ProblemSink& problem_;
+  int problems_ = 0;
+};
+
+}  // namespace
+
+int ReadMessageInput(const std::string& arg, const InputOptions& options,
+                     const MessageVisitor& visit, const ProblemSink& problem) {
+  InputReader reader(options, visit, problem);
+  reader.Read(arg);
+  return reader.problems();
 }
 
 }  // namespace quorvel::app

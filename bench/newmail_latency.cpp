@@ -1,0 +1,180 @@
+// quorvel_newmail: how fast new mail reaches the spam folder. A core on a temporary
+// Maildir (inotify, the real rule chain, the user's lists) receives messages as a
+// delivery agent leaves them (written in tmp/, renamed into new/).
+//
+//   quorvel_newmail rate N PER_SECOND   N messages at that rate, half of them spam
+//                                       (Black List senders), the rest White List
+//   quorvel_newmail burst DIR...        every file of the folders at once
+//
+// rate prints the median and 99th percentile from the rename into new/ to the rename
+// into .Spam; burst prints the seconds until the queue is empty and the peak RSS.
+// QUORVEL_MODULE_DIR names the folder with the seed mail base (default: the program's).
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/store_namespace.h"
+#include "lists/contact.h"
+#include "mapi/maildir/maildir_store.h"
+#include "outlook/qv_core.h"
+#include "platform/registry_memory.h"
+#include "settings/data_folder.h"
+#include "settings/settings_store.h"
+#include "testing/one_store_session.h"
+#include "ui/scripted_ui.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+std::string Message(int n, bool spam) {
+  std::ostringstream m;
+  m << "From: " << (spam ? "Seller <seller@bad.example>" : "Friend <friend@good.example>")
+    << "\nTo: me@home.example\nSubject: message " << n
+    << "\nContent-Type: text/plain\n\nBody of message " << n << "\n";
+  return m.str();
+}
+
+int Run(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: quorvel_newmail rate N PER_SECOND | burst DIR...\n");
+    return 2;
+  }
+  std::string mode = argv[1];
+  fs::path root = fs::temp_directory_path() / ("qvnew-" + std::to_string(::getpid()));
+  for (const char* d : {"", "/.Spam"}) {
+    for (const char* sub : {"/cur", "/new", "/tmp"})
+      fs::create_directories(root.string() + d + sub);
+  }
+  quorvel::platform::SystemClock clock;
+  quorvel::platform::RegistryMemory registry;
+  quorvel::ui::ScriptedUi ui;
+  {
+    quorvel::UserSettings stored;
+    stored.blackList.AddAddress(quorvel::MakeContact("seller@bad.example"), "", 1);
+    stored.whiteList.AddAddress(quorvel::MakeContact("friend@good.example"), "", 1);
+    quorvel::SettingsStore(registry, "", clock).Save(&stored);
+  }
+  std::string dataFolder = (root / "data").string() + "/";
+  fs::create_directories(dataFolder);
+  // The seed mail base: QUORVEL_MODULE_DIR, else the program's module folder.
+  const char* moduleDir = std::getenv("QUORVEL_MODULE_DIR");
+  std::string moduleFolder =
+      moduleDir ? std::string(moduleDir) + "/" : quorvel::DefaultDataFolders().ModuleFolder();
+  quorvel::outlook::AddInProcess process({registry, clock, ui, dataFolder, moduleFolder});
+  auto store = *quorvel::mapi::OpenMaildirStore(root.string());
+  auto ns = quorvel::host::StoreNameSpace::Create(std::make_shared<quorvel::OneStoreSession>(store),
+                                                  "Bench", {"me@home.example"});
+  quorvel::host::Application application(ns, ui);
+  quorvel::outlook::QVCore core({.process = process});
+  if (core.Initialize(&application) != 0) return 1;
+
+  std::map<std::string, Clock::time_point> delivered;
+  std::vector<double> latencies;
+  std::size_t spamSent = 0;
+  auto deliver = [&](const std::string& name, const std::string& text) {
+    std::string staged = root.string() + "/tmp/" + name;
+    std::ofstream(staged, std::ios::binary) << text;
+    delivered[name] = Clock::now();
+    fs::rename(staged, root.string() + "/new/" + name);
+  };
+  // Arrivals in .Spam, polled every millisecond.
+  std::map<std::string, bool> seen;
+  auto poll = [&] {
+    for (const char* sub : {"/new", "/cur"}) {
+      for (const auto& e : fs::directory_iterator(root.string() + "/.Spam" + sub)) {
+        std::string name = e.path().filename().string();
+        name = name.substr(0, name.find(':'));
+        if (seen.emplace(name, true).second && delivered.count(name)) {
+          latencies.push_back(
+              std::chrono::duration<double, std::milli>(Clock::now() - delivered[name]).count());
+        }
+      }
+    }
+  };
+
+  if (mode == "rate" && argc == 4) {
+    int n = std::atoi(argv[2]);
+    double perSecond = std::atof(argv[3]);
+    auto start = Clock::now();
+    for (int i = 0; i < n; ++i) {
+      auto at = start + std::chrono::microseconds(static_cast<long>(i * 1e6 / perSecond));
+      while (Clock::now() < at) {
+        poll();
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+      }
+      bool spam = i % 2 == 0;
+      spamSent += spam;
+      deliver(std::to_string(1700000000 + i) + ".M" + std::to_string(i) + ".bench",
+              Message(i, spam));
+    }
+    auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (latencies.size() < spamSent && Clock::now() < deadline) {
+      poll();
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    std::sort(latencies.begin(), latencies.end());
+    auto pct = [&](double p) {
+      return latencies.empty()
+                 ? 0.0
+                 : latencies[std::min(latencies.size() - 1,
+                                      static_cast<std::size_t>(p * latencies.size()))];
+    };
+    std::printf("messages %d, spam %zu moved %zu; latency ms: median %.1f, p99 %.1f, max %.1f\n", n,
+                spamSent, latencies.size(), pct(0.5), pct(0.99),
+                latencies.empty() ? 0.0 : latencies.back());
+  } else if (mode == "burst") {
+    std::vector<fs::path> files;
+    for (int a = 2; a < argc; ++a) {
+      for (const auto& e : fs::recursive_directory_iterator(argv[a])) {
+        // The public corpus keeps each message as "<name>.txt" beside a ".json".
+        if (e.is_regular_file() && e.path().extension() != ".json") files.push_back(e.path());
+      }
+    }
+    auto start = Clock::now();
+    int i = 0;
+    for (const fs::path& f : files) {
+      std::string name = std::to_string(1700000000 + i) + ".B" + std::to_string(i) + ".bench";
+      fs::copy_file(f, root.string() + "/tmp/" + name);
+      fs::rename(root.string() + "/tmp/" + name, root.string() + "/new/" + name);
+      ++i;
+    }
+    // Done when the queue has stayed empty for a second.
+    auto idleSince = Clock::now();
+    while (Clock::now() - idleSince < std::chrono::seconds(1)) {
+      if (process.queue().HasPending()) idleSince = Clock::now();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    double seconds = std::chrono::duration<double>(idleSince - start).count();
+    std::size_t moved = 0;
+    for (const char* sub : {"/new", "/cur"}) {
+      for ([[maybe_unused]] const auto& e :
+           fs::directory_iterator(root.string() + "/.Spam" + sub)) {
+        ++moved;
+      }
+    }
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("messages %zu, moved to spam %zu, seconds %.2f, peak RSS %ld MB\n", files.size(),
+                moved, seconds, usage.ru_maxrss / 1024);
+  }
+  core.Shutdown();
+  fs::remove_all(root);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return Run(argc, argv); }

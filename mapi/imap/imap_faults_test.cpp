@@ -1,0 +1,188 @@
+// The IMAP store when the network or the server misbehaves: a proxy on loopback
+// between the store and a real Dovecot closes the connection at chosen points or
+// answers in the server's place.
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+#include "mapi/folder.h"
+#include "mapi/imap/imap_names.h"
+#include "mapi/imap/imap_store.h"
+#include "mapi/imap/test_dovecot.h"
+#include "mapi/queries.h"
+#include "testing/fault_proxy.h"
+
+namespace quorvel::mapi {
+namespace {
+
+using imap::testing::Direct;
+using imap::testing::Mail;
+using imap::testing::Messages;
+using quorvel::testing::DovecotServer;
+using quorvel::testing::FaultProxy;
+using Fault = FaultProxy::Fault;
+using Action = FaultProxy::Action;
+
+class ImapFaultsTest : public ::testing::Test {
+ protected:
+  void Use(DovecotServer* server) {
+    server_ = server;
+    user_ = server->AddUser();
+    direct_ = Direct(*server_, user_);
+    ASSERT_TRUE(direct_);
+    proxy_ = std::make_unique<FaultProxy>(server_->port());
+  }
+  void TearDown() override {
+    if (HasFailure() && server_ != nullptr) std::cerr << "Dovecot's log:\n" << server_->Log();
+  }
+
+  // The store through the proxy, in plain text so that the proxy sees the commands.
+  ImapStoreOptions Options() {
+    ImapStoreOptions options;
+    options.account.host = "127.0.0.1";
+    options.account.port = proxy_->port();
+    options.account.user = user_;
+    options.account.security = imap::ImapSecurity::kPlain;
+    options.account.timeoutSeconds = 2;
+    options.password.command = "echo " + server_->password();
+    options.watch = false;
+    options.retryMinSeconds = 0;  // reconnect at once: the tests are about what follows
+    return options;
+  }
+
+  void Deliver(const std::string& mailbox, const std::string& subject) {
+    imap::ImapError error;
+    ASSERT_TRUE(direct_->Append(mailbox, Mail(subject), {}, &error)) << error.text;
+  }
+
+  std::shared_ptr<Folder> FolderOf(MsgStore& store, const std::string& mailbox) {
+    auto id = GetEntryId(*store.GetProps(std::vector<PropTag>{PR_ENTRYID}), PR_ENTRYID);
+    auto opened = store.OpenEntry(imap::FolderIdOf(imap::DecodeId(id.bytes())->key, mailbox), 0);
+    return opened.ok() ? opened->As<Folder>() : nullptr;
+  }
+
+  EntryId FirstId(Folder& folder) {
+    auto table = folder.GetContentsTable(0);
+    if (!table.ok()) return {};
+    auto rows = HrQueryAllRows(**table, std::vector<PropTag>{PR_ENTRYID}, std::nullopt);
+    return rows.ok() && !rows->empty() ? (*rows)[0][0].AsEntryId() : EntryId();
+  }
+
+  DovecotServer* server_ = nullptr;
+  std::string user_;
+  std::unique_ptr<imap::ImapConnection> direct_;
+  std::unique_ptr<FaultProxy> proxy_;
+};
+
+// The connection closes after every few bytes of what the server sends: opening the
+// store, listing and reading fail with a clear error or succeed, never crash or hang,
+// and the store works again once the network does.
+TEST_F(ImapFaultsTest, ConnectionClosedAtAnyByte) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  Deliver("INBOX", "one");
+  std::size_t struck = 0;
+  for (std::size_t cut = 0; cut < 1600; cut += 29) {
+    proxy_->Arm(Fault{Action::kCloseAfterServerBytes, cut, "", ""});
+    std::string error;
+    auto store = OpenImapStore(Options(), &error);
+    bool worked = false;
+    if (store.ok()) {
+      auto inbox = FolderOf(**store, "INBOX");
+      EntryId id = inbox ? FirstId(*inbox) : EntryId();
+      auto message = id.present() ? (*store)->OpenEntry(id, 0) : Result<OpenedEntry>();
+      worked = message.ok();
+      if (!worked) error = LastImapError(**store);
+      // Once the faults stop, the same store works again.
+      proxy_->Disarm();
+      auto again = FolderOf(**store, "INBOX");
+      ASSERT_TRUE(again) << "cut at " << cut << ": " << LastImapError(**store);
+      EXPECT_TRUE(FirstId(*again).present()) << "cut at " << cut;
+    }
+    if (!worked) {
+      EXPECT_FALSE(error.empty()) << "cut at " << cut;
+    }
+    if (proxy_->Struck()) ++struck;
+  }
+  EXPECT_GT(struck, 20u);  // the cuts did hit
+}
+
+// A connection lost in the middle of a move loses nothing and leaves no duplicate,
+// whether the command never reached the server or its answer never came back.
+TEST_F(ImapFaultsTest, MoveSurvivesALostConnection) {
+  struct Case {
+    const char* capabilities;
+    Action action;
+    const char* command;
+  } cases[] = {
+      {"", Action::kCloseBeforeCommand, "UID MOVE"},
+      {"", Action::kCloseAfterAnswer, "UID MOVE"},
+      {imap::testing::kNoMoveNoIdle, Action::kCloseBeforeCommand, "UID COPY"},
+      {imap::testing::kNoMoveNoIdle, Action::kCloseAfterAnswer, "UID COPY"},
+      {imap::testing::kNoMoveNoIdle, Action::kCloseBeforeCommand, "UID STORE"},
+      {imap::testing::kNoMoveNoIdle, Action::kCloseAfterAnswer, "UID STORE"},
+      {imap::testing::kNoMoveNoIdle, Action::kCloseAfterAnswer, "UID EXPUNGE"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.capabilities) + " / " + c.command +
+                 (c.action == Action::kCloseAfterAnswer ? " answer lost" : " never sent"));
+    DovecotServer* server;
+    QUORVEL_NEED_DOVECOT(server, c.capabilities);
+    Use(server);
+    Deliver("INBOX", "spam");
+    Deliver("INBOX", "ham");
+    auto store = OpenImapStore(Options());
+    ASSERT_TRUE(store.ok());
+    auto inbox = FolderOf(**store, "INBOX");
+    EntryId id = FirstId(*inbox);
+    proxy_->Arm(Fault{c.action, 0, c.command, ""});
+    HRESULT hr = inbox->CopyMessages(std::span<const EntryId>(&id, 1), *FolderOf(**store, "Junk"),
+                                     MESSAGE_MOVE);
+    EXPECT_TRUE(proxy_->Struck());
+    EXPECT_EQ(hr, S_OK) << LastImapError(**store);
+    auto inInbox = Messages(*direct_, "INBOX");
+    auto inJunk = Messages(*direct_, "Junk");
+    ASSERT_EQ(inInbox.size(), 1u);
+    EXPECT_NE(inInbox[0].content.find("Subject: ham"), std::string::npos);
+    ASSERT_EQ(inJunk.size(), 1u);
+    EXPECT_NE(inJunk[0].content.find("Subject: spam"), std::string::npos);
+  }
+}
+
+// A server that answers with malformed responses or a huge literal costs the
+// connection, with a clear error, and nothing else.
+TEST_F(ImapFaultsTest, MalformedAnswersAndHugeLiterals) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  Deliver("INBOX", "one");
+  struct Case {
+    Action action;
+    const char* reply;
+    const char* says;
+  } cases[] = {
+      {Action::kReply, "* 1 FETCH (UID ((( BODY[] \"x)\r\n* BYE\r\n", "malformed"},
+      {Action::kReply, "\r\n\r\n)))\r\n", "malformed"},
+      {Action::kReply, "* 1 FETCH (UID 1 BODY[] {12}\r\nshort", "FETCH"},
+      {Action::kReplyThenFlood, "* 1 FETCH (UID 1 BODY[] {4000000000}\r\n", "larger than"},
+      {Action::kReplyThenFlood, "* 1 FETCH (UID 1 BODY[] \"", "larger than"},
+  };
+  auto store = OpenImapStore(Options());
+  ASSERT_TRUE(store.ok());
+  EntryId id = FirstId(*FolderOf(**store, "INBOX"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reply);
+    proxy_->Arm(Fault{c.action, 0, "BODY.PEEK[]", c.reply});
+    // The read fails, or succeeds on a second connection; either way the error is told.
+    (*store)->OpenEntry(id, 0);
+    EXPECT_TRUE(proxy_->Struck());
+    EXPECT_NE(LastImapError(**store).find(c.says), std::string::npos) << LastImapError(**store);
+    // The next call works on a new connection.
+    auto again = (*store)->OpenEntry(id, 0);
+    EXPECT_TRUE(again.ok()) << LastImapError(**store);
+  }
+}
+
+}  // namespace
+}  // namespace quorvel::mapi

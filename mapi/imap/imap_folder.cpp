@@ -1,0 +1,159 @@
+#include "mapi/imap/imap_folder.h"
+
+#include "mapi/row_table.h"
+#include "platform/code_page.h"
+
+namespace quorvel::mapi::imap {
+
+Result<std::vector<PropValue>> PickImapProps(const std::vector<PropValue>& all,
+                                             std::span<const PropTag> tags) {
+  if (tags.empty()) return Ok(all);
+  std::vector<PropValue> out;
+  bool errors = false;
+  for (PropTag tag : tags) {
+    out.push_back(ValueForTag(FindPropId(all, tag), tag));
+    errors = errors || out.back().IsError();
+  }
+  return Result<std::vector<PropValue>>(errors ? MAPI_W_ERRORS_RETURNED : S_OK, std::move(out));
+}
+
+Result<std::vector<PropValue>> ImapFolder::AllProps(bool withCounts) const {
+  if (!core_->Find(mailbox_)) return MAPI_E_OBJECT_DELETED;
+  std::vector<PropValue> props = {
+      PropValue::Id(PR_ENTRYID, core_->FolderId(mailbox_)),
+      PropValue::Id(PR_RECORD_KEY, core_->FolderId(mailbox_)),
+      PropValue::Id(PR_PARENT_ENTRYID, core_->FolderId(core_->Parent(mailbox_))),
+      PropValue::Id(PR_STORE_ENTRYID, core_->StoreId()),
+      PropValue::String8(PR_DISPLAY_NAME, core_->DisplayName(mailbox_)),
+      PropValue::ULong(PR_OBJECT_TYPE, MAPI_FOLDER),
+      PropValue::ULong(PR_FOLDER_TYPE, FOLDER_GENERIC),
+      PropValue::String8(PR_CONTAINER_CLASS, "IPF.Note"),
+      PropValue::Boolean(PR_SUBFOLDERS, !core_->Children(mailbox_).empty())};
+  if (withCounts) {
+    auto counts = core_->CountMessages(mailbox_);
+    if (!counts.ok()) return counts.hr;
+    props.push_back(PropValue::Long(PR_CONTENT_COUNT, counts->total));
+    props.push_back(PropValue::Long(PR_CONTENT_UNREAD, counts->unread));
+  }
+  return Ok(std::move(props));
+}
+
+Result<std::vector<PropValue>> ImapFolder::GetProps(std::span<const PropTag> tags, std::uint32_t) {
+  bool counts = tags.empty();
+  for (PropTag tag : tags) {
+    counts = counts || PROP_ID(tag) == PROP_ID(PR_CONTENT_COUNT) ||
+             PROP_ID(tag) == PROP_ID(PR_CONTENT_UNREAD);
+  }
+  auto all = AllProps(counts);
+  if (!all.ok()) return all.hr;
+  return PickImapProps(*all, tags);
+}
+
+Result<std::vector<PropTag>> ImapFolder::GetPropList(std::uint32_t) {
+  auto all = AllProps(true);
+  if (!all.ok()) return all.hr;
+  std::vector<PropTag> tags;
+  for (const PropValue& v : *all) tags.push_back(v.tag);
+  return Ok(std::move(tags));
+}
+
+Result<std::shared_ptr<Stream>> ImapFolder::OpenProperty(PropTag tag, std::uint32_t flags) {
+  if (flags & (MAPI_MODIFY | MAPI_CREATE)) return MAPI_E_NO_ACCESS;
+  auto values = GetProps(std::span<const PropTag>(&tag, 1), 0);
+  if (!values.ok() || values->front().IsError()) return MAPI_E_NOT_FOUND;
+  const PropValue& v = values->front();
+  std::string bytes = v.AsString8() ? *v.AsString8() : v.AsBinary() ? v.AsBinary()->bytes : "";
+  return Ok(std::shared_ptr<Stream>(std::make_shared<MemoryStream>(std::move(bytes))));
+}
+
+Result<std::shared_ptr<Table>> ImapFolder::GetContentsTable(std::uint32_t) {
+  if (!core_->Find(mailbox_)) return MAPI_E_OBJECT_DELETED;
+  auto rows = core_->ContentsRows(mailbox_);
+  if (!rows.ok()) return rows.hr;
+  std::vector<PropTag> columns = {PR_ENTRYID, PR_SUBJECT, PR_SENDER_NAME, PR_MESSAGE_FLAGS,
+                                  PR_MESSAGE_DELIVERY_TIME};
+  return Ok(std::shared_ptr<Table>(std::make_shared<RowTable>(std::move(*rows), columns)));
+}
+
+Result<std::shared_ptr<Table>> ImapFolder::GetHierarchyTable(std::uint32_t) {
+  if (!core_->Find(mailbox_)) return MAPI_E_OBJECT_DELETED;
+  std::vector<std::vector<PropValue>> rows;
+  for (const FolderInfo& child : core_->Children(mailbox_)) {
+    ImapFolder folder(core_, child.mailbox);
+    auto row = folder.AllProps(false);
+    if (!row.ok()) continue;
+    row->push_back(PropValue::Long(PR_DEPTH, 1));
+    rows.push_back(std::move(*row));
+  }
+  std::vector<PropTag> columns = {PR_ENTRYID, PR_DISPLAY_NAME, PR_SUBFOLDERS, PR_DEPTH};
+  return Ok(std::shared_ptr<Table>(std::make_shared<RowTable>(std::move(rows), columns)));
+}
+
+std::optional<DecodedId> ImapFolder::MessageOf(const EntryId& id) const {
+  auto decoded = DecodeId(id.bytes());
+  if (!decoded || decoded->kind != 'M' || decoded->key != core_->key() ||
+      decoded->mailbox != mailbox_) {
+    return std::nullopt;
+  }
+  return decoded;
+}
+
+HRESULT ImapFolder::CopyMessages(std::span<const EntryId> messages, Folder& destination,
+                                 std::uint32_t flags) {
+  auto* target = dynamic_cast<ImapFolder*>(&destination);
+  if (target == nullptr || target->core_ != core_) return MAPI_E_NO_SUPPORT;
+  bool missing = false;
+  HRESULT failure = S_OK;
+  for (const EntryId& id : messages) {
+    auto decoded = MessageOf(id);
+    if (!decoded) {
+      missing = true;
+      continue;
+    }
+    HRESULT hr = core_->Transfer(mailbox_, decoded->uidValidity, decoded->uid, target->mailbox_,
+                                 (flags & MESSAGE_MOVE) != 0);
+    if (hr == MAPI_E_NOT_FOUND) {
+      missing = true;
+    } else if (Failed(hr) && Succeeded(failure)) {
+      failure = hr;  // that message stays where it was; the others still go
+    }
+  }
+  if (Failed(failure)) return failure;
+  return missing ? MAPI_W_PARTIAL_COMPLETION : S_OK;
+}
+
+HRESULT ImapFolder::DeleteMessages(std::span<const EntryId> messages, std::uint32_t) {
+  bool missing = false;
+  HRESULT failure = S_OK;
+  for (const EntryId& id : messages) {
+    auto decoded = MessageOf(id);
+    HRESULT hr =
+        decoded ? core_->Delete(mailbox_, decoded->uidValidity, decoded->uid) : MAPI_E_NOT_FOUND;
+    if (hr == MAPI_E_NOT_FOUND) {
+      missing = true;
+    } else if (Failed(hr) && Succeeded(failure)) {
+      failure = hr;
+    }
+  }
+  if (Failed(failure)) return failure;
+  return missing ? MAPI_W_PARTIAL_COMPLETION : S_OK;
+}
+
+Result<std::shared_ptr<Folder>> ImapFolder::CreateFolder(std::uint32_t, const std::string& name,
+                                                         const std::string&, std::uint32_t flags) {
+  auto mailbox =
+      core_->CreateFolder(mailbox_, platform::AnsiToUtf8(name), (flags & OPEN_IF_EXISTS) != 0);
+  if (!mailbox.ok()) return mailbox.hr;
+  return Ok(std::shared_ptr<Folder>(std::make_shared<ImapFolder>(core_, *mailbox)));
+}
+
+HRESULT ImapFolder::DeleteFolder(const EntryId& subfolder, std::uint32_t flags) {
+  auto decoded = DecodeId(subfolder.bytes());
+  if (!decoded || decoded->kind != 'F' || decoded->key != core_->key() ||
+      decoded->mailbox == mailbox_ || core_->Parent(decoded->mailbox) != mailbox_) {
+    return MAPI_E_NOT_FOUND;
+  }
+  return core_->DeleteFolder(decoded->mailbox, flags);
+}
+
+}  // namespace quorvel::mapi::imap

@@ -1,0 +1,77 @@
+// An IMAP4rev1 account as one message store of the mail-store layer.
+//
+// The Inbox ("INBOX") is the root folder; the account's other mailboxes are its
+// subfolders, levels split at the server's hierarchy delimiter (a top-level "Junk" is
+// a child of the Inbox, "Archive/2024" a child of "Archive"). Mailboxes the server marks
+// \Sent and \Trash are the store's Sent Items and Deleted Items; creating a folder
+// "Spam" in the Inbox where the server has a \Junk mailbox opens that mailbox instead.
+// Entry ids are described in imap_names.h.
+//
+// What the store does:
+//   - contents tables (one fetch per folder; every message is read with BODY.PEEK,
+//     so nothing becomes \Seen by being read) and hierarchy tables from LIST;
+//   - CopyMessages: COPY, or with MESSAGE_MOVE the MOVE command; where the server
+//     lacks MOVE, COPY + STORE \Deleted + UID EXPUNGE (without UIDPLUS the original is
+//     left marked \Deleted rather than expunging other messages). A connection lost
+//     in the middle is reconnected and the outcome checked on the server before
+//     anything is repeated or deleted: a message is never lost, and is left in two
+//     places only where its copy cannot be told apart (no Message-ID);
+//   - the read flag is \Seen, \Draft and the \Drafts mailbox read as MSGFLAG_UNSENT;
+//   - SetProps + SaveChanges on a message keep numbers, Booleans and short strings as
+//     keywords (the own-message mark);
+//   - Advise: new mail in the Inbox, seen with IDLE on a connection of its own (a NOOP
+//     every poll interval where IDLE is missing), is reported as fnevNewMail and
+//     fnevObjectCreated; the store's own moves, copies, deletes, flag changes and new
+//     folders as fnevObjectMoved, fnevObjectCopied, fnevObjectDeleted,
+//     fnevObjectModified and fnevObjectCreated. Sinks are called on a thread of the
+//     store;
+//   - a lost connection is opened again at the next call; while the server cannot be
+//     reached, calls fail at once with MAPI_E_NETWORK_ERROR and new attempts wait 1,
+//     2, 4 ... up to 300 seconds. LastImapError says what went wrong, for the user.
+// It is a server store: PR_MDB_PROVIDER names the primary server mailbox and
+// PR_STORE_LOCAL_COPY is true, as for a server mailbox with a local copy.
+// Not offered: CreateMessage, receive folders other than the Inbox, named properties.
+//
+// Thread-safety: the store may be used from many threads through separately opened
+// objects; commands to the server are sent one at a time.
+#ifndef QUORVEL_MAPI_IMAP_IMAP_STORE_H_
+#define QUORVEL_MAPI_IMAP_IMAP_STORE_H_
+
+#include <memory>
+#include <string>
+
+#include "mapi/imap/imap_account.h"
+#include "mapi/imap/password_source.h"
+#include "mapi/store.h"
+
+namespace quorvel::mapi {
+
+// The server cannot be reached, or the connection to it was lost (the messaging
+// system's own code for a network failure).
+inline constexpr HRESULT MAPI_E_NETWORK_ERROR = MakeResult(0x80040115);
+
+struct ImapStoreOptions {
+  imap::ImapAccount account;
+  imap::PasswordSource password;
+  std::string accountAddress;  // PR_RECEIVED_BY_EMAIL_ADDRESS; default: the user if it has an @
+  std::string displayName;     // the store's PR_DISPLAY_NAME; default: "user@host"
+  bool watch = true;           // report new mail in the Inbox
+  int idleSeconds = 600;       // IDLE is renewed this often
+  int pollSeconds = 60;        // NOOP interval where the server has no IDLE
+  int retryMinSeconds = 1;     // first wait after a failed connection attempt
+  int retryMaxSeconds = 300;
+};
+
+// Connects and logs in once, so that a wrong address, password or certificate is
+// reported now: MAPI_E_LOGON_FAILED (wrong password, certificate that does not
+// verify, no password) or MAPI_E_NETWORK_ERROR, with *error saying why.
+Result<std::shared_ptr<MsgStore>> OpenImapStore(const ImapStoreOptions& options,
+                                                std::string* error = nullptr);
+
+// What went wrong with the store's last failed call or connection, "" when nothing
+// has (or when `store` is not an IMAP store).
+std::string LastImapError(MsgStore& store);
+
+}  // namespace quorvel::mapi
+
+#endif  // QUORVEL_MAPI_IMAP_IMAP_STORE_H_

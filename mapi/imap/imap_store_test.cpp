@@ -1,0 +1,363 @@
+// The IMAP store against a real Dovecot on loopback (skipped, saying why, where Dovecot
+// cannot start).
+#include "mapi/imap/imap_store.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+#include "mapi/folder.h"
+#include "mapi/imap/imap_names.h"
+#include "mapi/imap/test_dovecot.h"
+#include "mapi/message.h"
+#include "mapi/queries.h"
+#include "testing/recording_sink.h"
+
+namespace quorvel::mapi {
+namespace {
+
+using imap::testing::Direct;
+using imap::testing::Mail;
+using imap::testing::Messages;
+using imap::testing::WaitFor;
+using quorvel::testing::DovecotServer;
+
+class ImapStoreTest : public ::testing::Test {
+ protected:
+  void Use(DovecotServer* server) {
+    server_ = server;
+    user_ = server->AddUser();
+    direct_ = Direct(*server_, user_);
+    ASSERT_TRUE(direct_);
+  }
+  void TearDown() override {
+    if (HasFailure() && server_ != nullptr) std::cerr << "Dovecot's log:\n" << server_->Log();
+  }
+
+  ImapStoreOptions Options() {
+    ImapStoreOptions options;
+    options.account = imap::testing::AccountFor(*server_, user_);
+    options.password.command = "echo " + server_->password();
+    options.accountAddress = "me@home.example";
+    options.watch = false;
+    return options;
+  }
+
+  std::shared_ptr<MsgStore> Open(ImapStoreOptions options) {
+    std::string error;
+    auto store = OpenImapStore(options, &error);
+    EXPECT_TRUE(store.ok()) << error;
+    return store.value;
+  }
+  std::shared_ptr<MsgStore> Open() { return Open(Options()); }
+
+  void Deliver(const std::string& mailbox, const std::string& subject,
+               std::vector<std::string> flags = {}) {
+    imap::ImapError error;
+    ASSERT_TRUE(direct_->Append(mailbox, Mail(subject), flags, &error)) << error.text;
+  }
+
+  std::shared_ptr<Folder> FolderOf(MsgStore& store, const std::string& mailbox) {
+    auto key =
+        imap::DecodeId(
+            GetEntryId(*store.GetProps(std::vector<PropTag>{PR_ENTRYID}), PR_ENTRYID).bytes())
+            ->key;
+    auto opened = store.OpenEntry(imap::FolderIdOf(key, mailbox), 0);
+    EXPECT_TRUE(opened.ok()) << mailbox;
+    return opened.ok() ? opened->As<Folder>() : nullptr;
+  }
+
+  RowSet Rows(Folder& folder, std::vector<PropTag> columns, bool hierarchy = false) {
+    auto table = hierarchy ? folder.GetHierarchyTable(0) : folder.GetContentsTable(0);
+    EXPECT_TRUE(table.ok());
+    if (!table.ok()) return {};
+    auto rows = HrQueryAllRows(**table, columns, std::nullopt);
+    EXPECT_TRUE(rows.ok());
+    return rows.value;
+  }
+
+  // Subject -> entry id of the folder's messages.
+  std::map<std::string, EntryId> Ids(Folder& folder) {
+    std::map<std::string, EntryId> out;
+    for (const auto& row : Rows(folder, {PR_SUBJECT, PR_ENTRYID})) {
+      out[*row[0].AsString8()] = row[1].AsEntryId();
+    }
+    return out;
+  }
+
+  std::vector<std::string> Subjects(const std::string& mailbox) {
+    std::vector<std::string> out;
+    for (const auto& m : Messages(*direct_, mailbox)) {
+      auto at = m.content.find("Subject: ");
+      out.push_back(m.content.substr(at + 9, m.content.find('\r', at) - at - 9));
+    }
+    return out;
+  }
+
+  DovecotServer* server_ = nullptr;
+  std::string user_;
+  std::unique_ptr<imap::ImapConnection> direct_;
+};
+
+TEST_F(ImapStoreTest, FoldersFromListWithDelimiterAndSpecialUse) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  imap::ImapError error;
+  ASSERT_TRUE(direct_->Create("Archive", &error)) << error.text;
+  ASSERT_TRUE(direct_->Create("Archive/2024", &error)) << error.text;
+  ASSERT_TRUE(direct_->Create("Entw&APw-rfe", &error)) << error.text;
+  auto store = Open();
+  ASSERT_TRUE(store);
+
+  auto inbox = FolderOf(*store, "INBOX");
+  ASSERT_TRUE(inbox);
+  EXPECT_EQ(*HrGetOneProp(*inbox, PR_DISPLAY_NAME)->AsString8(), "Inbox");
+  std::vector<std::string> names;
+  for (const auto& row : Rows(*inbox, {PR_DISPLAY_NAME, PR_SUBFOLDERS}, true)) {
+    names.push_back(*row[0].AsString8() + (*row[1].AsBoolean() ? "+" : ""));
+  }
+  // Top-level mailboxes are the Inbox's subfolders; "Entwürfe" in the ANSI code page.
+  EXPECT_EQ(names, (std::vector<std::string>{"Archive+",
+                                             "Entw\xFC"
+                                             "rfe",
+                                             "Junk", "Sent", "Trash"}));
+  auto archive = FolderOf(*store, "Archive");
+  auto children = Rows(*archive, {PR_DISPLAY_NAME, PR_PARENT_ENTRYID}, true);
+  ASSERT_EQ(children.size(), 1u);
+  EXPECT_EQ(*children[0][0].AsString8(), "2024");
+  EXPECT_EQ(children[0][1].AsEntryId(), HrGetOneProp(*archive, PR_ENTRYID)->AsEntryId());
+
+  // \Sent and \Trash are the store's special folders.
+  auto sent = HrGetOneProp(*store, PR_IPM_SENTMAIL_ENTRYID);
+  ASSERT_TRUE(sent.ok());
+  EXPECT_EQ(sent->AsEntryId(), HrGetOneProp(*FolderOf(*store, "Sent"), PR_ENTRYID)->AsEntryId());
+  EXPECT_TRUE(HrGetOneProp(*store, PR_IPM_WASTEBASKET_ENTRYID).ok());
+
+  // The Inbox's "Spam" folder is the server's \Junk mailbox; other names are created
+  // with the delimiter, and a name holding the delimiter is refused.
+  auto spam = inbox->CreateFolder(FOLDER_GENERIC, "Spam", "", OPEN_IF_EXISTS);
+  ASSERT_TRUE(spam.ok());
+  EXPECT_EQ(*HrGetOneProp(**spam, PR_DISPLAY_NAME)->AsString8(), "Junk");
+  ASSERT_TRUE(archive->CreateFolder(FOLDER_GENERIC, "2025", "", 0).ok());
+  std::vector<imap::MailboxInfo> listed;
+  ASSERT_TRUE(direct_->List(&listed, &error));
+  EXPECT_TRUE(std::any_of(listed.begin(), listed.end(),
+                          [](const auto& m) { return m.name == "Archive/2025"; }));
+  EXPECT_EQ(archive->CreateFolder(FOLDER_GENERIC, "2025", "", 0).hr, MAPI_E_COLLISION);
+  EXPECT_EQ(archive->CreateFolder(FOLDER_GENERIC, "a/b", "", 0).hr, MAPI_E_INVALID_PARAMETER);
+}
+
+TEST_F(ImapStoreTest, ReadingNeverMarksSeenAndReadFlagIsSeen) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  Deliver("INBOX", "unread one");
+  Deliver("INBOX", "read one", {"\\Seen"});
+  Deliver("INBOX", "draft one", {"\\Draft"});
+  auto store = Open();
+  auto inbox = FolderOf(*store, "INBOX");
+  std::map<std::string, std::int32_t> flags;
+  for (const auto& row : Rows(*inbox, {PR_SUBJECT, PR_MESSAGE_FLAGS})) {
+    flags[*row[0].AsString8()] = *row[1].AsLong() & (MSGFLAG_READ | MSGFLAG_UNSENT);
+  }
+  EXPECT_EQ(flags,
+            (std::map<std::string, std::int32_t>{
+                {"draft one", MSGFLAG_UNSENT}, {"read one", MSGFLAG_READ}, {"unread one", 0}}));
+
+  EntryId id = Ids(*inbox)["unread one"];
+  auto opened = store->OpenEntry(id, MAPI_BEST_ACCESS);
+  ASSERT_TRUE(opened.ok());
+  auto message = opened->As<Message>();
+  auto body = HrGetOneProp(*message, PR_BODY);
+  ASSERT_TRUE(body.ok());
+  EXPECT_EQ(*body->AsString8(), "Body of unread one\r\n");
+  EXPECT_EQ(*HrGetOneProp(*message, PR_RECEIVED_BY_EMAIL_ADDRESS)->AsString8(), "me@home.example");
+  auto seen = [&] {
+    for (const auto& m : Messages(*direct_, "INBOX")) {
+      if (m.content.find("unread one") != std::string::npos) return m.HasFlag("\\Seen");
+    }
+    return false;
+  };
+  EXPECT_FALSE(seen());  // read with BODY.PEEK
+
+  ASSERT_EQ(message->SetReadFlag(0), S_OK);
+  EXPECT_TRUE(seen());
+  ASSERT_EQ(message->SetReadFlag(CLEAR_READ_FLAG), S_OK);
+  EXPECT_FALSE(seen());
+}
+
+TEST_F(ImapStoreTest, MoveKeepsMarksAndIdsSurviveRestart) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  Deliver("INBOX", "first");
+  Deliver("INBOX", "second");
+  auto store = Open();
+  auto inbox = FolderOf(*store, "INBOX");
+  auto ids = Ids(*inbox);
+  // Entry ids are the same after a restart.
+  EXPECT_EQ(Ids(*FolderOf(*Open(), "INBOX")), ids);
+
+  auto message = store->OpenEntry(ids["first"], MAPI_BEST_ACCESS)->As<Message>();
+  ASSERT_EQ(HrSetOneProp(*message, PropValue::Long(PR_OWN_MESSAGE_MARK, kOwnMessageMarkValue)),
+            S_OK);
+  ASSERT_EQ(message->SaveChanges(0), S_OK);
+
+  auto sink = std::make_shared<RecordingSink>();
+  ASSERT_TRUE(store->Advise(EntryId(), fnevObjectMoved, sink).ok());
+  auto junk = FolderOf(*store, "Junk");
+  EntryId first = ids["first"];
+  ASSERT_EQ(inbox->CopyMessages(std::span<const EntryId>(&first, 1), *junk, MESSAGE_MOVE), S_OK);
+  EXPECT_EQ(Subjects("INBOX"), std::vector<std::string>{"second"});
+  EXPECT_EQ(Subjects("Junk"), std::vector<std::string>{"first"});
+  EXPECT_EQ(store->OpenEntry(first, 0).hr, MAPI_E_NOT_FOUND);
+  // A second move of the same id finds nothing and moves nothing.
+  EXPECT_EQ(inbox->CopyMessages(std::span<const EntryId>(&first, 1), *junk, MESSAGE_MOVE),
+            MAPI_W_PARTIAL_COMPLETION);
+
+  ASSERT_TRUE(WaitFor([&] { return !sink->All().empty(); }));
+  Notification n = sink->All()[0];
+  EXPECT_EQ(n.eventType, fnevObjectMoved);
+  EXPECT_EQ(n.oldId, first);
+  EXPECT_EQ(n.parentId, HrGetOneProp(*junk, PR_ENTRYID)->AsEntryId());
+  // The mark moved with the message, and the new id opens it.
+  auto moved = store->OpenEntry(n.entryId, 0);
+  ASSERT_TRUE(moved.ok());
+  auto mark = HrGetOneProp(*moved->As<Message>(), PR_OWN_MESSAGE_MARK);
+  ASSERT_TRUE(mark.ok());
+  EXPECT_EQ(*mark->AsLong(), kOwnMessageMarkValue);
+  auto rows = Rows(*FolderOf(*Open(), "Junk"), {PR_OWN_MESSAGE_MARK});
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(*rows[0][0].AsLong(), kOwnMessageMarkValue);
+}
+
+TEST_F(ImapStoreTest, MoveWithoutMoveCommandCopiesThenExpunges) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, imap::testing::kNoMoveNoIdle);
+  Use(server);
+  Deliver("INBOX", "keep me");
+  Deliver("INBOX", "spam me");
+  Deliver("INBOX", "also flagged", {"\\Deleted"});  // another client's business
+  auto store = Open();
+  auto inbox = FolderOf(*store, "INBOX");
+  EntryId id = Ids(*inbox)["spam me"];
+  ASSERT_EQ(inbox->CopyMessages(std::span<const EntryId>(&id, 1), *FolderOf(*store, "Junk"),
+                                MESSAGE_MOVE),
+            S_OK);
+  EXPECT_EQ(Subjects("INBOX"), std::vector<std::string>{"keep me"});
+  EXPECT_EQ(Subjects("Junk"), std::vector<std::string>{"spam me"});
+  // Only the moved message was expunged: the other \Deleted one is still there.
+  imap::ImapError error;
+  ASSERT_TRUE(direct_->Select("INBOX", true, &error, true));
+  EXPECT_EQ(direct_->selected()->exists, 2u);
+}
+
+TEST_F(ImapStoreTest, IdleReportsNewMail) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  Deliver("INBOX", "old");
+  ImapStoreOptions options = Options();
+  options.watch = true;
+  auto store = Open(options);
+  auto sink = std::make_shared<RecordingSink>();
+  ASSERT_TRUE(store->Advise(EntryId(), fnevNewMail | fnevObjectCreated, sink).ok());
+  // Mail already there when the store opened is not new mail; what comes after is.
+  Deliver("INBOX", "fresh");
+  ASSERT_TRUE(WaitFor([&] { return sink->All().size() >= 2; }));
+  std::vector<Notification> all = sink->All();
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0].eventType, fnevNewMail);
+  EXPECT_EQ(all[0].messageClass, "IPM.Note");
+  EXPECT_EQ(all[1].eventType, fnevObjectCreated);
+  EXPECT_EQ(all[1].entryId, all[0].entryId);
+  auto opened = store->OpenEntry(all[0].entryId, 0);
+  ASSERT_TRUE(opened.ok());
+  EXPECT_EQ(*HrGetOneProp(*opened->As<Message>(), PR_SUBJECT)->AsString8(), "fresh");
+}
+
+TEST_F(ImapStoreTest, PollsWhereIdleIsMissing) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, imap::testing::kNoMoveNoIdle);
+  Use(server);
+  ImapStoreOptions options = Options();
+  options.watch = true;
+  options.pollSeconds = 1;
+  auto store = Open(options);
+  auto sink = std::make_shared<RecordingSink>();
+  ASSERT_TRUE(store->Advise(EntryId(), fnevNewMail, sink).ok());
+  Deliver("INBOX", "polled");
+  ASSERT_TRUE(WaitFor([&] { return !sink->All().empty(); }));
+  EXPECT_EQ(sink->All().size(), 1u);
+}
+
+TEST_F(ImapStoreTest, ChangedUidValidityMakesOldIdsNotFound) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  imap::ImapError error;
+  ASSERT_TRUE(direct_->Create("Archive", &error));
+  Deliver("Archive", "before");
+  auto store = Open();
+  EntryId old = Ids(*FolderOf(*store, "Archive"))["before"];
+  ASSERT_TRUE(store->OpenEntry(old, 0).ok());
+  Rows(*FolderOf(*store, "Junk"), {PR_ENTRYID});  // the store leaves Archive
+  // The mailbox is made again: new UIDVALIDITY, and UID 1 is now another message.
+  ASSERT_TRUE(direct_->Delete("Archive", &error));
+  ASSERT_TRUE(direct_->Create("Archive", &error));
+  Deliver("Archive", "after");
+  EXPECT_EQ(store->OpenEntry(old, 0).hr, MAPI_E_NOT_FOUND);
+  auto archive = FolderOf(*store, "Archive");
+  EXPECT_EQ(archive->CopyMessages(std::span<const EntryId>(&old, 1), *FolderOf(*store, "Junk"),
+                                  MESSAGE_MOVE),
+            MAPI_W_PARTIAL_COMPLETION);
+  EXPECT_EQ(Subjects("Archive"), std::vector<std::string>{"after"});
+  auto ids = Ids(*archive);
+  ASSERT_EQ(ids.size(), 1u);
+  EXPECT_NE(ids["after"], old);
+}
+
+TEST_F(ImapStoreTest, WrongPasswordAndUntrustedCertificateAreRefused) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  struct Case {
+    const char* name;
+    std::function<void(ImapStoreOptions&)> change;
+    HRESULT hr;
+    const char* says;
+  } cases[] = {
+      {"wrong password", [](auto& o) { o.password.command = "echo wrong"; }, MAPI_E_LOGON_FAILED,
+       "refused the login"},
+      {"password command fails", [](auto& o) { o.password.command = "exit 1"; },
+       MAPI_E_LOGON_FAILED, "password command"},
+      {"self-signed, not trusted", [](auto& o) { o.account.caFile.clear(); }, MAPI_E_LOGON_FAILED,
+       "does not verify"},
+      {"nobody listening", [](auto& o) { o.account.port = 1; }, MAPI_E_NETWORK_ERROR,
+       "cannot connect"},
+      {"checks turned off",
+       [](auto& o) {
+         o.account.caFile.clear();
+         o.account.verifyCertificate = false;
+       },
+       S_OK, ""},
+      {"STARTTLS",
+       [&](auto& o) {
+         o.account.security = imap::ImapSecurity::kStartTls;
+         o.account.port = server_->port();
+       },
+       S_OK, ""},
+  };
+  for (const Case& c : cases) {
+    ImapStoreOptions options = Options();
+    c.change(options);
+    std::string error;
+    auto store = OpenImapStore(options, &error);
+    EXPECT_EQ(store.hr, c.hr) << c.name << ": " << error;
+    EXPECT_NE(error.find(c.says), std::string::npos) << c.name << ": " << error;
+  }
+}
+
+}  // namespace
+}  // namespace quorvel::mapi

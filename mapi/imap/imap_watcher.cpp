@@ -1,0 +1,142 @@
+#include "mapi/imap/imap_watcher.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "mapi/mime/mime_parse.h"
+
+namespace quorvel::mapi::imap {
+
+ImapWatcher::ImapWatcher(const ImapStoreOptions& options, StoreKey key, std::uint32_t validity,
+                         std::uint32_t lastUid, Announce announce, NoteError noteError)
+    : options_(options),
+      key_(key),
+      startValidity_(validity),
+      startLastUid_(lastUid),
+      announce_(std::move(announce)),
+      noteError_(std::move(noteError)),
+      stopFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+  thread_ = std::thread([this] { Run(); });
+}
+
+ImapWatcher::~ImapWatcher() {
+  std::uint64_t one = 1;
+  if (::write(stopFd_, &one, sizeof one) < 0) {
+    // the eventfd cannot be full after one write; nothing else to do
+  }
+  {
+    std::lock_guard<std::mutex> lock(connMutex_);
+    if (current_ != nullptr) current_->Abort();
+  }
+  if (thread_.joinable()) thread_.join();
+  ::close(stopFd_);
+}
+
+bool ImapWatcher::WaitStop(int seconds) {
+  pollfd fd{stopFd_, POLLIN, 0};
+  return ::poll(&fd, 1, seconds * 1000) > 0;
+}
+
+void ImapWatcher::Check(ImapConnection& c, std::uint32_t* validity, std::uint32_t* lastUid,
+                        bool* ok) {
+  ImapError error;
+  const std::optional<SelectedMailbox>& selected = c.selected();
+  if (!selected) {
+    *ok = false;
+    return;
+  }
+  if (selected->uidValidity != *validity) {
+    // A new life of the Inbox (or the first look): what is there now is not new mail.
+    *validity = selected->uidValidity;
+    *lastUid = selected->uidNext > 0 ? selected->uidNext - 1 : 0;
+    std::vector<std::uint32_t> all;
+    if (selected->uidNext == 0 && c.SearchAll(&all, &error) && !all.empty()) *lastUid = all.back();
+  }
+  std::vector<MessageSummary> arrived;
+  if (!c.Fetch(*lastUid + 1, 0, true, false, &arrived, &error)) {
+    *ok = false;
+    noteError_(error.text);
+    return;
+  }
+  std::vector<Notification> batch;
+  EntryId inbox = FolderIdOf(key_, "INBOX");
+  for (const MessageSummary& m : arrived) {
+    *lastUid = std::max(*lastUid, m.uid);
+    if (m.HasFlag("\\Deleted")) continue;
+    MimeMessage parsed = ParseMime(m.content);
+    Notification n;
+    n.eventType = fnevNewMail;
+    n.entryId = MessageIdOf(key_, "INBOX", *validity, m.uid);
+    n.parentId = inbox;
+    n.objectType = MAPI_MESSAGE;
+    n.messageClass = parsed.messageClass;
+    n.messageFlags =
+        (m.HasFlag("\\Seen") ? MSGFLAG_READ : 0) | (m.HasFlag("\\Draft") ? MSGFLAG_UNSENT : 0);
+    batch.push_back(n);
+    Notification created;
+    created.eventType = fnevObjectCreated;
+    created.entryId = n.entryId;
+    created.parentId = inbox;
+    created.objectType = MAPI_MESSAGE;
+    batch.push_back(std::move(created));
+  }
+  if (!batch.empty()) announce_(std::move(batch));
+}
+
+void ImapWatcher::Run() {
+  std::uint32_t validity = startValidity_;
+  std::uint32_t lastUid = startLastUid_;
+  int failures = 0;
+  while (true) {
+    std::unique_ptr<ImapConnection> c;
+    std::string passwordError;
+    auto password = ReadPassword(options_.password, &passwordError);
+    ImapError error;
+    if (password) {
+      c = ImapConnection::Open(options_.account, *password, &error);
+    } else {
+      error.text = passwordError;
+    }
+    if (c) {
+      std::lock_guard<std::mutex> lock(connMutex_);
+      current_ = c.get();
+    }
+    if (pollfd stop{stopFd_, POLLIN, 0}; ::poll(&stop, 1, 0) > 0) {
+      std::lock_guard<std::mutex> lock(connMutex_);
+      current_ = nullptr;
+      return;
+    }
+    bool ok = c != nullptr && c->Select("INBOX", true, &error);
+    if (ok) failures = 0;
+    while (ok) {
+      Check(*c, &validity, &lastUid, &ok);
+      if (!ok) break;
+      if (c->HasCapability("IDLE")) {
+        auto result = c->Idle(options_.idleSeconds, stopFd_, &error);
+        if (result == ImapConnection::IdleResult::kStopped) break;
+        ok = result != ImapConnection::IdleResult::kFailed;
+      } else {
+        if (WaitStop(options_.pollSeconds)) break;
+        ok = c->Noop(&error);
+      }
+    }
+    {
+      std::lock_guard<std::mutex> lock(connMutex_);
+      current_ = nullptr;
+    }
+    c.reset();
+    pollfd fd{stopFd_, POLLIN, 0};
+    if (::poll(&fd, 1, 0) > 0) return;
+    if (!error.text.empty()) noteError_(error.text);
+    int wait =
+        std::min(options_.retryMaxSeconds, options_.retryMinSeconds << std::min(failures, 16));
+    if (failures == 0 && ok == false && error.kind == ImapErrorKind::kNetwork) wait = 0;
+    ++failures;
+    if (WaitStop(std::max(wait, 0))) return;
+  }
+}
+
+}  // namespace quorvel::mapi::imap

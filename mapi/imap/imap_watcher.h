@@ -1,0 +1,61 @@
+// Internal to mapi/imap: the thread that watches the Inbox for new mail on a
+// connection of its own. It waits in IDLE (renewed every idleSeconds) or, where the
+// server lacks IDLE, sends a NOOP every pollSeconds; each message with a UID above the
+// highest one seen so far is announced as fnevNewMail and fnevObjectCreated. Mail
+// that arrives while the connection is down is announced once it is back; a changed
+// UIDVALIDITY starts the count again from the mailbox's current end. A lost
+// connection is opened again after 1, 2, 4 ... up to retryMaxSeconds.
+//
+// Thread-safety: constructed and destroyed on one thread; the destructor stops the
+// thread (interrupting a blocked command) and waits for it.
+#ifndef QUORVEL_MAPI_IMAP_IMAP_WATCHER_H_
+#define QUORVEL_MAPI_IMAP_IMAP_WATCHER_H_
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "mapi/imap/imap_connection.h"
+#include "mapi/imap/imap_names.h"
+#include "mapi/imap/imap_store.h"
+#include "mapi/notification.h"
+
+namespace quorvel::mapi::imap {
+
+class ImapWatcher {
+ public:
+  using Announce = std::function<void(std::vector<Notification>)>;
+  using NoteError = std::function<void(const std::string&)>;
+
+  // Mail with a UID above `lastUid` in the Inbox of UIDVALIDITY `validity` is new.
+  ImapWatcher(const ImapStoreOptions& options, StoreKey key, std::uint32_t validity,
+              std::uint32_t lastUid, Announce announce, NoteError noteError);
+  ~ImapWatcher();
+  ImapWatcher(const ImapWatcher&) = delete;
+  ImapWatcher& operator=(const ImapWatcher&) = delete;
+
+ private:
+  void Run();
+  // Waits up to `seconds` for the stop signal; true when stopping.
+  bool WaitStop(int seconds);
+  void Check(ImapConnection& c, std::uint32_t* validity, std::uint32_t* lastUid, bool* ok);
+
+  const ImapStoreOptions options_;
+  const StoreKey key_;
+  const std::uint32_t startValidity_;
+  const std::uint32_t startLastUid_;
+  Announce announce_;
+  NoteError noteError_;
+  int stopFd_ = -1;  // an eventfd, readable once stopping
+
+  std::mutex connMutex_;
+  ImapConnection* current_ = nullptr;  // guarded by connMutex_; for Abort from the destructor
+
+  std::thread thread_;
+};
+
+}  // namespace quorvel::mapi::imap
+
+#endif  // QUORVEL_MAPI_IMAP_IMAP_WATCHER_H_

@@ -1,0 +1,117 @@
+#include "mapi/imap/password_source.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+extern char** environ;
+
+namespace quorvel::mapi::imap {
+namespace {
+
+constexpr std::size_t kMaxPassword = 4096;
+
+std::string FirstLine(std::string text) {
+  std::size_t end = text.find_first_of("\r\n");
+  if (end != std::string::npos) text.resize(end);
+  return text;
+}
+
+std::optional<std::string> FromFile(const std::string& path, std::string* error) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) {
+    *error = "cannot read the credentials file \"" + path + "\": " + std::strerror(errno);
+    return std::nullopt;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    *error = "the credentials file \"" + path + "\" is not a regular file";
+    return std::nullopt;
+  }
+  if ((st.st_mode & 077) != 0 || st.st_uid != ::geteuid()) {
+    ::close(fd);
+    *error = "the credentials file \"" + path +
+             "\" may be read by others; make it yours with mode 0600 (chmod 600)";
+    return std::nullopt;
+  }
+  std::string text;
+  char buf[512];
+  ssize_t n;
+  while ((n = ::read(fd, buf, sizeof buf)) > 0 && text.size() < kMaxPassword) {
+    text.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  if (n < 0) {
+    *error = "cannot read the credentials file \"" + path + "\"";
+    return std::nullopt;
+  }
+  text = FirstLine(std::move(text));
+  if (text.empty()) {
+    *error = "the credentials file \"" + path + "\" holds no password";
+    return std::nullopt;
+  }
+  return text;
+}
+
+std::optional<std::string> FromCommand(const std::string& command, std::string* error) {
+  int pipefd[2];
+  if (::pipe2(pipefd, O_CLOEXEC) != 0) {
+    *error = "cannot run the password command";
+    return std::nullopt;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipefd[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char**>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipefd[1]);
+  if (rc != 0) {
+    ::close(pipefd[0]);
+    *error = "cannot run the password command: " + std::string(std::strerror(rc));
+    return std::nullopt;
+  }
+  std::string text;
+  char buf[512];
+  ssize_t n;
+  while ((n = ::read(pipefd[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR)) {
+    if (n > 0 && text.size() < kMaxPassword) text.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(pipefd[0]);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    *error = "the password command \"" + command + "\" failed" +
+             (WIFEXITED(status) ? " with exit status " + std::to_string(WEXITSTATUS(status))
+                                : std::string());
+    return std::nullopt;
+  }
+  text = FirstLine(std::move(text));
+  if (text.empty()) {
+    *error = "the password command \"" + command + "\" printed no password";
+    return std::nullopt;
+  }
+  return text;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadPassword(const PasswordSource& source, std::string* error) {
+  std::string ignored;
+  if (error == nullptr) error = &ignored;
+  if (!source.command.empty()) return FromCommand(source.command, error);
+  if (!source.file.empty()) return FromFile(source.file, error);
+  *error = "no password: neither a credentials file nor a password command is set";
+  return std::nullopt;
+}
+
+}  // namespace quorvel::mapi::imap

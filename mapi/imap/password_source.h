@@ -1,0 +1,26 @@
+// Where the password of an IMAP account comes from: a credentials file that only its
+// owner may read (mode 0600 or stricter; its first line is the password), or a command
+// that prints it (run with /bin/sh -c, its first output line, exit status 0), as mail
+// fetchers do. The password is asked for at every connection, so a changed file or a
+// keyring behind the command is picked up without a restart.
+// Thread-safe.
+#ifndef QUORVEL_MAPI_IMAP_PASSWORD_SOURCE_H_
+#define QUORVEL_MAPI_IMAP_PASSWORD_SOURCE_H_
+
+#include <optional>
+#include <string>
+
+namespace quorvel::mapi::imap {
+
+struct PasswordSource {
+  std::string file;     // a credentials file, or
+  std::string command;  // a command that prints the password
+};
+
+// The password; nothing, with *error saying why, when it cannot be had (a file that
+// others may read is refused).
+std::optional<std::string> ReadPassword(const PasswordSource& source, std::string* error);
+
+}  // namespace quorvel::mapi::imap
+
+#endif  // QUORVEL_MAPI_IMAP_PASSWORD_SOURCE_H_

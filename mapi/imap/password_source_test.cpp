@@ -1,0 +1,81 @@
+#include "mapi/imap/password_source.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace quorvel::mapi::imap {
+namespace {
+
+class PasswordSourceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "qvpw-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Write(const std::string& name, const std::string& text, mode_t mode) {
+    std::string path = dir_ + "/" + name;
+    std::ofstream(path) << text;
+    ::chmod(path.c_str(), mode);
+    return path;
+  }
+  std::string dir_;
+};
+
+TEST_F(PasswordSourceTest, CredentialsFileOnlyWhenPrivate) {
+  struct Case {
+    const char* text;
+    mode_t mode;
+    const char* password;  // nullptr: refused
+    const char* why;
+  } cases[] = {
+      {"hunter2\n", 0600, "hunter2", ""},        {"hunter2\r\nsecond line\n", 0400, "hunter2", ""},
+      {"no newline", 0600, "no newline", ""},    {"hunter2\n", 0640, nullptr, "chmod 600"},
+      {"hunter2\n", 0604, nullptr, "chmod 600"}, {"\nhunter2\n", 0600, nullptr, "no password"},
+      {"", 0600, nullptr, "no password"},
+  };
+  int i = 0;
+  for (const Case& c : cases) {
+    std::string path = Write("cred" + std::to_string(i++), c.text, c.mode);
+    std::string error;
+    auto password = ReadPassword(PasswordSource{path, ""}, &error);
+    if (c.password) {
+      ASSERT_TRUE(password) << error;
+      EXPECT_EQ(*password, c.password);
+    } else {
+      EXPECT_FALSE(password);
+      EXPECT_NE(error.find(c.why), std::string::npos) << error;
+    }
+  }
+  std::string error;
+  EXPECT_FALSE(ReadPassword(PasswordSource{dir_ + "/missing", ""}, &error));
+  EXPECT_NE(error.find("missing"), std::string::npos) << error;
+  EXPECT_FALSE(ReadPassword(PasswordSource{dir_, ""}, &error));  // a directory
+  EXPECT_FALSE(ReadPassword(PasswordSource{}, &error));
+}
+
+TEST_F(PasswordSourceTest, CommandPrintsThePassword) {
+  std::string error;
+  auto password = ReadPassword(PasswordSource{"", "printf 'from command\\nrest'"}, &error);
+  ASSERT_TRUE(password) << error;
+  EXPECT_EQ(*password, "from command");
+  // The command wins over a file that is also set.
+  password = ReadPassword(PasswordSource{dir_ + "/missing", "echo x"}, &error);
+  ASSERT_TRUE(password) << error;
+  EXPECT_EQ(*password, "x");
+
+  EXPECT_FALSE(ReadPassword(PasswordSource{"", "echo pw; exit 3"}, &error));
+  EXPECT_NE(error.find("exit status 3"), std::string::npos) << error;
+  EXPECT_FALSE(ReadPassword(PasswordSource{"", "true"}, &error));
+  EXPECT_NE(error.find("printed no password"), std::string::npos) << error;
+  // A command that waits for input gets none rather than hanging.
+  EXPECT_FALSE(ReadPassword(PasswordSource{"", "cat"}, &error));
+}
+
+}  // namespace
+}  // namespace quorvel::mapi::imap
