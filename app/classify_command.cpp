@@ -7,19 +7,14 @@
 // per line with "path", "spam", the whole "reason" and, for an mbox message, the
 // byte "offset" of its separator line.
 //
-// In the line output a backslash, tab, line feed or carriage return in a path is
+// In the line output a backslash, tab, line feed or carriage return in a name is
 // written as "\\", "\t", "\n" or "\r"; in JSON a path that is not valid UTF-8 comes
 // with "path_bytes", its bytes as numbers.
 //
 // Exit status: 0; with --exit-code, 1 when a judged message is spam; 3 when a path
-<<<<<<< HEAD
-// could not be read (the others are judged all the same) or the output could not be
-// written; 4 when the mail base cannot be loaded (with --exit-code nothing is judged
-// then; without it the messages are judged and shown all the same); 2 for usage errors.
-=======
 // or message could not be read or an mbox is damaged (the others are judged all the
-// same); 2 for usage errors.
->>>>>>> main
+// same), or the output could not be written; 4 when the mail base cannot be loaded
+// (with --exit-code nothing is judged then); 2 for usage errors.
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -85,7 +80,7 @@ bool IsValidUtf8(std::string_view text) {
 // One JSON object. A path that is not valid UTF-8 cannot be shown as it is: "path"
 // then holds it with U+FFFD in place of the bad bytes and "path_bytes" the exact
 // bytes, as numbers, so that the file can still be found.
-std::string JsonLine(const std::string& path, const Verdict& verdict) {
+nlohmann::json JsonLine(const std::string& path, const Verdict& verdict) {
   nlohmann::json line = {
       {"path", path}, {"spam", verdict.spam}, {"reason", platform::AnsiToUtf8(verdict.reason)}};
   if (!IsValidUtf8(path)) {
@@ -93,7 +88,7 @@ std::string JsonLine(const std::string& path, const Verdict& verdict) {
     for (char c : path) bytes.push_back(static_cast<unsigned char>(c));
     line["path_bytes"] = std::move(bytes);
   }
-  return line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  return line;
 }
 
 int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& paths,
@@ -109,58 +104,32 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
   bool anySpam = false;
   int unreadable = 0;
   // Messages are judged as they are read: an mbox or a folder is never held whole.
+  bool outputFailed = false;
   const MessageVisitor judge = [&](MessageInput& input) {
+    // Output that cannot be written (a full disk): nothing more is judged.
+    if (outputFailed) return;
+    if (!input.boundsNote.empty()) {
+      io.err << "quorvel: " << input.name << ": judged on what was kept: " << input.boundsNote
+             << "\n";
+    }
     const Verdict verdict = classifier.Judge(std::move(input.message), kStandardFlags);
     anySpam = anySpam || verdict.spam;
     if (options.json) {
-      nlohmann::json line = {{"path", input.name},
-                             {"spam", verdict.spam},
-                             {"reason", platform::AnsiToUtf8(verdict.reason)}};
+      nlohmann::json line = JsonLine(input.name, verdict);
       if (input.offset) line["offset"] = *input.offset;
       io.out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
-      io.out << input.name << '\t' << (verdict.spam ? "spam" : "good") << '\t'
+      io.out << EscapedPath(input.name) << '\t' << (verdict.spam ? "spam" : "good") << '\t'
              << platform::AnsiToUtf8(FirstLine(verdict.reason)) << "\n";
     }
+    outputFailed = !io.out;
   };
   const ProblemSink report = [&io](const std::string& problem) {
     io.err << "quorvel: " << problem << "\n";
   };
   const InputOptions inputOptions{options.recursive};
   for (const std::string& arg : paths) {
-<<<<<<< HEAD
-    std::string error;
-    inputs.clear();
-    // A folder that could be read only in part gives its readable messages as well.
-    if (!ExpandMessageInput(arg, &inputs, &error)) {
-      io.err << "quorvel: " << error << "\n";
-      ++unreadable;
-    }
-    for (const MessageInput& input : inputs) {
-      std::string boundsNote;
-      auto message = OpenMessageInput(input, &error, &boundsNote);
-      if (!message) {
-        io.err << "quorvel: " << error << "\n";
-        ++unreadable;
-        continue;
-      }
-      if (!boundsNote.empty()) {
-        io.err << "quorvel: " << input.path << ": judged on what was kept: " << boundsNote << "\n";
-      }
-      const Verdict verdict = classifier.Judge(std::move(message), kStandardFlags);
-      anySpam = anySpam || verdict.spam;
-      if (options.json) {
-        io.out << JsonLine(input.path, verdict) << "\n";
-      } else {
-        io.out << EscapedPath(input.path) << '\t' << (verdict.spam ? "spam" : "good") << '\t'
-               << platform::AnsiToUtf8(FirstLine(verdict.reason)) << "\n";
-      }
-      // Output that cannot be written (a full disk) ends the run; FinishOutput says so.
-      if (!io.out) return kExitIoError;
-    }
-=======
     unreadable += ReadMessageInput(arg, inputOptions, judge, report);
->>>>>>> main
   }
   io.out.flush();
   if (!io.out) return kExitIoError;

@@ -36,7 +36,11 @@ struct BuildOptions {
 // could not be read.
 int LearnAll(MailbaseStore& store, const std::vector<std::string>& paths, bool junk, bool recursive,
              CommandIo& io) {
-  const MessageVisitor learn = [&store, junk](MessageInput& input) {
+  const MessageVisitor learn = [&store, junk, &io](MessageInput& input) {
+    if (!input.boundsNote.empty()) {
+      io.err << "quorvel: " << input.name << ": learned on what was kept: " << input.boundsNote
+             << "\n";
+    }
     MessageRecord record(std::move(input.message));
     const std::u16string subject = platform::AnsiToWide(record.GetString(mapi::PR_SUBJECT));
     const std::u16string body = platform::AnsiToWide(record.GetString(mapi::PR_BODY));
@@ -47,33 +51,7 @@ int LearnAll(MailbaseStore& store, const std::vector<std::string>& paths, bool j
   };
   int failures = 0;
   for (const std::string& arg : paths) {
-<<<<<<< HEAD
-    std::string error;
-    inputs.clear();
-    // A folder that could be read only in part gives its readable messages as well.
-    if (!ExpandMessageInput(arg, &inputs, &error)) {
-      io.err << "quorvel: " << error << "\n";
-      ++failures;
-    }
-    for (const MessageInput& input : inputs) {
-      std::string boundsNote;
-      auto message = OpenMessageInput(input, &error, &boundsNote);
-      if (!message) {
-        io.err << "quorvel: " << error << "\n";
-        ++failures;
-        continue;
-      }
-      if (!boundsNote.empty()) {
-        io.err << "quorvel: " << input.path << ": learned on what was kept: " << boundsNote << "\n";
-      }
-      MessageRecord record(std::move(message));
-      const std::u16string subject = platform::AnsiToWide(record.GetString(mapi::PR_SUBJECT));
-      const std::u16string body = platform::AnsiToWide(record.GetString(mapi::PR_BODY));
-      store.Learn(body, subject, junk, kAutomaticWeight, /*force=*/true);
-    }
-=======
     failures += ReadMessageInput(arg, InputOptions{recursive}, learn, report);
->>>>>>> main
   }
   return failures;
 }

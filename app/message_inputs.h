@@ -26,25 +26,12 @@ struct InputOptions {
   bool recursive = false;
 };
 
-<<<<<<< HEAD
-// Expands one argument, appending to *out: a file or "-" as itself, a Maildir folder
-// as its message files. Returns false, with the reason in *error, for a path that does
-// not exist or cannot be looked at (a loop of symbolic links, no permission), a folder
-// that is not a Maildir folder, or a Maildir whose cur/ or new/ cannot be read; the
-// messages of the one that could be read are still appended.
-bool ExpandMessageInput(const std::string& arg, std::vector<MessageInput>* out, std::string* error);
-
-// Opens one input as a read-only message. On failure returns null and sets *error
-// (standard input closed or unreadable, a file that cannot be read). *boundsNote,
-// when given, says what of a message over the input bounds was left out.
-std::shared_ptr<mapi::Message> OpenMessageInput(const MessageInput& input, std::string* error,
-                                                std::string* boundsNote = nullptr);
-=======
 // One message as it is read.
 struct MessageInput {
   std::string name;                     // the path, "-", or "FILE:N" for an mbox message
   std::optional<std::uint64_t> offset;  // an mbox message: its separator's byte offset
   std::shared_ptr<mapi::Message> message;
+  std::string boundsNote;  // what of the message was over an input bound, "" if nothing
 };
 
 using MessageVisitor = std::function<void(MessageInput& input)>;
@@ -53,11 +40,13 @@ using ProblemSink = std::function<void(const std::string& problem)>;
 // Reads every message `arg` names, handing each to `visit` as soon as it is read: an
 // mbox is never held whole, only the message being judged. What cannot be read (a
 // path that does not exist, a message file that fails, damage in an mbox) goes to
-// `problem`, one line each without the program's name, and the rest is still read.
+// `problem`, one line each without the program's name, and the rest is still read: a
+// loop of symbolic links, a permission error and a folder that cannot be listed each
+// say so, and a closed standard input is a problem, not an empty message. Standard
+// input is read up to the message bound (mapi/mime/input_bounds.h), no further.
 // Returns the number of problems.
 int ReadMessageInput(const std::string& arg, const InputOptions& options,
                      const MessageVisitor& visit, const ProblemSink& problem);
->>>>>>> main
 
 }  // namespace quorvel::app
 
