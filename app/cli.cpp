@@ -1,42 +1,176 @@
 #include "app/cli.h"
 
+#include <limits.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <chrono>
+#include <cstring>
+#include <iostream>
 #include <ostream>
+#include <string_view>
+#include <thread>
 
 #include "app/command.h"
+#include "app/commands.h"
+#include "app/host_setup.h"
+#include "app/terminal_ui.h"
 #include "app/version.h"
+#include "host/channel.h"
+#include "platform/lock_file.h"
+#include "platform/registry_file.h"
+#include "settings/data_folder.h"
 
 namespace quorvel::app {
 
-int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+namespace {
+
+// Parses the command line; the named command runs from its callback, at the end of
+// the parse. Returns the exit status.
+int Dispatch(int argc, const char* const* argv, CommandIo& io) {
   CLI::App cli{"Quorvel: a personal spam filter for your own mailbox.", "quorvel"};
   cli.set_version_flag("--version", std::string("quorvel ") + kVersion);
   cli.require_subcommand(0, 1);
-
-  CommandIo io{out, err};
+  cli.fallthrough();  // --profile and --yes may also follow the subcommand's name
+  cli.add_option("--profile", io.profile, "The profile to act on (default: the default one)");
+  cli.add_flag("--yes,-y", io.yes, "Answer every question with its affirmative button");
   for (const Command& command : CommandTable()) {
     command.setup(*cli.add_subcommand(command.name, command.description), io);
   }
-
-  // The named command runs from its callback, at the end of the parse.
   try {
     cli.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
-    out << cli.help();
+    io.out << cli.help();
     return kExitOk;
   } catch (const CLI::CallForAllHelp&) {
-    out << cli.help("", CLI::AppFormatMode::All);
+    io.out << cli.help("", CLI::AppFormatMode::All);
     return kExitOk;
   } catch (const CLI::CallForVersion&) {
-    out << cli.version() << "\n";
+    io.out << cli.version() << "\n";
     return kExitOk;
   } catch (const CLI::ParseError& e) {
-    err << "quorvel: " << e.what() << "\n";
-    err << "Run 'quorvel --help' for usage.\n";
+    io.err << "quorvel: " << e.what() << "\n";
+    io.err << "Run 'quorvel --help' for usage.\n";
     return kExitUsage;
   }
-  if (cli.get_subcommands().empty()) out << cli.help();
+  if (cli.get_subcommands().empty()) io.out << cli.help();
   return io.status;
+}
+
+// What a routed command needs to know before the parse runs it: which command is
+// named, and --profile and --yes wherever they stand.
+struct Scan {
+  const Command* command = nullptr;
+  std::string profile;
+  bool yes = false;
+};
+
+Scan ScanCommandLine(int argc, const char* const* argv) {
+  Scan scan;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view a = argv[i];
+    if (a == "--") break;
+    if (a == "--profile" && i + 1 < argc) {
+      scan.profile = argv[++i];
+    } else if (a.substr(0, 10) == "--profile=") {
+      scan.profile = std::string(a.substr(10));
+    } else if (a == "--yes" || a == "-y") {
+      scan.yes = true;
+    } else if (scan.command == nullptr && !a.empty() && a[0] != '-') {
+      for (const Command& c : CommandTable()) {
+        if (a == c.name) scan.command = &c;
+      }
+      if (scan.command == nullptr) return scan;  // not a command: the parse will say so
+    }
+  }
+  return scan;
+}
+
+std::string WorkingFolder() {
+  char cwd[PATH_MAX];
+  return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) : std::string();
+}
+
+// A command that acts on a profile's mail or settings is a click in that profile's
+// host: it is sent to the running host, or, when none runs, a host of its own is
+// started in this process for the command's length. Without any profile at all the
+// command runs on its own, as it always did.
+int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io) {
+  auto registry = platform::OpenDefaultRegistry();
+  host::Profile profile;
+  std::string error;
+  if (!ResolveProfile(*registry, scan.profile, &profile, &error)) {
+    std::vector<host::Profile> all;
+    std::string ignored;
+    host::Profiles(*registry).List(&all, &ignored);
+    if (scan.profile.empty() && all.empty()) return Dispatch(argc, argv, io);
+    io.err << "quorvel: " << error << "\n";
+    return kExitFailure;
+  }
+  TerminalUi terminal(std::cin, io.err, TerminalUi::ModeFor(scan.yes));
+  std::string path;
+  if (!host::ChannelPath(profile.name, &path, &error)) {
+    io.err << "quorvel: " << error << "\n";
+    return kExitFailure;
+  }
+  host::wire::Run request;
+  request.argv.assign(argv, argv + argc);
+  request.cwd = WorkingFolder();
+  request.interactive = terminal.Interactive();
+  request.yes = scan.yes;
+  for (int attempt = 0;; ++attempt) {
+    host::ClientResult sent = host::RunInHost(path, request, terminal, io.out, io.err);
+    if (sent.connected) {
+      if (!sent.error.empty()) {
+        io.err << "quorvel: " << sent.error << "\n";
+        return kExitFailure;
+      }
+      return sent.status;
+    }
+    auto own = OpenProfileHost(*registry, profile, terminal, /*watch=*/false, &error);
+    if (own) {
+      own->Connect();  // what is not loaded is said by `quorvel run`, not by every command
+      int status;
+      {
+        host::Application::PresenterScope scope(
+            own->application(), std::shared_ptr<ui::Ui>(std::shared_ptr<ui::Ui>(), &terminal));
+        status = Dispatch(argc, argv, io);
+      }
+      own->application().loop().RunPending();
+      own->Disconnect();
+      return status;
+    }
+    // Only a host that holds the lock but does not answer yet (it is starting) is
+    // worth waiting for, and only for a while.
+    std::string dataFolder = DefaultDataFolders().DataFolder();
+    bool starting =
+        platform::LockFile::Holder(host::HostLockPath(dataFolder, profile.name)).pid != 0;
+    if (!starting) {
+      io.err << "quorvel: " << error << "\n";
+      return kExitFailure;
+    }
+    if (attempt >= 50) {
+      io.err << "quorvel: " << error << ", and it does not answer on " << path << "\n";
+      return kExitFailure;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  CommandIo io{out, err};
+  Scan scan = ScanCommandLine(argc, argv);
+  if (scan.command != nullptr && scan.command->routed) return RunRouted(scan, argc, argv, io);
+  return Dispatch(argc, argv, io);
+}
+
+int RunInsideHost(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  CommandIo io{out, err};
+  return Dispatch(static_cast<int>(argv.size()), argv.data(), io);
 }
 
 }  // namespace quorvel::app

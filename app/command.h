@@ -4,6 +4,7 @@
 #define QUORVEL_APP_COMMAND_H_
 
 #include <iosfwd>
+#include <string>
 #include <vector>
 
 namespace CLI {
@@ -17,6 +18,10 @@ struct CommandIo {
   std::ostream& out;
   std::ostream& err;
   int status = 0;
+  // --profile NAME (empty: the default profile) and --yes, given before or after the
+  // subcommand's name.
+  std::string profile{};
+  bool yes = false;
 };
 
 struct Command {
@@ -26,6 +31,9 @@ struct Command {
   // callback that runs it once the whole command line has been parsed and sets
   // io.status. `io` outlives the parse.
   void (*setup)(CLI::App& sub, CommandIo& io);
+  // Acts on the profile's mail or settings: sent to the profile's running host, or run
+  // by a short-lived host of its own (see cli.cpp).
+  bool routed = false;
 };
 
 // The table of subcommands, in the order --help lists them.

@@ -2,12 +2,19 @@
 #include "app/commands.h"
 
 namespace quorvel::app {
+namespace {
+
+Command Routed(Command command) {
+  command.routed = true;
+  return command;
+}
+
+}  // namespace
 
 const std::vector<Command>& CommandTable() {
   static const std::vector<Command> table = {
-      ClassifyCommand(),
-      MailbaseCommand(),
-      ListsCommand(),
+      Routed(ClassifyCommand()), MailbaseCommand(),   Routed(ListsCommand()), ProfileCommand(),
+      RegisterCommand(),         UnregisterCommand(), RunCommand(),           StatusCommand(),
   };
   return table;
 }

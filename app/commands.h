@@ -2,6 +2,10 @@
 #ifndef QUORVEL_APP_COMMANDS_H_
 #define QUORVEL_APP_COMMANDS_H_
 
+#include <iosfwd>
+#include <string>
+#include <vector>
+
 #include "app/cli.h"
 #include "app/command.h"
 
@@ -17,6 +21,15 @@ inline constexpr int kExitNoMailbase = 4;  // classify: the mail base cannot be 
 Command ClassifyCommand();
 Command MailbaseCommand();
 Command ListsCommand();
+Command ProfileCommand();
+Command RegisterCommand();
+Command UnregisterCommand();
+Command RunCommand();
+Command StatusCommand();
+
+// Runs a command line inside the host that received it (no routing). Returns the
+// exit status.
+int RunInsideHost(const std::vector<std::string>& argv, std::ostream& out, std::ostream& err);
 
 }  // namespace quorvel::app
 

@@ -20,6 +20,7 @@ constexpr std::array kTargets = {
     FuzzTarget{"bayes_raw_legacy", FuzzBayesRawLegacy},
     FuzzTarget{"bayes_db", FuzzBayesDb},
     FuzzTarget{"registry_text", FuzzRegistryText},
+    FuzzTarget{"channel_request", FuzzChannelRequest},
     FuzzTarget{"mime", FuzzMime},
 };
 

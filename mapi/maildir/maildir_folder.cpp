@@ -50,17 +50,28 @@ std::vector<PropValue> MaildirFolder::AllProps() const {
     if (at.name.flags.find('S') == std::string::npos) ++unread;
   }
   bool hasSubfolders = !core_->Subfolders(path_).empty();
-  return {PropValue::Id(PR_ENTRYID, core_->FolderId(path_)),
-          PropValue::Id(PR_RECORD_KEY, core_->FolderId(path_)),
-          PropValue::Id(PR_PARENT_ENTRYID, core_->FolderId(ParentFolderPath(path_))),
-          PropValue::Id(PR_STORE_ENTRYID, core_->StoreId()),
-          PropValue::String8(PR_DISPLAY_NAME, DisplayName(path_)),
-          PropValue::ULong(PR_OBJECT_TYPE, MAPI_FOLDER),
-          PropValue::ULong(PR_FOLDER_TYPE, FOLDER_GENERIC),
-          PropValue::String8(PR_CONTAINER_CLASS, "IPF.Note"),
-          PropValue::Long(PR_CONTENT_COUNT, static_cast<std::int32_t>(messages.size())),
-          PropValue::Long(PR_CONTENT_UNREAD, unread),
-          PropValue::Boolean(PR_SUBFOLDERS, hasSubfolders)};
+  std::vector<PropValue> props = {
+      PropValue::Id(PR_ENTRYID, core_->FolderId(path_)),
+      PropValue::Id(PR_RECORD_KEY, core_->FolderId(path_)),
+      PropValue::Id(PR_PARENT_ENTRYID, core_->FolderId(ParentFolderPath(path_))),
+      PropValue::Id(PR_STORE_ENTRYID, core_->StoreId()),
+      PropValue::String8(PR_DISPLAY_NAME, DisplayName(path_)),
+      PropValue::ULong(PR_OBJECT_TYPE, MAPI_FOLDER),
+      PropValue::ULong(PR_FOLDER_TYPE, FOLDER_GENERIC),
+      PropValue::String8(PR_CONTAINER_CLASS, path_ == "Contacts" ? "IPF.Contact" : "IPF.Note"),
+      PropValue::Long(PR_CONTENT_COUNT, static_cast<std::int32_t>(messages.size())),
+      PropValue::Long(PR_CONTENT_UNREAD, unread),
+      PropValue::Boolean(PR_SUBFOLDERS, hasSubfolders)};
+  if (path_.empty()) {
+    // The Inbox names the profile's contact and draft folders, as the mail client's does.
+    if (core_->FolderExists("Contacts")) {
+      props.push_back(PropValue::Id(PR_IPM_CONTACT_ENTRYID, core_->FolderId("Contacts")));
+    }
+    if (core_->FolderExists("Drafts")) {
+      props.push_back(PropValue::Id(PR_IPM_DRAFTS_ENTRYID, core_->FolderId("Drafts")));
+    }
+  }
+  return props;
 }
 
 Result<std::vector<PropValue>> MaildirFolder::GetProps(std::span<const PropTag> tags,

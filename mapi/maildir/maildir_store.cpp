@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <vector>
 
 #include "mapi/maildir/maildir_core.h"
 #include "mapi/maildir/maildir_folder.h"
@@ -23,6 +24,7 @@ struct SpecialFolder {
   const char* names[3];
 };
 constexpr SpecialFolder kSpecialFolders[] = {
+    {PR_IPM_OUTBOX_ENTRYID, {"Outbox", nullptr, nullptr}},
     {PR_IPM_SENTMAIL_ENTRYID, {"Sent", "Sent Items", "Sent Messages"}},
     {PR_IPM_WASTEBASKET_ENTRYID, {"Trash", "Deleted Items", "Deleted Messages"}},
 };
@@ -134,7 +136,7 @@ class MaildirStore final : public MsgStore {
     }
     for (const SpecialFolder& special : kSpecialFolders) {
       for (const char* folder : special.names) {
-        if (core_->FolderExists(folder)) {
+        if (folder != nullptr && core_->FolderExists(folder)) {
           props.push_back(PropValue::Id(special.tag, core_->FolderId(folder)));
           break;
         }
@@ -165,6 +167,15 @@ Result<std::shared_ptr<MsgStore>> OpenMaildirStore(const std::string& root,
     if (!EnsureDirectory(real + sub)) return MAPI_E_NO_ACCESS;
   }
   auto core = std::make_shared<MaildirCore>(real, options);
+  if (options.createStandardFolders) {
+    // Each kind is made under its first name unless one of its names exists.
+    for (const std::vector<const char*>& names : std::vector<std::vector<const char*>>{
+             {"Outbox"}, {"Sent", "Sent Items", "Sent Messages"}, {"Contacts"}, {"Drafts"}}) {
+      bool exists = false;
+      for (const char* name : names) exists = exists || core->FolderExists(name);
+      if (!exists && !core->CreateFolder("", names.front(), true).ok()) return MAPI_E_NO_ACCESS;
+    }
+  }
   return Ok(std::shared_ptr<MsgStore>(std::make_shared<MaildirStore>(std::move(core))));
 }
 

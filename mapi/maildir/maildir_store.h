@@ -42,9 +42,12 @@
 namespace quorvel::mapi {
 
 struct MaildirOptions {
-  std::string accountAddress;              // PR_RECEIVED_BY_EMAIL_ADDRESS of every message
-  std::string displayName;                 // the store's PR_DISPLAY_NAME; default: the root's name
-  bool watch = true;                       // watch the folders with inotify for new mail
+  std::string accountAddress;  // PR_RECEIVED_BY_EMAIL_ADDRESS of every message
+  std::string displayName;     // the store's PR_DISPLAY_NAME; default: the root's name
+  bool watch = true;           // watch the folders with inotify for new mail
+  // Make the folders a mail profile expects when missing: Outbox (".Outbox"), Sent
+  // Items (".Sent"), Contacts (".Contacts") and Drafts (".Drafts").
+  bool createStandardFolders = false;
   const platform::Clock* clock = nullptr;  // for new unique names; default: system clock
   // Mail reaches a Maildir whether or not anyone watches it, as it reaches a server
   // mailbox; so the store presents itself as a server mailbox that keeps a local copy
@@ -55,7 +58,10 @@ struct MaildirOptions {
 };
 
 // Opens the Maildir at `root` (MAPI_E_NOT_FOUND when it is not a directory). Missing
-// cur/, new/ and tmp/ of the root are created.
+// cur/, new/ and tmp/ of the root are created. The store's PR_IPM_OUTBOX_ENTRYID and
+// PR_IPM_SENTMAIL_ENTRYID name ".Outbox" and ".Sent" (or ".Sent Items", ".Sent
+// Messages"); the Inbox's PR_IPM_CONTACT_ENTRYID and PR_IPM_DRAFTS_ENTRYID name
+// ".Contacts" (a contact folder, "IPF.Contact") and ".Drafts", where they exist.
 Result<std::shared_ptr<MsgStore>> OpenMaildirStore(const std::string& root,
                                                    const MaildirOptions& options = {});
 

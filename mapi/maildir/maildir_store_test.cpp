@@ -310,5 +310,31 @@ TEST_F(MaildirStoreTest, StorePropertiesNameTheSpecialFolders) {
   EXPECT_TRUE(props2->at(1).IsError());
 }
 
+TEST_F(MaildirStoreTest, AProfileStoreMakesTheMissingStandardFoldersOnly) {
+  dir_.AddFolder("Sent Items");  // an existing sent folder is used, not a second one made
+  MaildirOptions options;
+  options.watch = false;
+  options.createStandardFolders = true;
+  auto store = OpenMaildirStore(dir_.root(), options);
+  ASSERT_TRUE(store.ok());
+  StoreKey key = KeyOf(**store);
+  const PropTag tags[] = {PR_IPM_OUTBOX_ENTRYID, PR_IPM_SENTMAIL_ENTRYID};
+  auto props = (*store)->GetProps(tags);
+  ASSERT_EQ(props.hr, S_OK);
+  EXPECT_EQ(GetEntryId(*props, PR_IPM_OUTBOX_ENTRYID), MaildirFolderId(key, "Outbox"));
+  EXPECT_EQ(GetEntryId(*props, PR_IPM_SENTMAIL_ENTRYID), MaildirFolderId(key, "Sent Items"));
+  EXPECT_FALSE(std::filesystem::exists(dir_.root() + "/.Sent"));
+  auto inbox = FolderAt("", store->get());
+  ASSERT_NE(inbox, nullptr);
+  const PropTag inboxTags[] = {PR_IPM_CONTACT_ENTRYID, PR_IPM_DRAFTS_ENTRYID};
+  auto ids = inbox->GetProps(inboxTags);
+  ASSERT_EQ(ids.hr, S_OK);
+  EXPECT_EQ(GetEntryId(*ids, PR_IPM_CONTACT_ENTRYID), MaildirFolderId(key, "Contacts"));
+  EXPECT_EQ(GetEntryId(*ids, PR_IPM_DRAFTS_ENTRYID), MaildirFolderId(key, "Drafts"));
+  auto contacts = FolderAt("Contacts", store->get());
+  ASSERT_NE(contacts, nullptr);
+  EXPECT_EQ(*HrGetOneProp(*contacts, PR_CONTAINER_CLASS)->AsString8(), "IPF.Contact");
+}
+
 }  // namespace
 }  // namespace quorvel::mapi

@@ -1,0 +1,36 @@
+// Hosts made by the command line: the add-ins this program provides (the factory
+// table the host loads from), the profile a command names, and a host of that profile
+// opened in this process: long-running for `quorvel run`, short-lived for a command
+// that finds no host to send itself to.
+#ifndef QUORVEL_APP_HOST_SETUP_H_
+#define QUORVEL_APP_HOST_SETUP_H_
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "host/profile_host.h"
+#include "host/profiles.h"
+#include "platform/registry.h"
+#include "ui/ui.h"
+
+namespace quorvel::app {
+
+// The add-ins of this program by class id: QVAddIn.
+host::AddInFactories ProgramAddIns();
+
+// The profile `requested` names (or the default). False with the reason in *error.
+bool ResolveProfile(platform::Registry& registry, const std::string& requested,
+                    host::Profile* profile, std::string* error);
+
+// Opens the host of `profile`, without connecting its add-ins.
+std::unique_ptr<host::ProfileHost> OpenProfileHost(platform::Registry& registry,
+                                                   const host::Profile& profile, ui::Ui& presenter,
+                                                   bool watch, std::string* error);
+
+// The running program's path (what registration writes as the module).
+std::string ProgramPath();
+
+}  // namespace quorvel::app
+
+#endif  // QUORVEL_APP_HOST_SETUP_H_

@@ -1,0 +1,200 @@
+// quorvel run [--once]: the host of a profile. It loads the add-in from its
+// registration and connects it, serves commands sent over the command channel, and
+// runs until SIGINT or SIGTERM, which disconnect the add-in cleanly. With --once it
+// starts, lets the add-in finish what is pending and stops (for cron jobs and the
+// hooks of mail fetchers). Under a service manager it reports when it is ready.
+//
+// quorvel status [--json]: whether a host runs for the profile. Exit status 0 only
+// when one is ready.
+#include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <ctime>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "app/commands.h"
+#include "app/host_setup.h"
+#include "app/terminal_ui.h"
+#include "host/channel.h"
+#include "platform/lock_file.h"
+#include "platform/registry_file.h"
+#include "platform/service_notify.h"
+#include "settings/data_folder.h"
+
+namespace quorvel::app {
+namespace {
+
+std::string TimeText(std::int64_t since) {
+  std::time_t t = static_cast<std::time_t>(since);
+  char text[64] = "";
+  std::tm tm{};
+  if (localtime_r(&t, &tm)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+  return text;
+}
+
+// Runs one command line sent by a client, on the user-interface thread, in the
+// client's working folder and with the client's presenter.
+int ServeRun(host::ProfileHost& host, const host::wire::Run& run, std::ostream& out,
+             std::ostream& err, std::shared_ptr<ui::Ui> presenter) {
+  int previous = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (!run.cwd.empty() && ::chdir(run.cwd.c_str()) != 0) {
+    err << "quorvel: the host cannot enter " << run.cwd << "\n";
+    if (previous >= 0) ::close(previous);
+    return kExitFailure;
+  }
+  host::Application::PresenterScope scope(host.application(), presenter);
+  int status = RunInsideHost(run.argv, out, err);
+  if (previous >= 0) {
+    if (::fchdir(previous) != 0) err << "quorvel: the host lost its working folder\n";
+    ::close(previous);
+  }
+  return status;
+}
+
+int Run(bool once, CommandIo& io) {
+  auto registry = platform::OpenDefaultRegistry();
+  host::Profile profile;
+  std::string error;
+  if (!ResolveProfile(*registry, io.profile, &profile, &error)) {
+    io.err << "quorvel: " << error << "\n";
+    return kExitFailure;
+  }
+  // Signals are taken by one thread of their own; every other thread blocks them.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  TerminalUi hostUi(std::cin, io.err, TerminalUi::ModeFor(io.yes));
+  auto host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/!once, &error);
+  if (!host) {
+    io.err << "quorvel: " << error << "\n";
+    pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+    return kExitFailure;
+  }
+  std::unique_ptr<host::ChannelServer> server;
+  if (!once) {
+    std::string path;
+    if (host::ChannelPath(profile.name, &path, &error)) {
+      host::ChannelServer::Handlers handlers;
+      host::ProfileHost* h = host.get();
+      handlers.run = [h](const host::wire::Run& run, std::ostream& out, std::ostream& err,
+                         std::shared_ptr<ui::Ui> presenter) {
+        return ServeRun(*h, run, out, err, std::move(presenter));
+      };
+      handlers.status = [h] {
+        host::wire::Status status;
+        status.profile = h->profile().name;
+        status.pid = ::getpid();
+        status.since = h->since();
+        status.ready = h->ready();
+        status.judged = h->application().counters().judged.load();
+        status.moved = h->application().counters().moved.load();
+        return status;
+      };
+      server = host::ChannelServer::Start(path, host->application().loop(), handlers, &error);
+    }
+    if (!server) {
+      io.err << "quorvel: the command channel cannot be opened: " << error << "\n";
+      pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+      return kExitFailure;
+    }
+  }
+  for (const std::string& note : host->Connect()) io.err << "quorvel: " << note << "\n";
+  if (once) {
+    host->WaitUntilIdle();
+    host->Disconnect();
+    pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+    return kExitOk;
+  }
+  platform::NotifyServiceManager("READY=1");
+  io.err << "quorvel: host for profile " << profile.name << " ready (PID " << ::getpid() << ")\n";
+
+  host::MessageLoop& loop = host->application().loop();
+  int caught = 0;
+  std::thread waiter([&] {
+    sigwait(&signals, &caught);
+    loop.Quit();
+  });
+  loop.Run();
+  waiter.join();
+  platform::NotifyServiceManager("STOPPING=1");
+  server->DisconnectClients();
+  host->Disconnect();
+  server.reset();
+  io.err << "quorvel: host for profile " << profile.name << " stopped ("
+         << (caught == SIGINT ? "SIGINT" : "SIGTERM") << ")\n";
+  pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+  return kExitOk;
+}
+
+int Status(bool json, CommandIo& io) {
+  auto registry = platform::OpenDefaultRegistry();
+  host::Profile profile;
+  std::string error;
+  if (!ResolveProfile(*registry, io.profile, &profile, &error)) {
+    io.err << "quorvel: " << error << "\n";
+    return kExitFailure;
+  }
+  std::string path;
+  std::optional<host::wire::Status> status;
+  if (host::ChannelPath(profile.name, &path, &error)) status = host::QueryHostStatus(path, &error);
+  if (!status) {
+    // No answer: a host may be starting (it holds the lock but does not serve yet).
+    std::string data = DefaultDataFolders().DataFolder();
+    platform::LockHolder holder =
+        platform::LockFile::Holder(host::HostLockPath(data, profile.name));
+    status = host::wire::Status{profile.name, holder.pid, holder.since, false, 0, 0};
+  }
+  bool running = status->pid != 0;
+  if (json) {
+    nlohmann::json j = {{"profile", profile.name}, {"running", running}, {"ready", status->ready}};
+    if (running && status->pid > 0) j["pid"] = status->pid;
+    if (running && status->since > 0) j["since"] = TimeText(status->since);
+    if (status->ready) {
+      j["judged"] = status->judged;
+      j["moved"] = status->moved;
+    }
+    io.out << j.dump() << "\n";
+  } else if (!running) {
+    io.out << "no host runs for profile " << profile.name << "\n";
+  } else {
+    io.out << "host for profile " << profile.name;
+    if (status->pid > 0) io.out << ": PID " << status->pid;
+    if (status->since > 0) io.out << ", since " << TimeText(status->since);
+    io.out << (status->ready ? ", ready" : ", starting");
+    if (status->ready) {
+      io.out << "; " << status->judged << " judged, " << status->moved << " moved to spam";
+    }
+    io.out << "\n";
+  }
+  return status->ready ? kExitOk : kExitFailure;
+}
+
+}  // namespace
+
+Command RunCommand() {
+  return {"run", "Run the host of a profile: filter new mail and serve commands",
+          [](CLI::App& sub, CommandIo& io) {
+            auto once = std::make_shared<bool>(false);
+            sub.add_flag("--once", *once, "Process what is pending, then stop");
+            sub.callback([once, &io] { io.status = Run(*once, io); });
+          }};
+}
+
+Command StatusCommand() {
+  return {"status", "Say whether a host runs for the profile (exit 0 when one is ready)",
+          [](CLI::App& sub, CommandIo& io) {
+            auto json = std::make_shared<bool>(false);
+            sub.add_flag("--json", *json, "One JSON object");
+            sub.callback([json, &io] { io.status = Status(*json, io); });
+          }};
+}
+
+}  // namespace quorvel::app

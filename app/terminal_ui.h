@@ -1,0 +1,45 @@
+// The terminal presenter: message boxes and dialogs answered at the terminal, progress
+// as lines on standard error, notices printed there too.
+//
+// Who answers: with --yes every question takes its affirmative button (OK, Yes); when
+// standard input is a terminal the user is asked; otherwise each question takes its
+// default button and the text is printed so that nothing goes unseen.
+#ifndef QUORVEL_APP_TERMINAL_UI_H_
+#define QUORVEL_APP_TERMINAL_UI_H_
+
+#include <iosfwd>
+#include <mutex>
+
+#include "ui/ui.h"
+
+namespace quorvel::app {
+
+class TerminalUi final : public ui::Ui {
+ public:
+  enum class Mode { kAsk, kYes, kDefault };
+  // Reads answers from `in` and writes everything to `err`; both outlive this.
+  TerminalUi(std::istream& in, std::ostream& err, Mode mode) : in_(in), err_(err), mode_(mode) {}
+  // kYes with --yes, else kAsk when standard input is a terminal, else kDefault.
+  static Mode ModeFor(bool yes);
+
+  int Show(const std::string& text, const std::string& caption, std::uint32_t style) override;
+  std::int32_t Present(ui::Dialog& dialog) override;
+  std::unique_ptr<ui::Progress> BeginProgress(const std::string& title) override;
+  void Notify(const std::string& title, const std::string& text) override;
+  bool OpenUrl(const std::string& url) override;
+  bool Interactive() const override { return mode_ == Mode::kAsk; }
+
+ private:
+  // Asks until one of `choices` (by their first letters or numbers) is given; EOF
+  // answers `fallback`.
+  std::string AskLine(const std::string& prompt);
+
+  std::recursive_mutex mutex_;  // one question or line at a time
+  std::istream& in_;
+  std::ostream& err_;
+  const Mode mode_;
+};
+
+}  // namespace quorvel::app
+
+#endif  // QUORVEL_APP_TERMINAL_UI_H_

@@ -1,0 +1,92 @@
+#include "host/profile_host.h"
+
+#include <unistd.h>
+
+#include "host/store_namespace.h"
+#include "host/store_session.h"
+#include "mapi/maildir/maildir_store.h"
+
+namespace quorvel::host {
+
+std::string HostLockPath(const std::string& dataFolder, const std::string& profile) {
+  std::string folder = dataFolder;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder + "host-" + profile + ".lock";
+}
+
+std::unique_ptr<ProfileHost> ProfileHost::Open(HostConfig config, std::string* error) {
+  std::unique_ptr<ProfileHost> host(new ProfileHost(std::move(config)));
+  const Profile& profile = host->config_.profile;
+  platform::LockHolder holder;
+  std::string lockError;
+  host->lock_ = platform::LockFile::TryAcquire(host->config_.lockPath, &holder, &lockError);
+  if (!host->lock_) {
+    if (!lockError.empty()) {
+      *error = lockError;
+    } else {
+      *error = "a host for profile '" + profile.name + "' is running already" +
+               (holder.pid > 0 ? " (PID " + std::to_string(holder.pid) + ")" : std::string());
+    }
+    return nullptr;
+  }
+  if (::access(profile.maildir.c_str(), R_OK | W_OK | X_OK) != 0) {
+    *error = "the Maildir of profile '" + profile.name + "' (" + profile.maildir +
+             ") is missing or not readable and writable";
+    return nullptr;
+  }
+  mapi::MaildirOptions options;
+  options.accountAddress = profile.addresses.empty() ? std::string() : profile.addresses.front();
+  options.watch = host->config_.watch;
+  options.createStandardFolders = true;
+  auto store = mapi::OpenMaildirStore(profile.maildir, options);
+  if (!store.ok()) {
+    *error =
+        "the Maildir of profile '" + profile.name + "' (" + profile.maildir + ") cannot be opened";
+    return nullptr;
+  }
+  auto session = std::make_shared<StoreSession>(
+      profile.name, std::vector<std::shared_ptr<mapi::MsgStore>>{*store});
+  auto nameSpace = StoreNameSpace::Create(session, profile.name, profile.addresses);
+  host->application_ = std::make_unique<Application>(nameSpace, *host->config_.presenter);
+  auto inbox = nameSpace->GetDefaultFolder(olFolderInbox);
+  if (!inbox.ok()) {
+    *error = "the Inbox of profile '" + profile.name + "' cannot be opened";
+    return nullptr;
+  }
+  host->mainWindow_ = host->application_->Explorers()->Add(*inbox);
+  host->mainWindow_->Activate();
+  host->since_ = std::time(nullptr);
+  return host;
+}
+
+ProfileHost::~ProfileHost() { Disconnect(); }
+
+std::vector<std::string> ProfileHost::Connect() {
+  loaded_ = LoadAddIns(*config_.registry, config_.factories);
+  for (LoadedAddIn& a : loaded_.addIns) a.addIn->OnConnection(*application_, ext_cm_Startup);
+  for (LoadedAddIn& a : loaded_.addIns) a.addIn->OnStartupComplete();
+  ready_ = true;
+  return loaded_.notes;
+}
+
+void ProfileHost::Disconnect() {
+  ready_ = false;
+  std::vector<LoadedAddIn> addIns;
+  addIns.swap(loaded_.addIns);
+  for (LoadedAddIn& a : addIns) a.addIn->OnBeginShutdown();
+  for (LoadedAddIn& a : addIns) a.addIn->OnDisconnection(ext_dm_HostShutdown);
+  loaded_.clientExtension.reset();
+}
+
+void ProfileHost::WaitUntilIdle() {
+  for (LoadedAddIn& a : loaded_.addIns) a.addIn->WaitUntilIdle();
+}
+
+std::shared_ptr<AddIn> ProfileHost::FindAddIn(const std::string& clsid) const {
+  for (const LoadedAddIn& a : loaded_.addIns) {
+    if (a.clsid == clsid) return a.addIn;
+  }
+  return nullptr;
+}
+
+}  // namespace quorvel::host

@@ -1,0 +1,81 @@
+// ProfileHost: the mail client for one profile, in this process. Opening it takes the
+// profile's host lock (at most one host per profile), opens the profile's Maildir as
+// its default store, and builds the namespace, the application and the main window
+// (an explorer on the Inbox, in front). Connect loads the add-ins from their
+// registration and connects them; Disconnect takes them down again, as the mail
+// client does when it closes.
+//
+// The lock is held for the host's whole life, so whatever runs inside a host (a
+// command routed to it, or run by a short-lived host of its own) runs under the
+// profile's lock: no other process loads, changes and saves that profile's settings
+// or mail base meanwhile.
+//
+// Threading: Open, Connect, Disconnect and the destructor on the thread that runs the
+// application's user-interface loop (or that owns a short-lived host).
+#ifndef QUORVEL_HOST_PROFILE_HOST_H_
+#define QUORVEL_HOST_PROFILE_HOST_H_
+
+#include <atomic>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/add_in_loader.h"
+#include "host/application.h"
+#include "host/profiles.h"
+#include "platform/lock_file.h"
+#include "platform/registry.h"
+
+namespace quorvel::host {
+
+struct HostConfig {
+  Profile profile;
+  platform::Registry* registry = nullptr;  // add-in registrations
+  AddInFactories factories;
+  ui::Ui* presenter = nullptr;  // the host's own; outlives the host
+  std::string lockPath;         // the profile's lock file in the data folder
+  bool watch = true;            // notice new mail while running
+};
+
+// The lock file of a profile's host: "<data folder>/host-<profile>.lock".
+std::string HostLockPath(const std::string& dataFolder, const std::string& profile);
+
+class ProfileHost {
+ public:
+  // A clear error (a host of this profile runs already, with its PID; the Maildir is
+  // missing or unreadable) leaves nothing behind.
+  static std::unique_ptr<ProfileHost> Open(HostConfig config, std::string* error);
+  ~ProfileHost();
+
+  // Loads and connects the add-ins (then tells them the start is complete). Returns
+  // what was not loaded, one sentence each.
+  std::vector<std::string> Connect();
+  // Disconnects every add-in (the core saves its state); idempotent.
+  void Disconnect();
+  // Returns when the add-ins have done the work pending at their start.
+  void WaitUntilIdle();
+
+  Application& application() { return *application_; }
+  const Profile& profile() const { return config_.profile; }
+  std::time_t since() const { return since_; }
+  // Connected and serving (any thread).
+  bool ready() const { return ready_.load(); }
+  // A connected add-in by class id, or null.
+  std::shared_ptr<AddIn> FindAddIn(const std::string& clsid) const;
+
+ private:
+  explicit ProfileHost(HostConfig config) : config_(std::move(config)) {}
+
+  HostConfig config_;
+  std::unique_ptr<platform::LockFile> lock_;
+  std::unique_ptr<Application> application_;
+  std::shared_ptr<Explorer> mainWindow_;
+  LoadResult loaded_;
+  std::time_t since_ = 0;
+  std::atomic<bool> ready_{false};
+};
+
+}  // namespace quorvel::host
+
+#endif  // QUORVEL_HOST_PROFILE_HOST_H_

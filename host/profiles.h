@@ -1,0 +1,57 @@
+// Profiles: the stand-in for the mail client's profiles, kept in the registry under
+// HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\Windows Messaging
+// Subsystem\Profiles: one subkey per profile with "Maildir" (REG_SZ, the default
+// store's folder) and "Addresses" (REG_MULTI_SZ, the user's own addresses), and the
+// key's "DefaultProfile" value naming the default one.
+//
+// Names compare case-insensitively, like registry keys. Every failure comes back as
+// false with a message for the user in *error.
+#ifndef QUORVEL_HOST_PROFILES_H_
+#define QUORVEL_HOST_PROFILES_H_
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/registry.h"
+
+namespace quorvel::host {
+
+inline constexpr const char* kProfilesKey =
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
+
+struct Profile {
+  std::string name;
+  std::string maildir;
+  std::vector<std::string> addresses;
+  bool isDefault = false;
+};
+
+class Profiles {
+ public:
+  explicit Profiles(platform::Registry& registry) : registry_(registry) {}
+
+  // Adds a profile; the first one, or one added with makeDefault, becomes the default.
+  bool Add(const Profile& profile, bool makeDefault, std::string* error);
+  bool Remove(const std::string& name, std::string* error);
+  bool SetDefault(const std::string& name, std::string* error);
+  // Every profile, sorted by name. False only when the registry cannot be read.
+  bool List(std::vector<Profile>* out, std::string* error);
+  // The profile `requested` names, or the default one when it is empty; a clear error
+  // (how to add or choose one) otherwise.
+  bool Resolve(const std::string& requested, Profile* out, std::string* error);
+
+ private:
+  bool Read(const std::string& name, Profile* out, std::string* error);
+  std::string DefaultName();
+
+  platform::Registry& registry_;
+};
+
+// A profile name usable as a registry key and inside file names: 1 to 64 letters,
+// digits, '.', '_' or '-', not starting with '.'.
+bool ValidProfileName(const std::string& name);
+
+}  // namespace quorvel::host
+
+#endif  // QUORVEL_HOST_PROFILES_H_
