@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/profile_store.h"
 #include "app/terminal_message_boxes.h"
 #include "outlook/add_in.h"
 #include "outlook/core_services.h"
@@ -56,7 +57,9 @@ bool ResolveProfile(platform::Registry& registry, const std::string& requested,
 
 std::unique_ptr<host::ProfileHost> OpenProfileHost(platform::Registry& registry,
                                                    const host::Profile& profile, ui::Ui& presenter,
-                                                   bool watch, std::string* error) {
+                                                   bool watch, std::string* error,
+                                                   bool* unreachable) {
+  if (unreachable) *unreachable = false;
   std::string dataFolder = DefaultDataFolders().DataFolder();
   if (dataFolder.empty()) {
     *error = "no data folder: set XDG_DATA_HOME or HOME";
@@ -73,6 +76,9 @@ std::unique_ptr<host::ProfileHost> OpenProfileHost(platform::Registry& registry,
   config.presenter = &presenter;
   config.lockPath = host::HostLockPath(dataFolder, profile.name);
   config.watch = watch;
+  config.openStore = [unreachable](const host::Profile& p, bool w, std::string* e) {
+    return OpenProfileStore(p, w, e, unreachable);
+  };
   return host::ProfileHost::Open(std::move(config), error);
 }
 

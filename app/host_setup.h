@@ -23,10 +23,13 @@ host::AddInFactories ProgramAddIns();
 bool ResolveProfile(platform::Registry& registry, const std::string& requested,
                     host::Profile* profile, std::string* error);
 
-// Opens the host of `profile`, without connecting its add-ins.
+// Opens the host of `profile` on the store the profile names, without connecting
+// its add-ins. `*unreachable` (when given) is set when it failed only because the
+// profile's IMAP server could not be reached.
 std::unique_ptr<host::ProfileHost> OpenProfileHost(platform::Registry& registry,
                                                    const host::Profile& profile, ui::Ui& presenter,
-                                                   bool watch, std::string* error);
+                                                   bool watch, std::string* error,
+                                                   bool* unreachable = nullptr);
 
 // The running program's path (what registration writes as the module).
 std::string ProgramPath();
