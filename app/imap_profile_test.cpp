@@ -25,7 +25,9 @@
 #include <vector>
 
 #include "mapi/imap/test_dovecot.h"
+#include "testing/child_process.h"
 #include "testing/fault_proxy.h"
+#include "testing/temporary_home.h"
 
 namespace quorvel::app {
 namespace {
@@ -36,7 +38,10 @@ using mapi::imap::testing::Direct;
 using mapi::imap::testing::Mail;
 using mapi::imap::testing::Messages;
 using mapi::imap::testing::WaitFor;
+using quorvel::testing::ChildProcess;
 using quorvel::testing::DovecotServer;
+using quorvel::testing::RunProgram;
+using quorvel::testing::TemporaryHome;
 using ::testing::HasSubstr;
 
 std::string Slurp(const fs::path& path) {
@@ -50,90 +55,37 @@ struct Ended {
   std::string err;
 };
 
-// A throwaway user (HOME, the XDG folders) that runs the quorvel program.
+// A throwaway user that runs the quorvel program.
 class Home {
  public:
-  Home() {
-    char pattern[] = "/tmp/quorvel-imap-profile-XXXXXX";
-    if (::mkdtemp(pattern) != nullptr) root_ = pattern;
-    fs::create_directories(root_ / "run");
-    fs::permissions(root_ / "run", fs::perms::owner_all);
-  }
-  ~Home() {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
-  }
-  const fs::path& root() const { return root_; }
+  std::string root() const { return home_.root(); }
   fs::path Credentials(const std::string& profile) const {
-    return root_ / "config/Veltmark/credentials" / profile;
+    return fs::path(home_.ConfigHome()) / "Veltmark/credentials" / profile;
   }
-
-  // A running program; killed when it goes.
-  class Process {
-   public:
-    Process(pid_t pid, fs::path out, fs::path err)
-        : pid_(pid), out_(std::move(out)), err_(std::move(err)) {}
-    ~Process() {
-      if (pid_ > 0) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-      }
-    }
-    std::string Errors() const { return Slurp(err_); }
-    void Signal(int signal) { ::kill(pid_, signal); }
-    // How it ended, waiting up to `seconds`.
-    Ended Wait(int seconds) {
-      Ended end;
-      int wstatus = 0;
-      bool done = WaitFor([&] { return ::waitpid(pid_, &wstatus, WNOHANG) == pid_; }, seconds);
-      if (!done) return end;
-      pid_ = -1;
-      if (WIFEXITED(wstatus)) end.status = WEXITSTATUS(wstatus);
-      end.out = Slurp(out_);
-      end.err = Slurp(err_);
-      return end;
-    }
-
-   private:
-    pid_t pid_;
-    fs::path out_, err_;
-  };
-
-  std::unique_ptr<Process> Start(const std::vector<std::string>& args,
-                                 const std::string& input = "") {
-    const int n = runs_++;
-    const fs::path in = root_ / ("in" + std::to_string(n)),
-                   out = root_ / ("out" + std::to_string(n)),
-                   err = root_ / ("err" + std::to_string(n));
-    std::ofstream(in, std::ios::binary) << input;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::setenv("HOME", root_.c_str(), 1);
-      ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
-      ::setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-      ::setenv("XDG_RUNTIME_DIR", (root_ / "run").c_str(), 1);
-      for (const char* name :
-           {"XDG_DESKTOP_DIR", "QUORVEL_CODEPAGE", "DBUS_SESSION_BUS_ADDRESS", "NOTIFY_SOCKET"}) {
-        ::unsetenv(name);
-      }
-      ::dup2(::open(in.c_str(), O_RDONLY), 0);
-      ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-      ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-      std::vector<char*> argv{const_cast<char*>(QUORVEL_PROGRAM)};
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      ::execv(QUORVEL_PROGRAM, argv.data());
-      ::_exit(127);
-    }
-    return std::make_unique<Process>(pid, out, err);
+  std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& args) {
+    std::string error;
+    auto child = ChildProcess::Start(Argv(args), home_.Environment(), {}, &error);
+    EXPECT_TRUE(child) << error;
+    return child;
   }
   Ended Run(const std::vector<std::string>& args, const std::string& input = "") {
-    return Start(args, input)->Wait(60);
+    quorvel::testing::ProgramRun run = RunProgram(Argv(args), home_.Environment(), input);
+    return {run.end.status, run.out, run.err};
+  }
+  // Stops a host with SIGTERM and says how it ended.
+  static Ended Stop(ChildProcess& host) {
+    host.Signal(SIGTERM);
+    auto end = host.Wait(std::chrono::seconds(30));
+    return {end ? end->status : -1, host.Output(), host.Errors()};
   }
 
  private:
-  fs::path root_;
-  int runs_ = 0;
+  static std::vector<std::string> Argv(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {QUORVEL_PROGRAM};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+  }
+  TemporaryHome home_;
 };
 
 // A loopback port where nothing listens.
@@ -242,7 +194,7 @@ class ImapHostTest : public ::testing::Test {
   void ImportLists() {
     for (const auto& [list, address] :
          {std::pair{"black", "spammer@bad.example"}, std::pair{"white", "friend@good.example"}}) {
-      const fs::path file = home_.root() / (std::string(list) + ".txt");
+      const fs::path file = fs::path(home_.root()) / (std::string(list) + ".txt");
       std::ofstream(file) << address << "\r\n";
       const Ended end = home_.Run({"lists", "import", "--list", list, file.string()});
       ASSERT_EQ(end.status, 0) << end.err;
@@ -287,7 +239,7 @@ TEST_F(ImapHostTest, HostMovesSpamThatArrivesAndSpamThatCameWhileItWasDown) {
   ImportLists();
   AddProfile("box", server_->tlsPort(), {"--ca-file", server_->caFile()});
   // With no host running, a routed command runs in a short-lived host on the account.
-  const fs::path exported = home_.root() / "black.out";
+  const fs::path exported = fs::path(home_.root()) / "black.out";
   Ended end = home_.Run({"lists", "export", "--list", "black", exported.string()});
   ASSERT_EQ(end.status, 0) << end.err;
   EXPECT_THAT(Slurp(exported), HasSubstr("spammer@bad.example"));
@@ -309,8 +261,7 @@ TEST_F(ImapHostTest, HostMovesSpamThatArrivesAndSpamThatCameWhileItWasDown) {
   EXPECT_EQ(status["profile"], "box");
   EXPECT_EQ(status["ready"], true);
 
-  host->Signal(SIGTERM);
-  end = host->Wait(30);
+  end = Home::Stop(*host);
   EXPECT_EQ(end.status, 0) << end.err;
 
   // Spam delivered while no host runs is moved at the next start.
@@ -318,19 +269,15 @@ TEST_F(ImapHostTest, HostMovesSpamThatArrivesAndSpamThatCameWhileItWasDown) {
   host = home_.Start({"run"});
   EXPECT_TRUE(Sorted({"early-spam", "late-spam", "live-spam"}, {"early-good", "live-good"}))
       << host->Errors();
-  host->Signal(SIGTERM);
-  EXPECT_EQ(host->Wait(30).status, 0);
+  EXPECT_EQ(Home::Stop(*host).status, 0);
 }
 
 // The host's connections pass through a proxy that cuts them: the host keeps running,
 // connects again and still moves the spam that arrived meanwhile.
 TEST_F(ImapHostTest, HostKeepsWorkingWhenItsConnectionDrops) {
   quorvel::testing::FaultProxy proxy(server_->tlsPort());
+  ImportLists();
   AddProfile("box", proxy.port(), {"--ca-file", server_->caFile()});
-  std::ofstream(home_.root() / "black.txt") << "spammer@bad.example\r\n";
-  ASSERT_EQ(home_.Run({"lists", "import", "--list", "black", (home_.root() / "black.txt").string()})
-                .status,
-            0);
   auto host = home_.Start({"run"});
   ASSERT_TRUE(WaitFor([&] { return home_.Run({"status"}).status == 0; }, 30)) << host->Errors();
   for (const char* subject : {"spam-1", "spam-2"}) {
@@ -342,8 +289,7 @@ TEST_F(ImapHostTest, HostKeepsWorkingWhenItsConnectionDrops) {
   }
   EXPECT_TRUE(Sorted({"spam-1", "spam-2"}, {})) << host->Errors();
   EXPECT_EQ(home_.Run({"status"}).status, 0);
-  host->Signal(SIGTERM);
-  EXPECT_EQ(host->Wait(30).status, 0);
+  EXPECT_EQ(Home::Stop(*host).status, 0);
 }
 
 TEST_F(ImapHostTest, WrongPasswordAndUntrustedCertificateAreSaidClearly) {
@@ -384,8 +330,7 @@ TEST_F(ImapHostTest, UnreachableServerIsTriedAgain) {
   ASSERT_TRUE(
       WaitFor([&] { return host->Errors().find("trying again in 2 s") != std::string::npos; }, 30))
       << host->Errors();
-  host->Signal(SIGTERM);
-  end = host->Wait(30);
+  end = Home::Stop(*host);
   EXPECT_EQ(end.status, 0);
   EXPECT_THAT(end.err, HasSubstr("stopped (SIGTERM)"));
 }
