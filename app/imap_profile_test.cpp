@@ -4,13 +4,10 @@
 // against a Dovecot on loopback that moves delivered spam into the spam folder,
 // leaves good mail alone, judges at its next start the mail that came while it was
 // down, and keeps working when its connection drops.
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -87,19 +84,6 @@ class Home {
   }
   TemporaryHome home_;
 };
-
-// A loopback port where nothing listens.
-std::uint16_t ClosedPort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
 
 std::string Url(const std::string& user, std::uint16_t port) {
   return "imaps://" + user + "@127.0.0.1:" + std::to_string(port);
@@ -322,7 +306,7 @@ TEST_F(ImapHostTest, WrongPasswordAndUntrustedCertificateAreSaidClearly) {
 // A server that cannot be reached at the start is tried again until the host is
 // stopped; `run --once` gives up at once.
 TEST_F(ImapHostTest, UnreachableServerIsTriedAgain) {
-  AddProfile("away", ClosedPort(), {"--ca-file", server_->caFile()});
+  AddProfile("away", quorvel::testing::FreeLoopbackPort(), {"--ca-file", server_->caFile()});
   Ended end = home_.Run({"--profile", "away", "run", "--once"});
   EXPECT_EQ(end.status, 1);
   EXPECT_THAT(end.err, HasSubstr("cannot connect to the IMAP server 127.0.0.1:"));
