@@ -13,6 +13,7 @@
 
 #include "app/command.h"
 #include "app/commands.h"
+#include "app/descriptor_input.h"
 #include "app/host_setup.h"
 #include "app/terminal_ui.h"
 #include "app/version.h"
@@ -55,6 +56,13 @@ int Dispatch(int argc, const char* const* argv, CommandIo& io) {
   }
   if (cli.get_subcommands().empty()) io.out << cli.help();
   return io.status;
+}
+
+// Runs the command line inside `host`: with its settings, mail base and presenter.
+int DispatchInHost(host::ProfileHost& host, int argc, const char* const* argv, CommandIo& io) {
+  io.hostProcess = &ProgramProcess();
+  io.presenter = &host.application().Presenter();
+  return Dispatch(argc, argv, io);
 }
 
 // What a routed command needs to know before the parse runs it: which command is
@@ -107,7 +115,8 @@ int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io
     io.err << "quorvel: " << error << "\n";
     return kExitFailure;
   }
-  TerminalUi terminal(std::cin, io.err, TerminalUi::ModeFor(scan.yes));
+  TerminalUi terminal(std::cin, io.err, TerminalUi::ModeFor(scan.yes),
+                      TerminalUi::ProgressOnTerminal());
   std::string path;
   if (!host::ChannelPath(profile.name, &path, &error)) {
     io.err << "quorvel: " << error << "\n";
@@ -119,7 +128,9 @@ int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io
   request.interactive = terminal.Interactive();
   request.yes = scan.yes;
   for (int attempt = 0;; ++attempt) {
-    host::ClientResult sent = host::RunInHost(path, request, terminal, io.out, io.err);
+    // The command's standard input goes along, for a command that reads "-".
+    host::ClientResult sent =
+        host::RunInHost(path, request, terminal, io.out, io.err, STDIN_FILENO);
     if (sent.connected) {
       if (!sent.error.empty()) {
         io.err << "quorvel: " << sent.error << "\n";
@@ -134,7 +145,7 @@ int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io
       {
         host::Application::PresenterScope scope(
             own->application(), std::shared_ptr<ui::Ui>(std::shared_ptr<ui::Ui>(), &terminal));
-        status = Dispatch(argc, argv, io);
+        status = DispatchInHost(*own, argc, argv, io);
       }
       own->application().loop().RunPending();
       own->Disconnect();
@@ -166,11 +177,16 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   return Dispatch(argc, argv, io);
 }
 
-int RunInsideHost(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunInsideHost(host::ProfileHost& host, const std::vector<std::string>& args, std::ostream& out,
+                  std::ostream& err, int standardInput) {
   std::vector<const char*> argv;
   for (const std::string& a : args) argv.push_back(a.c_str());
   CommandIo io{out, err};
-  return Dispatch(static_cast<int>(argv.size()), argv.data(), io);
+  std::unique_ptr<DescriptorInput> in;
+  if (standardInput >= 0) in = std::make_unique<DescriptorInput>(standardInput);
+  io.in = in.get();
+  io.inFd = standardInput;
+  return DispatchInHost(host, static_cast<int>(argv.size()), argv.data(), io);
 }
 
 }  // namespace quorvel::app

@@ -2,7 +2,8 @@
 // registration and connects it, serves commands sent over the command channel, and
 // runs until SIGINT or SIGTERM, which disconnect the add-in cleanly. With --once it
 // starts, lets the add-in finish what is pending and stops (for cron jobs and the
-// hooks of mail fetchers). Under a service manager it reports when it is ready.
+// hooks of mail fetchers). Under a service manager it reports when it is ready. An
+// IMAP server that cannot be reached at the start is tried again with growing waits.
 //
 // quorvel status [--json]: whether a host runs for the profile. Exit status 0 only
 // when one is ready.
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <ctime>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -40,7 +42,7 @@ std::string TimeText(std::int64_t since) {
 // Runs one command line sent by a client, on the user-interface thread, in the
 // client's working folder and with the client's presenter.
 int ServeRun(host::ProfileHost& host, const host::wire::Run& run, std::ostream& out,
-             std::ostream& err, std::shared_ptr<ui::Ui> presenter) {
+             std::ostream& err, int standardInput, std::shared_ptr<ui::Ui> presenter) {
   int previous = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (!run.cwd.empty() && ::chdir(run.cwd.c_str()) != 0) {
     err << "quorvel: the host cannot enter " << run.cwd << "\n";
@@ -48,7 +50,7 @@ int ServeRun(host::ProfileHost& host, const host::wire::Run& run, std::ostream& 
     return kExitFailure;
   }
   host::Application::PresenterScope scope(host.application(), presenter);
-  int status = RunInsideHost(run.argv, out, err);
+  int status = RunInsideHost(host, run.argv, out, err, standardInput);
   if (previous >= 0) {
     if (::fchdir(previous) != 0) err << "quorvel: the host lost its working folder\n";
     ::close(previous);
@@ -71,8 +73,24 @@ int Run(bool once, CommandIo& io) {
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  TerminalUi hostUi(std::cin, io.err, TerminalUi::ModeFor(io.yes));
-  auto host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/!once, &error);
+  TerminalUi hostUi(std::cin, io.err, TerminalUi::ModeFor(io.yes),
+                    TerminalUi::ProgressOnTerminal());
+  bool unreachable = false;
+  auto host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/!once, &error, &unreachable);
+  // A server that cannot be reached yet (the network is not up) is tried again after
+  // 1, 2, 4 ... up to 300 seconds, until SIGINT or SIGTERM; --once gives up at once.
+  for (int wait = 1; !host && unreachable && !once; wait = std::min(wait * 2, 300)) {
+    io.err << "quorvel: " << error << "; trying again in " << wait << " s\n";
+    timespec timeout{wait, 0};
+    int caught = sigtimedwait(&signals, nullptr, &timeout);
+    if (caught == SIGINT || caught == SIGTERM) {
+      io.err << "quorvel: host for profile " << profile.name << " stopped ("
+             << (caught == SIGINT ? "SIGINT" : "SIGTERM") << ")\n";
+      pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+      return kExitOk;
+    }
+    host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/true, &error, &unreachable);
+  }
   if (!host) {
     io.err << "quorvel: " << error << "\n";
     pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
@@ -85,8 +103,8 @@ int Run(bool once, CommandIo& io) {
       host::ChannelServer::Handlers handlers;
       host::ProfileHost* h = host.get();
       handlers.run = [h](const host::wire::Run& run, std::ostream& out, std::ostream& err,
-                         std::shared_ptr<ui::Ui> presenter) {
-        return ServeRun(*h, run, out, err, std::move(presenter));
+                         int standardInput, std::shared_ptr<ui::Ui> presenter) {
+        return ServeRun(*h, run, out, err, standardInput, std::move(presenter));
       };
       handlers.status = [h] {
         host::wire::Status status;
