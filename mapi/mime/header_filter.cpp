@@ -3,30 +3,12 @@
 #include <cstring>
 #include <string_view>
 
+#include "mapi/mime/header_fields.h"
+
 namespace quorvel::mapi {
 namespace {
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
-bool IsReadField(std::string_view name) {
-  static constexpr std::string_view kRead[] = {
-      "subject",      "from",          "to",          "cc", "bcc", "date", "message-id",
-      "delivered-to", "x-original-to", "mime-version"};
-  for (std::string_view read : kRead) {
-    if (EqualsNoCase(name, read)) return true;
-  }
-  constexpr std::string_view kContent = "content-";
-  return name.size() > kContent.size() && EqualsNoCase(name.substr(0, kContent.size()), kContent);
-}
+bool IsReadField(std::string_view name) { return FindHeaderField(name) != HeaderField::kUnread; }
 
 // Letters, digits, '-' and '_': the names mail uses. A rarer character leaves the
 // block unfiltered rather than depend on how GMime takes it.

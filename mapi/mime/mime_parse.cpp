@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "mapi/mime/header_fields.h"
 #include "mapi/mime/header_filter.h"
 #include "mapi/mime/input_bounds.h"
 #include "mapi/mime/mime_converters.h"
@@ -238,19 +239,30 @@ void ReadHeaders(GMimeMessage* gm, const std::string& bodyCharset, MimeMessage* 
     const char* raw = g_mime_header_get_raw_value(h);
     if (name == nullptr || raw == nullptr) continue;
     KeepEncodedWordConvertersLoaded(raw);
-    if (!haveSubject && g_ascii_strcasecmp(name, "Subject") == 0) {
-      haveSubject = true;
-      std::string unfolded = UnfoldTrim(raw);
-      m->subject = Utf8Owned(g_mime_utils_header_decode_text(options.options, unfolded.c_str()));
-    } else if (g_ascii_strcasecmp(name, "From") == 0 || g_ascii_strcasecmp(name, "To") == 0 ||
-               g_ascii_strcasecmp(name, "Cc") == 0 || g_ascii_strcasecmp(name, "Bcc") == 0) {
-      reparseAddresses = reparseAddresses || (options.owned && HasEightBit(raw));
-    } else if (m->deliveredTo.empty() && g_ascii_strcasecmp(name, "Delivered-To") == 0) {
-      m->deliveredTo = TraceAddress(raw);
-    } else if (originalTo.empty() && g_ascii_strcasecmp(name, "X-Original-To") == 0) {
-      originalTo = TraceAddress(raw);
-    } else if (m->messageId.empty() && g_ascii_strcasecmp(name, "Message-ID") == 0) {
-      m->messageId = UnfoldTrim(raw);
+    switch (FindHeaderField(name)) {
+      case HeaderField::kSubject:
+        if (haveSubject) break;
+        haveSubject = true;
+        m->subject =
+            Utf8Owned(g_mime_utils_header_decode_text(options.options, UnfoldTrim(raw).c_str()));
+        break;
+      case HeaderField::kFrom:
+      case HeaderField::kTo:
+      case HeaderField::kCc:
+      case HeaderField::kBcc:
+        reparseAddresses = reparseAddresses || (options.owned && HasEightBit(raw));
+        break;
+      case HeaderField::kDeliveredTo:
+        if (m->deliveredTo.empty()) m->deliveredTo = TraceAddress(raw);
+        break;
+      case HeaderField::kXOriginalTo:
+        if (originalTo.empty()) originalTo = TraceAddress(raw);
+        break;
+      case HeaderField::kMessageId:
+        if (m->messageId.empty()) m->messageId = UnfoldTrim(raw);
+        break;
+      default:  // read through GMime's own parse, or not at all
+        break;
     }
   }
   if (m->deliveredTo.empty()) m->deliveredTo = std::move(originalTo);
@@ -262,12 +274,23 @@ void ReadHeaders(GMimeMessage* gm, const std::string& bodyCharset, MimeMessage* 
       const char* name = g_mime_header_get_name(h);
       const char* raw = g_mime_header_get_raw_value(h);
       if (name == nullptr || raw == nullptr) continue;
-      std::vector<MimeRecipient>* into = g_ascii_strcasecmp(name, "From") == 0  ? &from
-                                         : g_ascii_strcasecmp(name, "To") == 0  ? &to
-                                         : g_ascii_strcasecmp(name, "Cc") == 0  ? &cc
-                                         : g_ascii_strcasecmp(name, "Bcc") == 0 ? &bcc
-                                                                                : nullptr;
-      if (into == nullptr) continue;
+      std::vector<MimeRecipient>* into = nullptr;
+      switch (FindHeaderField(name)) {
+        case HeaderField::kFrom:
+          into = &from;
+          break;
+        case HeaderField::kTo:
+          into = &to;
+          break;
+        case HeaderField::kCc:
+          into = &cc;
+          break;
+        case HeaderField::kBcc:
+          into = &bcc;
+          break;
+        default:
+          continue;
+      }
       auto more = ParseAddresses(options.options, raw, kMimeTo);
       into->insert(into->end(), more.begin(), more.end());
     }
@@ -408,9 +431,13 @@ MimeDocument::~MimeDocument() {
 namespace {
 
 // Parses `data[0, used)`, a buffer from g_malloc that the parse takes over.
-MimeMessage ParseBuffer(guint8* data, std::size_t used, std::string note) {
+// With `dropUnread` false every header field reaches GMime.
+MimeMessage ParseBuffer(guint8* data, std::size_t used, std::string note, bool dropUnread = true) {
   used = BoundMessageInput(reinterpret_cast<char*>(data), used, &note);
-  const HeaderFilterResult filter = DropUnreadHeaders(reinterpret_cast<char*>(data), used);
+  HeaderFilterResult unfiltered;
+  unfiltered.size = used;
+  const HeaderFilterResult filter =
+      dropUnread ? DropUnreadHeaders(reinterpret_cast<char*>(data), used) : unfiltered;
   GByteArray* array = g_byte_array_new_take(data, filter.size);
   GMimeStream* stream = g_mime_stream_mem_new_with_byte_array(array);
   MimeMessage m = ParseStream(
@@ -455,9 +482,7 @@ bool ReadBounded(int fd, guint8** data, std::size_t* used, bool* cut, std::strin
   return true;
 }
 
-}  // namespace
-
-MimeMessage ParseMime(std::string_view bytes) {
+MimeMessage ParseMimeBytes(std::string_view bytes, bool dropUnread) {
   SharedOptions();
   std::string note;
   if (bytes.size() > kMaxMessageBytes) {
@@ -466,7 +491,15 @@ MimeMessage ParseMime(std::string_view bytes) {
   }
   auto* data = static_cast<guint8*>(g_malloc(bytes.empty() ? 1 : bytes.size()));
   if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
-  return ParseBuffer(data, bytes.size(), std::move(note));
+  return ParseBuffer(data, bytes.size(), std::move(note), dropUnread);
+}
+
+}  // namespace
+
+MimeMessage ParseMime(std::string_view bytes) { return ParseMimeBytes(bytes, true); }
+
+MimeMessage ParseMimeWithEveryHeaderField(std::string_view bytes) {
+  return ParseMimeBytes(bytes, false);
 }
 
 bool ParseMimeDescriptor(int fd, const std::string& name, MimeMessage* out, std::string* error) {
