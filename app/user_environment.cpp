@@ -10,12 +10,18 @@
 
 namespace quorvel::app {
 
-UserEnvironment::UserEnvironment(std::ostream& err)
+UserEnvironment::UserEnvironment(std::ostream& err, SettingsUse use)
     : messageBoxes_(std::make_unique<TerminalMessageBoxes>(err)),
       registry_(platform::OpenDefaultRegistry()),
       dataFolder_(DefaultDataFolders().DataFolder()),
       moduleFolder_(DefaultDataFolders().ModuleFolder()),
       mailbase_(std::make_unique<Mailbase>(*messageBoxes_)) {
+  if (registry_ && use == SettingsUse::kChange &&
+      registry_->HoldRoot(platform::RegRoot::kCurrentUser, &settingsHold_) !=
+          platform::ERROR_SUCCESS) {
+    // The save will say so again, when it cannot take the lock either.
+    err << "quorvel: settings: cannot lock the settings: " << registry_->LastError() << "\n";
+  }
   if (registry_) {
     SettingsStore store(*registry_, dataFolder_, clock());
     std::string error;

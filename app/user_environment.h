@@ -17,11 +17,16 @@
 
 namespace quorvel::app {
 
+// Whether a command changes the settings. One that does holds the settings lock (the
+// registry's lock on HKEY_CURRENT_USER) from before the load until it ends, so that
+// its load, change and save never interleave with another command's or a host's.
+enum class SettingsUse { kRead, kChange };
+
 class UserEnvironment {
  public:
   // Problems that do not stop the command (no settings yet, no data folder) are
   // reported on `err` by the caller through warnings().
-  explicit UserEnvironment(std::ostream& err);
+  explicit UserEnvironment(std::ostream& err, SettingsUse use = SettingsUse::kRead);
   UserEnvironment(const UserEnvironment&) = delete;
   UserEnvironment& operator=(const UserEnvironment&) = delete;
   ~UserEnvironment();
@@ -40,6 +45,7 @@ class UserEnvironment {
  private:
   std::unique_ptr<platform::MessageBoxes> messageBoxes_;
   std::unique_ptr<platform::Registry> registry_;
+  std::unique_ptr<platform::ProcessLock> settingsHold_;  // kChange: held for the command
   std::string dataFolder_;
   std::string moduleFolder_;
   SettingsHolder settings_;

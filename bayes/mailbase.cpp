@@ -11,7 +11,7 @@ std::string JoinPath(const std::string& folder, std::string_view name) {
 }
 
 Mailbase::Mailbase(platform::MessageBoxes& messageBoxes, platform::FileSystem& files)
-    : table_(files), store_(table_, messageBoxes, files) {}
+    : files_(files), table_(files), store_(table_, messageBoxes, files) {}
 
 Mailbase::Mailbase(platform::MessageBoxes& messageBoxes, const std::string& dataFolder,
                    const std::string& moduleFolder, platform::FileSystem& files)
@@ -20,14 +20,23 @@ Mailbase::Mailbase(platform::MessageBoxes& messageBoxes, const std::string& data
 }
 
 Mailbase::~Mailbase() {
-  store_.SaveIfDirty();
+  // Reading never writes: a store that was only loaded (even from a ".bak", which
+  // makes it dirty) is left as it is on disk.
+  if (store_.changed()) store_.SaveIfDirty();
   store_.StopRebuildThread();
 }
 
 void Mailbase::SetPaths(const std::string& dataFolder, const std::string& moduleFolder) {
   table_.SetPath(JoinPath(dataFolder, kTableFileName));
   store_.SetInitialPath(JoinPath(moduleFolder, kInitialRawFileName));
-  store_.SetPath(JoinPath(dataFolder, kRawFileName));
+  const std::string raw = JoinPath(dataFolder, kRawFileName);
+  store_.SetPath(raw);
+  // The table loads only as the partner of the "Bayes.raw" in force. The check reads
+  // the files without the store's lock (the table's lock is held when it runs).
+  platform::FileSystem& files = files_;
+  table_.SetStampCheck([&files, raw](PairStamp* expected) {
+    return !raw.empty() && StampInForce(files, raw, MailbaseStore::FileCheck(), expected);
+  });
 }
 
 }  // namespace quorvel
