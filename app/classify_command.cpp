@@ -7,13 +7,19 @@
 // per line with "path", "spam", the whole "reason" and, for an mbox message, the
 // byte "offset" of its separator line.
 //
+// In the line output a backslash, tab, line feed or carriage return in a name is
+// written as "\\", "\t", "\n" or "\r"; in JSON a path that is not valid UTF-8 comes
+// with "path_bytes", its bytes as numbers.
+//
 // Exit status: 0; with --exit-code, 1 when a judged message is spam; 3 when a path
 // or message could not be read or an mbox is damaged (the others are judged all the
-// same); 2 for usage errors.
+// same), or the output could not be written; 4 when the mail base cannot be loaded
+// (with --exit-code nothing is judged then); 2 for usage errors.
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/commands.h"
@@ -35,28 +41,88 @@ std::string FirstLine(const std::string& text) {
   return text.substr(0, text.find_first_of("\r\n"));
 }
 
+// A path as the line output shows it: a backslash, tab, line feed or carriage return
+// in it becomes "\\", "\t", "\n" or "\r", so that every record stays one line of
+// three fields.
+std::string EscapedPath(std::string_view path) {
+  std::string out;
+  out.reserve(path.size());
+  for (char c : path) {
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+  return out;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  try {
+    (void)nlohmann::json(std::string(text)).dump();
+    return true;
+  } catch (const nlohmann::json::type_error&) {
+    return false;
+  }
+}
+
+// One JSON object. A path that is not valid UTF-8 cannot be shown as it is: "path"
+// then holds it with U+FFFD in place of the bad bytes and "path_bytes" the exact
+// bytes, as numbers, so that the file can still be found.
+nlohmann::json JsonLine(const std::string& path, const Verdict& verdict) {
+  nlohmann::json line = {
+      {"path", path}, {"spam", verdict.spam}, {"reason", platform::AnsiToUtf8(verdict.reason)}};
+  if (!IsValidUtf8(path)) {
+    nlohmann::json bytes = nlohmann::json::array();
+    for (char c : path) bytes.push_back(static_cast<unsigned char>(c));
+    line["path_bytes"] = std::move(bytes);
+  }
+  return line;
+}
+
 int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& paths,
                 CommandIo& io) {
   UserEnvironment env(io.err);
+  // A mail base that cannot load would judge nearly everything spam by an empty table.
+  const JudgingReadiness readiness = env.mailbase().PrepareForJudging();
+  if (!readiness.note.empty()) io.err << "quorvel: " << readiness.note << "\n";
+  if (!readiness.usable && options.exitCode) return kExitNoMailbase;
   const ClassifyContext context{env.settings(), env.mailbase(), env.messageBoxes(), env.clock()};
   const Classifier classifier(context);
 
   bool anySpam = false;
   int unreadable = 0;
   // Messages are judged as they are read: an mbox or a folder is never held whole.
+  bool outputFailed = false;
   const MessageVisitor judge = [&](MessageInput& input) {
+    // Output that cannot be written (a full disk): nothing more is judged.
+    if (outputFailed) return;
+    if (!input.boundsNote.empty()) {
+      io.err << "quorvel: " << input.name << ": judged on what was kept: " << input.boundsNote
+             << "\n";
+    }
     const Verdict verdict = classifier.Judge(std::move(input.message), kStandardFlags);
     anySpam = anySpam || verdict.spam;
     if (options.json) {
-      nlohmann::json line = {{"path", input.name},
-                             {"spam", verdict.spam},
-                             {"reason", platform::AnsiToUtf8(verdict.reason)}};
+      nlohmann::json line = JsonLine(input.name, verdict);
       if (input.offset) line["offset"] = *input.offset;
       io.out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
-      io.out << input.name << '\t' << (verdict.spam ? "spam" : "good") << '\t'
+      io.out << EscapedPath(input.name) << '\t' << (verdict.spam ? "spam" : "good") << '\t'
              << platform::AnsiToUtf8(FirstLine(verdict.reason)) << "\n";
     }
+    outputFailed = !io.out;
   };
   const ProblemSink report = [&io](const std::string& problem) {
     io.err << "quorvel: " << problem << "\n";
@@ -66,6 +132,8 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
     unreadable += ReadMessageInput(arg, inputOptions, judge, report);
   }
   io.out.flush();
+  if (!io.out) return kExitIoError;
+  if (!readiness.usable) return kExitNoMailbase;
   if (unreadable > 0) return kExitUnreadable;
   if (options.exitCode && anySpam) return kExitSpam;
   return kExitOk;

@@ -71,6 +71,13 @@ class CommandLineEndToEnd : public ::testing::Test {
     setenv("XDG_DATA_HOME", (*root_ / "data").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (*root_ / "config").c_str(), 1);
     unsetenv("XDG_DESKTOP_DIR");
+    // The shipped mail base, as a first run would copy it: without one every classify
+    // would report that the mail base cannot be loaded.
+    const fs::path data = *root_ / "data/Veltmark/Quorvel";
+    fs::create_directories(data);
+    for (const char* name : {"Bayes.raw", "Bayes.db"}) {
+      fs::copy_file(fs::path(QUORVEL_SOURCE_ROOT) / "data" / name, data / name);
+    }
   }
   static void TearDownTestSuite() {
     std::error_code ec;

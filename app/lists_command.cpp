@@ -6,11 +6,14 @@
 // the White List takes the imported senders off the Black List and the other way
 // round; the Safe Recipients List only gains them. The settings are saved at once.
 //
-// Exit status: 0; 1 when the file cannot be read or written or the settings cannot
-// be saved; 2 for usage errors.
+// Exit status: 0; 1 when the file cannot be read or written, the settings cannot be
+// saved, or a list the command needs did not load from the settings; 2 for usage
+// errors.
 #include <CLI/CLI.hpp>
 #include <cstring>
 #include <ostream>
+#include <string_view>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/user_environment.h"
@@ -45,9 +48,42 @@ const char* PageName(ListPage page) {
   return "";
 }
 
+// The settings values a command on `page` reads, or changes when importing (an
+// import into the White List takes senders off the Black List and the other way
+// round).
+std::vector<std::string_view> ValuesOf(ListPage page, bool importing) {
+  switch (page) {
+    case ListPage::kWhiteList:
+      if (importing) return {"WhiteList", "WhiteListWildcards", "BlackList", "BlackListWildcards"};
+      return {"WhiteList", "WhiteListWildcards"};
+    case ListPage::kBlackList:
+      if (importing) return {"BlackList", "BlackListWildcards", "WhiteList", "WhiteListWildcards"};
+      return {"BlackList", "BlackListWildcards"};
+    case ListPage::kSafeRecipients:
+      return {"SafeRecipients", "SafeRecipientsWildcards"};
+  }
+  return {};
+}
+
+// False, with a line on standard error, when one of the values the command needs did
+// not load: exporting it would write an empty list, importing would save over it.
+bool NeededSettingsLoaded(const UserEnvironment& env, ListPage page, bool importing,
+                          CommandIo& io) {
+  for (std::string_view name : ValuesOf(page, importing)) {
+    if (!env.SettingLoaded(name)) {
+      io.err << "quorvel: the settings value \"" << name
+             << "\" did not load (see above): nothing was " << (importing ? "imported" : "exported")
+             << "; repair or remove the damaged settings first\n";
+      return false;
+    }
+  }
+  return true;
+}
+
 int RunExport(const ListsOptions& options, CommandIo& io) {
   UserEnvironment env(io.err);
   const ListPage page = PageOf(options.list);
+  if (!NeededSettingsLoaded(env, page, false, io)) return kExitFailure;
   const int code = ExportListOfPage(env.settings().CopyOut(), page, options.path);
   if (code != 0) {
     io.err << "quorvel: File Error: " << std::strerror(code) << " (" << options.path << ")\n";
@@ -73,6 +109,7 @@ int RunImport(const ListsOptions& options, CommandIo& io) {
   // import into the same list (or the opposite one) waits, then adds to what this
   // one saved.
   UserEnvironment env(io.err, SettingsUse::kChange);
+  if (!NeededSettingsLoaded(env, page, true, io)) return kExitFailure;
   std::size_t added = 0;
   {
     SettingsHolder::Locked settings = env.settings().Lock();

@@ -38,8 +38,12 @@ struct BuildOptions {
 // them in *learned; returns how many problems there were.
 int LearnAll(MailbaseStore& store, const std::vector<std::string>& paths, bool junk, bool recursive,
              CommandIo& io, long* learned) {
-  const MessageVisitor learn = [&store, junk, learned](MessageInput& input) {
+  const MessageVisitor learn = [&store, junk, &io, learned](MessageInput& input) {
     ++*learned;
+    if (!input.boundsNote.empty()) {
+      io.err << "quorvel: " << input.name << ": learned on what was kept: " << input.boundsNote
+             << "\n";
+    }
     MessageRecord record(std::move(input.message));
     const std::u16string subject = platform::AnsiToWide(record.GetString(mapi::PR_SUBJECT));
     const std::u16string body = platform::AnsiToWide(record.GetString(mapi::PR_BODY));
@@ -108,11 +112,22 @@ int RunStats(bool json, CommandIo& io) {
   }
   CorpusPair learned = store.MainPair();
   learned.Merge(store.PendingPair());
+  if (store.loadedFrom() == LoadSource::kSeed) {
+    io.err << "quorvel: \"" << JoinPath(env.dataFolder(), kRawFileName)
+           << "\" and its .bak could not be loaded: the learned counts shown are those of "
+              "the shipped mail base\n";
+    // Shown, not saved over the user's damaged files.
+    store.Reset();
+  }
   std::unordered_set<std::u16string_view> tokens;
   for (const auto& [token, count] : learned.good().counts()) tokens.insert(token);
   for (const auto& [token, count] : learned.junk().counts()) tokens.insert(token);
   ProbabilityTable& table = env.mailbase().table();
   table.EnsureLoaded();
+  if (!table.loaded()) {
+    io.err << "quorvel: \"" << JoinPath(env.dataFolder(), kTableFileName)
+           << "\" and its .bak could not be loaded: the probability table is empty\n";
+  }
   const TableStatistics stats = table.Statistics();
   if (json) {
     nlohmann::json out = {{"junk_messages", learned.junk().messageCount()},

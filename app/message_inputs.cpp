@@ -1,6 +1,9 @@
 #include "app/message_inputs.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -12,6 +15,7 @@
 
 #include "mapi/maildir/maildir_names.h"
 #include "mapi/mbox/mbox_reader.h"
+#include "mapi/mime/input_bounds.h"
 #include "mapi/mime/mime_message.h"
 #include "mapi/tags.h"
 
@@ -26,8 +30,8 @@ struct Listing {
   std::vector<std::string> folders;  // sub-folders, links to folders left out
 };
 
-bool ListFolder(const fs::path& dir, Listing* out) {
-  std::error_code ec;
+bool ListFolder(const fs::path& dir, Listing* out, std::error_code* error) {
+  std::error_code& ec = *error;
   fs::directory_iterator it(dir, ec);
   if (ec) return false;
   for (const fs::directory_entry& entry : it) {
@@ -45,6 +49,32 @@ bool ListFolder(const fs::path& dir, Listing* out) {
   return true;
 }
 
+// "<path>: <what>" for a failed file system call, naming the usual causes plainly.
+std::string Failure(const std::string& path, const std::error_code& ec) {
+  switch (ec.value()) {
+    case ENOENT:
+      return path + ": no such file or folder";
+    case ELOOP:
+      return path + ": a loop of symbolic links";
+    case EACCES:
+    case EPERM:
+      return path + ": permission denied";
+    default:
+      return path + ": " + ec.message();
+  }
+}
+
+// Whether `path` is a folder: false for anything else, and for a path that cannot be
+// looked at (*ec set).
+bool IsFolder(const fs::path& path, std::error_code* ec) {
+  const fs::file_status status = fs::status(path, *ec);
+  if (*ec == std::errc::no_such_file_or_directory || *ec == std::errc::not_a_directory) {
+    ec->clear();
+    return false;
+  }
+  return !*ec && fs::is_directory(status);
+}
+
 class InputReader {
  public:
   InputReader(const InputOptions& options, const MessageVisitor& visit, const ProblemSink& problem)
@@ -60,7 +90,7 @@ class InputReader {
     std::error_code ec;
     const fs::file_status status = fs::status(arg, ec);
     if (ec || !fs::exists(status)) {
-      Problem(arg + ": no such file or folder");
+      Problem(ec ? Failure(arg, ec) : arg + ": no such file or folder");
     } else if (fs::is_directory(status)) {
       ReadFolder(arg);
     } else {
@@ -75,30 +105,55 @@ class InputReader {
   }
 
   void Visit(std::string name, std::optional<std::uint64_t> offset,
-             std::shared_ptr<mapi::Message> message) {
-    MessageInput input{std::move(name), offset, std::move(message)};
+             std::shared_ptr<mapi::Message> message, std::string boundsNote) {
+    MessageInput input{std::move(name), offset, std::move(message), std::move(boundsNote)};
     visit_(input);
   }
 
+  // Standard input up to one byte past the message bound (so that the parse sees that
+  // there was more, and says so), never more: "classify - </dev/zero" ends.
   void ReadStandardInput() {
-    std::string bytes(std::istreambuf_iterator<char>(std::cin), {});
-    if (std::cin.bad()) {
-      Problem("-: cannot read standard input");
+    // A standard input the program was started without is held open for writing only
+    // (standard_streams.h): it is no message, not even an empty one.
+    const int mode = ::fcntl(0, F_GETFL);
+    if (mode != -1 && (mode & O_ACCMODE) == O_WRONLY) {
+      Problem("-: standard input is closed");
       return;
     }
-    Visit("-", std::nullopt, mapi::OpenMimeMessageBytes(bytes));
+    std::string bytes;
+    constexpr std::size_t kChunk = 1 << 16;
+    while (bytes.size() <= mapi::kMaxMessageBytes) {
+      const std::size_t used = bytes.size();
+      bytes.resize(used + std::min(kChunk, mapi::kMaxMessageBytes + 1 - used));
+      std::cin.read(bytes.data() + used, static_cast<std::streamsize>(bytes.size() - used));
+      bytes.resize(used + static_cast<std::size_t>(std::cin.gcount()));
+      if (std::cin.bad()) {
+        std::cin.clear();
+        Problem("-: cannot read standard input");
+        return;
+      }
+      if (std::cin.eof()) break;
+    }
+    std::cin.clear();
+    std::string note;
+    auto message = mapi::OpenMimeMessageBytes(bytes, {}, &note);
+    Visit("-", std::nullopt, std::move(message), std::move(note));
   }
 
   // One message file; `storeFlags` from its Maildir name.
   void ReadMessageFile(const std::string& path, std::uint32_t storeFlags) {
     mapi::MimeMessageContext context;
     context.storeFlags = storeFlags;
-    auto opened = mapi::OpenMimeMessageFile(path, std::move(context));
+    std::string note;
+    auto opened = mapi::OpenMimeMessageFile(path, std::move(context), &note);
     if (!opened.ok()) {
-      Problem(path + (opened.hr == mapi::MAPI_E_NOT_FOUND ? ": no such file" : ": cannot be read"));
+      const std::error_code ec(errno, std::generic_category());
+      Problem(opened.hr == mapi::MAPI_E_NOT_FOUND ? path + ": no such file"
+              : ec                                ? Failure(path, ec)
+                                                  : path + ": cannot be read");
       return;
     }
-    Visit(path, std::nullopt, std::move(opened.value));
+    Visit(path, std::nullopt, std::move(opened.value), std::move(note));
   }
 
   // A file named on the command line: an mbox or one message.
@@ -136,24 +191,31 @@ class InputReader {
         continue;
       }
       if (m.truncated) Problem(name + ": the file ends inside this message" + at);
-      Visit(std::move(name), m.offset, mapi::OpenMimeMessageBytes(m.bytes));
+      std::string note;
+      auto message = mapi::OpenMimeMessageBytes(m.bytes, {}, &note);
+      Visit(std::move(name), m.offset, std::move(message), std::move(note));
     }
     if (reader.failed()) Problem(path + ": cannot be read to its end");
   }
 
   void ReadFolder(const std::string& path) {
-    std::error_code ec;
-    const bool hasCur = fs::is_directory(fs::path(path) / "cur", ec);
-    const bool hasNew = fs::is_directory(fs::path(path) / "new", ec);
-    if (hasCur || hasNew) {
+    std::error_code curError, newError;
+    const bool hasCur = IsFolder(fs::path(path) / "cur", &curError);
+    const bool hasNew = IsFolder(fs::path(path) / "new", &newError);
+    if (hasCur || hasNew || curError || newError) {
+      // What can be read is read; a subfolder that cannot be is a problem of its own.
       for (const char* sub : {"cur", "new"}) {
-        if (sub == std::string_view("cur") ? hasCur : hasNew) ReadMaildirFiles(path, sub);
+        const bool cur = sub == std::string_view("cur");
+        const std::error_code& error = cur ? curError : newError;
+        if (error) Problem(Failure((fs::path(path) / sub).string(), error));
+        if (cur ? hasCur : hasNew) ReadMaildirFiles(path, sub);
       }
       return;
     }
     Listing listing;
-    if (!ListFolder(path, &listing)) {
-      Problem(path + ": cannot be read");
+    std::error_code ec;
+    if (!ListFolder(path, &listing, &ec)) {
+      Problem(Failure(path, ec));
       return;
     }
     for (const std::string& name : listing.files) {
@@ -166,8 +228,9 @@ class InputReader {
   // The message files of a Maildir's cur/ or new/, with the flags their names carry.
   void ReadMaildirFiles(const std::string& path, const char* sub) {
     Listing listing;
-    if (!ListFolder(fs::path(path) / sub, &listing)) {
-      Problem((fs::path(path) / sub).string() + ": cannot be read");
+    std::error_code ec;
+    if (!ListFolder(fs::path(path) / sub, &listing, &ec)) {
+      Problem(Failure((fs::path(path) / sub).string(), ec) + " (its messages were not read)");
       return;
     }
     for (const std::string& name : listing.files) {

@@ -31,6 +31,7 @@ struct MessageInput {
   std::string name;                     // the path, "-", or "FILE:N" for an mbox message
   std::optional<std::uint64_t> offset;  // an mbox message: its separator's byte offset
   std::shared_ptr<mapi::Message> message;
+  std::string boundsNote;  // what of the message was over an input bound, "" if nothing
 };
 
 using MessageVisitor = std::function<void(MessageInput& input)>;
@@ -39,7 +40,10 @@ using ProblemSink = std::function<void(const std::string& problem)>;
 // Reads every message `arg` names, handing each to `visit` as soon as it is read: an
 // mbox is never held whole, only the message being judged. What cannot be read (a
 // path that does not exist, a message file that fails, damage in an mbox) goes to
-// `problem`, one line each without the program's name, and the rest is still read.
+// `problem`, one line each without the program's name, and the rest is still read: a
+// loop of symbolic links, a permission error and a folder that cannot be listed each
+// say so, and a closed standard input is a problem, not an empty message. Standard
+// input is read up to the message bound (mapi/mime/input_bounds.h), no further.
 // Returns the number of problems.
 int ReadMessageInput(const std::string& arg, const InputOptions& options,
                      const MessageVisitor& visit, const ProblemSink& problem);

@@ -1,14 +1,47 @@
 #include "app/user_environment.h"
 
+#include <cstdint>
 #include <ostream>
+#include <vector>
 
 #include "app/terminal_message_boxes.h"
 #include "bayes/mailbase_seed.h"
+#include "platform/files.h"
 #include "platform/registry_file.h"
+#include "platform/registry_text.h"
 #include "settings/data_folder.h"
 #include "settings/settings_store.h"
 
 namespace quorvel::app {
+namespace {
+
+// One line per value that did not load: "quorvel: settings: <file>:<line>: value
+// "<name>": <what>", or the registry's own error when the file does not parse.
+std::string DescribeSettingsIssues(const SettingsLoadIssues& issues, const std::string& error) {
+  if (issues.unloaded.empty() || issues.problems.size() != issues.unloaded.size()) {
+    return "quorvel: settings: " + error +
+           (issues.registryDamaged
+                ? "; the settings were not loaded and are not saved until the file is "
+                  "repaired or removed\n"
+                : "\n");
+  }
+  const std::string file = platform::RegistryFile(platform::DefaultRegistryDirectory())
+                               .FilePath(platform::RegRoot::kCurrentUser);
+  std::vector<std::uint8_t> bytes;
+  platform::ReadWholeFile(file, &bytes);
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  std::string out;
+  for (std::size_t i = 0; i < issues.unloaded.size(); ++i) {
+    const int line = platform::FindValueLine(text, platform::RegRoot::kCurrentUser, kSettingsKey,
+                                             issues.unloaded[i]);
+    out += "quorvel: settings: " + file + (line > 0 ? ":" + std::to_string(line) : "") +
+           ": value \"" + issues.unloaded[i] + "\": " + issues.problems[i] +
+           " (left as it is until repaired)\n";
+  }
+  return out;
+}
+
+}  // namespace
 
 UserEnvironment::UserEnvironment(std::ostream& err, SettingsUse use)
     : messageBoxes_(std::make_unique<TerminalMessageBoxes>(err)),
@@ -25,15 +58,16 @@ UserEnvironment::UserEnvironment(std::ostream& err, SettingsUse use)
   if (registry_) {
     SettingsStore store(*registry_, dataFolder_, clock());
     std::string error;
-    // A user who never saved settings has no key yet: the defaults stand. Only a
-    // damaged value is worth a word.
-    if (!settings_.LoadLive(store, &error) &&
-        registry_->KeyExists(platform::RegRoot::kCurrentUser, kSettingsKey) && !error.empty()) {
-      err << "quorvel: settings: " << error << "\n";
+    // A user who never saved settings has no key yet: the defaults stand. Anything
+    // else that did not load is reported, value by value, with the file and line.
+    if (!settings_.LoadLive(store, &error, &settingsIssues_) && !settingsIssues_.keyMissing) {
+      settingsProblem_ = DescribeSettingsIssues(settingsIssues_, error);
+      err << settingsProblem_;
     }
   }
-  if (!OpenUserMailbase(*mailbase_, dataFolder_, moduleFolder_)) {
-    err << "quorvel: cannot create the data folder \"" << dataFolder_ << "\"\n";
+  std::string error;
+  if (!OpenUserMailbase(*mailbase_, dataFolder_, moduleFolder_, &error)) {
+    err << "quorvel: " << error << "\n";
   }
 }
 
@@ -45,7 +79,14 @@ bool UserEnvironment::SaveSettings(std::string* error) {
     return false;
   }
   SettingsStore store(*registry_, dataFolder_, clock());
-  return settings_.SaveCopy(store, error);
+  return settings_.SaveCopy(store, error, &settingsIssues_);
+}
+
+bool UserEnvironment::SettingLoaded(std::string_view valueName) const {
+  for (const std::string& name : settingsIssues_.unloaded) {
+    if (name == valueName) return false;
+  }
+  return true;
 }
 
 }  // namespace quorvel::app

@@ -8,12 +8,14 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "bayes/mailbase.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/registry.h"
 #include "settings/settings_holder.h"
+#include "settings/settings_store.h"
 
 namespace quorvel::app {
 
@@ -38,9 +40,16 @@ class UserEnvironment {
   const std::string& dataFolder() const { return dataFolder_; }
   const std::string& moduleFolder() const { return moduleFolder_; }
 
-  // Writes the settings record back to the registry (and its spill files). On
-  // failure returns false with the reason in *error.
+  // Writes the settings record back to the registry (and its spill files). Values
+  // that failed to load are left as they are on disk. On failure returns false with
+  // the reason in *error.
   bool SaveSettings(std::string* error);
+
+  // True when the settings value `valueName` loaded (or was never saved); a command
+  // that would change it must refuse otherwise.
+  bool SettingLoaded(std::string_view valueName) const;
+  // What went wrong loading the settings ("" when nothing did), for error messages.
+  const std::string& settingsProblem() const { return settingsProblem_; }
 
  private:
   std::unique_ptr<platform::MessageBoxes> messageBoxes_;
@@ -49,6 +58,8 @@ class UserEnvironment {
   std::string dataFolder_;
   std::string moduleFolder_;
   SettingsHolder settings_;
+  SettingsLoadIssues settingsIssues_;
+  std::string settingsProblem_;
   std::unique_ptr<Mailbase> mailbase_;
 };
 

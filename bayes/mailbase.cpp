@@ -27,6 +27,7 @@ Mailbase::~Mailbase() {
 }
 
 void Mailbase::SetPaths(const std::string& dataFolder, const std::string& moduleFolder) {
+  dataFolder_ = dataFolder;
   table_.SetPath(JoinPath(dataFolder, kTableFileName));
   store_.SetInitialPath(JoinPath(moduleFolder, kInitialRawFileName));
   const std::string raw = JoinPath(dataFolder, kRawFileName);
@@ -37,6 +38,39 @@ void Mailbase::SetPaths(const std::string& dataFolder, const std::string& module
   table_.SetStampCheck([&files, raw](PairStamp* expected) {
     return !raw.empty() && StampInForce(files, raw, MailbaseStore::FileCheck(), expected);
   });
+}
+
+JudgingReadiness Mailbase::PrepareForJudging() {
+  JudgingReadiness readiness;
+  table_.EnsureLoaded();
+  if (table_.loaded()) return readiness;
+  const std::string table = JoinPath(dataFolder_, kTableFileName);
+  if (store_.EnsureLoaded() &&
+      (store_.loadedFrom() == LoadSource::kRaw || store_.loadedFrom() == LoadSource::kRawBackup)) {
+    const CorpusPair learned = store_.MainPair();
+    // Nothing of the damaged file goes into the new one: its formula settings may be
+    // what was damaged, so the default ones are used.
+    table_.Clear();
+    table_.set_settings(TableSettings{});
+    // Saved as "Bayes.db" of the pair in force, unless another process is writing the
+    // mail base right now (it then writes a table of its own).
+    const bool saved = store_.WriteTableFile(
+        table_.CompileForSaving(learned.good(), learned.junk(), store_.loadedStamp()));
+    readiness.note =
+        "\"" + table + "\" (and its .bak) could not be loaded: compiled again from " +
+        (store_.loadedFrom() == LoadSource::kRaw ? "Bayes.raw" : "Bayes.raw.bak") +
+        (saved ? " and saved" : ", but it could not be saved (" + store_.lastSaveError() + ")");
+    return readiness;
+  }
+  readiness.usable = false;
+  // Counts taken from the shipped seed must not be saved over the user's damaged files
+  // because of this check: the store forgets them (and is not dirty).
+  store_.Reset();
+  readiness.note = "the mail base cannot be loaded: \"" + table + "\", \"" +
+                   JoinPath(dataFolder_, kRawFileName) +
+                   "\" and their .bak copies are missing or damaged (\"quorvel mailbase build\" "
+                   "makes a new one; without any of these files the shipped one is copied again)";
+  return readiness;
 }
 
 }  // namespace quorvel

@@ -21,6 +21,12 @@ inline constexpr std::string_view kTableFileName = "Bayes.db";
 inline constexpr std::string_view kInitialRawFileName = "Bayes.raw.initial";
 inline constexpr std::string_view kLegacyRawFileName = "Bayes.raw.old";
 
+// What a command that judges mail learns from Mailbase::PrepareForJudging.
+struct JudgingReadiness {
+  bool usable = true;  // false: the Bayesian filter has nothing to judge with
+  std::string note;    // for the user: what was repaired or what is wrong; "" when all is well
+};
+
 class Mailbase {
  public:
   // `messageBoxes` and `files` must outlive the mail base.
@@ -37,6 +43,13 @@ class Mailbase {
   // folder (holds the seed "Bayes.raw.initial"). Resets the store.
   void SetPaths(const std::string& dataFolder, const std::string& moduleFolder);
 
+  // Loads the compiled table ("Bayes.db", else its ".bak"). When neither loads, the
+  // table is compiled again from the learned counts it is derived from and saved, but
+  // only from the user's own "Bayes.raw" or its ".bak": the shipped seed's counts
+  // would silently replace what the user taught. Without either the mail base is not
+  // usable, and judging by its empty table would call nearly every message spam.
+  JudgingReadiness PrepareForJudging();
+
   MailbaseStore& store() { return store_; }
   ProbabilityTable& table() { return table_; }
 
@@ -44,6 +57,7 @@ class Mailbase {
   platform::FileSystem& files_;
   ProbabilityTable table_;  // declared before the store: the store refers to it
   MailbaseStore store_;
+  std::string dataFolder_;
 };
 
 // folder + name, with a '/' between them when the folder lacks one; empty when the

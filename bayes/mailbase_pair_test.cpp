@@ -148,6 +148,7 @@ TEST(MailbasePairTest, ReadingNeverWrites) {
     platform::ScriptedMessageBoxes boxes;
     Mailbase mailbase(boxes, kData, "/module", files);
     ASSERT_TRUE(mailbase.store().EnsureLoaded());
+    EXPECT_EQ(mailbase.store().loadedFrom(), LoadSource::kRawBackup);
     EXPECT_TRUE(mailbase.store().dirty());  // rewritten by the next save that happens
     ASSERT_TRUE(mailbase.table().EnsureLoaded());
     EXPECT_TRUE(mailbase.table().Probability(u"oldword").has_value());

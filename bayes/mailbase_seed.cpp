@@ -2,8 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <string_view>
-#include <vector>
 
 #include "platform/file_system.h"
 
@@ -12,40 +12,66 @@ namespace {
 
 // Copies `from` to `to` unless `to` exists. The new file appears whole or not at all:
 // it is written beside the target and renamed into place without replacing, so two
-// processes never overwrite each other's copy.
-bool CopyNoOverwrite(platform::FileSystem& files, const std::string& from, const std::string& to) {
+// processes never overwrite each other's copy. False when no copy was made; *error
+// says why when that was a failure (a full disk, say) rather than an existing target
+// or a missing seed.
+bool CopyNoOverwrite(platform::FileSystem& files, const std::string& from, const std::string& to,
+                     std::string* error) {
   if (files.Exists(to)) return false;
   std::string bytes;
-  if (!files.ReadFile(from, &bytes).ok()) return false;
+  if (const platform::FileStatus read = files.ReadFile(from, &bytes); !read.ok()) {
+    if (read.code() != ENOENT && error->empty()) *error = read.message();
+    return false;
+  }
   const std::string temp = to + ".seed-" + std::to_string(::getpid());
-  if (!files.WriteFileAtomic(temp, bytes).ok()) return false;
-  if (files.RenameNoReplace(temp, to).ok()) return true;
+  if (const platform::FileStatus written = files.WriteFileAtomic(temp, bytes); !written.ok()) {
+    if (error->empty()) {
+      *error = "cannot copy \"" + from + "\" to \"" + to + "\": " + written.message();
+    }
+    return false;
+  }
+  const platform::FileStatus renamed = files.RenameNoReplace(temp, to);
+  if (renamed.ok()) return true;
   files.Remove(temp);
+  if (renamed.code() != EEXIST && error->empty()) {
+    *error = "cannot copy \"" + from + "\" to \"" + to + "\": " + renamed.message();
+  }
   return false;
 }
 
 }  // namespace
 
 bool BringMailbaseFiles(const std::string& dataFolder, const std::string& moduleFolder,
-                        platform::FileSystem& files) {
-  if (dataFolder.empty() || !files.CreateFolders(dataFolder).ok()) return false;
+                        std::string* error, platform::FileSystem& files) {
+  std::string ignored;
+  if (error == nullptr) error = &ignored;
+  error->clear();
+  if (dataFolder.empty()) {
+    *error = "cannot create the data folder \"\"";
+    return false;
+  }
+  if (const platform::FileStatus created = files.CreateFolders(dataFolder); !created.ok()) {
+    *error = "cannot create the data folder \"" + dataFolder + "\": " + created.message();
+    return false;
+  }
   const std::string seedTable = JoinPath(moduleFolder, kTableFileName);
   const std::string userTable = JoinPath(dataFolder, kTableFileName);
-  if (CopyNoOverwrite(files, seedTable, userTable)) {
-    CopyNoOverwrite(files, seedTable, userTable + ".bak");
+  if (CopyNoOverwrite(files, seedTable, userTable, error)) {
+    CopyNoOverwrite(files, seedTable, userTable + ".bak", error);
   }
   const std::string seedRaw = JoinPath(moduleFolder, kRawFileName);
   const std::string userRaw = JoinPath(dataFolder, kRawFileName);
-  if (CopyNoOverwrite(files, seedRaw, userRaw)) {
-    CopyNoOverwrite(files, seedRaw, userRaw + ".bak");
-    CopyNoOverwrite(files, seedRaw, userRaw + ".old");
+  if (CopyNoOverwrite(files, seedRaw, userRaw, error)) {
+    CopyNoOverwrite(files, seedRaw, userRaw + ".bak", error);
+    CopyNoOverwrite(files, seedRaw, userRaw + ".old", error);
   }
-  return true;
+  return error->empty();
 }
 
 bool OpenUserMailbase(Mailbase& mailbase, const std::string& dataFolder,
-                      const std::string& moduleFolder, platform::FileSystem& files) {
-  const bool brought = BringMailbaseFiles(dataFolder, moduleFolder, files);
+                      const std::string& moduleFolder, std::string* error,
+                      platform::FileSystem& files) {
+  const bool brought = BringMailbaseFiles(dataFolder, moduleFolder, error, files);
   mailbase.SetPaths(dataFolder, moduleFolder);
   return brought;
 }

@@ -6,8 +6,9 @@
 //   "Bayes.db"  -> "Bayes.db", and when that copy was made also "Bayes.db.bak";
 //   "Bayes.raw" -> "Bayes.raw", and when that copy was made also "Bayes.raw.bak"
 //                  and "Bayes.raw.old".
-// A copy that cannot be made (the file exists already, or there is no seed) is not
-// an error; the copies that depend on it are skipped.
+// A copy that is not made because the file exists already, or because there is no
+// seed, is not an error; the copies that depend on it are skipped. A copy that fails
+// (a full disk, no permission) is reported.
 #ifndef QUORVEL_BAYES_MAILBASE_SEED_H_
 #define QUORVEL_BAYES_MAILBASE_SEED_H_
 
@@ -19,9 +20,11 @@
 namespace quorvel {
 
 // Creates the data folder with its missing parents and, only if that succeeds,
-// copies the seed files as above. Returns false when the data folder could not be
-// created. Both folders end with '/' (or are joined with one).
+// copies the seed files as above. Returns false, with the first failure in *error,
+// when the data folder could not be created or a copy failed. Both folders end with
+// '/' (or are joined with one).
 bool BringMailbaseFiles(const std::string& dataFolder, const std::string& moduleFolder,
+                        std::string* error = nullptr,
                         platform::FileSystem& files = platform::RealFileSystem());
 
 // Brings the files and points the mail base at them: the table at
@@ -29,7 +32,7 @@ bool BringMailbaseFiles(const std::string& dataFolder, const std::string& module
 // and its seed at "<module folder>Bayes.raw.initial". Nothing is read here; the
 // files are loaded on first use.
 bool OpenUserMailbase(Mailbase& mailbase, const std::string& dataFolder,
-                      const std::string& moduleFolder,
+                      const std::string& moduleFolder, std::string* error = nullptr,
                       platform::FileSystem& files = platform::RealFileSystem());
 
 }  // namespace quorvel

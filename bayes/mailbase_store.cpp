@@ -160,6 +160,7 @@ void MailbaseStore::Reset() {
   dirty_ = false;
   changed_ = false;
   loadedStamp_ = PairStamp{};
+  loadedFrom_ = LoadSource::kNone;
   main_.Clear();
   pending_.Clear();
   balance_ = 0;
@@ -171,6 +172,7 @@ void MailbaseStore::StartFresh() {
   loaded_ = true;
   dirty_ = true;
   changed_ = true;
+  loadedFrom_ = LoadSource::kFresh;
 }
 
 bool MailbaseStore::EnsureLoaded() {
@@ -179,14 +181,19 @@ bool MailbaseStore::EnsureLoaded() {
   if (failed_) return false;
   Reset();
   if (!rawPath_.empty()) {
-    if (LoadRaw(rawPath_)) return true;
+    if (LoadRaw(rawPath_)) {
+      loadedFrom_ = LoadSource::kRaw;
+      return true;
+    }
     if (LoadRaw(rawPath_ + std::string(kBackupSuffix))) {
       dirty_ = true;  // so that the next save rewrites the main file
+      loadedFrom_ = LoadSource::kRawBackup;
       return true;
     }
   }
   if (!initialPath_.empty() && LoadRaw(initialPath_)) {
     dirty_ = true;
+    loadedFrom_ = LoadSource::kSeed;
     return true;
   }
   loaded_ = false;
@@ -375,6 +382,11 @@ std::int32_t MailbaseStore::balance() const {
 bool MailbaseStore::loaded() const {
   auto lock = Lock();
   return loaded_;
+}
+
+LoadSource MailbaseStore::loadedFrom() const {
+  auto lock = Lock();
+  return loadedFrom_;
 }
 
 bool MailbaseStore::failed() const {

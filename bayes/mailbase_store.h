@@ -40,6 +40,9 @@ inline constexpr unsigned kIdsMailbaseLoadFailed = 604;
 inline constexpr std::int32_t kMarkingWeight = 5;
 inline constexpr std::int32_t kAutomaticWeight = 1;
 
+// Which file the counts were loaded from (kFresh: none, StartFresh).
+enum class LoadSource { kNone, kRaw, kRawBackup, kSeed, kFresh };
+
 class MailbaseStore {
  public:
   // `table`, `messageBoxes` and `files` must outlive the store.
@@ -121,6 +124,7 @@ class MailbaseStore {
   std::int32_t balance() const;
   bool loaded() const;
   bool failed() const;
+  LoadSource loadedFrom() const;
   bool dirty() const;
   void set_balance(std::int32_t balance);
   // Replaces the main pair (tools that build a mail base from folders, tests).
@@ -149,19 +153,20 @@ class MailbaseStore {
   platform::FileSystem& files_;
 
   mutable std::recursive_mutex mutex_;
-  std::string rawPath_;                // guarded by mutex_
-  std::string initialPath_;            // guarded by mutex_
-  bool loaded_ = false;                // guarded by mutex_
-  bool failed_ = false;                // guarded by mutex_
-  bool dirty_ = false;                 // guarded by mutex_
-  bool changed_ = false;               // guarded by mutex_
-  PairStamp loadedStamp_;              // guarded by mutex_
-  std::string lastSaveError_;          // guarded by mutex_
-  CorpusPair main_;                    // guarded by mutex_
-  CorpusPair pending_;                 // guarded by mutex_
-  std::int32_t balance_ = 0;           // guarded by mutex_
-  TokenCorpus scan_;                   // guarded by mutex_
-  std::function<void()> rebuildHook_;  // guarded by mutex_
+  std::string rawPath_;                        // guarded by mutex_
+  std::string initialPath_;                    // guarded by mutex_
+  bool loaded_ = false;                        // guarded by mutex_
+  bool failed_ = false;                        // guarded by mutex_
+  bool dirty_ = false;                         // guarded by mutex_
+  LoadSource loadedFrom_ = LoadSource::kNone;  // guarded by mutex_
+  bool changed_ = false;                       // guarded by mutex_
+  PairStamp loadedStamp_;                      // guarded by mutex_
+  std::string lastSaveError_;                  // guarded by mutex_
+  CorpusPair main_;                            // guarded by mutex_
+  CorpusPair pending_;                         // guarded by mutex_
+  std::int32_t balance_ = 0;                   // guarded by mutex_
+  TokenCorpus scan_;                           // guarded by mutex_
+  std::function<void()> rebuildHook_;          // guarded by mutex_
 
   MailbaseFolderLock folderLock_;
 

@@ -353,3 +353,49 @@ TEST_F(StoreTest, DeclaredEntryCountBeyondTheFileIsHarmless) {
 
 }  // namespace
 }  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+// A damaged or empty Bayes.db with no .bak while Bayes.raw was intact once gave "Could
+// not load spam mail base" and then judged 99 of 100 good messages spam.
+TEST_F(StoreTest, DamagedTableIsCompiledAgainFromTheLearnedCounts) {
+  const std::string table = dir_.path() + "/data/Bayes.db";
+  for (const std::string& damaged : {std::string(), std::string("\x01\x02garbage", 9)}) {
+    WriteFile(raw(), SampleRaw().str());
+    WriteFile(table, damaged);
+    std::filesystem::remove(table + ".bak");
+    Mailbase mailbase(boxes_, dir_.path() + "/data/", dir_.path() + "/module/");
+    const JudgingReadiness readiness = mailbase.PrepareForJudging();
+    EXPECT_TRUE(readiness.usable);
+    EXPECT_NE(readiness.note.find("compiled again from Bayes.raw and saved"), std::string::npos)
+        << readiness.note;
+    EXPECT_TRUE(mailbase.table().Probability(u"meeting").has_value());
+    EXPECT_EQ(mailbase.table().Statistics().goodMessages, 30);
+
+    // What was saved loads as it stands the next time.
+    Mailbase again(boxes_, dir_.path() + "/data/", dir_.path() + "/module/");
+    const JudgingReadiness next = again.PrepareForJudging();
+    EXPECT_TRUE(next.usable);
+    EXPECT_EQ(next.note, "");
+    EXPECT_TRUE(again.table().Probability(u"meeting").has_value());
+  }
+}
+
+TEST_F(StoreTest, TableIsNeverCompiledFromTheShippedSeedInPlaceOfTheUsersCounts) {
+  const std::string table = dir_.path() + "/data/Bayes.db";
+  WriteFile(table, "damaged");
+  WriteFile(raw(), "damaged too");
+  WriteFile(initial(), SampleRaw().str());
+  {
+    Mailbase mailbase(boxes_, dir_.path() + "/data/", dir_.path() + "/module/");
+    const JudgingReadiness readiness = mailbase.PrepareForJudging();
+    EXPECT_FALSE(readiness.usable);
+    EXPECT_NE(readiness.note.find("cannot be loaded"), std::string::npos) << readiness.note;
+  }
+  EXPECT_EQ(ReadFile(table), "damaged");
+  EXPECT_EQ(ReadFile(raw()), "damaged too");
+}
+
+}  // namespace
+}  // namespace quorvel

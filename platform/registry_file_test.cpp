@@ -199,6 +199,29 @@ TEST_F(RegistryFileTest, DamagedFilesAreRefusedWithFileAndLineAndNeverWritten) {
   EXPECT_EQ(files, 4u);  // two .reg files and their two lock files
 }
 
+// A key nested 300,000 levels deep once crashed every command while the parsed tree
+// was torn down; the deepest key the window system allows still loads.
+TEST_F(RegistryFileTest, KeyNestedTooDeeplyIsADamagedFileNotACrash) {
+  const std::string header = "Windows Registry Editor Version 5.00\n";
+  auto nested = [](std::size_t depth) {
+    std::string path = "HKEY_CURRENT_USER";
+    for (std::size_t i = 0; i < depth; ++i) path += "\\k";
+    return path;
+  };
+  WriteHkcu(header + "[" + nested(300000) + "]\n\"v\"=dword:1\n");
+  {
+    RegistryFile registry(dir_);
+    EXPECT_EQ(registry.CreateKey(kHkcu, "New"), ERROR_BADDB);
+    EXPECT_NE(registry.LastError().find(":2: key nested deeper than 512 levels"), std::string::npos)
+        << registry.LastError();
+  }
+  WriteHkcu(header + "[" + nested(kMaxKeyDepth) + "]\n\"v\"=dword:1\n");
+  RegistryFile registry(dir_);
+  std::string deepest = nested(kMaxKeyDepth).substr(std::string("HKEY_CURRENT_USER\\").size());
+  EXPECT_EQ(Query(registry, deepest, "v").data, RegValue::Dword(1).data);
+  EXPECT_EQ(registry.CreateKey(kHkcu, deepest + "\\one-more"), ERROR_INVALID_PARAMETER);
+}
+
 TEST_F(RegistryFileTest, EmptyAndCommentOnlyFilesHoldNothing) {
   for (std::string file : {"", "\n\n", "; nothing\n"}) {
     WriteHkcu(file);

@@ -163,7 +163,12 @@ class Parser {
       return Fail("key outside " + std::string(rootName) + ": [" + std::string(path) + "]");
     }
     std::string key = Utf8ToAnsi(path.substr(rootName.size()));
-    if (!RegistryTree::ValidKeyPath(key)) return Fail("invalid key name");
+    if (!RegistryTree::ValidKeyPath(key)) {
+      if (SplitKeyPath(key).size() > kMaxKeyDepth) {
+        return Fail("key nested deeper than " + std::to_string(kMaxKeyDepth) + " levels");
+      }
+      return Fail("invalid key name");
+    }
     haveKey_ = !remove;
     if (remove) {
       tree_->DeleteTree(key);
@@ -260,9 +265,35 @@ class Parser {
       return Fail("unrecognised value data");
     }
     tree_->SetValue(key_, name, value);
+    if (lineSought_ != nullptr && EqualsNoCase(name, soughtName_) &&
+        EqualsNoCase(Trimmed(key_), Trimmed(soughtKey_))) {
+      *lineSought_ = line_;
+    }
     return true;
   }
 
+ public:
+  // Makes Run record in *line the line where `name` of `key` is set last.
+  void SeekValue(std::string_view key, std::string_view name, int* line) {
+    soughtKey_ = key;
+    soughtName_ = name;
+    lineSought_ = line;
+  }
+
+ private:
+  // The key path without leading, trailing or doubled backslashes.
+  static std::string Trimmed(std::string_view path) {
+    std::string out;
+    for (std::string_view part : SplitKeyPath(path)) {
+      if (!out.empty()) out.push_back('\\');
+      out.append(part);
+    }
+    return out;
+  }
+
+  std::string soughtKey_;
+  std::string soughtName_;
+  int* lineSought_ = nullptr;
   RegRoot root_;
   RegistryTree* tree_;
   int version_ = 0;
@@ -348,6 +379,19 @@ bool ParseRegistryText(std::string_view bytes, RegRoot root, RegistryTree* tree,
     return false;
   }
   return Parser(root, tree).Run(*text, error);
+}
+
+int FindValueLine(std::string_view bytes, RegRoot root, std::string_view key,
+                  std::string_view name) {
+  std::optional<std::string> text = DecodeFile(bytes);
+  if (!text) return 0;
+  RegistryTree tree;
+  RegistryTextError error;
+  int line = 0;
+  Parser parser(root, &tree);
+  parser.SeekValue(key, name, &line);
+  parser.Run(*text, &error);
+  return line;
 }
 
 std::string FormatRegistryText(const RegistryTree& tree, RegRoot root) {

@@ -38,6 +38,11 @@ bool ParseRegistryText(std::string_view bytes, RegRoot root, RegistryTree* tree,
 
 std::string FormatRegistryText(const RegistryTree& tree, RegRoot root);
 
+// The line of the file on which value `name` of `key` is last set (what a load of it
+// holds), or 0 when the file does not set it; for messages about a value.
+int FindValueLine(std::string_view bytes, RegRoot root, std::string_view key,
+                  std::string_view name);
+
 }  // namespace quorvel::platform
 
 #endif  // QUORVEL_PLATFORM_REGISTRY_TEXT_H_

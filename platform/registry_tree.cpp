@@ -27,8 +27,14 @@ std::vector<std::string_view> SplitKeyPath(std::string_view path) {
 
 bool RegistryTree::ValidKeyPath(std::string_view path) {
   if (HasForbiddenCharacter(path)) return false;
-  for (std::string_view part : SplitKeyPath(path)) {
+  std::size_t depth = 0;
+  while (!path.empty()) {
+    const std::size_t slash = path.find('\\');
+    const std::string_view part = path.substr(0, slash);
     if (part.size() > kMaxKeyNameLength) return false;
+    if (!part.empty() && ++depth > kMaxKeyDepth) return false;
+    if (slash == std::string_view::npos) break;
+    path.remove_prefix(slash + 1);
   }
   return true;
 }

@@ -23,6 +23,9 @@ namespace quorvel::platform {
 // Longest key name part and value name the window system accepts.
 inline constexpr std::size_t kMaxKeyNameLength = 255;
 inline constexpr std::size_t kMaxValueNameLength = 16383;
+// Deepest key the window system accepts; deeper paths are refused, which also keeps
+// every walk of the tree (its destructor included) to a bounded depth.
+inline constexpr std::size_t kMaxKeyDepth = 512;
 
 class RegistryTree {
  public:
@@ -35,8 +38,8 @@ class RegistryTree {
     RegValue* Value(std::string_view valueName);
   };
 
-  // False when a name holds a line break or NUL, or is too long; such names would
-  // not survive the file format.
+  // False when a name holds a line break or NUL, or is too long, or the path has more
+  // than kMaxKeyDepth parts; such names would not survive the file format.
   static bool ValidKeyPath(std::string_view path);
   static bool ValidValueName(std::string_view name);
 

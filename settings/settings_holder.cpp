@@ -29,16 +29,18 @@ void SettingsHolder::SetSpamFolder(const SpamFolderRef& ref) {
   live_.SetSpamFolder(ref);
 }
 
-bool SettingsHolder::LoadLive(const SettingsStore& store, std::string* error) {
+bool SettingsHolder::LoadLive(const SettingsStore& store, std::string* error,
+                              SettingsLoadIssues* issues) {
   UserSettings copy = CopyOut();
-  bool ok = store.Load(&copy, error);
+  bool ok = store.Load(&copy, error, issues);
   CopyIn(std::move(copy));
   return ok;
 }
 
-bool SettingsHolder::SaveCopy(const SettingsStore& store, std::string* error) const {
+bool SettingsHolder::SaveCopy(const SettingsStore& store, std::string* error,
+                              const SettingsLoadIssues* leaveAlone) const {
   UserSettings copy = CopyOut();
-  return store.Save(&copy, error);
+  return store.Save(&copy, error, leaveAlone);
 }
 
 }  // namespace quorvel

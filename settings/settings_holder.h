@@ -57,11 +57,13 @@ class SettingsHolder {
   // puts the result in place under it. On failure the record keeps the bindings
   // that could be read and its previous values for the rest. Meant for start-up,
   // before other threads change the record: a change made meanwhile is overwritten.
-  bool LoadLive(const SettingsStore& store, std::string* error = nullptr);
+  bool LoadLive(const SettingsStore& store, std::string* error = nullptr,
+                SettingsLoadIssues* issues = nullptr);
 
   // Save a copy: copies the live record under the lock, releases it and saves the
   // copy, so that the registry and files are written without the lock held.
-  bool SaveCopy(const SettingsStore& store, std::string* error = nullptr) const;
+  bool SaveCopy(const SettingsStore& store, std::string* error = nullptr,
+                const SettingsLoadIssues* leaveAlone = nullptr) const;
 
  private:
   mutable std::recursive_mutex mutex_;

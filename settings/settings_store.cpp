@@ -22,9 +22,14 @@ constexpr std::string_view kSpillFolder = "Settings";
 // Collects the failures of one load or save.
 class Failures {
  public:
-  explicit Failures(std::string* out) : out_(out) {}
+  explicit Failures(std::string* out, SettingsLoadIssues* issues = nullptr)
+      : out_(out), issues_(issues) {}
   void Add(std::string_view valueName, std::string_view what) {
     ok_ = false;
+    if (issues_ != nullptr) {
+      issues_->unloaded.emplace_back(valueName);
+      issues_->problems.emplace_back(what);
+    }
     if (out_ == nullptr) return;
     if (!out_->empty()) out_->append("; ");
     out_->append(valueName).append(": ").append(what);
@@ -33,26 +38,64 @@ class Failures {
 
  private:
   std::string* out_;
+  SettingsLoadIssues* issues_;
   bool ok_ = true;
 };
 
-void ReadDword(platform::Registry& registry, const SettingBinding& b, UserSettings& s) {
-  RegValue v;
-  if (registry.QueryValue(kRoot, kSettingsKey, b.valueName, &v) != platform::ERROR_SUCCESS) return;
-  // Anything but a 4-byte REG_DWORD leaves the field as it is.
-  if (v.type != platform::REG_DWORD || v.data.size() != 4) return;
-  s.*b.dword = std::uint32_t{v.data[0]} | std::uint32_t{v.data[1]} << 8 |
-               std::uint32_t{v.data[2]} << 16 | std::uint32_t{v.data[3]} << 24;
+std::string TypeName(std::uint32_t type) {
+  switch (type) {
+    case platform::REG_NONE:
+      return "REG_NONE";
+    case platform::REG_SZ:
+      return "REG_SZ";
+    case platform::REG_EXPAND_SZ:
+      return "REG_EXPAND_SZ";
+    case platform::REG_BINARY:
+      return "REG_BINARY";
+    case platform::REG_DWORD:
+      return "REG_DWORD";
+    case platform::REG_MULTI_SZ:
+      return "REG_MULTI_SZ";
+    default:
+      return "type " + std::to_string(type);
+  }
 }
 
-void ReadWide(platform::Registry& registry, const SettingBinding& b, UserSettings& s) {
+// "" when `v` has the type a binding stores, else what is wrong with it.
+std::string WrongType(const RegValue& v, std::uint32_t expected, std::string_view what) {
+  if (v.type == expected) return {};
+  return "a " + TypeName(v.type) + " value where " + std::string(what) + " (" + TypeName(expected) +
+         ") is stored";
+}
+
+// Each reader returns "" or what was wrong with the value, which then leaves the field
+// as it is; a value that does not exist is no failure.
+std::string ReadDword(platform::Registry& registry, const SettingBinding& b, UserSettings& s) {
   RegValue v;
-  if (registry.QueryValue(kRoot, kSettingsKey, b.valueName, &v) != platform::ERROR_SUCCESS) return;
-  if (v.type != platform::REG_SZ || v.data.empty()) return;
+  if (registry.QueryValue(kRoot, kSettingsKey, b.valueName, &v) != platform::ERROR_SUCCESS) {
+    return {};
+  }
+  if (std::string wrong = WrongType(v, platform::REG_DWORD, "a number"); !wrong.empty()) {
+    return wrong;
+  }
+  if (v.data.size() != 4) return "a number of " + std::to_string(v.data.size()) + " bytes";
+  s.*b.dword = std::uint32_t{v.data[0]} | std::uint32_t{v.data[1]} << 8 |
+               std::uint32_t{v.data[2]} << 16 | std::uint32_t{v.data[3]} << 24;
+  return {};
+}
+
+std::string ReadWide(platform::Registry& registry, const SettingBinding& b, UserSettings& s) {
+  RegValue v;
+  if (registry.QueryValue(kRoot, kSettingsKey, b.valueName, &v) != platform::ERROR_SUCCESS) {
+    return {};
+  }
+  if (std::string wrong = WrongType(v, platform::REG_SZ, "a text"); !wrong.empty()) return wrong;
+  if (v.data.empty()) return {};
   std::string_view ansi(reinterpret_cast<const char*>(v.data.data()), v.data.size());
   // The text ends at its terminating zero (or at the end of the data if it has none).
   ansi = ansi.substr(0, ansi.find('\0'));
   s.*b.wide = platform::AnsiToWide(ansi);
+  return {};
 }
 
 // Writes one list image: below the threshold as a REG_BINARY value (removing a spill
@@ -99,16 +142,29 @@ std::string SettingsStore::SpillPath(std::string_view valueName) const {
   return path;
 }
 
-bool SettingsStore::Load(UserSettings* settings, std::string* error) const {
+bool SettingsStore::Load(UserSettings* settings, std::string* error,
+                         SettingsLoadIssues* issues) const {
   if (error != nullptr) error->clear();
-  if (!registry_.KeyExists(kRoot, kSettingsKey)) {
+  SettingsLoadIssues ignored;
+  if (issues == nullptr) issues = &ignored;
+  *issues = SettingsLoadIssues{};
+  std::vector<std::string> names;
+  const long rc = registry_.EnumValues(kRoot, kSettingsKey, &names);
+  if (rc != platform::ERROR_SUCCESS) {
+    issues->keyMissing = rc == platform::ERROR_FILE_NOT_FOUND;
+    issues->registryDamaged = rc == platform::ERROR_BADDB;
+    if (!issues->keyMissing) {
+      for (const SettingBinding& b : SettingBindings()) {
+        if (b.TakesPartInRegistry()) issues->unloaded.emplace_back(b.valueName);
+      }
+    }
     if (error != nullptr) {
-      *error = "no settings key";
+      *error = issues->keyMissing ? "no settings key" : "cannot read the settings";
       if (std::string why = registry_.LastError(); !why.empty()) *error += ": " + why;
     }
     return false;
   }
-  Failures failures(error);
+  Failures failures(error, issues);
   const platform::FileTime now = clock_.Now();
   for (const SettingBinding& b : SettingBindings()) {
     if (!b.TakesPartInRegistry()) continue;
@@ -117,40 +173,58 @@ bool SettingsStore::Load(UserSettings* settings, std::string* error) const {
     try {
       switch (b.kind) {
         case BindingKind::kDword:
-          ReadDword(registry_, b, *settings);
+          if (std::string why = ReadDword(registry_, b, *settings); !why.empty()) {
+            failures.Add(b.valueName, why);
+          }
           break;
         case BindingKind::kWideString:
-          ReadWide(registry_, b, *settings);
+          if (std::string why = ReadWide(registry_, b, *settings); !why.empty()) {
+            failures.Add(b.valueName, why);
+          }
           break;
         default: {
           std::string image;
           bool haveImage = false;
+          bool fromSpill = false;
           const std::string path = SpillPath(b.valueName);
           platform::FileInfo info;
-          if (!path.empty() && files_.Stat(path, &info).ok() &&
-              info.kind == platform::FileKind::kFile) {
-            if (info.size > kMaxSpillFileBytes) {
-              failures.Add(b.valueName, "spill file too large");
+          if (!path.empty()) {
+            if (const platform::FileStatus stat = files_.Stat(path, &info); !stat.ok()) {
+              failures.Add(b.valueName, "cannot read spill file: " + stat.message());
               break;
             }
-            if (platform::FileStatus status = files_.ReadFile(path, &image); !status.ok()) {
-              failures.Add(b.valueName, "cannot read spill file: " + status.message());
+          }
+          if (!path.empty() && info.kind == platform::FileKind::kFile) {
+            if (info.size > kMaxSpillFileBytes) {
+              failures.Add(b.valueName, "spill file \"" + path + "\" too large");
+              break;
+            }
+            if (const platform::FileStatus read = files_.ReadFile(path, &image); !read.ok()) {
+              failures.Add(b.valueName, "cannot read spill file: " + read.message());
               break;
             }
             haveImage = true;
+            fromSpill = true;
           }
           if (!haveImage) {
             RegValue v;
             if (registry_.QueryValue(kRoot, kSettingsKey, b.valueName, &v) ==
-                    platform::ERROR_SUCCESS &&
-                v.type == platform::REG_BINARY) {
+                platform::ERROR_SUCCESS) {
+              if (std::string wrong = WrongType(v, platform::REG_BINARY, "a list");
+                  !wrong.empty()) {
+                failures.Add(b.valueName, wrong);
+                break;
+              }
               image.assign(v.data.begin(), v.data.end());
               haveImage = true;
             }
           }
           if (!haveImage) break;
           ArchiveStatus status = b.ReadImage(*settings, image, now);
-          if (!status.Ok()) failures.Add(b.valueName, status.error);
+          if (!status.Ok()) {
+            failures.Add(b.valueName,
+                         fromSpill ? "spill file \"" + path + "\": " + status.error : status.error);
+          }
           break;
         }
       }

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/file_system.h"
@@ -36,6 +37,16 @@ inline constexpr std::size_t kMaxSpillFileBytes = 256u << 20;
 // Entries of SentFromNames not used for this long are dropped at save.
 inline constexpr platform::FileTime kSentFromNamesKeep = 90 * platform::kFileTimeDay;
 
+// What a load could not take from the registry. A later save leaves those values as
+// they are on disk: writing what memory holds in their place (the defaults) would
+// destroy what might still be repaired.
+struct SettingsLoadIssues {
+  bool keyMissing = false;            // nothing saved yet: the defaults stand
+  bool registryDamaged = false;       // the registry file itself does not parse
+  std::vector<std::string> unloaded;  // names of the values that did not load
+  std::vector<std::string> problems;  // what was wrong with each, in the same order
+};
+
 class SettingsStore {
  public:
   // `registry`, `clock` and `files` must outlive the store.
@@ -43,16 +54,21 @@ class SettingsStore {
                 platform::FileSystem& files = platform::RealFileSystem());
 
   // Reads every binding into *settings. When the key does not exist, *settings is
-  // left as it is and the result is false. A binding whose value is damaged or
-  // unreadable keeps its previous value; the other bindings are still read, and the
-  // result is false with *error (if given) naming what failed.
-  bool Load(UserSettings* settings, std::string* error = nullptr) const;
+  // left as it is and the result is false. A binding whose value is damaged,
+  // unreadable or of another type than the binding's keeps its previous value; the
+  // other bindings are still read, and the result is false with *error (if given)
+  // naming what failed ("<value name>: <what>", "; "-separated) and *issues (if
+  // given) listing it.
+  bool Load(UserSettings* settings, std::string* error = nullptr,
+            SettingsLoadIssues* issues = nullptr) const;
 
   // Prunes SentSubjs (cutoff: now) and SentFromNames (cutoff: now less 90 days) in
   // *settings, then writes every binding. When the key cannot be created nothing is
   // written. A binding that cannot be written does not stop the others; the result
   // is then false with *error (if given) naming what failed.
-  bool Save(UserSettings* settings, std::string* error = nullptr) const;
+  // The values named in leaveAlone->unloaded are not written.
+  bool Save(UserSettings* settings, std::string* error = nullptr,
+            const SettingsLoadIssues* leaveAlone = nullptr) const;
 
   // "<data folder>Settings/<value name>", or empty when there is no data folder.
   std::string SpillPath(std::string_view valueName) const;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -195,21 +196,24 @@ TEST_F(SettingsStoreTest, EachValueNameCarriesItsOwnField) {
   EXPECT_EQ(WriteImage(loaded.whiteList), WriteImage(s.whiteList));
 }
 
-TEST_F(SettingsStoreTest, ValuesOfTheWrongTypeOrSizeAreIgnored) {
+// A value of the wrong type (a number where a list is stored) was once ignored without
+// a word, and the next save wrote the defaults over it.
+TEST_F(SettingsStoreTest, ValuesOfTheWrongTypeOrSizeAreReportedAndNotSavedOver) {
   struct Case {
     const char* what;
     const char* name;
     RegValue value;
+    bool reported;
   } cases[] = {
-      {"flag stored as text", "MarkSpamAsRead", RegValue::String("1")},
-      {"flag of two bytes", "TrayNotification", RegValue::Binary({0, 0})},
-      {"REG_DWORD of two bytes", "ShowWizard", RegValue{platform::REG_DWORD, {0, 0}}},
+      {"flag stored as text", "MarkSpamAsRead", RegValue::String("1"), true},
+      {"flag of two bytes", "TrayNotification", RegValue::Binary({0, 0}), true},
+      {"REG_DWORD of two bytes", "ShowWizard", RegValue{platform::REG_DWORD, {0, 0}}, true},
       {"REG_DWORD of eight bytes", "LastOptionsPage",
-       RegValue{platform::REG_DWORD, {7, 0, 0, 0, 0, 0, 0, 0}}},
-      {"text of size 0", "SpamFolderID", RegValue{platform::REG_SZ, {}}},
-      {"text stored as a number", "SpamFolderFriendlyName", RegValue::Dword(5)},
-      {"list stored as text", "WhiteList", RegValue::String("a@b.c")},
-      {"list stored as a number", "SF", RegValue::Dword(0)},
+       RegValue{platform::REG_DWORD, {7, 0, 0, 0, 0, 0, 0, 0}}, true},
+      {"text of size 0", "SpamFolderID", RegValue{platform::REG_SZ, {}}, false},
+      {"text stored as a number", "SpamFolderFriendlyName", RegValue::Dword(5), true},
+      {"list stored as text", "WhiteList", RegValue::String("a@b.c"), true},
+      {"list stored as a number", "SF", RegValue::Dword(0), true},
   };
   for (const Case& c : cases) SetValue(c.name, c.value);
 
@@ -218,7 +222,19 @@ TEST_F(SettingsStoreTest, ValuesOfTheWrongTypeOrSizeAreIgnored) {
   s.spamFolderFriendlyName = u"previous name";
   s.whiteList.AddDomain(MakeContact("@kept.example"));
   s.spamFolders["p"] = {u"1", u"2"};
-  EXPECT_TRUE(Store().Load(&s));
+  std::string error;
+  SettingsLoadIssues issues;
+  EXPECT_FALSE(Store().Load(&s, &error, &issues));
+  for (const Case& c : cases) {
+    const bool listed =
+        std::find(issues.unloaded.begin(), issues.unloaded.end(), c.name) != issues.unloaded.end();
+    EXPECT_EQ(listed, c.reported) << c.what;
+    EXPECT_EQ(error.find(std::string(c.name) + ": ") != std::string::npos, c.reported)
+        << c.what << ": " << error;
+  }
+  EXPECT_NE(error.find("WhiteList: a REG_SZ value where a list (REG_BINARY) is stored"),
+            std::string::npos)
+      << error;
   EXPECT_EQ(s.markSpamAsRead, 0u);
   EXPECT_EQ(s.trayNotification, 1u);
   EXPECT_EQ(s.showWizard, 1u);
@@ -227,6 +243,22 @@ TEST_F(SettingsStoreTest, ValuesOfTheWrongTypeOrSizeAreIgnored) {
   EXPECT_EQ(s.spamFolderFriendlyName, u"previous name");
   EXPECT_EQ(s.whiteList.Count(), 1u);
   EXPECT_EQ(s.spamFolders.size(), 1u);
+
+  // A save leaves what did not load as it is on disk and writes the rest.
+  s.markSpamAsRead = 1;
+  s.goodMoveInbox = 0;
+  EXPECT_TRUE(Store().Save(&s, nullptr, &issues));
+  for (const Case& c : cases) {
+    if (!c.reported) continue;
+    RegValue v;
+    ASSERT_EQ(memory_.QueryValue(kHkcu, kSettingsKey, c.name, &v), platform::ERROR_SUCCESS);
+    EXPECT_EQ(v.type, c.value.type) << c.what;
+    EXPECT_EQ(v.data, c.value.data) << c.what;
+  }
+  RegValue moved;
+  ASSERT_EQ(memory_.QueryValue(kHkcu, kSettingsKey, "GoodMoveInbox", &moved),
+            platform::ERROR_SUCCESS);
+  EXPECT_EQ(moved.data, RegValue::Dword(0).data);
 }
 
 TEST_F(SettingsStoreTest, TextWithoutItsTerminatingZeroIsStillRead) {

@@ -260,23 +260,28 @@ std::shared_ptr<Message> OpenMimeMessage(MimeMessage parsed, MimeMessageContext 
 }
 
 Result<std::shared_ptr<Message>> OpenMimeMessageFile(const std::string& path,
-                                                     MimeMessageContext context) {
+                                                     MimeMessageContext context,
+                                                     std::string* boundsNote) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     return errno == ENOENT || errno == ENOTDIR ? MAPI_E_NOT_FOUND : MAPI_E_DISK_ERROR;
   }
   MimeMessage parsed;
   if (!ParseMimeFile(path, &parsed)) return MAPI_E_DISK_ERROR;
+  if (boundsNote != nullptr) *boundsNote = parsed.boundsNote;
   context.size = static_cast<std::uint64_t>(st.st_size);
   return Ok(OpenMimeMessage(std::move(parsed), std::move(context)));
 }
 
 std::shared_ptr<Message> OpenMimeMessageBytes(std::string_view bytes,
-                                              const std::string& accountAddress) {
+                                              const std::string& accountAddress,
+                                              std::string* boundsNote) {
   MimeMessageContext context;
   context.accountAddress = accountAddress;
   context.size = bytes.size();
-  return OpenMimeMessage(ParseMime(bytes), std::move(context));
+  MimeMessage parsed = ParseMime(bytes);
+  if (boundsNote != nullptr) *boundsNote = parsed.boundsNote;
+  return OpenMimeMessage(std::move(parsed), std::move(context));
 }
 
 }  // namespace quorvel::mapi

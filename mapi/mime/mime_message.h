@@ -76,11 +76,14 @@ std::shared_ptr<Message> OpenMimeMessage(MimeMessage parsed, MimeMessageContext 
 // A message file (MAPI_E_NOT_FOUND when it does not exist, MAPI_E_DISK_ERROR when it
 // cannot be read) with what its store knows of it (the size is the file's), or bytes
 // (standard input) with the store's account address. Outside a store a message is
-// neither read nor a draft.
+// neither read nor a draft. *boundsNote, when given, says what of the message was over
+// a bound and left out ("" when nothing was).
 Result<std::shared_ptr<Message>> OpenMimeMessageFile(const std::string& path,
-                                                     MimeMessageContext context = {});
+                                                     MimeMessageContext context = {},
+                                                     std::string* boundsNote = nullptr);
 std::shared_ptr<Message> OpenMimeMessageBytes(std::string_view bytes,
-                                              const std::string& accountAddress = {});
+                                              const std::string& accountAddress = {},
+                                              std::string* boundsNote = nullptr);
 
 // The summary properties of a message for a contents-table row: every property above
 // except the bodies, the RTF and the transport headers, plus the context's identity

@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
 
 #include "mapi/mime/header_filter.h"
+#include "mapi/mime/input_bounds.h"
 #include "mapi/mime/mime_converters.h"
 #include "mapi/mime/mime_document.h"
 #include "mapi/mime/mime_text.h"
@@ -20,8 +22,6 @@ namespace {
 
 // Deeper multiparts are not searched; real mail nests a handful of levels.
 constexpr int kMaxDepth = 64;
-// Larger files are refused rather than read (a message store never holds such mail).
-constexpr std::size_t kMaxMessageBytes = std::size_t{1} << 30;
 
 // The parse options shared by every parse (read-only once built).
 GMimeParserOptions* SharedOptions() {
@@ -405,68 +405,93 @@ MimeDocument::~MimeDocument() {
   g_object_unref(stream);
 }
 
-MimeMessage ParseMime(std::string_view bytes) {
-  SharedOptions();
-  GByteArray* held = g_byte_array_sized_new(static_cast<guint>(bytes.size()));
-  g_byte_array_append(held, reinterpret_cast<const guint8*>(bytes.data()),
-                      static_cast<guint>(bytes.size()));
-  const HeaderFilterResult filter =
-      DropUnreadHeaders(reinterpret_cast<char*>(held->data), held->len);
-  g_byte_array_set_size(held, static_cast<guint>(filter.size));
-  GMimeStream* stream = g_mime_stream_mem_new_with_byte_array(held);
+namespace {
+
+// Parses `data[0, used)`, a buffer from g_malloc that the parse takes over.
+MimeMessage ParseBuffer(guint8* data, std::size_t used, std::string note) {
+  used = BoundMessageInput(reinterpret_cast<char*>(data), used, &note);
+  const HeaderFilterResult filter = DropUnreadHeaders(reinterpret_cast<char*>(data), used);
+  GByteArray* array = g_byte_array_new_take(data, filter.size);
+  GMimeStream* stream = g_mime_stream_mem_new_with_byte_array(array);
   MimeMessage m = ParseStream(
-      stream, std::string_view(reinterpret_cast<const char*>(held->data), held->len), filter);
+      stream, std::string_view(reinterpret_cast<const char*>(array->data), array->len), filter);
   g_object_unref(stream);
+  m.boundsNote = std::move(note);
   return m;
 }
 
-bool ParseMimeFile(const std::string& path, MimeMessage* out, std::string* error) {
+// Reads `fd` to its end or to kMaxMessageBytes, straight into a buffer the memory
+// stream takes over: no second copy. The buffer is sized by the file when its size is
+// known, not rounded up to a power of two as a growing byte array would be.
+bool ReadBounded(int fd, guint8** data, std::size_t* used, bool* cut, std::string* failure) {
+  struct stat st {};
+  std::size_t capacity = (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+                             ? std::min(static_cast<std::size_t>(st.st_size), kMaxMessageBytes) + 1
+                             : 65536;
+  *data = nullptr;
+  *used = 0;
+  *cut = false;
+  for (;;) {
+    if (*data == nullptr || *used == capacity) {
+      if (*data != nullptr) capacity = std::min(capacity * 2, kMaxMessageBytes + 1);
+      *data = static_cast<guint8*>(g_realloc(*data, capacity));
+    }
+    ssize_t n = ::read(fd, *data + *used, capacity - *used);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *failure = std::strerror(errno);
+      g_free(*data);
+      *data = nullptr;
+      return false;
+    }
+    if (n == 0) break;
+    *used += static_cast<std::size_t>(n);
+    if (*used > kMaxMessageBytes) {  // one byte over tells that there is more
+      *used = kMaxMessageBytes;
+      *cut = true;
+      break;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+MimeMessage ParseMime(std::string_view bytes) {
   SharedOptions();
+  std::string note;
+  if (bytes.size() > kMaxMessageBytes) {
+    bytes = bytes.substr(0, kMaxMessageBytes);
+    note = MessageSizeNote();
+  }
+  auto* data = static_cast<guint8*>(g_malloc(bytes.empty() ? 1 : bytes.size()));
+  if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
+  return ParseBuffer(data, bytes.size(), std::move(note));
+}
+
+bool ParseMimeDescriptor(int fd, const std::string& name, MimeMessage* out, std::string* error) {
+  SharedOptions();
+  guint8* data = nullptr;
+  std::size_t used = 0;
+  bool cut = false;
+  std::string failure;
+  if (!ReadBounded(fd, &data, &used, &cut, &failure)) {
+    if (error != nullptr) *error = name + ": " + failure;
+    return false;
+  }
+  *out = ParseBuffer(data, used, cut ? MessageSizeNote() : std::string());
+  return true;
+}
+
+bool ParseMimeFile(const std::string& path, MimeMessage* out, std::string* error) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (error != nullptr) *error = path + ": " + std::strerror(errno);
     return false;
   }
-  // Read straight into a buffer the memory stream takes over: no second copy. The
-  // buffer is sized by the file, not rounded up to a power of two as a growing
-  // byte array would be.
-  struct stat st {};
-  std::size_t capacity =
-      (::fstat(fd, &st) == 0 && st.st_size > 0) ? static_cast<std::size_t>(st.st_size) + 1 : 65536;
-  guint8* data = nullptr;
-  std::size_t used = 0;
-  const char* failure = nullptr;
-  for (;;) {
-    if (data == nullptr || used == capacity) {
-      if (data != nullptr) capacity *= 2;
-      if (capacity > kMaxMessageBytes + 1) {
-        failure = "message file too large";
-        break;
-      }
-      data = static_cast<guint8*>(g_realloc(data, capacity));
-    }
-    ssize_t n = ::read(fd, data + used, capacity - used);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      failure = std::strerror(errno);
-      break;
-    }
-    if (n == 0) break;
-    used += static_cast<std::size_t>(n);
-  }
+  const bool ok = ParseMimeDescriptor(fd, path, out, error);
   ::close(fd);
-  if (failure != nullptr) {
-    if (error != nullptr) *error = path + ": " + failure;
-    g_free(data);
-    return false;
-  }
-  const HeaderFilterResult filter = DropUnreadHeaders(reinterpret_cast<char*>(data), used);
-  GByteArray* array = g_byte_array_new_take(data, filter.size);
-  GMimeStream* stream = g_mime_stream_mem_new_with_byte_array(array);
-  *out = ParseStream(
-      stream, std::string_view(reinterpret_cast<const char*>(array->data), array->len), filter);
-  g_object_unref(stream);
-  return true;
+  return ok;
 }
 
 bool ReadAttachmentData(const MimeMessage& message, std::size_t index, std::string* out) {

@@ -76,6 +76,10 @@ struct MimeMessage {
   std::vector<MimeAttachment> attachments;
 
   std::shared_ptr<MimeDocument> document;  // null when there are no attachments
+
+  // What of the input was left out because it was over a bound (input_bounds.h), for
+  // the user; empty when the whole message was parsed.
+  std::string boundsNote;
 };
 
 // Parses a message held in memory. Never fails; empty input gives an empty message with
@@ -83,8 +87,14 @@ struct MimeMessage {
 MimeMessage ParseMime(std::string_view bytes);
 
 // Reads and parses a file. Returns false (and sets *error) only when the file cannot be
-// read; a broken message inside a readable file parses as well as it can.
+// read; a broken message inside a readable file parses as well as it can. Only the first
+// 32 MiB of a larger file are read (noted in boundsNote).
 bool ParseMimeFile(const std::string& path, MimeMessage* out, std::string* error = nullptr);
+
+// The same for an open descriptor (standard input), read up to its end or the bound;
+// `name` is used in *error. The descriptor is not closed.
+bool ParseMimeDescriptor(int fd, const std::string& name, MimeMessage* out,
+                         std::string* error = nullptr);
 
 // The decoded content of attachment `index` (transfer encoding removed, bytes as sent;
 // an embedded message as its full text). False when the index is out of range.
