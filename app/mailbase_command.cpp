@@ -134,6 +134,8 @@ int RunStats(bool json, CommandIo& io) {
                           {"good_messages", learned.good().messageCount()},
                           {"learned_tokens", tokens.size()},
                           {"table_tokens", stats.entries},
+                          {"table_junk_messages", stats.junkMessages},
+                          {"table_good_messages", stats.goodMessages},
                           {"folder", env.dataFolder()}};
     io.out << out.dump() << "\n";
   } else {

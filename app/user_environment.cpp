@@ -1,12 +1,10 @@
 #include "app/user_environment.h"
 
-#include <cstdint>
 #include <ostream>
-#include <vector>
 
 #include "app/terminal_message_boxes.h"
 #include "bayes/mailbase_seed.h"
-#include "platform/files.h"
+#include "platform/file_system.h"
 #include "platform/registry_file.h"
 #include "platform/registry_text.h"
 #include "settings/data_folder.h"
@@ -27,9 +25,9 @@ std::string DescribeSettingsIssues(const SettingsLoadIssues& issues, const std::
   }
   const std::string file = platform::RegistryFile(platform::DefaultRegistryDirectory())
                                .FilePath(platform::RegRoot::kCurrentUser);
-  std::vector<std::uint8_t> bytes;
-  platform::ReadWholeFile(file, &bytes);
-  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  // Only for line numbers: a file that cannot be read again gives messages without them.
+  std::string text;
+  platform::RealFileSystem().ReadFile(file, &text);
   std::string out;
   for (std::size_t i = 0; i < issues.unloaded.size(); ++i) {
     const int line = platform::FindValueLine(text, platform::RegRoot::kCurrentUser, kSettingsKey,

@@ -33,14 +33,28 @@ bool SettingsHolder::LoadLive(const SettingsStore& store, std::string* error,
                               SettingsLoadIssues* issues) {
   UserSettings copy = CopyOut();
   bool ok = store.Load(&copy, error, issues);
-  CopyIn(std::move(copy));
+  UserSettings loaded = copy;
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  live_ = std::move(copy);
+  lastKnown_ = std::move(loaded);
   return ok;
 }
 
 bool SettingsHolder::SaveCopy(const SettingsStore& store, std::string* error,
                               const SettingsLoadIssues* leaveAlone) const {
-  UserSettings copy = CopyOut();
-  return store.Save(&copy, error, leaveAlone);
+  UserSettings copy;
+  std::optional<UserSettings> before;
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    copy = live_;
+    before = lastKnown_;
+  }
+  const bool ok = store.Save(&copy, error, leaveAlone, before ? &*before : nullptr);
+  if (ok) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    lastKnown_ = std::move(copy);
+  }
+  return ok;
 }
 
 }  // namespace quorvel

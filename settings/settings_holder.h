@@ -61,13 +61,17 @@ class SettingsHolder {
                 SettingsLoadIssues* issues = nullptr);
 
   // Save a copy: copies the live record under the lock, releases it and saves the
-  // copy, so that the registry and files are written without the lock held.
+  // copy, so that the registry and files are written without the lock held. Only
+  // the values that changed since the last LoadLive or SaveCopy are written: a value
+  // another process saved meanwhile is not overwritten by the one loaded before.
   bool SaveCopy(const SettingsStore& store, std::string* error = nullptr,
                 const SettingsLoadIssues* leaveAlone = nullptr) const;
 
  private:
   mutable std::recursive_mutex mutex_;
   UserSettings live_;  // guarded by mutex_
+  // The record as last loaded or saved, guarded by mutex_.
+  mutable std::optional<UserSettings> lastKnown_;
 };
 
 }  // namespace quorvel

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -127,6 +128,18 @@ std::string WriteImageValue(platform::Registry& registry, platform::FileSystem& 
   return {};
 }
 
+// Whether a binding holds the same value in both records.
+bool SameValue(const SettingBinding& b, UserSettings& x, UserSettings& y) {
+  switch (b.kind) {
+    case BindingKind::kDword:
+      return x.*b.dword == y.*b.dword;
+    case BindingKind::kWideString:
+      return x.*b.wide == y.*b.wide;
+    default:
+      return b.WriteImage(x) == b.WriteImage(y);
+  }
+}
+
 }  // namespace
 
 SettingsStore::SettingsStore(platform::Registry& registry, std::string dataFolder,
@@ -236,7 +249,8 @@ bool SettingsStore::Load(UserSettings* settings, std::string* error,
 }
 
 bool SettingsStore::Save(UserSettings* settings, std::string* error,
-                         const SettingsLoadIssues* leaveAlone) const {
+                         const SettingsLoadIssues* leaveAlone,
+                         const UserSettings* unchangedSince) const {
   if (error != nullptr) error->clear();
   // The whole save under the settings lock (re-entrant: a command that holds it for
   // its whole run keeps it), so no other save interleaves with its values and files.
@@ -252,6 +266,9 @@ bool SettingsStore::Save(UserSettings* settings, std::string* error,
   // Every value that goes into the registry, set in one change (one write of its
   // file); images too large for it go to their spill files first.
   Failures failures(error);
+  // A copy: writing an image needs a record of its own.
+  std::optional<UserSettings> before;
+  if (unchangedSince != nullptr) before = *unchangedSince;
   platform::Registry::NamedValues values;
   std::vector<std::string> spillsToRemove;
   for (const SettingBinding& b : SettingBindings()) {
@@ -261,6 +278,7 @@ bool SettingsStore::Save(UserSettings* settings, std::string* error,
       continue;
     }
     try {
+      if (before && SameValue(b, *settings, *before)) continue;
       switch (b.kind) {
         case BindingKind::kDword:
           values.emplace_back(b.valueName, RegValue::Dword(settings->*b.dword));
