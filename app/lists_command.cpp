@@ -81,7 +81,7 @@ bool NeededSettingsLoaded(const UserEnvironment& env, ListPage page, bool import
 }
 
 int RunExport(const ListsOptions& options, CommandIo& io) {
-  UserEnvironment env(io.err);
+  UserEnvironment env(io);
   const ListPage page = PageOf(options.list);
   if (!NeededSettingsLoaded(env, page, false, io)) return kExitFailure;
   const int code = ExportListOfPage(env.settings().CopyOut(), page, options.path);
@@ -108,7 +108,7 @@ int RunImport(const ListsOptions& options, CommandIo& io) {
   // The registry's settings lock is held from the load to the save: a concurrent
   // import into the same list (or the opposite one) waits, then adds to what this
   // one saved.
-  UserEnvironment env(io.err, SettingsUse::kChange);
+  UserEnvironment env(io, SettingsUse::kChange);
   if (!NeededSettingsLoaded(env, page, true, io)) return kExitFailure;
   std::size_t added = 0;
   {

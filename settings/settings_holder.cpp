@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "settings/setting_bindings.h"
+
 namespace quorvel {
 
 UserSettings SettingsHolder::CopyOut() const {
@@ -37,6 +39,27 @@ bool SettingsHolder::LoadLive(const SettingsStore& store, std::string* error,
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   live_ = std::move(copy);
   lastKnown_ = std::move(loaded);
+  return ok;
+}
+
+bool SettingsHolder::Refresh(const SettingsStore& store, std::string* error,
+                             SettingsLoadIssues* issues) {
+  UserSettings disk;
+  std::optional<UserSettings> before;
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (!lastKnown_) return LoadLive(store, error, issues);
+    disk = live_;  // what does not load keeps the value held
+    before = lastKnown_;
+  }
+  const bool ok = store.Load(&disk, error, issues);
+  const platform::FileTime now = store.clock().Now();
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  for (const SettingBinding& b : SettingBindings()) {
+    if (!b.TakesPartInRegistry() || !b.SameIn(live_, *before)) continue;
+    b.CopyField(disk, live_, now);
+    b.CopyField(disk, *lastKnown_, now);
+  }
   return ok;
 }
 

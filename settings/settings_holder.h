@@ -60,6 +60,14 @@ class SettingsHolder {
   bool LoadLive(const SettingsStore& store, std::string* error = nullptr,
                 SettingsLoadIssues* issues = nullptr);
 
+  // Takes from the store every value this process has not changed since its last
+  // LoadLive or SaveCopy: another process may have saved it meanwhile. The values it
+  // changed stay, to be saved. A command that changes a long-lived record (a host's)
+  // calls it under the registry's lock before its change. Without an earlier load it
+  // is LoadLive.
+  bool Refresh(const SettingsStore& store, std::string* error = nullptr,
+               SettingsLoadIssues* issues = nullptr);
+
   // Save a copy: copies the live record under the lock, releases it and saves the
   // copy, so that the registry and files are written without the lock held. Only
   // the values that changed since the last LoadLive or SaveCopy are written: a value

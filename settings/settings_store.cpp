@@ -128,18 +128,6 @@ std::string WriteImageValue(platform::Registry& registry, platform::FileSystem& 
   return {};
 }
 
-// Whether a binding holds the same value in both records.
-bool SameValue(const SettingBinding& b, UserSettings& x, UserSettings& y) {
-  switch (b.kind) {
-    case BindingKind::kDword:
-      return x.*b.dword == y.*b.dword;
-    case BindingKind::kWideString:
-      return x.*b.wide == y.*b.wide;
-    default:
-      return b.WriteImage(x) == b.WriteImage(y);
-  }
-}
-
 }  // namespace
 
 SettingsStore::SettingsStore(platform::Registry& registry, std::string dataFolder,
@@ -278,7 +266,7 @@ bool SettingsStore::Save(UserSettings* settings, std::string* error,
       continue;
     }
     try {
-      if (before && SameValue(b, *settings, *before)) continue;
+      if (before && b.SameIn(*settings, *before)) continue;
       switch (b.kind) {
         case BindingKind::kDword:
           values.emplace_back(b.valueName, RegValue::Dword(settings->*b.dword));

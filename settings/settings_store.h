@@ -75,6 +75,8 @@ class SettingsStore {
             const SettingsLoadIssues* leaveAlone = nullptr,
             const UserSettings* unchangedSince = nullptr) const;
 
+  const platform::Clock& clock() const { return clock_; }
+
   // "<data folder>Settings/<value name>", or empty when there is no data folder.
   std::string SpillPath(std::string_view valueName) const;
 
