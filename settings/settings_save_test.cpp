@@ -166,6 +166,36 @@ TEST_F(SettingsSaveTest, AHostsLaterSaveKeepsWhatAnotherProcessSavedMeanwhile) {
   EXPECT_EQ(loaded.markSpamAsRead, 1u);
 }
 
+TEST_F(SettingsSaveTest, ARefreshTakesInWhatOthersSavedAndKeepsOwnChanges) {
+  platform::RegistryFile hostRegistry("/reg", files_);
+  SettingsStore hostStore(hostRegistry, "/data/", clock_, files_);
+  SettingsHolder host;
+  host.LoadLive(hostStore);
+  host.Lock()->markSpamAsRead = 1;  // changed by the host, not saved yet
+
+  platform::RegistryFile otherRegistry("/reg", files_);
+  SettingsStore otherStore(otherRegistry, "/data/", clock_, files_);
+  SettingsHolder other;
+  other.LoadLive(otherStore);
+  other.Lock()->whiteList.AddAddress(MakeContact("friend@example.org"), "", 1);
+  other.Lock()->markSpamAsRead = 0;
+  other.Lock()->autoAddToWhiteList = 0;
+  ASSERT_TRUE(other.SaveCopy(otherStore));
+
+  ASSERT_TRUE(host.Refresh(hostStore));
+  EXPECT_TRUE(Has(host.CopyOut().whiteList, "friend@example.org"));
+  EXPECT_EQ(host.CopyOut().autoAddToWhiteList, 0u);
+  EXPECT_EQ(host.CopyOut().markSpamAsRead, 1u);  // its own change stays
+  // A change made after the refresh is saved with the refreshed values kept.
+  host.Lock()->blackList.AddAddress(MakeContact("spammer@example.com"), "", 1);
+  ASSERT_TRUE(host.SaveCopy(hostStore));
+  UserSettings loaded;
+  ASSERT_TRUE(otherStore.Load(&loaded));
+  EXPECT_TRUE(Has(loaded.whiteList, "friend@example.org"));
+  EXPECT_TRUE(Has(loaded.blackList, "spammer@example.com"));
+  EXPECT_EQ(loaded.markSpamAsRead, 1u);
+}
+
 TEST_F(SettingsSaveTest, AStaleTemporaryOfAKilledWriterIsRemovedByTheNextChange) {
   platform::RegistryFile registry("/reg", files_);
   files_.PutFile("/reg/HKEY_CURRENT_USER.reg.tmp-4242-0", "left by a killed import");
