@@ -79,7 +79,8 @@ UserEnvironment::UserEnvironment(CommandIo& io, SettingsUse use)
     settingsIssues_ = host_->settingsIssues();
     error = host_->settingsError();
     loaded = error.empty() && settingsIssues_.unloaded.empty() && !settingsIssues_.registryDamaged;
-    if (!host_->OpenMailbase(&error)) io.err << "quorvel: " << error << "\n";
+    std::string mailbaseError;
+    if (!host_->OpenMailbase(&mailbaseError)) io.err << "quorvel: " << mailbaseError << "\n";
   } else {
     own_ = std::make_unique<Own>(*presenter_);
     settings_ = &own_->settings;
