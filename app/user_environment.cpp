@@ -53,7 +53,8 @@ struct UserEnvironment::Own {
   Mailbase mailbase;
 };
 
-UserEnvironment::UserEnvironment(CommandIo& io) : presenter_(io.presenter), host_(io.hostProcess) {
+UserEnvironment::UserEnvironment(CommandIo& io, SettingsUse use)
+    : presenter_(io.presenter), host_(io.hostProcess) {
   if (presenter_ == nullptr) {
     terminal_ = std::make_unique<TerminalUi>(std::cin, io.err, TerminalUi::ModeFor(io.yes),
                                              TerminalUi::ProgressOnTerminal());
@@ -65,6 +66,12 @@ UserEnvironment::UserEnvironment(CommandIo& io) : presenter_(io.presenter), host
     // The host loaded the settings when its add-in started (or does now, when no
     // add-in is loaded), and its mail base is opened once for the whole process.
     host_->EnsureSettingsLoaded();
+    if (use == SettingsUse::kChange) {
+      HoldSettings(host_->environment().registry, io);
+      // Another process may have saved since the host loaded: its values come in,
+      // unless the host changed the same ones itself.
+      host_->settings().Refresh(host_->settingsStore());
+    }
     settings_ = &host_->settings();
     mailbase_ = &host_->mailbase();
     dataFolder_ = host_->environment().dataFolder;
@@ -81,6 +88,7 @@ UserEnvironment::UserEnvironment(CommandIo& io) : presenter_(io.presenter), host
     dataFolder_ = DefaultDataFolders().DataFolder();
     moduleFolder_ = DefaultDataFolders().ModuleFolder();
     if (own_->registry) {
+      if (use == SettingsUse::kChange) HoldSettings(*own_->registry, io);
       SettingsStore store(*own_->registry, dataFolder_, clock());
       loaded = settings_->LoadLive(store, &error, &settingsIssues_);
     }
@@ -98,6 +106,14 @@ UserEnvironment::UserEnvironment(CommandIo& io) : presenter_(io.presenter), host
 }
 
 UserEnvironment::~UserEnvironment() = default;
+
+void UserEnvironment::HoldSettings(platform::Registry& registry, CommandIo& io) {
+  if (registry.HoldRoot(platform::RegRoot::kCurrentUser, &settingsHold_) !=
+      platform::ERROR_SUCCESS) {
+    // The save says so again when it cannot take the lock either.
+    io.err << "quorvel: settings: cannot lock the settings: " << registry.LastError() << "\n";
+  }
+}
 
 bool UserEnvironment::SaveSettings(std::string* error) {
   if (host_ != nullptr) return host_->SaveSettings(error);

@@ -2,7 +2,8 @@
 // counts (MailbaseStore, "Bayes.raw") and the compiled probabilities
 // (ProbabilityTable, "Bayes.db"). The product creates one per process.
 //
-// Destruction saves the counts when they changed and stops the rebuild thread.
+// Destruction saves the counts when they changed (learning, not loading) and stops the
+// rebuild thread. Both files are written as one pair (mailbase_pair.h).
 #ifndef QUORVEL_BAYES_MAILBASE_H_
 #define QUORVEL_BAYES_MAILBASE_H_
 
@@ -53,7 +54,8 @@ class Mailbase {
   ProbabilityTable& table() { return table_; }
 
  private:
-  ProbabilityTable table_;  // declared first: the store refers to it
+  platform::FileSystem& files_;
+  ProbabilityTable table_;  // declared before the store: the store refers to it
   MailbaseStore store_;
   std::string dataFolder_;
 };

@@ -114,7 +114,12 @@ void ConvertLegacyCorpus(const TokenCorpus& corpus, std::vector<LegacyRecord>* l
 
 MailbaseStore::MailbaseStore(ProbabilityTable& table, platform::MessageBoxes& messageBoxes,
                              platform::FileSystem& files)
-    : table_(table), messageBoxes_(messageBoxes), files_(files) {}
+    : table_(table), messageBoxes_(messageBoxes), files_(files), folderLock_(files) {}
+
+const MailbaseFileCheck& MailbaseStore::FileCheck() {
+  static const MailbaseFileCheck check{IsLoadable, ProbabilityTable::LoadsWithStamp};
+  return check;
+}
 
 bool MailbaseStore::IsLoadable(std::string_view file) {
   FileReader reader(std::span<const std::uint8_t>(
@@ -139,6 +144,7 @@ MailbaseStore::~MailbaseStore() { StopRebuildThread(); }
 void MailbaseStore::SetPath(std::string rawPath) {
   auto lock = Lock();
   rawPath_ = std::move(rawPath);
+  folderLock_.SetFolder(rawPath_.empty() ? std::string() : platform::FolderOfPath(rawPath_));
   Reset();
 }
 
@@ -152,10 +158,21 @@ void MailbaseStore::Reset() {
   loaded_ = false;
   failed_ = false;
   dirty_ = false;
+  changed_ = false;
+  loadedStamp_ = PairStamp{};
   loadedFrom_ = LoadSource::kNone;
   main_.Clear();
   pending_.Clear();
   balance_ = 0;
+}
+
+void MailbaseStore::StartFresh() {
+  auto lock = Lock();
+  Reset();
+  loaded_ = true;
+  dirty_ = true;
+  changed_ = true;
+  loadedFrom_ = LoadSource::kFresh;
 }
 
 bool MailbaseStore::EnsureLoaded() {
@@ -187,6 +204,9 @@ bool MailbaseStore::EnsureLoaded() {
 bool MailbaseStore::LoadRaw(const std::string& path) {
   std::string file;
   if (!files_.ReadFile(path, &file).ok()) return false;
+  PairStamp stamp;
+  const RawTrailer trailer = ReadRawTrailer(file, &stamp);
+  if (trailer == RawTrailer::kDamaged) return false;  // changed after it was written
   FileReader reader(std::span<const std::uint8_t>(
       reinterpret_cast<const std::uint8_t*>(file.data()), file.size()));
   std::int32_t version = 0;
@@ -202,6 +222,8 @@ bool MailbaseStore::LoadRaw(const std::string& path) {
     dirty_ = false;
     failed_ = false;
     loaded_ = true;
+    changed_ = false;
+    loadedStamp_ = trailer == RawTrailer::kIntact ? stamp : PairStamp{};
     return true;
   }
   return LoadLegacyBytes(file);
@@ -260,17 +282,47 @@ bool MailbaseStore::LoadLegacyBytes(std::string_view file) {
   return true;
 }
 
-bool MailbaseStore::SaveRaw(const std::string& path) {
+std::string MailbaseStore::SerializeRaw(PairStamp* stamp) const {
   FileWriter writer;
-  {
-    auto lock = Lock();
-    writer.Int32(false, kMailbaseVersion);
-    writer.Int32(false, balance_);
-    WritePair(writer, pending_);
-    WritePair(writer, main_);
-    writer.Int32(false, balance_);
+  writer.Int32(false, kMailbaseVersion);
+  writer.Int32(false, balance_);
+  WritePair(writer, pending_);
+  const std::size_t mainStart = writer.bytes().size();
+  WritePair(writer, main_);
+  *stamp = StampOfMainPair(std::string_view(writer.bytes()).substr(mainStart));
+  writer.Int32(false, balance_);
+  std::string bytes = writer.bytes();
+  AppendRawTrailer(*stamp, &bytes);
+  return bytes;
+}
+
+bool MailbaseStore::WriteFiles(const std::string& rawPath, const std::string* raw,
+                               const std::string* table, bool wait) {
+  const std::string tablePath = table_.path();
+  if ((raw != nullptr && rawPath.empty()) || (table != nullptr && tablePath.empty())) {
+    lastSaveError_ = "no folder for the mail base files";
+    return false;
   }
-  return !path.empty() && ReplaceFileWithBackup(files_, path, writer.bytes(), IsLoadable).ok();
+  std::unique_ptr<MailbaseFolderLock::Hold> hold;
+  platform::FileStatus status;
+  // The lock guards the folder of "Bayes.raw"; a file saved elsewhere (tests, tools)
+  // is nobody else's.
+  if (!rawPath_.empty() && (raw == nullptr || rawPath == rawPath_)) {
+    status = folderLock_.Take(wait, &hold);
+  }
+  if (status.ok()) {
+    status = WriteMailbasePair(files_, {rawPath, tablePath, raw, table}, FileCheck());
+  }
+  lastSaveError_ = status.message();
+  return status.ok();
+}
+
+bool MailbaseStore::SaveRaw(const std::string& path) {
+  auto lock = Lock();
+  if (path.empty()) return false;
+  PairStamp stamp;
+  const std::string bytes = SerializeRaw(&stamp);
+  return WriteFiles(path, &bytes, nullptr, /*wait=*/true);
 }
 
 void MailbaseStore::SaveIfDirty() {
@@ -280,6 +332,31 @@ void MailbaseStore::SaveIfDirty() {
   dirty_ = false;
   loaded_ = true;
   failed_ = false;
+}
+
+bool MailbaseStore::changed() const {
+  auto lock = Lock();
+  return changed_;
+}
+
+platform::FileStatus MailbaseStore::HoldFolder(bool wait,
+                                               std::unique_ptr<MailbaseFolderLock::Hold>* hold) {
+  return folderLock_.Take(wait, hold);
+}
+
+bool MailbaseStore::WriteTableFile(const std::string& bytes) {
+  auto lock = Lock();
+  return WriteFiles(rawPath_, nullptr, &bytes, /*wait=*/false);
+}
+
+std::string MailbaseStore::lastSaveError() const {
+  auto lock = Lock();
+  return lastSaveError_;
+}
+
+PairStamp MailbaseStore::loadedStamp() const {
+  auto lock = Lock();
+  return loadedStamp_;
 }
 
 CorpusPair MailbaseStore::MainPair() const {
@@ -330,6 +407,7 @@ void MailbaseStore::set_balance(std::int32_t balance) {
 void MailbaseStore::SetMainPair(const CorpusPair& pair) {
   auto lock = Lock();
   main_ = pair;
+  changed_ = true;
 }
 
 void MailbaseStore::SetRebuildHookForTesting(std::function<void()> hook) {

@@ -86,7 +86,7 @@ long RegistryFile::Load(RegRoot root, std::shared_ptr<const RegistryTree>* tree)
   return ERROR_SUCCESS;
 }
 
-long RegistryFile::Change(RegRoot root, const std::function<long(RegistryTree&)>& change) {
+long RegistryFile::HoldRoot(RegRoot root, std::unique_ptr<ProcessLock>* hold) {
   if (directory_.empty()) {
     return Fail(ERROR_ACCESS_DENIED,
                 "no registry directory (neither XDG_CONFIG_HOME nor HOME is set)");
@@ -94,13 +94,30 @@ long RegistryFile::Change(RegRoot root, const std::function<long(RegistryTree&)>
   if (FileStatus status = files_.CreateFolders(directory_); !status.ok()) {
     return Fail(ERROR_ACCESS_DENIED, status.message());
   }
-  std::unique_ptr<FileLock> lock;
-  if (FileStatus status = files_.Lock(FilePath(root) + ".lock", /*wait=*/true, &lock);
+  if (FileStatus status = ProcessLock::Take(&files_, FilePath(root) + ".lock", hold);
       !status.ok()) {
     return Fail(ERROR_ACCESS_DENIED, status.message());
   }
+  return ERROR_SUCCESS;
+}
+
+long RegistryFile::Change(RegRoot root, const std::function<long(RegistryTree&)>& change) {
+  std::unique_ptr<ProcessLock> hold;
+  if (long code = HoldRoot(root, &hold); code != ERROR_SUCCESS) return code;
+  std::lock_guard guard(mutex_);
+  // A writer killed before its rename leaves its temporary file; under the lock no
+  // other writer's is in the making.
+  const std::string prefix = std::string(RegRootName(root)) + ".reg.tmp-";
+  std::vector<FolderEntry> entries;
+  if (files_.ListFolder(directory_, &entries).ok()) {
+    for (const FolderEntry& entry : entries) {
+      if (entry.name.compare(0, prefix.size(), prefix) == 0) {
+        files_.Remove(directory_ + "/" + entry.name);
+      }
+    }
+  }
   // Another process may have changed the file since we last looked: start from what
-  // is on disk now. The lock is released when `lock` goes.
+  // is on disk now.
   FileInfo info;
   std::string existing;
   long code = ReadFile(root, &info, &existing);
@@ -122,7 +139,6 @@ long RegistryFile::Change(RegRoot root, const std::function<long(RegistryTree&)>
 }
 
 long RegistryFile::CreateKey(RegRoot root, std::string_view key) {
-  std::lock_guard guard(mutex_);
   return Change(root, [&](RegistryTree& tree) {
     long result = tree.CreateKey(key);
     if (result != ERROR_SUCCESS) Fail(result, DescribeFailure(result, root, key, {}));
@@ -137,7 +153,6 @@ bool RegistryFile::KeyExists(RegRoot root, std::string_view key) {
 }
 
 long RegistryFile::DeleteTree(RegRoot root, std::string_view key) {
-  std::lock_guard guard(mutex_);
   return Change(root, [&](RegistryTree& tree) {
     long result = tree.DeleteTree(key);
     if (result != ERROR_SUCCESS) Fail(result, DescribeFailure(result, root, key, {}));
@@ -158,7 +173,6 @@ long RegistryFile::QueryValue(RegRoot root, std::string_view key, std::string_vi
 
 long RegistryFile::SetValue(RegRoot root, std::string_view key, std::string_view name,
                             const RegValue& value) {
-  std::lock_guard guard(mutex_);
   return Change(root, [&](RegistryTree& tree) {
     long result = tree.SetValue(key, name, value);
     if (result != ERROR_SUCCESS) Fail(result, DescribeFailure(result, root, key, name));
@@ -167,11 +181,22 @@ long RegistryFile::SetValue(RegRoot root, std::string_view key, std::string_view
 }
 
 long RegistryFile::DeleteValue(RegRoot root, std::string_view key, std::string_view name) {
-  std::lock_guard guard(mutex_);
   return Change(root, [&](RegistryTree& tree) {
     long result = tree.DeleteValue(key, name);
     if (result != ERROR_SUCCESS) Fail(result, DescribeFailure(result, root, key, name));
     return result;
+  });
+}
+
+long RegistryFile::SetValues(RegRoot root, std::string_view key, const NamedValues& values) {
+  return Change(root, [&](RegistryTree& tree) {
+    long result = tree.CreateKey(key);
+    if (result != ERROR_SUCCESS) return Fail(result, DescribeFailure(result, root, key, {}));
+    for (const auto& [name, value] : values) {
+      result = tree.SetValue(key, name, value);
+      if (result != ERROR_SUCCESS) return Fail(result, DescribeFailure(result, root, key, name));
+    }
+    return ERROR_SUCCESS;
   });
 }
 

@@ -66,9 +66,16 @@ class SettingsStore {
   // *settings, then writes every binding. When the key cannot be created nothing is
   // written. A binding that cannot be written does not stop the others; the result
   // is then false with *error (if given) naming what failed.
-  // The values named in leaveAlone->unloaded are not written.
+  // The values named in leaveAlone->unloaded are not written, nor, when
+  // `unchangedSince` is given, the values that equal its own: a process that loaded
+  // the record long ago (a host) then writes only what it changed, and a value another
+  // process saved meanwhile stays. All values are set in one change of the registry
+  // (one write of its file), under the registry's lock on HKEY_CURRENT_USER.
   bool Save(UserSettings* settings, std::string* error = nullptr,
-            const SettingsLoadIssues* leaveAlone = nullptr) const;
+            const SettingsLoadIssues* leaveAlone = nullptr,
+            const UserSettings* unchangedSince = nullptr) const;
+
+  const platform::Clock& clock() const { return clock_; }
 
   // "<data folder>Settings/<value name>", or empty when there is no data folder.
   std::string SpillPath(std::string_view valueName) const;
