@@ -233,6 +233,10 @@ HRESULT QVCore::PostStartupActions() {
   return mapi::S_OK;
 }
 
+void QVCore::WaitUntilIdle() {
+  if (worker_) worker_->WaitUntilIdle();
+}
+
 HRESULT QVCore::Shutdown() {
   {
     std::lock_guard<std::mutex> lock(sessionMutex_);

@@ -51,21 +51,40 @@ void Worker::Stop() {
   wake_.reset();
 }
 
+void Worker::SetBusy(bool busy) {
+  std::lock_guard<std::mutex> lock(idleMutex_);
+  busy_ = busy;
+  if (!busy) idleChanged_.notify_all();
+}
+
+bool Worker::Idle() const {
+  std::lock_guard<std::mutex> lock(idleMutex_);
+  return !busy_ && !o_.queue.HasPending();
+}
+
+void Worker::WaitUntilIdle() {
+  if (!running()) return;
+  std::unique_lock<std::mutex> lock(idleMutex_);
+  // A message queued while the thread is not busy makes it busy before it is taken,
+  // and the end of every pass (and the thread's end) notifies.
+  idleChanged_.wait(lock, [this] { return stop_ || (!busy_ && !o_.queue.HasPending()); });
+}
+
 void Worker::Loop() {
   for (;;) {
     while (!o_.queue.HasPending()) {
       bool woken = wake_->Wait(o_.idleReleaseMs);
-      if (stop_) {
-        ReleaseHeld();
-        return;
-      }
+      if (stop_) break;
       if (!woken) ReleaseHeld();
     }
     if (stop_) {
       ReleaseHeld();
+      SetBusy(false);
       return;
     }
+    SetBusy(true);
     RunPass();
+    SetBusy(false);
   }
 }
 
