@@ -21,6 +21,9 @@
 // The marking, checking and e-mail commands come with their own parts of the add-in;
 // until then they answer E_NOTIMPL.
 //
+// Shutdown follows its order (popup, worker, notifications, namespace, settings) and
+// also saves what the worker learned into the mail base.
+//
 // WaitUntilIdle (for a host that runs once) returns when the worker has judged and
 // moved everything queued: what the start-up scan queued, and whatever notifications
 // brought meanwhile.

@@ -146,6 +146,7 @@ void Worker::HandleMessage(const PendingMessage& item) {
       spam = true;
     } else {
       spam = o_.judge.IsSpam(message, flags);
+      if (o_.counters) ++o_.counters->judged;
       if (!spam) {
         o_.goodSeen = true;
       } else if (!o_.goodSeen && o_.removeNewMailIcon) {
@@ -160,6 +161,7 @@ void Worker::HandleMessage(const PendingMessage& item) {
   if (!spam) return;
   if (!Open(item.parentId, item.messageId, &folder, &message)) return;
   if (MoveToSpam(*message, folder, item.messageId, item.parentId, flags)) {
+    if (o_.counters) ++o_.counters->moved;
     if (o_.tray) o_.tray->Count();
   }
 }

@@ -25,6 +25,7 @@
 #include <thread>
 
 #include "core/verdict.h"
+#include "host/application.h"
 #include "mapi/folder.h"
 #include "mapi/message.h"
 #include "mapi/session.h"
@@ -53,6 +54,8 @@ struct WorkerOptions {
   // the user last looked); may be empty where the host has no such icon.
   std::function<void()> removeNewMailIcon = {};
   TrayCounter* tray = nullptr;
+  // The host's counts of judged and moved messages (`quorvel status`); may be null.
+  host::HostCounters* counters = nullptr;
   // The mail base's rebuild thread, started and stopped with the worker; may be empty.
   std::function<void()> startRebuild = {};
   std::function<void()> stopRebuild = {};

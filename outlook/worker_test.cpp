@@ -308,7 +308,10 @@ TEST_F(WorkerTest, TheThreadJudgesQueuedMailAndLetsGoOfTheSessionWhenIdle) {
 }
 
 TEST_F(WorkerTest, WaitUntilIdleReturnsOnceEveryQueuedMessageIsJudgedAndMoved) {
-  Worker worker(Options());
+  host::HostCounters counters;
+  WorkerOptions options = Options();
+  options.counters = &counters;
+  Worker worker(std::move(options));
   worker.WaitUntilIdle();  // not running: at once
   std::vector<EntryId> bad;
   for (int i = 0; i < 20; ++i) {
@@ -327,6 +330,8 @@ TEST_F(WorkerTest, WaitUntilIdleReturnsOnceEveryQueuedMessageIsJudgedAndMoved) {
   EXPECT_TRUE(worker.Idle());
   EXPECT_EQ(box.MessagesIn(spam).size(), bad.size());
   EXPECT_EQ(window.counts.size(), bad.size());
+  EXPECT_EQ(counters.judged.load(), 40u);
+  EXPECT_EQ(counters.moved.load(), 20u);
   ASSERT_EQ(idleSeen.size(), 60u);
   for (bool idle : idleSeen) EXPECT_FALSE(idle);
   // Work that comes later is waited for too.
