@@ -158,6 +158,10 @@ TEST_F(RunCommandTest, SpamDeliveredIntoNewEndsInSpamGoodMailStaysSentMailWhitel
       kDeadline));
   EXPECT_EQ(Messages(""), good);
   EXPECT_EQ(host.Status()->moved, 5);
+  // The tray popup of a host without a desktop is a line on its standard error.
+  EXPECT_TRUE(
+      WaitUntil([&] { return host.Errors().find("You've got") != std::string::npos; }, kDeadline))
+      << host.Errors();
 
   // The user's mail program keeps a copy of what it sent in .Sent: its recipients join
   // the White List. A spam delivered after it has moved once the host has handled
