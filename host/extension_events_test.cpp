@@ -149,12 +149,14 @@ TEST_F(ExtensionEventsTest, EventsFollowTheContextsTheExtensionTook) {
       {{EECONTEXT_SENDNOTEMESSAGE}, true, false, true},
   };
   for (const Case& c : cases) {
+    // Made before the events start, so that only the calls below raise them.
+    EntryId delivered = *MessageBuilder().Subject("in").SaveIn(*box.Inbox());
+    EntryId sent = *MessageBuilder().Subject("out").SaveIn(*box.OpenFolder(box.layout.sentItems));
+    box.session->DispatchNotifications();
     auto extension = std::make_shared<RecordingExtension>(c.accept);
     auto events = ExtensionEvents::Start(extension, Places());
     EXPECT_EQ(events->watching(), c.watching);
     // Raised directly, as the store's thread would.
-    EntryId delivered = *MessageBuilder().Subject("in").SaveIn(*box.Inbox());
-    EntryId sent = *MessageBuilder().Subject("out").SaveIn(*box.OpenFolder(box.layout.sentItems));
     events->Stop();
     mapi::Notification mail;
     mail.eventType = mapi::fnevNewMail;
