@@ -14,7 +14,8 @@
 // Exit status: 0; with --exit-code, 1 when a judged message is spam; 3 when a path
 // or message could not be read or an mbox is damaged (the others are judged all the
 // same), or the output could not be written; 4 when the mail base cannot be loaded
-// (with --exit-code nothing is judged then); 2 for usage errors.
+// (with --exit-code nothing is judged then); 1 when cancelled (its progress, as a
+// client that sent it and left); 2 for usage errors.
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -27,6 +28,7 @@
 #include "app/user_environment.h"
 #include "core/classifier.h"
 #include "platform/code_page.h"
+#include "ui/ui.h"
 
 namespace quorvel::app {
 namespace {
@@ -93,7 +95,7 @@ nlohmann::json JsonLine(const std::string& path, const Verdict& verdict) {
 
 int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& paths,
                 CommandIo& io) {
-  UserEnvironment env(io.err);
+  UserEnvironment env(io);
   // A mail base that cannot load would judge nearly everything spam by an empty table.
   const JudgingReadiness readiness = env.mailbase().PrepareForJudging();
   if (!readiness.note.empty()) io.err << "quorvel: " << readiness.note << "\n";
@@ -105,9 +107,18 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
   int unreadable = 0;
   // Messages are judged as they are read: an mbox or a folder is never held whole.
   bool outputFailed = false;
+  bool cancelled = false;
+  std::uint64_t judged = 0;
+  const std::unique_ptr<ui::Progress> progress = env.presenter().BeginProgress("Judging");
   const MessageVisitor judge = [&](MessageInput& input) {
-    // Output that cannot be written (a full disk): nothing more is judged.
-    if (outputFailed) return;
+    // Output that cannot be written (a full disk, a client gone), or a cancel: nothing
+    // more is judged.
+    if (outputFailed || cancelled) return;
+    if (progress->Cancelled()) {
+      cancelled = true;
+      return;
+    }
+    progress->Update(judged++, 0, input.name);
     if (!input.boundsNote.empty()) {
       io.err << "quorvel: " << input.name << ": judged on what was kept: " << input.boundsNote
              << "\n";
@@ -133,6 +144,10 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
   }
   io.out.flush();
   if (!io.out) return kExitIoError;
+  if (cancelled) {
+    io.err << "quorvel: cancelled after " << judged << " messages\n";
+    return kExitFailure;
+  }
   if (!readiness.usable) return kExitNoMailbase;
   if (unreadable > 0) return kExitUnreadable;
   if (options.exitCode && anySpam) return kExitSpam;

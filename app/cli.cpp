@@ -57,6 +57,13 @@ int Dispatch(int argc, const char* const* argv, CommandIo& io) {
   return io.status;
 }
 
+// Runs the command line inside `host`: with its settings, mail base and presenter.
+int DispatchInHost(host::ProfileHost& host, int argc, const char* const* argv, CommandIo& io) {
+  io.hostProcess = &ProgramProcess();
+  io.presenter = &host.application().Presenter();
+  return Dispatch(argc, argv, io);
+}
+
 // What a routed command needs to know before the parse runs it: which command is
 // named, and --profile and --yes wherever they stand.
 struct Scan {
@@ -107,7 +114,8 @@ int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io
     io.err << "quorvel: " << error << "\n";
     return kExitFailure;
   }
-  TerminalUi terminal(std::cin, io.err, TerminalUi::ModeFor(scan.yes));
+  TerminalUi terminal(std::cin, io.err, TerminalUi::ModeFor(scan.yes),
+                      TerminalUi::ProgressOnTerminal());
   std::string path;
   if (!host::ChannelPath(profile.name, &path, &error)) {
     io.err << "quorvel: " << error << "\n";
@@ -134,7 +142,7 @@ int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io
       {
         host::Application::PresenterScope scope(
             own->application(), std::shared_ptr<ui::Ui>(std::shared_ptr<ui::Ui>(), &terminal));
-        status = Dispatch(argc, argv, io);
+        status = DispatchInHost(*own, argc, argv, io);
       }
       own->application().loop().RunPending();
       own->Disconnect();
@@ -166,11 +174,12 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   return Dispatch(argc, argv, io);
 }
 
-int RunInsideHost(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunInsideHost(host::ProfileHost& host, const std::vector<std::string>& args, std::ostream& out,
+                  std::ostream& err) {
   std::vector<const char*> argv;
   for (const std::string& a : args) argv.push_back(a.c_str());
   CommandIo io{out, err};
-  return Dispatch(static_cast<int>(argv.size()), argv.data(), io);
+  return DispatchInHost(host, static_cast<int>(argv.size()), argv.data(), io);
 }
 
 }  // namespace quorvel::app

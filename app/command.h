@@ -10,6 +10,12 @@
 namespace CLI {
 class App;
 }
+namespace quorvel::outlook {
+class AddInProcess;
+}
+namespace quorvel::ui {
+class Ui;
+}
 
 namespace quorvel::app {
 
@@ -22,6 +28,12 @@ struct CommandIo {
   // subcommand's name.
   std::string profile{};
   bool yes = false;
+  // Set while the command runs inside a host (the running one it was sent to, or a
+  // short-lived one of its own): the add-in's process-wide objects, whose settings
+  // and mail base the command uses, and the host's presenter, which asks whoever
+  // sent the command. Null for a command run without a profile.
+  outlook::AddInProcess* hostProcess = nullptr;
+  ui::Ui* presenter = nullptr;
 };
 
 struct Command {

@@ -8,6 +8,7 @@
 
 #include "app/cli.h"
 #include "app/command.h"
+#include "host/profile_host.h"
 
 namespace quorvel::app {
 
@@ -27,9 +28,11 @@ Command UnregisterCommand();
 Command RunCommand();
 Command StatusCommand();
 
-// Runs a command line inside the host that received it (no routing). Returns the
-// exit status.
-int RunInsideHost(const std::vector<std::string>& argv, std::ostream& out, std::ostream& err);
+// Runs a command line inside `host`, which received it (no routing), on the host's
+// user-interface thread: against the host's settings and mail base, its questions
+// asked through the host's presenter. Returns the exit status.
+int RunInsideHost(host::ProfileHost& host, const std::vector<std::string>& argv, std::ostream& out,
+                  std::ostream& err);
 
 }  // namespace quorvel::app
 

@@ -1,6 +1,7 @@
 #include "app/host_setup.h"
 
 #include <iostream>
+#include <mutex>
 
 #include "app/terminal_message_boxes.h"
 #include "outlook/add_in.h"
@@ -16,38 +17,69 @@ namespace quorvel::app {
 
 namespace {
 
-// The add-in's process-wide objects, made once per process on first use and kept to
-// its end (the core and the client extension share them).
-std::shared_ptr<outlook::AddInProcess> ProgramProcess() {
-  struct Holder {
-    std::unique_ptr<platform::Registry> registry = platform::OpenDefaultRegistry();
-    TerminalMessageBoxes boxes{std::cerr};
-    std::shared_ptr<outlook::AddInProcess> process;
-  };
-  static Holder* holder = [] {
-    auto* h = new Holder;
+// The message boxes of the process-wide objects: the presenter of the host open in
+// this process (whoever it serves at the moment), else standard error. mutex_ is held
+// across a box, so that a host cannot close under one.
+class HostBoxes final : public platform::MessageBoxes {
+ public:
+  void Attach(ui::Ui* presenter) {
+    std::lock_guard lock(mutex_);
+    presenter_ = presenter;
+  }
+  int Show(const std::string& text, const std::string& caption, std::uint32_t style) override {
+    std::lock_guard lock(mutex_);
+    return presenter_ ? presenter_->Show(text, caption, style)
+                      : fallback_.Show(text, caption, style);
+  }
+
+ private:
+  std::recursive_mutex mutex_;
+  ui::Ui* presenter_ = nullptr;  // guarded by mutex_
+  TerminalMessageBoxes fallback_{std::cerr};
+};
+
+// Made once per process on first use and kept to its end (the core, the client
+// extension and the commands share them).
+struct ProcessHolder {
+  std::unique_ptr<platform::Registry> registry = platform::OpenDefaultRegistry();
+  HostBoxes boxes;
+  std::shared_ptr<outlook::AddInProcess> process;
+};
+
+ProcessHolder& Holder() {
+  static ProcessHolder* holder = [] {
+    auto* h = new ProcessHolder;
     h->process = std::make_shared<outlook::AddInProcess>(outlook::AddInEnvironment{
         *h->registry, platform::DefaultClock(), h->boxes, DefaultDataFolders().DataFolder(),
         DefaultDataFolders().ModuleFolder()});
     return h;
   }();
-  return holder->process;
+  return *holder;
 }
 
+std::shared_ptr<outlook::AddInProcess> SharedProcess() { return Holder().process; }
+
 }  // namespace
+
+outlook::AddInProcess& ProgramProcess() { return *Holder().process; }
+
+void CloseHost::operator()(host::ProfileHost* host) const {
+  Holder().boxes.Attach(nullptr);
+  delete host;
+}
 
 host::AddInFactories ProgramAddIns() {
   host::AddInFactories factories;
   factories.addIns[outlook::kAddInClsid] = [] {
     outlook::AddInServices services;
     services.helpPath = DefaultDataFolders().ModuleFolder() + "quorvel.html";
-    outlook::AttachCore(services, ProgramProcess(), [](outlook::CoreOptions& options) {
+    outlook::AttachCore(services, SharedProcess(), [](outlook::CoreOptions& options) {
       // The tray popup of a host without a desktop: a line on its standard error.
       options.log = [](const std::string& line) { std::cerr << ("quorvel: " + line + "\n"); };
     });
     return outlook::QVAddIn::Create(std::move(services));
   };
-  factories.clientExtension = [] { return outlook::ClientExtensionFactory(ProgramProcess())(); };
+  factories.clientExtension = [] { return outlook::ClientExtensionFactory(SharedProcess())(); };
   return factories;
 }
 
@@ -57,9 +89,8 @@ bool ResolveProfile(platform::Registry& registry, const std::string& requested,
   return profiles.Resolve(requested, profile, error);
 }
 
-std::unique_ptr<host::ProfileHost> OpenProfileHost(platform::Registry& registry,
-                                                   const host::Profile& profile, ui::Ui& presenter,
-                                                   bool watch, std::string* error) {
+OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& profile,
+                           ui::Ui& presenter, bool watch, std::string* error) {
   std::string dataFolder = DefaultDataFolders().DataFolder();
   if (dataFolder.empty()) {
     *error = "no data folder: set XDG_DATA_HOME or HOME";
@@ -76,7 +107,9 @@ std::unique_ptr<host::ProfileHost> OpenProfileHost(platform::Registry& registry,
   config.presenter = &presenter;
   config.lockPath = host::HostLockPath(dataFolder, profile.name);
   config.watch = watch;
-  return host::ProfileHost::Open(std::move(config), error);
+  OpenedHost host(host::ProfileHost::Open(std::move(config), error).release());
+  if (host) Holder().boxes.Attach(&host->application().Presenter());
+  return host;
 }
 
 std::string ProgramPath() { return platform::DefaultSpecialFolders().ModulePath(); }

@@ -11,6 +11,7 @@
 
 #include "host/profile_host.h"
 #include "host/profiles.h"
+#include "outlook/add_in_process.h"
 #include "platform/registry.h"
 #include "ui/ui.h"
 
@@ -19,14 +20,25 @@ namespace quorvel::app {
 // The add-ins of this program by class id: QVAddIn.
 host::AddInFactories ProgramAddIns();
 
+// The add-in's process-wide objects (settings, mail base, pending queue), made on
+// first use and kept to the end of the process. Their message boxes go to the
+// presenter of the host open in this process, else to standard error.
+outlook::AddInProcess& ProgramProcess();
+
 // The profile `requested` names (or the default). False with the reason in *error.
 bool ResolveProfile(platform::Registry& registry, const std::string& requested,
                     host::Profile* profile, std::string* error);
 
-// Opens the host of `profile`, without connecting its add-ins.
-std::unique_ptr<host::ProfileHost> OpenProfileHost(platform::Registry& registry,
-                                                   const host::Profile& profile, ui::Ui& presenter,
-                                                   bool watch, std::string* error);
+// A host open in this process; closing it also takes its presenter away from the
+// process-wide objects.
+struct CloseHost {
+  void operator()(host::ProfileHost* host) const;
+};
+using OpenedHost = std::unique_ptr<host::ProfileHost, CloseHost>;
+
+// Opens the host of `profile`, without connecting its add-ins. One at a time.
+OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& profile,
+                           ui::Ui& presenter, bool watch, std::string* error);
 
 // The running program's path (what registration writes as the module).
 std::string ProgramPath();

@@ -80,7 +80,7 @@ bool NeededSettingsLoaded(const UserEnvironment& env, ListPage page, bool import
 }
 
 int RunExport(const ListsOptions& options, CommandIo& io) {
-  UserEnvironment env(io.err);
+  UserEnvironment env(io);
   const ListPage page = PageOf(options.list);
   if (!NeededSettingsLoaded(env, page, false, io)) return kExitFailure;
   const int code = ExportListOfPage(env.settings().CopyOut(), page, options.path);
@@ -93,7 +93,7 @@ int RunExport(const ListsOptions& options, CommandIo& io) {
 }
 
 int RunImport(const ListsOptions& options, CommandIo& io) {
-  UserEnvironment env(io.err);
+  UserEnvironment env(io);
   const ListPage page = PageOf(options.list);
   if (!NeededSettingsLoaded(env, page, true, io)) return kExitFailure;
   int code = 0;

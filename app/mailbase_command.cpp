@@ -86,7 +86,7 @@ int RunBuild(const BuildOptions& options, CommandIo& io) {
 }
 
 int RunStats(bool json, CommandIo& io) {
-  UserEnvironment env(io.err);
+  UserEnvironment env(io);
   MailbaseStore& store = env.mailbase().store();
   if (!store.EnsureLoaded()) {
     io.err << "quorvel: no mail base could be loaded from \"" << env.dataFolder() << "\"\n";

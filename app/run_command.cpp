@@ -48,7 +48,7 @@ int ServeRun(host::ProfileHost& host, const host::wire::Run& run, std::ostream& 
     return kExitFailure;
   }
   host::Application::PresenterScope scope(host.application(), presenter);
-  int status = RunInsideHost(run.argv, out, err);
+  int status = RunInsideHost(host, run.argv, out, err);
   if (previous >= 0) {
     if (::fchdir(previous) != 0) err << "quorvel: the host lost its working folder\n";
     ::close(previous);
@@ -71,7 +71,8 @@ int Run(bool once, CommandIo& io) {
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  TerminalUi hostUi(std::cin, io.err, TerminalUi::ModeFor(io.yes));
+  TerminalUi hostUi(std::cin, io.err, TerminalUi::ModeFor(io.yes),
+                    TerminalUi::ProgressOnTerminal());
   auto host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/!once, &error);
   if (!host) {
     io.err << "quorvel: " << error << "\n";

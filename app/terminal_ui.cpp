@@ -68,7 +68,16 @@ TerminalUi::Mode TerminalUi::ModeFor(bool yes) {
   return ::isatty(STDIN_FILENO) ? Mode::kAsk : Mode::kDefault;
 }
 
+bool TerminalUi::ProgressOnTerminal() { return ::isatty(STDERR_FILENO) != 0; }
+
+void TerminalUi::ClearProgressLine() {
+  if (!lineShown_) return;
+  err_ << "\r\033[K";
+  lineShown_ = false;
+}
+
 std::string TerminalUi::AskLine(const std::string& prompt) {
+  ClearProgressLine();
   err_ << prompt << std::flush;
   std::string line;
   if (!std::getline(in_, line)) {
@@ -81,6 +90,7 @@ std::string TerminalUi::AskLine(const std::string& prompt) {
 
 int TerminalUi::Show(const std::string& text, const std::string&, std::uint32_t style) {
   std::lock_guard lock(mutex_);
+  ClearProgressLine();
   err_ << "quorvel: " << platform::AnsiToUtf8(text) << "\n";
   std::vector<int> buttons = ButtonsOf(style);
   if (buttons.size() == 1) return buttons.front();
@@ -106,6 +116,7 @@ int TerminalUi::Show(const std::string& text, const std::string&, std::uint32_t 
 
 std::int32_t TerminalUi::Present(ui::Dialog& dialog) {
   std::lock_guard lock(mutex_);
+  ClearProgressLine();
   err_ << "== " << dialog.title << " ==\n";
   if (!dialog.headline.empty()) err_ << dialog.headline << "\n";
   for (ui::Control& c : dialog.controls) {
@@ -172,41 +183,54 @@ std::int32_t TerminalUi::Present(ui::Dialog& dialog) {
   }
 }
 
-namespace {
-
+// Progress as one line: "<title>: <done>[/<total>] <text>", rewritten on each update
+// and wiped at the end; nothing at all when standard error is no terminal.
 class TerminalProgress final : public ui::Progress {
  public:
-  TerminalProgress(std::ostream& err, std::recursive_mutex& mutex, std::string title)
-      : err_(err), mutex_(mutex), title_(std::move(title)) {}
+  TerminalProgress(TerminalUi& ui, std::string title) : ui_(ui), title_(std::move(title)) {}
+  ~TerminalProgress() override {
+    std::lock_guard lock(ui_.mutex_);
+    ui_.ClearProgressLine();
+    ui_.err_ << std::flush;
+  }
   void Update(std::uint64_t done, std::uint64_t total, const std::string& text) override {
-    std::lock_guard lock(mutex_);
-    err_ << title_ << ": " << done;
-    if (total) err_ << "/" << total;
-    if (!text.empty()) err_ << " " << text;
-    err_ << "\n";
+    if (!ui_.progressLine_) return;
+    std::string line = title_ + ": " + std::to_string(done);
+    if (total) line += "/" + std::to_string(total);
+    if (!text.empty()) line += " " + text;
+    for (char& c : line) {
+      if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+    }
+    if (line.size() > 76) {
+      std::size_t cut = 73;
+      while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+      line = line.substr(0, cut) + "...";
+    }
+    std::lock_guard lock(ui_.mutex_);
+    ui_.err_ << "\r\033[K" << line << std::flush;
+    ui_.lineShown_ = true;
   }
   bool Cancelled() const override { return false; }
 
  private:
-  std::ostream& err_;
-  std::recursive_mutex& mutex_;
+  TerminalUi& ui_;
   std::string title_;
 };
 
-}  // namespace
-
 std::unique_ptr<ui::Progress> TerminalUi::BeginProgress(const std::string& title) {
-  return std::make_unique<TerminalProgress>(err_, mutex_, title);
+  return std::make_unique<TerminalProgress>(*this, title);
 }
 
 void TerminalUi::Notify(const std::string& title, const std::string& text) {
   std::lock_guard lock(mutex_);
+  ClearProgressLine();
   err_ << "quorvel: " << title << (title.empty() ? "" : ": ") << text << "\n";
 }
 
 bool TerminalUi::OpenUrl(const std::string& url) {
   {
     std::lock_guard lock(mutex_);
+    ClearProgressLine();
     err_ << "quorvel: opening " << url << "\n";
   }
   pid_t pid = 0;

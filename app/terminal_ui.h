@@ -1,5 +1,7 @@
-// The terminal presenter: message boxes and dialogs answered at the terminal, progress
-// as lines on standard error, notices printed there too.
+// The terminal presenter: message boxes and dialogs answered at the terminal, notices
+// printed on standard error, progress as one line rewritten in place there when
+// standard error is a terminal (and not shown otherwise: a log keeps the command's
+// own messages only).
 //
 // Who answers: with --yes every question takes its affirmative button (OK, Yes); when
 // standard input is a terminal the user is asked; otherwise each question takes its
@@ -18,9 +20,13 @@ class TerminalUi final : public ui::Ui {
  public:
   enum class Mode { kAsk, kYes, kDefault };
   // Reads answers from `in` and writes everything to `err`; both outlive this.
-  TerminalUi(std::istream& in, std::ostream& err, Mode mode) : in_(in), err_(err), mode_(mode) {}
+  // `progressLine`: show progress (err is a terminal).
+  TerminalUi(std::istream& in, std::ostream& err, Mode mode, bool progressLine = false)
+      : in_(in), err_(err), mode_(mode), progressLine_(progressLine) {}
   // kYes with --yes, else kAsk when standard input is a terminal, else kDefault.
   static Mode ModeFor(bool yes);
+  // Whether standard error is a terminal.
+  static bool ProgressOnTerminal();
 
   int Show(const std::string& text, const std::string& caption, std::uint32_t style) override;
   std::int32_t Present(ui::Dialog& dialog) override;
@@ -33,11 +39,16 @@ class TerminalUi final : public ui::Ui {
   // Asks until one of `choices` (by their first letters or numbers) is given; EOF
   // answers `fallback`.
   std::string AskLine(const std::string& prompt);
+  // Wipes a progress line in place before other text is written. REQUIRES: mutex_.
+  void ClearProgressLine();
+  friend class TerminalProgress;
 
   std::recursive_mutex mutex_;  // one question or line at a time
   std::istream& in_;
   std::ostream& err_;
   const Mode mode_;
+  const bool progressLine_;
+  bool lineShown_ = false;  // a progress line is on the screen; guarded by mutex_
 };
 
 }  // namespace quorvel::app

@@ -1,11 +1,13 @@
 #include "app/user_environment.h"
 
 #include <cstdint>
+#include <iostream>
 #include <ostream>
 #include <vector>
 
-#include "app/terminal_message_boxes.h"
+#include "app/terminal_ui.h"
 #include "bayes/mailbase_seed.h"
+#include "outlook/add_in_process.h"
 #include "platform/files.h"
 #include "platform/registry_file.h"
 #include "platform/registry_text.h"
@@ -43,37 +45,69 @@ std::string DescribeSettingsIssues(const SettingsLoadIssues& issues, const std::
 
 }  // namespace
 
-UserEnvironment::UserEnvironment(std::ostream& err)
-    : messageBoxes_(std::make_unique<TerminalMessageBoxes>(err)),
-      registry_(platform::OpenDefaultRegistry()),
-      dataFolder_(DefaultDataFolders().DataFolder()),
-      moduleFolder_(DefaultDataFolders().ModuleFolder()),
-      mailbase_(std::make_unique<Mailbase>(*messageBoxes_)) {
-  if (registry_) {
-    SettingsStore store(*registry_, dataFolder_, clock());
-    std::string error;
-    // A user who never saved settings has no key yet: the defaults stand. Anything
-    // else that did not load is reported, value by value, with the file and line.
-    if (!settings_.LoadLive(store, &error, &settingsIssues_) && !settingsIssues_.keyMissing) {
-      settingsProblem_ = DescribeSettingsIssues(settingsIssues_, error);
-      err << settingsProblem_;
-    }
+// The state of a command run without a host: its own registry, settings record, mail
+// base and terminal presenter.
+struct UserEnvironment::Own {
+  explicit Own(platform::MessageBoxes& boxes)
+      : registry(platform::OpenDefaultRegistry()), mailbase(boxes) {}
+  std::unique_ptr<platform::Registry> registry;
+  SettingsHolder settings;
+  Mailbase mailbase;
+};
+
+UserEnvironment::UserEnvironment(CommandIo& io) : presenter_(io.presenter), host_(io.hostProcess) {
+  if (presenter_ == nullptr) {
+    terminal_ = std::make_unique<TerminalUi>(std::cin, io.err, TerminalUi::ModeFor(io.yes),
+                                             TerminalUi::ProgressOnTerminal());
+    presenter_ = terminal_.get();
   }
   std::string error;
-  if (!OpenUserMailbase(*mailbase_, dataFolder_, moduleFolder_, &error)) {
-    err << "quorvel: " << error << "\n";
+  bool loaded = true;
+  if (host_ != nullptr) {
+    // The host loaded the settings when its add-in started (or does now, when no
+    // add-in is loaded), and its mail base is opened once for the whole process.
+    host_->EnsureSettingsLoaded();
+    settings_ = &host_->settings();
+    mailbase_ = &host_->mailbase();
+    dataFolder_ = host_->environment().dataFolder;
+    moduleFolder_ = host_->environment().moduleFolder;
+    settingsIssues_ = host_->settingsIssues();
+    error = host_->settingsError();
+    loaded = error.empty() && settingsIssues_.unloaded.empty() && !settingsIssues_.registryDamaged;
+    if (!host_->OpenMailbase(&error)) io.err << "quorvel: " << error << "\n";
+  } else {
+    own_ = std::make_unique<Own>(*presenter_);
+    settings_ = &own_->settings;
+    mailbase_ = &own_->mailbase;
+    dataFolder_ = DefaultDataFolders().DataFolder();
+    moduleFolder_ = DefaultDataFolders().ModuleFolder();
+    if (own_->registry) {
+      SettingsStore store(*own_->registry, dataFolder_, clock());
+      loaded = settings_->LoadLive(store, &error, &settingsIssues_);
+    }
+    std::string mailbaseError;
+    if (!OpenUserMailbase(*mailbase_, dataFolder_, moduleFolder_, &mailbaseError)) {
+      io.err << "quorvel: " << mailbaseError << "\n";
+    }
+  }
+  // A user who never saved settings has no key yet: the defaults stand. Anything
+  // else that did not load is reported, value by value, with the file and line.
+  if (!loaded && !settingsIssues_.keyMissing) {
+    settingsProblem_ = DescribeSettingsIssues(settingsIssues_, error);
+    io.err << settingsProblem_;
   }
 }
 
 UserEnvironment::~UserEnvironment() = default;
 
 bool UserEnvironment::SaveSettings(std::string* error) {
-  if (!registry_) {
+  if (host_ != nullptr) return host_->SaveSettings(error);
+  if (!own_->registry) {
     *error = "no settings registry";
     return false;
   }
-  SettingsStore store(*registry_, dataFolder_, clock());
-  return settings_.SaveCopy(store, error, &settingsIssues_);
+  SettingsStore store(*own_->registry, dataFolder_, clock());
+  return settings_->SaveCopy(store, error, &settingsIssues_);
 }
 
 bool UserEnvironment::SettingLoaded(std::string_view valueName) const {

@@ -1,7 +1,13 @@
 // What a command needs of the user's own state, assembled in one place: the
-// registry (settings), the data and module folders, the settings record, the mail
-// base and the message boxes. Opening it loads the settings and points the mail
-// base at the user's files, seeding them from the module folder on first use.
+// settings record, the mail base, the data and module folders and the presenter
+// that shows its messages and asks its questions.
+//
+// Inside a host (a command sent to the running host, or run by a short-lived host of
+// its own: CommandIo::hostProcess) these are the host's: the live settings record
+// and mail base the add-in works with, and the host's presenter, which asks whoever
+// sent the command. A change is therefore seen by the running add-in at once, and the
+// host's own save at its end keeps it. Without a host (no profile at all) the command
+// loads its own copy and answers at the terminal.
 #ifndef QUORVEL_APP_USER_ENVIRONMENT_H_
 #define QUORVEL_APP_USER_ENVIRONMENT_H_
 
@@ -10,27 +16,31 @@
 #include <string>
 #include <string_view>
 
+#include "app/command.h"
 #include "bayes/mailbase.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
-#include "platform/registry.h"
 #include "settings/settings_holder.h"
 #include "settings/settings_store.h"
+#include "ui/ui.h"
 
 namespace quorvel::app {
 
 class UserEnvironment {
  public:
-  // Problems that do not stop the command (no settings yet, no data folder) are
-  // reported on `err` by the caller through warnings().
-  explicit UserEnvironment(std::ostream& err);
+  // Problems that do not stop the command (settings that did not load, a mail base
+  // that could not be seeded) are reported on io.err.
+  explicit UserEnvironment(CommandIo& io);
   UserEnvironment(const UserEnvironment&) = delete;
   UserEnvironment& operator=(const UserEnvironment&) = delete;
   ~UserEnvironment();
 
-  SettingsHolder& settings() { return settings_; }
+  SettingsHolder& settings() { return *settings_; }
   Mailbase& mailbase() { return *mailbase_; }
-  platform::MessageBoxes& messageBoxes() { return *messageBoxes_; }
+  platform::MessageBoxes& messageBoxes() { return *presenter_; }
+  // Progress and questions of the command: the client's inside a host, else the
+  // terminal's.
+  ui::Ui& presenter() { return *presenter_; }
   const platform::Clock& clock() { return platform::DefaultClock(); }
   const std::string& dataFolder() const { return dataFolder_; }
   const std::string& moduleFolder() const { return moduleFolder_; }
@@ -47,14 +57,17 @@ class UserEnvironment {
   const std::string& settingsProblem() const { return settingsProblem_; }
 
  private:
-  std::unique_ptr<platform::MessageBoxes> messageBoxes_;
-  std::unique_ptr<platform::Registry> registry_;
+  std::unique_ptr<ui::Ui> terminal_;  // when the command brought no presenter; outlives own_
+  ui::Ui* presenter_ = nullptr;
+  struct Own;  // the state of a command run without a host
+  std::unique_ptr<Own> own_;
+  outlook::AddInProcess* host_ = nullptr;
+  SettingsHolder* settings_ = nullptr;
+  Mailbase* mailbase_ = nullptr;
   std::string dataFolder_;
   std::string moduleFolder_;
-  SettingsHolder settings_;
   SettingsLoadIssues settingsIssues_;
   std::string settingsProblem_;
-  std::unique_ptr<Mailbase> mailbase_;
 };
 
 }  // namespace quorvel::app

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <map>
@@ -71,6 +72,10 @@ struct ChannelServer::Connection final : public ui::Ui {
     if (!SendFrame(socket, message)) gone = true;
     return !gone;
   }
+  bool Gone() const {
+    std::lock_guard lock(mutex);
+    return gone;
+  }
   void Disconnected() {
     std::lock_guard lock(mutex);
     gone = true;
@@ -135,7 +140,12 @@ struct ChannelServer::Connection final : public ui::Ui {
    public:
     ProxyProgress(std::shared_ptr<Connection> c, std::uint32_t id) : c_(std::move(c)), id_(id) {}
     ~ProxyProgress() override { c_->Send(wire::ProgressUpdate{id_, 0, 0, "", true}); }
+    // At most ten updates a second travel: work that updates per message would
+    // otherwise spend its time on frames.
     void Update(std::uint64_t done, std::uint64_t total, const std::string& text) override {
+      const auto now = std::chrono::steady_clock::now();
+      if (now - lastSent_ < std::chrono::milliseconds(100)) return;
+      lastSent_ = now;
       c_->Send(wire::ProgressUpdate{id_, done, total, text, false});
     }
     bool Cancelled() const override {
@@ -146,6 +156,7 @@ struct ChannelServer::Connection final : public ui::Ui {
    private:
     std::shared_ptr<Connection> c_;
     std::uint32_t id_;
+    std::chrono::steady_clock::time_point lastSent_{};
   };
   std::unique_ptr<ui::Progress> BeginProgress(const std::string& title) override {
     std::uint32_t id = NewId();
@@ -170,7 +181,9 @@ struct ChannelServer::Connection final : public ui::Ui {
 
 namespace {
 
-// Standard output or error of a command run for a client: sent in frames.
+// Standard output or error of a command run for a client: sent in frames. Once the
+// client is gone, writing fails, so that a command that checks its output (as every
+// command writing a line per message does) stops at the next line.
 class ForwardingBuffer final : public std::streambuf {
  public:
   ForwardingBuffer(ChannelServer::Connection* c, std::uint8_t stream) : c_(c), stream_(stream) {}
@@ -178,19 +191,22 @@ class ForwardingBuffer final : public std::streambuf {
 
  protected:
   int_type overflow(int_type ch) override {
+    if (c_->Gone()) return traits_type::eof();
     if (ch != traits_type::eof()) buffer_.push_back(static_cast<char>(ch));
-    if (buffer_.size() >= 4096) sync();
+    if (buffer_.size() >= 4096 && sync() != 0) return traits_type::eof();
     return traits_type::not_eof(ch);
   }
   std::streamsize xsputn(const char* s, std::streamsize n) override {
+    if (c_->Gone()) return 0;
     buffer_.append(s, static_cast<std::size_t>(n));
-    if (buffer_.size() >= 4096) sync();
+    if (buffer_.size() >= 4096 && sync() != 0) return 0;
     return n;
   }
   int sync() override {
-    if (!buffer_.empty()) c_->Send(wire::Output{stream_, std::move(buffer_)});
+    bool sent = true;
+    if (!buffer_.empty()) sent = c_->Send(wire::Output{stream_, std::move(buffer_)});
     buffer_.clear();
-    return 0;
+    return sent ? 0 : -1;
   }
 
  private:

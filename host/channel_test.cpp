@@ -145,6 +145,71 @@ TEST_F(ChannelTest, AClientThatLeavesMidDialogGetsItCancelledAndTheHostGoesOn) {
   EXPECT_TRUE(status->ready);
 }
 
+// Long work that only writes its results (as classify does, one line per message)
+// stops at its next line once its client is gone, instead of working on for nobody.
+TEST_F(ChannelTest, AClientThatLeavesMidWorkStopsItAtItsNextLine) {
+  std::atomic<bool> finished{false};
+  std::atomic<bool> stoppedByOutput{false};
+  StartServer(
+      {.run =
+           [&](const wire::Run&, std::ostream& out, std::ostream&, std::shared_ptr<ui::Ui>) {
+             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+             while (std::chrono::steady_clock::now() < deadline) {
+               out << "message\tgood\tWhite List\n";
+               if (!out) {
+                 stoppedByOutput = true;
+                 break;
+               }
+             }
+             finished = true;
+             return 0;
+           },
+       .status = []() { return wire::Status{"p", 1, 0, true, 0, 0}; }});
+  {
+    std::string error;
+    platform::Socket client = platform::ConnectUnix(path_, &error);
+    ASSERT_TRUE(client.valid()) << error;
+    ASSERT_TRUE(SendFrame(client, Request({"quorvel", "classify"})));
+    auto first = ReceiveFrame(client);
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(std::holds_alternative<wire::Output>(*first));
+  }  // the client goes away (as one interrupted with Ctrl-C does) mid-work
+  for (int i = 0; i < 1000 && !finished; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(finished);
+  EXPECT_TRUE(stoppedByOutput);
+  std::string error;
+  auto status = QueryHostStatus(path_, &error);  // still serving
+  ASSERT_TRUE(status) << error;
+}
+
+// Progress travels to the client, and a client whose progress reads cancelled (its
+// user pressed Cancel) cancels the work at the host.
+TEST_F(ChannelTest, ProgressReachesTheClientAndItsCancelStopsTheWork) {
+  std::atomic<int> steps{0};
+  StartServer({.run =
+                   [&](const wire::Run&, std::ostream&, std::ostream&, std::shared_ptr<ui::Ui> ui) {
+                     auto progress = ui->BeginProgress("Checking");
+                     const auto deadline =
+                         std::chrono::steady_clock::now() + std::chrono::seconds(30);
+                     while (!progress->Cancelled() && std::chrono::steady_clock::now() < deadline) {
+                       progress->Update(static_cast<std::uint64_t>(++steps), 0, "Inbox");
+                       std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                     }
+                     return progress->Cancelled() ? 7 : 0;
+                   },
+               .status = nullptr});
+  ui::ScriptedUi client;
+  client.CancelProgressAfter(2);
+  std::ostringstream out, err;
+  ClientResult result = RunInHost(path_, Request({"quorvel", "check"}), client, out, err);
+  EXPECT_TRUE(result.connected);
+  EXPECT_EQ(result.error, "");
+  EXPECT_EQ(result.status, 7);
+  EXPECT_THAT(client.texts(), testing::Contains("Checking"));
+}
+
 TEST_F(ChannelTest, AMalformedRequestIsRefusedAndTheHostGoesOn) {
   StartServer({.run = nullptr, .status = []() { return wire::Status{"p", 1, 0, true, 0, 0}; }});
   for (std::string garbage :

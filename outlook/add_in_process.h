@@ -1,10 +1,11 @@
 // AddInProcess: the add-in's process-wide objects, made once by the program and
-// shared by the core object and the client extension: the settings record and its
-// lock, the mail base, the pending queue, the recorder of sent mail, the goodSeen
-// flag and the client extension itself (made by its entry point on first use).
+// shared by the core object, the client extension and the commands a host runs: the
+// settings record and its lock, the mail base, the pending queue, the recorder of
+// sent mail, the goodSeen flag and the client extension itself (made by its entry
+// point on first use).
 //
-// Thread-safety: the objects it hands out guard themselves; mutex_ guards only the
-// extension pointer.
+// Thread-safety: the objects it hands out guard themselves; mutex_ guards the
+// extension pointer, the settings' load issues and whether the mail base is open.
 #ifndef QUORVEL_OUTLOOK_ADD_IN_PROCESS_H_
 #define QUORVEL_OUTLOOK_ADD_IN_PROCESS_H_
 
@@ -47,6 +48,23 @@ class AddInProcess {
     return SettingsStore(env_.registry, env_.dataFolder, env_.clock);
   }
   Mailbase& mailbase() { return mailbase_; }
+
+  // Loads the live settings record from the registry, remembering what did not load
+  // so that every later save leaves those values as they are on disk. False when
+  // something did not load (a user who never saved settings has only the defaults:
+  // that is no failure).
+  bool LoadSettings();
+  // Loads them unless a load happened already (a command run by a host whose add-in
+  // is not loaded finds them unloaded).
+  void EnsureSettingsLoaded();
+  SettingsLoadIssues settingsIssues() const;
+  std::string settingsError() const;  // the load's error text, "" when none
+  // Saves a copy of the live record, leaving alone what did not load.
+  bool SaveSettings(std::string* error = nullptr) const;
+  // Points the mail base at the data folder (seeding it from the module folder) the
+  // first time; later calls return the first result without resetting the store, so
+  // that counts learned meanwhile stay.
+  bool OpenMailbase(std::string* error = nullptr);
   PendingQueue& queue() { return queue_; }
   SentMailRecorder& recorder() { return recorder_; }
   // A good message arrived since the user last changed the selection.
@@ -62,8 +80,14 @@ class AddInProcess {
   PendingQueue queue_;
   SentMailRecorder recorder_;
   std::atomic<bool> goodSeen_{false};
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::shared_ptr<host::ClientExtension> extension_;  // guarded by mutex_
+  bool settingsLoaded_ = false;                       // guarded by mutex_
+  SettingsLoadIssues settingsIssues_;                 // guarded by mutex_
+  std::string settingsError_;                         // guarded by mutex_
+  bool mailbaseOpened_ = false;                       // guarded by mutex_
+  bool mailbaseOpenedOk_ = false;                     // guarded by mutex_
+  std::string mailbaseError_;                         // guarded by mutex_
 };
 
 }  // namespace quorvel::outlook

@@ -1,6 +1,5 @@
 #include "outlook/qv_core.h"
 
-#include "bayes/mailbase_seed.h"
 #include "mapi/queries.h"
 #include "mapi/restriction.h"
 #include "outlook/spam_folder.h"
@@ -65,9 +64,7 @@ void QVCore::OpenOptions(std::uint32_t page, bool firstPage) {
     o_.process.settings().Lock()->lastOptionsPage = 0;
     page = 0;
   }
-  if (o_.optionsSheet && o_.optionsSheet(page)) {
-    o_.process.settings().SaveCopy(o_.process.settingsStore());
-  }
+  if (o_.optionsSheet && o_.optionsSheet(page)) o_.process.SaveSettings();
 }
 
 HRESULT QVCore::Initialize(host::Application* application) {
@@ -112,7 +109,7 @@ HRESULT QVCore::Initialize(host::Application* application) {
 
   // 7-8: the settings of this profile.
   std::string profile = ProfileName(*mapiSession);
-  p.settings().LoadLive(p.settingsStore());
+  p.LoadSettings();
   p.settings().Lock()->profileKey = profile;
 
   // 9-10: the spam folder.
@@ -129,8 +126,9 @@ HRESULT QVCore::Initialize(host::Application* application) {
     OpenOptions(0, true);
   }
 
-  // 11-12: the mail base files; they are read on first use.
-  OpenUserMailbase(p.mailbase(), p.environment().dataFolder, p.environment().moduleFolder);
+  // 11-12: the mail base files; they are read on first use. A core connected again
+  // in the same process keeps the counts the mail base holds.
+  p.OpenMailbase();
 
   // 13: the store notifications.
   storeWatcher_ = std::make_shared<StoreWatcher>(p.queue(), p.recorder(), p.environment().clock);
@@ -257,7 +255,7 @@ HRESULT QVCore::Shutdown() {
   }
   namespace_.reset();
   if (initialized_ && application_) {
-    o_.process.settings().SaveCopy(o_.process.settingsStore());
+    o_.process.SaveSettings();  // what did not load stays as it is on disk
   }
   application_ = nullptr;
   return mapi::S_OK;

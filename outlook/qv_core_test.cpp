@@ -157,6 +157,31 @@ TEST_F(QVCoreTest, ShowOptionsChecksTheSpamFolderFirst) {
   EXPECT_TRUE(Contains(ui.texts(), "Quorvel cannot find spam folder."));
 }
 
+// A settings value that did not load at the start (a list stored as text) once came
+// back as an empty list when the host stopped and saved; it stays as it is on disk
+// for the user to repair, while the rest is saved.
+TEST_F(QVCoreTest, ASettingThatDidNotLoadIsNotSavedOverWhenTheHostStops) {
+  const auto hkcu = platform::RegRoot::kCurrentUser;
+  ASSERT_EQ(registry.CreateKey(hkcu, kSettingsKey), 0);
+  ASSERT_EQ(registry.SetValue(hkcu, kSettingsKey, "WhiteList", platform::RegValue::String("a@b.c")),
+            0);
+  host::MemoryHost box(ui, "Work");
+  auto core = MakeCore();
+  ASSERT_EQ(core->Initialize(box.application.get()), mapi::S_OK);
+  EXPECT_EQ(process.settingsIssues().unloaded, std::vector<std::string>{"WhiteList"});
+  EXPECT_NE(process.settingsError().find("WhiteList"), std::string::npos);
+  process.settings().Lock()->markSpamAsRead = 1;
+  ASSERT_EQ(core->Shutdown(), mapi::S_OK);
+
+  platform::RegValue kept;
+  ASSERT_EQ(registry.QueryValue(hkcu, kSettingsKey, "WhiteList", &kept), 0);
+  EXPECT_EQ(kept.type, platform::REG_SZ);
+  EXPECT_EQ(kept.data, platform::RegValue::String("a@b.c").data);
+  UserSettings saved;
+  SettingsStore(registry, "", clock).Load(&saved);
+  EXPECT_EQ(saved.markSpamAsRead, 1u);
+}
+
 TEST_F(QVCoreTest, AFailedStartShowsWhyAndSavesNothing) {
   auto core = MakeCore();
   EXPECT_EQ(core->Initialize(nullptr), mapi::E_FAIL);
