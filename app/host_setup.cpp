@@ -3,6 +3,7 @@
 #include <iostream>
 #include <mutex>
 
+#include "app/profile_store.h"
 #include "app/terminal_message_boxes.h"
 #include "outlook/add_in.h"
 #include "outlook/core_services.h"
@@ -90,7 +91,8 @@ bool ResolveProfile(platform::Registry& registry, const std::string& requested,
 }
 
 OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& profile,
-                           ui::Ui& presenter, bool watch, std::string* error) {
+                           ui::Ui& presenter, bool watch, std::string* error, bool* unreachable) {
+  if (unreachable) *unreachable = false;
   std::string dataFolder = DefaultDataFolders().DataFolder();
   if (dataFolder.empty()) {
     *error = "no data folder: set XDG_DATA_HOME or HOME";
@@ -107,6 +109,9 @@ OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& pr
   config.presenter = &presenter;
   config.lockPath = host::HostLockPath(dataFolder, profile.name);
   config.watch = watch;
+  config.openStore = [unreachable](const host::Profile& p, bool w, std::string* e) {
+    return OpenProfileStore(p, w, e, unreachable);
+  };
   OpenedHost host(host::ProfileHost::Open(std::move(config), error).release());
   if (host) Holder().boxes.Attach(&host->application().Presenter());
   return host;

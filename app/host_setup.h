@@ -36,9 +36,12 @@ struct CloseHost {
 };
 using OpenedHost = std::unique_ptr<host::ProfileHost, CloseHost>;
 
-// Opens the host of `profile`, without connecting its add-ins. One at a time.
+// Opens the host of `profile` on the store the profile names, without connecting
+// its add-ins. One at a time. `*unreachable` (when given) is set when it failed only
+// because the profile's IMAP server could not be reached.
 OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& profile,
-                           ui::Ui& presenter, bool watch, std::string* error);
+                           ui::Ui& presenter, bool watch, std::string* error,
+                           bool* unreachable = nullptr);
 
 // The running program's path (what registration writes as the module).
 std::string ProgramPath();

@@ -1,19 +1,31 @@
 // quorvel profile add NAME --maildir DIR [--address ADDR]... [--default]
+// quorvel profile add NAME --imap imaps://USER@HOST[:PORT] [--password-command CMD]
+//                          [--ca-file FILE] [--accept-untrusted-certificate] ...
 // quorvel profile list | remove NAME | default NAME
 //
-// Profiles name a Maildir (the default store) and the user's own addresses. The first
-// profile added becomes the default. Exit status: 0; 1 when the change cannot be made
-// (an unknown or existing name, a folder that is no Maildir, an unwritable registry).
+// Profiles name their default store (a Maildir or an IMAP account) and the user's own
+// addresses. The first profile added becomes the default. The password of an IMAP
+// account comes from its command, or from the profile's credentials file, which `add`
+// writes (mode 0600) from what it reads on standard input (asked for, without echo, at
+// a terminal) unless the file is there already. Exit status: 0; 1 when the change
+// cannot be made (an unknown or existing name, a folder that is no Maildir, an address
+// that is no IMAP account, no password, an unwritable registry).
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <iostream>
 #include <memory>
 #include <ostream>
 
 #include "app/commands.h"
+#include "app/profile_store.h"
 #include "host/profiles.h"
+#include "mapi/imap/imap_account.h"
+#include "mapi/imap/password_source.h"
 #include "platform/registry_file.h"
 
 namespace quorvel::app {
@@ -22,6 +34,10 @@ namespace {
 struct ProfileOptions {
   std::string name;
   std::string maildir;
+  std::string imap;
+  std::string passwordCommand;
+  std::string caFile;
+  bool acceptUntrusted = false;
   std::vector<std::string> addresses;
   bool makeDefault = false;
 };
@@ -31,20 +47,121 @@ int Fail(CommandIo& io, const std::string& error) {
   return kExitFailure;
 }
 
-int Add(const ProfileOptions& o, CommandIo& io) {
+// The first line of standard input; at a terminal asked for with `prompt` and
+// without echo.
+std::string ReadPasswordLine(const std::string& prompt, CommandIo& io) {
+  termios saved{};
+  bool terminal = ::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &saved) == 0;
+  if (terminal) {
+    io.err << prompt << std::flush;
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  }
+  std::string line;
+  std::getline(std::cin, line);
+  if (terminal) {
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    io.err << "\n";
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+// An existing folder or file, as an absolute path; "" when there is none.
+std::string Resolved(const std::string& path, bool folder) {
   char resolved[PATH_MAX];
   struct stat st {};
-  if (::realpath(o.maildir.c_str(), resolved) == nullptr || ::stat(resolved, &st) != 0 ||
-      !S_ISDIR(st.st_mode)) {
-    return Fail(io, "the Maildir " + o.maildir + " is not a folder");
+  if (::realpath(path.c_str(), resolved) == nullptr || ::stat(resolved, &st) != 0 ||
+      (folder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode))) {
+    return {};
+  }
+  return resolved;
+}
+
+// The IMAP half of `add`: the account checked, its certificate rules, and the
+// password's source ready (the credentials file written when needed).
+bool PrepareImap(const ProfileOptions& o, host::Profile* profile, CommandIo& io) {
+  std::string error;
+  auto account = mapi::imap::ParseImapUrl(o.imap, &error);
+  if (!account) {
+    Fail(io, error);
+    return false;
+  }
+  profile->imap = mapi::imap::FormatImapUrl(*account);
+  profile->passwordCommand = o.passwordCommand;
+  profile->acceptUntrustedCertificate = o.acceptUntrusted;
+  if (!o.caFile.empty()) {
+    profile->caFile = Resolved(o.caFile, false);
+    if (profile->caFile.empty()) {
+      Fail(io, "the certificate file " + o.caFile + " is not a readable file");
+      return false;
+    }
+  }
+  if (profile->addresses.empty() && account->user.find('@') != std::string::npos) {
+    profile->addresses.push_back(account->user);
+  }
+  if (!o.passwordCommand.empty()) return true;
+  const std::string path = CredentialsPath(profile->name);
+  if (path.empty()) {
+    Fail(io, "no place for the credentials file: set XDG_CONFIG_HOME or HOME");
+    return false;
+  }
+  if (mapi::imap::ReadPassword({path, ""}, &error)) return true;  // written by the user
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0) {
+    Fail(io, error);
+    return false;
+  }
+  std::string password =
+      ReadPasswordLine("Password for " + account->user + " at " + account->host + ": ", io);
+  if (password.empty()) {
+    Fail(io, "no password given: type it on standard input, write it into " + path +
+                 " (mode 0600) first, or give --password-command CMD");
+    return false;
+  }
+  if (!mapi::imap::WritePasswordFile(path, password, &error)) {
+    Fail(io, error);
+    return false;
+  }
+  return true;
+}
+
+int Add(const ProfileOptions& o, CommandIo& io) {
+  if (o.maildir.empty() == o.imap.empty()) {
+    io.err << "quorvel: profile add: give either --maildir DIR or --imap URL\n";
+    return kExitUsage;
+  }
+  if (o.imap.empty() && (!o.passwordCommand.empty() || !o.caFile.empty() || o.acceptUntrusted)) {
+    io.err << "quorvel: profile add: --password-command, --ca-file and "
+              "--accept-untrusted-certificate are for --imap profiles\n";
+    return kExitUsage;
+  }
+  host::Profile profile{o.name, "", o.addresses, false};
+  if (!host::ValidProfileName(o.name)) {
+    return Fail(io, "'" + o.name +
+                        "' is not a usable profile name (letters, digits, '.', '_' and '-', at "
+                        "most 64)");
   }
   auto registry = platform::OpenDefaultRegistry();
   host::Profiles profiles(*registry);
   std::string error;
-  if (!profiles.Add({o.name, resolved, o.addresses, false}, o.makeDefault, &error)) {
-    return Fail(io, error);
+  // Before the credentials file is written: it must not be another profile's.
+  if (registry->KeyExists(platform::RegRoot::kCurrentUser,
+                          std::string(host::kProfilesKey) + "\\" + o.name)) {
+    return Fail(io, "a profile named '" + o.name + "' exists already");
   }
-  io.out << "Added profile " << o.name << " (" << resolved << ")\n";
+  if (!o.maildir.empty()) {
+    profile.maildir = Resolved(o.maildir, true);
+    if (profile.maildir.empty()) return Fail(io, "the Maildir " + o.maildir + " is not a folder");
+  } else if (!PrepareImap(o, &profile, io)) {
+    return kExitFailure;
+  }
+  if (!profiles.Add(profile, o.makeDefault, &error)) return Fail(io, error);
+  io.out << "Added profile " << o.name << " (" << profile.StoreName() << ")\n";
+  if (!profile.imap.empty() && profile.passwordCommand.empty()) {
+    io.out << "Its password is kept in " << CredentialsPath(o.name) << "\n";
+  }
   return kExitOk;
 }
 
@@ -56,7 +173,7 @@ int List(CommandIo& io) {
   if (!profiles.List(&all, &error)) return Fail(io, error);
   for (const host::Profile& p : all) {
     io.out << (p.isDefault ? "* " : "  ") << p.name << "\t"
-           << (p.maildir.empty() ? "(damaged)" : p.maildir);
+           << (p.StoreName().empty() ? "(damaged)" : p.StoreName());
     for (const std::string& a : p.addresses) io.out << "\t" << a;
     io.out << "\n";
   }
@@ -68,7 +185,17 @@ void SetupProfile(CLI::App& sub, CommandIo& io) {
   sub.require_subcommand(1);
   CLI::App* add = sub.add_subcommand("add", "Add a profile");
   add->add_option("NAME", o->name, "Profile name")->required();
-  add->add_option("--maildir", o->maildir, "The profile's Maildir")->required();
+  add->add_option("--maildir", o->maildir, "The profile's Maildir");
+  add->add_option("--imap", o->imap,
+                  "The profile's IMAP account: imaps://USER@HOST[:PORT] (TLS) or "
+                  "imap://USER@HOST[:PORT] (STARTTLS)");
+  add->add_option("--password-command", o->passwordCommand,
+                  "A command that prints the IMAP password (else it is kept in the profile's "
+                  "credentials file, read now from standard input)");
+  add->add_option("--ca-file", o->caFile,
+                  "Trust only the certificate authorities in this PEM file for the IMAP server");
+  add->add_flag("--accept-untrusted-certificate", o->acceptUntrusted,
+                "Accept an IMAP server certificate that does not verify (refused by default)");
   add->add_option("--address", o->addresses, "An address of the user's own (repeat)");
   add->add_flag("--default", o->makeDefault, "Make it the default profile");
   add->callback([o, &io] { io.status = Add(*o, io); });
@@ -79,10 +206,15 @@ void SetupProfile(CLI::App& sub, CommandIo& io) {
   remove->callback([o, &io] {
     auto registry = platform::OpenDefaultRegistry();
     std::string error;
+    host::Profile profile;
+    std::string spelling =
+        host::Profiles(*registry).Resolve(o->name, &profile, &error) ? profile.name : o->name;
     if (!host::Profiles(*registry).Remove(o->name, &error)) {
       io.status = Fail(io, error);
       return;
     }
+    // Its password goes with it.
+    if (std::string path = CredentialsPath(spelling); !path.empty()) ::unlink(path.c_str());
     io.out << "Removed profile " << o->name << "\n";
     io.status = kExitOk;
   });

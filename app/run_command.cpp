@@ -2,7 +2,8 @@
 // registration and connects it, serves commands sent over the command channel, and
 // runs until SIGINT or SIGTERM, which disconnect the add-in cleanly. With --once it
 // starts, lets the add-in finish what is pending and stops (for cron jobs and the
-// hooks of mail fetchers). Under a service manager it reports when it is ready.
+// hooks of mail fetchers). Under a service manager it reports when it is ready. An
+// IMAP server that cannot be reached at the start is tried again with growing waits.
 //
 // quorvel status [--json]: whether a host runs for the profile. Exit status 0 only
 // when one is ready.
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <ctime>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -73,7 +75,22 @@ int Run(bool once, CommandIo& io) {
 
   TerminalUi hostUi(std::cin, io.err, TerminalUi::ModeFor(io.yes),
                     TerminalUi::ProgressOnTerminal());
-  auto host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/!once, &error);
+  bool unreachable = false;
+  auto host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/!once, &error, &unreachable);
+  // A server that cannot be reached yet (the network is not up) is tried again after
+  // 1, 2, 4 ... up to 300 seconds, until SIGINT or SIGTERM; --once gives up at once.
+  for (int wait = 1; !host && unreachable && !once; wait = std::min(wait * 2, 300)) {
+    io.err << "quorvel: " << error << "; trying again in " << wait << " s\n";
+    timespec timeout{wait, 0};
+    int caught = sigtimedwait(&signals, nullptr, &timeout);
+    if (caught == SIGINT || caught == SIGTERM) {
+      io.err << "quorvel: host for profile " << profile.name << " stopped ("
+             << (caught == SIGINT ? "SIGINT" : "SIGTERM") << ")\n";
+      pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+      return kExitOk;
+    }
+    host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/true, &error, &unreachable);
+  }
   if (!host) {
     io.err << "quorvel: " << error << "\n";
     pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);

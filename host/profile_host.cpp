@@ -14,6 +14,26 @@ std::string HostLockPath(const std::string& dataFolder, const std::string& profi
   return folder + "host-" + profile + ".lock";
 }
 
+mapi::Result<std::shared_ptr<mapi::MsgStore>> OpenMaildirProfileStore(const Profile& profile,
+                                                                      bool watch,
+                                                                      std::string* error) {
+  if (::access(profile.maildir.c_str(), R_OK | W_OK | X_OK) != 0) {
+    *error = "the Maildir of profile '" + profile.name + "' (" + profile.maildir +
+             ") is missing or not readable and writable";
+    return mapi::MAPI_E_NOT_FOUND;
+  }
+  mapi::MaildirOptions options;
+  options.accountAddress = profile.addresses.empty() ? std::string() : profile.addresses.front();
+  options.watch = watch;
+  options.createStandardFolders = true;
+  auto store = mapi::OpenMaildirStore(profile.maildir, options);
+  if (!store.ok()) {
+    *error =
+        "the Maildir of profile '" + profile.name + "' (" + profile.maildir + ") cannot be opened";
+  }
+  return store;
+}
+
 std::unique_ptr<ProfileHost> ProfileHost::Open(HostConfig config, std::string* error) {
   std::unique_ptr<ProfileHost> host(new ProfileHost(std::move(config)));
   const Profile& profile = host->config_.profile;
@@ -29,21 +49,10 @@ std::unique_ptr<ProfileHost> ProfileHost::Open(HostConfig config, std::string* e
     }
     return nullptr;
   }
-  if (::access(profile.maildir.c_str(), R_OK | W_OK | X_OK) != 0) {
-    *error = "the Maildir of profile '" + profile.name + "' (" + profile.maildir +
-             ") is missing or not readable and writable";
-    return nullptr;
-  }
-  mapi::MaildirOptions options;
-  options.accountAddress = profile.addresses.empty() ? std::string() : profile.addresses.front();
-  options.watch = host->config_.watch;
-  options.createStandardFolders = true;
-  auto store = mapi::OpenMaildirStore(profile.maildir, options);
-  if (!store.ok()) {
-    *error =
-        "the Maildir of profile '" + profile.name + "' (" + profile.maildir + ") cannot be opened";
-    return nullptr;
-  }
+  const StoreOpener& open =
+      host->config_.openStore ? host->config_.openStore : StoreOpener(OpenMaildirProfileStore);
+  auto store = open(profile, host->config_.watch, error);
+  if (!store.ok()) return nullptr;
   host->store_ = *store;
   auto session = std::make_shared<StoreSession>(
       profile.name, std::vector<std::shared_ptr<mapi::MsgStore>>{*store});

@@ -1,9 +1,9 @@
 // ProfileHost: the mail client for one profile, in this process. Opening it takes the
-// profile's host lock (at most one host per profile), opens the profile's Maildir as
-// its default store, and builds the namespace, the application and the main window
-// (an explorer on the Inbox, in front). Connect loads the add-ins from their
-// registration and connects them; Disconnect takes them down again, as the mail
-// client does when it closes.
+// profile's host lock (at most one host per profile), opens the profile's default
+// store (its Maildir, or what the command line's opener makes of the profile), and builds the
+// namespace, the application and the main window (an explorer on the Inbox, in front). Connect
+// loads the add-ins from their registration and connects them; Disconnect takes them down again, as
+// the mail client does when it closes.
 //
 // The lock is held for the host's whole life, so whatever runs inside a host (a
 // command routed to it, or run by a short-lived host of its own) runs under the
@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,10 +26,22 @@
 #include "host/application.h"
 #include "host/extension_events.h"
 #include "host/profiles.h"
+#include "mapi/store.h"
 #include "platform/lock_file.h"
 #include "platform/registry.h"
 
 namespace quorvel::host {
+
+// Opens a profile's default store, noticing new mail when `watch`; a failure comes
+// with what went wrong in *error, for the user.
+using StoreOpener = std::function<mapi::Result<std::shared_ptr<mapi::MsgStore>>(
+    const Profile& profile, bool watch, std::string* error)>;
+
+// The opener of Maildir profiles: the profile's Maildir, with the standard folders
+// made where missing.
+mapi::Result<std::shared_ptr<mapi::MsgStore>> OpenMaildirProfileStore(const Profile& profile,
+                                                                      bool watch,
+                                                                      std::string* error);
 
 struct HostConfig {
   Profile profile;
@@ -37,6 +50,7 @@ struct HostConfig {
   ui::Ui* presenter = nullptr;  // the host's own; outlives the host
   std::string lockPath;         // the profile's lock file in the data folder
   bool watch = true;            // notice new mail while running
+  StoreOpener openStore;        // unset: OpenMaildirProfileStore
 };
 
 // The lock file of a profile's host: "<data folder>/host-<profile>.lock".
@@ -44,8 +58,8 @@ std::string HostLockPath(const std::string& dataFolder, const std::string& profi
 
 class ProfileHost {
  public:
-  // A clear error (a host of this profile runs already, with its PID; the Maildir is
-  // missing or unreadable) leaves nothing behind.
+  // A clear error (a host of this profile runs already, with its PID; the store
+  // cannot be opened, and why) leaves nothing behind.
   static std::unique_ptr<ProfileHost> Open(HostConfig config, std::string* error);
   ~ProfileHost();
 

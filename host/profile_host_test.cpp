@@ -218,5 +218,75 @@ TEST(ProfilesTest, AddChooseRemoveAndResolve) {
   EXPECT_TRUE(profiles.Remove("home", &error));
 }
 
+TEST(ProfilesTest, ImapProfilesKeepTheirAccountAndCertificateRules) {
+  platform::RegistryMemory registry;
+  Profiles profiles(registry);
+  std::string error;
+  Profile mail{"mail", "", {"me@x.org"}, false};
+  mail.imap = "imaps://me%40x.org@imap.x.org";
+  mail.passwordCommand = "pass show mail";
+  mail.caFile = "/etc/own-ca.pem";
+  mail.acceptUntrustedCertificate = true;
+  ASSERT_TRUE(profiles.Add(mail, false, &error)) << error;
+  Profile plain{"plain", "", {}, false};
+  plain.imap = "imap://me@imap.x.org:1143";
+  ASSERT_TRUE(profiles.Add(plain, false, &error)) << error;
+
+  Profile found;
+  ASSERT_TRUE(profiles.Resolve("MAIL", &found, &error)) << error;
+  EXPECT_EQ(found.name, "mail");
+  EXPECT_EQ(found.maildir, "");
+  EXPECT_EQ(found.StoreName(), "imaps://me%40x.org@imap.x.org");
+  EXPECT_EQ(found.passwordCommand, "pass show mail");
+  EXPECT_EQ(found.caFile, "/etc/own-ca.pem");
+  EXPECT_TRUE(found.acceptUntrustedCertificate);
+  EXPECT_EQ(found.addresses, std::vector<std::string>{"me@x.org"});
+  // Nothing said means the certificate must verify, and the credentials file is used.
+  ASSERT_TRUE(profiles.Resolve("plain", &found, &error)) << error;
+  EXPECT_FALSE(found.acceptUntrustedCertificate);
+  EXPECT_EQ(found.passwordCommand, "");
+
+  // A profile names one store: neither or both is refused.
+  Profile both{"both", "/m", {}, false};
+  both.imap = "imaps://a@b";
+  EXPECT_FALSE(profiles.Add(both, false, &error));
+  EXPECT_FALSE(profiles.Add({"none", "", {}, false}, false, &error));
+  EXPECT_THAT(error, HasSubstr("either a Maildir or an IMAP account"));
+
+  // A damaged Imap value is reported, not read as a Maildir profile.
+  registry.SetValue(RegRoot::kCurrentUser, std::string(kProfilesKey) + "\\plain", "Imap",
+                    RegValue::Dword(7));
+  EXPECT_FALSE(profiles.Resolve("plain", &found, &error));
+  EXPECT_THAT(error, HasSubstr("not an account address"));
+  registry.DeleteValue(RegRoot::kCurrentUser, std::string(kProfilesKey) + "\\plain", "Imap");
+  EXPECT_FALSE(profiles.Resolve("plain", &found, &error));
+  EXPECT_THAT(error, HasSubstr("names no Maildir and no IMAP account"));
+}
+
+// The host opens whatever store its opener makes of the profile, and a failing opener
+// leaves no lock behind.
+TEST_F(ProfileHostTest, TheStoreComesFromTheOpener) {
+  HostConfig config = Config();
+  std::vector<std::string> asked;
+  config.openStore = [&](const Profile& p, bool watch, std::string* error) {
+    asked.push_back(p.name + (watch ? " watch" : " quiet"));
+    *error = "the server said no";
+    return mapi::Result<std::shared_ptr<mapi::MsgStore>>(mapi::MAPI_E_LOGON_FAILED);
+  };
+  config.watch = false;
+  std::string error;
+  EXPECT_EQ(ProfileHost::Open(config, &error), nullptr);
+  EXPECT_EQ(error, "the server said no");
+  EXPECT_EQ(asked, std::vector<std::string>{config.profile.name + " quiet"});
+  EXPECT_EQ(platform::LockFile::Holder(config.lockPath).pid, 0);
+
+  config.openStore = [&](const Profile& p, bool watch, std::string* e) {
+    return OpenMaildirProfileStore(p, watch, e);
+  };
+  auto host = ProfileHost::Open(config, &error);
+  ASSERT_NE(host, nullptr) << error;
+  EXPECT_EQ(platform::LockFile::Holder(config.lockPath).pid, ::getpid());
+}
+
 }  // namespace
 }  // namespace quorvel::host

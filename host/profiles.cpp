@@ -56,7 +56,9 @@ bool Failed(long rc, const std::string& what, platform::Registry& registry, std:
   return true;
 }
 
-const char* kHowToAdd = "add one with 'quorvel profile add NAME --maildir DIR'";
+const char* kHowToAdd =
+    "add one with 'quorvel profile add NAME --maildir DIR' or 'quorvel profile add NAME --imap "
+    "imaps://USER@HOST'";
 
 }  // namespace
 
@@ -77,19 +79,45 @@ std::string Profiles::DefaultName() {
 }
 
 bool Profiles::Read(const std::string& name, Profile* out, std::string* error) {
-  RegValue maildir;
-  long rc = registry_.QueryValue(HKCU, Key(name), "Maildir", &maildir);
-  if (rc == platform::ERROR_FILE_NOT_FOUND) {
-    *error =
-        registry_.KeyExists(HKCU, Key(name))
-            ? "profile '" + name + "' is damaged: it names no Maildir (remove it and add it again)"
-            : "no profile named '" + name + "' (see 'quorvel profile list')";
+  const std::string key = Key(name);
+  RegValue maildir, imap;
+  long rc = registry_.QueryValue(HKCU, key, "Maildir", &maildir);
+  long imapRc = registry_.QueryValue(HKCU, key, "Imap", &imap);
+  if (rc == platform::ERROR_FILE_NOT_FOUND && imapRc == platform::ERROR_FILE_NOT_FOUND) {
+    *error = registry_.KeyExists(HKCU, key)
+                 ? "profile '" + name +
+                       "' is damaged: it names no Maildir and no IMAP account (remove it and "
+                       "add it again)"
+                 : "no profile named '" + name + "' (see 'quorvel profile list')";
     return false;
   }
-  if (Failed(rc, "cannot read profile '" + name + "'", registry_, error)) return false;
-  if (maildir.type != platform::REG_SZ || AsText(maildir).empty()) {
-    *error = "profile '" + name + "' is damaged: its Maildir value is not a folder name";
-    return false;
+  *out = Profile{};
+  if (imapRc != platform::ERROR_FILE_NOT_FOUND) {
+    if (Failed(imapRc, "cannot read profile '" + name + "'", registry_, error)) return false;
+    if (imap.type != platform::REG_SZ || AsText(imap).empty()) {
+      *error = "profile '" + name + "' is damaged: its Imap value is not an account address";
+      return false;
+    }
+    out->imap = AsText(imap);
+    RegValue v;
+    if (registry_.QueryValue(HKCU, key, "PasswordCommand", &v) == platform::ERROR_SUCCESS) {
+      out->passwordCommand = AsText(v);
+    }
+    if (registry_.QueryValue(HKCU, key, "CaFile", &v) == platform::ERROR_SUCCESS) {
+      out->caFile = AsText(v);
+    }
+    if (registry_.QueryValue(HKCU, key, "AcceptUntrustedCertificate", &v) ==
+        platform::ERROR_SUCCESS) {
+      out->acceptUntrustedCertificate = v.type == platform::REG_DWORD && v.data.size() == 4 &&
+                                        (v.data[0] | v.data[1] | v.data[2] | v.data[3]) != 0;
+    }
+  } else {
+    if (Failed(rc, "cannot read profile '" + name + "'", registry_, error)) return false;
+    if (maildir.type != platform::REG_SZ || AsText(maildir).empty()) {
+      *error = "profile '" + name + "' is damaged: its Maildir value is not a folder name";
+      return false;
+    }
+    out->maildir = AsText(maildir);
   }
   // The key's own spelling of the name.
   std::vector<std::string> names;
@@ -98,10 +126,8 @@ bool Profiles::Read(const std::string& name, Profile* out, std::string* error) {
   for (const std::string& n : names) {
     if (platform::CompareNoCase(n, name) == 0) out->name = n;
   }
-  out->maildir = AsText(maildir);
   RegValue addresses;
-  out->addresses.clear();
-  if (registry_.QueryValue(HKCU, Key(name), "Addresses", &addresses) == platform::ERROR_SUCCESS) {
+  if (registry_.QueryValue(HKCU, key, "Addresses", &addresses) == platform::ERROR_SUCCESS) {
     out->addresses = SplitMulti(addresses);
   }
   out->isDefault = platform::CompareNoCase(DefaultName(), out->name) == 0;
@@ -120,12 +146,31 @@ bool Profiles::Add(const Profile& profile, bool makeDefault, std::string* error)
   }
   std::vector<Profile> existing;
   if (!List(&existing, error)) return false;
+  if (profile.maildir.empty() == profile.imap.empty()) {
+    *error = "a profile names either a Maildir or an IMAP account";
+    return false;
+  }
   const std::string key = Key(profile.name);
-  if (Failed(registry_.CreateKey(HKCU, key), "cannot create profile", registry_, error) ||
-      Failed(registry_.SetValue(HKCU, key, "Maildir", RegValue::String(profile.maildir)),
-             "cannot write profile", registry_, error) ||
-      Failed(registry_.SetValue(HKCU, key, "Addresses", MultiString(profile.addresses)),
-             "cannot write profile", registry_, error)) {
+  std::vector<std::pair<const char*, RegValue>> values;
+  if (profile.imap.empty()) {
+    values.emplace_back("Maildir", RegValue::String(profile.maildir));
+  } else {
+    values.emplace_back("Imap", RegValue::String(profile.imap));
+    if (!profile.passwordCommand.empty()) {
+      values.emplace_back("PasswordCommand", RegValue::String(profile.passwordCommand));
+    }
+    if (!profile.caFile.empty()) values.emplace_back("CaFile", RegValue::String(profile.caFile));
+    if (profile.acceptUntrustedCertificate) {
+      values.emplace_back("AcceptUntrustedCertificate", RegValue::Dword(1));
+    }
+  }
+  values.emplace_back("Addresses", MultiString(profile.addresses));
+  bool failed = Failed(registry_.CreateKey(HKCU, key), "cannot create profile", registry_, error);
+  for (const auto& [valueName, value] : values) {
+    failed = failed || Failed(registry_.SetValue(HKCU, key, valueName, value),
+                              "cannot write profile", registry_, error);
+  }
+  if (failed) {
     registry_.DeleteTree(HKCU, key);
     return false;
   }

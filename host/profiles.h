@@ -1,8 +1,11 @@
 // Profiles: the stand-in for the mail client's profiles, kept in the registry under
 // HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\Windows Messaging
-// Subsystem\Profiles: one subkey per profile with "Maildir" (REG_SZ, the default
-// store's folder) and "Addresses" (REG_MULTI_SZ, the user's own addresses), and the
-// key's "DefaultProfile" value naming the default one.
+// Subsystem\Profiles: one subkey per profile with its default store, either "Maildir"
+// (REG_SZ, a folder) or "Imap" (REG_SZ, an account address "imaps://user@host[:port]"
+// or "imap://...", with "PasswordCommand" and "CaFile" (REG_SZ) and
+// "AcceptUntrustedCertificate" (REG_DWORD 1) when given), "Addresses" (REG_MULTI_SZ,
+// the user's own addresses), and the key's "DefaultProfile" value naming the default
+// one.
 //
 // Names compare case-insensitively, like registry keys. Every failure comes back as
 // false with a message for the user in *error.
@@ -21,10 +24,30 @@ inline constexpr const char* kProfilesKey =
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
 
 struct Profile {
+  Profile() = default;
+  // A Maildir profile.
+  Profile(std::string name_, std::string maildir_, std::vector<std::string> addresses_,
+          bool isDefault_)
+      : name(std::move(name_)),
+        maildir(std::move(maildir_)),
+        addresses(std::move(addresses_)),
+        isDefault(isDefault_) {}
+
   std::string name;
-  std::string maildir;
+  std::string maildir;  // the default store's folder; empty for an IMAP profile
   std::vector<std::string> addresses;
   bool isDefault = false;
+  // An IMAP profile: the account's address (empty for a Maildir profile), a command
+  // that prints the password (else the profile's credentials file holds it), the
+  // authorities to trust in place of the system's, and whether a server certificate
+  // that does not verify is accepted all the same.
+  std::string imap;
+  std::string passwordCommand;
+  std::string caFile;
+  bool acceptUntrustedCertificate = false;
+
+  // What the profile's store is, for the user: the folder or the account's address.
+  const std::string& StoreName() const { return imap.empty() ? maildir : imap; }
 };
 
 class Profiles {

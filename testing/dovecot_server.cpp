@@ -28,21 +28,6 @@ namespace {
 constexpr const char* kDovecot = "/usr/sbin/dovecot";
 constexpr int kUsers = 64;
 
-std::uint16_t FreePort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  std::uint16_t port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-    port = ntohs(addr.sin_port);
-  }
-  ::close(fd);
-  return port;
-}
-
 bool Accepts(std::uint16_t port) {
   int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in addr{};
@@ -81,6 +66,21 @@ std::string ReadFile(const std::string& path) {
 
 }  // namespace
 
+std::uint16_t FreeLoopbackPort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  std::uint16_t port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
+    port = ntohs(addr.sin_port);
+  }
+  ::close(fd);
+  return port;
+}
+
 std::unique_ptr<DovecotServer> DovecotServer::Start(const Config& config, std::string* whyNot) {
   auto fail = [&](std::string why) {
     if (whyNot) *whyNot = std::move(why);
@@ -104,9 +104,9 @@ std::unique_ptr<DovecotServer> DovecotServer::Start(const Config& config, std::s
     return fail("cannot make a certificate with openssl");
   }
   ::chmod((dir + "/key.pem").c_str(), 0644);
-  server->port_ = FreePort();
-  server->tlsPort_ = FreePort();
-  while (server->tlsPort_ == server->port_) server->tlsPort_ = FreePort();
+  server->port_ = FreeLoopbackPort();
+  server->tlsPort_ = FreeLoopbackPort();
+  while (server->tlsPort_ == server->port_) server->tlsPort_ = FreeLoopbackPort();
 
   uid_t uid = ::geteuid();
   gid_t gid = ::getegid();

@@ -20,6 +20,9 @@
 
 namespace quorvel::testing {
 
+// A loopback TCP port that nothing listens on right now.
+std::uint16_t FreeLoopbackPort();
+
 class DovecotServer {
  public:
   struct Config {

@@ -12,6 +12,16 @@
 namespace quorvel::mapi::imap {
 namespace {
 
+// One message of the selected mailbox by UID. A message that came after the mailbox
+// was selected is not yet known to this session, and the server answers as if it
+// were not there: a NOOP lets the server show it, then it is asked for once more.
+bool FetchOne(ImapConnection& c, std::uint32_t uid, bool withHeader, bool whole,
+              std::vector<MessageSummary>* found, ImapError* error) {
+  if (!c.Fetch(uid, uid, withHeader, whole, found, error)) return false;
+  if (!found->empty() || (c.selected() && uid < c.selected()->uidNext)) return true;
+  return c.Noop(error) && c.Fetch(uid, uid, withHeader, whole, found, error);
+}
+
 constexpr std::size_t kMaxSummaries = 200'000;
 constexpr std::size_t kFetchBatchBytes = 8u << 20;
 constexpr std::size_t kFetchBatchCount = 200;
@@ -414,7 +424,7 @@ Result<std::shared_ptr<Message>> ImapCore::OpenMessage(const std::string& mailbo
   bool stale = false;
   HRESULT hr = Run("FETCH", true, [&](ImapConnection& c, ImapError* e) {
     if (!SelectChecked(c, mailbox, validity, e, &stale)) return false;
-    return c.Fetch(uid, uid, false, true, &found, e);
+    return FetchOne(c, uid, false, true, &found, e);
   });
   if (stale) return MAPI_E_NOT_FOUND;
   if (Failed(hr)) return hr;
@@ -432,7 +442,7 @@ HRESULT ImapCore::SetRead(const std::string& mailbox, std::uint32_t validity, st
   HRESULT hr = Run("STORE", true, [&](ImapConnection& c, ImapError* e) {
     if (!SelectChecked(c, mailbox, validity, e, &stale)) return false;
     std::vector<MessageSummary> found;
-    if (!c.Fetch(uid, uid, false, false, &found, e)) return false;
+    if (!FetchOne(c, uid, false, false, &found, e)) return false;
     if (found.empty()) {
       missing = true;
       return true;
@@ -469,7 +479,7 @@ HRESULT ImapCore::SaveProps(const std::string& mailbox, std::uint32_t validity, 
       return true;
     }
     std::vector<MessageSummary> found;
-    if (!c.Fetch(uid, uid, false, false, &found, e)) return false;
+    if (!FetchOne(c, uid, false, false, &found, e)) return false;
     if (found.empty()) {
       missing = true;
       return true;
@@ -505,7 +515,7 @@ std::optional<bool> ImapCore::PresentLocked(ImapConnection& c, const std::string
     return std::nullopt;
   }
   std::vector<MessageSummary> found;
-  if (!c.Fetch(uid, uid, false, false, &found, error)) return std::nullopt;
+  if (!FetchOne(c, uid, false, false, &found, error)) return std::nullopt;
   return !found.empty() && !found[0].HasFlag("\\Deleted");
 }
 
@@ -536,7 +546,7 @@ HRESULT ImapCore::TransferLocked(const std::string& mailbox, std::uint32_t valid
     bool stale = false;
     std::vector<MessageSummary> found;
     if (!SelectChecked(*c, mailbox, validity, &e, &stale) ||
-        !c->Fetch(uid, uid, true, false, &found, &e)) {
+        !FetchOne(*c, uid, true, false, &found, &e)) {
       if (stale) return MAPI_E_NOT_FOUND;
       if (c->broken() && attempt == 0) continue;
       return FailLocked(e);
@@ -636,7 +646,7 @@ HRESULT ImapCore::Delete(const std::string& mailbox, std::uint32_t validity, std
   HRESULT hr = Run("STORE", true, [&](ImapConnection& c, ImapError* e) {
     if (!SelectChecked(c, mailbox, validity, e, &stale)) return false;
     std::vector<MessageSummary> found;
-    if (!c.Fetch(uid, uid, false, false, &found, e)) return false;
+    if (!FetchOne(c, uid, false, false, &found, e)) return false;
     if (found.empty() || found[0].HasFlag("\\Deleted")) {
       missing = true;
       return true;

@@ -263,6 +263,8 @@ TEST_F(ImapStoreTest, IdleReportsNewMail) {
   auto store = Open(options);
   auto sink = std::make_shared<RecordingSink>();
   ASSERT_TRUE(store->Advise(EntryId(), fnevNewMail | fnevObjectCreated, sink).ok());
+  // The store's own connection has the Inbox open from before the new mail came.
+  ASSERT_TRUE(store->OpenEntry(Ids(*FolderOf(*store, "INBOX"))["old"], 0).ok());
   // Mail already there when the store opened is not new mail; what comes after is.
   Deliver("INBOX", "fresh");
   ASSERT_TRUE(WaitFor([&] { return sink->All().size() >= 2; }));
@@ -275,6 +277,11 @@ TEST_F(ImapStoreTest, IdleReportsNewMail) {
   auto opened = store->OpenEntry(all[0].entryId, 0);
   ASSERT_TRUE(opened.ok());
   EXPECT_EQ(*HrGetOneProp(*opened->As<Message>(), PR_SUBJECT)->AsString8(), "fresh");
+  EXPECT_EQ(FolderOf(*store, "INBOX")
+                ->CopyMessages(std::span<const EntryId>(&all[0].entryId, 1),
+                               *FolderOf(*store, "Junk"), MESSAGE_MOVE),
+            S_OK);
+  EXPECT_EQ(Subjects("Junk"), std::vector<std::string>{"fresh"});
 }
 
 TEST_F(ImapStoreTest, PollsWhereIdleIsMissing) {

@@ -21,6 +21,11 @@ struct PasswordSource {
 // others may read is refused).
 std::optional<std::string> ReadPassword(const PasswordSource& source, std::string* error);
 
+// Writes `password` as the credentials file `path`, mode 0600 from its first byte and
+// replacing any earlier file atomically, in a folder of mode 0700 made when missing.
+// A password with a line end in it is refused (only the first line would be read).
+bool WritePasswordFile(const std::string& path, const std::string& password, std::string* error);
+
 }  // namespace quorvel::mapi::imap
 
 #endif  // QUORVEL_MAPI_IMAP_PASSWORD_SOURCE_H_

@@ -77,5 +77,31 @@ TEST_F(PasswordSourceTest, CommandPrintsThePassword) {
   EXPECT_FALSE(ReadPassword(PasswordSource{"", "cat"}, &error));
 }
 
+TEST_F(PasswordSourceTest, WrittenCredentialsFileIsPrivateAndReadsBack) {
+  std::string error;
+  const std::string path = dir_ + "/credentials/home";
+  ASSERT_TRUE(WritePasswordFile(path, "first pass", &error)) << error;
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  ASSERT_EQ(::stat((dir_ + "/credentials").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(ReadPassword(PasswordSource{path, ""}, &error).value_or(""), "first pass");
+
+  // A file others could read is replaced by a private one.
+  ::chmod(path.c_str(), 0644);
+  ASSERT_TRUE(WritePasswordFile(path, "second", &error)) << error;
+  EXPECT_EQ(ReadPassword(PasswordSource{path, ""}, &error).value_or(""), "second");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_ + "/credentials"), {}), 1);
+
+  for (const char* bad : {"", "two\nlines", "cr\rhere"}) {
+    EXPECT_FALSE(WritePasswordFile(path, bad, &error)) << bad;
+  }
+  EXPECT_EQ(ReadPassword(PasswordSource{path, ""}, &error).value_or(""), "second");
+  // A path whose folder is a file.
+  EXPECT_FALSE(WritePasswordFile(path + "/below", "pw", &error));
+  EXPECT_NE(error.find("cannot make the folder"), std::string::npos) << error;
+}
+
 }  // namespace
 }  // namespace quorvel::mapi::imap

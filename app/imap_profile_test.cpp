@@ -1,0 +1,323 @@
+// IMAP profiles through the real quorvel program, in a temporary home: `profile add
+// --imap` and its credentials file, the errors of `run` for a wrong password, an
+// untrusted certificate and an unreachable server, and a host on an IMAP profile
+// against a Dovecot on loopback that moves delivered spam into the spam folder,
+// leaves good mail alone, judges at its next start the mail that came while it was
+// down, and keeps working when its connection drops.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "mapi/imap/test_dovecot.h"
+#include "testing/child_process.h"
+#include "testing/fault_proxy.h"
+#include "testing/temporary_home.h"
+
+namespace quorvel::app {
+namespace {
+
+namespace fs = std::filesystem;
+using mapi::imap::ImapConnection;
+using mapi::imap::testing::Direct;
+using mapi::imap::testing::Mail;
+using mapi::imap::testing::Messages;
+using mapi::imap::testing::WaitFor;
+using quorvel::testing::ChildProcess;
+using quorvel::testing::DovecotServer;
+using quorvel::testing::RunProgram;
+using quorvel::testing::TemporaryHome;
+using ::testing::HasSubstr;
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Ended {
+  int status = -1;  // -1 when a signal ended it (or it did not end)
+  std::string out;
+  std::string err;
+};
+
+// A throwaway user that runs the quorvel program.
+class Home {
+ public:
+  std::string root() const { return home_.root(); }
+  fs::path Credentials(const std::string& profile) const {
+    return fs::path(home_.ConfigHome()) / "Veltmark/credentials" / profile;
+  }
+  std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& args) {
+    std::string error;
+    auto child = ChildProcess::Start(Argv(args), home_.Environment(), {}, &error);
+    EXPECT_TRUE(child) << error;
+    return child;
+  }
+  Ended Run(const std::vector<std::string>& args, const std::string& input = "") {
+    quorvel::testing::ProgramRun run = RunProgram(Argv(args), home_.Environment(), input);
+    return {run.end.status, run.out, run.err};
+  }
+  // Stops a host with SIGTERM and says how it ended.
+  static Ended Stop(ChildProcess& host) {
+    host.Signal(SIGTERM);
+    auto end = host.Wait(std::chrono::seconds(30));
+    return {end ? end->status : -1, host.Output(), host.Errors()};
+  }
+
+ private:
+  static std::vector<std::string> Argv(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {QUORVEL_PROGRAM};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+  }
+  TemporaryHome home_;
+};
+
+std::string Url(const std::string& user, std::uint16_t port) {
+  return "imaps://" + user + "@127.0.0.1:" + std::to_string(port);
+}
+
+TEST(ImapProfileTest, AddKeepsThePasswordInAPrivateCredentialsFile) {
+  Home home;
+  const std::string url = "imaps://me@imap.example.org";
+  struct Refused {
+    std::vector<std::string> args;
+    std::string input;
+    int status;
+    const char* says;
+  } refused[] = {
+      {{"--imap", "http://me@x.org"}, "pw\n", 1, "is not an IMAP address"},
+      {{"--imap", "imaps://x.org"}, "pw\n", 1, "the user name is missing"},
+      {{"--imap", url, "--maildir", "."}, "pw\n", 2, "either --maildir DIR or --imap URL"},
+      {{"--maildir", ".", "--password-command", "echo x"}, "", 2, "are for --imap profiles"},
+      {{"--imap", url, "--ca-file", "/nonexistent.pem"}, "pw\n", 1, "is not a readable file"},
+      {{"--imap", url}, "", 1, "no password given"},
+      {{"--imap", url}, "\n", 1, "no password given"},
+  };
+  for (const Refused& r : refused) {
+    std::vector<std::string> args = {"profile", "add", "mail"};
+    args.insert(args.end(), r.args.begin(), r.args.end());
+    const Ended end = home.Run(args, r.input);
+    EXPECT_EQ(end.status, r.status) << r.says;
+    EXPECT_THAT(end.err, HasSubstr(r.says));
+    EXPECT_FALSE(fs::exists(home.Credentials("mail"))) << r.says;
+  }
+  EXPECT_EQ(home.Run({"profile", "list"}).out, "");
+
+  Ended end = home.Run({"profile", "add", "mail", "--imap", url}, "first secret\n");
+  ASSERT_EQ(end.status, 0) << end.err;
+  EXPECT_THAT(end.out, HasSubstr(home.Credentials("mail").string()));
+  EXPECT_EQ(Slurp(home.Credentials("mail")), "first secret\n");
+  EXPECT_EQ(fs::status(home.Credentials("mail")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  // The account's user is the profile's address when it is one.
+  end = home.Run({"profile", "add", "work", "--imap", "imap://me%40work.example@10.0.0.1:1143",
+                  "--password-command", "echo pw"});
+  ASSERT_EQ(end.status, 0) << end.err;
+  EXPECT_FALSE(fs::exists(home.Credentials("work")));
+  EXPECT_EQ(home.Run({"profile", "list"}).out,
+            "* mail\timaps://me@imap.example.org\n"
+            "  work\timap://me%40work.example@10.0.0.1:1143\tme@work.example\n");
+
+  // A second profile of the same name leaves the first one's password alone.
+  end = home.Run({"profile", "add", "MAIL", "--imap", url}, "other\n");
+  EXPECT_EQ(end.status, 1);
+  EXPECT_EQ(Slurp(home.Credentials("mail")), "first secret\n");
+
+  // Removing the profile removes its password.
+  ASSERT_EQ(home.Run({"profile", "remove", "Mail"}).status, 0);
+  EXPECT_FALSE(fs::exists(home.Credentials("mail")));
+
+  // A credentials file the user wrote is used as it is, unless others may read it.
+  fs::create_directories(home.Credentials("own").parent_path());
+  std::ofstream(home.Credentials("own")) << "written by hand\n";
+  fs::permissions(home.Credentials("own"), fs::perms::owner_read | fs::perms::group_read);
+  end = home.Run({"profile", "add", "own", "--imap", url}, "typed\n");
+  EXPECT_EQ(end.status, 1);
+  EXPECT_THAT(end.err, HasSubstr("chmod 600"));
+  fs::permissions(home.Credentials("own"), fs::perms::owner_read);
+  end = home.Run({"profile", "add", "own", "--imap", url}, "");
+  ASSERT_EQ(end.status, 0) << end.err;
+  EXPECT_EQ(Slurp(home.Credentials("own")), "written by hand\n");
+}
+
+class ImapHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QUORVEL_NEED_DOVECOT(server_, "");
+    user_ = server_->AddUser();
+    direct_ = Direct(*server_, user_);
+    ASSERT_TRUE(direct_);
+    ASSERT_EQ(home_.Run({"register"}).status, 0);
+  }
+
+  // Adds the IMAP profile `name` for the test's user.
+  void AddProfile(const std::string& name, std::uint16_t port, std::vector<std::string> extra = {},
+                  const std::string& password = "") {
+    std::vector<std::string> args = {
+        "profile", "add", name, "--imap", Url(user_, port), "--address", "me@home.example"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const Ended end = home_.Run(args, (password.empty() ? server_->password() : password) + "\n");
+    ASSERT_EQ(end.status, 0) << end.err;
+  }
+
+  // The sender lists that tell spam from good mail here. They are imported before the
+  // profile exists, by the program on its own.
+  void ImportLists() {
+    for (const auto& [list, address] :
+         {std::pair{"black", "spammer@bad.example"}, std::pair{"white", "friend@good.example"}}) {
+      const fs::path file = fs::path(home_.root()) / (std::string(list) + ".txt");
+      std::ofstream(file) << address << "\r\n";
+      const Ended end = home_.Run({"lists", "import", "--list", list, file.string()});
+      ASSERT_EQ(end.status, 0) << end.err;
+    }
+  }
+
+  void Deliver(const std::string& subject, const std::string& from) {
+    mapi::imap::ImapError error;
+    ASSERT_TRUE(direct_->Append("INBOX", Mail(subject, from), {}, &error)) << error.text;
+  }
+
+  // The subjects in a mailbox, sorted.
+  std::vector<std::string> Subjects(const std::string& mailbox) {
+    std::vector<std::string> subjects;
+    for (const auto& m : Messages(*direct_, mailbox)) {
+      std::size_t at = m.content.find("Subject: ");
+      if (at == std::string::npos) continue;
+      at += 9;
+      subjects.push_back(m.content.substr(at, m.content.find('\r', at) - at));
+    }
+    std::sort(subjects.begin(), subjects.end());
+    return subjects;
+  }
+
+  // Waits until the spam folder holds exactly `spam` and the Inbox exactly `good`.
+  bool Sorted(const std::vector<std::string>& spam, const std::vector<std::string>& good) {
+    if (WaitFor([&] { return Subjects("Junk") == spam && Subjects("INBOX") == good; }, 30)) {
+      return true;
+    }
+    ADD_FAILURE() << "spam folder: " << ::testing::PrintToString(Subjects("Junk"))
+                  << "; Inbox: " << ::testing::PrintToString(Subjects("INBOX"));
+    return false;
+  }
+
+  DovecotServer* server_ = nullptr;
+  std::string user_;
+  std::unique_ptr<ImapConnection> direct_;
+  Home home_;
+};
+
+TEST_F(ImapHostTest, HostMovesSpamThatArrivesAndSpamThatCameWhileItWasDown) {
+  ImportLists();
+  AddProfile("box", server_->tlsPort(), {"--ca-file", server_->caFile()});
+  // With no host running, a routed command runs in a short-lived host on the account.
+  const fs::path exported = fs::path(home_.root()) / "black.out";
+  Ended end = home_.Run({"lists", "export", "--list", "black", exported.string()});
+  ASSERT_EQ(end.status, 0) << end.err;
+  EXPECT_THAT(Slurp(exported), HasSubstr("spammer@bad.example"));
+
+  // Mail delivered before any host ran is judged at the first start.
+  Deliver("early-spam", "spammer@bad.example");
+  Deliver("early-good", "friend@good.example");
+  auto host = home_.Start({"run"});
+  ASSERT_TRUE(Sorted({"early-spam"}, {"early-good"})) << host->Errors();
+  ASSERT_TRUE(WaitFor([&] { return home_.Run({"status"}).status == 0; }, 30)) << host->Errors();
+
+  // Mail delivered while it runs is noticed (IDLE) and judged.
+  Deliver("live-spam", "spammer@bad.example");
+  Deliver("live-good", "friend@good.example");
+  ASSERT_TRUE(Sorted({"early-spam", "live-spam"}, {"early-good", "live-good"})) << host->Errors();
+  end = home_.Run({"status", "--json"});
+  ASSERT_EQ(end.status, 0) << end.err;
+  const nlohmann::json status = nlohmann::json::parse(end.out);
+  EXPECT_EQ(status["profile"], "box");
+  EXPECT_EQ(status["ready"], true);
+
+  end = Home::Stop(*host);
+  EXPECT_EQ(end.status, 0) << end.err;
+
+  // Spam delivered while no host runs is moved at the next start.
+  Deliver("late-spam", "spammer@bad.example");
+  host = home_.Start({"run"});
+  EXPECT_TRUE(Sorted({"early-spam", "late-spam", "live-spam"}, {"early-good", "live-good"}))
+      << host->Errors();
+  EXPECT_EQ(Home::Stop(*host).status, 0);
+}
+
+// The host's connections pass through a proxy that cuts them: the host keeps running,
+// connects again and still moves the spam that arrived meanwhile.
+TEST_F(ImapHostTest, HostKeepsWorkingWhenItsConnectionDrops) {
+  quorvel::testing::FaultProxy proxy(server_->tlsPort());
+  ImportLists();
+  AddProfile("box", proxy.port(), {"--ca-file", server_->caFile()});
+  auto host = home_.Start({"run"});
+  ASSERT_TRUE(WaitFor([&] { return home_.Run({"status"}).status == 0; }, 30)) << host->Errors();
+  for (const char* subject : {"spam-1", "spam-2"}) {
+    // The next bytes from the server (the new mail's notice) close the connection.
+    proxy.Arm({quorvel::testing::FaultProxy::Action::kCloseAfterServerBytes, 0, "", ""});
+    Deliver(subject, "spammer@bad.example");
+    ASSERT_TRUE(WaitFor([&] { return proxy.Struck(); }, 30));
+    proxy.Disarm();
+  }
+  EXPECT_TRUE(Sorted({"spam-1", "spam-2"}, {})) << host->Errors();
+  EXPECT_EQ(home_.Run({"status"}).status, 0);
+  EXPECT_EQ(Home::Stop(*host).status, 0);
+}
+
+TEST_F(ImapHostTest, WrongPasswordAndUntrustedCertificateAreSaidClearly) {
+  AddProfile("wrong", server_->tlsPort(), {"--ca-file", server_->caFile()}, "not-the-password");
+  Ended end = home_.Run({"--profile", "wrong", "run"});
+  EXPECT_EQ(end.status, 1);
+  EXPECT_THAT(end.err, HasSubstr("refused the login of \"" + user_ + "\""));
+
+  // The test server's certificate is its own: refused unless trusted or accepted.
+  AddProfile("untrusted", server_->tlsPort());
+  end = home_.Run({"--profile", "untrusted", "run", "--once"});
+  EXPECT_EQ(end.status, 1);
+  EXPECT_THAT(end.err, HasSubstr("does not verify"));
+  EXPECT_THAT(end.err, HasSubstr("--ca-file"));
+  AddProfile("accepted", server_->tlsPort(), {"--accept-untrusted-certificate"});
+  end = home_.Run({"--profile", "accepted", "run", "--once"});
+  EXPECT_EQ(end.status, 0) << end.err;
+
+  // A password command that fails is said too.
+  ASSERT_EQ(home_
+                .Run({"profile", "add", "cmd", "--imap", Url(user_, server_->tlsPort()),
+                      "--ca-file", server_->caFile(), "--password-command", "exit 4"})
+                .status,
+            0);
+  end = home_.Run({"--profile", "cmd", "run", "--once"});
+  EXPECT_EQ(end.status, 1);
+  EXPECT_THAT(end.err, HasSubstr("exit status 4"));
+}
+
+// A server that cannot be reached at the start is tried again until the host is
+// stopped; `run --once` gives up at once.
+TEST_F(ImapHostTest, UnreachableServerIsTriedAgain) {
+  AddProfile("away", quorvel::testing::FreeLoopbackPort(), {"--ca-file", server_->caFile()});
+  Ended end = home_.Run({"--profile", "away", "run", "--once"});
+  EXPECT_EQ(end.status, 1);
+  EXPECT_THAT(end.err, HasSubstr("cannot connect to the IMAP server 127.0.0.1:"));
+  auto host = home_.Start({"--profile", "away", "run"});
+  ASSERT_TRUE(
+      WaitFor([&] { return host->Errors().find("trying again in 2 s") != std::string::npos; }, 30))
+      << host->Errors();
+  end = Home::Stop(*host);
+  EXPECT_EQ(end.status, 0);
+  EXPECT_THAT(end.err, HasSubstr("stopped (SIGTERM)"));
+}
+
+}  // namespace
+}  // namespace quorvel::app

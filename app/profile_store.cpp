@@ -1,0 +1,50 @@
+#include "app/profile_store.h"
+
+#include "host/profile_host.h"
+#include "mapi/imap/imap_store.h"
+#include "platform/registry_file.h"
+
+namespace quorvel::app {
+
+std::string CredentialsPath(const std::string& profile) {
+  std::string registry = platform::DefaultRegistryDirectory();  // ".../Veltmark/registry/"
+  if (registry.empty()) return {};
+  registry.pop_back();
+  return registry.substr(0, registry.find_last_of('/') + 1) + "credentials/" + profile;
+}
+
+mapi::Result<std::shared_ptr<mapi::MsgStore>> OpenProfileStore(const host::Profile& profile,
+                                                               bool watch, std::string* error,
+                                                               bool* unreachable) {
+  if (unreachable) *unreachable = false;
+  if (profile.imap.empty()) return host::OpenMaildirProfileStore(profile, watch, error);
+  const std::string what =
+      "the IMAP account of profile '" + profile.name + "' (" + profile.imap + ")";
+  mapi::ImapStoreOptions options;
+  std::string why;
+  auto account = mapi::imap::ParseImapUrl(profile.imap, &why);
+  if (!account) {
+    *error = what + " cannot be used: " + why;
+    return mapi::MAPI_E_INVALID_PARAMETER;
+  }
+  options.account = *account;
+  options.account.caFile = profile.caFile;
+  options.account.verifyCertificate = !profile.acceptUntrustedCertificate;
+  options.password.command = profile.passwordCommand;
+  if (profile.passwordCommand.empty()) options.password.file = CredentialsPath(profile.name);
+  options.accountAddress = profile.addresses.empty() ? std::string() : profile.addresses.front();
+  options.watch = watch;
+  auto store = mapi::OpenImapStore(options, &why);
+  if (store.ok()) return store;
+  *error = what + " cannot be opened: " + why;
+  if (store.hr == mapi::MAPI_E_NETWORK_ERROR) {
+    if (unreachable) *unreachable = true;
+  } else if (why.find("certificate") != std::string::npos && profile.caFile.empty()) {
+    *error +=
+        " (add the profile again with --ca-file FILE to trust the server's own authority, or "
+        "with --accept-untrusted-certificate)";
+  }
+  return store.hr;
+}
+
+}  // namespace quorvel::app

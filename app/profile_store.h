@@ -1,0 +1,28 @@
+// The store a profile names, opened for its host: the Maildir, or the IMAP account
+// with its password from the profile's credentials file (or its password command)
+// and its certificate rules.
+#ifndef QUORVEL_APP_PROFILE_STORE_H_
+#define QUORVEL_APP_PROFILE_STORE_H_
+
+#include <memory>
+#include <string>
+
+#include "host/profiles.h"
+#include "mapi/store.h"
+
+namespace quorvel::app {
+
+// The credentials file of a profile: $XDG_CONFIG_HOME/Veltmark/credentials/<profile>
+// (else under $HOME/.config); empty when neither is set.
+std::string CredentialsPath(const std::string& profile);
+
+// Opens the profile's default store, noticing new mail when `watch`. A failure says
+// what went wrong and what the user can do; `*unreachable` (when given) tells a
+// server that could not be reached (worth trying again later) from a refusal.
+mapi::Result<std::shared_ptr<mapi::MsgStore>> OpenProfileStore(const host::Profile& profile,
+                                                               bool watch, std::string* error,
+                                                               bool* unreachable = nullptr);
+
+}  // namespace quorvel::app
+
+#endif  // QUORVEL_APP_PROFILE_STORE_H_
