@@ -138,7 +138,7 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
   const ProblemSink report = [&io](const std::string& problem) {
     io.err << "quorvel: " << problem << "\n";
   };
-  const InputOptions inputOptions{options.recursive};
+  const InputOptions inputOptions{options.recursive, io.in, io.inFd};
   for (const std::string& arg : paths) {
     unreadable += ReadMessageInput(arg, inputOptions, judge, report);
   }

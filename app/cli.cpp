@@ -13,6 +13,7 @@
 
 #include "app/command.h"
 #include "app/commands.h"
+#include "app/descriptor_input.h"
 #include "app/host_setup.h"
 #include "app/terminal_ui.h"
 #include "app/version.h"
@@ -127,7 +128,9 @@ int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io
   request.interactive = terminal.Interactive();
   request.yes = scan.yes;
   for (int attempt = 0;; ++attempt) {
-    host::ClientResult sent = host::RunInHost(path, request, terminal, io.out, io.err);
+    // The command's standard input goes along, for a command that reads "-".
+    host::ClientResult sent =
+        host::RunInHost(path, request, terminal, io.out, io.err, STDIN_FILENO);
     if (sent.connected) {
       if (!sent.error.empty()) {
         io.err << "quorvel: " << sent.error << "\n";
@@ -175,10 +178,14 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
 }
 
 int RunInsideHost(host::ProfileHost& host, const std::vector<std::string>& args, std::ostream& out,
-                  std::ostream& err) {
+                  std::ostream& err, int standardInput) {
   std::vector<const char*> argv;
   for (const std::string& a : args) argv.push_back(a.c_str());
   CommandIo io{out, err};
+  std::unique_ptr<DescriptorInput> in;
+  if (standardInput >= 0) in = std::make_unique<DescriptorInput>(standardInput);
+  io.in = in.get();
+  io.inFd = standardInput;
   return DispatchInHost(host, static_cast<int>(argv.size()), argv.data(), io);
 }
 

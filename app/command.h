@@ -34,6 +34,10 @@ struct CommandIo {
   // sent the command. Null for a command run without a profile.
   outlook::AddInProcess* hostProcess = nullptr;
   ui::Ui* presenter = nullptr;
+  // The command's standard input: the program's own, or inside a host the one its
+  // client passed along (descriptor -1: none).
+  std::istream* in = nullptr;  // null: std::cin
+  int inFd = 0;
 };
 
 struct Command {

@@ -31,8 +31,9 @@ Command StatusCommand();
 // Runs a command line inside `host`, which received it (no routing), on the host's
 // user-interface thread: against the host's settings and mail base, its questions
 // asked through the host's presenter. Returns the exit status.
+// `standardInput` is what the command reads as its standard input (-1: none).
 int RunInsideHost(host::ProfileHost& host, const std::vector<std::string>& argv, std::ostream& out,
-                  std::ostream& err);
+                  std::ostream& err, int standardInput);
 
 }  // namespace quorvel::app
 

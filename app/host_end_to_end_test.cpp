@@ -124,6 +124,12 @@ TEST_F(HostEndToEndTest, FreshProfileRunsServesCommandsAndKeepsEverythingAfterSi
   ASSERT_EQ(written.end.status, 0) << written.err;
   EXPECT_NE(Slurp(exported).find("blocked.example"), std::string::npos);
 
+  // Standard input is the client's: the delivery filter's use.
+  ProgramRun filtered = Quorvel({"classify", "--exit-code", "-"}, kFromBlocked);
+  EXPECT_EQ(filtered.end.status, 1) << filtered.out << filtered.err;
+  EXPECT_NE(filtered.out.find("-\tspam\tSender's domain is in Black List"), std::string::npos)
+      << filtered.out;
+
   ProgramRun second = Quorvel({"run"});
   EXPECT_EQ(second.end.status, 1);
   EXPECT_NE(second.err.find(std::to_string(host->pid())), std::string::npos) << second.err;

@@ -115,26 +115,28 @@ class InputReader {
   void ReadStandardInput() {
     // A standard input the program was started without is held open for writing only
     // (standard_streams.h): it is no message, not even an empty one.
-    const int mode = ::fcntl(0, F_GETFL);
-    if (mode != -1 && (mode & O_ACCMODE) == O_WRONLY) {
+    const int fd = options_.standardInputFd;
+    const int mode = fd < 0 ? -1 : ::fcntl(fd, F_GETFL);
+    if (fd < 0 || (mode != -1 && (mode & O_ACCMODE) == O_WRONLY)) {
       Problem("-: standard input is closed");
       return;
     }
+    std::istream& in = options_.standardInput ? *options_.standardInput : std::cin;
     std::string bytes;
     constexpr std::size_t kChunk = 1 << 16;
     while (bytes.size() <= mapi::kMaxMessageBytes) {
       const std::size_t used = bytes.size();
       bytes.resize(used + std::min(kChunk, mapi::kMaxMessageBytes + 1 - used));
-      std::cin.read(bytes.data() + used, static_cast<std::streamsize>(bytes.size() - used));
-      bytes.resize(used + static_cast<std::size_t>(std::cin.gcount()));
-      if (std::cin.bad()) {
-        std::cin.clear();
+      in.read(bytes.data() + used, static_cast<std::streamsize>(bytes.size() - used));
+      bytes.resize(used + static_cast<std::size_t>(in.gcount()));
+      if (in.bad()) {
+        in.clear();
         Problem("-: cannot read standard input");
         return;
       }
-      if (std::cin.eof()) break;
+      if (in.eof()) break;
     }
-    std::cin.clear();
+    in.clear();
     std::string note;
     auto message = mapi::OpenMimeMessageBytes(bytes, {}, &note);
     Visit("-", std::nullopt, std::move(message), std::move(note));

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +25,10 @@ namespace quorvel::app {
 
 struct InputOptions {
   bool recursive = false;
+  // What "-" reads: the program's standard input, or inside a host the one its client
+  // passed along (`standardInputFd` is its descriptor, -1 when none came).
+  std::istream* standardInput = nullptr;  // null: std::cin
+  int standardInputFd = 0;
 };
 
 // One message as it is read.

@@ -42,7 +42,7 @@ std::string TimeText(std::int64_t since) {
 // Runs one command line sent by a client, on the user-interface thread, in the
 // client's working folder and with the client's presenter.
 int ServeRun(host::ProfileHost& host, const host::wire::Run& run, std::ostream& out,
-             std::ostream& err, std::shared_ptr<ui::Ui> presenter) {
+             std::ostream& err, int standardInput, std::shared_ptr<ui::Ui> presenter) {
   int previous = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (!run.cwd.empty() && ::chdir(run.cwd.c_str()) != 0) {
     err << "quorvel: the host cannot enter " << run.cwd << "\n";
@@ -50,7 +50,7 @@ int ServeRun(host::ProfileHost& host, const host::wire::Run& run, std::ostream& 
     return kExitFailure;
   }
   host::Application::PresenterScope scope(host.application(), presenter);
-  int status = RunInsideHost(host, run.argv, out, err);
+  int status = RunInsideHost(host, run.argv, out, err, standardInput);
   if (previous >= 0) {
     if (::fchdir(previous) != 0) err << "quorvel: the host lost its working folder\n";
     ::close(previous);
@@ -103,8 +103,8 @@ int Run(bool once, CommandIo& io) {
       host::ChannelServer::Handlers handlers;
       host::ProfileHost* h = host.get();
       handlers.run = [h](const host::wire::Run& run, std::ostream& out, std::ostream& err,
-                         std::shared_ptr<ui::Ui> presenter) {
-        return ServeRun(*h, run, out, err, std::move(presenter));
+                         int standardInput, std::shared_ptr<ui::Ui> presenter) {
+        return ServeRun(*h, run, out, err, standardInput, std::move(presenter));
       };
       handlers.status = [h] {
         host::wire::Status status;

@@ -74,7 +74,8 @@ UserEnvironment::UserEnvironment(CommandIo& io) : presenter_(io.presenter), host
     settingsIssues_ = host_->settingsIssues();
     error = host_->settingsError();
     loaded = error.empty() && settingsIssues_.unloaded.empty() && !settingsIssues_.registryDamaged;
-    if (!host_->OpenMailbase(&error)) io.err << "quorvel: " << error << "\n";
+    std::string mailbaseError;
+    if (!host_->OpenMailbase(&mailbaseError)) io.err << "quorvel: " << mailbaseError << "\n";
   } else {
     own_ = std::make_unique<Own>(*presenter_);
     settings_ = &own_->settings;

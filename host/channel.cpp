@@ -320,13 +320,28 @@ void ChannelServer::Serve(const std::shared_ptr<Connection>& c) {
     c->Disconnected();
     return;
   }
+  // The client's standard input comes as a descriptor right after the request; it is
+  // closed once the command has run (or was dropped).
+  int received = -1;
+  if (run->standardInput) {
+    received = c->socket.ReceiveDescriptor();
+    if (received < 0) {
+      c->Send(wire::Refused{"malformed request"});
+      c->Disconnected();
+      return;
+    }
+  }
+  auto input = std::shared_ptr<int>(new int(received), [](int* fd) {
+    if (*fd >= 0) ::close(*fd);
+    delete fd;
+  });
   {
     std::lock_guard lock(c->mutex);
     c->interactive = run->interactive && !run->yes;
   }
   // The command runs on the user-interface thread; this thread goes on reading the
   // client's answers until the command is done or the client leaves.
-  loop_.Post([this, c, request = *run] {
+  loop_.Post([this, c, input, request = *run] {
     {
       std::lock_guard lock(c->mutex);
       if (c->gone) return;  // the client left before its turn
@@ -335,7 +350,7 @@ void ChannelServer::Serve(const std::shared_ptr<Connection>& c) {
     {
       ForwardingBuffer outBuffer(c.get(), 1), errBuffer(c.get(), 2);
       std::ostream out(&outBuffer), err(&errBuffer);
-      status = handlers_.run(request, out, err, c);
+      status = handlers_.run(request, out, err, *input, c);
     }
     c->Send(wire::Done{status});
     c->socket.Shutdown();  // ends the reader below
@@ -354,8 +369,10 @@ void ChannelServer::Serve(const std::shared_ptr<Connection>& c) {
   c->Disconnected();
 }
 
-ClientResult RunInHost(const std::string& path, const wire::Run& run, ui::Ui& presenter,
-                       std::ostream& out, std::ostream& err) {
+ClientResult RunInHost(const std::string& path, const wire::Run& request, ui::Ui& presenter,
+                       std::ostream& out, std::ostream& err, int standardInput) {
+  wire::Run run = request;
+  run.standardInput = standardInput >= 0;
   ClientResult result;
   std::string error;
   platform::Socket socket = platform::ConnectUnix(path, &error);
@@ -364,7 +381,7 @@ ClientResult RunInHost(const std::string& path, const wire::Run& run, ui::Ui& pr
     return result;
   }
   result.connected = true;
-  if (!SendFrame(socket, run)) {
+  if (!SendFrame(socket, run) || (run.standardInput && !socket.SendDescriptor(standardInput))) {
     result.error = "the host closed the connection before the command was sent";
     return result;
   }

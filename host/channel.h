@@ -10,8 +10,9 @@
 // so the host never waits for an answer that cannot come. A malformed request is
 // refused and its connection closed; the host goes on.
 //
-// Client: RunInHost sends a command line and plays the host's frames on the local
-// presenter and streams until the host says the command is done.
+// Client: RunInHost sends a command line (with its standard input, passed as a
+// descriptor, so that a command reading "-" reads the client's) and plays the host's
+// frames on the local presenter and streams until the host says the command is done.
 #ifndef QUORVEL_HOST_CHANNEL_H_
 #define QUORVEL_HOST_CHANNEL_H_
 
@@ -44,8 +45,9 @@ std::optional<wire::Message> ReceiveFrame(platform::Socket& socket, bool* malfor
 class ChannelServer {
  public:
   struct Handlers {
-    // Runs on the user-interface thread; returns the exit status.
-    std::function<int(const wire::Run& run, std::ostream& out, std::ostream& err,
+    // Runs on the user-interface thread; returns the exit status. `standardInput` is
+    // the client's standard input (-1 when it passed none), open while this runs.
+    std::function<int(const wire::Run& run, std::ostream& out, std::ostream& err, int standardInput,
                       std::shared_ptr<ui::Ui> presenter)>
         run;
     // Any thread.
@@ -83,8 +85,9 @@ struct ClientResult {
   int status = 1;
   std::string error;  // why the command could not finish, when it could not
 };
+// `standardInput`: the descriptor passed as the command's standard input, -1 for none.
 ClientResult RunInHost(const std::string& path, const wire::Run& run, ui::Ui& presenter,
-                       std::ostream& out, std::ostream& err);
+                       std::ostream& out, std::ostream& err, int standardInput = -1);
 // The host's status; nothing (with *error) when no host answers.
 std::optional<wire::Status> QueryHostStatus(const std::string& path, std::string* error);
 

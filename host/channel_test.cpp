@@ -59,18 +59,18 @@ class ChannelTest : public testing::Test {
 
 TEST_F(ChannelTest, DialogsAreAnsweredByTheClientThatSentTheCommand) {
   std::atomic<int> hostSaw{0};
-  StartServer(
-      {.run =
-           [&](const wire::Run& run, std::ostream& out, std::ostream&, std::shared_ptr<ui::Ui> ui) {
-             hostSaw = ui->Show("Move " + run.argv[1] + "?", "Quorvel", platform::MB_YESNO);
-             ui::Dialog d;
-             d.title = "Options";
-             d.controls.push_back({.kind = ui::ControlKind::kTextBox, .id = "folder"});
-             ui->Present(d);
-             out << "folder=" << d.Find("folder")->text;
-             return 5;
-           },
-       .status = nullptr});
+  StartServer({.run =
+                   [&](const wire::Run& run, std::ostream& out, std::ostream&, int,
+                       std::shared_ptr<ui::Ui> ui) {
+                     hostSaw = ui->Show("Move " + run.argv[1] + "?", "Quorvel", platform::MB_YESNO);
+                     ui::Dialog d;
+                     d.title = "Options";
+                     d.controls.push_back({.kind = ui::ControlKind::kTextBox, .id = "folder"});
+                     ui->Present(d);
+                     out << "folder=" << d.Find("folder")->text;
+                     return 5;
+                   },
+               .status = nullptr});
   ui::ScriptedUi client;
   client.QueueAnswer(IDNO);
   client.QueueDialog([](ui::Dialog& d) {
@@ -89,16 +89,16 @@ TEST_F(ChannelTest, DialogsAreAnsweredByTheClientThatSentTheCommand) {
 
 TEST_F(ChannelTest, TwoClientsAtOnceAreServedOneAfterTheOther) {
   std::atomic<int> running{0}, overlap{0};
-  StartServer(
-      {.run =
-           [&](const wire::Run& run, std::ostream& out, std::ostream&, std::shared_ptr<ui::Ui> ui) {
-             if (++running > 1) ++overlap;
-             ui->Show("question", "", platform::MB_YESNO);
-             out << run.argv[1];
-             --running;
-             return 0;
-           },
-       .status = nullptr});
+  StartServer({.run =
+                   [&](const wire::Run& run, std::ostream& out, std::ostream&, int,
+                       std::shared_ptr<ui::Ui> ui) {
+                     if (++running > 1) ++overlap;
+                     ui->Show("question", "", platform::MB_YESNO);
+                     out << run.argv[1];
+                     --running;
+                     return 0;
+                   },
+               .status = nullptr});
   std::string results[2];
   std::thread clients[2];
   for (int i = 0; i < 2; ++i) {
@@ -118,13 +118,14 @@ TEST_F(ChannelTest, TwoClientsAtOnceAreServedOneAfterTheOther) {
 TEST_F(ChannelTest, AClientThatLeavesMidDialogGetsItCancelledAndTheHostGoesOn) {
   std::atomic<int> answer{0};
   std::atomic<bool> progressCancelled{false};
-  StartServer({.run =
-                   [&](const wire::Run&, std::ostream&, std::ostream&, std::shared_ptr<ui::Ui> ui) {
-                     answer = ui->Show("Delete?", "", platform::MB_YESNOCANCEL);
-                     progressCancelled = ui->BeginProgress("Checking")->Cancelled();
-                     return 0;
-                   },
-               .status = []() { return wire::Status{"p", 1, 0, true, 0, 0}; }});
+  StartServer(
+      {.run =
+           [&](const wire::Run&, std::ostream&, std::ostream&, int, std::shared_ptr<ui::Ui> ui) {
+             answer = ui->Show("Delete?", "", platform::MB_YESNOCANCEL);
+             progressCancelled = ui->BeginProgress("Checking")->Cancelled();
+             return 0;
+           },
+       .status = []() { return wire::Status{"p", 1, 0, true, 0, 0}; }});
   {
     std::string error;
     platform::Socket client = platform::ConnectUnix(path_, &error);
@@ -152,7 +153,7 @@ TEST_F(ChannelTest, AClientThatLeavesMidWorkStopsItAtItsNextLine) {
   std::atomic<bool> stoppedByOutput{false};
   StartServer(
       {.run =
-           [&](const wire::Run&, std::ostream& out, std::ostream&, std::shared_ptr<ui::Ui>) {
+           [&](const wire::Run&, std::ostream& out, std::ostream&, int, std::shared_ptr<ui::Ui>) {
              const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
              while (std::chrono::steady_clock::now() < deadline) {
                out << "message\tgood\tWhite List\n";
@@ -184,22 +185,52 @@ TEST_F(ChannelTest, AClientThatLeavesMidWorkStopsItAtItsNextLine) {
   ASSERT_TRUE(status) << error;
 }
 
+// A command that reads its standard input reads the client's, passed along with the
+// request, not the host's.
+TEST_F(ChannelTest, TheClientsStandardInputIsTheCommands) {
+  StartServer({.run =
+                   [&](const wire::Run&, std::ostream& out, std::ostream&, int in,
+                       std::shared_ptr<ui::Ui>) {
+                     char buffer[64];
+                     ssize_t n = ::read(in, buffer, sizeof buffer);
+                     out << "read:" << std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+                     return in >= 0 ? 0 : 1;
+                   },
+               .status = nullptr});
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  ASSERT_EQ(::write(pipe[1], "From: a@b.c", 11), 11);
+  ::close(pipe[1]);
+  ui::ScriptedUi ui;
+  std::ostringstream out, err;
+  ClientResult result =
+      RunInHost(path_, Request({"quorvel", "classify", "-"}), ui, out, err, pipe[0]);
+  ::close(pipe[0]);
+  EXPECT_EQ(result.error, "");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(out.str(), "read:From: a@b.c");
+  // Without it the command has none.
+  std::ostringstream out2;
+  result = RunInHost(path_, Request({"quorvel", "classify", "-"}), ui, out2, err);
+  EXPECT_EQ(result.status, 1);
+}
+
 // Progress travels to the client, and a client whose progress reads cancelled (its
 // user pressed Cancel) cancels the work at the host.
 TEST_F(ChannelTest, ProgressReachesTheClientAndItsCancelStopsTheWork) {
   std::atomic<int> steps{0};
-  StartServer({.run =
-                   [&](const wire::Run&, std::ostream&, std::ostream&, std::shared_ptr<ui::Ui> ui) {
-                     auto progress = ui->BeginProgress("Checking");
-                     const auto deadline =
-                         std::chrono::steady_clock::now() + std::chrono::seconds(30);
-                     while (!progress->Cancelled() && std::chrono::steady_clock::now() < deadline) {
-                       progress->Update(static_cast<std::uint64_t>(++steps), 0, "Inbox");
-                       std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                     }
-                     return progress->Cancelled() ? 7 : 0;
-                   },
-               .status = nullptr});
+  StartServer(
+      {.run =
+           [&](const wire::Run&, std::ostream&, std::ostream&, int, std::shared_ptr<ui::Ui> ui) {
+             auto progress = ui->BeginProgress("Checking");
+             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+             while (!progress->Cancelled() && std::chrono::steady_clock::now() < deadline) {
+               progress->Update(static_cast<std::uint64_t>(++steps), 0, "Inbox");
+               std::this_thread::sleep_for(std::chrono::milliseconds(1));
+             }
+             return progress->Cancelled() ? 7 : 0;
+           },
+       .status = nullptr});
   ui::ScriptedUi client;
   client.CancelProgressAfter(2);
   std::ostringstream out, err;
@@ -235,7 +266,7 @@ TEST_F(ChannelTest, AHostThatDiesMidCommandGivesTheClientAClearError) {
     auto server = ChannelServer::Start(
         path_, loop,
         {.run =
-             [](const wire::Run&, std::ostream&, std::ostream&, std::shared_ptr<ui::Ui> ui) {
+             [](const wire::Run&, std::ostream&, std::ostream&, int, std::shared_ptr<ui::Ui> ui) {
                ui->Notify("", "started");
                ::_exit(9);  // dies mid-command
                return 0;

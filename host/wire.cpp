@@ -143,6 +143,7 @@ struct Encoder {
     w.Text(m.cwd);
     w.Bool(m.interactive);
     w.Bool(m.yes);
+    w.Bool(m.standardInput);
   }
   void operator()(const StatusRequest&) {}
   void operator()(const Answer& m) {
@@ -212,6 +213,7 @@ Message Get(Reader& r, std::uint8_t tag) {
       m.cwd = r.Text();
       m.interactive = r.Bool();
       m.yes = r.Bool();
+      m.standardInput = r.Bool();
       return m;
     }
     case 1:

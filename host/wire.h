@@ -29,6 +29,9 @@ struct Run {  // run a command line in the host
   std::string cwd;
   bool interactive = false;  // the client can ask its user
   bool yes = false;          // --yes: every question takes its affirmative button
+  // The client's standard input follows the request as a descriptor (Socket::
+  // SendDescriptor), for a command line that reads it ("-").
+  bool standardInput = false;
 };
 struct StatusRequest {};
 struct Answer {  // to a MessageBox, Dialog or OpenUrl

@@ -69,6 +69,56 @@ bool Socket::ReceiveAll(void* data, std::size_t size) {
   return true;
 }
 
+bool Socket::SendDescriptor(int fd) {
+  char byte = 'F';
+  iovec data{&byte, 1};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  msghdr message{};
+  message.msg_iov = &data;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  cmsghdr* header = CMSG_FIRSTHDR(&message);
+  header->cmsg_level = SOL_SOCKET;
+  header->cmsg_type = SCM_RIGHTS;
+  header->cmsg_len = CMSG_LEN(sizeof(int));
+  std::memcpy(CMSG_DATA(header), &fd, sizeof(int));
+  for (;;) {
+    const ssize_t n = ::sendmsg(fd_, &message, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    return n == 1;
+  }
+}
+
+int Socket::ReceiveDescriptor() {
+  char byte = 0;
+  iovec data{&byte, 1};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  msghdr message{};
+  message.msg_iov = &data;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  ssize_t n;
+  do {
+    n = ::recvmsg(fd_, &message, MSG_CMSG_CLOEXEC);
+  } while (n < 0 && errno == EINTR);
+  if (n != 1) return -1;
+  int fd = -1;
+  for (cmsghdr* h = CMSG_FIRSTHDR(&message); h != nullptr; h = CMSG_NXTHDR(&message, h)) {
+    if (h->cmsg_level == SOL_SOCKET && h->cmsg_type == SCM_RIGHTS &&
+        h->cmsg_len == CMSG_LEN(sizeof(int))) {
+      std::memcpy(&fd, CMSG_DATA(h), sizeof(int));
+    }
+  }
+  // More than was asked for (descriptors cut off) is refused.
+  if ((message.msg_flags & MSG_CTRUNC) != 0 && fd >= 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 Socket ListenUnix(const std::string& path, std::string* error) {
   sockaddr_un address;
   if (!Address(path, &address, error)) return Socket();

@@ -28,6 +28,11 @@ class Socket {
   bool SendAll(const void* data, std::size_t size);
   // Reads exactly `size` bytes; false at the end of the stream or on an error.
   bool ReceiveAll(void* data, std::size_t size);
+  // Passes a copy of descriptor `fd` to the peer (with one byte of data).
+  bool SendDescriptor(int fd);
+  // Receives a descriptor sent by SendDescriptor: the new descriptor (close-on-exec;
+  // the caller owns it), or -1 when none came.
+  int ReceiveDescriptor();
 
  private:
   int fd_ = -1;
