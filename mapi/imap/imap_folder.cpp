@@ -1,5 +1,6 @@
 #include "mapi/imap/imap_folder.h"
 
+#include "mapi/message_batch.h"
 #include "mapi/row_table.h"
 #include "platform/code_page.h"
 
@@ -102,41 +103,19 @@ HRESULT ImapFolder::CopyMessages(std::span<const EntryId> messages, Folder& dest
                                  std::uint32_t flags) {
   auto* target = dynamic_cast<ImapFolder*>(&destination);
   if (target == nullptr || target->core_ != core_) return MAPI_E_NO_SUPPORT;
-  bool missing = false;
-  HRESULT failure = S_OK;
-  for (const EntryId& id : messages) {
+  return ForEachMessage(messages, [&](const EntryId& id) {
     auto decoded = MessageOf(id);
-    if (!decoded) {
-      missing = true;
-      continue;
-    }
-    HRESULT hr = core_->Transfer(mailbox_, decoded->uidValidity, decoded->uid, target->mailbox_,
-                                 (flags & MESSAGE_MOVE) != 0);
-    if (hr == MAPI_E_NOT_FOUND) {
-      missing = true;
-    } else if (Failed(hr) && Succeeded(failure)) {
-      failure = hr;  // that message stays where it was; the others still go
-    }
-  }
-  if (Failed(failure)) return failure;
-  return missing ? MAPI_W_PARTIAL_COMPLETION : S_OK;
+    return decoded ? core_->Transfer(mailbox_, decoded->uidValidity, decoded->uid, target->mailbox_,
+                                     (flags & MESSAGE_MOVE) != 0)
+                   : MAPI_E_NOT_FOUND;
+  });
 }
 
 HRESULT ImapFolder::DeleteMessages(std::span<const EntryId> messages, std::uint32_t) {
-  bool missing = false;
-  HRESULT failure = S_OK;
-  for (const EntryId& id : messages) {
+  return ForEachMessage(messages, [&](const EntryId& id) {
     auto decoded = MessageOf(id);
-    HRESULT hr =
-        decoded ? core_->Delete(mailbox_, decoded->uidValidity, decoded->uid) : MAPI_E_NOT_FOUND;
-    if (hr == MAPI_E_NOT_FOUND) {
-      missing = true;
-    } else if (Failed(hr) && Succeeded(failure)) {
-      failure = hr;
-    }
-  }
-  if (Failed(failure)) return failure;
-  return missing ? MAPI_W_PARTIAL_COMPLETION : S_OK;
+    return decoded ? core_->Delete(mailbox_, decoded->uidValidity, decoded->uid) : MAPI_E_NOT_FOUND;
+  });
 }
 
 Result<std::shared_ptr<Folder>> ImapFolder::CreateFolder(std::uint32_t, const std::string& name,

@@ -2,7 +2,7 @@
 
 #include "mapi/imap/imap_core.h"
 #include "mapi/imap/imap_folder.h"
-#include "mapi/row_table.h"
+#include "mapi/inbox_receive_folder.h"
 #include "platform/code_page.h"
 
 namespace quorvel::mapi {
@@ -56,24 +56,11 @@ class ImapStore final : public MsgStore {
   }
 
   Result<std::shared_ptr<Table>> GetReceiveFolderTable(std::uint32_t) override {
-    std::vector<std::vector<PropValue>> rows;
-    for (const char* cls : {"", "IPM", "IPM.Note"}) {
-      rows.push_back({PropValue::String8(PR_MESSAGE_CLASS, cls),
-                      PropValue::Id(PR_ENTRYID, core_->FolderId("INBOX"))});
-    }
-    std::vector<PropTag> columns = {PR_MESSAGE_CLASS, PR_ENTRYID};
-    return Ok(std::shared_ptr<Table>(std::make_shared<RowTable>(std::move(rows), columns)));
+    return Ok(InboxReceiveFolderTable(core_->FolderId("INBOX")));
   }
+  // Every class is received in the Inbox.
   Result<ReceiveFolder> GetReceiveFolder(std::string_view messageClass, std::uint32_t) override {
-    std::string matched;
-    for (std::string_view cls : {"IPM.Note", "IPM"}) {
-      if (messageClass.substr(0, cls.size()) == cls &&
-          (messageClass.size() == cls.size() || messageClass[cls.size()] == '.')) {
-        matched = std::string(cls);
-        break;
-      }
-    }
-    return Ok(ReceiveFolder{core_->FolderId("INBOX"), matched});
+    return Ok(InboxReceiveFolder(core_->FolderId("INBOX"), messageClass));
   }
   HRESULT SetReceiveFolder(std::string_view, const EntryId&, std::uint32_t) override {
     return MAPI_E_NO_SUPPORT;

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "mapi/maildir/props_file.h"
+#include "mapi/message_batch.h"
 #include "mapi/row_table.h"
 #include "platform/code_page.h"
 
@@ -134,39 +135,18 @@ HRESULT MaildirFolder::CopyMessages(std::span<const EntryId> messages, Folder& d
                                     std::uint32_t flags) {
   auto* target = dynamic_cast<MaildirFolder*>(&destination);
   if (target == nullptr || target->core_ != core_) return MAPI_E_NO_SUPPORT;
-  bool missing = false;
-  HRESULT failure = S_OK;
-  for (const EntryId& id : messages) {
+  return ForEachMessage(messages, [&](const EntryId& id) {
     auto unique = UniqueOf(id);
-    if (!unique) {
-      missing = true;
-      continue;
-    }
-    HRESULT hr = core_->MoveOrCopy(path_, *unique, target->path_, (flags & MESSAGE_MOVE) != 0);
-    if (hr == MAPI_E_NOT_FOUND) {
-      missing = true;
-    } else if (Failed(hr) && Succeeded(failure)) {
-      failure = hr;  // that message stays where it was; the others still go
-    }
-  }
-  if (Failed(failure)) return failure;
-  return missing ? MAPI_W_PARTIAL_COMPLETION : S_OK;
+    return unique ? core_->MoveOrCopy(path_, *unique, target->path_, (flags & MESSAGE_MOVE) != 0)
+                  : MAPI_E_NOT_FOUND;
+  });
 }
 
 HRESULT MaildirFolder::DeleteMessages(std::span<const EntryId> messages, std::uint32_t) {
-  bool missing = false;
-  HRESULT failure = S_OK;
-  for (const EntryId& id : messages) {
+  return ForEachMessage(messages, [&](const EntryId& id) {
     auto unique = UniqueOf(id);
-    HRESULT hr = unique ? core_->Delete(path_, *unique) : MAPI_E_NOT_FOUND;
-    if (hr == MAPI_E_NOT_FOUND) {
-      missing = true;
-    } else if (Failed(hr) && Succeeded(failure)) {
-      failure = hr;
-    }
-  }
-  if (Failed(failure)) return failure;
-  return missing ? MAPI_W_PARTIAL_COMPLETION : S_OK;
+    return unique ? core_->Delete(path_, *unique) : MAPI_E_NOT_FOUND;
+  });
 }
 
 Result<std::shared_ptr<Folder>> MaildirFolder::CreateFolder(std::uint32_t, const std::string& name,

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <vector>
 
+#include "mapi/inbox_receive_folder.h"
 #include "mapi/maildir/maildir_core.h"
 #include "mapi/maildir/maildir_folder.h"
-#include "mapi/row_table.h"
 #include "platform/code_page.h"
 
 namespace quorvel::mapi {
@@ -74,25 +74,11 @@ class MaildirStore final : public MsgStore {
   }
 
   Result<std::shared_ptr<Table>> GetReceiveFolderTable(std::uint32_t) override {
-    std::vector<std::vector<PropValue>> rows;
-    for (const char* cls : {"", "IPM", "IPM.Note"}) {
-      rows.push_back({PropValue::String8(PR_MESSAGE_CLASS, cls),
-                      PropValue::Id(PR_ENTRYID, core_->FolderId(""))});
-    }
-    std::vector<PropTag> columns = {PR_MESSAGE_CLASS, PR_ENTRYID};
-    return Ok(std::shared_ptr<Table>(std::make_shared<RowTable>(std::move(rows), columns)));
+    return Ok(InboxReceiveFolderTable(core_->FolderId("")));
   }
+  // Every class is received in the Inbox.
   Result<ReceiveFolder> GetReceiveFolder(std::string_view messageClass, std::uint32_t) override {
-    // Every class is received in the Inbox; report the longest row that matched.
-    std::string matched;
-    for (std::string_view cls : {"IPM.Note", "IPM"}) {
-      if (messageClass.substr(0, cls.size()) == cls &&
-          (messageClass.size() == cls.size() || messageClass[cls.size()] == '.')) {
-        matched = std::string(cls);
-        break;
-      }
-    }
-    return Ok(ReceiveFolder{core_->FolderId(""), matched});
+    return Ok(InboxReceiveFolder(core_->FolderId(""), messageClass));
   }
   HRESULT SetReceiveFolder(std::string_view, const EntryId&, std::uint32_t) override {
     return MAPI_E_NO_SUPPORT;
