@@ -106,16 +106,17 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
   bool anySpam = false;
   int unreadable = 0;
   // Messages are judged as they are read: an mbox or a folder is never held whole.
+  // Output that cannot be written (a full disk, a client gone) or a cancel stops the
+  // reading too: nothing more is read or judged.
   bool outputFailed = false;
   bool cancelled = false;
+  bool stop = false;
   std::uint64_t judged = 0;
   const std::unique_ptr<ui::Progress> progress = env.presenter().BeginProgress("Judging");
   const MessageVisitor judge = [&](MessageInput& input) {
-    // Output that cannot be written (a full disk, a client gone), or a cancel: nothing
-    // more is judged.
-    if (outputFailed || cancelled) return;
+    if (stop) return;
     if (progress->Cancelled()) {
-      cancelled = true;
+      cancelled = stop = true;
       return;
     }
     progress->Update(judged++, 0, input.name);
@@ -134,11 +135,12 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
              << platform::AnsiToUtf8(FirstLine(verdict.reason)) << "\n";
     }
     outputFailed = !io.out;
+    stop = outputFailed;
   };
   const ProblemSink report = [&io](const std::string& problem) {
     io.err << "quorvel: " << problem << "\n";
   };
-  const InputOptions inputOptions{options.recursive, io.in, io.inFd};
+  const InputOptions inputOptions{options.recursive, io.in, io.inFd, &stop};
   for (const std::string& arg : paths) {
     unreadable += ReadMessageInput(arg, inputOptions, judge, report);
   }

@@ -160,5 +160,46 @@ TEST_F(HostEndToEndTest, FreshProfileRunsServesCommandsAndKeepsEverythingAfterSi
   EXPECT_NE(stopped.out.find("no host runs"), std::string::npos) << stopped.out;
 }
 
+// A client interrupted with Ctrl-C in the middle of a long command leaves the host
+// serving at once: the command stops at its next message instead of judging the rest
+// for nobody while the next command waits behind it.
+TEST_F(HostEndToEndTest, AClientInterruptedMidCommandStopsItsWorkInTheHost) {
+  ASSERT_EQ(Quorvel({"profile", "add", "home", "--maildir", maildir_.string()}).end.status, 0);
+  // 200,000 messages: ten seconds or more of reading and judging, were it not stopped.
+  const fs::path mbox = fs::path(home_.root()) / "many.mbox";
+  {
+    std::ofstream out(mbox, std::ios::binary);
+    for (int i = 0; i < 200000; ++i) {
+      out << "From ann@friends.example Thu Jan  1 00:00:00 2020\n" << kFromFriend << "\n";
+    }
+  }
+  std::string error;
+  auto host = ChildProcess::Start({QUORVEL_PROGRAM, "run"}, home_.Environment(), {}, &error);
+  ASSERT_NE(host, nullptr) << error;
+  ASSERT_TRUE(
+      WaitUntil([&] { return Quorvel({"status"}).end.status == 0 || !host->Running(); }, 30s));
+  ASSERT_TRUE(host->Running()) << host->Errors();
+
+  auto client = ChildProcess::Start({QUORVEL_PROGRAM, "classify", mbox.string()},
+                                    home_.Environment(), {}, &error);
+  ASSERT_NE(client, nullptr) << error;
+  ASSERT_TRUE(WaitUntil([&] { return !client->Output().empty() || !client->Running(); }, 30s));
+  ASSERT_TRUE(client->Signal(SIGINT)) << "the command ended before it could be interrupted";
+  auto interrupted = client->Wait(30s);
+  ASSERT_TRUE(interrupted.has_value());
+  EXPECT_EQ(interrupted->signal, SIGINT);
+
+  const auto start = std::chrono::steady_clock::now();
+  ProgramRun next = Quorvel({"classify", (fs::path(home_.root()) / "friend.eml").string()});
+  EXPECT_EQ(next.end.status, 0) << next.err;
+  EXPECT_NE(next.out.find("friend.eml\tgood"), std::string::npos) << next.out;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s)
+      << "the next command waited for the interrupted one";
+  ASSERT_TRUE(host->Signal(SIGTERM));
+  auto end = host->Wait(30s);
+  ASSERT_TRUE(end.has_value()) << host->Errors();
+  EXPECT_EQ(end->status, 0) << host->Errors();
+}
+
 }  // namespace
 }  // namespace quorvel::app

@@ -83,6 +83,7 @@ class InputReader {
   int problems() const { return problems_; }
 
   void Read(const std::string& arg) {
+    if (Stopped()) return;
     if (arg == "-") {
       ReadStandardInput();
       return;
@@ -99,6 +100,8 @@ class InputReader {
   }
 
  private:
+  bool Stopped() const { return options_.stop != nullptr && *options_.stop; }
+
   void Problem(const std::string& text) {
     ++problems_;
     problem_(text);
@@ -180,7 +183,7 @@ class InputReader {
   void ReadMbox(const std::string& path, std::istream& in) {
     mapi::MboxReader reader(in);
     mapi::MboxMessage m;
-    while (reader.Next(&m)) {
+    while (!Stopped() && reader.Next(&m)) {
       std::string name = path + ":" + std::to_string(m.number);
       const std::string at = " (byte " + std::to_string(m.offset) + ")";
       if (m.damagedSeparator) Problem(name + ": damaged separator line" + at);
@@ -221,10 +224,14 @@ class InputReader {
       return;
     }
     for (const std::string& name : listing.files) {
+      if (Stopped()) return;
       ReadMessageFile((fs::path(path) / name).string(), 0);
     }
     if (!options_.recursive) return;
-    for (const std::string& name : listing.folders) ReadFolder((fs::path(path) / name).string());
+    for (const std::string& name : listing.folders) {
+      if (Stopped()) return;
+      ReadFolder((fs::path(path) / name).string());
+    }
   }
 
   // The message files of a Maildir's cur/ or new/, with the flags their names carry.
@@ -236,6 +243,7 @@ class InputReader {
       return;
     }
     for (const std::string& name : listing.files) {
+      if (Stopped()) return;
       const auto parsed = mapi::ParseMessageFileName(name);
       ReadMessageFile((fs::path(path) / sub / name).string(),
                       parsed ? mapi::MessageFlagsOf(*parsed) : 0);

@@ -29,6 +29,9 @@ struct InputOptions {
   // passed along (`standardInputFd` is its descriptor, -1 when none came).
   std::istream* standardInput = nullptr;  // null: std::cin
   int standardInputFd = 0;
+  // Set by the caller (from its visitor) to stop: no further message is read, not even
+  // the rest of an mbox.
+  const bool* stop = nullptr;
 };
 
 // One message as it is read.
