@@ -264,10 +264,13 @@ TEST_F(CommandLineEndToEnd, StandardInputIsOneMessage) {
 TEST_F(CommandLineEndToEnd, ListsImportSavesAndExportWritesThePage) {
   const fs::path in = *root_ / "lists" / "in.txt";
   fs::create_directories(in.parent_path());
-  std::ofstream(in, std::ios::binary)
-      << "Jane Doe\tjane@example.com\r\nexample.org\r\n*@spam.example\r\n";
+  // LF line ends, a line too long to use, and a last line without a line end.
+  std::ofstream(in, std::ios::binary) << "Jane Doe\tjane@example.com\nexample.org\n"
+                                      << std::string(70'000, 'x') << "\n*@spam.example";
   CliRun r = Run({"lists", "import", "--list", "white", in.string()});
   ASSERT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_NE(r.out.find("3 entries added"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("line 3: longer than"), std::string::npos) << r.err;
 
   const fs::path out = *root_ / "lists" / "white.txt";
   r = Run({"lists", "export", "--list", "White", out.string()});

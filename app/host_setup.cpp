@@ -9,7 +9,7 @@
 #include "outlook/core_services.h"
 #include "outlook/registration.h"
 #include "platform/clock.h"
-#include "platform/files.h"
+#include "platform/file_system.h"
 #include "platform/registry_file.h"
 #include "platform/special_folders.h"
 #include "settings/data_folder.h"
@@ -98,7 +98,7 @@ OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& pr
     *error = "no data folder: set XDG_DATA_HOME or HOME";
     return nullptr;
   }
-  if (!platform::CreateDirectories(dataFolder)) {
+  if (!platform::RealFileSystem().CreateFolders(dataFolder).ok()) {
     *error = "cannot create the data folder " + dataFolder;
     return nullptr;
   }

@@ -17,6 +17,7 @@
 
 #include "app/commands.h"
 #include "app/user_environment.h"
+#include "platform/clock.h"
 #include "settings/list_import.h"
 
 namespace quorvel::app {
@@ -93,24 +94,34 @@ int RunExport(const ListsOptions& options, CommandIo& io) {
 }
 
 int RunImport(const ListsOptions& options, CommandIo& io) {
-  UserEnvironment env(io);
   const ListPage page = PageOf(options.list);
-  if (!NeededSettingsLoaded(env, page, true, io)) return kExitFailure;
-  int code = 0;
-  {
-    SettingsHolder::Locked settings = env.settings().Lock();
-    code = ImportListToPage(*settings, page, options.path, env.clock());
-  }
-  if (code != 0) {
+  // The file is read before any lock is taken: neither the settings lock nor the
+  // registry's is held across reading a file the user names (it may be a slow pipe).
+  ListFileContents file;
+  if (const int code = ReadListFile(options.path, platform::DefaultClock(), &file)) {
     io.err << "quorvel: File Error: " << std::strerror(code) << " (" << options.path << ")\n";
     return kExitFailure;
+  }
+  for (const std::string& problem : file.problems) {
+    io.err << "quorvel: " << options.path << ": " << problem << "\n";
+  }
+  // The registry's settings lock is held from the load to the save: a concurrent
+  // import into the same list (or the opposite one) waits, then adds to what this
+  // one saved.
+  UserEnvironment env(io, SettingsUse::kChange);
+  if (!NeededSettingsLoaded(env, page, true, io)) return kExitFailure;
+  std::size_t added = 0;
+  {
+    SettingsHolder::Locked settings = env.settings().Lock();
+    added = ApplyListFile(*settings, page, file);
   }
   std::string error;
   if (!env.SaveSettings(&error)) {
     io.err << "quorvel: cannot save the settings: " << error << "\n";
     return kExitFailure;
   }
-  io.out << "Imported " << options.path << " into the " << PageName(page) << "\n";
+  io.out << "Imported " << options.path << " into the " << PageName(page) << ": " << added
+         << (added == 1 ? " entry" : " entries") << " added\n";
   return kExitOk;
 }
 

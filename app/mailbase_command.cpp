@@ -6,6 +6,8 @@
 // into DIR; a PATH is read as classify reads it (message_inputs.h). stats shows what
 // the user's mail base has learned.
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <unordered_set>
@@ -18,7 +20,7 @@
 #include "core/message_record.h"
 #include "mapi/tags.h"
 #include "platform/code_page.h"
-#include "platform/files.h"
+#include "platform/file_system.h"
 
 namespace quorvel::app {
 namespace {
@@ -32,11 +34,12 @@ struct BuildOptions {
   bool recursive = false;
 };
 
-// Learns every message of `paths` (message_inputs.h), each as it is read; counts what
-// could not be read.
+// Learns every message of `paths` (message_inputs.h), each as it is read, counting
+// them in *learned; returns how many problems there were.
 int LearnAll(MailbaseStore& store, const std::vector<std::string>& paths, bool junk, bool recursive,
-             CommandIo& io) {
-  const MessageVisitor learn = [&store, junk, &io](MessageInput& input) {
+             CommandIo& io, long* learned) {
+  const MessageVisitor learn = [&store, junk, &io, learned](MessageInput& input) {
+    ++*learned;
     if (!input.boundsNote.empty()) {
       io.err << "quorvel: " << input.name << ": learned on what was kept: " << input.boundsNote
              << "\n";
@@ -57,26 +60,41 @@ int LearnAll(MailbaseStore& store, const std::vector<std::string>& paths, bool j
 }
 
 int RunBuild(const BuildOptions& options, CommandIo& io) {
-  if (!platform::CreateDirectories(options.out)) {
-    io.err << "quorvel: cannot create the folder \"" << options.out << "\"\n";
-    return kExitFailure;
-  }
   TerminalMessageBoxes boxes(io.err);
   Mailbase mailbase(boxes);
   mailbase.SetPaths(options.out, options.out);
   MailbaseStore& store = mailbase.store();
-  // A fresh mail base: an empty counts file to start from (an earlier one in DIR is
-  // kept as its ".bak").
-  const std::string rawPath = JoinPath(options.out, kRawFileName);
-  if (!store.SaveRaw(rawPath) || !store.EnsureLoaded()) {
-    io.err << "quorvel: cannot write \"" << rawPath << "\"\n";
+  // One writer per folder, for the whole build: a second build (or a host saving into
+  // the same folder) is refused rather than mixing its files with ours.
+  std::unique_ptr<MailbaseFolderLock::Hold> hold;
+  if (const platform::FileStatus status = store.HoldFolder(/*wait=*/false, &hold); !status.ok()) {
+    if (status.code() == EWOULDBLOCK) {
+      io.err << "quorvel: another quorvel is writing the mail base in \"" << options.out
+             << "\" (it holds " << store.FolderLockPath() << "): nothing was written\n";
+    } else {
+      io.err << "quorvel: " << status.message() << "\n";
+    }
     return kExitFailure;
   }
-  int failures = LearnAll(store, options.good->results(), /*junk=*/false, options.recursive, io);
-  failures += LearnAll(store, options.junk->results(), /*junk=*/true, options.recursive, io);
+  // Built in memory and written once at the end, as a pair: until then the folder
+  // keeps what it had.
+  store.StartFresh();
+  long learned = 0;
+  int failures =
+      LearnAll(store, options.good->results(), /*junk=*/false, options.recursive, io, &learned);
+  failures +=
+      LearnAll(store, options.junk->results(), /*junk=*/true, options.recursive, io, &learned);
+  if (learned == 0) {
+    io.err << "quorvel: no message could be learned: nothing was written into \"" << options.out
+           << "\"\n";
+    store.Reset();  // nothing to save when the mail base goes
+    return kExitFailure;
+  }
   store.Rebuild();
   if (store.dirty()) {
-    io.err << "quorvel: cannot write the mail base into \"" << options.out << "\"\n";
+    io.err << "quorvel: cannot write the mail base into \"" << options.out
+           << "\": " << store.lastSaveError() << "; the files there are as they were\n";
+    store.Reset();
     return kExitFailure;
   }
   const CorpusPair pair = store.MainPair();
@@ -116,6 +134,8 @@ int RunStats(bool json, CommandIo& io) {
                           {"good_messages", learned.good().messageCount()},
                           {"learned_tokens", tokens.size()},
                           {"table_tokens", stats.entries},
+                          {"table_junk_messages", stats.junkMessages},
+                          {"table_good_messages", stats.goodMessages},
                           {"folder", env.dataFolder()}};
     io.out << out.dump() << "\n";
   } else {

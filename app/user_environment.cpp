@@ -1,14 +1,12 @@
 #include "app/user_environment.h"
 
-#include <cstdint>
 #include <iostream>
 #include <ostream>
-#include <vector>
 
 #include "app/terminal_ui.h"
 #include "bayes/mailbase_seed.h"
 #include "outlook/add_in_process.h"
-#include "platform/files.h"
+#include "platform/file_system.h"
 #include "platform/registry_file.h"
 #include "platform/registry_text.h"
 #include "settings/data_folder.h"
@@ -29,9 +27,9 @@ std::string DescribeSettingsIssues(const SettingsLoadIssues& issues, const std::
   }
   const std::string file = platform::RegistryFile(platform::DefaultRegistryDirectory())
                                .FilePath(platform::RegRoot::kCurrentUser);
-  std::vector<std::uint8_t> bytes;
-  platform::ReadWholeFile(file, &bytes);
-  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  // Only for line numbers: a file that cannot be read again gives messages without them.
+  std::string text;
+  platform::RealFileSystem().ReadFile(file, &text);
   std::string out;
   for (std::size_t i = 0; i < issues.unloaded.size(); ++i) {
     const int line = platform::FindValueLine(text, platform::RegRoot::kCurrentUser, kSettingsKey,
@@ -55,7 +53,8 @@ struct UserEnvironment::Own {
   Mailbase mailbase;
 };
 
-UserEnvironment::UserEnvironment(CommandIo& io) : presenter_(io.presenter), host_(io.hostProcess) {
+UserEnvironment::UserEnvironment(CommandIo& io, SettingsUse use)
+    : presenter_(io.presenter), host_(io.hostProcess) {
   if (presenter_ == nullptr) {
     terminal_ = std::make_unique<TerminalUi>(std::cin, io.err, TerminalUi::ModeFor(io.yes),
                                              TerminalUi::ProgressOnTerminal());
@@ -67,6 +66,12 @@ UserEnvironment::UserEnvironment(CommandIo& io) : presenter_(io.presenter), host
     // The host loaded the settings when its add-in started (or does now, when no
     // add-in is loaded), and its mail base is opened once for the whole process.
     host_->EnsureSettingsLoaded();
+    if (use == SettingsUse::kChange) {
+      HoldSettings(host_->environment().registry, io);
+      // Another process may have saved since the host loaded: its values come in,
+      // unless the host changed the same ones itself.
+      host_->settings().Refresh(host_->settingsStore());
+    }
     settings_ = &host_->settings();
     mailbase_ = &host_->mailbase();
     dataFolder_ = host_->environment().dataFolder;
@@ -83,6 +88,7 @@ UserEnvironment::UserEnvironment(CommandIo& io) : presenter_(io.presenter), host
     dataFolder_ = DefaultDataFolders().DataFolder();
     moduleFolder_ = DefaultDataFolders().ModuleFolder();
     if (own_->registry) {
+      if (use == SettingsUse::kChange) HoldSettings(*own_->registry, io);
       SettingsStore store(*own_->registry, dataFolder_, clock());
       loaded = settings_->LoadLive(store, &error, &settingsIssues_);
     }
@@ -100,6 +106,14 @@ UserEnvironment::UserEnvironment(CommandIo& io) : presenter_(io.presenter), host
 }
 
 UserEnvironment::~UserEnvironment() = default;
+
+void UserEnvironment::HoldSettings(platform::Registry& registry, CommandIo& io) {
+  if (registry.HoldRoot(platform::RegRoot::kCurrentUser, &settingsHold_) !=
+      platform::ERROR_SUCCESS) {
+    // The save says so again when it cannot take the lock either.
+    io.err << "quorvel: settings: cannot lock the settings: " << registry.LastError() << "\n";
+  }
+}
 
 bool UserEnvironment::SaveSettings(std::string* error) {
   if (host_ != nullptr) return host_->SaveSettings(error);

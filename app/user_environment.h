@@ -20,17 +20,26 @@
 #include "bayes/mailbase.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "platform/process_lock.h"
+#include "platform/registry.h"
 #include "settings/settings_holder.h"
 #include "settings/settings_store.h"
 #include "ui/ui.h"
 
 namespace quorvel::app {
 
+// Whether a command changes the settings. One that does holds the settings lock (the
+// registry's lock on HKEY_CURRENT_USER, platform/process_lock.h) from before it reads
+// the settings until it ends, so that its load, change and save never interleave with
+// another command's or a host's save. Inside a host it first takes into the host's
+// record what other processes saved meanwhile (SettingsHolder::Refresh).
+enum class SettingsUse { kRead, kChange };
+
 class UserEnvironment {
  public:
   // Problems that do not stop the command (settings that did not load, a mail base
   // that could not be seeded) are reported on io.err.
-  explicit UserEnvironment(CommandIo& io);
+  explicit UserEnvironment(CommandIo& io, SettingsUse use = SettingsUse::kRead);
   UserEnvironment(const UserEnvironment&) = delete;
   UserEnvironment& operator=(const UserEnvironment&) = delete;
   ~UserEnvironment();
@@ -57,6 +66,9 @@ class UserEnvironment {
   const std::string& settingsProblem() const { return settingsProblem_; }
 
  private:
+  void HoldSettings(platform::Registry& registry, CommandIo& io);
+
+  std::unique_ptr<platform::ProcessLock> settingsHold_;  // kChange: for the whole command
   std::unique_ptr<ui::Ui> terminal_;  // when the command brought no presenter; outlives own_
   ui::Ui* presenter_ = nullptr;
   struct Own;  // the state of a command run without a host

@@ -30,6 +30,7 @@ void MailbaseStore::Learn(std::u16string_view body, std::u16string_view subject,
   EnsureLoadedOrTell();  // learning goes on in memory either way
   auto lock = Lock();
   dirty_ = true;
+  changed_ = true;
   if (junk) {
     balance_ = SaturatingAdd(balance_, weight);
   } else if (balance_ > 0 || force) {
@@ -45,6 +46,7 @@ void MailbaseStore::LearnScan(std::u16string_view subject, std::u16string_view b
   EnsureLoadedOrTell();
   auto lock = Lock();
   dirty_ = true;
+  changed_ = true;
   scan_.LearnText(SubjectAndBody(subject, body), 1);
 }
 
@@ -52,6 +54,7 @@ void MailbaseStore::ClearScan() {
   EnsureLoadedOrTell();
   auto lock = Lock();
   dirty_ = true;
+  changed_ = true;
   scan_.Clear();
 }
 
@@ -59,6 +62,7 @@ void MailbaseStore::ApplyScan() {
   auto lock = Lock();
   EnsureLoadedOrTell();
   dirty_ = true;
+  changed_ = true;
   const std::int32_t scanned = scan_.messageCount();
   const std::int32_t good = main_.good().messageCount();
   const double factor = scanned != 0 && good != 0 ? static_cast<double>(good) / scanned : 1.0;
@@ -75,10 +79,18 @@ void MailbaseStore::Rebuild() {
   // A store that cannot be loaded holds only this session's learning; compiling it
   // would replace a good table file with almost nothing. The counts stay pending.
   if (!EnsureLoaded()) return;
+  // Learning since the last save changed the counts; otherwise only the table is
+  // written again, with the stamp of the counts on disk.
+  const bool countsChanged = dirty_;
   main_.Merge(pending_);
   pending_.Clear();
-  table_.CompileAndSave(main_.good(), main_.junk());
-  SaveIfDirty();
+  // Both files are written together: the table carries the stamp of the counts it
+  // was compiled from, and the new "Bayes.raw" is renamed into place last.
+  PairStamp stamp;
+  const std::string raw = SerializeRaw(&stamp);
+  const std::string table = table_.CompileForSaving(main_.good(), main_.junk(), stamp);
+  if (!WriteFiles(rawPath_, countsChanged ? &raw : nullptr, &table, /*wait=*/true)) return;
+  dirty_ = false;
 }
 
 }  // namespace quorvel

@@ -10,16 +10,19 @@ std::string JoinPath(const std::string& folder, std::string_view name) {
   return path;
 }
 
-Mailbase::Mailbase(platform::MessageBoxes& messageBoxes) : store_(table_, messageBoxes) {}
+Mailbase::Mailbase(platform::MessageBoxes& messageBoxes, platform::FileSystem& files)
+    : files_(files), table_(files), store_(table_, messageBoxes, files) {}
 
 Mailbase::Mailbase(platform::MessageBoxes& messageBoxes, const std::string& dataFolder,
-                   const std::string& moduleFolder)
-    : Mailbase(messageBoxes) {
+                   const std::string& moduleFolder, platform::FileSystem& files)
+    : Mailbase(messageBoxes, files) {
   SetPaths(dataFolder, moduleFolder);
 }
 
 Mailbase::~Mailbase() {
-  store_.SaveIfDirty();
+  // Reading never writes: a store that was only loaded (even from a ".bak", which
+  // makes it dirty) is left as it is on disk.
+  if (store_.changed()) store_.SaveIfDirty();
   store_.StopRebuildThread();
 }
 
@@ -27,7 +30,14 @@ void Mailbase::SetPaths(const std::string& dataFolder, const std::string& module
   dataFolder_ = dataFolder;
   table_.SetPath(JoinPath(dataFolder, kTableFileName));
   store_.SetInitialPath(JoinPath(moduleFolder, kInitialRawFileName));
-  store_.SetPath(JoinPath(dataFolder, kRawFileName));
+  const std::string raw = JoinPath(dataFolder, kRawFileName);
+  store_.SetPath(raw);
+  // The table loads only as the partner of the "Bayes.raw" in force. The check reads
+  // the files without the store's lock (the table's lock is held when it runs).
+  platform::FileSystem& files = files_;
+  table_.SetStampCheck([&files, raw](PairStamp* expected) {
+    return !raw.empty() && StampInForce(files, raw, MailbaseStore::FileCheck(), expected);
+  });
 }
 
 JudgingReadiness Mailbase::PrepareForJudging() {
@@ -42,10 +52,14 @@ JudgingReadiness Mailbase::PrepareForJudging() {
     // what was damaged, so the default ones are used.
     table_.Clear();
     table_.set_settings(TableSettings{});
-    const bool saved = table_.CompileAndSave(learned.good(), learned.junk());
-    readiness.note = "\"" + table + "\" (and its .bak) could not be loaded: compiled again from " +
-                     (store_.loadedFrom() == LoadSource::kRaw ? "Bayes.raw" : "Bayes.raw.bak") +
-                     (saved ? " and saved" : ", but it could not be saved");
+    // Saved as "Bayes.db" of the pair in force, unless another process is writing the
+    // mail base right now (it then writes a table of its own).
+    const bool saved = store_.WriteTableFile(
+        table_.CompileForSaving(learned.good(), learned.junk(), store_.loadedStamp()));
+    readiness.note =
+        "\"" + table + "\" (and its .bak) could not be loaded: compiled again from " +
+        (store_.loadedFrom() == LoadSource::kRaw ? "Bayes.raw" : "Bayes.raw.bak") +
+        (saved ? " and saved" : ", but it could not be saved (" + store_.lastSaveError() + ")");
     return readiness;
   }
   readiness.usable = false;

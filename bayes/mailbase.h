@@ -2,7 +2,8 @@
 // counts (MailbaseStore, "Bayes.raw") and the compiled probabilities
 // (ProbabilityTable, "Bayes.db"). The product creates one per process.
 //
-// Destruction saves the counts when they changed and stops the rebuild thread.
+// Destruction saves the counts when they changed (learning, not loading) and stops the
+// rebuild thread. Both files are written as one pair (mailbase_pair.h).
 #ifndef QUORVEL_BAYES_MAILBASE_H_
 #define QUORVEL_BAYES_MAILBASE_H_
 
@@ -28,10 +29,12 @@ struct JudgingReadiness {
 
 class Mailbase {
  public:
-  // `messageBoxes` must outlive the mail base.
-  explicit Mailbase(platform::MessageBoxes& messageBoxes);
+  // `messageBoxes` and `files` must outlive the mail base.
+  explicit Mailbase(platform::MessageBoxes& messageBoxes,
+                    platform::FileSystem& files = platform::RealFileSystem());
   Mailbase(platform::MessageBoxes& messageBoxes, const std::string& dataFolder,
-           const std::string& moduleFolder);
+           const std::string& moduleFolder,
+           platform::FileSystem& files = platform::RealFileSystem());
   Mailbase(const Mailbase&) = delete;
   Mailbase& operator=(const Mailbase&) = delete;
   ~Mailbase();
@@ -51,7 +54,8 @@ class Mailbase {
   ProbabilityTable& table() { return table_; }
 
  private:
-  ProbabilityTable table_;  // declared first: the store refers to it
+  platform::FileSystem& files_;
+  ProbabilityTable table_;  // declared before the store: the store refers to it
   MailbaseStore store_;
   std::string dataFolder_;
 };

@@ -1,12 +1,8 @@
 #include "bayes/mailbase_file.h"
 
-#include <sys/stat.h>
-
 #include <bit>
 #include <cstring>
 #include <vector>
-
-#include "platform/files.h"
 
 namespace quorvel {
 namespace {
@@ -18,18 +14,6 @@ std::uint32_t LoadLittle32(const std::uint8_t* p) {
 
 std::uint64_t LoadLittle64(const std::uint8_t* p) {
   return std::uint64_t{LoadLittle32(p)} | std::uint64_t{LoadLittle32(p + 4)} << 32;
-}
-
-void MakeWritable(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0) {
-    ::chmod(path.c_str(), st.st_mode | S_IWUSR);
-  }
-}
-
-std::string FolderOf(const std::string& path) {
-  auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 }  // namespace
@@ -119,18 +103,21 @@ void FileWriter::Bytes(bool scrambled, std::string_view bytes) {
   Put(scrambled, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
 
-bool ReplaceFileWithBackup(const std::string& path, std::string_view bytes) {
+platform::FileStatus ReplaceFileWithBackup(platform::FileSystem& files, const std::string& path,
+                                           std::string_view bytes,
+                                           bool (*isGood)(std::string_view bytes)) {
   const std::string backup = path + std::string(kBackupSuffix);
-  MakeWritable(path);
-  MakeWritable(backup);
-  std::vector<std::uint8_t> old;
-  if (platform::FileExists(path) && platform::ReadWholeFile(path, &old)) {
-    platform::WriteFileAtomic(
-        backup, std::string_view(reinterpret_cast<const char*>(old.data()), old.size()));
+  files.MakeWritable(path);
+  files.MakeWritable(backup);
+  const std::string folder = platform::FolderOfPath(path);
+  if (platform::FileStatus status = files.CreateFolders(folder); !status.ok()) return status;
+  std::string old;
+  if (files.ReadFile(path, &old).ok() && isGood(old)) {
+    if (platform::FileStatus status = files.WriteFileAtomic(backup, old); !status.ok()) {
+      return status;
+    }
   }
-  std::string folder = FolderOf(path);
-  if (!folder.empty()) platform::CreateDirectories(folder);
-  return platform::WriteFileAtomic(path, bytes);
+  return files.WriteFileAtomic(path, bytes);
 }
 
 }  // namespace quorvel

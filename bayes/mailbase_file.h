@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_system.h"
+
 namespace quorvel {
 
 inline constexpr std::uint8_t kScrambleByte = 0xA5;
@@ -62,10 +64,13 @@ class FileWriter {
   std::string bytes_;
 };
 
-// Makes the file and its ".bak" writable (missing files are no error), copies the
-// file to its ".bak", then replaces the file with `bytes` (creating its folder when
-// missing). False when the file could not be written.
-bool ReplaceFileWithBackup(const std::string& path, std::string_view bytes);
+// Makes the file and its ".bak" writable (missing files and links are left alone),
+// copies the file to its ".bak" when `isGood` accepts its bytes (a damaged file
+// never replaces a good backup), then replaces the file with `bytes` (creating its
+// folder when missing). Each file is replaced atomically.
+platform::FileStatus ReplaceFileWithBackup(platform::FileSystem& files, const std::string& path,
+                                           std::string_view bytes,
+                                           bool (*isGood)(std::string_view bytes));
 
 }  // namespace quorvel
 

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "bayes/mailbase.h"
+#include "platform/file_system.h"
 
 namespace quorvel {
 
@@ -23,14 +24,16 @@ namespace quorvel {
 // when the data folder could not be created or a copy failed. Both folders end with
 // '/' (or are joined with one).
 bool BringMailbaseFiles(const std::string& dataFolder, const std::string& moduleFolder,
-                        std::string* error = nullptr);
+                        std::string* error = nullptr,
+                        platform::FileSystem& files = platform::RealFileSystem());
 
 // Brings the files and points the mail base at them: the table at
 // "<data folder>Bayes.db", the store at "<data folder>Bayes.raw" (which resets it)
 // and its seed at "<module folder>Bayes.raw.initial". Nothing is read here; the
 // files are loaded on first use.
 bool OpenUserMailbase(Mailbase& mailbase, const std::string& dataFolder,
-                      const std::string& moduleFolder, std::string* error = nullptr);
+                      const std::string& moduleFolder, std::string* error = nullptr,
+                      platform::FileSystem& files = platform::RealFileSystem());
 
 }  // namespace quorvel
 

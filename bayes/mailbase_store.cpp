@@ -1,11 +1,11 @@
 #include "bayes/mailbase_store.h"
 
 #include <algorithm>
+#include <span>
 #include <utility>
 #include <vector>
 
 #include "bayes/mailbase_file.h"
-#include "platform/files.h"
 
 namespace quorvel {
 namespace {
@@ -112,14 +112,39 @@ void ConvertLegacyCorpus(const TokenCorpus& corpus, std::vector<LegacyRecord>* l
 
 }  // namespace
 
-MailbaseStore::MailbaseStore(ProbabilityTable& table, platform::MessageBoxes& messageBoxes)
-    : table_(table), messageBoxes_(messageBoxes) {}
+MailbaseStore::MailbaseStore(ProbabilityTable& table, platform::MessageBoxes& messageBoxes,
+                             platform::FileSystem& files)
+    : table_(table), messageBoxes_(messageBoxes), files_(files), folderLock_(files) {}
+
+const MailbaseFileCheck& MailbaseStore::FileCheck() {
+  static const MailbaseFileCheck check{IsLoadable, ProbabilityTable::LoadsWithStamp};
+  return check;
+}
+
+bool MailbaseStore::IsLoadable(std::string_view file) {
+  FileReader reader(std::span<const std::uint8_t>(
+      reinterpret_cast<const std::uint8_t*>(file.data()), file.size()));
+  std::int32_t version = 0;
+  std::int32_t balance = 0;
+  CorpusPair first;
+  CorpusPair second;
+  if (reader.ReadInt32(false, &version) && version == kMailbaseVersion &&
+      reader.ReadInt32(false, &balance) && ReadPair(reader, &first) && ReadPair(reader, &second)) {
+    return true;
+  }
+  // The legacy layout: three pairs at least.
+  FileReader legacy(std::span<const std::uint8_t>(
+      reinterpret_cast<const std::uint8_t*>(file.data()), file.size()));
+  CorpusPair third;
+  return ReadPair(legacy, &first) && ReadPair(legacy, &second) && ReadPair(legacy, &third);
+}
 
 MailbaseStore::~MailbaseStore() { StopRebuildThread(); }
 
 void MailbaseStore::SetPath(std::string rawPath) {
   auto lock = Lock();
   rawPath_ = std::move(rawPath);
+  folderLock_.SetFolder(rawPath_.empty() ? std::string() : platform::FolderOfPath(rawPath_));
   Reset();
 }
 
@@ -133,10 +158,21 @@ void MailbaseStore::Reset() {
   loaded_ = false;
   failed_ = false;
   dirty_ = false;
+  changed_ = false;
+  loadedStamp_ = PairStamp{};
   loadedFrom_ = LoadSource::kNone;
   main_.Clear();
   pending_.Clear();
   balance_ = 0;
+}
+
+void MailbaseStore::StartFresh() {
+  auto lock = Lock();
+  Reset();
+  loaded_ = true;
+  dirty_ = true;
+  changed_ = true;
+  loadedFrom_ = LoadSource::kFresh;
 }
 
 bool MailbaseStore::EnsureLoaded() {
@@ -166,9 +202,13 @@ bool MailbaseStore::EnsureLoaded() {
 }
 
 bool MailbaseStore::LoadRaw(const std::string& path) {
-  std::vector<std::uint8_t> bytes;
-  if (!platform::ReadWholeFile(path, &bytes)) return false;
-  FileReader reader(bytes);
+  std::string file;
+  if (!files_.ReadFile(path, &file).ok()) return false;
+  PairStamp stamp;
+  const RawTrailer trailer = ReadRawTrailer(file, &stamp);
+  if (trailer == RawTrailer::kDamaged) return false;  // changed after it was written
+  FileReader reader(std::span<const std::uint8_t>(
+      reinterpret_cast<const std::uint8_t*>(file.data()), file.size()));
   std::int32_t version = 0;
   std::int32_t balance = 0;
   CorpusPair pending;
@@ -182,17 +222,23 @@ bool MailbaseStore::LoadRaw(const std::string& path) {
     dirty_ = false;
     failed_ = false;
     loaded_ = true;
+    changed_ = false;
+    loadedStamp_ = trailer == RawTrailer::kIntact ? stamp : PairStamp{};
     return true;
   }
-  return LoadLegacy(path);
+  return LoadLegacyBytes(file);
 }
 
 bool MailbaseStore::LoadLegacy(const std::string& path) {
-  std::vector<std::uint8_t> bytes;
-  if (!platform::ReadWholeFile(path, &bytes)) return false;
+  std::string file;
+  return files_.ReadFile(path, &file).ok() && LoadLegacyBytes(file);
+}
+
+bool MailbaseStore::LoadLegacyBytes(std::string_view file) {
   auto lock = Lock();
   Reset();
-  FileReader reader(bytes);
+  FileReader reader(std::span<const std::uint8_t>(
+      reinterpret_cast<const std::uint8_t*>(file.data()), file.size()));
   CorpusPair t1;
   CorpusPair t2;
   std::vector<LegacyRecord> lists[2];
@@ -236,17 +282,47 @@ bool MailbaseStore::LoadLegacy(const std::string& path) {
   return true;
 }
 
-bool MailbaseStore::SaveRaw(const std::string& path) {
+std::string MailbaseStore::SerializeRaw(PairStamp* stamp) const {
   FileWriter writer;
-  {
-    auto lock = Lock();
-    writer.Int32(false, kMailbaseVersion);
-    writer.Int32(false, balance_);
-    WritePair(writer, pending_);
-    WritePair(writer, main_);
-    writer.Int32(false, balance_);
+  writer.Int32(false, kMailbaseVersion);
+  writer.Int32(false, balance_);
+  WritePair(writer, pending_);
+  const std::size_t mainStart = writer.bytes().size();
+  WritePair(writer, main_);
+  *stamp = StampOfMainPair(std::string_view(writer.bytes()).substr(mainStart));
+  writer.Int32(false, balance_);
+  std::string bytes = writer.bytes();
+  AppendRawTrailer(*stamp, &bytes);
+  return bytes;
+}
+
+bool MailbaseStore::WriteFiles(const std::string& rawPath, const std::string* raw,
+                               const std::string* table, bool wait) {
+  const std::string tablePath = table_.path();
+  if ((raw != nullptr && rawPath.empty()) || (table != nullptr && tablePath.empty())) {
+    lastSaveError_ = "no folder for the mail base files";
+    return false;
   }
-  return !path.empty() && ReplaceFileWithBackup(path, writer.bytes());
+  std::unique_ptr<MailbaseFolderLock::Hold> hold;
+  platform::FileStatus status;
+  // The lock guards the folder of "Bayes.raw"; a file saved elsewhere (tests, tools)
+  // is nobody else's.
+  if (!rawPath_.empty() && (raw == nullptr || rawPath == rawPath_)) {
+    status = folderLock_.Take(wait, &hold);
+  }
+  if (status.ok()) {
+    status = WriteMailbasePair(files_, {rawPath, tablePath, raw, table}, FileCheck());
+  }
+  lastSaveError_ = status.message();
+  return status.ok();
+}
+
+bool MailbaseStore::SaveRaw(const std::string& path) {
+  auto lock = Lock();
+  if (path.empty()) return false;
+  PairStamp stamp;
+  const std::string bytes = SerializeRaw(&stamp);
+  return WriteFiles(path, &bytes, nullptr, /*wait=*/true);
 }
 
 void MailbaseStore::SaveIfDirty() {
@@ -256,6 +332,31 @@ void MailbaseStore::SaveIfDirty() {
   dirty_ = false;
   loaded_ = true;
   failed_ = false;
+}
+
+bool MailbaseStore::changed() const {
+  auto lock = Lock();
+  return changed_;
+}
+
+platform::FileStatus MailbaseStore::HoldFolder(bool wait,
+                                               std::unique_ptr<MailbaseFolderLock::Hold>* hold) {
+  return folderLock_.Take(wait, hold);
+}
+
+bool MailbaseStore::WriteTableFile(const std::string& bytes) {
+  auto lock = Lock();
+  return WriteFiles(rawPath_, nullptr, &bytes, /*wait=*/false);
+}
+
+std::string MailbaseStore::lastSaveError() const {
+  auto lock = Lock();
+  return lastSaveError_;
+}
+
+PairStamp MailbaseStore::loadedStamp() const {
+  auto lock = Lock();
+  return loadedStamp_;
 }
 
 CorpusPair MailbaseStore::MainPair() const {
@@ -306,6 +407,7 @@ void MailbaseStore::set_balance(std::int32_t balance) {
 void MailbaseStore::SetMainPair(const CorpusPair& pair) {
   auto lock = Lock();
   main_ = pair;
+  changed_ = true;
 }
 
 void MailbaseStore::SetRebuildHookForTesting(std::function<void()> hook) {

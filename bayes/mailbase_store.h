@@ -24,9 +24,11 @@
 #include <string_view>
 #include <thread>
 
+#include "bayes/mailbase_pair.h"
 #include "bayes/probability_table.h"
 #include "bayes/token_corpus.h"
 #include "platform/event.h"
+#include "platform/file_system.h"
 #include "platform/message_box.h"
 
 namespace quorvel {
@@ -38,24 +40,30 @@ inline constexpr unsigned kIdsMailbaseLoadFailed = 604;
 inline constexpr std::int32_t kMarkingWeight = 5;
 inline constexpr std::int32_t kAutomaticWeight = 1;
 
-// Which file the counts were loaded from.
-enum class LoadSource { kNone, kRaw, kRawBackup, kSeed };
+// Which file the counts were loaded from (kFresh: none, StartFresh).
+enum class LoadSource { kNone, kRaw, kRawBackup, kSeed, kFresh };
 
 class MailbaseStore {
  public:
-  MailbaseStore(ProbabilityTable& table, platform::MessageBoxes& messageBoxes);
+  // `table`, `messageBoxes` and `files` must outlive the store.
+  MailbaseStore(ProbabilityTable& table, platform::MessageBoxes& messageBoxes,
+                platform::FileSystem& files = platform::RealFileSystem());
   MailbaseStore(const MailbaseStore&) = delete;
   MailbaseStore& operator=(const MailbaseStore&) = delete;
   // Stops the rebuild thread if it still runs.
   ~MailbaseStore();
 
-  // Full path of "Bayes.raw"; resets the store.
+  // Full path of "Bayes.raw"; resets the store. Its folder is the one the folder
+  // lock guards.
   void SetPath(std::string rawPath);
   // Full path of the seed file "Bayes.raw.initial" (in the module folder).
   void SetInitialPath(std::string initialPath);
 
   // Not loaded, not failed, not dirty; both pairs empty; balance 0.
   void Reset();
+  // An empty mail base that nothing is read into (a build): loaded and dirty, so that
+  // the next save writes it; nothing is written before.
+  void StartFresh();
   // Loads the raw file, else its ".bak", else the seed file; after a failure, no
   // further attempts (and no saving) until SetPath.
   bool EnsureLoaded();
@@ -63,10 +71,32 @@ class MailbaseStore {
   bool LoadRaw(const std::string& path);
   // Reads a file in the legacy layout and learns its record lists.
   bool LoadLegacy(const std::string& path);
-  // Copies the file to ".bak" and writes the counts. False when it could not write.
+  // Whether a file's bytes load as counts (what may become its ".bak").
+  static bool IsLoadable(std::string_view file);
+  // How the pair's files are judged before they are replaced (mailbase_pair.h).
+  static const MailbaseFileCheck& FileCheck();
+  // Copies the file to ".bak" when it is whole and writes the counts, stamped with
+  // their main pair. False when it could not write (lastSaveError says why).
   bool SaveRaw(const std::string& path);
   // Saves when dirty and not failed; a failed write leaves the store dirty.
   void SaveIfDirty();
+  // Whether anything was learned or replaced since the counts were loaded. Loading
+  // alone (even from the ".bak", which makes the store dirty) never writes a file:
+  // Mailbase saves at the end only a store that changed.
+  bool changed() const;
+
+  // The lock on the folder of "Bayes.raw" that every save takes (waiting). A command
+  // that writes the mail base takes it first, for its whole run.
+  platform::FileStatus HoldFolder(bool wait, std::unique_ptr<MailbaseFolderLock::Hold>* hold);
+  std::string FolderLockPath() const { return folderLock_.LockPath(); }
+  // Writes a table compiled from the loaded counts as "Bayes.db" (its ".bak" kept when
+  // it belongs to the pair), without waiting for the folder lock. False when it was
+  // not written (lastSaveError says why).
+  bool WriteTableFile(const std::string& bytes);
+  // Why the last save failed ("" after a successful one).
+  std::string lastSaveError() const;
+  // The pair stamp of the file the counts were loaded from.
+  PairStamp loadedStamp() const;
 
   // Learns subject + " " + body into the pending junk or good corpus with `weight`.
   // A good message is learned only while the balance is above 0 or with `force`.
@@ -109,10 +139,18 @@ class MailbaseStore {
 
  private:
   bool EnsureLoadedOrTell();  // shows message 604 when loading fails
+  bool LoadLegacyBytes(std::string_view file);
+  // The file's bytes with the trailer; *stamp gets the main pair's stamp. Requires mutex_.
+  std::string SerializeRaw(PairStamp* stamp) const;
+  // Writes either file or both (mailbase_pair.h) under the folder lock; records the
+  // failure. Requires mutex_.
+  bool WriteFiles(const std::string& rawPath, const std::string* raw, const std::string* table,
+                  bool wait);
   void RebuildThreadBody(platform::AutoResetEvent* wake);
 
   ProbabilityTable& table_;
   platform::MessageBoxes& messageBoxes_;
+  platform::FileSystem& files_;
 
   mutable std::recursive_mutex mutex_;
   std::string rawPath_;                        // guarded by mutex_
@@ -121,11 +159,16 @@ class MailbaseStore {
   bool failed_ = false;                        // guarded by mutex_
   bool dirty_ = false;                         // guarded by mutex_
   LoadSource loadedFrom_ = LoadSource::kNone;  // guarded by mutex_
+  bool changed_ = false;                       // guarded by mutex_
+  PairStamp loadedStamp_;                      // guarded by mutex_
+  std::string lastSaveError_;                  // guarded by mutex_
   CorpusPair main_;                            // guarded by mutex_
   CorpusPair pending_;                         // guarded by mutex_
   std::int32_t balance_ = 0;                   // guarded by mutex_
   TokenCorpus scan_;                           // guarded by mutex_
   std::function<void()> rebuildHook_;          // guarded by mutex_
+
+  MailbaseFolderLock folderLock_;
 
   std::mutex threadMutex_;  // guards thread_ and wake_ (never held across a rebuild)
   std::unique_ptr<std::thread> thread_;

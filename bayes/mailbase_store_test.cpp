@@ -45,6 +45,13 @@ std::map<std::u16string, std::int32_t> CountsOf(const TokenCorpus& c) {
 
 using Counts = std::map<std::u16string, std::int32_t>;
 
+// A saved raw file is the layout followed by an intact pair trailer.
+void ExpectSaved(const std::string& file, const std::string& layout) {
+  ASSERT_EQ(file.size(), layout.size() + 24);
+  EXPECT_EQ(file.substr(0, layout.size()), layout);
+  EXPECT_EQ(ReadRawTrailer(file, nullptr), RawTrailer::kIntact);
+}
+
 class StoreTest : public ::testing::Test {
  protected:
   StoreTest() : mailbase_(boxes_, dir_.path() + "/data/", dir_.path() + "/module/") {
@@ -109,7 +116,7 @@ TEST_F(StoreTest, SaveWritesTheLayoutInTokenOrderAndKeepsABackup) {
   PutPair(expected, {2, {{u"hello", 5}}}, {1, {{u"cheap", 10}, {u"pills", 5}}});
   PutPair(expected, {30, {{u"agenda", 4}, {u"meeting", 12}}}, {20, {{u"casino", 9}}});
   expected.Scrambled(false).I32(7);
-  EXPECT_EQ(ReadFile(raw()), expected.str());
+  ExpectSaved(ReadFile(raw()), expected.str());
 }
 
 TEST_F(StoreTest, VersionAndBalanceOnlyFailsAndTheBackupIsRead) {
@@ -120,7 +127,7 @@ TEST_F(StoreTest, VersionAndBalanceOnlyFailsAndTheBackupIsRead) {
   EXPECT_TRUE(store().dirty());  // the next save rewrites the main file
   store().SaveIfDirty();
   EXPECT_FALSE(store().dirty());
-  EXPECT_EQ(ReadFile(raw()).size(), SampleRaw().size());
+  ExpectSaved(ReadFile(raw()), SampleRaw(3).str());
 }
 
 TEST_F(StoreTest, ShortLastBlockLoadsItsCompleteEntries) {
@@ -215,7 +222,7 @@ TEST_F(StoreTest, BackupThenInitialThenFailed) {
   EXPECT_EQ(store().balance(), 11);
   EXPECT_TRUE(store().dirty());
   store().SaveIfDirty();
-  EXPECT_EQ(ReadFile(raw()), SampleRaw(11).str());
+  ExpectSaved(ReadFile(raw()), SampleRaw(11).str());
   EXPECT_FALSE(std::filesystem::exists(raw() + ".bak"));
 
   // Nothing loadable: failed, no further attempts, no saving.

@@ -1,17 +1,18 @@
 #include "bayes/probability_table.h"
 
+#include <span>
 #include <utility>
 #include <vector>
 
 #include "bayes/mailbase_file.h"
-#include "platform/files.h"
 
 namespace quorvel {
 namespace {
 
 constexpr std::int32_t kMaxHeaderLength = 10000;
-// Header block = text + one 0 byte + 4-byte version.
+// Header block = text + one 0 byte + 4-byte version (+ 8-byte pair stamp).
 constexpr std::int32_t kHeaderOverhead = 5;
+constexpr std::int32_t kStampSize = 8;
 
 bool SameFormula(const TableSettings& a, const TableSettings& b) {
   return a.maximumProbability == b.maximumProbability &&
@@ -21,7 +22,7 @@ bool SameFormula(const TableSettings& a, const TableSettings& b) {
 
 // Counts the entries from `offset` on (stopping where the lengths stop making sense)
 // so that the map is allocated once, at its final size.
-void ReserveForEntries(const std::vector<std::uint8_t>& bytes, std::size_t offset,
+void ReserveForEntries(std::span<const std::uint8_t> bytes, std::size_t offset,
                        ProbabilityMap* map) {
   std::size_t entries = PredefinedSpamTokens.size();
   std::size_t units = 0;
@@ -59,10 +60,38 @@ void ProbabilityTable::SetPath(std::string path) {
   path_ = std::move(path);
 }
 
-bool ProbabilityTable::LoadFile(const std::string& path, Contents* contents) {
-  std::vector<std::uint8_t> bytes;
-  if (!platform::ReadWholeFile(path, &bytes)) return false;
-  for (std::uint8_t& b : bytes) b ^= kScrambleByte;
+std::string ProbabilityTable::path() const {
+  auto lock = Lock();
+  return path_;
+}
+
+void ProbabilityTable::SetStampCheck(StampCheck check) {
+  auto lock = Lock();
+  stampCheck_ = std::move(check);
+}
+
+bool ProbabilityTable::LoadsWithStamp(std::string_view file, PairStamp* stamp) {
+  Contents contents;
+  if (!Parse(std::string(file), &contents)) return false;
+  *stamp = contents.stamp;
+  return true;
+}
+
+bool ProbabilityTable::LoadFile(const std::string& path, Contents* contents) const {
+  std::string file;
+  if (!files_.ReadFile(path, &file).ok()) return false;
+  return Parse(std::move(file), contents);
+}
+
+bool ProbabilityTable::IsLoadable(std::string_view file) {
+  Contents contents;
+  return Parse(std::string(file), &contents);
+}
+
+bool ProbabilityTable::Parse(std::string file, Contents* contents) {
+  for (char& b : file) b = static_cast<char>(b ^ kScrambleByte);
+  const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(file.data()),
+                                            file.size());
   FileReader reader(bytes);
   ProbabilityMap& map = contents->probabilities;
 
@@ -75,7 +104,17 @@ bool ProbabilityTable::LoadFile(const std::string& path, Contents* contents) {
     if (!reader.ReadBytes(false, header.size(), reinterpret_cast<std::uint8_t*>(header.data()))) {
       return;
     }
-    contents->headerText = header.substr(0, header.find('\0'));
+    const std::size_t end = header.find('\0');
+    contents->headerText = header.substr(0, end);
+    contents->stamp = PairStamp{};
+    // After the text: the 0 byte, the version and, in a stamped file, the stamp.
+    if (end != std::string::npos && header.size() == end + kHeaderOverhead + kStampSize) {
+      std::uint64_t v = 0;
+      for (int i = kStampSize - 1; i >= 0; --i) {
+        v = v << 8 | static_cast<unsigned char>(header[end + kHeaderOverhead + i]);
+      }
+      contents->stamp = PairStamp{true, v};
+    }
 
     TableSettings& s = contents->settings;
     if (!reader.ReadInt32(false, &s.goodMessageCount) ||
@@ -111,15 +150,20 @@ bool ProbabilityTable::EnsureLoaded() {
   auto lock = Lock();
   if (loaded_) return true;
   if (!mayLoad_) return true;
-  Contents first{contents_.headerText, contents_.settings, {}};
-  bool ok = !path_.empty() && LoadFile(path_, &first);
+  PairStamp expected;
+  const bool checked = stampCheck_ && stampCheck_(&expected);
+  // A table compiled from other counts than the "Bayes.raw" in force (its writer was
+  // stopped between the two files) counts as not loading.
+  const auto ofPair = [&](const Contents& c) { return !checked || c.stamp == expected; };
+  Contents first{contents_.headerText, contents_.settings, {}, {}};
+  bool ok = !path_.empty() && LoadFile(path_, &first) && ofPair(first);
   if (ok) {
     contents_ = std::move(first);
   } else {
     // The backup starts from a clean table, so nothing of the damaged file mixes in;
     // when both fail, what was read of the main file stays.
-    Contents second{contents_.headerText, contents_.settings, {}};
-    ok = !path_.empty() && LoadFile(path_ + std::string(kBackupSuffix), &second);
+    Contents second{contents_.headerText, contents_.settings, {}, {}};
+    ok = !path_.empty() && LoadFile(path_ + std::string(kBackupSuffix), &second) && ofPair(second);
     contents_ = ok ? std::move(second) : std::move(first);
   }
   loaded_ = ok;
@@ -132,13 +176,18 @@ std::string ProbabilityTable::Serialize(const Contents& contents) {
   writer.Reserve(64 + contents.probabilities.size() * 40);
   // A longer header could not be read back.
   std::string_view header = contents.headerText;
-  if (header.size() > kMaxHeaderLength - kHeaderOverhead) {
-    header = header.substr(0, kMaxHeaderLength - kHeaderOverhead);
+  const std::int32_t stampSize = contents.stamp.present ? kStampSize : 0;
+  if (header.size() > static_cast<std::size_t>(kMaxHeaderLength - kHeaderOverhead - stampSize)) {
+    header = header.substr(0, kMaxHeaderLength - kHeaderOverhead - stampSize);
   }
-  writer.Int32(true, static_cast<std::int32_t>(header.size()) + kHeaderOverhead);
+  writer.Int32(true, static_cast<std::int32_t>(header.size()) + kHeaderOverhead + stampSize);
   writer.Bytes(true, header);
   writer.Bytes(true, std::string_view("\0", 1));
   writer.Int32(true, kMailbaseVersion);
+  if (contents.stamp.present) {
+    writer.Int32(true, static_cast<std::int32_t>(contents.stamp.value));
+    writer.Int32(true, static_cast<std::int32_t>(contents.stamp.value >> 32));
+  }
   const TableSettings& s = contents.settings;
   writer.Int32(true, s.goodMessageCount);
   writer.Int32(true, s.junkMessageCount);
@@ -166,7 +215,7 @@ bool ProbabilityTable::Save() {
     loaded_ = true;
     mayLoad_ = true;
   }
-  return !path.empty() && ReplaceFileWithBackup(path, bytes);
+  return !path.empty() && ReplaceFileWithBackup(files_, path, bytes, IsLoadable).ok();
 }
 
 void ProbabilityTable::Clear() {
@@ -217,32 +266,29 @@ void ProbabilityTable::Compile(const TokenCorpus& good, const TokenCorpus& junk)
   CompileInto(good, junk, &contents_);
 }
 
-bool ProbabilityTable::CompileAndSave(const TokenCorpus& good, const TokenCorpus& junk) {
+std::string ProbabilityTable::CompileForSaving(const TokenCorpus& good, const TokenCorpus& junk,
+                                               PairStamp stamp) {
   Contents next;
   {
     auto lock = Lock();
     next.headerText = contents_.headerText;
     next.settings = contents_.settings;
   }
-  std::string bytes;
-  std::string path;
   for (;;) {
     CompileInto(good, junk, &next);
     auto lock = Lock();
     if (!SameFormula(next.settings, contents_.settings)) {
       // A load changed the formula while we compiled: compile again with it.
-      next = Contents{contents_.headerText, contents_.settings, {}};
+      next = Contents{contents_.headerText, contents_.settings, {}, {}};
       continue;
     }
     next.headerText = contents_.headerText;
+    next.stamp = stamp;
     contents_ = std::move(next);
     loaded_ = true;
     mayLoad_ = true;
-    bytes = Serialize(contents_);
-    path = path_;
-    break;
+    return Serialize(contents_);
   }
-  return !path.empty() && ReplaceFileWithBackup(path, bytes);
 }
 
 std::optional<double> ProbabilityTable::Probability(std::u16string_view token) const {

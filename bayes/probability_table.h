@@ -12,13 +12,16 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "bayes/mailbase_pair.h"
 #include "bayes/probability_map.h"
 #include "bayes/token_corpus.h"
+#include "platform/file_system.h"
 
 namespace quorvel {
 
@@ -60,16 +63,26 @@ struct TableSettings {
 
 class ProbabilityTable {
  public:
-  ProbabilityTable() = default;
+  // `files` must outlive the table.
+  explicit ProbabilityTable(platform::FileSystem& files = platform::RealFileSystem())
+      : files_(files) {}
   ProbabilityTable(const ProbabilityTable&) = delete;
   ProbabilityTable& operator=(const ProbabilityTable&) = delete;
   virtual ~ProbabilityTable() = default;
 
   // Full path of "Bayes.db".
   void SetPath(std::string path);
+  std::string path() const;
 
-  // Loads the file (else its ".bak") on first use. Returns false only for the first
-  // failed load; afterwards the table is used as it is until a rebuild fills it.
+  // Says which pair stamp a table must carry to be loaded (mailbase_pair.h): the
+  // stamp of the "Bayes.raw" in force. Returning false accepts any table. Called
+  // under the table's lock by EnsureLoaded.
+  using StampCheck = std::function<bool(PairStamp* expected)>;
+  void SetStampCheck(StampCheck check);
+
+  // Loads the file (else its ".bak") on first use, taking only a file of the pair in
+  // force. Returns false only for the first failed load; afterwards the table is used
+  // as it is until a rebuild fills it.
   bool EnsureLoaded();
   // Copies the file to ".bak" and writes the table. Sets loaded and may-load.
   // False when the file could not be written (nobody reports it to the user).
@@ -83,10 +96,14 @@ class ProbabilityTable {
   // Sets the probabilities of the tokens of both corpora that reach the minimum
   // count, then the predefined spam tokens. The caller clears the table first.
   void Compile(const TokenCorpus& good, const TokenCorpus& junk);
-  // Clear + Compile + Save as one step for the rebuild: the new table is built
-  // before the lock is taken and the file is written after it is released, so
-  // scoring waits only for the swap.
-  bool CompileAndSave(const TokenCorpus& good, const TokenCorpus& junk);
+  // Clear + Compile as one step for the rebuild, stamped as compiled from the counts
+  // of `stamp`: the new table is built before the lock is taken, so scoring waits
+  // only for the swap. Returns the file's bytes for the caller to write (the
+  // rebuild writes them together with "Bayes.raw", mailbase_pair.h).
+  std::string CompileForSaving(const TokenCorpus& good, const TokenCorpus& junk, PairStamp stamp);
+
+  // Whether a file's bytes load as a table, and the pair stamp they carry.
+  static bool LoadsWithStamp(std::string_view file, PairStamp* stamp);
 
   // Judges one message (see ScoreResult). `explanation` gets one line per token
   // used, "%s\t%.7f\r\n" from the highest probability down; explanation and score
@@ -112,16 +129,22 @@ class ProbabilityTable {
     std::string headerText;
     TableSettings settings;
     ProbabilityMap probabilities;
+    PairStamp stamp;  // of the counts it was compiled from
   };
-  static bool LoadFile(const std::string& path, Contents* contents);
+  bool LoadFile(const std::string& path, Contents* contents) const;
+  static bool Parse(std::string file, Contents* contents);
+  // Whether a file's bytes load as a table (what may become its ".bak").
+  static bool IsLoadable(std::string_view file);
   static void CompileInto(const TokenCorpus& good, const TokenCorpus& junk, Contents* contents);
   static std::string Serialize(const Contents& contents);
 
+  platform::FileSystem& files_;
   mutable std::recursive_mutex mutex_;
-  Contents contents_;    // guarded by mutex_
-  std::string path_;     // guarded by mutex_
-  bool loaded_ = false;  // guarded by mutex_
-  bool mayLoad_ = true;  // guarded by mutex_
+  Contents contents_;      // guarded by mutex_
+  std::string path_;       // guarded by mutex_
+  StampCheck stampCheck_;  // guarded by mutex_
+  bool loaded_ = false;    // guarded by mutex_
+  bool mayLoad_ = true;    // guarded by mutex_
 };
 
 // Probability of a token under `settings` (the formula of TokenProbability).

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "bayes/test_bytes.h"
+#include "platform/memory_file_system.h"
 
 namespace quorvel {
 namespace {
@@ -49,7 +50,8 @@ TEST_F(TableFileTest, FreshTableSavesAHeaderBlockOfFive) {
 }
 
 TEST_F(TableFileTest, SaveWritesEntriesInTokenOrderAndKeepsTheOldFileAsBackup) {
-  WriteFile(db(), "old bytes");
+  const std::string old = TableHead().str();
+  WriteFile(db(), old);
   ProbabilityTable table;
   table.SetPath(db());
   TokenCorpus good;
@@ -61,7 +63,7 @@ TEST_F(TableFileTest, SaveWritesEntriesInTokenOrderAndKeepsTheOldFileAsBackup) {
   junk.set_messageCount(2);
   table.Compile(good, junk);
   ASSERT_TRUE(table.Save());
-  EXPECT_EQ(ReadFile(bak()), "old bytes");
+  EXPECT_EQ(ReadFile(bak()), old);
 
   // Code-unit order: "$$url..." < "Apple" < lower-case words < "\u00e9clair".
   std::vector<std::u16string> order = {u"zebra", u"\u00e9clair", u"Apple"};
@@ -239,15 +241,47 @@ TEST_F(TableFileTest, OverlongHeaderIsCutSoTheFileStaysReadable) {
 }
 
 TEST_F(TableFileTest, ReadOnlyFileIsReplaced) {
-  WriteFile(db(), "old");
+  const std::string old = TableHead().str();
+  WriteFile(db(), old);
   WriteFile(bak(), "older");
   ::chmod(db().c_str(), 0444);
   ::chmod(bak().c_str(), 0444);
   ProbabilityTable table;
   table.SetPath(db());
   ASSERT_TRUE(table.Save());
-  EXPECT_EQ(ReadFile(bak()), "old");
+  EXPECT_EQ(ReadFile(bak()), old);
   EXPECT_EQ(ReadFile(db()), TableHead().str());
+}
+
+// A damaged table never takes the place of a good backup, and no write that fails
+// part of the way leaves less than the previous good file.
+TEST_F(TableFileTest, ADamagedFileIsNotBackedUpAndAFailedSaveLeavesTheOldTable) {
+  platform::MemoryFileSystem files;
+  const std::string good = TableHead().str();
+  files.PutFile("/data/Bayes.db", "damaged");
+  files.PutFile("/data/Bayes.db.bak", good);
+  ProbabilityTable table(files);
+  table.SetPath("/data/Bayes.db");
+  TokenCorpus corpus;
+  corpus.set_messageCount(1);
+  corpus.Set(u"word", 10);
+  table.Compile(corpus, TokenCorpus());
+  ASSERT_TRUE(table.Save());
+  EXPECT_EQ(files.FileBytes("/data/Bayes.db.bak"), good);
+
+  const std::string saved = *files.FileBytes("/data/Bayes.db");
+  corpus.Set(u"other", 10);
+  table.Clear();
+  table.Compile(corpus, TokenCorpus());
+  for (int n = 0;; ++n) {
+    files.FailCall(n, ENOSPC);
+    if (table.Save()) break;
+    EXPECT_EQ(files.FileBytes("/data/Bayes.db"), saved) << "call " << n;
+    ProbabilityTable reader(files);
+    reader.SetPath("/data/Bayes.db");
+    EXPECT_TRUE(reader.EnsureLoaded()) << "call " << n;
+  }
+  EXPECT_EQ(files.FileBytes("/data/Bayes.db.bak"), saved);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "lists/list_file.h"
 
 #include <utility>
+#include <vector>
 
 #include "lists/contact.h"
 
@@ -79,15 +80,17 @@ int ExportListTo(const ContactList& list, const StringSet& patterns, ByteSink& s
   return writer.Flush();
 }
 
-int ExportList(const ContactList& list, const StringSet& patterns, const std::string& path) {
-  AtomicFileSink file;
+int ExportList(const ContactList& list, const StringSet& patterns, const std::string& path,
+               platform::FileSystem& files) {
+  AtomicFileSink file(files);
   if (const int error = file.Open(path)) return error;
   if (const int error = ExportListTo(list, patterns, file)) return error;
   return file.Commit();
 }
 
 int ImportListFrom(ByteSource& source, ContactList& target, StringSet& patterns,
-                   platform::FileTime now, std::size_t bufferSize) {
+                   platform::FileTime now, std::size_t bufferSize,
+                   std::vector<std::string>* problems) {
   // Staged on copies, so that a read error leaves both as they were.
   ContactList list = target;
   StringSet set = patterns;
@@ -95,16 +98,20 @@ int ImportListFrom(ByteSource& source, ContactList& target, StringSet& patterns,
   std::string line;
   while (reader.ReadLine(&line)) ImportLine(line, list, set, now);
   if (reader.Error() != 0) return reader.Error();
+  if (problems != nullptr) {
+    problems->insert(problems->end(), reader.Problems().begin(), reader.Problems().end());
+  }
   target = std::move(list);
   patterns = std::move(set);
   return 0;
 }
 
 int ImportList(ContactList& target, StringSet& patterns, const std::string& path,
-               const platform::Clock& clock) {
-  FileByteSource file;
+               const platform::Clock& clock, platform::FileSystem& files,
+               std::vector<std::string>* problems) {
+  FileByteSource file(files);
   if (const int error = file.Open(path)) return error;
-  return ImportListFrom(file, target, patterns, clock.Now());
+  return ImportListFrom(file, target, patterns, clock.Now(), kListFileBufferSize, problems);
 }
 
 void ImportListBytes(std::string_view bytes, ContactList& target, StringSet& patterns,

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "lists/list_file_writer.h"
+#include "platform/memory_file_system.h"
 
 namespace quorvel {
 namespace {
@@ -99,9 +100,25 @@ TEST(ListFileTest, EachLineBecomesAPatternADomainOrAnAddress) {
       {"domain absorbs address", "a@x.org\r\n@x.org\r\n", {"@x.org|@x.org"}},
       {"address refused by domain", "@x.org\r\na@x.org\r\n", {"@x.org|@x.org"}},
       {"first form kept", "A\tA@X.org\r\nB\ta@x.org\r\n", {"A@X.org|A"}},
-      {"last line without CR LF", "a@x.org\r\nb@x.org", {"a@x.org|a@x.org"}},
-      {"LF without CR ends reading", "a@x.org\r\nb@x.org\nc@x.org\r\n", {"a@x.org|a@x.org"}},
-      {"LF at a line start ends reading", "a@x.org\r\n\nb@x.org\r\n", {"a@x.org|a@x.org"}},
+      {"last line without a line end",
+       "a@x.org\r\nb@x.org",
+       {"a@x.org|a@x.org", "b@x.org|b@x.org"}},
+      {"LF line ends",
+       "a@x.org\nb@x.org\r\nc@x.org\n",
+       {"a@x.org|a@x.org", "b@x.org|b@x.org", "c@x.org|c@x.org"}},
+      {"empty LF lines", "\n\na@x.org\n\n", {"a@x.org|a@x.org"}},
+      {"last line ends in CR", "a@x.org\r", {"a@x.org|a@x.org"}},
+      {"UTF-8 mark skipped",
+       "\xEF\xBB\xBF"
+       "a@x.org\n",
+       {"a@x.org|a@x.org"}},
+      {"UTF-8 text converted",
+       "\xEF\xBB\xBF"
+       "Ren\xC3\xA9\tr@x.org\n",
+       {"r@x.org|Ren\xE9"}},
+      {"UTF-16 big-endian",
+       std::string("\xFE\xFF\0a\0@\0x\0\n\0b\0@\0y", 16),
+       {"a@x|a@x", "b@y|b@y"}},
       {"empty file", "", {}},
       {"mark only", "\xFF\xFE", {}},
   };
@@ -115,23 +132,34 @@ TEST(ListFileTest, Utf16FileImportsLikeItsAnsiTwin) {
       "\"Ren\xE9 M\xFCller\"\tRene@Example.org\r\nexample.net\r\nx\t*@spam.example\r\nlast";
   const std::string utf16 = Utf16Twin(ansi);
   EXPECT_EQ(ImportedEntries(utf16), ImportedEntries(ansi));
-  EXPECT_EQ(ImportedEntries(utf16).size(), 3u);
+  EXPECT_EQ(ImportedEntries(utf16).size(), 4u);
 }
 
-TEST(ListFileTest, Utf16LinesThatCannotBeTakenEndReading) {
+std::vector<std::string> ImportProblems(std::string_view bytes, std::size_t bufferSize) {
+  ContactList list;
+  StringSet patterns;
+  MemoryByteSource source(bytes);
+  std::vector<std::string> problems;
+  EXPECT_EQ(ImportListFrom(source, list, patterns, kNow, bufferSize, &problems), 0);
+  return problems;
+}
+
+TEST(ListFileTest, LinesThatCannotBeUsedAreSkippedAndNamed) {
   const std::string good = Utf16Twin("a@x.org\r\n");
   const std::string lone = std::string("b\0\x00\xD8@\0\r\0\n\0", 10);  // unpaired lead
   const std::string tail = Utf16Twin("c@x.org\r\n").substr(2);
-  const std::vector<std::string> onlyA = {"a@x.org|a@x.org"};
-  EXPECT_EQ(ImportedEntries(good + lone + tail), onlyA);
-  EXPECT_EQ(ImportedEntries(good + Utf16Twin("b@x.org\n").substr(2)), onlyA);
-  EXPECT_EQ(ImportedEntries(good + tail.substr(0, tail.size() - 1)), onlyA);  // odd length
+  const std::vector<std::string> aAndC = {"a@x.org|a@x.org", "c@x.org|c@x.org"};
+  EXPECT_EQ(ImportedEntries(good + lone + tail), aAndC);
+  EXPECT_EQ(ImportProblems(good + lone + tail, kListFileBufferSize),
+            std::vector<std::string>{"line 2: not valid UTF-16, skipped"});
+  // An odd last byte is not a character.
+  EXPECT_EQ(ImportedEntries(good + tail.substr(0, tail.size() - 1)), aAndC);
   // A character the code page cannot hold arrives as "?".
   EXPECT_EQ(ImportedEntries(std::string("\xFF\xFE\x2D\x4E@\0x\0\r\0\n\0", 12)),
             std::vector<std::string>{"?@x|?@x"});
 }
 
-TEST(ListFileTest, ALineLongerThanTheBufferEndsReading) {
+TEST(ListFileTest, ALineLongerThanTheBufferIsSkippedAndReadingGoesOn) {
   // A line and its CR LF fill the buffer exactly: still read.
   const std::string fits(kListFileBufferSize - 2 - 6, 'a');
   const std::string longer = fits + "a";
@@ -139,7 +167,14 @@ TEST(ListFileTest, ALineLongerThanTheBufferEndsReading) {
   const std::string after = "c@x.org\r\n";
   EXPECT_EQ(ImportedEntries(before + fits + "@x.org\r\n" + after).size(), 3u);
   EXPECT_EQ(ImportedEntries(before + longer + "@x.org\r\n" + after),
-            std::vector<std::string>{"b@x.org|b@x.org"});
+            (std::vector<std::string>{"b@x.org|b@x.org", "c@x.org|c@x.org"}));
+  // Several buffers long, in UTF-16, and as the last line: each noted once.
+  const std::string huge(3 * 64, 'h');
+  EXPECT_EQ(ImportProblems("a\n" + huge + "\nb\n" + huge, 64),
+            (std::vector<std::string>{"line 2: longer than 64 bytes, skipped",
+                                      "line 4: longer than 64 bytes, skipped"}));
+  EXPECT_EQ(ImportProblems(Utf16Twin("a\n" + huge + "\nb\n"), 64),
+            std::vector<std::string>{"line 2: longer than 64 bytes, skipped"});
 }
 
 // Found by fuzzing: a first line beginning with the bytes 0xFF 0xFE made the exported
@@ -244,6 +279,30 @@ TEST(ListFileTest, ExportReplacesTheFileOnlyWhenAllOfItWasWritten) {
   EXPECT_EQ(result, EFBIG);
   EXPECT_EQ(ReadFile(path), old);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1);
+}
+
+TEST(ListFileTest, AnExportFailingAtAnyWriteLeavesTheOldFileWhole) {
+  platform::MemoryFileSystem files;
+  files.PutFile("/lists/white.txt", "old\r\n");
+  ContactList list;
+  for (int i = 0; i < 5000; ++i) {
+    list.AddAddress(MakeContact("user" + std::to_string(i) + "@example.net"), "User", kNow);
+  }
+  int failures = 0;
+  for (int n = 0;; ++n) {
+    files.FailCall(n, ENOSPC);
+    const int result = ExportList(list, StringSet(), "/lists/white.txt", files);
+    if (result == 0) break;
+    ++failures;
+    EXPECT_EQ(result, ENOSPC);
+    EXPECT_EQ(files.FileBytes("/lists/white.txt"), "old\r\n") << "call " << n;
+    EXPECT_EQ(files.Files(), std::vector<std::string>{"/lists/white.txt"}) << "call " << n;
+  }
+  EXPECT_GT(failures, 3);  // the file goes out in several buffers
+  ContactList back;
+  StringSet patterns;
+  ASSERT_EQ(ImportList(back, patterns, "/lists/white.txt", platform::FakeClock(kNow), files), 0);
+  EXPECT_EQ(Entries(back, patterns), Entries(list, StringSet()));
 }
 
 // Records each write; fails from the `failAt`-th on.

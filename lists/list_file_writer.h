@@ -2,9 +2,8 @@
 //
 // Lines are gathered in a buffer of kListFileBufferSize bytes and handed to a
 // ByteSink whenever the next line does not fit, and at Flush. A file is never
-// rewritten in place: AtomicFileSink writes a new file beside it and puts it in
-// place only when everything was written, so a failed export leaves the old file as
-// it was.
+// rewritten in place: AtomicFileSink puts the new file in place only when everything
+// was written, so a failed export leaves the old file as it was.
 //
 // Thread-safety: none; a writer and its sink belong to one thread.
 #ifndef QUORVEL_LISTS_LIST_FILE_WRITER_H_
@@ -16,6 +15,7 @@
 #include <string_view>
 
 #include "lists/list_file_reader.h"
+#include "platform/file_system.h"
 
 namespace quorvel {
 
@@ -43,29 +43,23 @@ class StringByteSink final : public ByteSink {
   std::string bytes_;
 };
 
-// A new file that replaces `path` at Commit. Until then the bytes go to a
-// temporary file in the same folder ("<path>.tmp-<pid>-<n>"), which is removed when
-// the sink is destroyed without a successful Commit.
+// A new file that replaces `path` at Commit (see platform/file_system.h: written
+// beside it, flushed, renamed over it; a link's target is replaced, a device written
+// directly). Destroyed without a successful Commit, it leaves `path` as it was.
 class AtomicFileSink final : public ByteSink {
  public:
-  AtomicFileSink() = default;
-  ~AtomicFileSink() override;
-  AtomicFileSink(const AtomicFileSink&) = delete;
-  AtomicFileSink& operator=(const AtomicFileSink&) = delete;
+  explicit AtomicFileSink(platform::FileSystem& files = platform::RealFileSystem())
+      : files_(files) {}
 
-  // Creates the temporary file; returns 0 or the OS error code.
+  // Starts the new file; returns 0 or the OS error code.
   int Open(const std::string& path);
   int Write(std::string_view bytes) override;
-  // Flushes the file to disk and renames it over `path`; returns 0 or the OS error
-  // code (the temporary file is then removed and `path` left alone).
+  // Puts the new file in place; returns 0 or the OS error code.
   int Commit();
 
  private:
-  void Abandon();
-
-  std::string path_;
-  std::string temp_;
-  int fd_ = -1;
+  platform::FileSystem& files_;
+  std::unique_ptr<platform::AtomicFile> file_;
 };
 
 class ListFileWriter {

@@ -38,3 +38,22 @@ RegValue RegValue::Binary(std::vector<std::uint8_t> bytes) {
 }
 
 }  // namespace quorvel::platform
+
+namespace quorvel::platform {
+
+long Registry::SetValues(RegRoot root, std::string_view key, const NamedValues& values) {
+  // One by one: implementations that can do better override this.
+  if (long rc = CreateKey(root, key); rc != ERROR_SUCCESS) return rc;
+  for (const auto& [name, value] : values) {
+    if (long rc = SetValue(root, key, name, value); rc != ERROR_SUCCESS) return rc;
+  }
+  return ERROR_SUCCESS;
+}
+
+long Registry::HoldRoot(RegRoot root, std::unique_ptr<ProcessLock>* hold) {
+  const std::string name = "registry " + std::to_string(reinterpret_cast<std::uintptr_t>(this)) +
+                           " " + RegRootName(root);
+  return ProcessLock::Take(nullptr, name, hold).ok() ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+}  // namespace quorvel::platform

@@ -11,9 +11,13 @@
 #define QUORVEL_PLATFORM_REGISTRY_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "platform/process_lock.h"
 
 namespace quorvel::platform {
 
@@ -66,6 +70,16 @@ class Registry {
   virtual long SetValue(RegRoot root, std::string_view key, std::string_view name,
                         const RegValue& value) = 0;
   virtual long DeleteValue(RegRoot root, std::string_view key, std::string_view name) = 0;
+
+  // Creates the key when missing and sets every value in one change (one write of a
+  // file-backed root). On failure nothing of it is kept.
+  using NamedValues = std::vector<std::pair<std::string, RegValue>>;
+  virtual long SetValues(RegRoot root, std::string_view key, const NamedValues& values);
+
+  // Holds `root` until the returned lock goes: changes by other processes and other
+  // threads wait, while this thread's own calls go on. A load, change and save that
+  // must not interleave with anyone else's runs under it.
+  virtual long HoldRoot(RegRoot root, std::unique_ptr<ProcessLock>* hold);
 
   // Names of the values and of the direct subkeys of a key, in stored order.
   virtual long EnumValues(RegRoot root, std::string_view key, std::vector<std::string>* names) = 0;

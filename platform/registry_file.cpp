@@ -1,63 +1,26 @@
 #include "platform/registry_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
-#include "platform/files.h"
 #include "platform/registry_text.h"
 
 namespace quorvel::platform {
 namespace {
 
 // A registry file larger than this is refused as damaged rather than read whole.
-constexpr off_t kMaxFileSize = 256 * 1024 * 1024;
+constexpr std::uint64_t kMaxFileSize = 256 * 1024 * 1024;
 
 std::size_t Index(RegRoot root) { return static_cast<std::size_t>(root); }
 
-long long MtimeNs(const struct stat& st) {
-  return static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000LL + st.st_mtim.tv_nsec;
-}
-
-// A file descriptor closed on scope exit.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-// Reads an open file whole; false on a read error.
-bool ReadFd(int fd, std::string* out) {
-  out->clear();
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return true;
-    out->append(buffer, static_cast<std::size_t>(n));
-    if (out->size() > static_cast<std::size_t>(kMaxFileSize)) return false;
-  }
+bool SameFile(const FileInfo& a, const FileInfo& b) {
+  return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+         a.modifiedNs == b.modifiedNs;
 }
 
 }  // namespace
 
-RegistryFile::RegistryFile(std::string directory) : directory_(std::move(directory)) {
+RegistryFile::RegistryFile(std::string directory, FileSystem& files)
+    : directory_(std::move(directory)), files_(files) {
   while (directory_.size() > 1 && directory_.back() == '/') directory_.pop_back();
 }
 
@@ -70,28 +33,29 @@ long RegistryFile::Fail(long code, std::string text) {
   return code;
 }
 
-long RegistryFile::ReadFresh(RegRoot root, RegistryTree* tree, std::string* existing) {
-  std::string path = FilePath(root);
-  existing->clear();
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
-    if (errno == ENOENT) return ERROR_SUCCESS;  // no file yet: an empty root
-    return Fail(ERROR_ACCESS_DENIED, "cannot open " + path + ": " + std::strerror(errno));
+long RegistryFile::ReadFile(RegRoot root, FileInfo* info, std::string* bytes) {
+  const std::string path = FilePath(root);
+  bytes->clear();
+  if (FileStatus status = files_.Stat(path, info); !status.ok()) {
+    return Fail(ERROR_ACCESS_DENIED, status.message());
   }
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (info->kind == FileKind::kMissing) return ERROR_SUCCESS;  // no file yet: an empty root
+  if (info->kind != FileKind::kFile) {
     return Fail(ERROR_ACCESS_DENIED, "cannot read " + path + ": not a regular file");
   }
-  if (st.st_size > kMaxFileSize) return Fail(ERROR_BADDB, path + ": file is too large");
-  if (!ReadFd(fd.get(), existing)) {
-    return Fail(ERROR_ACCESS_DENIED, "cannot read " + path + ": " + std::strerror(errno));
-  }
-  RegistryTextError error;
-  if (!ParseRegistryText(*existing, root, tree, &error)) {
-    std::string where = error.line > 0 ? path + ":" + std::to_string(error.line) : path;
-    return Fail(ERROR_BADDB, "damaged registry file " + where + ": " + error.message);
+  if (info->size > kMaxFileSize) return Fail(ERROR_BADDB, path + ": file is too large");
+  if (FileStatus status = files_.ReadFile(path, bytes); !status.ok()) {
+    return Fail(ERROR_ACCESS_DENIED, status.message());
   }
   return ERROR_SUCCESS;
+}
+
+long RegistryFile::Parse(RegRoot root, const std::string& bytes, RegistryTree* tree) {
+  RegistryTextError error;
+  if (ParseRegistryText(bytes, root, tree, &error)) return ERROR_SUCCESS;
+  const std::string path = FilePath(root);
+  std::string where = error.line > 0 ? path + ":" + std::to_string(error.line) : path;
+  return Fail(ERROR_BADDB, "damaged registry file " + where + ": " + error.message);
 }
 
 long RegistryFile::Load(RegRoot root, std::shared_ptr<const RegistryTree>* tree) {
@@ -99,84 +63,82 @@ long RegistryFile::Load(RegRoot root, std::shared_ptr<const RegistryTree>* tree)
     return Fail(ERROR_ACCESS_DENIED,
                 "no registry directory (neither XDG_CONFIG_HOME nor HOME is set)");
   }
-  std::string path = FilePath(root);
   Snapshot& snapshot = snapshots_[Index(root)];
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
-    if (errno != ENOENT) {
-      return Fail(ERROR_ACCESS_DENIED, "cannot open " + path + ": " + std::strerror(errno));
-    }
-    snapshot = Snapshot{};
-    *tree = std::make_shared<RegistryTree>();
-    return ERROR_SUCCESS;
+  FileInfo info;
+  if (FileStatus status = files_.Stat(FilePath(root), &info); !status.ok()) {
+    return Fail(ERROR_ACCESS_DENIED, status.message());
   }
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    return Fail(ERROR_ACCESS_DENIED, "cannot read " + path + ": not a regular file");
-  }
-  if (snapshot.valid && snapshot.device == st.st_dev && snapshot.inode == st.st_ino &&
-      snapshot.size == st.st_size && snapshot.mtimeNs == MtimeNs(st)) {
+  if (snapshot.valid && SameFile(snapshot.file, info)) {
     *tree = snapshot.tree;
     return ERROR_SUCCESS;
   }
-  if (st.st_size > kMaxFileSize) return Fail(ERROR_BADDB, path + ": file is too large");
   std::string bytes;
-  if (!ReadFd(fd.get(), &bytes)) {
-    return Fail(ERROR_ACCESS_DENIED, "cannot read " + path + ": " + std::strerror(errno));
-  }
+  long code = ReadFile(root, &info, &bytes);
+  if (code != ERROR_SUCCESS) return code;
   auto parsed = std::make_shared<RegistryTree>();
-  RegistryTextError error;
-  if (!ParseRegistryText(bytes, root, parsed.get(), &error)) {
+  code = Parse(root, bytes, parsed.get());
+  if (code != ERROR_SUCCESS) {
     snapshot = Snapshot{};
-    std::string where = error.line > 0 ? path + ":" + std::to_string(error.line) : path;
-    return Fail(ERROR_BADDB, "damaged registry file " + where + ": " + error.message);
+    return code;
   }
-  snapshot = {true, st.st_dev, st.st_ino, st.st_size, MtimeNs(st), parsed};
+  snapshot = {true, info, parsed};
   *tree = std::move(parsed);
   return ERROR_SUCCESS;
 }
 
-long RegistryFile::Change(RegRoot root, const std::function<long(RegistryTree&)>& change) {
+long RegistryFile::HoldRoot(RegRoot root, std::unique_ptr<ProcessLock>* hold) {
   if (directory_.empty()) {
     return Fail(ERROR_ACCESS_DENIED,
                 "no registry directory (neither XDG_CONFIG_HOME nor HOME is set)");
   }
-  if (!CreateDirectories(directory_)) {
-    return Fail(ERROR_ACCESS_DENIED, "cannot create " + directory_ + ": " + std::strerror(errno));
+  if (FileStatus status = files_.CreateFolders(directory_); !status.ok()) {
+    return Fail(ERROR_ACCESS_DENIED, status.message());
   }
-  std::string lockPath = FilePath(root) + ".lock";
-  Fd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
-  if (lock.get() < 0) {
-    return Fail(ERROR_ACCESS_DENIED, "cannot open " + lockPath + ": " + std::strerror(errno));
-  }
-  while (::flock(lock.get(), LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      return Fail(ERROR_ACCESS_DENIED, "cannot lock " + lockPath + ": " + std::strerror(errno));
-    }
-  }
-  // Another process may have changed the file since we last looked: start from what
-  // is on disk now. The lock is released when `lock` closes.
-  auto tree = std::make_shared<RegistryTree>();
-  std::string existing;
-  long code = ReadFresh(root, tree.get(), &existing);
-  if (code != ERROR_SUCCESS) return code;
-  code = change(*tree);
-  if (code != ERROR_SUCCESS) return code;
-  std::string text = FormatRegistryText(*tree, root);
-  std::string path = FilePath(root);
-  if (text != existing) {
-    std::string error;
-    if (!WriteFileAtomic(path, text, &error)) return Fail(ERROR_ACCESS_DENIED, error);
-  }
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) {
-    snapshots_[Index(root)] = {true, st.st_dev, st.st_ino, st.st_size, MtimeNs(st), tree};
+  if (FileStatus status = ProcessLock::Take(&files_, FilePath(root) + ".lock", hold);
+      !status.ok()) {
+    return Fail(ERROR_ACCESS_DENIED, status.message());
   }
   return ERROR_SUCCESS;
 }
 
-long RegistryFile::CreateKey(RegRoot root, std::string_view key) {
+long RegistryFile::Change(RegRoot root, const std::function<long(RegistryTree&)>& change) {
+  std::unique_ptr<ProcessLock> hold;
+  if (long code = HoldRoot(root, &hold); code != ERROR_SUCCESS) return code;
   std::lock_guard guard(mutex_);
+  // A writer killed before its rename leaves its temporary file; under the lock no
+  // other writer's is in the making.
+  const std::string prefix = std::string(RegRootName(root)) + ".reg.tmp-";
+  std::vector<FolderEntry> entries;
+  if (files_.ListFolder(directory_, &entries).ok()) {
+    for (const FolderEntry& entry : entries) {
+      if (entry.name.compare(0, prefix.size(), prefix) == 0) {
+        files_.Remove(directory_ + "/" + entry.name);
+      }
+    }
+  }
+  // Another process may have changed the file since we last looked: start from what
+  // is on disk now.
+  FileInfo info;
+  std::string existing;
+  long code = ReadFile(root, &info, &existing);
+  if (code != ERROR_SUCCESS) return code;
+  auto tree = std::make_shared<RegistryTree>();
+  code = Parse(root, existing, tree.get());
+  if (code != ERROR_SUCCESS) return code;
+  code = change(*tree);
+  if (code != ERROR_SUCCESS) return code;
+  const std::string text = FormatRegistryText(*tree, root);
+  const std::string path = FilePath(root);
+  if (text != existing) {
+    if (FileStatus status = files_.WriteFileAtomic(path, text); !status.ok()) {
+      return Fail(ERROR_ACCESS_DENIED, status.message());
+    }
+  }
+  if (files_.Stat(path, &info).ok()) snapshots_[Index(root)] = {true, info, tree};
+  return ERROR_SUCCESS;
+}
+
+long RegistryFile::CreateKey(RegRoot root, std::string_view key) {
   return Change(root, [&](RegistryTree& tree) {
     long result = tree.CreateKey(key);
     if (result != ERROR_SUCCESS) Fail(result, DescribeFailure(result, root, key, {}));
@@ -191,7 +153,6 @@ bool RegistryFile::KeyExists(RegRoot root, std::string_view key) {
 }
 
 long RegistryFile::DeleteTree(RegRoot root, std::string_view key) {
-  std::lock_guard guard(mutex_);
   return Change(root, [&](RegistryTree& tree) {
     long result = tree.DeleteTree(key);
     if (result != ERROR_SUCCESS) Fail(result, DescribeFailure(result, root, key, {}));
@@ -212,7 +173,6 @@ long RegistryFile::QueryValue(RegRoot root, std::string_view key, std::string_vi
 
 long RegistryFile::SetValue(RegRoot root, std::string_view key, std::string_view name,
                             const RegValue& value) {
-  std::lock_guard guard(mutex_);
   return Change(root, [&](RegistryTree& tree) {
     long result = tree.SetValue(key, name, value);
     if (result != ERROR_SUCCESS) Fail(result, DescribeFailure(result, root, key, name));
@@ -221,11 +181,22 @@ long RegistryFile::SetValue(RegRoot root, std::string_view key, std::string_view
 }
 
 long RegistryFile::DeleteValue(RegRoot root, std::string_view key, std::string_view name) {
-  std::lock_guard guard(mutex_);
   return Change(root, [&](RegistryTree& tree) {
     long result = tree.DeleteValue(key, name);
     if (result != ERROR_SUCCESS) Fail(result, DescribeFailure(result, root, key, name));
     return result;
+  });
+}
+
+long RegistryFile::SetValues(RegRoot root, std::string_view key, const NamedValues& values) {
+  return Change(root, [&](RegistryTree& tree) {
+    long result = tree.CreateKey(key);
+    if (result != ERROR_SUCCESS) return Fail(result, DescribeFailure(result, root, key, {}));
+    for (const auto& [name, value] : values) {
+      result = tree.SetValue(key, name, value);
+      if (result != ERROR_SUCCESS) return Fail(result, DescribeFailure(result, root, key, name));
+    }
+    return ERROR_SUCCESS;
   });
 }
 
@@ -267,7 +238,7 @@ std::string DefaultRegistryDirectory() {
 }
 
 std::unique_ptr<Registry> OpenDefaultRegistry() {
-  return std::make_unique<RegistryFile>(DefaultRegistryDirectory());
+  return std::make_unique<RegistryFile>(DefaultRegistryDirectory(), RealFileSystem());
 }
 
 }  // namespace quorvel::platform

@@ -2,11 +2,13 @@
 // per root (HKEY_CURRENT_USER.reg, HKEY_LOCAL_MACHINE.reg, HKEY_CLASSES_ROOT.reg) in
 // one directory; the format is described in registry_text.h.
 //
-// Every change takes an advisory lock (flock on "<root>.reg.lock" beside the file),
-// reads the file again under it, applies the change and replaces the file atomically
-// (temporary file, flush, rename), so that processes sharing the directory never
-// lose each other's values. Reads take no lock (the file is only ever replaced
-// whole) and reuse the parsed file while it is unchanged on disk.
+// Every change takes the root's lock (process_lock.h: flock on "<root>.reg.lock"
+// beside the file, shared by every thread and object of the process), reads the file
+// again under it, applies the change and replaces the file atomically (temporary
+// file, flush, rename), so that processes sharing the directory never lose each
+// other's values. HoldRoot takes the same lock for longer: a command's load, change
+// and save. SetValues is one change: one write. Reads take no lock (the file is only
+// ever replaced whole) and reuse the parsed file while it is unchanged on disk.
 //
 // A file that cannot be parsed makes every call on its root fail with ERROR_BADDB,
 // and LastError() names the file and line; such a file is never written over.
@@ -16,14 +18,13 @@
 #ifndef QUORVEL_PLATFORM_REGISTRY_FILE_H_
 #define QUORVEL_PLATFORM_REGISTRY_FILE_H_
 
-#include <sys/types.h>
-
 #include <array>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "platform/file_system.h"
 #include "platform/registry.h"
 #include "platform/registry_tree.h"
 
@@ -31,8 +32,9 @@ namespace quorvel::platform {
 
 class RegistryFile final : public Registry {
  public:
-  // `directory` need not exist yet; it is created on the first change.
-  explicit RegistryFile(std::string directory);
+  // `directory` need not exist yet; it is created on the first change. `files` must
+  // outlive the registry.
+  explicit RegistryFile(std::string directory, FileSystem& files = RealFileSystem());
 
   long CreateKey(RegRoot root, std::string_view key) override;
   bool KeyExists(RegRoot root, std::string_view key) override;
@@ -42,6 +44,8 @@ class RegistryFile final : public Registry {
   long SetValue(RegRoot root, std::string_view key, std::string_view name,
                 const RegValue& value) override;
   long DeleteValue(RegRoot root, std::string_view key, std::string_view name) override;
+  long SetValues(RegRoot root, std::string_view key, const NamedValues& values) override;
+  long HoldRoot(RegRoot root, std::unique_ptr<ProcessLock>* hold) override;
   long EnumValues(RegRoot root, std::string_view key, std::vector<std::string>* names) override;
   long EnumSubKeys(RegRoot root, std::string_view key, std::vector<std::string>* names) override;
   std::string LastError() const override { return lastError_.Get(); }
@@ -53,23 +57,22 @@ class RegistryFile final : public Registry {
   // The parsed file of one root and what identified the file on disk.
   struct Snapshot {
     bool valid = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    long long mtimeNs = 0;
+    FileInfo file;
     std::shared_ptr<const RegistryTree> tree;
   };
 
   // The root's current tree (empty when the file does not exist). Called with mutex_ held.
   long Load(RegRoot root, std::shared_ptr<const RegistryTree>* tree);
-  // Reads the file now, under the lock; *existing gets its bytes.
-  long ReadFresh(RegRoot root, RegistryTree* tree, std::string* existing);
-  // Runs `change` on a fresh copy of the root under the file lock and writes the
-  // result when the change succeeded and altered the text.
+  // Reads the root's file (no bytes when it does not exist) and what identifies it.
+  long ReadFile(RegRoot root, FileInfo* info, std::string* bytes);
+  long Parse(RegRoot root, const std::string& bytes, RegistryTree* tree);
+  // Runs `change` on a fresh copy of the root under the root's lock and writes the
+  // result when the change succeeded and altered the text. Takes mutex_ itself.
   long Change(RegRoot root, const std::function<long(RegistryTree&)>& change);
   long Fail(long code, std::string text);
 
   std::string directory_;
+  FileSystem& files_;
   std::mutex mutex_;
   std::array<Snapshot, 3> snapshots_;  // guarded by mutex_
   PerThreadError lastError_;

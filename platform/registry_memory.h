@@ -21,6 +21,7 @@ class RegistryMemory final : public Registry {
   long SetValue(RegRoot root, std::string_view key, std::string_view name,
                 const RegValue& value) override;
   long DeleteValue(RegRoot root, std::string_view key, std::string_view name) override;
+  long SetValues(RegRoot root, std::string_view key, const NamedValues& values) override;
   long EnumValues(RegRoot root, std::string_view key, std::vector<std::string>* names) override;
   long EnumSubKeys(RegRoot root, std::string_view key, std::vector<std::string>* names) override;
   std::string LastError() const override { return lastError_.Get(); }

@@ -1,5 +1,7 @@
 #include "settings/list_import.h"
 
+#include <iterator>
+
 #include "lists/list_file.h"
 
 namespace quorvel {
@@ -35,12 +37,30 @@ void ApplyListImport(UserSettings& settings, ListPage page, const ContactList& i
   (settings.*lists.list).Merge(imported);
 }
 
+int ReadListFile(const std::string& path, const platform::Clock& clock, ListFileContents* file,
+                 platform::FileSystem& files) {
+  *file = ListFileContents{};
+  return ImportList(file->list, file->patterns, path, clock, files, &file->problems);
+}
+
+std::size_t ApplyListFile(UserSettings& settings, ListPage page, const ListFileContents& file) {
+  const PageLists lists = ListsOf(page);
+  ContactList& list = settings.*lists.list;
+  StringSet& patterns = settings.*lists.patterns;
+  const auto size = [&] {
+    return static_cast<std::size_t>(std::distance(list.begin(), list.end())) + patterns.Count();
+  };
+  const std::size_t before = size();
+  for (const std::string& pattern : file.patterns) patterns.Insert(pattern);
+  ApplyListImport(settings, page, file.list);
+  return size() - before;
+}
+
 int ImportListToPage(UserSettings& settings, ListPage page, const std::string& path,
                      const platform::Clock& clock) {
-  const PageLists lists = ListsOf(page);
-  ContactList imported;
-  if (const int error = ImportList(imported, settings.*lists.patterns, path, clock)) return error;
-  ApplyListImport(settings, page, imported);
+  ListFileContents file;
+  if (const int error = ReadListFile(path, clock, &file)) return error;
+  ApplyListFile(settings, page, file);
   return 0;
 }
 

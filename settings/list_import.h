@@ -12,10 +12,14 @@
 #ifndef QUORVEL_SETTINGS_LIST_IMPORT_H_
 #define QUORVEL_SETTINGS_LIST_IMPORT_H_
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "lists/contact_list.h"
+#include "lists/string_set.h"
 #include "platform/clock.h"
+#include "platform/file_system.h"
 #include "settings/user_settings.h"
 
 namespace quorvel {
@@ -25,8 +29,23 @@ enum class ListPage { kSafeRecipients, kWhiteList, kBlackList };
 // Puts an imported list into the page's list (and out of the opposite one).
 void ApplyListImport(UserSettings& settings, ListPage page, const ContactList& imported);
 
-// Imports the list file at `path` into the page. Returns 0 or an OS error code
-// (errno value); on an error nothing changes.
+// A list file read into memory, to be put into a page: reading takes no lock, so a
+// command reads the file first and then changes the settings under their lock.
+struct ListFileContents {
+  ContactList list;
+  StringSet patterns;
+  std::vector<std::string> problems;  // one per line that was skipped, naming it
+};
+
+// Reads the list file at `path`. Returns 0 or an OS error code (errno value).
+int ReadListFile(const std::string& path, const platform::Clock& clock, ListFileContents* file,
+                 platform::FileSystem& files = platform::RealFileSystem());
+
+// Puts the file's entries and patterns into the page (and its entries out of the
+// opposite list). Returns how many entries and patterns the page gained.
+std::size_t ApplyListFile(UserSettings& settings, ListPage page, const ListFileContents& file);
+
+// ReadListFile and ApplyListFile in one. On an error nothing changes.
 int ImportListToPage(UserSettings& settings, ListPage page, const std::string& path,
                      const platform::Clock& clock);
 

@@ -97,4 +97,34 @@ ArchiveStatus SettingBinding::ReadImage(UserSettings& settings, std::string_view
 
 std::span<const SettingBinding> SettingBindings() { return kBindings; }
 
+bool SettingBinding::SameIn(UserSettings& x, UserSettings& y) const {
+  switch (kind) {
+    case BindingKind::kDword:
+      return x.*dword == y.*dword;
+    case BindingKind::kWideString:
+      return x.*wide == y.*wide;
+    case BindingKind::kMailBase:
+      return true;
+    default:
+      return WriteImage(x) == WriteImage(y);
+  }
+}
+
+void SettingBinding::CopyField(UserSettings& from, UserSettings& to,
+                               platform::FileTime loadTime) const {
+  switch (kind) {
+    case BindingKind::kDword:
+      to.*dword = from.*dword;
+      break;
+    case BindingKind::kWideString:
+      to.*wide = from.*wide;
+      break;
+    case BindingKind::kMailBase:
+      break;
+    default:
+      ReadImage(to, WriteImage(from), loadTime);
+      break;
+  }
+}
+
 }  // namespace quorvel

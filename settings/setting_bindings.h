@@ -56,6 +56,11 @@ struct SettingBinding {
   // Replaces the field from `image`; on damage the field is left as it was.
   ArchiveStatus ReadImage(UserSettings& settings, std::string_view image,
                           platform::FileTime loadTime) const;
+
+  // Whether the field holds the same value in both records (images compared).
+  bool SameIn(UserSettings& x, UserSettings& y) const;
+  // Gives `to` the field's value in `from`.
+  void CopyField(UserSettings& from, UserSettings& to, platform::FileTime loadTime) const;
 };
 
 // Every binding, in value-name order.

@@ -60,14 +60,26 @@ class SettingsHolder {
   bool LoadLive(const SettingsStore& store, std::string* error = nullptr,
                 SettingsLoadIssues* issues = nullptr);
 
+  // Takes from the store every value this process has not changed since its last
+  // LoadLive or SaveCopy: another process may have saved it meanwhile. The values it
+  // changed stay, to be saved. A command that changes a long-lived record (a host's)
+  // calls it under the registry's lock before its change. Without an earlier load it
+  // is LoadLive.
+  bool Refresh(const SettingsStore& store, std::string* error = nullptr,
+               SettingsLoadIssues* issues = nullptr);
+
   // Save a copy: copies the live record under the lock, releases it and saves the
-  // copy, so that the registry and files are written without the lock held.
+  // copy, so that the registry and files are written without the lock held. Only
+  // the values that changed since the last LoadLive or SaveCopy are written: a value
+  // another process saved meanwhile is not overwritten by the one loaded before.
   bool SaveCopy(const SettingsStore& store, std::string* error = nullptr,
                 const SettingsLoadIssues* leaveAlone = nullptr) const;
 
  private:
   mutable std::recursive_mutex mutex_;
   UserSettings live_;  // guarded by mutex_
+  // The record as last loaded or saved, guarded by mutex_.
+  mutable std::optional<UserSettings> lastKnown_;
 };
 
 }  // namespace quorvel

@@ -2,19 +2,18 @@
 
 #include <algorithm>
 #include <exception>
-#include <filesystem>
-#include <system_error>
+#include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "platform/code_page.h"
-#include "platform/files.h"
+#include "platform/file_system.h"
 #include "settings/setting_bindings.h"
 
 namespace quorvel {
 namespace {
 
-namespace fs = std::filesystem;
 using platform::RegRoot;
 using platform::RegValue;
 
@@ -103,39 +102,37 @@ std::string ReadWide(platform::Registry& registry, const SettingBinding& b, User
 // Writes one list image: below the threshold as a REG_BINARY value (removing a spill
 // file left from an earlier, larger image); from the threshold up, or when the
 // registry refuses the value, as the spill file. Returns the failure, or empty.
-std::string WriteImageValue(platform::Registry& registry, std::string_view valueName,
-                            const std::string& image, const std::string& spillPath) {
+std::string WriteImageValue(platform::Registry& registry, platform::FileSystem& files,
+                            std::string_view valueName, const std::string& image,
+                            const std::string& spillPath) {
   std::string registryFailure;
   if (image.size() < kSpillThreshold) {
     long rc =
         registry.SetValue(kRoot, kSettingsKey, valueName,
                           RegValue::Binary(std::vector<std::uint8_t>(image.begin(), image.end())));
     if (rc == platform::ERROR_SUCCESS) {
-      if (spillPath.empty()) return {};
-      std::error_code ec;
-      fs::remove(spillPath, ec);
+      if (spillPath.empty() || !files.Exists(spillPath)) return {};
       // A spill file that stays would win over the new value at the next load.
-      if (ec) return "cannot remove the old spill file: " + ec.message();
-      fs::remove(fs::path(spillPath).parent_path(), ec);  // fails while others remain
+      if (platform::FileStatus status = files.Remove(spillPath); !status.ok()) {
+        return "cannot remove the old spill file: " + status.message();
+      }
+      files.Remove(platform::FolderOfPath(spillPath));  // fails while others remain
       return {};
     }
     registryFailure = "registry error " + std::to_string(rc) + " " + registry.LastError() + "; ";
   }
   if (spillPath.empty()) return registryFailure + "no data folder for the spill file";
-  std::string dir = fs::path(spillPath).parent_path().string();
-  if (!platform::CreateDirectories(dir)) return registryFailure + "cannot create " + dir;
-  std::string fileError;
-  if (!platform::WriteFileAtomic(spillPath, image, &fileError)) {
-    return registryFailure + "cannot write " + spillPath + ": " + fileError;
-  }
+  platform::FileStatus status = files.CreateFolders(platform::FolderOfPath(spillPath));
+  if (status.ok()) status = files.WriteFileAtomic(spillPath, image);
+  if (!status.ok()) return registryFailure + status.message();
   return {};
 }
 
 }  // namespace
 
 SettingsStore::SettingsStore(platform::Registry& registry, std::string dataFolder,
-                             const platform::Clock& clock)
-    : registry_(registry), dataFolder_(std::move(dataFolder)), clock_(clock) {}
+                             const platform::Clock& clock, platform::FileSystem& files)
+    : registry_(registry), dataFolder_(std::move(dataFolder)), clock_(clock), files_(files) {}
 
 std::string SettingsStore::SpillPath(std::string_view valueName) const {
   if (dataFolder_.empty()) return {};
@@ -190,24 +187,25 @@ bool SettingsStore::Load(UserSettings* settings, std::string* error,
           std::string image;
           bool haveImage = false;
           bool fromSpill = false;
-          std::string path = SpillPath(b.valueName);
-          std::error_code ec;
-          if (!path.empty() && fs::is_regular_file(path, ec)) {
-            std::uintmax_t size = fs::file_size(path, ec);
-            if (ec) {
-              failures.Add(b.valueName, "cannot read spill file \"" + path + "\": " + ec.message());
+          const std::string path = SpillPath(b.valueName);
+          platform::FileInfo info;
+          if (!path.empty()) {
+            if (const platform::FileStatus stat = files_.Stat(path, &info); !stat.ok()) {
+              failures.Add(b.valueName, "cannot read spill file: " + stat.message());
               break;
             }
-            if (size > kMaxSpillFileBytes) {
+          }
+          if (!path.empty() && info.kind == platform::FileKind::kFile) {
+            if (info.size > kMaxSpillFileBytes) {
               failures.Add(b.valueName, "spill file \"" + path + "\" too large");
               break;
             }
-            std::vector<std::uint8_t> bytes;
-            if (platform::ReadWholeFile(path, &bytes)) {
-              image.assign(bytes.begin(), bytes.end());
-              haveImage = true;
-              fromSpill = true;
+            if (const platform::FileStatus read = files_.ReadFile(path, &image); !read.ok()) {
+              failures.Add(b.valueName, "cannot read spill file: " + read.message());
+              break;
             }
+            haveImage = true;
+            fromSpill = true;
           }
           if (!haveImage) {
             RegValue v;
@@ -239,17 +237,28 @@ bool SettingsStore::Load(UserSettings* settings, std::string* error,
 }
 
 bool SettingsStore::Save(UserSettings* settings, std::string* error,
-                         const SettingsLoadIssues* leaveAlone) const {
+                         const SettingsLoadIssues* leaveAlone,
+                         const UserSettings* unchangedSince) const {
   if (error != nullptr) error->clear();
-  if (registry_.CreateKey(kRoot, kSettingsKey) != platform::ERROR_SUCCESS) {
-    if (error != nullptr) *error = "cannot create the settings key: " + registry_.LastError();
+  // The whole save under the settings lock (re-entrant: a command that holds it for
+  // its whole run keeps it), so no other save interleaves with its values and files.
+  std::unique_ptr<platform::ProcessLock> hold;
+  if (registry_.HoldRoot(kRoot, &hold) != platform::ERROR_SUCCESS) {
+    if (error != nullptr) *error = "cannot lock the settings: " + registry_.LastError();
     return false;
   }
   const platform::FileTime now = clock_.Now();
   settings->sentSubjs.Prune(now);
   settings->sentFromNames.Prune(now > kSentFromNamesKeep ? now - kSentFromNamesKeep : 0);
 
+  // Every value that goes into the registry, set in one change (one write of its
+  // file); images too large for it go to their spill files first.
   Failures failures(error);
+  // A copy: writing an image needs a record of its own.
+  std::optional<UserSettings> before;
+  if (unchangedSince != nullptr) before = *unchangedSince;
+  platform::Registry::NamedValues values;
+  std::vector<std::string> spillsToRemove;
   for (const SettingBinding& b : SettingBindings()) {
     if (!b.TakesPartInRegistry()) continue;
     if (leaveAlone != nullptr && std::find(leaveAlone->unloaded.begin(), leaveAlone->unloaded.end(),
@@ -257,31 +266,68 @@ bool SettingsStore::Save(UserSettings* settings, std::string* error,
       continue;
     }
     try {
-      long rc = platform::ERROR_SUCCESS;
+      if (before && b.SameIn(*settings, *before)) continue;
       switch (b.kind) {
         case BindingKind::kDword:
-          rc = registry_.SetValue(kRoot, kSettingsKey, b.valueName,
-                                  RegValue::Dword(settings->*b.dword));
+          values.emplace_back(b.valueName, RegValue::Dword(settings->*b.dword));
           break;
         case BindingKind::kWideString:
-          rc = registry_.SetValue(kRoot, kSettingsKey, b.valueName,
-                                  RegValue::String(platform::WideToAnsi(settings->*b.wide)));
+          values.emplace_back(b.valueName,
+                              RegValue::String(platform::WideToAnsi(settings->*b.wide)));
           break;
-        default:
-          if (std::string why = WriteImageValue(registry_, b.valueName, b.WriteImage(*settings),
-                                                SpillPath(b.valueName));
-              !why.empty()) {
+        default: {
+          const std::string image = b.WriteImage(*settings);
+          const std::string spill = SpillPath(b.valueName);
+          if (image.size() < kSpillThreshold) {
+            values.emplace_back(b.valueName, RegValue::Binary(std::vector<std::uint8_t>(
+                                                 image.begin(), image.end())));
+            if (!spill.empty()) spillsToRemove.push_back(spill);
+          } else if (std::string why =
+                         WriteImageValue(registry_, files_, b.valueName, image, spill);
+                     !why.empty()) {
             failures.Add(b.valueName, why);
           }
           break;
-      }
-      if (rc != platform::ERROR_SUCCESS) {
-        failures.Add(b.valueName,
-                     "registry error " + std::to_string(rc) + " " + registry_.LastError());
+        }
       }
     } catch (const std::exception& e) {
       failures.Add(b.valueName, e.what());
     }
+  }
+  if (registry_.SetValues(kRoot, kSettingsKey, values) != platform::ERROR_SUCCESS) {
+    // Value by value, so that each failure is named and a refused image still goes to
+    // its spill file.
+    if (registry_.CreateKey(kRoot, kSettingsKey) != platform::ERROR_SUCCESS) {
+      if (error != nullptr) *error = "cannot create the settings key: " + registry_.LastError();
+      return false;
+    }
+    for (const auto& [name, value] : values) {
+      if (value.type == platform::REG_BINARY) {
+        if (std::string failed =
+                WriteImageValue(registry_, files_, name,
+                                std::string(value.data.begin(), value.data.end()), SpillPath(name));
+            !failed.empty()) {
+          failures.Add(name, failed);
+        }
+        continue;
+      }
+      if (const long rc = registry_.SetValue(kRoot, kSettingsKey, name, value);
+          rc != platform::ERROR_SUCCESS) {
+        failures.Add(name, "registry error " + std::to_string(rc) + " " + registry_.LastError());
+      }
+    }
+    return failures.Ok();
+  }
+  // A spill file left from an earlier, larger image would win over the new value at
+  // the next load.
+  for (const std::string& spill : spillsToRemove) {
+    if (!files_.Exists(spill)) continue;
+    if (platform::FileStatus status = files_.Remove(spill); !status.ok()) {
+      failures.Add(spill.substr(spill.rfind('/') + 1),
+                   "cannot remove the old spill file: " + status.message());
+      continue;
+    }
+    files_.Remove(platform::FolderOfPath(spill));  // fails while others remain
   }
   return failures.Ok();
 }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/file_system.h"
 #include "platform/registry.h"
 #include "settings/user_settings.h"
 
@@ -48,7 +49,9 @@ struct SettingsLoadIssues {
 
 class SettingsStore {
  public:
-  SettingsStore(platform::Registry& registry, std::string dataFolder, const platform::Clock& clock);
+  // `registry`, `clock` and `files` must outlive the store.
+  SettingsStore(platform::Registry& registry, std::string dataFolder, const platform::Clock& clock,
+                platform::FileSystem& files = platform::RealFileSystem());
 
   // Reads every binding into *settings. When the key does not exist, *settings is
   // left as it is and the result is false. A binding whose value is damaged,
@@ -63,9 +66,16 @@ class SettingsStore {
   // *settings, then writes every binding. When the key cannot be created nothing is
   // written. A binding that cannot be written does not stop the others; the result
   // is then false with *error (if given) naming what failed.
-  // The values named in leaveAlone->unloaded are not written.
+  // The values named in leaveAlone->unloaded are not written, nor, when
+  // `unchangedSince` is given, the values that equal its own: a process that loaded
+  // the record long ago (a host) then writes only what it changed, and a value another
+  // process saved meanwhile stays. All values are set in one change of the registry
+  // (one write of its file), under the registry's lock on HKEY_CURRENT_USER.
   bool Save(UserSettings* settings, std::string* error = nullptr,
-            const SettingsLoadIssues* leaveAlone = nullptr) const;
+            const SettingsLoadIssues* leaveAlone = nullptr,
+            const UserSettings* unchangedSince = nullptr) const;
+
+  const platform::Clock& clock() const { return clock_; }
 
   // "<data folder>Settings/<value name>", or empty when there is no data folder.
   std::string SpillPath(std::string_view valueName) const;
@@ -74,6 +84,7 @@ class SettingsStore {
   platform::Registry& registry_;
   std::string dataFolder_;
   const platform::Clock& clock_;
+  platform::FileSystem& files_;
 };
 
 }  // namespace quorvel

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
+#include "platform/file_system.h"
 #include "platform/registry_memory.h"
 #include "settings/setting_bindings.h"
 
@@ -276,9 +276,9 @@ TEST_F(SettingsStoreTest, LargeWhiteListSpillsToAFileAndComesBackToTheRegistryWh
   ASSERT_GE(bigImage.size(), 70'000u);
   ASSERT_TRUE(Store().Save(&s));
 
-  std::vector<std::uint8_t> file;
-  ASSERT_TRUE(platform::ReadWholeFile(SpillFile("WhiteList"), &file));
-  EXPECT_EQ(std::string(file.begin(), file.end()), bigImage);
+  std::string file;
+  ASSERT_TRUE(platform::RealFileSystem().ReadFile(SpillFile("WhiteList"), &file).ok());
+  EXPECT_EQ(file, bigImage);
   EXPECT_FALSE(HasValue("WhiteList"));
   EXPECT_TRUE(HasValue("BlackList"));  // small lists stay in the registry
   EXPECT_FALSE(fs::exists(SpillFile("BlackList")));
@@ -324,8 +324,9 @@ TEST_F(SettingsStoreTest, SpillFileWinsOverTheRegistryValue) {
   ContactList inFile;
   inFile.AddAddress(MakeContact("new@example.org"), "", 1);
   SetValue("WhiteList", BinaryOf(WriteImage(inRegistry)));
-  ASSERT_TRUE(platform::CreateDirectories(dataFolder_ + "Settings"));
-  ASSERT_TRUE(platform::WriteFileAtomic(SpillFile("WhiteList"), WriteImage(inFile)));
+  ASSERT_TRUE(platform::RealFileSystem().CreateFolders(dataFolder_ + "Settings").ok());
+  ASSERT_TRUE(
+      platform::RealFileSystem().WriteFileAtomic(SpillFile("WhiteList"), WriteImage(inFile)).ok());
 
   UserSettings s;
   ASSERT_TRUE(Store().Load(&s));
@@ -358,8 +359,9 @@ TEST_F(SettingsStoreTest, ADamagedImageKeepsItsOldContentAndTheOtherValuesStillL
   SetValue("BlackList", BinaryOf(std::string("\x05\x00\x03@ex", 6)));  // ends early
   SetValue("WhiteList", BinaryOf(WriteImage(white)));
   SetValue("MarkSpamAsRead", RegValue::Dword(1));
-  ASSERT_TRUE(platform::CreateDirectories(dataFolder_ + "Settings"));
-  ASSERT_TRUE(platform::WriteFileAtomic(SpillFile("CustomSpamDictionary"), "\x01"));
+  ASSERT_TRUE(platform::RealFileSystem().CreateFolders(dataFolder_ + "Settings").ok());
+  ASSERT_TRUE(
+      platform::RealFileSystem().WriteFileAtomic(SpillFile("CustomSpamDictionary"), "\x01").ok());
 
   UserSettings s;
   s.blackList.AddDomain(MakeContact("@previous.example"));

@@ -10,9 +10,10 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "mapi/maildir/maildir_listing.h"
 #include "mapi/maildir/props_file.h"
 #include "mapi/mime/mime_message.h"
-#include "platform/files.h"
+#include "platform/file_system.h"
 
 namespace quorvel::mapi {
 namespace {
@@ -142,22 +143,14 @@ std::vector<std::string> MaildirCore::Subfolders(const std::string& parent) cons
 
 MaildirCore::FolderIndex MaildirCore::Scan(const std::string& folderPath) const {
   FolderIndex index;
+  const std::string folder = FolderDirectory(root_, folderPath);
   for (const char* sub : {"new", "cur"}) {
-    std::string dir = FolderDirectory(root_, folderPath) + "/" + sub;
-    DIR* d = ::opendir(dir.c_str());
-    if (d == nullptr) continue;
-    while (dirent* e = ::readdir(d)) {
-      if (e->d_type != DT_REG && e->d_type != DT_UNKNOWN && e->d_type != DT_LNK) continue;
-      auto name = ParseMessageFileName(e->d_name);
+    for (std::string& fileName : MaildirFileNames(platform::RealFileSystem(), folder, sub)) {
+      auto name = ParseMessageFileName(fileName);
       if (!name) continue;
-      if (e->d_type != DT_REG) {  // a link or an unknown type: only a file that is there
-        struct stat st {};
-        if (::stat((dir + "/" + e->d_name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-      }
-      MessageLocation at{folderPath, sub, e->d_name, *name};
+      MessageLocation at{folderPath, sub, std::move(fileName), *name};
       index[name->unique] = std::move(at);  // cur/ wins over a stale copy in new/
     }
-    ::closedir(d);
   }
   return index;
 }
@@ -348,15 +341,16 @@ HRESULT MaildirCore::MoveOrCopy(const std::string& folderPath, const std::string
       n.eventType = fnevObjectMoved;
       n.entryId = MessageId(destination, unique);
     } else {
-      std::vector<std::uint8_t> bytes;
-      if (!platform::ReadWholeFile(PathOf(*at), &bytes)) {
+      std::string bytes;
+      if (!platform::RealFileSystem().ReadFile(PathOf(*at), &bytes).ok()) {
         hr = MAPI_E_NOT_FOUND;
       } else {
         // Written whole into tmp/ first, then renamed into place under a new unique part.
         std::string copyUnique = NewUniqueName(clock_);
         std::string staged = FolderDirectory(root_, destination) + "/tmp/" + copyUnique;
-        std::string_view content(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        if (!platform::WriteFileAtomic(staged, content)) return MAPI_E_DISK_ERROR;
+        if (!platform::RealFileSystem().WriteFileAtomic(staged, bytes).ok()) {
+          return MAPI_E_DISK_ERROR;
+        }
         MessageFileName name = at->name;
         name.unique = copyUnique;
         MessageLocation to{destination, at->sub,

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "platform/code_page.h"
-#include "platform/files.h"
+#include "platform/file_system.h"
 
 namespace quorvel::mapi {
 namespace {
@@ -122,9 +122,9 @@ std::vector<PropValue> ParseProps(std::string_view text) {
 }
 
 std::vector<PropValue> LoadMessageProps(const std::string& root, std::string_view unique) {
-  std::vector<std::uint8_t> bytes;
-  if (!platform::ReadWholeFile(PropsPath(root, unique), &bytes)) return {};
-  return ParseProps(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  std::string bytes;
+  if (!platform::RealFileSystem().ReadFile(PropsPath(root, unique), &bytes).ok()) return {};
+  return ParseProps(bytes);
 }
 
 bool SaveMessageProps(const std::string& root, std::string_view unique,
@@ -133,8 +133,9 @@ bool SaveMessageProps(const std::string& root, std::string_view unique,
     RemoveMessageProps(root, unique);
     return true;
   }
-  if (!platform::CreateDirectories(root + "/" + std::string(kPropsFolder))) return false;
-  return platform::WriteFileAtomic(PropsPath(root, unique), SerializeProps(props));
+  platform::FileSystem& files = platform::RealFileSystem();
+  return files.CreateFolders(root + "/" + std::string(kPropsFolder)).ok() &&
+         files.WriteFileAtomic(PropsPath(root, unique), SerializeProps(props)).ok();
 }
 
 bool CopyMessageProps(const std::string& root, std::string_view from, std::string_view to) {
@@ -143,7 +144,7 @@ bool CopyMessageProps(const std::string& root, std::string_view from, std::strin
 }
 
 void RemoveMessageProps(const std::string& root, std::string_view unique) {
-  ::unlink(PropsPath(root, unique).c_str());
+  platform::RealFileSystem().Remove(PropsPath(root, unique));
 }
 
 }  // namespace quorvel::mapi

@@ -10,7 +10,7 @@
 #include "mapi/compressed_rtf.h"
 #include "mapi/queries.h"
 #include "platform/code_page.h"
-#include "platform/files.h"
+#include "platform/file_system.h"
 
 namespace quorvel::mapi {
 namespace {
@@ -298,9 +298,8 @@ TEST_F(MimeMessageTest, TruncatedAndCorruptedCopiesOfEveryMessage) {
   const PropTag attachColumns[] = {PR_ATTACH_NUM, PR_ATTACH_FILENAME, PR_ATTACH_LONG_FILENAME,
                                    PR_ATTACH_FLAGS};
   for (const auto& entry : std::filesystem::directory_iterator(MailPath(""))) {
-    std::vector<std::uint8_t> bytes;
-    ASSERT_TRUE(platform::ReadWholeFile(entry.path().string(), &bytes));
-    std::string original(bytes.begin(), bytes.end());
+    std::string original;
+    ASSERT_TRUE(platform::RealFileSystem().ReadFile(entry.path().string(), &original).ok());
     for (std::size_t cut = 0; cut < original.size(); cut += 1 + original.size() / 40) {
       for (int corrupt = 0; corrupt < 2; ++corrupt) {
         std::string damaged = original.substr(0, cut);
