@@ -74,7 +74,10 @@ host::AddInFactories ProgramAddIns() {
   factories.addIns[outlook::kAddInClsid] = [] {
     outlook::AddInServices services;
     services.helpPath = DefaultDataFolders().ModuleFolder() + "quorvel.html";
-    outlook::AttachCore(services, SharedProcess());
+    outlook::AttachCore(services, SharedProcess(), [](outlook::CoreOptions& options) {
+      // The tray popup of a host without a desktop: a line on its standard error.
+      options.log = [](const std::string& line) { std::cerr << ("quorvel: " + line + "\n"); };
+    });
     return outlook::QVAddIn::Create(std::move(services));
   };
   factories.clientExtension = [] { return outlook::ClientExtensionFactory(SharedProcess())(); };

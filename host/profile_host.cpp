@@ -53,6 +53,7 @@ std::unique_ptr<ProfileHost> ProfileHost::Open(HostConfig config, std::string* e
       host->config_.openStore ? host->config_.openStore : StoreOpener(OpenMaildirProfileStore);
   auto store = open(profile, host->config_.watch, error);
   if (!store.ok()) return nullptr;
+  host->store_ = *store;
   auto session = std::make_shared<StoreSession>(
       profile.name, std::vector<std::shared_ptr<mapi::MsgStore>>{*store});
   auto nameSpace = StoreNameSpace::Create(session, profile.name, profile.addresses);
@@ -72,6 +73,20 @@ ProfileHost::~ProfileHost() { Disconnect(); }
 
 std::vector<std::string> ProfileHost::Connect() {
   loaded_ = LoadAddIns(*config_.registry, config_.factories);
+  if (loaded_.clientExtension) {
+    // The mail client installs its extensions at logon, before the add-ins connect.
+    ExtensionEvents::Places places;
+    std::shared_ptr<NameSpace> ns = application_->Session();
+    places.session = ns->MAPIOBJECT();
+    places.store = store_;
+    if (auto inbox = ns->GetDefaultFolder(olFolderInbox); inbox.ok() && *inbox) {
+      if (auto id = mapi::EntryId::FromHex((*inbox)->EntryID())) places.inbox = *id;
+    }
+    if (auto sent = ns->GetDefaultFolder(olFolderSentMail); sent.ok() && *sent) {
+      if (auto id = mapi::EntryId::FromHex((*sent)->EntryID())) places.sentItems = *id;
+    }
+    extensionEvents_ = ExtensionEvents::Start(loaded_.clientExtension, std::move(places));
+  }
   for (LoadedAddIn& a : loaded_.addIns) a.addIn->OnConnection(*application_, ext_cm_Startup);
   for (LoadedAddIn& a : loaded_.addIns) a.addIn->OnStartupComplete();
   ready_ = true;
@@ -84,6 +99,8 @@ void ProfileHost::Disconnect() {
   addIns.swap(loaded_.addIns);
   for (LoadedAddIn& a : addIns) a.addIn->OnBeginShutdown();
   for (LoadedAddIn& a : addIns) a.addIn->OnDisconnection(ext_dm_HostShutdown);
+  if (extensionEvents_) extensionEvents_->Stop();
+  extensionEvents_.reset();
   loaded_.clientExtension.reset();
 }
 

@@ -24,6 +24,7 @@
 
 #include "host/add_in_loader.h"
 #include "host/application.h"
+#include "host/extension_events.h"
 #include "host/profiles.h"
 #include "mapi/store.h"
 #include "platform/lock_file.h"
@@ -62,10 +63,12 @@ class ProfileHost {
   static std::unique_ptr<ProfileHost> Open(HostConfig config, std::string* error);
   ~ProfileHost();
 
-  // Loads and connects the add-ins (then tells them the start is complete). Returns
-  // what was not loaded, one sentence each.
+  // Loads the client extension and the add-ins; installs the extension and raises its
+  // events from then on (extension_events.h), then connects the add-ins and tells them
+  // the start is complete. Returns what was not loaded, one sentence each.
   std::vector<std::string> Connect();
-  // Disconnects every add-in (the core saves its state); idempotent.
+  // Stops the extension's events and disconnects every add-in (the core saves its
+  // state); idempotent.
   void Disconnect();
   // Returns when the add-ins have done the work pending at their start.
   void WaitUntilIdle();
@@ -77,6 +80,8 @@ class ProfileHost {
   bool ready() const { return ready_.load(); }
   // A connected add-in by class id, or null.
   std::shared_ptr<AddIn> FindAddIn(const std::string& clsid) const;
+  // The loaded client extension's events; null when none is loaded.
+  const ExtensionEvents* extensionEvents() const { return extensionEvents_.get(); }
 
  private:
   explicit ProfileHost(HostConfig config) : config_(std::move(config)) {}
@@ -85,7 +90,9 @@ class ProfileHost {
   std::unique_ptr<platform::LockFile> lock_;
   std::unique_ptr<Application> application_;
   std::shared_ptr<Explorer> mainWindow_;
+  std::shared_ptr<mapi::MsgStore> store_;  // the default store
   LoadResult loaded_;
+  std::shared_ptr<ExtensionEvents> extensionEvents_;
   std::time_t since_ = 0;
   std::atomic<bool> ready_{false};
 };

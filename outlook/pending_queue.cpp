@@ -23,6 +23,10 @@ void PendingQueue::Enqueue(const mapi::EntryId& parentId, const mapi::EntryId& m
                            std::uint32_t origin) {
   std::uint32_t now = clock_.TickCount();
   std::lock_guard<std::mutex> lock(mutex_);
+  if (auto judged = recentJudged_.find(messageId);
+      judged != recentJudged_.end() && IsRecent(judged->second, now, kRecentJudgedMs)) {
+    return;  // the same arrival, by its second road
+  }
   pending_.try_emplace(messageId, Entry{parentId, now, origin});
   if (wake_) wake_->Set();
 }
@@ -41,17 +45,22 @@ std::optional<PendingMessage> PendingQueue::PeekNext() const {
 
 void PendingQueue::Complete(const mapi::EntryId& messageId, bool wasSpam) {
   bool remember = wasSpam && !RespectRules();
+  std::uint32_t now = clock_.TickCount();
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = pending_.find(messageId);
   if (it == pending_.end()) return;
   if (remember) recentSpam_.try_emplace(messageId, it->second);
   pending_.erase(it);
+  recentJudged_.insert_or_assign(messageId, now);
 }
 
 void PendingQueue::PurgeRecent() {
-  if (RespectRules()) return;
+  bool respect = RespectRules();
   std::uint32_t now = clock_.TickCount();
   std::lock_guard<std::mutex> lock(mutex_);
+  std::erase_if(recentJudged_,
+                [&](const auto& item) { return !IsRecent(item.second, now, kRecentJudgedMs); });
+  if (respect) return;
   std::erase_if(recentSpam_, [&](const auto& item) { return !IsRecent(item.second.tick, now); });
 }
 

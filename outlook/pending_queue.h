@@ -10,7 +10,13 @@
 // client rule moving one of them out of the spam folder's way sends it back without
 // a second judgement (only while RespectOutlookRules is off).
 //
-// Locking: mutex_ guards pending_, recentSpam_ and wake_. It covers only map
+// recentJudged remembers, for a minute, every message taken off the queue, and
+// Enqueue ignores them: one arrival reaches the queue by two roads (the delivery event
+// and the store's notification, or a notification and the start-up scan), and the
+// second may come only after the worker is done with the first; judging the message
+// again would learn it twice. Entry ids are not reused, so nothing new is ignored.
+//
+// Locking: mutex_ guards pending_, recentSpam_, recentJudged_ and wake_. It covers only map
 // operations; the settings lock is taken (to read RespectOutlookRules) before it,
 // never inside it. Every method may be called from any thread.
 #ifndef QUORVEL_OUTLOOK_PENDING_QUEUE_H_
@@ -41,6 +47,8 @@ inline constexpr std::uint32_t kOriginJudgedSpam = 0x4;
 
 // How long a judged spam message is remembered, in ms of tick count.
 inline constexpr std::uint32_t kRecentSpamMs = 2000;
+// How long any judged message is kept from being queued again, in ms of tick count.
+inline constexpr std::uint32_t kRecentJudgedMs = 60000;
 
 struct PendingMessage {
   mapi::EntryId parentId;
@@ -58,16 +66,17 @@ class PendingQueue {
   // The event set whenever an entry is added (the worker's wake event); null: none.
   void SetWakeEvent(std::shared_ptr<platform::AutoResetEvent> wake);
 
-  // Queues a message unless it is already pending; sets the wake event either way.
+  // Queues a message unless it is already pending or was taken off the queue within
+  // kRecentJudgedMs; sets the wake event when it is pending.
   void Enqueue(const mapi::EntryId& parentId, const mapi::EntryId& messageId, std::uint32_t origin);
   bool HasPending() const;
   // The first pending entry in entry-id order; it stays queued until Complete.
   std::optional<PendingMessage> PeekNext() const;
-  // Takes the message off the queue; spam is remembered in recentSpam while
-  // RespectOutlookRules is off.
+  // Takes the message off the queue and remembers it in recentJudged; spam is also
+  // remembered in recentSpam while RespectOutlookRules is off.
   void Complete(const mapi::EntryId& messageId, bool wasSpam);
   // Forgets remembered spam older than kRecentSpamMs (only while RespectOutlookRules
-  // is off).
+  // is off) and judged messages older than kRecentJudgedMs.
   void PurgeRecent();
   // A message moved to `newParentId` (not into Sent Items). `oldMessageId` is the id it
   // had before the move, for stores whose ids change when a message moves; absent
@@ -89,16 +98,20 @@ class PendingQueue {
   using Map = std::map<mapi::EntryId, Entry>;
 
   bool RespectRules() const;
-  bool IsRecent(std::uint32_t tick, std::uint32_t now) const { return now - tick <= kRecentSpamMs; }
+  static bool IsRecent(std::uint32_t tick, std::uint32_t now,
+                       std::uint32_t window = kRecentSpamMs) {
+    return now - tick <= window;
+  }
   // The entry of `id`, or of `oldId` when only that one is there. REQUIRES: mutex_ held.
   static Map::iterator FindEither(Map& map, const mapi::EntryId& id, const mapi::EntryId& oldId);
 
   const platform::Clock& clock_;
   SettingsHolder& settings_;
   mutable std::mutex mutex_;
-  Map pending_;                                     // guarded by mutex_
-  Map recentSpam_;                                  // guarded by mutex_
-  std::shared_ptr<platform::AutoResetEvent> wake_;  // guarded by mutex_
+  Map pending_;                                          // guarded by mutex_
+  Map recentSpam_;                                       // guarded by mutex_
+  std::map<mapi::EntryId, std::uint32_t> recentJudged_;  // completion ticks; guarded by mutex_
+  std::shared_ptr<platform::AutoResetEvent> wake_;       // guarded by mutex_
 };
 
 }  // namespace quorvel::outlook

@@ -117,5 +117,31 @@ TEST_F(PendingQueueTest, PurgeForgetsOnlySpamOlderThanTheWindow) {
   EXPECT_EQ(late.RecentSpamCount(), 1u);
 }
 
+TEST_F(PendingQueueTest, AMessageQueuedAgainByItsSecondRoadAfterItWasJudgedIsIgnored) {
+  // The delivery event and the store's notification both queue one arrival; the
+  // second may come after the worker is done with the first.
+  for (bool spam : {false, true}) {
+    SCOPED_TRACE(spam);
+    PendingQueue q(clock, settings);
+    q.Enqueue(Id("inbox"), Id("m"), kOriginDelivery);
+    q.Complete(Id("m"), spam);
+    clock.AdvanceMs(kRecentJudgedMs);
+    q.Enqueue(Id("inbox"), Id("m"), kOriginNotification);
+    q.Enqueue(Id("inbox"), Id("m"), kOriginStartupScan);
+    EXPECT_FALSE(q.HasPending());
+    q.Enqueue(Id("inbox"), Id("other"), kOriginNotification);  // others still come in
+    EXPECT_EQ(q.PendingCount(), 1u);
+    // A minute later the memory is gone, purged or not.
+    clock.AdvanceMs(1);
+    q.Enqueue(Id("inbox"), Id("m"), kOriginNotification);
+    EXPECT_EQ(q.PendingCount(), 2u);
+    q.Complete(Id("m"), false);
+    clock.AdvanceMs(kRecentJudgedMs + 1);
+    q.PurgeRecent();
+    q.Enqueue(Id("inbox"), Id("m"), kOriginNotification);
+    EXPECT_EQ(q.PendingCount(), 2u);
+  }
+}
+
 }  // namespace
 }  // namespace quorvel::outlook

@@ -101,6 +101,7 @@ HRESULT QVCore::Initialize(host::Application* application) {
                     .goodSeen = p.goodSeen(),
                     .removeNewMailIcon = o_.removeNewMailIcon,
                     .tray = &tray_,
+                    .counters = &application_->counters(),
                     .startRebuild = [&p] { p.mailbase().store().StartRebuildThread(); },
                     .stopRebuild = [&p] { p.mailbase().store().StopRebuildThread(); },
                     .idleReleaseMs = o_.workerIdleReleaseMs});
@@ -231,6 +232,10 @@ HRESULT QVCore::PostStartupActions() {
   return mapi::S_OK;
 }
 
+void QVCore::WaitUntilIdle() {
+  if (worker_) worker_->WaitUntilIdle();
+}
+
 HRESULT QVCore::Shutdown() {
   {
     std::lock_guard<std::mutex> lock(sessionMutex_);
@@ -240,6 +245,10 @@ HRESULT QVCore::Shutdown() {
   if (worker_) worker_->Stop();  // the worker no longer feeds the window after this
   popupWindow_.reset();
   worker_.reset();
+  // What the worker learned: the mail client's module saves it when it is unloaded;
+  // this program keeps its module (the process objects) to its end, so it is saved
+  // here, once nothing learns any more.
+  o_.process.mailbase().store().SaveIfDirty();
   if (storeWatcher_) {
     storeWatcher_->UnadviseStores();
     storeWatcher_.reset();

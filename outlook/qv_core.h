@@ -21,6 +21,13 @@
 // The marking, checking and e-mail commands come with their own parts of the add-in;
 // until then they answer E_NOTIMPL.
 //
+// Shutdown follows its order (popup, worker, notifications, namespace, settings) and
+// also saves what the worker learned into the mail base.
+//
+// WaitUntilIdle (for a host that runs once) returns when the worker has judged and
+// moved everything queued: what the start-up scan queued, and whatever notifications
+// brought meanwhile.
+//
 // Threading: every method on the host's user-interface thread.
 #ifndef QUORVEL_OUTLOOK_QV_CORE_H_
 #define QUORVEL_OUTLOOK_QV_CORE_H_
@@ -61,7 +68,7 @@ struct CoreOptions {
   std::uint32_t workerIdleReleaseMs = 10000;
 };
 
-class QVCore final : public IQuorvel2 {
+class QVCore final : public IQuorvel2, public PendingWork {
  public:
   explicit QVCore(CoreOptions options);
   ~QVCore() override;
@@ -77,6 +84,7 @@ class QVCore final : public IQuorvel2 {
   HRESULT DeleteSpam() override { return E_NOTIMPL; }
   HRESULT PostStartupActions() override;
   HRESULT InitialWizard() override;
+  void WaitUntilIdle() override;
 
   bool initialized() const { return initialized_; }
   const std::string& outboxMessageClass() const { return outboxMessageClass_; }

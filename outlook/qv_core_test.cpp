@@ -227,5 +227,33 @@ TEST_F(QVCoreTest, TheStartUpScanQueuesUnreadInboxMailOfServerStoresOnly) {
   }
 }
 
+TEST_F(QVCoreTest, WaitUntilIdleReturnsWhenWhatTheStartUpScanQueuedIsJudged) {
+  auto session = mapi::memory::MemorySession::Create();
+  auto layout = session->AddStore(
+      {.provider = std::string(mapi::pbExchangeProviderPrimaryUserGuid), .isDefault = true});
+  auto inbox = session->OpenEntry(layout.inbox, 0)->As<mapi::Folder>();
+  // Arrived while no host ran.
+  std::vector<EntryId> bad;
+  for (int i = 0; i < 30; ++i) {
+    bad.push_back(*MessageBuilder()
+                       .Subject("offer " + std::to_string(i))
+                       .From("S", "spammer@bad.example")
+                       .SaveIn(*inbox));
+    MessageBuilder().Subject("hi").From("F", "friend@good.example").SaveIn(*inbox);
+  }
+  auto ns = host::StoreNameSpace::Create(session, "P", {});
+  host::Application application(ns, ui);
+  auto core = MakeCore();
+  core->WaitUntilIdle();  // before the start: at once
+  ASSERT_EQ(core->Initialize(&application), mapi::S_OK);
+  ASSERT_EQ(core->PostStartupActions(), mapi::S_OK);
+  core->WaitUntilIdle();
+  EXPECT_FALSE(process.queue().HasPending());
+  EXPECT_EQ(MessagesIn(*session, SpamFolderId()).size(), bad.size());
+  EXPECT_EQ(MessagesIn(*session, layout.inbox).size(), 30u);
+  core->Shutdown();
+  core->WaitUntilIdle();  // after the end: at once
+}
+
 }  // namespace
 }  // namespace quorvel::outlook

@@ -51,21 +51,40 @@ void Worker::Stop() {
   wake_.reset();
 }
 
+void Worker::SetBusy(bool busy) {
+  std::lock_guard<std::mutex> lock(idleMutex_);
+  busy_ = busy;
+  if (!busy) idleChanged_.notify_all();
+}
+
+bool Worker::Idle() const {
+  std::lock_guard<std::mutex> lock(idleMutex_);
+  return !busy_ && !o_.queue.HasPending();
+}
+
+void Worker::WaitUntilIdle() {
+  if (!running()) return;
+  std::unique_lock<std::mutex> lock(idleMutex_);
+  // A message queued while the thread is not busy makes it busy before it is taken,
+  // and the end of every pass (and the thread's end) notifies.
+  idleChanged_.wait(lock, [this] { return stop_ || (!busy_ && !o_.queue.HasPending()); });
+}
+
 void Worker::Loop() {
   for (;;) {
     while (!o_.queue.HasPending()) {
       bool woken = wake_->Wait(o_.idleReleaseMs);
-      if (stop_) {
-        ReleaseHeld();
-        return;
-      }
+      if (stop_) break;
       if (!woken) ReleaseHeld();
     }
     if (stop_) {
       ReleaseHeld();
+      SetBusy(false);
       return;
     }
+    SetBusy(true);
     RunPass();
+    SetBusy(false);
   }
 }
 
@@ -127,6 +146,7 @@ void Worker::HandleMessage(const PendingMessage& item) {
       spam = true;
     } else {
       spam = o_.judge.IsSpam(message, flags);
+      if (o_.counters) ++o_.counters->judged;
       if (!spam) {
         o_.goodSeen = true;
       } else if (!o_.goodSeen && o_.removeNewMailIcon) {
@@ -141,6 +161,7 @@ void Worker::HandleMessage(const PendingMessage& item) {
   if (!spam) return;
   if (!Open(item.parentId, item.messageId, &folder, &message)) return;
   if (MoveToSpam(*message, folder, item.messageId, item.parentId, flags)) {
+    if (o_.counters) ++o_.counters->moved;
     if (o_.tray) o_.tray->Count();
   }
 }

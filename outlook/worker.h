@@ -6,21 +6,26 @@
 // Between messages the worker keeps the session and the open spam folder; after
 // idleReleaseMs without work it lets both go and takes them again when work comes.
 //
-// Threads: Start and Stop are called by the core on the user-interface thread; the
-// loop runs on the worker's own thread. RunPass and ReleaseHeld are the loop's steps,
-// public so that tests can drive them without a thread (never while it runs). The
-// worker takes no lock of its own: the queue, the settings and the mail base guard
-// themselves, and the held session and spam folder belong to the worker's thread.
+// Threads: Start, Stop and WaitUntilIdle are called by the core on the user-interface
+// thread; the loop runs on the worker's own thread. RunPass and ReleaseHeld are the
+// loop's steps, public so that tests can drive them without a thread (never while it
+// runs). The queue, the settings and the mail base guard themselves, and the held
+// session and spam folder belong to the worker's thread; idleMutex_ guards only busy_
+// (whether the thread has a pass in hand), and the queue's lock may be taken inside it,
+// never the other way round.
 #ifndef QUORVEL_OUTLOOK_WORKER_H_
 #define QUORVEL_OUTLOOK_WORKER_H_
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "core/verdict.h"
+#include "host/application.h"
 #include "mapi/folder.h"
 #include "mapi/message.h"
 #include "mapi/session.h"
@@ -49,6 +54,8 @@ struct WorkerOptions {
   // the user last looked); may be empty where the host has no such icon.
   std::function<void()> removeNewMailIcon = {};
   TrayCounter* tray = nullptr;
+  // The host's counts of judged and moved messages (`quorvel status`); may be null.
+  host::HostCounters* counters = nullptr;
   // The mail base's rebuild thread, started and stopped with the worker; may be empty.
   std::function<void()> startRebuild = {};
   std::function<void()> stopRebuild = {};
@@ -70,6 +77,13 @@ class Worker {
   void Stop();
   bool running() const { return thread_.joinable(); }
 
+  // Nothing waits in the queue and no message is in hand (judged, or being moved).
+  // Any thread.
+  bool Idle() const;
+  // Returns once the thread is idle (what was queued before and meanwhile is judged
+  // and moved), or once it stops; at once when it does not run.
+  void WaitUntilIdle();
+
   // One round of the loop once work is there: forget old recent spam, take the session
   // and spam folder when not held, and handle every pending message.
   void RunPass();
@@ -82,6 +96,7 @@ class Worker {
 
  private:
   void Loop();
+  void SetBusy(bool busy);
   void Acquire();
   bool MoveToSpam(mapi::Message& message, std::shared_ptr<mapi::Folder> source,
                   const mapi::EntryId& messageId, const mapi::EntryId& queuedParent,
@@ -100,6 +115,9 @@ class Worker {
   std::shared_ptr<mapi::Folder> spamFolder_;
   mapi::EntryId spamFolderId_;
   std::atomic<bool> holdsSession_{false};
+  mutable std::mutex idleMutex_;
+  std::condition_variable idleChanged_;
+  bool busy_ = false;  // guarded by idleMutex_
 };
 
 }  // namespace quorvel::outlook

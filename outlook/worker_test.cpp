@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -24,6 +25,7 @@ class ScriptedJudge final : public SpamJudge {
  public:
   bool IsSpam(std::shared_ptr<mapi::Message> message, ClassifyFlags flags) override {
     auto subject = mapi::HrGetOneProp(*message, mapi::PR_SUBJECT);
+    if (onJudge) onJudge();
     std::lock_guard<std::mutex> lock(mutex);
     flagsSeen.push_back(flags);
     return subject.ok() && subject->AsString8() &&
@@ -35,6 +37,7 @@ class ScriptedJudge final : public SpamJudge {
   }
   std::mutex mutex;
   std::vector<ClassifyFlags> flagsSeen;
+  std::function<void()> onJudge;  // called on the judging thread
 };
 
 class RecordingWindow final : public TrayWindow {
@@ -43,7 +46,9 @@ class RecordingWindow final : public TrayWindow {
   void Notify(std::uint32_t count, std::uint32_t delayMs) override {
     counts.push_back(count);
     EXPECT_EQ(delayMs, 2000u);
+    if (onNotify) onNotify();
   }
+  std::function<void()> onNotify;  // called after a move, on the worker's thread
   bool visible = false;
   std::vector<std::uint32_t> counts;
 };
@@ -299,6 +304,44 @@ TEST_F(WorkerTest, TheThreadJudgesQueuedMailAndLetsGoOfTheSessionWhenIdle) {
   EXPECT_FALSE(worker.running());
   // Queued after Stop: stays queued for the next worker.
   Queue(Deliver("SPAM later"));
+  EXPECT_TRUE(queue.HasPending());
+}
+
+TEST_F(WorkerTest, WaitUntilIdleReturnsOnceEveryQueuedMessageIsJudgedAndMoved) {
+  host::HostCounters counters;
+  WorkerOptions options = Options();
+  options.counters = &counters;
+  Worker worker(std::move(options));
+  worker.WaitUntilIdle();  // not running: at once
+  std::vector<EntryId> bad;
+  for (int i = 0; i < 20; ++i) {
+    bad.push_back(Deliver("SPAM " + std::to_string(i)));
+    Queue(bad.back());
+    Queue(Deliver("hello " + std::to_string(i)));
+  }
+  // Seen on the worker's thread: while a message is judged, and after the last one
+  // has left the queue but is still being moved, the worker is not idle.
+  std::vector<bool> idleSeen;
+  judge.onJudge = [&] { idleSeen.push_back(worker.Idle()); };
+  window.onNotify = [&] { idleSeen.push_back(worker.Idle()); };
+  EXPECT_FALSE(worker.Idle());
+  ASSERT_EQ(worker.Start(), mapi::S_OK);
+  worker.WaitUntilIdle();
+  EXPECT_TRUE(worker.Idle());
+  EXPECT_EQ(box.MessagesIn(spam).size(), bad.size());
+  EXPECT_EQ(window.counts.size(), bad.size());
+  EXPECT_EQ(counters.judged.load(), 40u);
+  EXPECT_EQ(counters.moved.load(), 20u);
+  ASSERT_EQ(idleSeen.size(), 60u);
+  for (bool idle : idleSeen) EXPECT_FALSE(idle);
+  // Work that comes later is waited for too.
+  EntryId later = Deliver("SPAM later");
+  Queue(later);
+  worker.WaitUntilIdle();
+  EXPECT_TRUE(InSpam(later));
+  worker.Stop();
+  Queue(Deliver("SPAM after the stop"));
+  worker.WaitUntilIdle();  // stopped: at once, the message stays queued
   EXPECT_TRUE(queue.HasPending());
 }
 
