@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -278,12 +279,16 @@ TEST_F(ChannelTest, AHostThatDiesMidCommandGivesTheClientAClearError) {
     ::_exit(0);
   }
   std::string error;
-  for (int i = 0; i < 500 && !std::filesystem::exists(path_); ++i) {
+  // A loaded machine may take its time to start the child: wait long, but not forever.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!std::filesystem::exists(path_) && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   ui::ScriptedUi ui;
   std::ostringstream out, err;
   ClientResult result = RunInHost(path_, Request({"quorvel", "x"}), ui, out, err);
+  // A child that never got the command would serve forever: it must not hang the test.
+  ::kill(child, SIGKILL);
   int status = 0;
   ::waitpid(child, &status, 0);
   EXPECT_TRUE(result.connected);

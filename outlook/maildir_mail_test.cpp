@@ -105,10 +105,13 @@ TEST_F(MaildirMailTest, MailSavedIntoSentWhitelistsItsRecipients) {
   std::string text =
       "From: Me <me@home.example>\nTo: Carol <carol@far.example>\nSubject: Trip\n\nSee you\n";
   dir.Deliver("Sent", "cur", "2000.C.laptop:2,S", text);
+  // The recipient and the subject are recorded one after the other, each under its own
+  // lock: wait for both rather than looking at the second once the first is there.
   EXPECT_TRUE(WaitUntil([&] {
-    return process->settings().Lock()->whiteList.Find(MakeContact("carol@far.example"));
+    auto settings = process->settings().Lock();
+    return settings->whiteList.Find(MakeContact("carol@far.example")) &&
+           settings->sentSubjs.Find(MakeContact("Trip"));
   }));
-  EXPECT_TRUE(process->settings().Lock()->sentSubjs.Find(MakeContact("Trip")));
 }
 
 TEST_F(MaildirMailTest, MailThatArrivedWhileNoHostRanIsJudgedAtTheNextStart) {
