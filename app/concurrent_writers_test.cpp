@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "testing/child_process.h"
+#include "testing/file_bytes.h"
 #include "testing/temporary_home.h"
 
 namespace quorvel::app {
@@ -23,15 +24,8 @@ using testing::ChildProcess;
 using testing::TemporaryHome;
 using namespace std::chrono_literals;
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Spit(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using quorvel::testing::Slurp;
+using quorvel::testing::Spit;
 
 class ConcurrentWritersTest : public ::testing::Test {
  protected:

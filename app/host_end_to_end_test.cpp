@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "testing/child_process.h"
+#include "testing/file_bytes.h"
 #include "testing/temporary_home.h"
 #include "testing/wait_until.h"
 
@@ -26,15 +27,8 @@ using testing::ProgramRun;
 using testing::TemporaryHome;
 using testing::WaitUntil;
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Spit(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using quorvel::testing::Slurp;
+using quorvel::testing::Spit;
 
 // Every message file of a Maildir, in any folder: what "nothing lost" counts.
 std::vector<std::string> MessageFiles(const fs::path& maildir) {

@@ -24,6 +24,7 @@
 #include "mapi/imap/test_dovecot.h"
 #include "testing/child_process.h"
 #include "testing/fault_proxy.h"
+#include "testing/file_bytes.h"
 #include "testing/temporary_home.h"
 
 namespace quorvel::app {
@@ -41,10 +42,7 @@ using quorvel::testing::RunProgram;
 using quorvel::testing::TemporaryHome;
 using ::testing::HasSubstr;
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using quorvel::testing::Slurp;
 
 struct Ended {
   int status = -1;  // -1 when a signal ended it (or it did not end)

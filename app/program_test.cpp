@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "testing/file_bytes.h"
+
 namespace quorvel::app {
 namespace {
 namespace fs = std::filesystem;
@@ -27,15 +29,8 @@ struct ProgramRun {
 
 enum class Input { kEmpty, kClosed, kText };
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Spit(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using quorvel::testing::Slurp;
+using quorvel::testing::Spit;
 
 std::string Repeat(std::string_view unit, std::size_t times) {
   std::string out;

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "testing/file_bytes.h"
 #include "testing/host_process.h"
 #include "testing/temporary_home.h"
 #include "testing/wait_until.h"
@@ -33,10 +34,7 @@ using namespace std::chrono_literals;
 
 constexpr auto kDeadline = 30s;
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using quorvel::testing::Slurp;
 
 std::string Message(const std::string& from, const std::string& subject,
                     const std::string& to = "me@home.example") {

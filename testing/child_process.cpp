@@ -13,17 +13,13 @@
 #include <fstream>
 #include <iterator>
 
+#include "testing/file_bytes.h"
 #include "testing/wait_until.h"
 
 extern char** environ;
 
 namespace quorvel::testing {
 namespace {
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::string MakeTemporaryFolder() {
   char pattern[] = "/tmp/quorvel-child-XXXXXX";
