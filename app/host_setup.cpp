@@ -10,6 +10,7 @@
 #include "outlook/registration.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "platform/gio/desktop_notifier.h"
 #include "platform/registry_file.h"
 #include "platform/special_folders.h"
 #include "settings/data_folder.h"
@@ -75,8 +76,13 @@ host::AddInFactories ProgramAddIns() {
     outlook::AddInServices services;
     services.helpPath = DefaultDataFolders().ModuleFolder() + "quorvel.html";
     outlook::AttachCore(services, SharedProcess(), [](outlook::CoreOptions& options) {
-      // The tray popup of a host without a desktop: a line on its standard error.
+      // The tray popup of a host without a desktop: a line on its standard error, and a
+      // notice through the desktop's notification service when a session bus is there.
       options.log = [](const std::string& line) { std::cerr << ("quorvel: " + line + "\n"); };
+      options.desktopNotify = [](const std::string& title, const std::string& text) {
+        static platform::DesktopNotifier notifier;  // one connection for the process
+        notifier.Notify(title, text);
+      };
     });
     return outlook::QVAddIn::Create(std::move(services));
   };
