@@ -1,6 +1,7 @@
 #include "mapi/imap/imap_folder.h"
 
 #include "mapi/message_batch.h"
+#include "mapi/property_stream.h"
 #include "mapi/row_table.h"
 #include "platform/code_page.h"
 
@@ -59,12 +60,7 @@ Result<std::vector<PropTag>> ImapFolder::GetPropList(std::uint32_t) {
 }
 
 Result<std::shared_ptr<Stream>> ImapFolder::OpenProperty(PropTag tag, std::uint32_t flags) {
-  if (flags & (MAPI_MODIFY | MAPI_CREATE)) return MAPI_E_NO_ACCESS;
-  auto values = GetProps(std::span<const PropTag>(&tag, 1), 0);
-  if (!values.ok() || values->front().IsError()) return MAPI_E_NOT_FOUND;
-  const PropValue& v = values->front();
-  std::string bytes = v.AsString8() ? *v.AsString8() : v.AsBinary() ? v.AsBinary()->bytes : "";
-  return Ok(std::shared_ptr<Stream>(std::make_shared<MemoryStream>(std::move(bytes))));
+  return OpenPropertyStream(*this, tag, flags);
 }
 
 Result<std::shared_ptr<Table>> ImapFolder::GetContentsTable(std::uint32_t) {

@@ -6,6 +6,7 @@
 
 #include "mapi/maildir/props_file.h"
 #include "mapi/message_batch.h"
+#include "mapi/property_stream.h"
 #include "mapi/row_table.h"
 #include "platform/code_page.h"
 
@@ -88,12 +89,7 @@ Result<std::vector<PropTag>> MaildirFolder::GetPropList(std::uint32_t) {
 }
 
 Result<std::shared_ptr<Stream>> MaildirFolder::OpenProperty(PropTag tag, std::uint32_t flags) {
-  if (flags & (MAPI_MODIFY | MAPI_CREATE)) return MAPI_E_NO_ACCESS;
-  auto values = GetProps(std::span<const PropTag>(&tag, 1), 0);
-  if (!values.ok() || values->front().IsError()) return MAPI_E_NOT_FOUND;
-  const PropValue& v = values->front();
-  std::string bytes = v.AsString8() ? *v.AsString8() : v.AsBinary() ? v.AsBinary()->bytes : "";
-  return Ok(std::shared_ptr<Stream>(std::make_shared<MemoryStream>(std::move(bytes))));
+  return OpenPropertyStream(*this, tag, flags);
 }
 
 Result<std::shared_ptr<Table>> MaildirFolder::GetContentsTable(std::uint32_t) {
