@@ -41,8 +41,16 @@ std::unique_ptr<LockFile> LockFile::TryAcquire(const std::string& path, LockHold
     if (error) *error = "cannot open " + path + ": " + std::strerror(errno);
     return nullptr;
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  // Holder() looks with a shared lock for an instant, and a holder writes its record
+  // just after it locks: while the record is empty, ask again for a little while rather
+  // than refuse because another command was looking.
+  int attempts = 0;
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     int saved = errno;
+    if (saved == EWOULDBLOCK && ++attempts < 50 && ReadHolder(fd).pid == 0) {
+      ::usleep(2000);
+      continue;
+    }
     if (holder) *holder = ReadHolder(fd);
     ::close(fd);
     if (saved != EWOULDBLOCK && error) *error = "cannot lock " + path + ": " + std::strerror(saved);
