@@ -4,15 +4,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
 #include <iostream>
-#include <iterator>
+#include <istream>
+#include <streambuf>
 #include <string_view>
-#include <system_error>
 #include <utility>
 #include <vector>
 
+#include "mapi/maildir/maildir_listing.h"
 #include "mapi/maildir/maildir_names.h"
 #include "mapi/mbox/mbox_reader.h"
 #include "mapi/mime/input_bounds.h"
@@ -20,8 +20,6 @@
 #include "mapi/tags.h"
 
 namespace quorvel::app {
-namespace fs = std::filesystem;
-
 namespace {
 
 // The entries of a folder that are not hidden, in name order.
@@ -30,28 +28,25 @@ struct Listing {
   std::vector<std::string> folders;  // sub-folders, links to folders left out
 };
 
-bool ListFolder(const fs::path& dir, Listing* out, std::error_code* error) {
-  std::error_code& ec = *error;
-  fs::directory_iterator it(dir, ec);
-  if (ec) return false;
-  for (const fs::directory_entry& entry : it) {
-    const std::string name = entry.path().filename().string();
-    if (name.empty() || name[0] == '.') continue;
-    std::error_code typeError;
-    if (entry.is_regular_file(typeError)) {
-      out->files.push_back(name);
-    } else if (entry.is_directory(typeError) && !entry.is_symlink(typeError)) {
-      out->folders.push_back(name);
+platform::FileStatus ListFolder(platform::FileSystem& files, const std::string& dir, Listing* out) {
+  std::vector<platform::FolderEntry> entries;
+  if (platform::FileStatus status = files.ListFolder(dir, &entries); !status.ok()) return status;
+  for (platform::FolderEntry& entry : entries) {
+    if (entry.name.empty() || entry.name[0] == '.') continue;
+    if (entry.kind == platform::FileKind::kFile) {
+      out->files.push_back(std::move(entry.name));
+    } else if (entry.kind == platform::FileKind::kFolder && !entry.link) {
+      out->folders.push_back(std::move(entry.name));
     }
   }
   std::sort(out->files.begin(), out->files.end());
   std::sort(out->folders.begin(), out->folders.end());
-  return true;
+  return {};
 }
 
-// "<path>: <what>" for a failed file system call, naming the usual causes plainly.
-std::string Failure(const std::string& path, const std::error_code& ec) {
-  switch (ec.value()) {
+// "<path>: <what>" for a failed file call, naming the usual causes plainly.
+std::string Failure(const std::string& path, int code) {
+  switch (code) {
     case ENOENT:
       return path + ": no such file or folder";
     case ELOOP:
@@ -60,25 +55,39 @@ std::string Failure(const std::string& path, const std::error_code& ec) {
     case EPERM:
       return path + ": permission denied";
     default:
-      return path + ": " + ec.message();
+      return path + ": " + std::strerror(code);
   }
 }
 
-// Whether `path` is a folder: false for anything else, and for a path that cannot be
-// looked at (*ec set).
-bool IsFolder(const fs::path& path, std::error_code* ec) {
-  const fs::file_status status = fs::status(path, *ec);
-  if (*ec == std::errc::no_such_file_or_directory || *ec == std::errc::not_a_directory) {
-    ec->clear();
-    return false;
+// A file read from its start as a stream, for the mailbox reader.
+class ReadableFileBuffer final : public std::streambuf {
+ public:
+  explicit ReadableFileBuffer(platform::ReadableFile& file) : file_(file) {}
+  bool failed() const { return failed_; }
+
+ private:
+  int_type underflow() override {
+    if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+    std::size_t got = 0;
+    if (!file_.Read(buffer_, sizeof buffer_, &got).ok()) {
+      failed_ = true;
+      return traits_type::eof();
+    }
+    if (got == 0) return traits_type::eof();
+    setg(buffer_, buffer_, buffer_ + got);
+    return traits_type::to_int_type(*gptr());
   }
-  return !*ec && fs::is_directory(status);
-}
+
+  platform::ReadableFile& file_;
+  char buffer_[1 << 16];
+  bool failed_ = false;
+};
 
 class InputReader {
  public:
-  InputReader(const InputOptions& options, const MessageVisitor& visit, const ProblemSink& problem)
-      : options_(options), visit_(visit), problem_(problem) {}
+  InputReader(const InputOptions& options, platform::FileSystem& files, const MessageVisitor& visit,
+              const ProblemSink& problem)
+      : options_(options), files_(files), visit_(visit), problem_(problem) {}
 
   int problems() const { return problems_; }
 
@@ -88,11 +97,12 @@ class InputReader {
       ReadStandardInput();
       return;
     }
-    std::error_code ec;
-    const fs::file_status status = fs::status(arg, ec);
-    if (ec || !fs::exists(status)) {
-      Problem(ec ? Failure(arg, ec) : arg + ": no such file or folder");
-    } else if (fs::is_directory(status)) {
+    platform::FileInfo info;
+    if (const platform::FileStatus status = files_.Stat(arg, &info); !status.ok()) {
+      Problem(Failure(arg, status.code()));
+    } else if (info.kind == platform::FileKind::kMissing) {
+      Problem(arg + ": no such file or folder");
+    } else if (info.kind == platform::FileKind::kFolder) {
       ReadFolder(arg);
     } else {
       ReadFile(arg);
@@ -147,40 +157,53 @@ class InputReader {
 
   // One message file; `storeFlags` from its Maildir name.
   void ReadMessageFile(const std::string& path, std::uint32_t storeFlags) {
-    mapi::MimeMessageContext context;
-    context.storeFlags = storeFlags;
-    std::string note;
-    auto opened = mapi::OpenMimeMessageFile(path, std::move(context), &note);
-    if (!opened.ok()) {
-      const std::error_code ec(errno, std::generic_category());
-      Problem(opened.hr == mapi::MAPI_E_NOT_FOUND ? path + ": no such file"
-              : ec                                ? Failure(path, ec)
-                                                  : path + ": cannot be read");
+    mapi::MimeMessage parsed;
+    std::uint64_t size = 0;
+    if (const platform::FileStatus read = mapi::ReadMimeFile(files_, path, &parsed, &size);
+        !read.ok()) {
+      Problem(read.code() == ENOENT ? path + ": no such file" : Failure(path, read.code()));
       return;
     }
-    Visit(path, std::nullopt, std::move(opened.value), std::move(note));
+    mapi::MimeMessageContext context;
+    context.storeFlags = storeFlags;
+    context.size = size;
+    std::string note = parsed.boundsNote;
+    Visit(path, std::nullopt, mapi::OpenMimeMessage(std::move(parsed), std::move(context)),
+          std::move(note));
   }
 
   // A file named on the command line: an mbox or one message.
   void ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::unique_ptr<platform::ReadableFile> file;
     char start[5] = {};
-    in.read(start, sizeof start);
-    if (in.bad() || (!in && !in.eof())) {
+    std::size_t got = 0;
+    platform::FileStatus status = files_.OpenForReading(path, &file);
+    // A short read is no end of the file: the start is read until it is whole.
+    while (status.ok() && got < sizeof start) {
+      std::size_t piece = 0;
+      status = file->Read(start + got, sizeof start - got, &piece);
+      if (piece == 0) break;
+      got += piece;
+    }
+    if (!status.ok()) {
       Problem(path + ": cannot be read");
       return;
     }
-    if (!mapi::LooksLikeMbox(std::string_view(start, static_cast<std::size_t>(in.gcount())))) {
-      in.close();
+    if (!mapi::LooksLikeMbox(std::string_view(start, got))) {
+      file.reset();
       ReadMessageFile(path, 0);
       return;
     }
-    in.clear();
-    in.seekg(0);
-    ReadMbox(path, in);
+    if (!files_.OpenForReading(path, &file).ok()) {  // from the start again
+      Problem(path + ": cannot be read");
+      return;
+    }
+    ReadMbox(path, *file);
   }
 
-  void ReadMbox(const std::string& path, std::istream& in) {
+  void ReadMbox(const std::string& path, platform::ReadableFile& file) {
+    ReadableFileBuffer buffer(file);
+    std::istream in(&buffer);
     mapi::MboxReader reader(in);
     mapi::MboxMessage m;
     while (!Stopped() && reader.Next(&m)) {
@@ -200,57 +223,67 @@ class InputReader {
       auto message = mapi::OpenMimeMessageBytes(m.bytes, {}, &note);
       Visit(std::move(name), m.offset, std::move(message), std::move(note));
     }
-    if (reader.failed()) Problem(path + ": cannot be read to its end");
+    if (reader.failed() || buffer.failed()) Problem(path + ": cannot be read to its end");
+  }
+
+  // Whether `path` is a folder: false for anything else, and for a path that cannot be
+  // looked at (*error set).
+  bool IsFolder(const std::string& path, platform::FileStatus* error) {
+    platform::FileInfo info;
+    *error = files_.Stat(path, &info);
+    return error->ok() && info.kind == platform::FileKind::kFolder;
   }
 
   void ReadFolder(const std::string& path) {
-    std::error_code curError, newError;
-    const bool hasCur = IsFolder(fs::path(path) / "cur", &curError);
-    const bool hasNew = IsFolder(fs::path(path) / "new", &newError);
-    if (hasCur || hasNew || curError || newError) {
+    platform::FileStatus curError, newError;
+    const bool hasCur = IsFolder(platform::JoinFilePath(path, "cur"), &curError);
+    const bool hasNew = IsFolder(platform::JoinFilePath(path, "new"), &newError);
+    if (hasCur || hasNew || !curError.ok() || !newError.ok()) {
       // What can be read is read; a subfolder that cannot be is a problem of its own.
       for (const char* sub : {"cur", "new"}) {
         const bool cur = sub == std::string_view("cur");
-        const std::error_code& error = cur ? curError : newError;
-        if (error) Problem(Failure((fs::path(path) / sub).string(), error));
+        const platform::FileStatus& error = cur ? curError : newError;
+        if (!error.ok()) Problem(Failure(platform::JoinFilePath(path, sub), error.code()));
         if (cur ? hasCur : hasNew) ReadMaildirFiles(path, sub);
       }
       return;
     }
     Listing listing;
-    std::error_code ec;
-    if (!ListFolder(path, &listing, &ec)) {
-      Problem(Failure(path, ec));
+    if (const platform::FileStatus status = ListFolder(files_, path, &listing); !status.ok()) {
+      Problem(Failure(path, status.code()));
       return;
     }
     for (const std::string& name : listing.files) {
       if (Stopped()) return;
-      ReadMessageFile((fs::path(path) / name).string(), 0);
+      ReadMessageFile(platform::JoinFilePath(path, name), 0);
     }
     if (!options_.recursive) return;
     for (const std::string& name : listing.folders) {
       if (Stopped()) return;
-      ReadFolder((fs::path(path) / name).string());
+      ReadFolder(platform::JoinFilePath(path, name));
     }
   }
 
   // The message files of a Maildir's cur/ or new/, with the flags their names carry.
   void ReadMaildirFiles(const std::string& path, const char* sub) {
-    Listing listing;
-    std::error_code ec;
-    if (!ListFolder(fs::path(path) / sub, &listing, &ec)) {
-      Problem(Failure((fs::path(path) / sub).string(), ec) + " (its messages were not read)");
+    std::vector<std::string> names;
+    if (const platform::FileStatus status = mapi::ListMaildirFiles(files_, path, sub, &names);
+        !status.ok()) {
+      Problem(Failure(platform::JoinFilePath(path, sub), status.code()) +
+              " (its messages were not read)");
       return;
     }
-    for (const std::string& name : listing.files) {
+    const std::string folder = platform::JoinFilePath(path, sub);
+    for (const std::string& name : names) {
       if (Stopped()) return;
       const auto parsed = mapi::ParseMessageFileName(name);
-      ReadMessageFile((fs::path(path) / sub / name).string(),
+      ReadMessageFile(platform::JoinFilePath(folder, name),
                       parsed ? mapi::MessageFlagsOf(*parsed) : 0);
     }
   }
 
   const InputOptions& options_;
+  platform::FileSystem& files_;
   const MessageVisitor& visit_;
   const ProblemSink& problem_;
   int problems_ = 0;
@@ -259,8 +292,9 @@ class InputReader {
 }  // namespace
 
 int ReadMessageInput(const std::string& arg, const InputOptions& options,
-                     const MessageVisitor& visit, const ProblemSink& problem) {
-  InputReader reader(options, visit, problem);
+                     const MessageVisitor& visit, const ProblemSink& problem,
+                     platform::FileSystem& files) {
+  InputReader reader(options, files, visit, problem);
   reader.Read(arg);
   return reader.problems();
 }

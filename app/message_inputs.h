@@ -20,6 +20,7 @@
 #include <string>
 
 #include "mapi/message.h"
+#include "platform/file_system.h"
 
 namespace quorvel::app {
 
@@ -54,7 +55,8 @@ using ProblemSink = std::function<void(const std::string& problem)>;
 // input is read up to the message bound (mapi/mime/input_bounds.h), no further.
 // Returns the number of problems.
 int ReadMessageInput(const std::string& arg, const InputOptions& options,
-                     const MessageVisitor& visit, const ProblemSink& problem);
+                     const MessageVisitor& visit, const ProblemSink& problem,
+                     platform::FileSystem& files = platform::RealFileSystem());
 
 }  // namespace quorvel::app
 

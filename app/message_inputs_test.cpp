@@ -11,6 +11,7 @@
 
 #include "mapi/queries.h"
 #include "mapi/tags.h"
+#include "platform/memory_file_system.h"
 
 namespace quorvel::app {
 namespace {
@@ -56,7 +57,8 @@ class MessageInputsTest : public ::testing::Test {
           lines.push_back("! " + problem.substr(problem.find(root_.string()) == 0
                                                     ? root_.string().size() + 1
                                                     : 0));
-        });
+        },
+        *files_);
     EXPECT_EQ(problems,
               static_cast<int>(std::count_if(lines.begin(), lines.end(), [](const std::string& l) {
                 return l.starts_with("! ");
@@ -65,6 +67,7 @@ class MessageInputsTest : public ::testing::Test {
   }
 
   fs::path root_;
+  platform::FileSystem* files_ = &platform::RealFileSystem();
 };
 
 TEST_F(MessageInputsTest, PlainFolderSkipsHiddenFilesAndSubFoldersUnlessRecursive) {
@@ -121,6 +124,76 @@ TEST_F(MessageInputsTest, DamageIsReportedAndTheRestIsRead) {
                 "damaged:4 four 0 @" + at4,
             }));
   EXPECT_EQ(Read(Path("missing")), (std::vector<std::string>{"! missing: no such file or folder"}));
+}
+
+// A folder reached again through a link inside it is not read round and round.
+TEST_F(MessageInputsTest, ALinkToAFolderIsNotFollowedWhenRecursive) {
+  Write("plain/a.eml", "Subject: a\n\nx\n");
+  Write("plain/sub/b.eml", "Subject: b\n\nx\n");
+  fs::create_directory_symlink("..", root_ / "plain/sub/up");
+  EXPECT_EQ(Read(Path("plain"), true),
+            (std::vector<std::string>{"plain/a.eml a 0", "plain/sub/b.eml b 0"}));
+}
+
+// The same reading on in-memory files that hand out short pieces or fail.
+class MessageInputsFaultsTest : public MessageInputsTest {
+ protected:
+  void SetUp() override {
+    MessageInputsTest::SetUp();
+    realRoot_ = root_;
+    root_ = "/m";
+    files_ = &memory_;
+  }
+  void TearDown() override {
+    root_ = realRoot_;
+    MessageInputsTest::TearDown();
+  }
+  void Put(const std::string& name, const std::string& text) {
+    memory_.PutFile("/m/" + name, text);
+  }
+
+  platform::MemoryFileSystem memory_;
+  fs::path realRoot_;
+};
+
+TEST_F(MessageInputsFaultsTest, ShortReadsGiveWholeMessagesAndMailboxes) {
+  const std::string first = std::string(kSeparator) + "Subject: one\n\nx\n\n";
+  Put("archive", first + kSeparator + "Subject: two\n\nx\n");
+  Put("box/cur/1.host:2,S", "Subject: read\n\nx\n");
+  Put("single.eml", "Subject: single\n\nbody\n");
+  // Three bytes at a time: even the five that tell a mailbox from a message come in two.
+  memory_.SetReadPiece(3);
+  EXPECT_EQ(Read(Path("archive")),
+            (std::vector<std::string>{"archive:1 one 0 @0",
+                                      "archive:2 two 0 @" + std::to_string(first.size())}));
+  EXPECT_EQ(Read(Path("box")), (std::vector<std::string>{"box/cur/1.host:2,S read 1"}));
+  EXPECT_EQ(Read(Path("single.eml")), (std::vector<std::string>{"single.eml single 0"}));
+}
+
+TEST_F(MessageInputsFaultsTest, WhatFailsIsAProblemAndTheRestIsRead) {
+  Put("box/cur/1.host:2,", "Subject: one\n\nx\n");
+  Put("box/cur/2.host:2,", "Subject: two\n\nx\n");
+  Put("box/new/3.host", "Subject: three\n\nx\n");
+  Put("archive", std::string(kSeparator) + "Subject: one\n\nx\n\n" + kSeparator +
+                     "Subject: two\n\n" + std::string(200000, 'x') + "\n");
+  int archiveReads = 0;
+  memory_.SetFault([&](platform::MemoryFileSystem::Call call, const std::string& path) {
+    using Call = platform::MemoryFileSystem::Call;
+    if (call == Call::kList && path == "/m/box/new") return EACCES;
+    if (call == Call::kRead && path == "/m/box/cur/1.host:2,") return EIO;
+    // The mailbox fails in its second message, after its opening and first reads.
+    if (call == Call::kRead && path == "/m/archive" && ++archiveReads > 4) return EIO;
+    return 0;
+  });
+  EXPECT_EQ(Read(Path("box")), (std::vector<std::string>{
+                                   "! box/cur/1.host:2,: Input/output error",
+                                   "box/cur/2.host:2, two 0",
+                                   "! box/new: permission denied (its messages were not read)",
+                               }));
+  const std::vector<std::string> archive = Read(Path("archive"));
+  ASSERT_FALSE(archive.empty());
+  EXPECT_EQ(archive.front(), "archive:1 one 0 @0");
+  EXPECT_EQ(archive.back(), "! archive: cannot be read to its end");
 }
 
 }  // namespace

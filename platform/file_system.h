@@ -43,6 +43,7 @@ struct FileInfo {
 struct FolderEntry {
   std::string name;
   FileKind kind = FileKind::kOther;  // symbolic links are followed
+  bool link = false;                 // a symbolic link (to something of `kind`)
 };
 
 // A file read from its start, in pieces.
@@ -85,8 +86,9 @@ class FileSystem {
   virtual FileStatus Stat(const std::string& path, FileInfo* info) = 0;
   // The entries of a folder in no particular order, without "." and "..".
   virtual FileStatus ListFolder(const std::string& path, std::vector<FolderEntry>* entries) = 0;
-  // Creates the folder and its missing parents; an existing folder is no error.
-  virtual FileStatus CreateFolders(const std::string& path) = 0;
+  // Creates the folder and its missing parents with the permissions `mode` (less the
+  // process's umask); an existing folder is no error and keeps its permissions.
+  virtual FileStatus CreateFolders(const std::string& path, unsigned mode = 0777) = 0;
 
   // Renames, failing with EEXIST when `to` exists.
   virtual FileStatus RenameNoReplace(const std::string& from, const std::string& to) = 0;

@@ -223,7 +223,7 @@ FileStatus MemoryFileSystem::ListFolder(const std::string& path,
   return {};
 }
 
-FileStatus MemoryFileSystem::CreateFolders(const std::string& path) {
+FileStatus MemoryFileSystem::CreateFolders(const std::string& path, unsigned /*mode*/) {
   std::lock_guard lock(mutex_);
   if (int code = FaultOf(Call::kCreateFolders, path)) {
     return FileStatus(code, "cannot create the folder", path);

@@ -65,7 +65,7 @@ class MemoryFileSystem final : public FileSystem {
   FileStatus NewAtomicFile(const std::string& path, std::unique_ptr<AtomicFile>* file) override;
   FileStatus Stat(const std::string& path, FileInfo* info) override;
   FileStatus ListFolder(const std::string& path, std::vector<FolderEntry>* entries) override;
-  FileStatus CreateFolders(const std::string& path) override;
+  FileStatus CreateFolders(const std::string& path, unsigned mode = 0777) override;
   FileStatus RenameNoReplace(const std::string& from, const std::string& to) override;
   FileStatus Rename(const std::string& from, const std::string& to) override;
   FileStatus Remove(const std::string& path) override;

@@ -262,6 +262,9 @@ class RealFileSystemImpl final : public FileSystem {
         item.kind = FileKind::kFolder;
       } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
         struct stat st {};
+        item.link = entry->d_type == DT_LNK ||
+                    (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                     S_ISLNK(st.st_mode));
         if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0) item.kind = KindOf(st.st_mode);
       }
       entries->push_back(std::move(item));
@@ -273,14 +276,14 @@ class RealFileSystemImpl final : public FileSystem {
     return {};
   }
 
-  FileStatus CreateFolders(const std::string& path) override {
+  FileStatus CreateFolders(const std::string& path, unsigned mode = 0777) override {
     if (path.empty()) return FileStatus(ENOENT, "cannot create the folder", path);
     std::size_t pos = 0;
     while (pos != std::string::npos) {
       pos = path.find('/', pos + 1);
       const std::string prefix = path.substr(0, pos);
       if (prefix.empty()) continue;
-      if (::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) {
+      if (::mkdir(prefix.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST) {
         return FileStatus(errno, "cannot create the folder", prefix);
       }
     }

@@ -1,14 +1,7 @@
 #include "mapi/maildir/maildir_core.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 
 #include "mapi/maildir/maildir_listing.h"
 #include "mapi/maildir/props_file.h"
@@ -21,11 +14,6 @@ namespace {
 constexpr std::size_t kMaxSummaries = 200'000;
 // Seconds between 1601-01-01 and 1970-01-01.
 constexpr std::uint64_t kEpochDifference = 11'644'473'600ULL;
-
-bool IsDirectory(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 HRESULT FromErrno(int error) {
   switch (error) {
@@ -44,18 +32,6 @@ HRESULT FromErrno(int error) {
   }
 }
 
-// Renames without ever replacing an existing file. Where the file system cannot, a
-// hard link and an unlink do it: at worst both names exist, never neither.
-int RenameNoReplace(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-    return 0;
-  }
-  if (errno != EINVAL && errno != ENOSYS) return errno;
-  if (::link(from.c_str(), to.c_str()) != 0) return errno;
-  ::unlink(from.c_str());
-  return 0;
-}
-
 class MaildirSaver final : public MimeMessageSaver {
  public:
   MaildirSaver(std::weak_ptr<MaildirCore> core, std::string folder, std::string unique)
@@ -66,7 +42,7 @@ class MaildirSaver final : public MimeMessageSaver {
     if (!core) return MAPI_E_OBJECT_DELETED;
     // A message that is gone keeps nothing: no orphaned file beside nothing.
     if (!core->Locate(folder_, unique_)) return MAPI_E_NOT_FOUND;
-    return SaveMessageProps(core->root(), unique_, props) ? S_OK : MAPI_E_DISK_ERROR;
+    return SaveMessageProps(core->files(), core->root(), unique_, props) ? S_OK : MAPI_E_DISK_ERROR;
   }
   HRESULT SetRead(bool read) override {
     auto core = core_.lock();
@@ -86,21 +62,27 @@ MaildirCore::MaildirCore(std::string root, const MaildirOptions& options)
     : root_(std::move(root)),
       key_(MakeStoreKey(root_)),
       options_(options),
-      clock_(options.clock != nullptr ? *options.clock : platform::DefaultClock()) {
+      clock_(options.clock != nullptr ? *options.clock : platform::DefaultClock()),
+      files_(options.files != nullptr ? *options.files : platform::RealFileSystem()) {
   watcher_ = std::make_unique<MaildirWatcher>(
       root_, key_, options_.watch, [this](const std::string& path, Notification* n) {
         MimeMessage parsed;
         MimeMessageContext context;
-        if (!ParseMimeFile(path, &parsed)) {
+        if (!ReadMimeFile(files_, path, &parsed).ok()) {
           // Already renamed (read, or moved on) before its arrival was read: find it.
           auto id = DecodeMaildirId(n->entryId.bytes());
           auto at = id ? Locate(id->folderPath, id->unique) : std::nullopt;
-          if (!at || !ParseMimeFile(PathOf(*at), &parsed)) return;
+          if (!at || !ReadMimeFile(files_, PathOf(*at), &parsed).ok()) return;
           context.storeFlags = MessageFlagsOf(at->name);
         }
         n->messageClass = parsed.messageClass;
         n->messageFlags = MimeMessageFlags(parsed, context);
       });
+}
+
+bool MaildirCore::IsFolder(const std::string& path) const {
+  platform::FileInfo info;
+  return files_.Stat(path, &info).ok() && info.kind == platform::FileKind::kFolder;
 }
 
 std::string MaildirCore::PathOf(const MessageLocation& at) const {
@@ -119,24 +101,22 @@ bool MaildirCore::FolderExists(const std::string& folderPath) const {
     if (dot == std::string::npos) break;
     start = dot + 1;
   }
-  return IsDirectory(FolderDirectory(root_, folderPath));
+  return IsFolder(FolderDirectory(root_, folderPath));
 }
 
 std::vector<std::string> MaildirCore::Subfolders(const std::string& parent) const {
   std::vector<std::string> out;
-  DIR* d = ::opendir(root_.c_str());
-  if (d == nullptr) return out;
+  std::vector<platform::FolderEntry> entries;
+  if (!files_.ListFolder(root_, &entries).ok()) return out;
   std::string prefix = parent.empty() ? std::string() : parent + ".";
-  while (dirent* e = ::readdir(d)) {
-    std::string name = e->d_name;
-    if (name.size() < 2 || name[0] != '.' || name == "..") continue;
+  for (const platform::FolderEntry& entry : entries) {
+    const std::string& name = entry.name;
+    if (name.size() < 2 || name[0] != '.' || entry.kind != platform::FileKind::kFolder) continue;
     std::string path = name.substr(1);
     if (path.compare(0, prefix.size(), prefix) != 0) continue;
-    std::string rest = path.substr(prefix.size());
-    if (!IsValidFolderName(rest) || !IsDirectory(root_ + "/" + name)) continue;
+    if (!IsValidFolderName(path.substr(prefix.size()))) continue;
     out.push_back(std::move(path));
   }
-  ::closedir(d);
   std::sort(out.begin(), out.end());
   return out;
 }
@@ -145,7 +125,9 @@ MaildirCore::FolderIndex MaildirCore::Scan(const std::string& folderPath) const 
   FolderIndex index;
   const std::string folder = FolderDirectory(root_, folderPath);
   for (const char* sub : {"new", "cur"}) {
-    for (std::string& fileName : MaildirFileNames(platform::RealFileSystem(), folder, sub)) {
+    std::vector<std::string> names;
+    ListMaildirFiles(files_, folder, sub, &names);  // a subfolder that cannot be listed has none
+    for (std::string& fileName : names) {
       auto name = ParseMessageFileName(fileName);
       if (!name) continue;
       MessageLocation at{folderPath, sub, std::move(fileName), *name};
@@ -175,7 +157,7 @@ std::optional<MessageLocation> MaildirCore::Locate(const std::string& folderPath
     auto folder = index_.find(folderPath);
     if (folder != index_.end()) {
       auto it = folder->second.find(unique);
-      if (it != folder->second.end() && ::access(PathOf(it->second).c_str(), F_OK) == 0) {
+      if (it != folder->second.end() && files_.Exists(PathOf(it->second))) {
         return it->second;
       }
     }
@@ -204,14 +186,14 @@ void MaildirCore::Remember(const MessageLocation& at) {
 namespace {
 
 MimeMessageContext MakeContext(const MaildirCore& core, const MessageLocation& at,
-                               const struct stat& st) {
+                               const platform::FileInfo& info) {
   MimeMessageContext context;
   context.accountAddress = core.options().accountAddress;
   context.storeFlags = MessageFlagsOf(at.name);
-  context.size = static_cast<std::uint64_t>(st.st_size);
+  context.size = info.size;
+  // The file's time in 100 ns steps since 1601.
   context.deliveryTime =
-      (static_cast<std::uint64_t>(st.st_mtime) + kEpochDifference) * 10'000'000ULL +
-      static_cast<std::uint64_t>(st.st_mtim.tv_nsec) / 100;
+      static_cast<std::uint64_t>(info.modifiedNs / 100) + kEpochDifference * 10'000'000ULL;
   EntryId id = core.MessageId(at.folderPath, at.name.unique);
   context.identity = {PropValue::Id(PR_ENTRYID, id), PropValue::Id(PR_RECORD_KEY, id),
                       PropValue::Id(PR_INSTANCE_KEY, id),
@@ -225,30 +207,30 @@ MimeMessageContext MakeContext(const MaildirCore& core, const MessageLocation& a
 std::optional<std::vector<PropValue>> MaildirCore::SummaryRow(const MessageLocation& at,
                                                               bool hasSavedProps) {
   std::string path = PathOf(at);
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  std::int64_t mtimeNs =
-      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+  platform::FileInfo info;
+  if (!files_.Stat(path, &info).ok() || info.kind != platform::FileKind::kFile) return std::nullopt;
+  const std::int64_t size = static_cast<std::int64_t>(info.size);
+  const std::int64_t mtimeNs = info.modifiedNs;
   std::vector<PropValue> props;
   bool cached = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = summaries_.find(path);
-    if (it != summaries_.end() && it->second.size == st.st_size && it->second.mtimeNs == mtimeNs) {
+    if (it != summaries_.end() && it->second.size == size && it->second.mtimeNs == mtimeNs) {
       props = it->second.props;
       cached = true;
     }
   }
   if (!cached) {
     MimeMessage parsed;
-    if (!ParseMimeFile(path, &parsed)) return std::nullopt;  // vanished meanwhile
-    props = MimeSummaryProps(parsed, MakeContext(*this, at, st));
+    if (!ReadMimeFile(files_, path, &parsed).ok()) return std::nullopt;  // vanished meanwhile
+    props = MimeSummaryProps(parsed, MakeContext(*this, at, info));
     std::lock_guard<std::mutex> lock(mutex_);
     if (summaries_.size() >= kMaxSummaries) summaries_.clear();
-    summaries_[path] = Summary{st.st_size, mtimeNs, props};
+    summaries_[path] = Summary{size, mtimeNs, props};
   }
   if (hasSavedProps) {
-    for (PropValue& v : LoadMessageProps(root_, at.name.unique)) {
+    for (PropValue& v : LoadMessageProps(files_, root_, at.name.unique)) {
       if (FindPropId(props, v.tag) == nullptr) props.push_back(std::move(v));
     }
   }
@@ -262,13 +244,14 @@ Result<std::shared_ptr<Message>> MaildirCore::OpenMessage(const std::string& fol
     if (!at) return MAPI_E_NOT_FOUND;
     std::string path = PathOf(*at);
     MimeMessage parsed;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !ParseMimeFile(path, &parsed)) {
+    platform::FileInfo info;
+    if (!files_.Stat(path, &info).ok() || info.kind != platform::FileKind::kFile ||
+        !ReadMimeFile(files_, path, &parsed).ok()) {
       Forget(folderPath, unique);  // renamed or removed under us: look again
       continue;
     }
-    MimeMessageContext context = MakeContext(*this, *at, st);
-    context.saved = LoadMessageProps(root_, unique);
+    MimeMessageContext context = MakeContext(*this, *at, info);
+    context.saved = LoadMessageProps(files_, root_, unique);
     auto saver = std::make_shared<MaildirSaver>(weak_from_this(), folderPath, unique);
     return Ok(OpenMimeMessage(std::move(parsed), std::move(context), std::move(saver)));
   }
@@ -279,12 +262,13 @@ HRESULT MaildirCore::Rename(const MessageLocation& from, const MessageLocation& 
                             bool noReplace) {
   std::string target = PathOf(to);
   watcher_->ExpectArrival(target);
-  int error = noReplace ? RenameNoReplace(PathOf(from), target)
-                        : (::rename(PathOf(from).c_str(), target.c_str()) == 0 ? 0 : errno);
+  const int error = (noReplace ? files_.RenameNoReplace(PathOf(from), target)
+                               : files_.Rename(PathOf(from), target))
+                        .code();
   if (error != 0) {
     watcher_->ForgetArrival(target);
     // A missing path with the message still in place means the destination is broken.
-    if ((error == ENOENT || error == ENOTDIR) && ::access(PathOf(from).c_str(), F_OK) == 0) {
+    if ((error == ENOENT || error == ENOTDIR) && files_.Exists(PathOf(from))) {
       return MAPI_E_DISK_ERROR;
     }
     return FromErrno(error);
@@ -342,13 +326,13 @@ HRESULT MaildirCore::MoveOrCopy(const std::string& folderPath, const std::string
       n.entryId = MessageId(destination, unique);
     } else {
       std::string bytes;
-      if (!platform::RealFileSystem().ReadFile(PathOf(*at), &bytes).ok()) {
+      if (!files_.ReadFile(PathOf(*at), &bytes).ok()) {
         hr = MAPI_E_NOT_FOUND;
       } else {
         // Written whole into tmp/ first, then renamed into place under a new unique part.
         std::string copyUnique = NewUniqueName(clock_);
         std::string staged = FolderDirectory(root_, destination) + "/tmp/" + copyUnique;
-        if (!platform::RealFileSystem().WriteFileAtomic(staged, bytes).ok()) {
+        if (!files_.WriteFileAtomic(staged, bytes).ok()) {
           return MAPI_E_DISK_ERROR;
         }
         MessageFileName name = at->name;
@@ -356,14 +340,20 @@ HRESULT MaildirCore::MoveOrCopy(const std::string& folderPath, const std::string
         MessageLocation to{destination, at->sub,
                            at->sub == "new" ? copyUnique : CurFileName(copyUnique, name.flags),
                            name};
-        CopyMessageProps(root_, unique, copyUnique);
+        // A copy without the properties kept beside the message (the own-message
+        // mark) would be a different message: then there is no copy.
+        if (!CopyMessageProps(files_, root_, unique, copyUnique)) {
+          RemoveMessageProps(files_, root_, copyUnique);
+          files_.Remove(staged);
+          return MAPI_E_DISK_ERROR;
+        }
         std::string target = PathOf(to);
         watcher_->ExpectArrival(target);
-        int error = RenameNoReplace(staged, target);
+        const int error = files_.RenameNoReplace(staged, target).code();
         if (error != 0) {
           watcher_->ForgetArrival(target);
-          ::unlink(staged.c_str());
-          RemoveMessageProps(root_, copyUnique);
+          files_.Remove(staged);
+          RemoveMessageProps(files_, root_, copyUnique);
           return FromErrno(error);
         }
         Remember(to);
@@ -386,14 +376,13 @@ HRESULT MaildirCore::Delete(const std::string& folderPath, const std::string& un
   for (int attempt = 0; attempt < 2; ++attempt) {
     auto at = Locate(folderPath, unique);
     if (!at) return MAPI_E_NOT_FOUND;
-    if (::unlink(PathOf(*at).c_str()) != 0) {
-      int error = errno;
+    if (const int error = files_.Remove(PathOf(*at)).code(); error != 0) {
       Forget(folderPath, unique);
       if (error == ENOENT) continue;
       return FromErrno(error);
     }
     Forget(folderPath, unique);
-    RemoveMessageProps(root_, unique);
+    RemoveMessageProps(files_, root_, unique);
     Notification n;
     n.eventType = fnevObjectDeleted;
     n.objectType = MAPI_MESSAGE;

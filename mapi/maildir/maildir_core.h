@@ -41,6 +41,7 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
   StoreKey key() const { return key_; }
   const MaildirOptions& options() const { return options_; }
   MaildirWatcher& watcher() { return *watcher_; }
+  platform::FileSystem& files() const { return files_; }
   std::string PathOf(const MessageLocation& at) const;
 
   bool FolderExists(const std::string& folderPath) const;
@@ -79,11 +80,13 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
   void Forget(const std::string& folderPath, const std::string& unique);
   void Remember(const MessageLocation& at);
   HRESULT Rename(const MessageLocation& from, const MessageLocation& to, bool noReplace);
+  bool IsFolder(const std::string& path) const;
 
   const std::string root_;
   const StoreKey key_;
   const MaildirOptions options_;
   const platform::Clock& clock_;
+  platform::FileSystem& files_;
 
   struct Summary {
     std::int64_t size = 0;

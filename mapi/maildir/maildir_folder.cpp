@@ -1,7 +1,5 @@
 #include "mapi/maildir/maildir_folder.h"
 
-#include <dirent.h>
-
 #include <unordered_set>
 
 #include "mapi/maildir/props_file.h"
@@ -14,14 +12,13 @@ namespace quorvel::mapi {
 namespace {
 
 // Unique parts that have a properties file, read once per table.
-std::unordered_set<std::string> UniquesWithProps(const std::string& root) {
+std::unordered_set<std::string> UniquesWithProps(platform::FileSystem& files,
+                                                 const std::string& root) {
   std::unordered_set<std::string> out;
-  std::string dir = root + "/" + std::string(kPropsFolder);
-  if (DIR* d = ::opendir(dir.c_str())) {
-    while (dirent* e = ::readdir(d)) {
-      if (e->d_name[0] != '.') out.insert(e->d_name);
-    }
-    ::closedir(d);
+  std::vector<platform::FolderEntry> entries;
+  files.ListFolder(root + "/" + std::string(kPropsFolder), &entries);  // none: no entries
+  for (platform::FolderEntry& entry : entries) {
+    if (!entry.name.empty() && entry.name[0] != '.') out.insert(std::move(entry.name));
   }
   return out;
 }
@@ -94,7 +91,7 @@ Result<std::shared_ptr<Stream>> MaildirFolder::OpenProperty(PropTag tag, std::ui
 
 Result<std::shared_ptr<Table>> MaildirFolder::GetContentsTable(std::uint32_t) {
   if (!core_->FolderExists(path_)) return MAPI_E_OBJECT_DELETED;
-  std::unordered_set<std::string> withProps = UniquesWithProps(core_->root());
+  std::unordered_set<std::string> withProps = UniquesWithProps(core_->files(), core_->root());
   std::vector<std::vector<PropValue>> rows;
   for (const MessageLocation& at : core_->ListMessages(path_)) {
     auto row = core_->SummaryRow(at, withProps.count(at.name.unique) > 0);

@@ -1,20 +1,10 @@
 // Creating and deleting folders of a Maildir store (MaildirCore).
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <filesystem>
-#include <system_error>
 
 #include "mapi/maildir/maildir_core.h"
 #include "mapi/maildir/props_file.h"
 
 namespace quorvel::mapi {
-namespace {
-
-bool MakeDir(const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0; }
-
-}  // namespace
 
 Result<std::string> MaildirCore::CreateFolder(const std::string& parent,
                                               const std::string& utf8Name, bool openIfExists) {
@@ -28,19 +18,18 @@ Result<std::string> MaildirCore::CreateFolder(const std::string& parent,
   }
   // Built whole in tmp/, then renamed into place: a reader never sees half a folder.
   std::string staging = root_ + "/tmp/.folder-" + NewUniqueName(clock_);
-  if (!MakeDir(staging) || !MakeDir(staging + "/cur") || !MakeDir(staging + "/new") ||
-      !MakeDir(staging + "/tmp")) {
-    std::error_code ignored;
-    std::filesystem::remove_all(staging, ignored);
+  // Mail is the user's alone: the folders are made 0700, as mail delivery makes them.
+  if (!files_.CreateFolders(staging + "/cur", 0700).ok() ||
+      !files_.CreateFolders(staging + "/new", 0700).ok() ||
+      !files_.CreateFolders(staging + "/tmp", 0700).ok() ||
+      !files_.WriteFileAtomic(staging + "/maildirfolder", "").ok()) {
+    files_.RemoveAll(staging);
     return MAPI_E_DISK_ERROR;
   }
-  if (FILE* marker = std::fopen((staging + "/maildirfolder").c_str(), "w")) std::fclose(marker);
   watcher_->ExpectArrival(dir);
-  if (::rename(staging.c_str(), dir.c_str()) != 0) {
-    int error = errno;
+  if (const int error = files_.Rename(staging, dir).code(); error != 0) {
     watcher_->ForgetArrival(dir);
-    std::error_code ignored;
-    std::filesystem::remove_all(staging, ignored);
+    files_.RemoveAll(staging);
     if ((error == EEXIST || error == ENOTEMPTY) && openIfExists && FolderExists(path)) {
       return Ok(path);
     }
@@ -71,12 +60,13 @@ HRESULT MaildirCore::DeleteFolder(const std::string& folderPath, std::uint32_t f
   }
   // Deepest first, so that a failure never leaves a child without its parent.
   for (auto it = doomed.rbegin(); it != doomed.rend(); ++it) {
-    for (const MessageLocation& at : ListMessages(*it)) RemoveMessageProps(root_, at.name.unique);
+    for (const MessageLocation& at : ListMessages(*it)) {
+      RemoveMessageProps(files_, root_, at.name.unique);
+    }
     std::string dir = FolderDirectory(root_, *it);
     std::string trash = root_ + "/tmp/.deleted-" + NewUniqueName(clock_);
-    if (::rename(dir.c_str(), trash.c_str()) != 0) return MAPI_E_DISK_ERROR;
-    std::error_code ignored;
-    std::filesystem::remove_all(trash, ignored);
+    if (!files_.Rename(dir, trash).ok()) return MAPI_E_DISK_ERROR;
+    files_.RemoveAll(trash);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       index_.erase(*it);

@@ -10,14 +10,11 @@
 
 namespace quorvel::mapi {
 
-// Whether `folder` has a cur/ or a new/ subfolder.
-bool IsMaildirFolder(platform::FileSystem& files, const std::string& folder);
-
 // The names of the files (a link counts when it leads to a file) in `folder`/`sub`
-// ("cur" or "new") that do not start with '.', in name order; none when the subfolder
-// cannot be listed.
-std::vector<std::string> MaildirFileNames(platform::FileSystem& files, const std::string& folder,
-                                          const char* sub);
+// ("cur" or "new") that do not start with '.', in name order; the listing's failure
+// when the subfolder cannot be listed (*names is then empty).
+platform::FileStatus ListMaildirFiles(platform::FileSystem& files, const std::string& folder,
+                                      const char* sub, std::vector<std::string>* names);
 
 }  // namespace quorvel::mapi
 

@@ -1,7 +1,5 @@
 #include "mapi/maildir/maildir_store.h"
 
-#include <sys/stat.h>
-
 #include <climits>
 #include <cstdlib>
 #include <vector>
@@ -134,23 +132,31 @@ class MaildirStore final : public MsgStore {
   std::shared_ptr<MaildirCore> core_;
 };
 
-bool EnsureDirectory(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  return ::mkdir(path.c_str(), 0700) == 0;
+bool EnsureDirectory(platform::FileSystem& files, const std::string& path) {
+  platform::FileInfo info;
+  if (!files.Stat(path, &info).ok()) return false;
+  if (info.kind != platform::FileKind::kMissing) return info.kind == platform::FileKind::kFolder;
+  return files.CreateFolders(path, 0700).ok();
 }
 
 }  // namespace
 
 Result<std::shared_ptr<MsgStore>> OpenMaildirStore(const std::string& root,
                                                    const MaildirOptions& options) {
-  char resolved[PATH_MAX];
-  if (::realpath(root.c_str(), resolved) == nullptr) return MAPI_E_NOT_FOUND;
-  std::string real = resolved;
-  struct stat st {};
-  if (::stat(real.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return MAPI_E_NOT_FOUND;
+  platform::FileSystem& files =
+      options.files != nullptr ? *options.files : platform::RealFileSystem();
+  std::string real = root;
+  if (options.files == nullptr) {
+    char resolved[PATH_MAX];
+    if (::realpath(root.c_str(), resolved) == nullptr) return MAPI_E_NOT_FOUND;
+    real = resolved;
+  }
+  platform::FileInfo info;
+  if (!files.Stat(real, &info).ok() || info.kind != platform::FileKind::kFolder) {
+    return MAPI_E_NOT_FOUND;
+  }
   for (const char* sub : {"/cur", "/new", "/tmp"}) {
-    if (!EnsureDirectory(real + sub)) return MAPI_E_NO_ACCESS;
+    if (!EnsureDirectory(files, real + sub)) return MAPI_E_NO_ACCESS;
   }
   auto core = std::make_shared<MaildirCore>(real, options);
   if (options.createStandardFolders) {

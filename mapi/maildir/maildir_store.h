@@ -38,6 +38,7 @@
 
 #include "mapi/store.h"
 #include "platform/clock.h"
+#include "platform/file_system.h"
 
 namespace quorvel::mapi {
 
@@ -49,6 +50,9 @@ struct MaildirOptions {
   // Items (".Sent"), Contacts (".Contacts") and Drafts (".Drafts").
   bool createStandardFolders = false;
   const platform::Clock* clock = nullptr;  // for new unique names; default: system clock
+  // Where the folders and files are; default: the machine's own. With another one
+  // (tests' in-memory files) the root is taken as written and `watch` must be false.
+  platform::FileSystem* files = nullptr;
   // Mail reaches a Maildir whether or not anyone watches it, as it reaches a server
   // mailbox; so the store presents itself as a server mailbox that keeps a local copy
   // (the primary mailbox's PR_MDB_PROVIDER, PR_STORE_LOCAL_COPY true). The add-in then

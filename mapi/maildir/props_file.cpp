@@ -121,30 +121,32 @@ std::vector<PropValue> ParseProps(std::string_view text) {
   return props;
 }
 
-std::vector<PropValue> LoadMessageProps(const std::string& root, std::string_view unique) {
+std::vector<PropValue> LoadMessageProps(platform::FileSystem& files, const std::string& root,
+                                        std::string_view unique) {
   std::string bytes;
-  if (!platform::RealFileSystem().ReadFile(PropsPath(root, unique), &bytes).ok()) return {};
+  if (!files.ReadFile(PropsPath(root, unique), &bytes).ok()) return {};
   return ParseProps(bytes);
 }
 
-bool SaveMessageProps(const std::string& root, std::string_view unique,
+bool SaveMessageProps(platform::FileSystem& files, const std::string& root, std::string_view unique,
                       const std::vector<PropValue>& props) {
   if (props.empty()) {
-    RemoveMessageProps(root, unique);
+    RemoveMessageProps(files, root, unique);
     return true;
   }
-  platform::FileSystem& files = platform::RealFileSystem();
-  return files.CreateFolders(root + "/" + std::string(kPropsFolder)).ok() &&
+  return files.CreateFolders(root + "/" + std::string(kPropsFolder), 0700).ok() &&
          files.WriteFileAtomic(PropsPath(root, unique), SerializeProps(props)).ok();
 }
 
-bool CopyMessageProps(const std::string& root, std::string_view from, std::string_view to) {
-  std::vector<PropValue> props = LoadMessageProps(root, from);
-  return props.empty() || SaveMessageProps(root, to, props);
+bool CopyMessageProps(platform::FileSystem& files, const std::string& root, std::string_view from,
+                      std::string_view to) {
+  std::vector<PropValue> props = LoadMessageProps(files, root, from);
+  return props.empty() || SaveMessageProps(files, root, to, props);
 }
 
-void RemoveMessageProps(const std::string& root, std::string_view unique) {
-  platform::RealFileSystem().Remove(PropsPath(root, unique));
+void RemoveMessageProps(platform::FileSystem& files, const std::string& root,
+                        std::string_view unique) {
+  files.Remove(PropsPath(root, unique));
 }
 
 }  // namespace quorvel::mapi

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "mapi/prop_value.h"
+#include "platform/file_system.h"
 
 namespace quorvel::mapi {
 
@@ -34,12 +35,15 @@ std::string SerializeProps(const std::vector<PropValue>& props);
 std::vector<PropValue> ParseProps(std::string_view text);
 
 // The properties kept for `unique` (none when there is no file or it cannot be read).
-std::vector<PropValue> LoadMessageProps(const std::string& root, std::string_view unique);
+std::vector<PropValue> LoadMessageProps(platform::FileSystem& files, const std::string& root,
+                                        std::string_view unique);
 // Replaces the file (an empty list removes it). False when it cannot be written.
-bool SaveMessageProps(const std::string& root, std::string_view unique,
+bool SaveMessageProps(platform::FileSystem& files, const std::string& root, std::string_view unique,
                       const std::vector<PropValue>& props);
-bool CopyMessageProps(const std::string& root, std::string_view from, std::string_view to);
-void RemoveMessageProps(const std::string& root, std::string_view unique);
+bool CopyMessageProps(platform::FileSystem& files, const std::string& root, std::string_view from,
+                      std::string_view to);
+void RemoveMessageProps(platform::FileSystem& files, const std::string& root,
+                        std::string_view unique);
 
 }  // namespace quorvel::mapi
 

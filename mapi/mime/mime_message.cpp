@@ -1,7 +1,5 @@
 #include "mapi/mime/mime_message.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <utility>
@@ -262,14 +260,15 @@ std::shared_ptr<Message> OpenMimeMessage(MimeMessage parsed, MimeMessageContext 
 Result<std::shared_ptr<Message>> OpenMimeMessageFile(const std::string& path,
                                                      MimeMessageContext context,
                                                      std::string* boundsNote) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    return errno == ENOENT || errno == ENOTDIR ? MAPI_E_NOT_FOUND : MAPI_E_DISK_ERROR;
-  }
   MimeMessage parsed;
-  if (!ParseMimeFile(path, &parsed)) return MAPI_E_DISK_ERROR;
+  std::uint64_t size = 0;
+  if (const platform::FileStatus read =
+          ReadMimeFile(platform::RealFileSystem(), path, &parsed, &size);
+      !read.ok()) {
+    return read.code() == ENOENT || read.code() == ENOTDIR ? MAPI_E_NOT_FOUND : MAPI_E_DISK_ERROR;
+  }
   if (boundsNote != nullptr) *boundsNote = parsed.boundsNote;
-  context.size = static_cast<std::uint64_t>(st.st_size);
+  context.size = size;
   return Ok(OpenMimeMessage(std::move(parsed), std::move(context)));
 }
 

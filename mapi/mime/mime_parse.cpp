@@ -447,14 +447,18 @@ MimeMessage ParseBuffer(guint8* data, std::size_t used, std::string note, bool d
   return m;
 }
 
-// Reads `fd` to its end or to kMaxMessageBytes, straight into a buffer the memory
-// stream takes over: no second copy. The buffer is sized by the file when its size is
-// known, not rounded up to a power of two as a growing byte array would be.
-bool ReadBounded(int fd, guint8** data, std::size_t* used, bool* cut, std::string* failure) {
-  struct stat st {};
-  std::size_t capacity = (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-                             ? std::min(static_cast<std::size_t>(st.st_size), kMaxMessageBytes) + 1
-                             : 65536;
+// Reads to the end or to kMaxMessageBytes through `read` (a FileStatus(char*, size_t,
+// size_t*) that gives 0 bytes at the end), straight into a buffer the memory stream
+// takes over: no second copy. The buffer is sized by `sizeHint` when the size is
+// known (0: not known), not rounded up to a power of two as a growing byte array
+// would be.
+template <typename Read>
+platform::FileStatus ReadBounded(std::uint64_t sizeHint, Read read, guint8** data,
+                                 std::size_t* used, bool* cut) {
+  std::size_t capacity =
+      sizeHint > 0
+          ? static_cast<std::size_t>(std::min<std::uint64_t>(sizeHint, kMaxMessageBytes)) + 1
+          : 65536;
   *data = nullptr;
   *used = 0;
   *cut = false;
@@ -463,23 +467,23 @@ bool ReadBounded(int fd, guint8** data, std::size_t* used, bool* cut, std::strin
       if (*data != nullptr) capacity = std::min(capacity * 2, kMaxMessageBytes + 1);
       *data = static_cast<guint8*>(g_realloc(*data, capacity));
     }
-    ssize_t n = ::read(fd, *data + *used, capacity - *used);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      *failure = std::strerror(errno);
+    std::size_t got = 0;
+    platform::FileStatus status =
+        read(reinterpret_cast<char*>(*data) + *used, capacity - *used, &got);
+    if (!status.ok()) {
       g_free(*data);
       *data = nullptr;
-      return false;
+      return status;
     }
-    if (n == 0) break;
-    *used += static_cast<std::size_t>(n);
+    if (got == 0) break;
+    *used += got;
     if (*used > kMaxMessageBytes) {  // one byte over tells that there is more
       *used = kMaxMessageBytes;
       *cut = true;
       break;
     }
   }
-  return true;
+  return {};
 }
 
 MimeMessage ParseMimeBytes(std::string_view bytes, bool dropUnread) {
@@ -504,27 +508,58 @@ MimeMessage ParseMimeWithEveryHeaderField(std::string_view bytes) {
 
 bool ParseMimeDescriptor(int fd, const std::string& name, MimeMessage* out, std::string* error) {
   SharedOptions();
+  struct stat st {};
+  const std::uint64_t sizeHint = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0
+                                     ? static_cast<std::uint64_t>(st.st_size)
+                                     : 0;
+  auto read = [fd, &name](char* buffer, std::size_t capacity, std::size_t* got) {
+    for (;;) {
+      const ssize_t n = ::read(fd, buffer, capacity);
+      if (n >= 0) {
+        *got = static_cast<std::size_t>(n);
+        return platform::FileStatus();
+      }
+      if (errno != EINTR) return platform::FileStatus(errno, "cannot read", name);
+    }
+  };
   guint8* data = nullptr;
   std::size_t used = 0;
   bool cut = false;
-  std::string failure;
-  if (!ReadBounded(fd, &data, &used, &cut, &failure)) {
-    if (error != nullptr) *error = name + ": " + failure;
+  if (const platform::FileStatus status = ReadBounded(sizeHint, read, &data, &used, &cut);
+      !status.ok()) {
+    if (error != nullptr) *error = name + ": " + std::strerror(status.code());
     return false;
   }
   *out = ParseBuffer(data, used, cut ? MessageSizeNote() : std::string());
   return true;
 }
 
-bool ParseMimeFile(const std::string& path, MimeMessage* out, std::string* error) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (error != nullptr) *error = path + ": " + std::strerror(errno);
-    return false;
+platform::FileStatus ReadMimeFile(platform::FileSystem& files, const std::string& path,
+                                  MimeMessage* out, std::uint64_t* fileSize) {
+  SharedOptions();
+  platform::FileInfo info;
+  if (platform::FileStatus status = files.Stat(path, &info); !status.ok()) return status;
+  if (fileSize != nullptr) *fileSize = info.size;
+  std::unique_ptr<platform::ReadableFile> file;
+  if (platform::FileStatus status = files.OpenForReading(path, &file); !status.ok()) return status;
+  auto read = [&file](char* buffer, std::size_t capacity, std::size_t* got) {
+    return file->Read(buffer, capacity, got);
+  };
+  guint8* data = nullptr;
+  std::size_t used = 0;
+  bool cut = false;
+  if (platform::FileStatus status = ReadBounded(info.size, read, &data, &used, &cut);
+      !status.ok()) {
+    return status;
   }
-  const bool ok = ParseMimeDescriptor(fd, path, out, error);
-  ::close(fd);
-  return ok;
+  *out = ParseBuffer(data, used, cut ? MessageSizeNote() : std::string());
+  return {};
+}
+
+bool ParseMimeFile(const std::string& path, MimeMessage* out, std::string* error) {
+  const platform::FileStatus status = ReadMimeFile(platform::RealFileSystem(), path, out);
+  if (!status.ok() && error != nullptr) *error = path + ": " + std::strerror(status.code());
+  return status.ok();
 }
 
 bool ReadAttachmentData(const MimeMessage& message, std::size_t index, std::string* out) {

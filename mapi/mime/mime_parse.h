@@ -25,6 +25,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace quorvel::mapi {
 
 struct MimeMailbox {
@@ -86,9 +88,12 @@ struct MimeMessage {
 // the class "IPM.Note".
 MimeMessage ParseMime(std::string_view bytes);
 
-// Reads and parses a file. Returns false (and sets *error) only when the file cannot be
-// read; a broken message inside a readable file parses as well as it can. Only the first
-// 32 MiB of a larger file are read (noted in boundsNote).
+// Reads and parses a file. Fails only when the file cannot be read; a broken message
+// inside a readable file parses as well as it can. Only the first 32 MiB of a larger
+// file are read (noted in boundsNote). *fileSize, when given, is the file's size.
+platform::FileStatus ReadMimeFile(platform::FileSystem& files, const std::string& path,
+                                  MimeMessage* out, std::uint64_t* fileSize = nullptr);
+// The same on the machine's own files, with "<path>: <the system's reason>" in *error.
 bool ParseMimeFile(const std::string& path, MimeMessage* out, std::string* error = nullptr);
 
 // The same for an open descriptor (standard input), read up to its end or the bound;
