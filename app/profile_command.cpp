@@ -26,6 +26,7 @@
 #include "host/profiles.h"
 #include "mapi/imap/imap_account.h"
 #include "mapi/imap/password_source.h"
+#include "platform/file_system.h"
 #include "platform/registry_file.h"
 
 namespace quorvel::app {
@@ -214,7 +215,9 @@ void SetupProfile(CLI::App& sub, CommandIo& io) {
       return;
     }
     // Its password goes with it.
-    if (std::string path = CredentialsPath(spelling); !path.empty()) ::unlink(path.c_str());
+    if (std::string path = CredentialsPath(spelling); !path.empty()) {
+      platform::RealFileSystem().Remove(path);
+    }
     io.out << "Removed profile " << o->name << "\n";
     io.status = kExitOk;
   });

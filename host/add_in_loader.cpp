@@ -1,6 +1,6 @@
 #include "host/add_in_loader.h"
 
-#include <sys/stat.h>
+#include "platform/file_system.h"
 
 #include "platform/code_page.h"
 
@@ -23,10 +23,7 @@ bool ReadText(platform::Registry& r, RegRoot root, const std::string& key, const
   return true;
 }
 
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
-}
+bool Exists(const std::string& path) { return platform::RealFileSystem().Exists(path); }
 
 std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;

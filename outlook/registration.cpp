@@ -1,8 +1,8 @@
 #include "outlook/registration.h"
 
-#include <unistd.h>
-
 #include <vector>
+
+#include "platform/file_system.h"
 
 namespace quorvel::outlook {
 namespace {
@@ -106,7 +106,7 @@ void DeleteExtensionCache(platform::Registry& registry) {
   std::string folder(value.data.begin(), value.data.end());
   while (!folder.empty() && folder.back() == '\0') folder.pop_back();
   if (folder.empty()) return;
-  ::unlink((folder + "/Microsoft/Outlook/extend.dat").c_str());
+  platform::RealFileSystem().Remove(folder + "/Microsoft/Outlook/extend.dat");
 }
 
 long Fail(long code, const std::string& what, platform::Registry& registry, std::string* error) {

@@ -8,9 +8,10 @@ FileStatus::FileStatus(int code, std::string_view what, std::string_view path) :
   message_.append(what).append(" ").append(path).append(": ").append(std::strerror(code));
 }
 
-FileStatus FileSystem::WriteFileAtomic(const std::string& path, std::string_view bytes) {
+FileStatus FileSystem::WriteFileAtomic(const std::string& path, std::string_view bytes,
+                                       std::optional<unsigned> mode) {
   std::unique_ptr<AtomicFile> file;
-  FileStatus status = NewAtomicFile(path, &file);
+  FileStatus status = NewAtomicFile(path, &file, mode);
   if (status.ok()) status = file->Append(bytes);
   if (status.ok()) status = file->Commit();
   return status;

@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,9 +79,14 @@ class FileSystem {
   virtual FileStatus ReadFile(const std::string& path, std::string* bytes) = 0;
   virtual FileStatus OpenForReading(const std::string& path,
                                     std::unique_ptr<ReadableFile>* file) = 0;
-  virtual FileStatus NewAtomicFile(const std::string& path, std::unique_ptr<AtomicFile>* file) = 0;
+  // The new file keeps the permissions of the file it replaces (a new one gets the
+  // usual ones, less the umask); `mode`, when given, is its permissions instead, as
+  // for a file only its owner may read.
+  virtual FileStatus NewAtomicFile(const std::string& path, std::unique_ptr<AtomicFile>* file,
+                                   std::optional<unsigned> mode = std::nullopt) = 0;
   // NewAtomicFile, Append and Commit in one call.
-  FileStatus WriteFileAtomic(const std::string& path, std::string_view bytes);
+  FileStatus WriteFileAtomic(const std::string& path, std::string_view bytes,
+                             std::optional<unsigned> mode = std::nullopt);
 
   // A missing path is no error: info->kind is then kMissing.
   virtual FileStatus Stat(const std::string& path, FileInfo* info) = 0;

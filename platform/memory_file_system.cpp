@@ -181,7 +181,8 @@ FileStatus MemoryFileSystem::OpenForReading(const std::string& path,
 }
 
 FileStatus MemoryFileSystem::NewAtomicFile(const std::string& path,
-                                           std::unique_ptr<AtomicFile>* file) {
+                                           std::unique_ptr<AtomicFile>* file,
+                                           std::optional<unsigned> /*mode*/) {
   std::lock_guard lock(mutex_);
   if (int code = FaultOf(Call::kCreate, path)) return FileStatus(code, "cannot create", path);
   if (HasFolder(path)) return FileStatus(EISDIR, "cannot write", path);

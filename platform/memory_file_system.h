@@ -62,7 +62,8 @@ class MemoryFileSystem final : public FileSystem {
 
   FileStatus ReadFile(const std::string& path, std::string* bytes) override;
   FileStatus OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override;
-  FileStatus NewAtomicFile(const std::string& path, std::unique_ptr<AtomicFile>* file) override;
+  FileStatus NewAtomicFile(const std::string& path, std::unique_ptr<AtomicFile>* file,
+                           std::optional<unsigned> mode = std::nullopt) override;
   FileStatus Stat(const std::string& path, FileInfo* info) override;
   FileStatus ListFolder(const std::string& path, std::vector<FolderEntry>* entries) override;
   FileStatus CreateFolders(const std::string& path, unsigned mode = 0777) override;

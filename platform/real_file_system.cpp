@@ -191,7 +191,8 @@ class RealFileSystemImpl final : public FileSystem {
     return {};
   }
 
-  FileStatus NewAtomicFile(const std::string& path, std::unique_ptr<AtomicFile>* file) override {
+  FileStatus NewAtomicFile(const std::string& path, std::unique_ptr<AtomicFile>* file,
+                           std::optional<unsigned> mode = std::nullopt) override {
     std::string target;
     int descriptor = -1;
     if (FileStatus status = ResolveLinks(path, &target, &descriptor); !status.ok()) return status;
@@ -218,10 +219,15 @@ class RealFileSystemImpl final : public FileSystem {
     for (int attempt = 0; attempt < 100; ++attempt) {
       std::string temp = target + ".tmp-" + std::to_string(::getpid()) + "-" +
                          std::to_string(temporaryCount.fetch_add(1));
-      const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                            static_cast<mode_t>(mode.value_or(0666)));
       if (fd >= 0) {
-        // The new file keeps the permissions of the one it replaces.
-        if (exists) ::fchmod(fd, existing.st_mode & 07777);
+        // The new file keeps the permissions of the one it replaces, unless told.
+        if (mode) {
+          ::fchmod(fd, static_cast<mode_t>(*mode));
+        } else if (exists) {
+          ::fchmod(fd, existing.st_mode & 07777);
+        }
         *file = std::make_unique<RealAtomicFile>(fd, target, std::move(temp));
         return {};
       }

@@ -1,6 +1,6 @@
 #include "settings/data_folder.h"
 
-#include <sys/stat.h>
+#include "platform/file_system.h"
 
 namespace quorvel {
 namespace {
@@ -8,8 +8,9 @@ namespace {
 constexpr const char* kDataSubfolder = "Veltmark/Quorvel/";
 
 bool IsDirectory(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  platform::FileInfo info;
+  return platform::RealFileSystem().Stat(path, &info).ok() &&
+         info.kind == platform::FileKind::kFolder;
 }
 
 // The path up to (not including) its last '/'; empty when it has none.

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/file_system.h"
+
 extern char** environ;
 
 namespace quorvel::mapi::imap {
@@ -103,17 +105,6 @@ std::optional<std::string> FromCommand(const std::string& command, std::string* 
   return text;
 }
 
-bool MakePrivateFolders(const std::string& folder) {
-  if (folder.empty()) return true;
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  std::size_t slash = folder.find_last_of('/');
-  if (slash != std::string::npos && slash > 0 && !MakePrivateFolders(folder.substr(0, slash))) {
-    return false;
-  }
-  return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
 }  // namespace
 
 bool WritePasswordFile(const std::string& path, const std::string& password, std::string* error) {
@@ -121,38 +112,16 @@ bool WritePasswordFile(const std::string& path, const std::string& password, std
     *error = password.empty() ? "the password is empty" : "the password holds a line end";
     return false;
   }
-  std::size_t slash = path.find_last_of('/');
-  std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
-  if (!MakePrivateFolders(folder)) {
-    *error = "cannot make the folder \"" + folder + "\": " + std::strerror(errno);
+  platform::FileSystem& files = platform::RealFileSystem();
+  const std::string folder = platform::FolderOfPath(path);
+  if (const platform::FileStatus made = files.CreateFolders(folder, 0700); !made.ok()) {
+    *error = "cannot make the folder \"" + folder + "\": " + std::strerror(made.code());
     return false;
   }
-  std::string temporary = path + ".tmp-" + std::to_string(::getpid());
-  ::unlink(temporary.c_str());  // left by a crash
-  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    *error = "cannot write the credentials file \"" + path + "\": " + std::strerror(errno);
+  if (const platform::FileStatus written = files.WriteFileAtomic(path, password + "\n", 0600);
+      !written.ok()) {
+    *error = "cannot write the credentials file \"" + path + "\": " + std::strerror(written.code());
     return false;
-  }
-  std::string text = password + "\n";
-  bool ok = ::fchmod(fd, 0600) == 0 &&
-            ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-            ::fsync(fd) == 0;
-  int saved = errno;
-  ok = ::close(fd) == 0 && ok;
-  if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
-    saved = errno;
-    ok = false;
-  }
-  if (!ok) {
-    ::unlink(temporary.c_str());
-    *error = "cannot write the credentials file \"" + path + "\": " + std::strerror(saved);
-    return false;
-  }
-  if (int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-      dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
   }
   return true;
 }
