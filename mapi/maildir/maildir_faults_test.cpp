@@ -11,6 +11,7 @@
 #include "mapi/maildir/maildir_names.h"
 #include "mapi/maildir/maildir_store.h"
 #include "mapi/maildir/props_file.h"
+#include "mapi/maildir/test_maildir.h"
 #include "mapi/message.h"
 #include "mapi/queries.h"
 #include "platform/memory_file_system.h"
@@ -41,9 +42,7 @@ class MaildirFaultsTest : public ::testing::Test {
     auto store = OpenMaildirStore(kRoot, options);
     ASSERT_TRUE(store.ok());
     store_ = store.value;
-    key_ = DecodeMaildirId(
-               GetEntryId(*store_->GetProps(std::vector<PropTag>{PR_ENTRYID}), PR_ENTRYID).bytes())
-               ->key;
+    key_ = testing::StoreKeyOf(*store_);
   }
 
   std::shared_ptr<Folder> FolderAt(const std::string& path) {

@@ -34,16 +34,10 @@ class MaildirStoreTest : public ::testing::Test {
   }
 
   std::shared_ptr<Folder> FolderAt(const std::string& path, MsgStore* store = nullptr) {
-    StoreKey key = KeyOf(store ? *store : *store_);
+    StoreKey key = testing::StoreKeyOf(store ? *store : *store_);
     auto opened = (store ? store : store_.get())->OpenEntry(MaildirFolderId(key, path), 0);
     EXPECT_TRUE(opened.ok()) << path;
     return opened.ok() ? opened->As<Folder>() : nullptr;
-  }
-
-  static StoreKey KeyOf(MsgStore& store) {
-    return DecodeMaildirId(
-               GetEntryId(*store.GetProps(std::vector<PropTag>{PR_ENTRYID}), PR_ENTRYID).bytes())
-        ->key;
   }
 
   EntryId IdOf(const std::string& path) { return MaildirMessageIdFromPath(*store_, path); }
@@ -91,7 +85,8 @@ TEST_F(MaildirStoreTest, HierarchyFollowsTheDotNames) {
   EXPECT_EQ(GetString8((*children)[0], PR_DISPLAY_NAME), "2024");
   auto name = HrGetOneProp(*root, PR_DISPLAY_NAME);
   EXPECT_EQ(*name->AsString8(), "Inbox");
-  EXPECT_EQ(store_->OpenEntry(MaildirFolderId(KeyOf(*store_), "Nope"), 0).hr, MAPI_E_NOT_FOUND);
+  EXPECT_EQ(store_->OpenEntry(MaildirFolderId(testing::StoreKeyOf(*store_), "Nope"), 0).hr,
+            MAPI_E_NOT_FOUND);
 }
 
 TEST_F(MaildirStoreTest, ContentsTableReadsNewAndCurAndSkipsWhatVanished) {
@@ -152,7 +147,7 @@ TEST_F(MaildirStoreTest, MoveRenamesIntoTheOtherFolder) {
   EXPECT_FALSE(fs::exists(path));
   std::string moved = dir_.Dir("Spam") + "/cur/300.A.host:2,S";
   ASSERT_TRUE(fs::exists(moved));
-  EXPECT_EQ(IdOf(moved), MaildirMessageId(KeyOf(*store_), "Spam", "300.A.host"));
+  EXPECT_EQ(IdOf(moved), MaildirMessageId(testing::StoreKeyOf(*store_), "Spam", "300.A.host"));
   HRESULT hr;
   EXPECT_EQ(OpenMessage(id, &hr), nullptr);
   EXPECT_EQ(hr, MAPI_E_NOT_FOUND);
@@ -207,7 +202,7 @@ TEST_F(MaildirStoreTest, OwnMarkPersistsAcrossRestartsFlagChangesAndMoves) {
 
   auto spam = FolderAt("Spam");
   ASSERT_EQ(FolderAt("")->CopyMessages(std::vector<EntryId>{id}, *spam, MESSAGE_MOVE), S_OK);
-  EntryId movedId = MaildirMessageId(KeyOf(*store_), "Spam", "500.A.host");
+  EntryId movedId = MaildirMessageId(testing::StoreKeyOf(*store_), "Spam", "500.A.host");
   EXPECT_TRUE(marked(movedId));
 
   // A copy gets its own file and its own copy of the mark.
@@ -255,19 +250,21 @@ TEST_F(MaildirStoreTest, CreateAndDeleteFolders) {
   EXPECT_TRUE(fs::is_directory(dir_.root() + "/.Caf\xC3\xA9"));
 
   dir_.Deliver("Spam.Old", "new", "700.A.host", TempMaildir::Message("old spam"));
-  EntryId spamId = MaildirFolderId(KeyOf(*store_), "Spam");
+  EntryId spamId = MaildirFolderId(testing::StoreKeyOf(*store_), "Spam");
   EXPECT_EQ(inbox->DeleteFolder(spamId, 0), MAPI_E_HAS_FOLDERS);
   EXPECT_EQ(inbox->DeleteFolder(spamId, DEL_FOLDERS), MAPI_E_HAS_MESSAGES);
   EXPECT_TRUE(fs::exists(dir_.root() + "/.Spam.Old/new/700.A.host"));
   EXPECT_EQ(inbox->DeleteFolder(spamId, DEL_FOLDERS | DEL_MESSAGES), S_OK);
   EXPECT_FALSE(fs::exists(dir_.Dir("Spam")));
   EXPECT_FALSE(fs::exists(dir_.root() + "/.Spam.Old"));
-  EXPECT_EQ(inbox->DeleteFolder(MaildirFolderId(KeyOf(*store_), ""), 0), MAPI_E_NOT_FOUND);
+  EXPECT_EQ(inbox->DeleteFolder(MaildirFolderId(testing::StoreKeyOf(*store_), ""), 0),
+            MAPI_E_NOT_FOUND);
 }
 
 TEST_F(MaildirStoreTest, OpenEntryRejectsForeignAndDamagedIds) {
   EXPECT_EQ(store_->OpenEntry(EntryId(std::string("garbage")), 0).hr, MAPI_E_INVALID_ENTRYID);
-  EXPECT_EQ(store_->OpenEntry(MaildirFolderId(KeyOf(*store_) + 1, ""), 0).hr, MAPI_E_NOT_FOUND);
+  EXPECT_EQ(store_->OpenEntry(MaildirFolderId(testing::StoreKeyOf(*store_) + 1, ""), 0).hr,
+            MAPI_E_NOT_FOUND);
   auto root = store_->OpenEntry(EntryId(), 0);
   ASSERT_TRUE(root.ok());
   EXPECT_EQ(root->objectType, MAPI_FOLDER);
@@ -283,7 +280,7 @@ TEST_F(MaildirStoreTest, StorePropertiesNameTheSpecialFolders) {
                           PR_IPM_WASTEBASKET_ENTRYID, PR_IPM_OUTBOX_ENTRYID};
   auto props = store_->GetProps(tags);
   EXPECT_EQ(props.hr, MAPI_W_ERRORS_RETURNED);  // no outbox
-  StoreKey key = KeyOf(*store_);
+  StoreKey key = testing::StoreKeyOf(*store_);
   EXPECT_EQ(GetEntryId(*props, PR_IPM_SUBTREE_ENTRYID), MaildirFolderId(key, ""));
   EXPECT_EQ(GetEntryId(*props, PR_IPM_SENTMAIL_ENTRYID), MaildirFolderId(key, "Sent"));
   EXPECT_EQ(GetEntryId(*props, PR_IPM_WASTEBASKET_ENTRYID), MaildirFolderId(key, "Trash"));
@@ -317,7 +314,7 @@ TEST_F(MaildirStoreTest, AProfileStoreMakesTheMissingStandardFoldersOnly) {
   options.createStandardFolders = true;
   auto store = OpenMaildirStore(dir_.root(), options);
   ASSERT_TRUE(store.ok());
-  StoreKey key = KeyOf(**store);
+  StoreKey key = testing::StoreKeyOf(**store);
   const PropTag tags[] = {PR_IPM_OUTBOX_ENTRYID, PR_IPM_SENTMAIL_ENTRYID};
   auto props = (*store)->GetProps(tags);
   ASSERT_EQ(props.hr, S_OK);

@@ -76,9 +76,7 @@ class MaildirWatcherTest : public ::testing::Test {
     auto store = OpenMaildirStore(dir_.root());
     ASSERT_TRUE(store.ok());
     store_ = store.value;
-    key_ = DecodeMaildirId(
-               GetEntryId(*store_->GetProps(std::vector<PropTag>{PR_ENTRYID}), PR_ENTRYID).bytes())
-               ->key;
+    key_ = testing::StoreKeyOf(*store_);
   }
 
   std::shared_ptr<Folder> FolderAt(const std::string& path) {

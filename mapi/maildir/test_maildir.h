@@ -11,8 +11,20 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
+
+#include "mapi/maildir/maildir_names.h"
+#include "mapi/queries.h"
+#include "mapi/store.h"
 
 namespace quorvel::mapi::testing {
+
+// The key that a Maildir store's entry identifiers carry.
+inline StoreKey StoreKeyOf(MsgStore& store) {
+  return DecodeMaildirId(
+             GetEntryId(*store.GetProps(std::vector<PropTag>{PR_ENTRYID}), PR_ENTRYID).bytes())
+      ->key;
+}
 
 class TempMaildir {
  public:
