@@ -73,9 +73,9 @@ class MaildirFaultsTest : public ::testing::Test {
   StoreKey key_ = 0;
 };
 
-// Each changing call of a move, a copy, a flag change and a delete fails in turn: the
-// operation fails, the message stays where it was and opens, and no half-made file is
-// left; once nothing fails the operation succeeds.
+// Each changing call of a copy and of a flag change fails in turn: the operation
+// fails, the message stays where it was and opens, and no half-made file is left; once
+// nothing fails the operation succeeds. (A move or a delete is one call: see below.)
 TEST_F(MaildirFaultsTest, EachFailingWriteLeavesTheMessageWhereItWas) {
   // The copy carries a property kept beside the message, so its copy can fail too.
   {
