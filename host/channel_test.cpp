@@ -278,15 +278,16 @@ TEST_F(ChannelTest, AHostThatDiesMidCommandGivesTheClientAClearError) {
     loop.Run();
     ::_exit(0);
   }
-  std::string error;
-  // A loaded machine may take its time to start the child: wait long, but not forever.
+  // A loaded machine may take its time to start the child, and the socket's file
+  // appears before the child listens on it: ask again until it answers, but not forever.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!std::filesystem::exists(path_) && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
   ui::ScriptedUi ui;
   std::ostringstream out, err;
   ClientResult result = RunInHost(path_, Request({"quorvel", "x"}), ui, out, err);
+  while (!result.connected && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    result = RunInHost(path_, Request({"quorvel", "x"}), ui, out, err);
+  }
   // A child that never got the command would serve forever: it must not hang the test.
   ::kill(child, SIGKILL);
   int status = 0;
