@@ -59,10 +59,14 @@ std::string Failure(const std::string& path, int code) {
   }
 }
 
-// A file read from its start as a stream, for the mailbox reader.
+// A file as a stream, for the mailbox reader: `start` (what was read of it already),
+// then the rest.
 class ReadableFileBuffer final : public std::streambuf {
  public:
-  explicit ReadableFileBuffer(platform::ReadableFile& file) : file_(file) {}
+  ReadableFileBuffer(platform::ReadableFile& file, std::string_view start) : file_(file) {
+    std::memcpy(buffer_, start.data(), start.size());
+    setg(buffer_, buffer_, buffer_ + start.size());
+  }
   bool failed() const { return failed_; }
 
  private:
@@ -194,15 +198,11 @@ class InputReader {
       ReadMessageFile(path, 0);
       return;
     }
-    if (!files_.OpenForReading(path, &file).ok()) {  // from the start again
-      Problem(path + ": cannot be read");
-      return;
-    }
-    ReadMbox(path, *file);
+    ReadMbox(path, *file, std::string_view(start, got));
   }
 
-  void ReadMbox(const std::string& path, platform::ReadableFile& file) {
-    ReadableFileBuffer buffer(file);
+  void ReadMbox(const std::string& path, platform::ReadableFile& file, std::string_view start) {
+    ReadableFileBuffer buffer(file, start);
     std::istream in(&buffer);
     mapi::MboxReader reader(in);
     mapi::MboxMessage m;

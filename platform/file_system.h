@@ -53,6 +53,8 @@ class ReadableFile {
   virtual ~ReadableFile() = default;
   // Reads up to `capacity` bytes; *got = 0 at the end of the file.
   virtual FileStatus Read(char* buffer, std::size_t capacity, std::size_t* got) = 0;
+  // The file's size when it was opened (what a whole read is likely to give).
+  virtual std::uint64_t size() const = 0;
 };
 
 // A new file that takes its target's place at Commit. Destroyed without a successful

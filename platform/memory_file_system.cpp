@@ -35,6 +35,7 @@ class MemoryFileSystem::Reader final : public ReadableFile {
     *got = n;
     return {};
   }
+  std::uint64_t size() const override { return bytes_.size(); }
 
  private:
   MemoryFileSystem& files_;

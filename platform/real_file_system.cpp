@@ -99,7 +99,8 @@ FileStatus ResolveLinks(const std::string& path, std::string* target, int* descr
 
 class RealReadableFile final : public ReadableFile {
  public:
-  RealReadableFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  RealReadableFile(int fd, std::string path, std::uint64_t size)
+      : fd_(fd), path_(std::move(path)), size_(size) {}
   FileStatus Read(char* buffer, std::size_t capacity, std::size_t* got) override {
     *got = 0;
     for (;;) {
@@ -111,10 +112,12 @@ class RealReadableFile final : public ReadableFile {
       if (errno != EINTR) return FileStatus(errno, "cannot read", path_);
     }
   }
+  std::uint64_t size() const override { return size_; }
 
  private:
   Fd fd_;
   std::string path_;
+  std::uint64_t size_;
 };
 
 // Either a temporary file renamed over the target at Commit, or (for a device, a
@@ -162,20 +165,23 @@ class RealFileSystemImpl final : public FileSystem {
     std::unique_ptr<ReadableFile> file;
     FileStatus status = OpenForReading(path, &file);
     if (!status.ok()) return status;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && st.st_size > 0) {
-      bytes->reserve(static_cast<std::size_t>(st.st_size));
-    }
-    char buffer[65536];
+    // Read in place, into room for the whole file and one byte more (the read that
+    // gives nothing tells the end); a file that grew meanwhile gets more room.
+    bytes->resize(static_cast<std::size_t>(file->size()) + 1);
+    std::size_t used = 0;
     for (;;) {
+      if (used == bytes->size()) bytes->resize(bytes->size() * 2);
       std::size_t got = 0;
-      status = file->Read(buffer, sizeof buffer, &got);
+      status = file->Read(bytes->data() + used, bytes->size() - used, &got);
       if (!status.ok()) {
         bytes->clear();
         return status;
       }
-      if (got == 0) return {};
-      bytes->append(buffer, got);
+      if (got == 0) {
+        bytes->resize(used);
+        return {};
+      }
+      used += got;
     }
   }
 
@@ -187,7 +193,8 @@ class RealFileSystemImpl final : public FileSystem {
       ::close(fd);
       return FileStatus(EISDIR, "cannot read", path);
     }
-    *file = std::make_unique<RealReadableFile>(fd, path);
+    const std::uint64_t size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+    *file = std::make_unique<RealReadableFile>(fd, path, size);
     return {};
   }
 

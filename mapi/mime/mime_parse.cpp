@@ -537,18 +537,16 @@ bool ParseMimeDescriptor(int fd, const std::string& name, MimeMessage* out, std:
 platform::FileStatus ReadMimeFile(platform::FileSystem& files, const std::string& path,
                                   MimeMessage* out, std::uint64_t* fileSize) {
   SharedOptions();
-  platform::FileInfo info;
-  if (platform::FileStatus status = files.Stat(path, &info); !status.ok()) return status;
-  if (fileSize != nullptr) *fileSize = info.size;
   std::unique_ptr<platform::ReadableFile> file;
   if (platform::FileStatus status = files.OpenForReading(path, &file); !status.ok()) return status;
+  if (fileSize != nullptr) *fileSize = file->size();
   auto read = [&file](char* buffer, std::size_t capacity, std::size_t* got) {
     return file->Read(buffer, capacity, got);
   };
   guint8* data = nullptr;
   std::size_t used = 0;
   bool cut = false;
-  if (platform::FileStatus status = ReadBounded(info.size, read, &data, &used, &cut);
+  if (platform::FileStatus status = ReadBounded(file->size(), read, &data, &used, &cut);
       !status.ok()) {
     return status;
   }
