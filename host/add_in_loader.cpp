@@ -1,8 +1,7 @@
 #include "host/add_in_loader.h"
 
-#include "platform/file_system.h"
-
 #include "platform/code_page.h"
+#include "platform/file_system.h"
 
 namespace quorvel::host {
 namespace {
