@@ -41,16 +41,31 @@ void DecisiveTokens::Add(std::u16string_view text, double probability) {
 void DecisiveTokens::Compact() {
   if (sorted_) return;
   sorted_ = true;
-  // The order is strict and total (arrivals differ), so any sort gives the stable one.
   if (hasNan_) {
-    std::sort(held_.begin(), held_.end(), BeforeWithNan);
+    Compact(BeforeWithNan);
   } else {
-    std::sort(held_.begin(), held_.end(), Before);
+    Compact(Before);
   }
-  if (held_.size() > lowCount_ + highCount_) {
-    held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(lowCount_),
-                held_.end() - static_cast<std::ptrdiff_t>(highCount_));
+}
+
+template <typename Order>
+void DecisiveTokens::Compact(Order before) {
+  // The order is strict and total (arrivals differ), so any sort gives the stable one.
+  const auto first = held_.begin();
+  const auto last = held_.end();
+  if (held_.size() <= lowCount_ + highCount_) {
+    std::sort(first, last, before);
+    return;
   }
+  // Only the two ends are kept: they are picked out in linear time, and only they are
+  // sorted.
+  const auto lowEnd = first + static_cast<std::ptrdiff_t>(lowCount_);
+  const auto highBegin = last - static_cast<std::ptrdiff_t>(highCount_);
+  std::nth_element(first, lowEnd, last, before);
+  std::nth_element(lowEnd, highBegin, last, before);
+  std::sort(first, lowEnd, before);
+  std::sort(highBegin, last, before);
+  held_.erase(lowEnd, highBegin);
 }
 
 std::vector<DecisiveTokens::Token> DecisiveTokens::Lowest() {

@@ -39,6 +39,8 @@ class DecisiveTokens {
  private:
   // Sorts what is held and drops the middle, which neither end can need any more.
   void Compact();
+  template <typename Order>
+  void Compact(Order before);
 
   std::size_t lowCount_;
   std::size_t highCount_;
