@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "testing/file_bytes.h"
+#include "testing/temporary_folder.h"
 
 namespace quorvel::app {
 namespace {
@@ -40,15 +41,7 @@ std::string Repeat(std::string_view unit, std::size_t times) {
 
 class ProgramTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/quorvel-program-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    home_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(home_, ec);
-  }
+  void SetUp() override { ASSERT_FALSE(home_.empty()); }
 
   fs::path DataFolder() const { return home_ / "data/Veltmark/Quorvel"; }
   fs::path RegistryFile() const { return home_ / "config/Veltmark/registry/HKEY_CURRENT_USER.reg"; }
@@ -94,7 +87,8 @@ class ProgramTest : public ::testing::Test {
     return run;
   }
 
-  fs::path home_;
+  quorvel::testing::TemporaryFolder folder_{"quorvel-program"};
+  fs::path home_ = folder_.path();
 };
 
 constexpr const char* kPlain =

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bayes/mailbase_file.h"
+#include "testing/temporary_folder.h"
 
 namespace quorvel::testing_bytes {
 
@@ -58,21 +59,8 @@ class Bytes {
   std::uint8_t mask_ = 0;
 };
 
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "bayes-test-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    path_ = ::mkdtemp(buffer.data());
-  }
-  ~TempFolder() { std::filesystem::remove_all(path_); }
-  const std::string& path() const { return path_; }
-  std::string File(std::string_view name) const { return path_ + "/" + std::string(name); }
-
- private:
-  std::string path_;
-};
+// The bayes tests' name for a temporary folder.
+using TempFolder = testing::TemporaryFolder;
 
 inline void WriteFile(const std::string& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/memory_file_system.h"
+#include "testing/temporary_folder.h"
 
 namespace quorvel::platform {
 namespace {
@@ -150,14 +151,10 @@ INSTANTIATE_TEST_SUITE_P(RealAndMemory, FileSystemContract, ::testing::Bool(),
 // What only the real file system has: links, permissions, devices.
 class RealFileSystemTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/quorvel-files-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void SetUp() override { ASSERT_FALSE(dir_.empty()); }
   FileSystem& files_ = RealFileSystem();
-  std::string dir_;
+  quorvel::testing::TemporaryFolder folder_{"quorvel-files"};
+  std::string dir_ = folder_.path();
 };
 
 TEST_F(RealFileSystemTest, ALinkIsFollowedAndKeptAndTheModeIsKept) {

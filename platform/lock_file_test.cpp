@@ -9,20 +9,20 @@
 #include <string>
 #include <thread>
 
+#include "testing/temporary_folder.h"
+
 namespace quorvel::platform {
 namespace {
 
 class LockFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/qv-lock-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    ASSERT_FALSE(dir_.empty());
     path_ = dir_ + "/host-home.lock";
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
 
-  std::string dir_;
+  quorvel::testing::TemporaryFolder folder_{"qv-lock"};
+  std::string dir_ = folder_.path();
   std::string path_;
 };
 

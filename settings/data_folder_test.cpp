@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "testing/temporary_folder.h"
+
 namespace quorvel {
 namespace {
 
@@ -93,13 +95,9 @@ TEST(DataFolderTest, ConcurrentCallersAgreeAndComputeOnce) {
 
 class ModuleFolderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/quorvel-module-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    root_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(root_); }
-  std::string root_;
+  void SetUp() override { ASSERT_FALSE(root_.empty()); }
+  quorvel::testing::TemporaryFolder folder_{"quorvel-module"};
+  std::string root_ = folder_.path();
 };
 
 TEST_F(ModuleFolderTest, InstalledExecutableFindsItsSharedFolder) {

@@ -12,6 +12,7 @@
 #include "platform/registry_file.h"
 #include "platform/registry_memory.h"
 #include "settings/setting_bindings.h"
+#include "testing/temporary_folder.h"
 
 namespace quorvel {
 namespace {
@@ -76,14 +77,10 @@ UserSettings FullRecord(platform::FileTime now) {
 
 class SettingsHolderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/quorvel-holder-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    root_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(root_); }
+  void SetUp() override { ASSERT_FALSE(root_.empty()); }
 
-  std::string root_;
+  quorvel::testing::TemporaryFolder folder_{"quorvel-holder"};
+  std::string root_ = folder_.path();
   platform::FakeClock clock_;
 };
 

@@ -13,6 +13,7 @@
 #include "platform/file_system.h"
 #include "platform/registry_memory.h"
 #include "settings/setting_bindings.h"
+#include "testing/temporary_folder.h"
 
 namespace quorvel {
 namespace {
@@ -79,12 +80,9 @@ ContactList ListOfAtLeast(std::size_t bytes, platform::FileTime time) {
 class SettingsStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quorvel-settings-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    ASSERT_FALSE(root_.empty());
     dataFolder_ = root_ + "/Veltmark/Quorvel/";
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   SettingsStore Store() { return SettingsStore(faulty_, dataFolder_, clock_); }
   std::string SpillFile(const char* name) { return dataFolder_ + "Settings/" + name; }
@@ -104,7 +102,8 @@ class SettingsStoreTest : public ::testing::Test {
   platform::RegistryMemory memory_;
   FaultyRegistry faulty_{memory_};
   platform::FakeClock clock_;
-  std::string root_;
+  quorvel::testing::TemporaryFolder folder_{"quorvel-settings"};
+  std::string root_ = folder_.path();
   std::string dataFolder_;
 };
 
