@@ -13,11 +13,12 @@
 namespace quorvel::app {
 
 // Exit statuses beyond kExitOk and kExitUsage.
-inline constexpr int kExitSpam = 1;        // classify --exit-code: the message is spam
-inline constexpr int kExitFailure = 1;     // a command could not do its work
-inline constexpr int kExitUnreadable = 3;  // classify: a path could not be read
-inline constexpr int kExitIoError = 3;     // standard input, output or error failed
-inline constexpr int kExitNoMailbase = 4;  // classify: the mail base cannot be loaded
+inline constexpr int kExitSpam = 1;         // classify --exit-code: the message is spam
+inline constexpr int kExitFailure = 1;      // a command could not do its work
+inline constexpr int kExitUnreadable = 3;   // classify: a path could not be read
+inline constexpr int kExitIoError = 3;      // standard input, output or error failed
+inline constexpr int kExitNoMailbase = 4;   // classify: the mail base cannot be loaded
+inline constexpr int kExitCannotJudge = 3;  // classify: nothing could be judged at all
 
 Command ClassifyCommand();
 Command MailbaseCommand();
