@@ -61,7 +61,7 @@ bool LooksLikeMbox(std::string_view start);
 class MboxReader {
  public:
   // The bound a message file is read to (kMaxMessageBytes in mapi/mime/input_bounds.h).
-  static constexpr std::size_t kDefaultMaxMessageBytes = std::size_t{32} << 20;
+  static constexpr std::size_t kDefaultMaxMessageBytes = std::size_t{16} << 20;
 
   // Reads from `in`, which must outlive the reader, positioned at the file's start.
   explicit MboxReader(std::istream& in, std::size_t maxMessageBytes = kDefaultMaxMessageBytes);
