@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "testing/child_process.h"
+#include "testing/decided_mail.h"
 #include "testing/file_bytes.h"
 #include "testing/temporary_home.h"
 
@@ -42,41 +43,17 @@ struct Mail {
 // Decided by the rules alone (an anti-virus report, a meeting request) or, with the
 // shipped mail base, by the Bayesian filter; in both line-end conventions.
 std::vector<Mail> Mails() {
+  using namespace quorvel::testing;
   return {
-      {"virus report",
-       "From: Mail Gateway <scanner@gateway.example.net>\r\nTo: you@example.net\r\n"
-       "Subject: Virus found\r\nMIME-Version: 1.0\r\n"
-       "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\nContent-Type: "
-       "text/plain\r\n\r\n"
-       "An attachment was removed.\r\n--b\r\nContent-Type: text/plain; "
-       "name=\"ViRuSWarning.txt\"\r\n"
-       "Content-Disposition: attachment; filename=\"ViRuSWarning.txt\"\r\n\r\nW32.Example.A\r\n"
-       "--b--\r\n",
-       true,
+      {"virus report", kVirusReport, true,
        "X-Quorvel-Verdict: spam\r\nX-Quorvel-Reason: Report from anti-virus software\r\n"
        "X-Spam-Flag: YES\r\n"},
-      {"invitation",
-       "From: Organizer <boss@work.example>\nTo: you@example.net\n"
-       "Subject: Invitation: Weekly sync\nMIME-Version: 1.0\n"
-       "Content-Type: text/calendar; charset=utf-8; method=REQUEST\n\n"
-       "BEGIN:VCALENDAR\nMETHOD:REQUEST\nEND:VCALENDAR\n",
-       false, "X-Quorvel-Verdict: good\nX-Quorvel-Reason: Selected item is not e-mail item.\n"},
-      {"offer",
-       "From: \"Best Deals\" <deals@offers.example>\nTo: you@example.net\n"
-       "Subject: Make money fast from home, guaranteed income\n\n"
-       "Dear friend, you have been selected to receive a FREE offer. Earn $5000 per week\n"
-       "working from home. Click here to order now and remove your name from our mailing\n"
-       "list. Limited time offer, act now! Buy now, no credit check, cash bonus, free gift.\n",
-       true,
+      {"invitation", kInvitation, false,
+       "X-Quorvel-Verdict: good\r\nX-Quorvel-Reason: Selected item is not e-mail item.\r\n"},
+      {"offer", kOffer, true,
        "X-Quorvel-Verdict: spam\nX-Quorvel-Reason: Bayesian Filter\nX-Quorvel-Score: 1.00\n"
        "X-Spam-Flag: YES\n"},
-      {"reply",
-       "From: Ann <ann@example.org>\nTo: you@example.net\nSubject: Re: patch for the build "
-       "script\n\nHi,\n\nI tried your patch on the build script and it works fine on my "
-       "machine. The test suite\npasses, though I had to install a newer version of the "
-       "compiler first. Could you send\nthe updated version to the list so that others can "
-       "review it before we merge?\n\nThanks,\nAnn\n",
-       false,
+      {"reply", kReply, false,
        "X-Quorvel-Verdict: good\nX-Quorvel-Reason: Bayesian Filter\nX-Quorvel-Score: 0.00\n"},
   };
 }

@@ -13,6 +13,7 @@
 
 #include "mapi/mime/input_bounds.h"
 #include "testing/child_process.h"
+#include "testing/decided_mail.h"
 #include "testing/file_bytes.h"
 #include "testing/temporary_home.h"
 
@@ -20,59 +21,33 @@ namespace quorvel::app {
 namespace {
 namespace fs = std::filesystem;
 using quorvel::testing::EnvironmentChanges;
+using quorvel::testing::kOffer;
+using quorvel::testing::kVirusReport;
 using quorvel::testing::ProgramRun;
 using quorvel::testing::RunProgram;
 using quorvel::testing::Slurp;
 using quorvel::testing::Spit;
 
-constexpr const char* kVirusReport =
-    "From: Mail Gateway <scanner@gateway.example.net>\r\n"
-    "To: you@example.net\r\n"
-    "Subject: Virus found\r\n"
-    "MIME-Version: 1.0\r\n"
-    "Content-Type: multipart/mixed; boundary=\"b\"\r\n"
-    "\r\n"
-    "--b\r\n"
-    "Content-Type: text/plain\r\n"
-    "\r\n"
-    "An attachment was removed.\r\n"
-    "--b\r\n"
-    "Content-Type: text/plain; name=\"ViRuSWarning.txt\"\r\n"
-    "Content-Disposition: attachment; filename=\"ViRuSWarning.txt\"\r\n"
-    "\r\n"
-    "W32.Example.A\r\n"
-    "--b--\r\n";
 constexpr const char* kVirusFields =
     "X-Quorvel-Verdict: spam\r\n"
     "X-Quorvel-Reason: Report from anti-virus software\r\n"
     "X-Spam-Flag: YES\r\n";
 
-// A meeting request is not an e-mail item: good whatever the mail base says.
-constexpr const char* kInvitation =
-    "From: Organizer <boss@work.example>\n"
-    "To: you@example.net\n"
-    "X-Quorvel-Verdict: spam\n"
-    "Subject: Invitation: Weekly sync\n"
-    "MIME-Version: 1.0\n"
-    "Content-Type: text/calendar; charset=utf-8; method=REQUEST\n"
-    "\n"
-    "BEGIN:VCALENDAR\nMETHOD:REQUEST\nEND:VCALENDAR\n";
+// The invitation with a forged verdict in its header, LF line ends.
+const std::string kForgedInvitation = [] {
+  std::string text;
+  for (const char* c = quorvel::testing::kInvitation; *c != 0; ++c) {
+    if (*c != '\r') text += *c;
+  }
+  return text.insert(text.find("Subject: "), "X-Quorvel-Verdict: spam\n");
+}();
 constexpr const char* kInvitationFields =
     "X-Quorvel-Verdict: good\n"
     "X-Quorvel-Reason: Selected item is not e-mail item.\n";
 
-constexpr const char* kOffer =
-    "From: \"Best Deals\" <deals@offers.example>\n"
-    "To: you@example.net\n"
-    "Subject: Make money fast from home, guaranteed income\n"
-    "\n"
-    "Dear friend, you have been selected to receive a FREE offer. Earn $5000 per week\n"
-    "working from home. Click here to order now and remove your name from our mailing\n"
-    "list. Limited time offer, act now! Buy now, no credit check, cash bonus, free gift.\n";
-
-// The invitation as it goes in, without the forged verdict, as it must come out.
+// The forged invitation as it must come out: the forged verdict replaced.
 std::string InvitationOut() {
-  std::string text = kInvitation;
+  std::string text = kForgedInvitation;
   text.erase(text.find("X-Quorvel-Verdict: spam\n"), 24);
   return kInvitationFields + text;
 }
@@ -125,7 +100,7 @@ TEST_F(FilterCommandTest, TheVerdictGoesOnTopOfTheMessageInItsOwnLineEnds) {
   EXPECT_EQ(run.out, std::string(kVirusFields) + kVirusReport);
 
   // The forged "spam" goes; good stays good with --exit-code.
-  run = Filter(kInvitation, {"--exit-code"});
+  run = Filter(kForgedInvitation, {"--exit-code"});
   EXPECT_EQ(run.end.status, 0) << run.err;
   EXPECT_EQ(run.out, InvitationOut());
 
@@ -162,7 +137,7 @@ TEST_F(FilterCommandTest, OddInputComesOutWholeOrTheStatusSaysItCouldNot) {
   }
 
   const std::string filler(mapi::kMaxMessageBytes, 'z');
-  ProgramRun run = Filter(kInvitation + filler, {"--exit-code"});
+  ProgramRun run = Filter(kForgedInvitation + filler, {"--exit-code"});
   EXPECT_EQ(run.end.status, 0) << run.err;
   const std::string unchecked =
       "X-Quorvel-Verdict: unchecked\nX-Quorvel-Reason: Larger than 32 MiB: not judged\n";
@@ -186,19 +161,19 @@ TEST_F(FilterCommandTest, OddInputComesOutWholeOrTheStatusSaysItCouldNot) {
 // Settings, profile or mail base that do not load: the message goes on unchanged,
 // forged fields and all, and the status says it was not judged.
 TEST_F(FilterCommandTest, WhatCannotBeJudgedPassesUnchangedWithItsOwnStatus) {
-  ASSERT_EQ(Filter(kInvitation).end.status, 0);  // seeds the mail base
-  ProgramRun run = Filter(kInvitation, {"--profile", "nosuch"});
+  ASSERT_EQ(Filter(kForgedInvitation).end.status, 0);  // seeds the mail base
+  ProgramRun run = Filter(kForgedInvitation, {"--profile", "nosuch"});
   EXPECT_EQ(run.end.status, 4);
-  EXPECT_EQ(run.out, kInvitation);
+  EXPECT_EQ(run.out, kForgedInvitation);
   EXPECT_NE(run.err.find("nosuch"), std::string::npos) << run.err;
 
   Spit(home_.RegistryFile(), "not a registry file\n");
-  run = Filter(kInvitation, {"--exit-code"});
+  run = Filter(kForgedInvitation, {"--exit-code"});
   EXPECT_EQ(run.end.status, 4);
-  EXPECT_EQ(run.out, kInvitation);
+  EXPECT_EQ(run.out, kForgedInvitation);
   EXPECT_NE(run.err.find("settings"), std::string::npos) << run.err;
   fs::remove(home_.RegistryFile());
-  ASSERT_EQ(Filter(kInvitation).end.status, 0);
+  ASSERT_EQ(Filter(kForgedInvitation).end.status, 0);
 
   for (const char* name : {"Bayes.raw", "Bayes.db", "Bayes.raw.bak", "Bayes.db.bak"}) {
     Spit(home_.DataFolder() + "/" + name, "damaged");
