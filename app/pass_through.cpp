@@ -69,6 +69,9 @@ std::string VerdictFields(const std::optional<FilterVerdict>& verdict, std::stri
 
 PassResult PassMessageThrough(std::istream& in, std::ostream& out, const MessageJudge& judge) {
   std::string message;
+  // Reserved at once, the buffer is never copied as it grows; only the pages that are
+  // read into become resident.
+  message.reserve(mapi::kMaxMessageBytes + 1);
   // One byte past the bound tells a message at the bound from a larger one.
   if (!ReadUpTo(in, message, mapi::kMaxMessageBytes + 1)) return {PassOutcome::kInputFailed};
   if (message.empty()) return {PassOutcome::kEmpty};
