@@ -114,36 +114,6 @@ TEST(PassThroughTest, EveryMessageComesOutByteForByteWithTheFieldsAdded) {
   EXPECT_GE(compared, 30u) << withForgedFields << " had forged fields";
 }
 
-TEST(PassThroughTest, VerdictFieldsSayWhatTheJudgeFound) {
-  EXPECT_EQ(VerdictFields(kSpam, "\r\n"),
-            "X-Quorvel-Verdict: spam\r\n"
-            "X-Quorvel-Reason: Sender's address is in Black List\r\n"
-            "X-Quorvel-Score: 0.99\r\n"
-            "X-Spam-Flag: YES\r\n");
-  EXPECT_EQ(VerdictFields(kGood, "\n"),
-            "X-Quorvel-Verdict: good\n"
-            "X-Quorvel-Reason: Recipient's address is in Safe Recipients List\n");
-  EXPECT_EQ(VerdictFields(std::nullopt, "\n"),
-            "X-Quorvel-Verdict: unchecked\n"
-            "X-Quorvel-Reason: Larger than 32 MiB: not judged\n");
-}
-
-TEST(PassThroughTest, WhatCannotBeJudgedOrIsEmptyGoesOutUnchanged) {
-  const std::string in = "X-Spam-Flag: NO\nSubject: s\n\nbody\n";
-  RecordingJudge judge;
-  judge.answer = std::nullopt;
-  Passed passed = Pass(in, judge);
-  EXPECT_EQ(passed.result.outcome, PassOutcome::kUnjudged);
-  EXPECT_EQ(passed.out, in);
-  EXPECT_EQ(judge.calls, 1);
-
-  RecordingJudge empty;
-  passed = Pass("", empty);
-  EXPECT_EQ(passed.result.outcome, PassOutcome::kEmpty);
-  EXPECT_EQ(passed.out, "");
-  EXPECT_EQ(empty.calls, 0);
-}
-
 // A message at the bound is judged; one byte more and it is passed on unchecked, the
 // whole of it, without being judged.
 TEST(PassThroughTest, MessagesOverTheSizeBoundGoOutWholeAndUnchecked) {
