@@ -7,7 +7,8 @@
 // has been read, and a message that cannot be judged goes out exactly as it came.
 // A message over mapi::kMaxMessageBytes is not judged: it goes out with
 // "X-Quorvel-Verdict: unchecked", what was read so far first and the rest copied in
-// pieces as it comes, so that memory stays bounded whatever the size.
+// pieces as it comes, so that memory stays bounded whatever the size (forged fields are
+// looked for in what was read, the first kMaxMessageBytes + 1 bytes).
 #ifndef QUORVEL_APP_PASS_THROUGH_H_
 #define QUORVEL_APP_PASS_THROUGH_H_
 
