@@ -19,6 +19,7 @@ Command WithoutStore(Command command) {
 const std::vector<Command>& CommandTable() {
   static const std::vector<Command> table = {
       WithoutStore(Routed(ClassifyCommand())),
+      FilterCommand(),
       MailbaseCommand(),
       WithoutStore(Routed(ListsCommand())),
       ProfileCommand(),
