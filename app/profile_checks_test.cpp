@@ -57,6 +57,7 @@ TEST_F(ProfileChecksTest, OnlyAMaildirOrAnEmptyFolderIsAProfilesMaildir) {
   const std::string papers = Folder("papers");
   Spit(papers + "/thesis.tex", "\\documentclass{article}\n");
   const std::string fresh = Folder("fresh");
+  Folder("partial/cur");  // a Maildir the host completes
   struct Case {
     std::string folder;
     bool taken;
@@ -67,6 +68,7 @@ TEST_F(ProfileChecksTest, OnlyAMaildirOrAnEmptyFolderIsAProfilesMaildir) {
       {home_.root() + "/none", false, "is not a folder"},
       {maildir, true, ""},
       {fresh, true, ""},
+      {home_.root() + "/partial", true, ""},
   };
   int n = 0;
   for (const Case& c : cases) {

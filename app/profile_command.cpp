@@ -87,23 +87,23 @@ std::string Resolved(const std::string& path, bool folder) {
 }
 
 // Why `folder` (an existing folder, absolute) cannot be a profile's Maildir; "" when
-// it can: a Maildir (with cur/, new/ and tmp/) or an empty folder, which the host
+// it can: a Maildir (with cur/, new/ or tmp/) or an empty folder, which the host
 // makes one. Anything else would be filled with Maildir folders by the host.
 std::string MaildirProblem(const std::string& folder) {
   if (folder == "/") return "the root folder / cannot be a Maildir";
   platform::FileSystem& files = platform::RealFileSystem();
-  bool maildir = true;
+  bool maildir = false;  // one of its folders is enough: the host makes the others
   for (const char* sub : {"/cur", "/new", "/tmp"}) {
     platform::FileInfo info;
-    maildir =
-        maildir && files.Stat(folder + sub, &info).ok() && info.kind == platform::FileKind::kFolder;
+    maildir = maildir ||
+              (files.Stat(folder + sub, &info).ok() && info.kind == platform::FileKind::kFolder);
   }
   if (maildir) return {};
   std::vector<platform::FolderEntry> entries;
   if (!files.ListFolder(folder, &entries).ok()) return "the folder " + folder + " cannot be read";
   if (entries.empty()) return {};
   return "the folder " + folder +
-         " is neither a Maildir (with cur/, new/ and tmp/) nor empty: name the Maildir itself, "
+         " is neither a Maildir (with cur/, new/ or tmp/) nor empty: name the Maildir itself, "
          "or an empty folder for a new one";
 }
 
