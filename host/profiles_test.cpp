@@ -4,8 +4,6 @@
 
 #include <string>
 
-#include "platform/registry_memory.h"
-
 namespace quorvel::host {
 namespace {
 
@@ -42,20 +40,6 @@ TEST(ProfilesTest, OnlyPlainAddressesAreTheUsersOwn) {
   for (const Case& c : cases) {
     EXPECT_EQ(ValidAddress(c.address), c.valid) << c.address;
   }
-}
-
-TEST(ProfilesTest, AProfileWithAnAddressThatIsNoneIsNotAdded) {
-  platform::RegistryMemory registry;
-  Profiles profiles(registry);
-  std::string error;
-  EXPECT_FALSE(profiles.Add(Profile("home", "/mail", {"me@home.example", "not an address"}, false),
-                            false, &error));
-  EXPECT_NE(error.find("'not an address' is not a mail address"), std::string::npos) << error;
-  std::vector<Profile> all;
-  ASSERT_TRUE(profiles.List(&all, &error)) << error;
-  EXPECT_TRUE(all.empty());
-  EXPECT_TRUE(profiles.Add(Profile("home", "/mail", {"me@home.example"}, false), false, &error))
-      << error;
 }
 
 }  // namespace
