@@ -81,8 +81,8 @@ class MbsyncTest : public ::testing::Test {
                            << "\nUser " << user_ << "\nPass " << server_->password()
                            << "\nSSLType None\nAuthMechs LOGIN\n\n"
                            << "IMAPStore far\nAccount server\n\n"
-                           << "MaildirStore near\nPath " << local_.string() << "/\nInbox "
-                           << local_.string() << "\nSubFolders Maildir++\n\n"
+                           << "MaildirStore near\nInbox " << local_.string()
+                           << "\nSubFolders Maildir++\n\n"
                            << "Channel mail\nFar :far:\nNear :near:\nPatterns *\n"
                            << "Create Both\nExpunge Both\nSyncState *\n";
   }

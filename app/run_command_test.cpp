@@ -64,7 +64,11 @@ class RunCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(home.root().empty());
-    for (const char* sub : {"cur", "new", "tmp"}) fs::create_directories(maildir / sub);
+    // The user's mail program keeps its copies of sent mail in .Sent.
+    for (const char* sub : {"cur", "new", "tmp"}) {
+      fs::create_directories(maildir / sub);
+      fs::create_directories(maildir / ".Sent" / sub);
+    }
     // The user's lists, made before the profile exists (the commands then act on the
     // settings directly).
     std::ofstream(home.root() + "/black.txt") << "spammer@bad.example\r\n";
