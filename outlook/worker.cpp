@@ -1,5 +1,7 @@
 #include "outlook/worker.h"
 
+#include <malloc.h>
+
 #include "mapi/queries.h"
 
 namespace quorvel::outlook {
@@ -75,7 +77,12 @@ void Worker::Loop() {
     while (!o_.queue.HasPending()) {
       bool woken = wake_->Wait(o_.idleReleaseMs);
       if (stop_) break;
-      if (!woken) ReleaseHeld();
+      if (!woken && HoldsSession()) {
+        ReleaseHeld();
+        // What a burst of mail took from the heap goes back to the system while the
+        // host waits for the next message.
+        ::malloc_trim(0);
+      }
     }
     if (stop_) {
       ReleaseHeld();
