@@ -8,6 +8,7 @@
 
 #include "app/cli.h"
 #include "app/command.h"
+#include "host/job.h"
 #include "host/profile_host.h"
 
 namespace quorvel::app {
@@ -28,12 +29,11 @@ Command UnregisterCommand();
 Command RunCommand();
 Command StatusCommand();
 
-// Runs a command line inside `host`, which received it (no routing), on the host's
-// user-interface thread: against the host's settings and mail base, its questions
-// asked through the host's presenter. Returns the exit status.
-// `standardInput` is what the command reads as its standard input (-1: none).
-int RunInsideHost(host::ProfileHost& host, const std::vector<std::string>& argv, std::ostream& out,
-                  std::ostream& err, int standardInput);
+// Runs a command line a client sent to `host` (no routing), on the job's own thread:
+// against the host's settings and mail base, in the client's folder, its questions
+// asked through the job's presenter, its standard input the client's (reads end when
+// the job is cancelled). Returns the exit status.
+int RunJob(host::ProfileHost& host, host::JobContext& job);
 
 }  // namespace quorvel::app
 

@@ -19,9 +19,14 @@ namespace quorvel::app {
 
 namespace {
 
-// The message boxes of the process-wide objects: the presenter of the host open in
-// this process (whoever it serves at the moment), else standard error. mutex_ is held
-// across a box, so that a host cannot close under one.
+// The presenter of the job running on this thread, if any.
+thread_local ui::Ui* jobPresenter = nullptr;
+
+// The message boxes of the process-wide objects: on a job's thread, that job's
+// presenter (its client); on any other thread (the worker, the rebuild, the store's
+// threads) the presenter of the host open in this process, else standard error.
+// mutex_ is held across a host's box, so that a host cannot close under one; a job's
+// box takes no lock, so that a client that does not answer holds up only its job.
 class HostBoxes final : public platform::MessageBoxes {
  public:
   void Attach(ui::Ui* presenter) {
@@ -29,6 +34,7 @@ class HostBoxes final : public platform::MessageBoxes {
     presenter_ = presenter;
   }
   int Show(const std::string& text, const std::string& caption, std::uint32_t style) override {
+    if (jobPresenter != nullptr) return jobPresenter->Show(text, caption, style);
     std::lock_guard lock(mutex_);
     return presenter_ ? presenter_->Show(text, caption, style)
                       : fallback_.Show(text, caption, style);
@@ -64,6 +70,12 @@ std::shared_ptr<outlook::AddInProcess> SharedProcess() { return Holder().process
 }  // namespace
 
 outlook::AddInProcess& ProgramProcess() { return *Holder().process; }
+
+JobPresenterScope::JobPresenterScope(ui::Ui* presenter) : previous_(jobPresenter) {
+  jobPresenter = presenter;
+}
+
+JobPresenterScope::~JobPresenterScope() { jobPresenter = previous_; }
 
 void CloseHost::operator()(host::ProfileHost* host) const {
   Holder().boxes.Attach(nullptr);

@@ -25,6 +25,19 @@ host::AddInFactories ProgramAddIns();
 // presenter of the host open in this process, else to standard error.
 outlook::AddInProcess& ProgramProcess();
 
+// While it lives, the message boxes of the process-wide objects shown on this thread
+// go to `presenter` (a job's, which asks the job's client) instead of the host's own.
+class JobPresenterScope {
+ public:
+  explicit JobPresenterScope(ui::Ui* presenter);
+  ~JobPresenterScope();
+  JobPresenterScope(const JobPresenterScope&) = delete;
+  JobPresenterScope& operator=(const JobPresenterScope&) = delete;
+
+ private:
+  ui::Ui* previous_;
+};
+
 // The profile `requested` names (or the default). False with the reason in *error.
 bool ResolveProfile(platform::Registry& registry, const std::string& requested,
                     host::Profile* profile, std::string* error);
