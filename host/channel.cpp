@@ -210,6 +210,8 @@ void ChannelServer::StartJob(const std::shared_ptr<Connection>& c, protocol::Run
   Connection::Job& job = c->jobs[run.id];
   job.cancel = cancel;
   job.thread = std::thread([this, c, cancel, input, run = std::move(run)] {
+    const std::string command = run.argv.size() > 1 ? run.argv[1] : run.argv[0];
+    events_.Publish({"job", {{"state", "started"}, {"command", command}}});
     int status = 1;
     Outcome outcome;
     {
@@ -241,6 +243,10 @@ void ChannelServer::StartJob(const std::shared_ptr<Connection>& c, protocol::Run
     }
     if (input >= 0) ::close(input);
     c->Send(protocol::Done{run.id, status, outcome});
+    events_.Publish({"job",
+                     {{"state", "ended"},
+                      {"command", command},
+                      {"code", std::string(OutcomeCodeName(outcome.code))}}});
     {
       std::lock_guard inner(c->mutex);
       c->jobs[run.id].done = true;
