@@ -14,11 +14,12 @@
 namespace quorvel::app {
 
 // Exit statuses beyond kExitOk and kExitUsage.
-inline constexpr int kExitSpam = 1;        // classify --exit-code: the message is spam
-inline constexpr int kExitFailure = 1;     // a command could not do its work
-inline constexpr int kExitUnreadable = 3;  // classify: a path could not be read
-inline constexpr int kExitIoError = 3;     // standard input, output or error failed
-inline constexpr int kExitNoMailbase = 4;  // classify: the mail base cannot be loaded
+inline constexpr int kExitSpam = 1;         // classify --exit-code: the message is spam
+inline constexpr int kExitFailure = 1;      // a command could not do its work
+inline constexpr int kExitUnreadable = 3;   // classify: a path could not be read
+inline constexpr int kExitIoError = 3;      // standard input, output or error failed
+inline constexpr int kExitNoMailbase = 4;   // classify: the mail base cannot be loaded
+inline constexpr int kExitCredentials = 5;  // run: the password or certificate was refused
 
 Command ClassifyCommand();
 Command MailbaseCommand();

@@ -109,8 +109,9 @@ bool ResolveProfile(platform::Registry& registry, const std::string& requested,
 }
 
 OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& profile,
-                           ui::Ui& presenter, bool watch, std::string* error, bool* unreachable) {
-  if (unreachable) *unreachable = false;
+                           ui::Ui& presenter, bool watch, std::string* error,
+                           host::OutcomeCode* code) {
+  if (code) *code = host::OutcomeCode::kFailed;
   std::string dataFolder = DefaultDataFolders().DataFolder();
   if (dataFolder.empty()) {
     *error = "no data folder: set XDG_DATA_HOME or HOME";
@@ -127,8 +128,8 @@ OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& pr
   config.presenter = &presenter;
   config.lockPath = host::HostLockPath(dataFolder, profile.name);
   config.watch = watch;
-  config.openStore = [unreachable](const host::Profile& p, bool w, std::string* e) {
-    return OpenProfileStore(p, w, e, unreachable);
+  config.openStore = [code](const host::Profile& p, bool w, std::string* e) {
+    return OpenProfileStore(p, w, e, code);
   };
   OpenedHost host(host::ProfileHost::Open(std::move(config), error).release());
   if (host) Holder().boxes.Attach(&host->application().Presenter());

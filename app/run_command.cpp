@@ -14,6 +14,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -51,6 +52,38 @@ constexpr std::chrono::milliseconds kJobDeadline{1200};
 // The host's log: its standard error, one line at a time from any thread.
 void LogLine(const std::string& line) { std::cerr << ("quorvel: " + line + "\n") << std::flush; }
 
+// Watches SIGINT and SIGTERM while the host opens its store, and ends the process at
+// once on either; Finish hands them back (a signal that came meanwhile stays pending
+// for the host's own waiter).
+class StartupStop {
+ public:
+  StartupStop(const sigset_t& signals, std::string profile)
+      : signals_(signals), profile_(std::move(profile)), thread_([this] { Watch(); }) {}
+  ~StartupStop() { Finish(); }
+  void Finish() {
+    done_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  void Watch() {
+    while (!done_) {
+      timespec tick{0, 100'000'000};
+      const int caught = sigtimedwait(&signals_, nullptr, &tick);
+      if (caught == SIGINT || caught == SIGTERM) {
+        LogLine("host for profile " + profile_ + " stopped while starting (" +
+                (caught == SIGINT ? "SIGINT" : "SIGTERM") + ")");
+        std::_Exit(kExitOk);
+      }
+    }
+  }
+
+  const sigset_t signals_;
+  const std::string profile_;
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
 host::protocol::Status HostStatus(host::ProfileHost& h, const char* state) {
   host::protocol::Status status;
   status.profile = h.profile().name;
@@ -81,12 +114,22 @@ int Run(bool once, CommandIo& io) {
   // client is asked.
   host::EventBus events;
   host::BackgroundUi hostUi(LogLine, &events);
-  bool unreachable = false;
-  auto host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/!once, &error, &unreachable);
+  // Until the host serves, SIGINT and SIGTERM end it at once, whatever it is doing
+  // (a password command that does not return, a server that does not answer): nothing
+  // is connected yet, so there is nothing to save.
+  StartupStop startupStop(signals, profile.name);
+  host::OutcomeCode failure = host::OutcomeCode::kFailed;
+  auto host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/!once, &error, &failure);
   // A server that cannot be reached yet (the network is not up) is tried again after
   // 1, 2, 4 ... up to 300 seconds, until SIGINT or SIGTERM; --once gives up at once.
-  for (int wait = 1; !host && unreachable && !once; wait = std::min(wait * 2, 300)) {
+  // A service manager hears why it is not ready yet, and waits that much longer.
+  for (int wait = 1; !host && failure == host::OutcomeCode::kUnreachable && !once;
+       wait = std::min(wait * 2, 300)) {
     io.err << "quorvel: " << error << "; trying again in " << wait << " s\n";
+    platform::NotifyServiceManager("STATUS=" + error + "; trying again in " + std::to_string(wait) +
+                                   " s");
+    platform::NotifyServiceManager("EXTEND_TIMEOUT_USEC=" +
+                                   std::to_string((wait + 90) * 1000000LL));
     timespec timeout{wait, 0};
     int caught = sigtimedwait(&signals, nullptr, &timeout);
     if (caught == SIGINT || caught == SIGTERM) {
@@ -95,12 +138,15 @@ int Run(bool once, CommandIo& io) {
       pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
       return kExitOk;
     }
-    host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/true, &error, &unreachable);
+    host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/true, &error, &failure);
   }
+  startupStop.Finish();
   if (!host) {
     io.err << "quorvel: " << error << "\n";
     pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
-    return kExitFailure;
+    // A wrong password or certificate does not mend by itself: the unit does not
+    // restart on this status.
+    return failure == host::OutcomeCode::kRefused ? kExitCredentials : kExitFailure;
   }
   std::unique_ptr<host::ChannelServer> server;
   std::string path;
