@@ -10,9 +10,11 @@
 #include <chrono>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "host/client.h"
 #include "testing/child_process.h"
 #include "testing/file_bytes.h"
 #include "testing/host_process.h"
@@ -150,6 +152,33 @@ TEST_F(HostServerTest, SigtermEndsTheHostWithinTwoSecondsWhateverItsClientsDo) {
   ASSERT_TRUE(client);
   EXPECT_EQ(client->status, 1);
   EXPECT_NE(stuck->Errors().find("the host stopped"), std::string::npos) << stuck->Errors();
+}
+
+// The filter's moves reach a subscribed client as events, with what a front end shows.
+TEST_F(HostServerTest, ASubscriberHearsOfEverySpamMoved) {
+  Spit(fs::path(home_.root()) / "black.txt", "Offers\tblocked.example\r\n");
+  ASSERT_EQ(
+      host_.Quorvel({"lists", "import", "--list", "black", home_.root() + "/black.txt"}).end.status,
+      0);
+  host::Outcome outcome;
+  auto client = host::HostClient::Connect(home_.RuntimeDir() + "/quorvel-home.sock", {}, &outcome);
+  ASSERT_TRUE(client) << outcome.message;
+  ASSERT_TRUE(client->Subscribe({"spam-moved"}).ok());
+
+  Spit(maildir_ / "tmp/1700000009.9.host",
+       "From: Offers <deals@blocked.example>\nTo: me@example.org\nSubject: Your invoice\n"
+       "Message-ID: <invoice@blocked.example>\n\nPlease find the invoice attached.\n");
+  fs::rename(maildir_ / "tmp/1700000009.9.host", maildir_ / "new/1700000009.9.host");
+  auto event = client->NextEvent(30000, &outcome);
+
+  ASSERT_TRUE(event) << outcome.message << host_.Errors();
+  EXPECT_EQ(event->event, "spam-moved");
+  std::map<std::string, std::string> fields(event->fields.begin(), event->fields.end());
+  EXPECT_EQ(fields["subject"], "Your invoice");
+  EXPECT_EQ(fields["sender"], "deals@blocked.example");
+  EXPECT_EQ(fields["message"], "<invoice@blocked.example>");
+  EXPECT_EQ(fields["from"], "Inbox");
+  EXPECT_EQ(fields["to"], "Spam");
 }
 
 }  // namespace

@@ -171,6 +171,7 @@ int Run(bool once, CommandIo& io) {
       return kExitFailure;
     }
   }
+  host->application().counters().events = &events;  // the add-in announces its moves
   for (const std::string& note : host->Connect()) io.err << "quorvel: " << note << "\n";
   if (once) {
     host->WaitUntilIdle();

@@ -82,6 +82,16 @@ class ChannelTest : public ::testing::Test {
     }
     return s;
   }
+  // A client that sends a command line (request 1) and leaves its first question
+  // unanswered.
+  platform::Socket SilentOnAQuestion() {
+    platform::Socket client = Raw();
+    auto request = Request({"quorvel", "ask"});
+    request.id = 1;
+    SendMessage(client, request);
+    EXPECT_TRUE(std::holds_alternative<protocol::MessageBox>(Next(client).message));
+    return client;
+  }
   static protocol::Decoded Next(platform::Socket& s) {
     std::string body;
     SetReceiveTimeout(s, 10000);
@@ -138,11 +148,7 @@ TEST_F(ChannelTest, AClientOnAQuestionDoesNotHoldUpAnother) {
     job.out << job.argv[1];
     return 0;
   });
-  platform::Socket stuck = Raw();
-  auto request = Request({"quorvel", "ask"});
-  request.id = 1;
-  SendMessage(stuck, request);
-  EXPECT_TRUE(std::holds_alternative<protocol::MessageBox>(Next(stuck).message));
+  platform::Socket stuck = SilentOnAQuestion();
   ui::ScriptedUi ui;
   std::ostringstream out, err;
   auto result = Client()->Run(Request({"quorvel", "quick"}), -1, ui, out, err);
@@ -159,13 +165,7 @@ TEST_F(ChannelTest, AClientThatLeavesMidDialogGetsItCancelledAndTheHostGoesOn) {
     progressCancelled = job.presenter->BeginProgress("Checking")->Cancelled();
     return 0;
   });
-  {
-    platform::Socket client = Raw();
-    auto request = Request({"quorvel", "x"});
-    request.id = 1;
-    SendMessage(client, request);
-    EXPECT_TRUE(std::holds_alternative<protocol::MessageBox>(Next(client).message));
-  }  // the client goes away without answering
+  SilentOnAQuestion();  // and the client goes away without answering
   EXPECT_TRUE(quorvel::testing::WaitUntil([&] { return answer != 0; }, 10s));
   EXPECT_EQ(answer, IDCANCEL);
   EXPECT_TRUE(progressCancelled);
@@ -297,11 +297,7 @@ TEST_F(ChannelTest, StopEndsStuckClientsWithinItsDeadline) {
     job.presenter->Show("never answered", "", platform::MB_OK);
     return 0;
   });
-  platform::Socket stuck = Raw();
-  auto request = Request({"quorvel", "q"});
-  request.id = 1;
-  SendMessage(stuck, request);
-  EXPECT_TRUE(std::holds_alternative<protocol::MessageBox>(Next(stuck).message));
+  platform::Socket stuck = SilentOnAQuestion();
   platform::Socket silent = Raw(false);  // never says hello
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(server_->Stop(1500ms), 0u);

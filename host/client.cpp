@@ -178,7 +178,7 @@ Outcome HostClient::Lost(const std::string& waitingFor) {
                      "the host closed the connection while we waited for " + waitingFor);
 }
 
-std::optional<protocol::Message> HostClient::Receive(Outcome* outcome) {
+std::optional<protocol::Message> HostClient::Receive(Outcome* outcome, bool eventEnds) {
   for (;;) {
     std::string body;
     errno = 0;
@@ -197,6 +197,10 @@ std::optional<protocol::Message> HostClient::Receive(Outcome* outcome) {
     }
     if (auto* e = std::get_if<protocol::Event>(&d.message)) {
       if (events_.size() < 1024) events_.push_back(std::move(*e));
+      if (eventEnds) {
+        *outcome = Outcome::Ok();
+        return std::nullopt;
+      }
       continue;
     }
     return std::move(d.message);
@@ -313,10 +317,11 @@ std::optional<protocol::Event> HostClient::NextEvent(int milliseconds, Outcome* 
   if (events_.empty()) {
     SetReceiveTimeout(socket_, milliseconds);
     Outcome received;
-    auto message = Receive(&received);  // keeps events; drops anything else
+    auto message = Receive(&received, /*eventEnds=*/true);  // keeps events; drops the rest
     if (events_.empty()) {
-      *outcome = message ? Outcome::Of(OutcomeCode::kFailed, "no event came")
-                         : (received.message.empty() ? Lost("an event") : received);
+      *outcome = message || received.ok()
+                     ? Outcome::Of(OutcomeCode::kFailed, "no event came")
+                     : (received.message.empty() ? Lost("an event") : received);
       return std::nullopt;
     }
   }

@@ -71,8 +71,9 @@ class HostClient {
 
  private:
   explicit HostClient(platform::Socket socket) : socket_(std::move(socket)) {}
-  // The next message that is not an event (events are kept for NextEvent).
-  std::optional<protocol::Message> Receive(Outcome* outcome);
+  // The next message that is not an event (events are kept for NextEvent); with
+  // `eventEnds`, nothing (and an ok outcome) as soon as an event was kept.
+  std::optional<protocol::Message> Receive(Outcome* outcome, bool eventEnds = false);
   Outcome Lost(const std::string& waitingFor);
 
   platform::Socket socket_;
