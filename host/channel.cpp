@@ -399,8 +399,7 @@ void ChannelServer::Serve(const std::shared_ptr<Connection>& c) {
   c->Gone();
   joinFinishedJobs(true);
   if (c->eventSender.joinable()) c->eventSender.join();
-  std::lock_guard lock(c->sendMutex);
-  c->socket = platform::Socket();
+  c->Close();
 }
 
 }  // namespace quorvel::host

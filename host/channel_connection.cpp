@@ -39,8 +39,16 @@ void Connection::Gone() {
     for (auto& [id, job] : jobs) cancels.push_back(job.cancel);
     changed.notify_all();
   }
-  socket.Shutdown();
+  {
+    std::lock_guard lock(socketMutex);
+    socket.Shutdown();
+  }
   for (auto& cancel : cancels) cancel->Cancel();
+}
+
+void Connection::Close() {
+  std::scoped_lock lock(sendMutex, socketMutex);
+  socket = platform::Socket();
 }
 
 bool Connection::IsGone() {

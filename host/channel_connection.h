@@ -44,6 +44,9 @@ struct ChannelServer::Connection {
   bool finished = false;  // the reader is done; guarded by the server's mutex_
 
   std::mutex sendMutex;
+  // Guards the descriptor's closing against a shutdown from another thread; held for
+  // no blocking call.
+  std::mutex socketMutex;
   std::mutex mutex;
   std::condition_variable changed;
   bool gone = false;                                // guarded by mutex
@@ -62,8 +65,10 @@ struct ChannelServer::Connection {
   // another frame was being sent: try again a moment later.
   bool SendIfRoom(const protocol::Message& message);
   // The client left or is cut off: every wait of its jobs returns, every job is
-  // cancelled.
+  // cancelled, a send or read blocked on the socket ends.
   void Gone();
+  // Gives the descriptor back. REQUIRES: the reader, jobs and event sender are done.
+  void Close();
   bool IsGone();
   std::uint64_t NewQuestion();
   // Asks question `key` and waits for its answer; nothing when the client left or
