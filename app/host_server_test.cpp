@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <iostream>
@@ -59,6 +60,8 @@ send(s, {"type": "hello", "protocol": [2, 0], "software": "script"})
 hello = receive(s)
 send(s, {"type": "status", "id": 1})
 status = receive(s)
+send(s, {"type": "list-folders", "id": 4})
+folders = [f["path"] for f in receive(s)["folders"]]
 send(s, {"type": "subscribe", "id": 2, "events": ["job"]})
 subscribed = receive(s)
 send(s, {"type": "run", "id": 3, "argv": ["quorvel", "classify", "friend.eml"],
@@ -78,6 +81,7 @@ while "job:ended" not in events:
     if m["type"] == "event":
         events.append(m["event"] + ":" + m.get("state", ""))
 print(json.dumps({"hello": hello, "status": status, "subscribed": subscribed["type"],
+                  "folders": folders,
                   "out": out, "done": done, "events": events}))
 )PY";
 
@@ -112,6 +116,8 @@ TEST_F(HostServerTest, AClientInPythonSpeaksTheDocumentedProtocol) {
   EXPECT_EQ(got["hello"]["profile"], "home");
   EXPECT_EQ(got["status"]["state"], "ready");
   EXPECT_EQ(got["subscribed"], "subscribed");
+  const auto& folders = got["folders"];
+  EXPECT_NE(std::find(folders.begin(), folders.end(), "Inbox"), folders.end()) << folders;
   // The relative path was the client's: the host resolved it in the folder sent.
   EXPECT_EQ(got["out"].get<std::string>().rfind("friend.eml\t", 0), 0u) << got["out"];
   EXPECT_EQ(got["done"]["status"], 0);

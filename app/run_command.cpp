@@ -29,6 +29,7 @@
 #include "host/background_ui.h"
 #include "host/channel.h"
 #include "host/client.h"
+#include "host/folder_listing.h"
 #include "platform/lock_file.h"
 #include "platform/registry_file.h"
 #include "platform/service_notify.h"
@@ -158,10 +159,11 @@ int Run(bool once, CommandIo& io) {
       host::ProfileHost* h = host.get();
       handlers.hello.software = std::string("quorvel ") + kVersion;
       handlers.hello.profile = profile.name;
-      handlers.hello.capabilities = {"run", "status", "events"};
+      handlers.hello.capabilities = {"run", "status", "events", "list-folders"};
       handlers.run = [h](host::JobContext& job) { return RunJob(*h, job); };
       handlers.status = [h] { return HostStatus(*h, h->ready() ? "ready" : "starting"); };
       handlers.log = LogLine;
+      handlers.listFolders = [h] { return host::ListFolders(*h->application().Session()); };
       server =
           host::ChannelServer::Start(path, host->application().loop(), events, handlers, &error);
     }

@@ -373,6 +373,17 @@ void ChannelServer::Serve(const std::shared_ptr<Connection>& c) {
           });
         }
         c->Send(protocol::Subscribed{subscribe->id, subscribe->events});
+      } else if (auto* list = std::get_if<protocol::ListFoldersRequest>(&d.message);
+                 list && handlers_.listFolders) {
+        // The object model is walked on its own thread; this reader waits for that
+        // thread only, which never waits on a client.
+        auto folders = std::make_shared<std::vector<protocol::FolderEntry>>();
+        if (!RunOnUserInterfaceThread(loop_, c->leaving, [folders, walk = handlers_.listFolders] {
+              *folders = walk();
+            })) {
+          break;  // the client or the host is going
+        }
+        c->Send(protocol::FolderList{list->id, std::move(*folders)});
       } else if (auto* cancel = std::get_if<protocol::CancelRequest>(&d.message)) {
         std::shared_ptr<Cancellation> job;
         {

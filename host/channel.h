@@ -52,6 +52,8 @@ class ChannelServer {
     std::function<int(JobContext& job)> run;      // on the job's own thread
     std::function<protocol::Status()> status;     // any thread
     std::function<void(const std::string&)> log;  // a line for the host's log; any thread
+    // The profile's folders; on the user-interface thread. Unset: not served.
+    std::function<std::vector<protocol::FolderEntry>()> listFolders;
   };
   static std::unique_ptr<ChannelServer> Start(const std::string& path, MessageLoop& loop,
                                               EventBus& events, Handlers handlers,

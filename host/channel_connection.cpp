@@ -44,6 +44,7 @@ void Connection::Gone() {
     socket.Shutdown();
   }
   for (auto& cancel : cancels) cancel->Cancel();
+  leaving.Cancel();
 }
 
 void Connection::Close() {

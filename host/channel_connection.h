@@ -49,7 +49,8 @@ struct ChannelServer::Connection {
   std::mutex socketMutex;
   std::mutex mutex;
   std::condition_variable changed;
-  bool gone = false;                                // guarded by mutex
+  bool gone = false;     // guarded by mutex
+  Cancellation leaving;  // cancelled when the client is gone: ends the reader's own waits
   std::map<QuestionKey, protocol::Answer> answers;  // guarded by mutex
   std::set<QuestionKey> cancelledProgress;          // guarded by mutex
   std::map<std::uint64_t, Job> jobs;                // guarded by mutex

@@ -330,6 +330,36 @@ TEST_F(ChannelTest, SubscribersGetEventsAndASlowOneIsCutOff) {
   EXPECT_TRUE(quorvel::testing::WaitUntil([&] { return server_->clients() == 1; }, 10s));
 }
 
+// The folders are listed on the user-interface thread; a host whose user-interface
+// thread has stopped still stops at once with such a request waiting.
+TEST_F(ChannelTest, FoldersAreListedOnTheUserInterfaceThread) {
+  std::thread::id listedOn;
+  loopThread_ = std::thread([this] { loop_.Run(); });
+  std::string error;
+  ChannelServer::Handlers handlers;
+  handlers.listFolders = [&] {
+    listedOn = std::this_thread::get_id();
+    return std::vector<protocol::FolderEntry>{{"00ab", "Inbox", "Inbox", 3}};
+  };
+  server_ = ChannelServer::Start(path_, loop_, events_, handlers, &error);
+  ASSERT_NE(server_, nullptr) << error;
+  std::vector<protocol::FolderEntry> folders;
+  ASSERT_TRUE(Client()->ListFolders(&folders).ok());
+  ASSERT_EQ(folders.size(), 1u);
+  EXPECT_EQ(folders[0].items, 3);
+  EXPECT_EQ(listedOn, loopThread_.get_id());
+
+  loop_.Quit();
+  loopThread_.join();
+  platform::Socket waiting = Raw();
+  // Read now or while the server goes: either way nothing may wait for the thread
+  // that stopped.
+  SendMessage(waiting, protocol::ListFoldersRequest{5});
+  const auto start = std::chrono::steady_clock::now();
+  server_.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+}
+
 TEST_F(ChannelTest, TheClientTrustsOnlyAPrivateRuntimeFolder) {
   std::filesystem::create_directories(dir_ / "open");
   std::filesystem::permissions(dir_ / "open", std::filesystem::perms::all);

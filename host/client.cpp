@@ -296,6 +296,24 @@ Outcome HostClient::QueryStatus(protocol::Status* status) {
   }
 }
 
+Outcome HostClient::ListFolders(std::vector<protocol::FolderEntry>* folders) {
+  const std::uint64_t id = nextId_++;
+  SetReceiveTimeout(socket_, deadlineMs_);
+  if (!SendMessage(socket_, protocol::ListFoldersRequest{id})) return Lost("sending the request");
+  for (;;) {
+    Outcome received;
+    auto message = Receive(&received);
+    if (!message) return received.message.empty() ? Lost("the list of folders") : received;
+    if (auto* list = std::get_if<protocol::FolderList>(&*message); list && list->id == id) {
+      *folders = std::move(list->folders);
+      return Outcome::Ok();
+    }
+    if (auto* e = std::get_if<protocol::Error>(&*message); e && (e->id == id || e->id == 0)) {
+      return e->outcome;
+    }
+  }
+}
+
 Outcome HostClient::Subscribe(const std::vector<std::string>& events) {
   const std::uint64_t id = nextId_++;
   SetReceiveTimeout(socket_, deadlineMs_);

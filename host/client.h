@@ -65,6 +65,7 @@ class HostClient {
   RunResult Run(const protocol::RunRequest& request, int standardInput, ui::Ui& presenter,
                 std::ostream& out, std::ostream& err);
   Outcome QueryStatus(protocol::Status* status);
+  Outcome ListFolders(std::vector<protocol::FolderEntry>* folders);
   Outcome Subscribe(const std::vector<std::string>& events);
   // The next event within `milliseconds`; nothing (with *outcome) when none came.
   std::optional<protocol::Event> NextEvent(int milliseconds, Outcome* outcome);

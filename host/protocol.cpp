@@ -12,9 +12,9 @@ using nlohmann::json;
 
 // The wire name of each alternative of Message, in the variant's order.
 constexpr std::string_view kTypes[] = {
-    "hello",           "run",    "status",      "subscribe",  "cancel",   "answer",
-    "cancel-progress", "output", "message-box", "dialog",     "open-url", "progress",
-    "notice",          "done",   "status",      "subscribed", "event",    "error"};
+    "hello",  "run",         "status", "subscribe", "cancel",       "answer", "cancel-progress",
+    "output", "message-box", "dialog", "open-url",  "progress",     "notice", "done",
+    "status", "subscribed",  "event",  "error",     "list-folders", "folders"};
 static_assert(std::size(kTypes) == std::variant_size_v<Message>);
 
 json OutcomeJson(json j, const Outcome& o) {
@@ -88,6 +88,14 @@ struct Encoder {
     return j;
   }
   json operator()(const Error& m) const { return OutcomeJson({{"id", m.id}}, m.outcome); }
+  json operator()(const ListFoldersRequest& m) const { return {{"id", m.id}}; }
+  json operator()(const FolderList& m) const {
+    json folders = json::array();
+    for (const FolderEntry& f : m.folders) {
+      folders.push_back({{"id", f.id}, {"name", f.name}, {"path", f.path}, {"items", f.items}});
+    }
+    return {{"id", m.id}, {"folders", folders}};
+  }
 };
 
 void ReadOutcome(FieldReader& r, Outcome* o) {
@@ -218,6 +226,23 @@ bool Read(const json& j, std::string_view type, bool fromHost, Message* out, std
   } else if (type == "error") {
     Error m{id};
     ReadOutcome(r, &m.outcome);
+    *out = std::move(m);
+  } else if (type == "list-folders") {
+    *out = ListFoldersRequest{id};
+  } else if (type == "folders") {
+    FolderList m{id, {}};
+    const json* folders = r.Find("folders");
+    if (folders != nullptr && !folders->is_array()) r.Fail("folders is not a list");
+    for (const json& item : folders && folders->is_array() ? *folders : json::array()) {
+      FieldReader f(item);
+      FolderEntry entry;
+      f.Text("id", &entry.id);
+      f.Text("name", &entry.name);
+      f.Text("path", &entry.path);
+      f.Number("items", &entry.items);
+      if (!f.ok()) r.Fail("folder: " + f.error());
+      m.folders.push_back(std::move(entry));
+    }
     *out = std::move(m);
   }
   if (!r.ok()) *error = std::string(type) + ": " + r.error();

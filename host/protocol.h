@@ -70,7 +70,21 @@ struct CancelProgress {  // the user cancelled progress `progress` of request `i
   std::uint64_t progress = 0;
 };
 
+struct ListFoldersRequest {  // answered by FolderList
+  std::uint64_t id = 0;
+};
+
 // Host to client.
+struct FolderEntry {
+  std::string id{};    // the folder's entry id, hexadecimal
+  std::string name{};  // UTF-8
+  std::string path{};  // names from the top, joined by '/'
+  std::int64_t items = 0;
+};
+struct FolderList {
+  std::uint64_t id = 0;
+  std::vector<FolderEntry> folders{};
+};
 struct Output {
   std::uint64_t id = 0;
   int stream = 1;  // 1 standard output, 2 standard error
@@ -128,9 +142,10 @@ struct Error {
   Outcome outcome{};
 };
 
-using Message = std::variant<Hello, RunRequest, StatusRequest, Subscribe, CancelRequest, Answer,
-                             CancelProgress, Output, MessageBox, DialogRequest, OpenUrl,
-                             ProgressUpdate, Notice, Done, Status, Subscribed, Event, Error>;
+using Message =
+    std::variant<Hello, RunRequest, StatusRequest, Subscribe, CancelRequest, Answer, CancelProgress,
+                 Output, MessageBox, DialogRequest, OpenUrl, ProgressUpdate, Notice, Done, Status,
+                 Subscribed, Event, Error, ListFoldersRequest, FolderList>;
 
 // A message's "type" on the wire ("hello", "run", ...).
 std::string_view TypeName(const Message& message);

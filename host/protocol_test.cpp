@@ -25,6 +25,8 @@ TEST(ProtocolTest, MessagesEncodeToTheDocumentedText) {
        R"({"code":"cancelled","id":7,"message":"the command was cancelled","status":1,"type":"done"})"},
       {Event{"spam-moved", {{"subject", "Hi"}}},
        R"({"event":"spam-moved","subject":"Hi","type":"event"})"},
+      {FolderList{4, {{"00ab", "Inbox", "Inbox", 2}}},
+       R"({"folders":[{"id":"00ab","items":2,"name":"Inbox","path":"Inbox"}],"id":4,"type":"folders"})"},
       {Error{0, Outcome::Of(OutcomeCode::kBusy, "later")},
        R"({"code":"busy","id":0,"message":"later","type":"error"})"},
   };
