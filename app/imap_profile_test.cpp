@@ -321,7 +321,7 @@ TEST_F(ImapHostTest, SigtermStopsAHostWhosePasswordCommandHangs) {
   Ended end = Home::Stop(*host);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   EXPECT_EQ(end.status, 0);
-  EXPECT_THAT(end.err, HasSubstr("stopped while starting (SIGTERM)"));
+  EXPECT_THAT(end.err, HasSubstr("stopped (SIGTERM) before it was ready"));
 }
 
 // A server that cannot be reached at the start is tried again until the host is

@@ -72,8 +72,8 @@ class StartupStop {
       timespec tick{0, 100'000'000};
       const int caught = sigtimedwait(&signals_, nullptr, &tick);
       if (caught == SIGINT || caught == SIGTERM) {
-        LogLine("host for profile " + profile_ + " stopped while starting (" +
-                (caught == SIGINT ? "SIGINT" : "SIGTERM") + ")");
+        LogLine("host for profile " + profile_ + " stopped (" +
+                (caught == SIGINT ? "SIGINT" : "SIGTERM") + ") before it was ready");
         std::_Exit(kExitOk);
       }
     }

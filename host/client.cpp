@@ -122,13 +122,12 @@ std::unique_ptr<HostClient> HostClient::Connect(const std::string& path,
   protocol::Hello hello;
   hello.software = options.software;
   hello.capabilities = options.capabilities;
-  if (!SendMessage(client->socket_, hello)) {
-    *outcome = client->Lost("sending its hello");
-    return nullptr;
-  }
+  // A host that refuses (busy) may have written its refusal and closed before the
+  // hello went: what it wrote is read all the same.
+  const bool sent = SendMessage(client->socket_, hello);
   std::string body;
   if (ReadFrame(client->socket_, &body) != FrameRead::kOk) {
-    *outcome = client->Lost("the host's hello");
+    *outcome = client->Lost(sent ? "the host's hello" : "sending our hello");
     return nullptr;
   }
   if (protocol::IsFirstProtocolBody(body)) {
@@ -278,57 +277,42 @@ HostClient::RunResult HostClient::Run(const protocol::RunRequest& request, int s
   }
 }
 
-Outcome HostClient::QueryStatus(protocol::Status* status) {
-  const std::uint64_t id = nextId_++;
+template <typename Reply>
+Outcome HostClient::Ask(const protocol::Message& request, std::uint64_t id,
+                        const std::string& waitingFor, Reply* reply) {
   SetReceiveTimeout(socket_, deadlineMs_);
-  if (!SendMessage(socket_, protocol::StatusRequest{id})) return Lost("sending the status request");
+  if (!SendMessage(socket_, request)) return Lost("sending the request for " + waitingFor);
   for (;;) {
     Outcome received;
     auto message = Receive(&received);
-    if (!message) return received.message.empty() ? Lost("the host's status") : received;
-    if (auto* s = std::get_if<protocol::Status>(&*message); s && s->id == id) {
-      *status = std::move(*s);
+    if (!message) return received.message.empty() ? Lost(waitingFor) : received;
+    if (auto* r = std::get_if<Reply>(&*message); r && r->id == id) {
+      *reply = std::move(*r);
       return Outcome::Ok();
     }
     if (auto* e = std::get_if<protocol::Error>(&*message); e && (e->id == id || e->id == 0)) {
       return e->outcome;
     }
   }
+}
+
+Outcome HostClient::QueryStatus(protocol::Status* status) {
+  const std::uint64_t id = nextId_++;
+  return Ask(protocol::StatusRequest{id}, id, "the host's status", status);
 }
 
 Outcome HostClient::ListFolders(std::vector<protocol::FolderEntry>* folders) {
   const std::uint64_t id = nextId_++;
-  SetReceiveTimeout(socket_, deadlineMs_);
-  if (!SendMessage(socket_, protocol::ListFoldersRequest{id})) return Lost("sending the request");
-  for (;;) {
-    Outcome received;
-    auto message = Receive(&received);
-    if (!message) return received.message.empty() ? Lost("the list of folders") : received;
-    if (auto* list = std::get_if<protocol::FolderList>(&*message); list && list->id == id) {
-      *folders = std::move(list->folders);
-      return Outcome::Ok();
-    }
-    if (auto* e = std::get_if<protocol::Error>(&*message); e && (e->id == id || e->id == 0)) {
-      return e->outcome;
-    }
-  }
+  protocol::FolderList list;
+  Outcome outcome = Ask(protocol::ListFoldersRequest{id}, id, "the list of folders", &list);
+  *folders = std::move(list.folders);
+  return outcome;
 }
 
 Outcome HostClient::Subscribe(const std::vector<std::string>& events) {
   const std::uint64_t id = nextId_++;
-  SetReceiveTimeout(socket_, deadlineMs_);
-  if (!SendMessage(socket_, protocol::Subscribe{id, events}))
-    return Lost("sending the subscription");
-  for (;;) {
-    Outcome received;
-    auto message = Receive(&received);
-    if (!message) return received.message.empty() ? Lost("the subscription's answer") : received;
-    if (auto* s = std::get_if<protocol::Subscribed>(&*message); s && s->id == id)
-      return Outcome::Ok();
-    if (auto* e = std::get_if<protocol::Error>(&*message); e && (e->id == id || e->id == 0)) {
-      return e->outcome;
-    }
-  }
+  protocol::Subscribed subscribed;
+  return Ask(protocol::Subscribe{id, events}, id, "the subscription's answer", &subscribed);
 }
 
 std::optional<protocol::Event> HostClient::NextEvent(int milliseconds, Outcome* outcome) {

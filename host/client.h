@@ -76,6 +76,10 @@ class HostClient {
   // `eventEnds`, nothing (and an ok outcome) as soon as an event was kept.
   std::optional<protocol::Message> Receive(Outcome* outcome, bool eventEnds = false);
   Outcome Lost(const std::string& waitingFor);
+  // Sends `request` and waits (at most the deadline) for its `Reply` of the same id.
+  template <typename Reply>
+  Outcome Ask(const protocol::Message& request, std::uint64_t id, const std::string& waitingFor,
+              Reply* reply);
 
   platform::Socket socket_;
   protocol::Hello hello_;
