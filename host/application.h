@@ -18,6 +18,7 @@
 #include <mutex>
 #include <string>
 
+#include "host/event_bus.h"
 #include "host/explorer.h"
 #include "host/message_loop.h"
 #include "host/object_model.h"
@@ -33,6 +34,9 @@ struct HostCounters {
   // The mail base does not load: the host is degraded (the Bayesian filter decides
   // nothing) until it does.
   std::atomic<bool> mailbaseUnusable{false};
+  // Where the add-in announces each message it moved ("spam-moved"); set by the host
+  // before the add-ins connect, null when nobody listens.
+  EventBus* events = nullptr;
 };
 
 class Application {
