@@ -107,9 +107,11 @@ std::string WorkingFolder() {
 
 // A command that acts on a profile's mail or settings is a click in that profile's
 // host: it is sent to the running host, or, when none runs, a host of its own is
-// started in this process for the command's length. Without any profile at all the
-// command runs on its own, as it always did.
+// started in this process for the command's length, unless the command needs nothing
+// of the store. Without any profile at all the command runs on its own, as it always
+// did.
 int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io) {
+  const int failed = scan.command->failureStatus;
   auto registry = platform::OpenDefaultRegistry();
   host::Profile profile;
   std::string error;
@@ -119,14 +121,14 @@ int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io
     host::Profiles(*registry).List(&all, &ignored);
     if (scan.profile.empty() && all.empty()) return Dispatch(argc, argv, io);
     io.err << "quorvel: " << error << "\n";
-    return kExitFailure;
+    return failed;
   }
   TerminalUi terminal(std::cin, io.err, TerminalUi::ModeFor(scan.yes),
                       TerminalUi::ProgressOnTerminal());
   std::string path;
   if (host::Outcome where = host::ChannelPath(profile.name, &path); !where.ok()) {
     io.err << "quorvel: " << where.message << "\n";
-    return kExitFailure;
+    return failed;
   }
   host::protocol::RunRequest request;
   request.argv.assign(argv, argv + argc);
@@ -142,13 +144,18 @@ int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io
           client->Run(request, STDIN_FILENO, terminal, io.out, io.err);
       if (!sent.outcome.ok()) {
         io.err << "quorvel: " << sent.outcome.message << "\n";
-        return kExitFailure;
+        return failed;
       }
       return sent.status;
     }
     if (connected.code != host::OutcomeCode::kUnreachable) {  // a host that refuses
       io.err << "quorvel: " << connected.message << "\n";
-      return kExitFailure;
+      return failed;
+    }
+    if (!scan.command->needsStore) {
+      io.err << "quorvel: no host runs for profile '" << profile.name
+             << "': working without its store\n";
+      return Dispatch(argc, argv, io);
     }
     auto own = OpenProfileHost(*registry, profile, terminal, /*watch=*/false, &error);
     if (own) {
@@ -170,11 +177,11 @@ int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io
         platform::LockFile::Holder(host::HostLockPath(dataFolder, profile.name)).pid != 0;
     if (!starting) {
       io.err << "quorvel: " << error << "\n";
-      return kExitFailure;
+      return failed;
     }
     if (attempt >= 50) {
       io.err << "quorvel: " << error << ", and it does not answer on " << path << "\n";
-      return kExitFailure;
+      return failed;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }

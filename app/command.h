@@ -59,6 +59,14 @@ struct Command {
   // Acts on the profile's mail or settings: sent to the profile's running host, or run
   // by a short-lived host of its own (see cli.cpp).
   bool routed = false;
+  // A routed command that needs nothing of the profile's store (judging files and
+  // standard input, the lists): when no host runs it works without one instead of
+  // opening the store, so a server that is down or a Maildir that is gone never stops
+  // it, and it says so on standard error.
+  bool needsStore = true;
+  // The exit status when the command cannot do its work at all (no such profile, the
+  // host ended under it). classify makes it 3: its 1 means "spam" to a delivery filter.
+  int failureStatus = 1;
 };
 
 // The table of subcommands, in the order --help lists them.

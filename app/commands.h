@@ -19,6 +19,7 @@ inline constexpr int kExitFailure = 1;      // a command could not do its work
 inline constexpr int kExitUnreadable = 3;   // classify: a path could not be read
 inline constexpr int kExitIoError = 3;      // standard input, output or error failed
 inline constexpr int kExitNoMailbase = 4;   // classify: the mail base cannot be loaded
+inline constexpr int kExitCannotJudge = 3;  // classify: nothing could be judged at all
 inline constexpr int kExitUnjudged = 4;     // filter: passed through unchanged, not judged
 inline constexpr int kExitCredentials = 5;  // run: the password or certificate was refused
 

@@ -220,7 +220,7 @@ class ImapHostTest : public ::testing::Test {
 TEST_F(ImapHostTest, HostMovesSpamThatArrivesAndSpamThatCameWhileItWasDown) {
   ImportLists();
   AddProfile("box", server_->tlsPort(), {"--ca-file", server_->caFile()});
-  // With no host running, a routed command runs in a short-lived host on the account.
+  // With no host running, a command that needs nothing of the store runs without one.
   const fs::path exported = fs::path(home_.root()) / "black.out";
   Ended end = home_.Run({"lists", "export", "--list", "black", exported.string()});
   ASSERT_EQ(end.status, 0) << end.err;

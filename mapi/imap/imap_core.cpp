@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "mapi/imap/imap_watcher.h"
+#include "mapi/mime/input_bounds.h"
 #include "mapi/mime/mime_message.h"
 #include "platform/code_page.h"
 
@@ -430,6 +431,10 @@ Result<std::shared_ptr<Message>> ImapCore::OpenMessage(const std::string& mailbo
   if (Failed(hr)) return hr;
   if (found.empty() || found[0].HasFlag("\\Deleted")) return MAPI_E_NOT_FOUND;
   MimeMessage parsed = ParseMime(found[0].content);
+  if (found[0].size > kMaxMessageBytes) {
+    parsed.boundsNote =
+        MessageSizeNote() + (parsed.boundsNote.empty() ? "" : "; ") + parsed.boundsNote;
+  }
   MimeMessageContext context = ContextOf(*this, mailbox, validity, found[0], inDrafts);
   auto saver = std::make_shared<ImapSaver>(weak_from_this(), mailbox, validity, uid);
   return Ok(OpenMimeMessage(std::move(parsed), std::move(context), std::move(saver)));

@@ -10,6 +10,7 @@
 #include "mapi/imap/imap_names.h"
 #include "mapi/imap/test_dovecot.h"
 #include "mapi/message.h"
+#include "mapi/mime/input_bounds.h"
 #include "mapi/queries.h"
 #include "testing/recording_sink.h"
 
@@ -323,6 +324,31 @@ TEST_F(ImapStoreTest, ChangedUidValidityMakesOldIdsNotFound) {
   auto ids = Ids(*archive);
   ASSERT_EQ(ids.size(), 1u);
   EXPECT_NE(ids["after"], old);
+}
+
+// A message larger than a response may be failed the response bound at every try: it
+// was never judged, and nothing said so. Its start is read now, as from a Maildir.
+TEST_F(ImapStoreTest, AMessageOverTheSizeBoundIsReadOnWhatIsKept) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  const std::string line(998, 'x');
+  std::string huge = "From: Big <big@example.org>\r\nSubject: huge one\r\n\r\nFirst line\r\n";
+  while (huge.size() <= imap::kMaxResponseBytes + 1024) huge += line + "\r\n";
+  imap::ImapError error;
+  ASSERT_TRUE(direct_->Append("INBOX", huge, {}, &error)) << error.text;
+  Deliver("INBOX", "small one");
+  auto store = Open();
+  auto inbox = FolderOf(*store, "INBOX");
+  auto ids = Ids(*inbox);
+  ASSERT_EQ(ids.count("huge one"), 1u);
+  auto opened = store->OpenEntry(ids["huge one"], MAPI_BEST_ACCESS);
+  ASSERT_TRUE(opened.ok());
+  auto body = HrGetOneProp(*opened->As<Message>(), PR_BODY);
+  ASSERT_TRUE(body.ok());
+  EXPECT_EQ(body->AsString8()->rfind("First line\r\n", 0), 0u);
+  EXPECT_LE(body->AsString8()->size(), kMaxMessageBytes);
+  EXPECT_TRUE(store->OpenEntry(ids["small one"], MAPI_BEST_ACCESS).ok());
 }
 
 TEST_F(ImapStoreTest, WrongPasswordAndUntrustedCertificateAreRefused) {
