@@ -357,6 +357,18 @@ TEST_F(RunCommandTest, AnUnusableMailBaseMovesNothingByItsVerdictAndIsSaidLoudly
   EXPECT_EQ(Messages("Spam"), (std::set<std::string>{Unique("spam", 0)}));
   // The damaged files are left for the user to repair, never written over.
   EXPECT_EQ(Slurp(data / "Bayes.raw"), "damaged beyond repair");
+
+  // A running host with such a mail base is not "ready": a service check sees it.
+  std::string error;
+  ASSERT_TRUE(host.Start(kDeadline, &error, {}, /*serving=*/true)) << error;
+  ProgramRun status = host.Quorvel({"status"});
+  EXPECT_EQ(status.end.status, 1) << status.out;
+  EXPECT_NE(status.out.find(", degraded; "), std::string::npos) << status.out;
+  EXPECT_NE(status.out.find("the mail base does not load"), std::string::npos) << status.out;
+  ProgramRun json = host.Quorvel({"status", "--json"});
+  EXPECT_NE(json.out.find("\"state\":\"degraded\""), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("\"ready\":false"), std::string::npos) << json.out;
+  StopHost();
 }
 
 }  // namespace
