@@ -94,6 +94,21 @@ TEST(RunWizardTest, ButtonsFollowThePageAndTheDefaultMovesForward) {
   }
 }
 
+TEST(RunWizardTest, AnswersQueuedForAPageWaitForThatPage) {
+  ScriptedUi ui;
+  // The done page's answer is queued first; the other pages take the defaults.
+  ui.QueueOnPage("done", [](Dialog& d) {
+    d.Find("check")->checked = true;
+    return kBackButton;
+  });
+  ui.QueueOnPage("scan", ScriptedUi::Press(kBackButton));
+  Dialog d = Wizard();
+  EXPECT_EQ(RunWizard(ui, d), kFinishButton);
+  EXPECT_THAT(ui.pagesPressed(),
+              ElementsAre("welcome", "folders", "scan", "folders", "scan", "done", "scan", "done"));
+  EXPECT_TRUE(d.Find("check")->checked);
+}
+
 TEST(RunWizardTest, ARefusedPageStaysAndADisabledPressIsIgnored) {
   ScriptedUi ui;
   ui.QueueDialog(ScriptedUi::Press(kFinishButton));  // welcome: Finish is off, ignored

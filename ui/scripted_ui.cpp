@@ -56,6 +56,11 @@ void ScriptedUi::QueueDialog(DialogScript answer) {
   dialogScripts_.push_back(std::move(answer));
 }
 
+void ScriptedUi::QueueOnPage(std::string page, DialogScript answer) {
+  std::lock_guard lock(mutex_);
+  pageScripts_[std::move(page)].push_back(std::move(answer));
+}
+
 ScriptedUi::DialogScript ScriptedUi::Press(std::int32_t button) {
   return [button](Dialog&) { return button; };
 }
@@ -116,7 +121,11 @@ std::int32_t ScriptedUi::Answer(Dialog& dialog, const std::string& page) {
     }
     Record({"dialog", dialog.title, 0}, std::move(texts));
     if (!page.empty()) pagesPressed_.push_back(page);
-    if (!dialogScripts_.empty()) {
+    auto forPage = page.empty() ? pageScripts_.end() : pageScripts_.find(page);
+    if (forPage != pageScripts_.end() && !forPage->second.empty()) {
+      script = std::move(forPage->second.front());
+      forPage->second.pop_front();
+    } else if (!dialogScripts_.empty()) {
       script = std::move(dialogScripts_.front());
       dialogScripts_.pop_front();
     }

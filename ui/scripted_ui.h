@@ -20,6 +20,7 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -41,6 +42,9 @@ class ScriptedUi final : public Ui {
 
   void QueueAnswer(int button);
   void QueueDialog(DialogScript answer);
+  // An answer for the next press made on page `page` of a dialog kept open; taken
+  // before the general queue's.
+  void QueueOnPage(std::string page, DialogScript answer);
   // Scripts for a press of `button`, and for selecting `rows` of list `control`
   // before pressing `button`.
   static DialogScript Press(std::int32_t button);
@@ -79,16 +83,17 @@ class ScriptedUi final : public Ui {
   std::int32_t Answer(Dialog& dialog, const std::string& page);
 
   mutable std::mutex mutex_;
-  std::deque<int> answers_;                               // guarded by mutex_
-  std::deque<DialogScript> dialogScripts_;                // guarded by mutex_
-  std::vector<Shown> shown_;                              // guarded by mutex_
-  std::vector<std::string> texts_;                        // guarded by mutex_
-  std::vector<Dialog> dialogs_;                           // guarded by mutex_
-  std::vector<std::string> pagesPressed_;                 // guarded by mutex_
-  std::vector<DialogChange> changes_;                     // guarded by mutex_
-  std::vector<std::string> updates_;                      // guarded by mutex_
-  std::vector<std::weak_ptr<CancellationToken>> tokens_;  // guarded by mutex_
-  int cancelAfter_ = -1;                                  // guarded by mutex_
+  std::deque<int> answers_;                                      // guarded by mutex_
+  std::deque<DialogScript> dialogScripts_;                       // guarded by mutex_
+  std::map<std::string, std::deque<DialogScript>> pageScripts_;  // guarded by mutex_
+  std::vector<Shown> shown_;                                     // guarded by mutex_
+  std::vector<std::string> texts_;                               // guarded by mutex_
+  std::vector<Dialog> dialogs_;                                  // guarded by mutex_
+  std::vector<std::string> pagesPressed_;                        // guarded by mutex_
+  std::vector<DialogChange> changes_;                            // guarded by mutex_
+  std::vector<std::string> updates_;                             // guarded by mutex_
+  std::vector<std::weak_ptr<CancellationToken>> tokens_;         // guarded by mutex_
+  int cancelAfter_ = -1;                                         // guarded by mutex_
 };
 
 }  // namespace quorvel::ui
