@@ -88,7 +88,8 @@ std::int32_t RunOpenDialog(Ui& ui, Dialog& dialog, const ActionHandler& onAction
   }
 }
 
-std::int32_t RunWizard(Ui& ui, Dialog& dialog, const ActionHandler& onAction) {
+std::int32_t RunWizard(Ui& ui, Dialog& dialog, const ActionHandler& onAction,
+                       const PageHandler& onPageShown) {
   if (dialog.pages.empty()) return RunOpenDialog(ui, dialog, onAction);
   dialog.style = DialogStyle::kWizard;
   const std::int32_t back = RoleButtonId(dialog, ButtonRole::kBack, "< &Back");
@@ -99,8 +100,11 @@ std::int32_t RunWizard(Ui& ui, Dialog& dialog, const ActionHandler& onAction) {
   if (dialog.FindPage(dialog.currentPage) == nullptr) dialog.currentPage = dialog.pages[0].id;
   std::vector<std::string> cameFrom;
   std::unique_ptr<DialogSession> session = ui.Open(dialog);
+  bool pageChanged = true;
   for (int shown = 0;; ++shown) {
     if (!ui.Interactive() && shown > kMaxUnattendedPages) return dialog.cancelButton;
+    if (pageChanged && onPageShown) onPageShown(*session, dialog.currentPage);
+    pageChanged = false;
     const std::string following = NextPage(dialog, dialog.currentPage);
     SetButton(*session, back, !cameFrom.empty(), false);
     SetButton(*session, next, !following.empty(), movesByDefault && !following.empty());
@@ -117,6 +121,7 @@ std::int32_t RunWizard(Ui& ui, Dialog& dialog, const ActionHandler& onAction) {
     if (pressed == back) {
       session->Update(DialogChange::PageShown(cameFrom.back()));
       cameFrom.pop_back();
+      pageChanged = true;
     } else if (pressed == next) {
       if (!PageAccepted(ui, *session, page)) {
         if (!ui.Interactive()) return dialog.cancelButton;
@@ -127,6 +132,7 @@ std::int32_t RunWizard(Ui& ui, Dialog& dialog, const ActionHandler& onAction) {
       if (to.empty()) continue;
       cameFrom.push_back(page);
       session->Update(DialogChange::PageShown(to));
+      pageChanged = true;
     } else if (button->closes) {
       if (PageAccepted(ui, *session, page) && DialogAccepted(ui, dialog, pressed)) return pressed;
       if (!ui.Interactive()) return dialog.cancelButton;

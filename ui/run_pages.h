@@ -13,12 +13,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "ui/ui.h"
 
 namespace quorvel::ui {
 
 using ActionHandler = std::function<void(DialogSession& session, std::int32_t button)>;
+// Called when a wizard's page becomes the one shown, before the user is asked: the
+// owner fills the page or does its work there (a scan with its progress), changing
+// the page through the session.
+using PageHandler = std::function<void(DialogSession& session, const std::string& page)>;
 
 // Runs `dialog` until a closing button is accepted or the cancel button is pressed;
 // returns that button. Apply and every closing button but the cancel button are
@@ -38,9 +43,11 @@ std::int32_t RunOpenDialog(Ui& ui, Dialog& dialog, const ActionHandler& onAction
 // dialog has none, and kept enabled as the page allows; Next, or Finish on the last
 // page, is made the default and affirmative button unless the default was the cancel
 // button, so that --yes goes through to Finish on the defaults. A wizard without a
-// person that has not finished after 1,000 pages is cancelled. Without pages:
+// person that has not finished after 1,000 pages is cancelled. `onPageShown` hears
+// of every page shown, the first included, and again after Back. Without pages:
 // RunOpenDialog.
-std::int32_t RunWizard(Ui& ui, Dialog& dialog, const ActionHandler& onAction = {});
+std::int32_t RunWizard(Ui& ui, Dialog& dialog, const ActionHandler& onAction = {},
+                       const PageHandler& onPageShown = {});
 
 }  // namespace quorvel::ui
 

@@ -109,6 +109,32 @@ TEST(RunWizardTest, AnswersQueuedForAPageWaitForThatPage) {
   EXPECT_TRUE(d.Find("check")->checked);
 }
 
+TEST(RunWizardTest, APageDoesItsWorkWhenShownWithProgressTheUserCanCancel) {
+  // The scan page scans when it is shown; the label says how far it got. The user
+  // cancels the second scan (after Back and Next) while it runs.
+  ScriptedUi ui;
+  Dialog d = Wizard();
+  d.FindPage("scan")->controls.push_back({.kind = ControlKind::kLabel, .id = "result"});
+  std::vector<std::string> shown;
+  int scans = 0;
+  const PageHandler scan = [&](DialogSession& session, const std::string& page) {
+    shown.push_back(page);
+    if (page != "scan") return;
+    std::unique_ptr<Progress> progress = ui.BeginProgress("Scanning");
+    if (++scans == 2) ui.CancelProgressNow();
+    int done = 0;
+    while (done < 10 && !progress->Cancelled()) progress->Update(++done, 10, "");
+    Control result = *session.dialog().Find("result");
+    result.text = std::to_string(done) + " scanned";
+    session.Update(DialogChange::ControlValues(result));
+  };
+  ui.QueueOnPage("scan", ScriptedUi::Press(kBackButton));
+  EXPECT_EQ(RunWizard(ui, d, {}, scan), kFinishButton);
+  EXPECT_EQ(shown,
+            (std::vector<std::string>{"welcome", "folders", "scan", "folders", "scan", "done"}));
+  EXPECT_EQ(d.Find("result")->text, "0 scanned");
+}
+
 TEST(RunWizardTest, ARefusedPageStaysAndADisabledPressIsIgnored) {
   ScriptedUi ui;
   ui.QueueDialog(ScriptedUi::Press(kFinishButton));  // welcome: Finish is off, ignored
@@ -269,6 +295,7 @@ TEST(PresentEachTimeTest, APresentOnlyPresenterReachesEveryPageThroughPageButton
     std::int32_t Present(Dialog& dialog) override {
       seen.push_back(dialog);
       if (seen.size() == 1) {
+        dialog.controls[1].text = "9";  // written into a label: not taken back
         for (const Button& b : dialog.buttons) {
           if (b.text == "> White List") return b.id;
         }
@@ -288,8 +315,14 @@ TEST(PresentEachTimeTest, APresentOnlyPresenterReachesEveryPageThroughPageButton
   } ui;
   std::vector<std::int32_t> applied;
   Dialog d = Sheet();
+  // A kind newer than the presenter: shown to it as a label, its value kept here.
+  d.pages[0].controls.push_back(
+      {.kind = static_cast<ControlKind>(42), .id = "slider", .label = "Level", .text = "5"});
   EXPECT_EQ(RunOpenDialog(ui, d, ListOwner(&applied)), IDOK);
   ASSERT_EQ(ui.seen.size(), 3u);
+  EXPECT_EQ(ui.seen[0].controls[1].kind, ControlKind::kLabel);
+  EXPECT_EQ(d.Find("slider")->kind, static_cast<ControlKind>(42));
+  EXPECT_EQ(d.Find("slider")->text, "5");
   EXPECT_EQ(ui.seen[0].title, "Quorvel - General");
   EXPECT_EQ(ui.seen[1].title, "Quorvel - White List");
   // Remove is offered only once a row is selected; page buttons lead elsewhere.
