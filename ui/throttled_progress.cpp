@@ -8,26 +8,26 @@ ThrottledProgress::ThrottledProgress(std::unique_ptr<Progress> inner,
 
 ThrottledProgress::~ThrottledProgress() { Flush(); }
 
-void ThrottledProgress::Pass(const Held& update) {
-  held_.reset();
+void ThrottledProgress::Pass(Held update) {
+  held_.reset();  // `update` is a copy: it may have been the one held
   lastPassed_ = now_();
   inner_->Update(update.done, update.total, update.text);
 }
 
 void ThrottledProgress::Update(std::uint64_t done, std::uint64_t total, const std::string& text) {
   std::lock_guard lock(mutex_);
-  const Held update{done, total, text};
+  Held update{done, total, text};
   const bool final = total != 0 && done >= total;
   if (final || !lastPassed_ || now_() - *lastPassed_ >= interval_) {
-    Pass(update);
+    Pass(std::move(update));
   } else {
-    held_ = update;
+    held_ = std::move(update);
   }
 }
 
 void ThrottledProgress::Flush() {
   std::lock_guard lock(mutex_);
-  if (held_) Pass(*held_);
+  if (held_) Pass(std::move(*held_));
 }
 
 }  // namespace quorvel::ui

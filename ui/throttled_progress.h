@@ -42,7 +42,7 @@ class ThrottledProgress final : public Progress {
     std::uint64_t done, total;
     std::string text;
   };
-  void Pass(const Held& update);  // REQUIRES: mutex_
+  void Pass(Held update);  // REQUIRES: mutex_
 
   const std::unique_ptr<Progress> inner_;
   const std::chrono::milliseconds interval_;
