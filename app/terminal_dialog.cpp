@@ -41,7 +41,16 @@ std::string Trim(const std::string& s) {
   return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
 }
 
+// The rows under their column headings, indented to where the cells start.
 void ShowRows(std::ostream& err, const ui::Control& list) {
+  if (!list.columns.empty()) {
+    const bool marks = list.rowChecked.size() == list.rows.size() && !list.rows.empty();
+    err << (marks ? "           " : "       ");
+    for (std::size_t j = 0; j < list.columns.size(); ++j) {
+      err << (j ? "\t" : "") << Plain(list.columns[j]);
+    }
+    err << "\n";
+  }
   for (std::size_t i = 0; i < list.rows.size(); ++i) err << RowLine(list, i) << "\n";
 }
 

@@ -310,6 +310,7 @@ ui::Dialog Wizard() {
        .controls = {{.kind = ui::ControlKind::kList,
                      .id = "folders",
                      .label = "Folders",
+                     .columns = {"Folder"},
                      .rows = {{"Sent"}, {"Inbox"}},
                      .rowChecked = {true, true}}}},
       {.id = "scan", .title = "Scan"},
@@ -364,7 +365,9 @@ TEST(TerminalSessionTest, WithoutAPersonAWizardRunsThroughOnItsDefaults) {
     EXPECT_EQ(ui::RunWizard(ui, d), ui::kFinishButton);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "b\nb\nb\n");
     EXPECT_NE(err.str().find("-- Folders --"), std::string::npos) << err.str();
-    EXPECT_NE(err.str().find("   1. [x] Sent"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("           Folder\n   1. [x] Sent\n   2. [x] Inbox\n"),
+              std::string::npos)
+        << err.str();
   }
   {
     // No terminal and a wizard whose default is Cancel: nothing is done.
