@@ -16,6 +16,7 @@ const std::vector<Command>& CommandTable() {
       Routed(ClassifyCommand()), FilterCommand(),  MailbaseCommand(),
       Routed(ListsCommand()),    ProfileCommand(), RegisterCommand(),
       UnregisterCommand(),       RunCommand(),     StatusCommand(),
+      Routed(DebugCommand()),
   };
   return table;
 }

@@ -21,6 +21,7 @@ inline constexpr int kExitNoMailbase = 4;  // classify: the mail base cannot be 
 inline constexpr int kExitUnjudged = 4;    // filter: passed through unchanged, not judged
 
 Command ClassifyCommand();
+Command DebugCommand();
 Command FilterCommand();
 Command MailbaseCommand();
 Command ListsCommand();

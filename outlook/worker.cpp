@@ -1,5 +1,6 @@
 #include "outlook/worker.h"
 
+#include "crash/reporter.h"
 #include "mapi/queries.h"
 
 namespace quorvel::outlook {
@@ -113,6 +114,7 @@ void Worker::Acquire() {
 }
 
 void Worker::RunPass() {
+  crash::OwnCodeScope ownCode;  // a fault while judging is reported
   o_.queue.PurgeRecent();
   while (!stop_) {
     auto next = o_.queue.PeekNext();
