@@ -118,9 +118,10 @@ OfferResult OfferWaitingReport(ui::Ui& ui, const OfferOptions& options) {
   platform::FileSystem& files = options.files ? *options.files : platform::RealFileSystem();
   std::string reportPath;
   if (!files.ReadFile(options.markerPath, &reportPath).ok()) return OfferResult::kNothingWaiting;
-  if (!ui.Interactive()) return OfferResult::kNobodyToAsk;
   ui::Dialog dialog = ReportDialog(reportPath);
   const int button = ui.Present(dialog);
+  // A presenter without a person gives the default; one told to agree (--yes) does not.
+  if (!ui.Interactive() && button == dialog.defaultButton) return OfferResult::kNobodyToAsk;
   files.Remove(options.markerPath);
   if (button != kSendButton) return OfferResult::kNotSent;
 

@@ -4,8 +4,9 @@
 // to Sent when sendmail took it. Without either, the user is told where the file is.
 //
 // A report waits while its marker file (holding the report's path) exists; the marker
-// is removed once a person answered, so that a host without anyone to ask (started by
-// the service manager) leaves it for the next one that has.
+// is removed once a person answered (or the presenter was told to agree, as with
+// --yes), so that a host without anyone to ask (started by the service manager) leaves
+// it for the next one that has.
 #ifndef QUORVEL_CRASH_REPORT_OFFER_H_
 #define QUORVEL_CRASH_REPORT_OFFER_H_
 
