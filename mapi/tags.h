@@ -168,6 +168,11 @@ inline constexpr PropTag PR_DEF_CREATE_MAILUSER = 0x36150102;
 // On the Inbox and the root folder: where the default folders without a store property are.
 inline constexpr PropTag PR_IPM_CONTACT_ENTRYID = 0x36D10102;
 inline constexpr PropTag PR_IPM_DRAFTS_ENTRYID = 0x36D70102;
+// On the Inbox: the store's own junk folder (a Maildir's ".Junk", an IMAP server's
+// \Junk mailbox), where one exists. The mail client keeps it among the multi-valued
+// PR_ADDITIONAL_REN_ENTRYIDS; this layer has no multi-valued types, so it is a
+// single binary property under that property id.
+inline constexpr PropTag PR_JUNK_FOLDER_ENTRYID = 0x36D80102;
 
 // Attachments.
 inline constexpr PropTag PR_ATTACH_NUM = 0x0E210003;
