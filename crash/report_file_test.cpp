@@ -11,21 +11,11 @@
 #include "crash/crash_context.h"
 #include "crash/module_map.h"
 #include "gtest/gtest.h"
+#include "testing/file_bytes.h"
 #include "testing/temporary_folder.h"
 
 namespace quorvel::crash {
 namespace {
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 constexpr const char* kMaps =
     "00400000-00401000 r--p 00000000 08:01 42                 /usr/bin/quorvel\n"
@@ -36,7 +26,7 @@ constexpr const char* kMaps =
 #if defined(__x86_64__)
 TEST(ReportLayoutTest, WritesEveryPieceInOrder) {
   testing::TemporaryFolder folder;
-  WriteFile(folder.File("maps"), kMaps);
+  testing::Spit(folder.File("maps"), kMaps);
   auto modules = std::make_unique<ModuleMap>();
   ASSERT_TRUE(modules->Load(folder.File("maps").c_str()));
 
@@ -103,7 +93,7 @@ TEST(ReportLayoutTest, WritesEveryPieceInOrder) {
       "\t0000000000400000\t0000000000003000\t/usr/bin/quorvel\r\n"
       "\t00007F0000001000\t0000000000001000\t/lib/libc.so.6\r\n"
       "\r\n";
-  EXPECT_EQ(ReadAll(folder.File(kReportFileName)), expected);
+  EXPECT_EQ(testing::Slurp(folder.File(kReportFileName)), expected);
 }
 #endif
 
@@ -118,12 +108,12 @@ TEST(ReportFileTest, LargeFileIsEmptiedSmallerOneAppendedTo) {
     SCOPED_TRACE(c.before);
     testing::TemporaryFolder folder;
     const std::string path = folder.File(kReportFileName);
-    WriteFile(path, std::string(c.before, 'x'));
+    testing::Spit(path, std::string(c.before, 'x'));
     const int fd = OpenReportFile(path.c_str());
     ASSERT_GE(fd, 0);
     ASSERT_EQ(write(fd, "NEW", 3), 3);
     close(fd);
-    const std::string after = ReadAll(path);
+    const std::string after = testing::Slurp(path);
     EXPECT_EQ(after, (c.kept ? std::string(c.before, 'x') : std::string()) + "NEW");
   }
 }
@@ -247,7 +237,7 @@ TEST(StackWalkTest, LoopingChainIsCutAtTheLimitAndSaysStackOverflow) {
   WriteReport(fd, c, ReportTexts{}, *modules);
   delete modules;
   close(fd);
-  const std::string report = ReadAll(folder.File(kReportFileName));
+  const std::string report = testing::Slurp(folder.File(kReportFileName));
   EXPECT_NE(report.find("  0000:00000000 \r\nStack Overflow.\r\n\r\nList of loaded modules:"),
             std::string::npos);
 }

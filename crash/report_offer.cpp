@@ -70,14 +70,22 @@ bool IsFolder(platform::FileSystem& files, const std::string& path) {
   return !path.empty() && files.Stat(path, &info).ok() && info.kind == platform::FileKind::kFolder;
 }
 
+// Makes the Maildir folder `folder` of a Maildir++ tree when it is missing (only when
+// something is about to be written into it). False when it cannot be made.
+bool MakeMaildirFolder(platform::FileSystem& files, const std::string& folder) {
+  if (folder.empty()) return false;
+  const bool existed = IsFolder(files, folder);
+  for (const char* sub : {"/tmp", "/new", "/cur"}) {
+    if (!files.CreateFolders(folder + sub, 0700).ok()) return false;
+  }
+  return existed || files.WriteFileAtomic(folder + "/maildirfolder", "").ok();
+}
+
 // Puts `message` into the Maildir folder `folder` (tmp/, then new/). The file's path,
 // or "" when it could not be written.
 std::string DeliverToFolder(platform::FileSystem& files, const std::string& folder,
                             const std::string& name, const std::string& message) {
-  if (!IsFolder(files, folder)) return "";
-  for (const char* sub : {"/tmp", "/new", "/cur"}) {
-    if (!files.CreateFolders(folder + sub, 0700).ok()) return "";
-  }
+  if (!MakeMaildirFolder(files, folder)) return "";
   const std::string staged = folder + "/tmp/" + name;
   const std::string delivered = folder + "/new/" + name;
   if (!files.WriteFileAtomic(staged, message, 0600).ok()) return "";
@@ -137,8 +145,7 @@ OfferResult OfferWaitingReport(ui::Ui& ui, const OfferOptions& options) {
   const std::string message = ComposeReportMail(mail, kReportFileName, report);
   const std::string queued = DeliverToFolder(files, options.outbox, name, message);
   if (HandToSendmail(options.sendmail, message)) {
-    if (!queued.empty() && IsFolder(files, options.sent)) {
-      files.CreateFolders(options.sent + "/cur", 0700);
+    if (!queued.empty() && MakeMaildirFolder(files, options.sent)) {
       files.RenameNoReplace(queued, options.sent + "/cur/" + name + ":2,S");
     }
     return OfferResult::kSent;

@@ -24,8 +24,10 @@ inline constexpr int kDontSendButton = 2;
 
 struct OfferOptions {
   std::string markerPath;
-  std::string outbox;  // the Outbox Maildir folder; "" : none
-  std::string sent;    // the Sent Maildir folder; "" : none
+  // The Outbox and Sent Maildir folders ("" : none), made when missing as the mail is
+  // written into them.
+  std::string outbox;
+  std::string sent;
   std::string sendmail = "/usr/sbin/sendmail";
   ReportMail mail;                        // version, sender and the fields of this mail
   platform::FileSystem* files = nullptr;  // null: the real file system

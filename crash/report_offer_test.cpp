@@ -10,6 +10,7 @@
 
 #include "crash/report_file.h"
 #include "gtest/gtest.h"
+#include "testing/file_bytes.h"
 #include "testing/temporary_folder.h"
 #include "ui/scripted_ui.h"
 
@@ -17,13 +18,6 @@ namespace quorvel::crash {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 void WriteFile(const std::string& path, const std::string& bytes, unsigned mode = 0600) {
   std::ofstream(path, std::ios::binary) << bytes;
@@ -63,8 +57,7 @@ class ReportOfferTest : public ::testing::Test {
     WriteFile(options_.markerPath, report_);
     options_.outbox = folder_.File("Mail/.Outbox");
     options_.sent = folder_.File("Mail/.Sent");
-    fs::create_directories(options_.outbox + "/new");
-    fs::create_directories(options_.sent + "/cur");
+    fs::create_directories(folder_.File("Mail/cur"));  // Outbox and Sent are made when used
     options_.sendmail = folder_.File("sendmail");
     options_.mail.version = "0.1.0";
     options_.mail.compiledOn = "Dec  8 2026";
@@ -90,17 +83,18 @@ class ReportOfferTest : public ::testing::Test {
 TEST_F(ReportOfferTest, SentReportGoesThroughSendmailAndEndsInSent) {
   FakeSendmail(0);
   EXPECT_EQ(Offer(kSendButton), OfferResult::kSent);
-  EXPECT_EQ(ReadAll(folder_.File("args")), "-t -i\n");
-  const std::string mail = ReadAll(folder_.File("got"));
+  EXPECT_EQ(testing::Slurp(folder_.File("args")), "-t -i\n");
+  const std::string mail = testing::Slurp(folder_.File("got"));
   EXPECT_NE(mail.find("To: support@veltmark.example\n"), std::string::npos);
   EXPECT_NE(mail.find("Subject: Quorvel 0.1.0 Exception Report. Build Dec  8 2026\n"),
             std::string::npos);
   EXPECT_NE(mail.find("filename=\"ExceptionReport.txt\""), std::string::npos);
   EXPECT_NE(mail.find("UkVQT1JUDQpsaW5lIHR3bw0K"), std::string::npos);  // the report, base64
   EXPECT_TRUE(FilesIn(options_.outbox + "/new").empty());
+  EXPECT_TRUE(fs::exists(options_.sent + "/maildirfolder"));
   const auto sent = FilesIn(options_.sent + "/cur");
   ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(ReadAll(options_.sent + "/cur/" + sent[0]), mail);
+  EXPECT_EQ(testing::Slurp(options_.sent + "/cur/" + sent[0]), mail);
   EXPECT_FALSE(fs::exists(options_.markerPath));
   ASSERT_EQ(ui_.dialogs().size(), 1u);
   EXPECT_EQ(ui_.dialogs()[0].Find("report")->text, report_);
@@ -136,7 +130,7 @@ TEST_F(ReportOfferTest, DontSendNobodyAndNothingWaiting) {
   EXPECT_EQ(Offer(kDontSendButton), OfferResult::kNotSent);
   EXPECT_FALSE(fs::exists(options_.markerPath));
   EXPECT_FALSE(fs::exists(folder_.File("got")));
-  EXPECT_TRUE(FilesIn(options_.outbox + "/new").empty());
+  EXPECT_FALSE(fs::exists(options_.outbox));  // nothing written: no folder made
 
   EXPECT_EQ(OfferWaitingReport(ui_, options_), OfferResult::kNothingWaiting);
   EXPECT_EQ(ui_.dialogs().size(), 1u);
