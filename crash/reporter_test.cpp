@@ -38,8 +38,10 @@ void BadInstruction() {
 }
 
 void DivideByZero() {
+  // Both volatile: 1 / x is otherwise computed without dividing.
+  volatile int dividend = 7;
   volatile int zero = 0;
-  volatile int quotient = 1 / zero;
+  volatile int quotient = dividend / zero;
   (void)quotient;
 }
 
