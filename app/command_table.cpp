@@ -27,6 +27,7 @@ const std::vector<Command>& CommandTable() {
       UnregisterCommand(),
       RunCommand(),
       StatusCommand(),
+      Routed(DebugCommand()),
   };
   return table;
 }

@@ -24,6 +24,7 @@ inline constexpr int kExitUnjudged = 4;     // filter: passed through unchanged,
 inline constexpr int kExitCredentials = 5;  // run: the password or certificate was refused
 
 Command ClassifyCommand();
+Command DebugCommand();
 Command FilterCommand();
 Command MailbaseCommand();
 Command ListsCommand();

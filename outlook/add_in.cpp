@@ -1,5 +1,6 @@
 #include "outlook/add_in.h"
 
+#include "crash/reporter.h"
 #include "platform/message_box.h"
 
 namespace quorvel::outlook {
@@ -186,6 +187,7 @@ void QVAddIn::WaitUntilIdle() {
 }
 
 bool QVAddIn::OnCommand(int id) {
+  crash::OwnCodeScope ownCode;  // a fault from here on is reported
   if (id == kCmdHelp) {
     if (application_) application_->Presenter().OpenUrl("file://" + services_.helpPath);
     return true;
