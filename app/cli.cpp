@@ -58,10 +58,17 @@ int Dispatch(int argc, const char* const* argv, CommandIo& io) {
   return io.status;
 }
 
+std::string WorkingFolder() {
+  char cwd[PATH_MAX];
+  return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) : std::string();
+}
+
 // Runs the command line inside `host`: with its settings, mail base and presenter.
 int DispatchInHost(host::ProfileHost& host, int argc, const char* const* argv, CommandIo& io) {
   io.hostProcess = &ProgramProcess();
   io.presenter = &host.application().Presenter();
+  io.host = &host;
+  if (io.workingFolder.empty()) io.workingFolder = WorkingFolder();  // the client's, entered
   return Dispatch(argc, argv, io);
 }
 
@@ -92,11 +99,6 @@ Scan ScanCommandLine(int argc, const char* const* argv) {
     }
   }
   return scan;
-}
-
-std::string WorkingFolder() {
-  char cwd[PATH_MAX];
-  return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) : std::string();
 }
 
 // A command that acts on a profile's mail or settings is a click in that profile's

@@ -10,6 +10,9 @@
 namespace CLI {
 class App;
 }
+namespace quorvel::host {
+class ProfileHost;
+}
 namespace quorvel::outlook {
 class AddInProcess;
 }
@@ -34,6 +37,11 @@ struct CommandIo {
   // sent the command. Null for a command run without a profile.
   outlook::AddInProcess* hostProcess = nullptr;
   ui::Ui* presenter = nullptr;
+  // Set with them: the host itself (its namespace, add-ins and user-interface loop),
+  // and the folder relative names on the command line are taken from (the client's,
+  // not the host's).
+  host::ProfileHost* host = nullptr;
+  std::string workingFolder{};
   // The command's standard input: the program's own, or inside a host the one its
   // client passed along (descriptor -1: none).
   std::istream* in = nullptr;  // null: std::cin

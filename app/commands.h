@@ -27,6 +27,8 @@ Command RegisterCommand();
 Command UnregisterCommand();
 Command RunCommand();
 Command StatusCommand();
+Command FoldersCommand();
+Command MessagesCommand();
 
 // Runs a command line inside `host`, which received it (no routing), on the host's
 // user-interface thread: against the host's settings and mail base, its questions

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "mapi/maildir/maildir_names.h"
+#include "mapi/maildir/maildir_store.h"
 #include "mapi/queries.h"
 #include "mapi/store.h"
 
@@ -24,6 +25,13 @@ inline StoreKey StoreKeyOf(MsgStore& store) {
   return DecodeMaildirId(
              GetEntryId(*store.GetProps(std::vector<PropTag>{PR_ENTRYID}), PR_ENTRYID).bytes())
       ->key;
+}
+
+// Options of a store that watches nothing (no inotify thread), for tests that only read.
+inline MaildirOptions UnwatchedOptions() {
+  MaildirOptions options;
+  options.watch = false;
+  return options;
 }
 
 class TempMaildir {
