@@ -17,40 +17,16 @@
 
 #include "app/cli.h"
 #include "app/commands.h"
+#include "testing/decided_mail.h"
 #include "testing/mbox_writer.h"
 
 namespace quorvel::app {
 namespace {
 namespace fs = std::filesystem;
 
-constexpr const char* kVirusReport =
-    "From: Mail Gateway <scanner@gateway.example.net>\r\n"
-    "To: you@example.net\r\n"
-    "Subject: Virus found\r\n"
-    "MIME-Version: 1.0\r\n"
-    "Content-Type: multipart/mixed; boundary=\"b\"\r\n"
-    "\r\n"
-    "--b\r\n"
-    "Content-Type: text/plain\r\n"
-    "\r\n"
-    "An attachment was removed.\r\n"
-    "--b\r\n"
-    "Content-Type: text/plain; name=\"ViRuSWarning.txt\"\r\n"
-    "Content-Disposition: attachment; filename=\"ViRuSWarning.txt\"\r\n"
-    "\r\n"
-    "W32.Example.A\r\n"
-    "--b--\r\n";
-
-// A meeting request is not an e-mail item: good whatever the mail base says.
-constexpr const char* kInvitation =
-    "From: Organizer <boss@work.example>\r\n"
-    "To: you@example.net\r\n"
-    "Subject: Invitation: Weekly sync\r\n"
-    "MIME-Version: 1.0\r\n"
-    "Content-Type: text/calendar; charset=utf-8; method=REQUEST\r\n"
-    "\r\n"
-    "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nEND:VCALENDAR\r\n";
-constexpr const char* kNotEmail = "Selected item is not e-mail item.";
+using quorvel::testing::kInvitation;
+using quorvel::testing::kNotEmail;
+using quorvel::testing::kVirusReport;
 
 struct CliRun {
   int status;

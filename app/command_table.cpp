@@ -13,15 +13,11 @@ Command Routed(Command command) {
 
 const std::vector<Command>& CommandTable() {
   static const std::vector<Command> table = {
-      Routed(ClassifyCommand()),
-      MailbaseCommand(),
-      Routed(ListsCommand()),
-      ProfileCommand(),
-      RegisterCommand(),
-      UnregisterCommand(),
-      RunCommand(),
-      StatusCommand(),
-      Routed(FoldersCommand()),
+      Routed(ClassifyCommand()), FilterCommand(),
+      MailbaseCommand(),         Routed(ListsCommand()),
+      ProfileCommand(),          RegisterCommand(),
+      UnregisterCommand(),       RunCommand(),
+      StatusCommand(),           Routed(FoldersCommand()),
       Routed(MessagesCommand()),
   };
   return table;

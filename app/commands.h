@@ -18,8 +18,10 @@ inline constexpr int kExitFailure = 1;     // a command could not do its work
 inline constexpr int kExitUnreadable = 3;  // classify: a path could not be read
 inline constexpr int kExitIoError = 3;     // standard input, output or error failed
 inline constexpr int kExitNoMailbase = 4;  // classify: the mail base cannot be loaded
+inline constexpr int kExitUnjudged = 4;    // filter: passed through unchanged, not judged
 
 Command ClassifyCommand();
+Command FilterCommand();
 Command MailbaseCommand();
 Command ListsCommand();
 Command ProfileCommand();

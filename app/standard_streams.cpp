@@ -20,6 +20,12 @@ void HoldClosedStandardStreams() {
   }
 }
 
+bool StandardInputOpen(int fd) {
+  if (fd < 0) return false;
+  const int mode = ::fcntl(fd, F_GETFL);
+  return mode != -1 && (mode & O_ACCMODE) != O_WRONLY;
+}
+
 int FinishOutput(int status, std::ostream& out, std::ostream& err) {
   errno = 0;
   out.flush();

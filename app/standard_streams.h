@@ -13,6 +13,11 @@ namespace quorvel::app {
 // first thing in main.
 void HoldClosedStandardStreams();
 
+// False when `fd` (the command's standard input; -1 when it has none) is closed or is
+// one of the stand-ins above, open for writing only: there is nothing to read, not
+// even an empty message.
+bool StandardInputOpen(int fd);
+
 // Flushes both streams once the command has run. A failed write to standard output
 // (a full disk, a closed descriptor) is reported on `err` and turns `status` into
 // kExitIoError; a failed write to `err` does so as well, without a message.

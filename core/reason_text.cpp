@@ -1,5 +1,6 @@
 #include "core/reason_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/string_table.h"
@@ -31,6 +32,27 @@ std::string FormatReason(unsigned id, std::string_view value, double number) {
     }
   }
   return out;
+}
+
+std::string_view ReasonFirstLine(std::string_view reason) {
+  return reason.substr(0, std::min(reason.find_first_of("\r\n"), reason.size()));
+}
+
+std::string_view BayesScoreInReason(std::string_view reason) {
+  const std::string_view text = platform::LoadString(kReasonBayesScore);
+  const std::size_t placeholder = text.find("%.2f");
+  if (placeholder == std::string_view::npos) return {};
+  const std::string_view before = text.substr(0, placeholder);
+  const std::string_view after = text.substr(placeholder + 4, 2);  // the line end after it
+  if (!reason.starts_with(before)) return {};
+  const std::string_view rest = reason.substr(before.size());
+  const std::size_t end = rest.find(after);
+  if (end == std::string_view::npos || end == 0) return {};
+  const std::string_view score = rest.substr(0, end);
+  for (char c : score) {
+    if ((c < '0' || c > '9') && c != '.' && c != '-') return {};
+  }
+  return score;
 }
 
 }  // namespace quorvel

@@ -52,6 +52,13 @@ inline constexpr unsigned kMessageMailbaseMissing = 541;
 // without placeholders comes back unchanged. An unknown id gives "".
 std::string FormatReason(unsigned id, std::string_view value = {}, double number = 0.0);
 
+// The first line of a reason (up to its first CR or LF), as the one-line outputs show it.
+std::string_view ReasonFirstLine(std::string_view reason);
+
+// The score as reason 228 shows it ("0.97") when `reason` is that text, the Bayesian
+// rule having decided by the score; else "".
+std::string_view BayesScoreInReason(std::string_view reason);
+
 }  // namespace quorvel
 
 #endif  // QUORVEL_CORE_REASON_TEXT_H_

@@ -33,5 +33,23 @@ TEST(FormatReasonTest, TextsWithoutPlaceholdersAndUnknownIds) {
   EXPECT_EQ(FormatReason(9999, "x"), "");
 }
 
+TEST(BayesScoreInReasonTest, FoundOnlyInTheBayesianScoreReason) {
+  EXPECT_EQ(BayesScoreInReason(FormatReason(kReasonBayesScore, "cheap\t0.99\r\n", 0.876)), "0.88");
+  EXPECT_EQ(BayesScoreInReason(FormatReason(kReasonBayesScore, "", 0.0)), "0.00");
+  // The other Bayesian texts and a list rule's text that merely quotes the words.
+  EXPECT_EQ(BayesScoreInReason(FormatReason(kReasonBayesTooLittle)), "");
+  EXPECT_EQ(BayesScoreInReason(FormatReason(kReasonNoDecision)), "");
+  EXPECT_EQ(BayesScoreInReason(FormatReason(kReasonSpamWord, "Total Score is 0.10\r\n")), "");
+  EXPECT_EQ(BayesScoreInReason("Bayesian Filter\nTotal Score is x1\r\n"), "");
+  EXPECT_EQ(BayesScoreInReason("Bayesian Filter\nTotal Score is 0.5"), "");
+}
+
+TEST(ReasonFirstLineTest, EndsAtTheFirstLineBreakOfEitherKind) {
+  EXPECT_EQ(ReasonFirstLine(FormatReason(kReasonBayesScore, "", 0.5)), "Bayesian Filter");
+  EXPECT_EQ(ReasonFirstLine(FormatReason(kReasonDeliveryReport)), "Delivery Status Notification");
+  EXPECT_EQ(ReasonFirstLine("one line"), "one line");
+  EXPECT_EQ(ReasonFirstLine(""), "");
+}
+
 }  // namespace
 }  // namespace quorvel

@@ -224,6 +224,11 @@ long RegistryFile::EnumSubKeys(RegRoot root, std::string_view key,
 }
 
 std::string DefaultRegistryDirectory() {
+  if (const char* own = std::getenv("QUORVEL_CONFIG"); own != nullptr && own[0] == '/') {
+    std::string folder(own);
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder == "/" ? folder : folder + "/";
+  }
   const char* config = std::getenv("XDG_CONFIG_HOME");
   std::string base;
   if (config != nullptr && config[0] == '/') {

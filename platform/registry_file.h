@@ -78,8 +78,10 @@ class RegistryFile final : public Registry {
   PerThreadError lastError_;
 };
 
-// The per-user registry directory: $XDG_CONFIG_HOME/Veltmark/registry/, else
-// $HOME/.config/Veltmark/registry/ (empty when neither is set).
+// The per-user registry directory: $QUORVEL_CONFIG (the directory itself, for a
+// delivery agent that runs the program without HOME or the XDG variables), else
+// $XDG_CONFIG_HOME/Veltmark/registry/, else $HOME/.config/Veltmark/registry/ (empty
+// when none is set; a value that is not an absolute path counts as unset). Ends with '/'.
 std::string DefaultRegistryDirectory();
 
 // A file registry in DefaultRegistryDirectory().

@@ -316,5 +316,23 @@ TEST_F(RegistryFileTest, DefaultDirectoryFollowsXdgConfigHome) {
   }
 }
 
+// A delivery agent that clears the environment names the folder itself; it wins over
+// the XDG and HOME rules, and a relative value is ignored like theirs.
+TEST_F(RegistryFileTest, QuorvelConfigNamesTheDirectoryItself) {
+  std::string savedHome = getenv("HOME") ? getenv("HOME") : "";
+  ::setenv("HOME", dir_.c_str(), 1);
+  ::setenv("QUORVEL_CONFIG", (dir_ + "/own//").c_str(), 1);
+  EXPECT_EQ(DefaultRegistryDirectory(), dir_ + "/own/");
+  ::unsetenv("HOME");
+  EXPECT_EQ(OpenDefaultRegistry()->CreateKey(kHkcu, "K"), ERROR_SUCCESS);
+  EXPECT_TRUE(RealFileSystem().Exists(dir_ + "/own/HKEY_CURRENT_USER.reg"));
+  ::setenv("QUORVEL_CONFIG", "own", 1);
+  EXPECT_EQ(DefaultRegistryDirectory(), "");
+  ::setenv("HOME", dir_.c_str(), 1);
+  EXPECT_EQ(DefaultRegistryDirectory(), dir_ + "/.config/Veltmark/registry/");
+  ::unsetenv("QUORVEL_CONFIG");
+  ::setenv("HOME", savedHome.c_str(), 1);
+}
+
 }  // namespace
 }  // namespace quorvel::platform

@@ -49,6 +49,10 @@ std::string EnvironmentSpecialFolders::ModulePath() const {
   }
 }
 
+std::string EnvironmentSpecialFolders::DataOverride() const {
+  return AbsoluteFromEnvironment("QUORVEL_DATA");
+}
+
 SpecialFolders& DefaultSpecialFolders() {
   static auto* folders = new EnvironmentSpecialFolders;
   return *folders;

@@ -3,7 +3,10 @@
 // Application data: $XDG_DATA_HOME, else $HOME/.local/share.
 // Desktop:          $XDG_DESKTOP_DIR, else $HOME/Desktop.
 // Module path:      the running executable (/proc/self/exe).
-// Each returns an empty string when it cannot be formed. Paths use '/'.
+// Data override:    $QUORVEL_DATA, the program's data folder itself, for a delivery
+//                   agent that runs the program without HOME or the XDG variables.
+// Each returns an empty string when it cannot be formed (a variable that is unset,
+// empty or not an absolute path counts as unset). Paths use '/'.
 #ifndef QUORVEL_PLATFORM_SPECIAL_FOLDERS_H_
 #define QUORVEL_PLATFORM_SPECIAL_FOLDERS_H_
 
@@ -17,6 +20,7 @@ class SpecialFolders {
   virtual std::string AppData() const = 0;
   virtual std::string Desktop() const = 0;
   virtual std::string ModulePath() const = 0;
+  virtual std::string DataOverride() const { return {}; }
 };
 
 // Reads the environment on every call.
@@ -25,6 +29,7 @@ class EnvironmentSpecialFolders final : public SpecialFolders {
   std::string AppData() const override;
   std::string Desktop() const override;
   std::string ModulePath() const override;
+  std::string DataOverride() const override;
 };
 
 SpecialFolders& DefaultSpecialFolders();

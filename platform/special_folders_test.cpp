@@ -63,6 +63,21 @@ TEST(SpecialFoldersTest, XdgVariablesElseUnderHome) {
   }
 }
 
+TEST(SpecialFoldersTest, DataOverrideIsAnAbsoluteQuorvelData) {
+  EnvironmentSpecialFolders folders;
+  const struct {
+    const char* value;
+    const char* expected;
+  } cases[] = {{"/srv/mail/ann/quorvel/", "/srv/mail/ann/quorvel"},
+               {nullptr, ""},
+               {"", ""},
+               {"quorvel", ""}};
+  for (const auto& c : cases) {
+    ScopedEnv data("QUORVEL_DATA", c.value);
+    EXPECT_EQ(folders.DataOverride(), c.expected) << (c.value ? c.value : "(unset)");
+  }
+}
+
 TEST(SpecialFoldersTest, ModulePathIsTheRunningExecutable) {
   std::string path = DefaultSpecialFolders().ModulePath();
   ASSERT_FALSE(path.empty());

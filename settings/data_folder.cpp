@@ -29,6 +29,10 @@ std::string WithTrailingSlash(std::string path) {
 std::string DataFolders::DataFolder() {
   std::lock_guard lock(mutex_);
   if (!dataFolder_.empty()) return dataFolder_;
+  if (std::string own = folders_.DataOverride(); !own.empty()) {
+    dataFolder_ = WithTrailingSlash(std::move(own));
+    return dataFolder_;
+  }
   std::string base = folders_.AppData();
   if (base.empty()) base = CutBeforeLastSlash(folders_.Desktop());
   if (base.empty()) return {};  // computed again next time

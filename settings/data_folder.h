@@ -1,10 +1,11 @@
 // Where Quorvel keeps its per-user files (the data folder) and finds its shipped
 // files (the module folder).
 //
-// Data folder: the application data folder, else the parent of the desktop folder,
-// followed by "Veltmark/Quorvel/"; it always ends with '/', or is empty when neither
-// folder is known. It is computed once and cached; an empty result is computed again
-// on the next call. The folder itself is not created here.
+// Data folder: the special folders' data override when set (QUORVEL_DATA), else the
+// application data folder, else the parent of the desktop folder, followed by
+// "Veltmark/Quorvel/"; it always ends with '/', or is empty when no folder is known. It is computed
+// once and cached; an empty result is computed again on the next call. The folder itself is not
+// created here.
 //
 // Module folder: "<prefix>/share/quorvel/" when the executable is installed as
 // "<prefix>/bin/quorvel", else the executable's own folder (a build tree). Ends with '/'.

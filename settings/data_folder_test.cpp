@@ -27,7 +27,9 @@ class FakeFolders final : public platform::SpecialFolders {
     return desktop;
   }
   std::string ModulePath() const override { return modulePath; }
+  std::string DataOverride() const override { return dataOverride; }
 
+  std::string dataOverride;
   std::string appData;
   std::string desktop;
   std::string modulePath;
@@ -55,6 +57,15 @@ TEST(DataFolderTest, FormedFromAppDataElseTheDesktopsParent) {
     DataFolders folders(fake);
     EXPECT_EQ(folders.DataFolder(), c.expected) << c.appData << " | " << c.desktop;
   }
+}
+
+TEST(DataFolderTest, TheOverrideIsTheFolderItself) {
+  FakeFolders fake;
+  fake.dataOverride = "/srv/mail/ann/quorvel";
+  fake.appData = "/home/ann/.local/share";
+  DataFolders folders(fake);
+  EXPECT_EQ(folders.DataFolder(), "/srv/mail/ann/quorvel/");
+  EXPECT_EQ(fake.asked, 0);  // neither HOME's folders nor the desktop's are needed
 }
 
 TEST(DataFolderTest, AskedOnceThenServedFromTheCache) {
