@@ -86,12 +86,13 @@ class ImapStoreTest : public ::testing::Test {
     return out;
   }
 
+  static std::string SubjectOf(const imap::MessageSummary& m) {
+    auto at = m.content.find("Subject: ");
+    return m.content.substr(at + 9, m.content.find('\r', at) - at - 9);
+  }
   std::vector<std::string> Subjects(const std::string& mailbox) {
     std::vector<std::string> out;
-    for (const auto& m : Messages(*direct_, mailbox)) {
-      auto at = m.content.find("Subject: ");
-      out.push_back(m.content.substr(at + 9, m.content.find('\r', at) - at - 9));
-    }
+    for (const auto& m : Messages(*direct_, mailbox)) out.push_back(SubjectOf(m));
     return out;
   }
 
@@ -117,10 +118,7 @@ TEST_F(ImapStoreTest, RowsCarryTheServersUidsAndTheFolderItsUidValidity) {
     uids[*row[0].AsString8()] = static_cast<std::uint32_t>(*row[1].AsLong());
   }
   std::map<std::string, std::uint32_t> expected;
-  for (const auto& m : Messages(*direct_, "INBOX")) {
-    auto at = m.content.find("Subject: ");
-    expected[m.content.substr(at + 9, m.content.find('\r', at) - at - 9)] = m.uid;
-  }
+  for (const auto& m : Messages(*direct_, "INBOX")) expected[SubjectOf(m)] = m.uid;
   EXPECT_EQ(uids, expected);
   imap::ImapError error;
   ASSERT_TRUE(direct_->Select("INBOX", true, &error, true)) << error.text;
