@@ -196,14 +196,14 @@ void QVAddIn::WaitUntilIdle() {
 
 bool QVAddIn::OnCommand(int id) {
   std::shared_ptr<host::Explorer> active = application_ ? application_->ActiveExplorer() : nullptr;
-  return RunCommand(id, active.get());
+  return RunCommand(id, active.get(), /*request=*/false);
 }
 
 bool QVAddIn::OnRequestCommand(int id, host::Explorer& explorer) {
-  return RunCommand(id, &explorer);
+  return RunCommand(id, &explorer, /*request=*/true);
 }
 
-bool QVAddIn::RunCommand(int id, host::Explorer* explorer) {
+bool QVAddIn::RunCommand(int id, host::Explorer* explorer, bool request) {
   std::shared_ptr<IQuorvel2> core;
   host::Application* application;
   {
@@ -226,7 +226,10 @@ bool QVAddIn::RunCommand(int id, host::Explorer* explorer) {
   }
   for (const CommandEntry& entry : kCoreCommands) {
     if (entry.id != id) continue;
-    if (core) entry.run(*core, explorer);
+    // A click on a window of an add-in that did not start does nothing, as it always
+    // did; a request is told that no add-in has the command, rather than that it ran.
+    if (!core) return !request;
+    entry.run(*core, explorer);
     return true;
   }
   return false;

@@ -80,7 +80,9 @@ class QVAddIn final : public host::AddIn, public std::enable_shared_from_this<QV
   // Runs the command's handler with the window active now. False when the table has
   // no entry for `id` (nothing happens).
   bool OnCommand(int id);
-  // Runs the command's handler with `explorer`, a request's (see above).
+  // Runs the command's handler with `explorer`, a request's (see above). False, unlike
+  // OnCommand, for a command of the core while there is no core (the add-in did not
+  // start or was disconnected).
   bool OnRequestCommand(int id, host::Explorer& explorer) override;
 
   int startState() const { return startState_; }
@@ -95,8 +97,9 @@ class QVAddIn final : public host::AddIn, public std::enable_shared_from_this<QV
   class ExplorersSink;
   explicit QVAddIn(AddInServices services);
 
-  // The command table's handler for `id` with `explorer` (may be null).
-  bool RunCommand(int id, host::Explorer* explorer);
+  // The command table's handler for `id` with `explorer` (may be null); for a
+  // `request`, false when the core's command cannot run (no core).
+  bool RunCommand(int id, host::Explorer* explorer, bool request);
   bool Start();
   void Shutdown();
   void Listen(const std::shared_ptr<host::Explorer>& explorer);

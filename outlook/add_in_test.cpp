@@ -147,6 +147,10 @@ TEST_F(AddInTest, AFailedStartDisconnects) {
   EXPECT_EQ(addIn->explorer(), nullptr);
   EXPECT_FALSE(addIn->OnCommand(kCmdUnused));
   EXPECT_TRUE(addIn->OnCommand(kCmdGoodEmail));  // handled: nothing to call
+  // A request is told instead that nothing can run it.
+  auto request = explorers().OpenRequest(Folder(host::olFolderInbox), host::Selection());
+  EXPECT_FALSE(addIn->OnRequestCommand(kCmdGoodEmail, *request));
+  EXPECT_TRUE(addIn->OnRequestCommand(kCmdHelp, *request));  // the help needs no core
   EXPECT_TRUE(log_.empty());
 }
 
