@@ -257,6 +257,7 @@ TEST_F(ImapHostTest, HostMovesSpamThatArrivesAndSpamThatCameWhileItWasDown) {
 
 // The listings name IMAP messages by folder, UIDVALIDITY and UID, the server's own.
 TEST_F(ImapHostTest, MessagesAreListedByTheirUidsInTheFolder) {
+  ImportLists();  // the mail is good: the add-in's start-up scan leaves it in the Inbox
   AddProfile("box", server_->tlsPort(), {"--ca-file", server_->caFile()});
   Deliver("first", "friend@good.example");
   Deliver("second", "friend@good.example");
@@ -276,6 +277,10 @@ TEST_F(ImapHostTest, MessagesAreListedByTheirUidsInTheFolder) {
   const Ended folders = home_.Run({"folders"});
   ASSERT_EQ(folders.status, 0) << folders.err;
   EXPECT_THAT(folders.out, HasSubstr("Inbox\t2\t2\tinbox\n"));
+  Deliver("offer", "spammer@bad.example");
+  ASSERT_EQ(home_.Run({"run", "--once"}).status, 0);  // moves it into the spam folder
+  // A subfolder's counts are its own, not the hierarchy's (which the server leaves out).
+  EXPECT_THAT(home_.Run({"folders"}).out, HasSubstr("Inbox/Junk\t1\t"));
 }
 
 // The host's connections pass through a proxy that cuts them: the host keeps running,

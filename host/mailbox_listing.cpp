@@ -50,8 +50,18 @@ Outcome ListFolders(NameSpace& nameSpace, const std::function<bool(const FolderR
     row.path = JoinFolderPath(names);
     row.entryId = folder.EntryID();
     row.depth = static_cast<int>(names.size()) - 1;
-    row.itemCount = LongOr(props[2], 0);
-    row.unreadCount = LongOr(props[3], 0);
+    row.itemCount = LongOr(props[2], -1);
+    row.unreadCount = LongOr(props[3], -1);
+    if (row.itemCount < 0 || row.unreadCount < 0) {
+      // A store may leave the counts out of its hierarchy rows (asking costs it a
+      // round trip per folder): the folder is asked itself.
+      const mapi::PropTag counts[] = {mapi::PR_CONTENT_COUNT, mapi::PR_CONTENT_UNREAD};
+      auto opened = folder.MAPIOBJECT();
+      auto own = opened.ok() ? (*opened)->GetProps(counts, 0)
+                             : mapi::Result<std::vector<mapi::PropValue>>(opened.hr);
+      row.itemCount = own.ok() ? LongOr((*own)[0], 0) : 0;
+      row.unreadCount = own.ok() ? LongOr((*own)[1], 0) : 0;
+    }
     const std::string* container = props[4].AsString8();
     row.defaultItemType =
         container && container->starts_with("IPF.Contact") ? olContactItem : olMailItem;
