@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <string>
 #include <utility>
@@ -63,7 +64,11 @@ class RunCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(home.root().empty());
-    for (const char* sub : {"cur", "new", "tmp"}) fs::create_directories(maildir / sub);
+    // The user's mail program keeps its copies of sent mail in .Sent.
+    for (const char* sub : {"cur", "new", "tmp"}) {
+      fs::create_directories(maildir / sub);
+      fs::create_directories(maildir / ".Sent" / sub);
+    }
     // The user's lists, made before the profile exists (the commands then act on the
     // settings directly).
     std::ofstream(home.root() + "/black.txt") << "spammer@bad.example\r\n";
@@ -103,20 +108,29 @@ class RunCommandTest : public ::testing::Test {
     fs::path target =
         seen ? Folder(folder) / "cur" / (unique + ":2,S") : Folder(folder) / "new" / unique;
     fs::rename(tmp, target);
+    deliveredAs_[MessageIdOf(text)] = unique;
     return target;
   }
-  // The unique names of the messages in a folder (new/ and cur/).
+  static std::string MessageIdOf(const std::string& text) {
+    std::size_t at = text.find("Message-ID: ");
+    return at == std::string::npos ? std::string() : text.substr(at, text.find('\n', at) - at);
+  }
+  // The messages in a folder (new/ and cur/), each by the unique name it was delivered
+  // under: a move gives a message a new name in its new folder, as other Maildir
+  // programs do.
   std::set<std::string> Messages(const std::string& folder) const {
     std::set<std::string> names;
     for (const char* sub : {"new", "cur"}) {
       std::error_code ec;
       for (fs::directory_iterator it(Folder(folder) / sub, ec), end; !ec && it != end; ++it) {
+        auto known = deliveredAs_.find(MessageIdOf(Slurp(it->path().string())));
         std::string name = it->path().filename().string();
-        names.insert(name.substr(0, name.find(':')));
+        names.insert(known != deliveredAs_.end() ? known->second : name.substr(0, name.find(':')));
       }
     }
     return names;
   }
+  std::map<std::string, std::string> deliveredAs_;  // Message-ID line -> unique name
   std::string Listing() const {
     std::string out;
     for (auto& e : fs::recursive_directory_iterator(home.root())) out += e.path().string() + "\n";

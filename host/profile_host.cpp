@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <iostream>
+
 #include "host/store_namespace.h"
 #include "host/store_session.h"
 #include "mapi/maildir/maildir_store.h"
@@ -25,7 +27,7 @@ mapi::Result<std::shared_ptr<mapi::MsgStore>> OpenMaildirProfileStore(const Prof
   mapi::MaildirOptions options;
   options.accountAddress = profile.addresses.empty() ? std::string() : profile.addresses.front();
   options.watch = watch;
-  options.createStandardFolders = true;
+  options.log = [](const std::string& line) { std::cerr << ("quorvel: " + line + "\n"); };
   auto store = mapi::OpenMaildirStore(profile.maildir, options);
   if (!store.ok()) {
     *error =

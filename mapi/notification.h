@@ -14,7 +14,8 @@ namespace quorvel::mapi {
 
 // One event. Which fields are set depends on `eventType`:
 // - fnevNewMail: entryId and parentId of the new message, messageClass, messageFlags;
-//   objectType is MAPI_MESSAGE.
+//   objectType is MAPI_MESSAGE. A store that would have to read the message to know its
+//   class (a Maildir) leaves messageClass empty.
 // - fnevObjectCreated / Deleted / Modified: entryId, objectType, parentId.
 // - fnevObjectMoved / Copied: entryId and parentId (the new place), objectType, oldId
 //   and oldParentId (where it was).

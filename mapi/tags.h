@@ -173,6 +173,11 @@ inline constexpr PropTag PR_IPM_DRAFTS_ENTRYID = 0x36D70102;
 // On a folder of a store with IMAP UIDs: the mailbox's UIDVALIDITY (the 32 bits of the
 // long); its UIDs name the same messages only while it stays the same.
 inline constexpr PropTag PR_UID_VALIDITY = 0x67A00003;
+// On the Inbox: the store's own junk folder (a Maildir's ".Junk", an IMAP server's
+// \Junk mailbox), where one exists. The mail client keeps it among the multi-valued
+// PR_ADDITIONAL_REN_ENTRYIDS; this layer has no multi-valued types, so it is a
+// single binary property under that property id.
+inline constexpr PropTag PR_JUNK_FOLDER_ENTRYID = 0x36D80102;
 
 // Attachments.
 inline constexpr PropTag PR_ATTACH_NUM = 0x0E210003;

@@ -2,6 +2,7 @@
 // over a Maildir store, with inotify, the real classifier and the user's lists.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "mapi/maildir/test_maildir.h"
 #include "mapi/queries.h"
 #include "outlook/qv_core.h"
+#include "platform/file_system.h"
 #include "platform/registry_memory.h"
 #include "settings/settings_store.h"
 #include "testing/one_store_session.h"
@@ -35,6 +37,74 @@ std::size_t FilesIn(const std::string& dir) {
   }
   return n;
 }
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string WithMessageId(const std::string& from, const std::string& id) {
+  return "From: <" + from + ">\nTo: me@home.example\nMessage-ID: <" + id +
+         ">\nSubject: offer\n\nBuy now\n";
+}
+
+// The machine's files, counting the opens of message files whose name holds `name`.
+class CountingFiles final : public platform::FileSystem {
+ public:
+  explicit CountingFiles(std::string name) : name_(std::move(name)) {}
+  int opens() const { return opens_; }
+
+  platform::FileStatus ReadFile(const std::string& path, std::string* bytes) override {
+    Count(path);
+    return real_.ReadFile(path, bytes);
+  }
+  platform::FileStatus OpenForReading(const std::string& path,
+                                      std::unique_ptr<platform::ReadableFile>* file) override {
+    Count(path);
+    return real_.OpenForReading(path, file);
+  }
+  platform::FileStatus NewAtomicFile(const std::string& path,
+                                     std::unique_ptr<platform::AtomicFile>* file,
+                                     std::optional<unsigned> mode) override {
+    return real_.NewAtomicFile(path, file, mode);
+  }
+  platform::FileStatus Stat(const std::string& path, platform::FileInfo* info) override {
+    return real_.Stat(path, info);
+  }
+  platform::FileStatus ListFolder(const std::string& path,
+                                  std::vector<platform::FolderEntry>* entries) override {
+    return real_.ListFolder(path, entries);
+  }
+  platform::FileStatus CreateFolders(const std::string& path, unsigned mode) override {
+    return real_.CreateFolders(path, mode);
+  }
+  platform::FileStatus RenameNoReplace(const std::string& from, const std::string& to) override {
+    return real_.RenameNoReplace(from, to);
+  }
+  platform::FileStatus Rename(const std::string& from, const std::string& to) override {
+    return real_.Rename(from, to);
+  }
+  platform::FileStatus Remove(const std::string& path) override { return real_.Remove(path); }
+  platform::FileStatus RemoveAll(const std::string& path) override { return real_.RemoveAll(path); }
+  platform::FileStatus MakeWritable(const std::string& path) override {
+    return real_.MakeWritable(path);
+  }
+  platform::FileStatus Lock(const std::string& path, bool wait,
+                            std::unique_ptr<platform::FileLock>* lock) override {
+    return real_.Lock(path, wait, lock);
+  }
+
+ private:
+  void Count(const std::string& path) {
+    if ((path.find("/new/") != std::string::npos || path.find("/cur/") != std::string::npos) &&
+        path.find(name_) != std::string::npos) {
+      ++opens_;
+    }
+  }
+  platform::FileSystem& real_ = platform::RealFileSystem();
+  std::string name_;
+  std::atomic<int> opens_{0};
+};
 
 template <typename F>
 bool WaitUntil(F done) {
@@ -63,9 +133,11 @@ class MaildirMailTest : public ::testing::Test {
     std::unique_ptr<host::Application> application;
     std::unique_ptr<QVCore> core;
   };
-  std::unique_ptr<Host> Start() {
+  std::unique_ptr<Host> Start(platform::FileSystem* files = nullptr) {
     auto host = std::make_unique<Host>();
-    host->store = *mapi::OpenMaildirStore(dir.root());
+    mapi::MaildirOptions options;
+    options.files = files;
+    host->store = *mapi::OpenMaildirStore(dir.root(), options);
     host->ns = host::StoreNameSpace::Create(std::make_shared<OneStoreSession>(host->store), "Home",
                                             {"me@home.example"});
     host->application = std::make_unique<host::Application>(host->ns, ui);
@@ -78,6 +150,32 @@ class MaildirMailTest : public ::testing::Test {
   void Deliver(const std::string& folder, const std::string& name, const std::string& from,
                const std::string& subject) {
     dir.Deliver(folder, "new", name, mapi::testing::TempMaildir::Message(subject, from));
+  }
+
+  std::vector<std::string> SpamFiles() const {
+    std::vector<std::string> out;
+    for (const char* sub : {"/new", "/cur"}) {
+      for (const auto& e : std::filesystem::directory_iterator(dir.Dir("Spam") + sub)) {
+        out.push_back(e.path().string());
+      }
+    }
+    return out;
+  }
+  // The spam files that carry Message-ID `id`.
+  std::size_t SpamWith(const std::string& id) const {
+    std::size_t n = 0;
+    for (const std::string& file : SpamFiles()) {
+      n += FileText(file).find("Message-ID: <" + id + ">") != std::string::npos;
+    }
+    return n;
+  }
+  // Delivers a spam message and waits until it is in the spam folder and the worker is
+  // idle: whatever was queued before it has been handled by then.
+  bool Settled(Host& host, const std::string& name) {
+    dir.Deliver("", "new", name, WithMessageId("spammer@bad.example", name));
+    if (!WaitUntil([&] { return SpamWith(name) == 1; })) return false;
+    host.core->WaitUntilIdle();
+    return true;
   }
 
   mapi::testing::TempMaildir dir;
@@ -96,8 +194,9 @@ TEST_F(MaildirMailTest, SpamDeliveredIntoNewEndsInSpamAndGoodMailStays) {
   EXPECT_TRUE(WaitUntil([&] { return FilesIn(dir.Dir("Spam")) == 1; }));
   EXPECT_TRUE(WaitUntil([&] { return !process->queue().HasPending(); }));
   EXPECT_EQ(FilesIn(dir.root()), 1u);
-  EXPECT_TRUE(std::filesystem::exists(dir.Dir("Spam") + "/new/1000.A.mx") ||
-              std::filesystem::exists(dir.Dir("Spam") + "/cur/1000.A.mx"));
+  // Under a name of its own in the spam folder, as it was delivered.
+  ASSERT_EQ(SpamFiles().size(), 1u);
+  EXPECT_NE(FileText(SpamFiles()[0]).find("Subject: cheap"), std::string::npos);
 }
 
 TEST_F(MaildirMailTest, MailSavedIntoSentWhitelistsItsRecipients) {
@@ -143,6 +242,49 @@ TEST_F(MaildirMailTest, ASpamFolderThatIsAFileIsReportedAndNoMailIsLost) {
   EXPECT_TRUE(WaitUntil([&] { return FilesIn(dir.root()) == 1; }));
   EXPECT_TRUE(WaitUntil([&] { return !process->queue().HasPending(); }));
   EXPECT_EQ(FilesIn(dir.root()), 1u);  // judged, but with nowhere to go it stays
+}
+
+// Opening, judging and moving a new message reads its file once.
+TEST_F(MaildirMailTest, NewSpamIsReadOnceOnItsWayToTheSpamFolder) {
+  CountingFiles files("5000.H.mx");
+  auto host = Start(&files);
+  Deliver("", "5000.H.mx", "spammer@bad.example", "cheap");
+  ASSERT_TRUE(WaitUntil([&] { return SpamFiles().size() == 1; }));
+  ASSERT_TRUE(Settled(*host, "5001.I.mx"));
+  EXPECT_EQ(files.opens(), 1);
+}
+
+// The user takes spam back into the Inbox, by a rename or as a copy made by a mail
+// program: it is not judged again and stays there; the same spam delivered a second
+// time while the first still lies in the spam folder is judged and moved.
+TEST_F(MaildirMailTest, SpamTakenBackOutOfTheSpamFolderStaysInTheInbox) {
+  auto host = Start();
+  dir.Deliver("", "new", "6000.J.mx", WithMessageId("spammer@bad.example", "one"));
+  ASSERT_TRUE(WaitUntil([&] { return SpamWith("one") == 1; }));
+  // A plain mv back to the name it came with, at once (within the time in which a
+  // message taken away by a rule would be sent to the spam folder again).
+  std::string back = dir.root() + "/cur/6000.J.mx:2,S";
+  std::filesystem::rename(SpamFiles()[0], back);
+  ASSERT_TRUE(Settled(*host, "6001.K.mx"));
+  EXPECT_TRUE(std::filesystem::exists(back));
+  EXPECT_EQ(SpamWith("one"), 0u);
+
+  dir.Deliver("", "new", "6002.L.mx", WithMessageId("spammer@bad.example", "two"));
+  ASSERT_TRUE(WaitUntil([&] { return SpamWith("two") == 1; }));
+  // A copy: written anew into the Inbox, the one in the spam folder deleted.
+  for (const std::string& file : SpamFiles()) {
+    if (FileText(file).find("<two>") != std::string::npos) std::filesystem::remove(file);
+  }
+  dir.Deliver("", "cur", "6003.M.mx:2,S", WithMessageId("spammer@bad.example", "two"));
+  ASSERT_TRUE(Settled(*host, "6004.N.mx"));
+  EXPECT_TRUE(std::filesystem::exists(dir.root() + "/cur/6003.M.mx:2,S"));
+  EXPECT_EQ(SpamWith("two"), 0u);
+
+  // Delivered twice: the second arrives while the first is in the spam folder.
+  dir.Deliver("", "new", "6005.O.mx", WithMessageId("spammer@bad.example", "three"));
+  ASSERT_TRUE(WaitUntil([&] { return SpamWith("three") == 1; }));
+  dir.Deliver("", "new", "6006.P.mx", WithMessageId("spammer@bad.example", "three"));
+  EXPECT_TRUE(WaitUntil([&] { return SpamWith("three") == 2; }));
 }
 
 }  // namespace

@@ -82,7 +82,10 @@ void PendingQueue::NoteMoved(const mapi::EntryId& messageId, const mapi::EntryId
     return;
   }
   if (respect) return;
-  auto recent = FindEither(recentSpam_, messageId, oldMessageId);
+  // Where ids change with a move, a message found under the id it was judged under has
+  // come back to where it was judged (taken out of the spam folder): that stays.
+  const bool idChanged = oldMessageId.present() && !(oldMessageId == messageId);
+  auto recent = recentSpam_.find(idChanged ? oldMessageId : messageId);
   if (recent == recentSpam_.end() || !IsRecent(recent->second.tick, now)) return;
   pending_.try_emplace(messageId,
                        Entry{newParentId, now, recent->second.origin | kOriginJudgedSpam});

@@ -8,7 +8,10 @@
 //
 // recentSpam remembers, for 2,000 ms, the messages just judged spam, so that a mail
 // client rule moving one of them out of the spam folder's way sends it back without
-// a second judgement (only while RespectOutlookRules is off).
+// a second judgement (only while RespectOutlookRules is off). In a store whose ids
+// change with a move, a message reported under the very id it was judged under has
+// been moved back to where it was judged (out of the spam folder, by the user): it is
+// not sent back.
 //
 // recentJudged remembers, for a minute, every message taken off the queue, and
 // Enqueue ignores them: one arrival reaches the queue by two roads (the delivery event

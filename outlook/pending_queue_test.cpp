@@ -94,6 +94,21 @@ TEST_F(PendingQueueTest, SpamMovedByARuleWithinTwoSecondsGoesBackWithoutJudgemen
   }
 }
 
+// Where ids change with a move: spam a rule took elsewhere is found by the id it had
+// (and sent back), while spam reported under the very id it was judged under has been
+// moved back to where it was judged, by the user, and stays.
+TEST_F(PendingQueueTest, SpamMovedBackToWhereItWasJudgedStaysThere) {
+  SetRespectRules(false);
+  queue.Enqueue(Id("inbox"), Id("inbox/m"), kOriginNotification);
+  queue.Complete(Id("inbox/m"), true);
+  queue.NoteMoved(Id("inbox/m"), Id("inbox"), Id("spam/m2"));
+  EXPECT_FALSE(queue.HasPending());
+  queue.NoteMoved(Id("rules/m3"), Id("rules"), Id("inbox/m"));
+  ASSERT_TRUE(queue.HasPending());
+  EXPECT_EQ(queue.PeekNext()->messageId, Id("rules/m3"));
+  EXPECT_EQ(queue.PeekNext()->origin, kOriginNotification | kOriginJudgedSpam);
+}
+
 TEST_F(PendingQueueTest, PurgeForgetsOnlySpamOlderThanTheWindow) {
   SetRespectRules(false);
   queue.Enqueue(Id("inbox"), Id("old"), kOriginNotification);

@@ -33,8 +33,26 @@ void PopupWindow::Flush(std::vector<std::string> said) {
   for (const std::string& text : said) o_.announce(text);
 }
 
-void PopupWindow::Notify(std::uint32_t count, std::uint32_t delayMs) {
+std::uint32_t PopupWindow::SpamFolderItems(std::uint32_t count) {
+  const std::uint32_t now = o_.clock.TickCount();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // Within a burst: what was counted a moment ago plus the spam moved since.
+    if (itemsRead_ && now - itemsTick_ < kItemsFreshMs && count > itemsCount_) {
+      return items_ + (count - itemsCount_);
+    }
+  }
   std::uint32_t items = o_.spamFolderItems ? o_.spamFolderItems() : 0;
+  std::lock_guard<std::mutex> lock(mutex_);
+  itemsRead_ = true;
+  items_ = items;
+  itemsCount_ = count;
+  itemsTick_ = now;
+  return items;
+}
+
+void PopupWindow::Notify(std::uint32_t count, std::uint32_t delayMs) {
+  std::uint32_t items = SpamFolderItems(count);
   std::vector<std::string> said;
   {
     std::lock_guard<std::mutex> lock(mutex_);

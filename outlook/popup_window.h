@@ -3,8 +3,13 @@
 // move, and announced (a log line, a desktop notice) when it appears and whenever its
 // count changes while it is up.
 //
+// The spam folder's item count is read at most once a second: within a burst of spam
+// the count read last plus the spam moved since stands for it (counting a large
+// folder for every message moved into it made a burst's cost grow with its square).
+//
 // Thread-safety: Visible and Notify may be called from any thread. mutex_ guards the
-// model and the stop flag; `announce` and `spamFolderItems` are called without it.
+// model, the stop flag and the last item count; `announce` and `spamFolderItems` are
+// called without it.
 #ifndef QUORVEL_OUTLOOK_POPUP_WINDOW_H_
 #define QUORVEL_OUTLOOK_POPUP_WINDOW_H_
 
@@ -50,6 +55,10 @@ class PopupWindow final : public TrayWindow, private ui::TrayPopupObserver {
   void OnPopupHidden() override {}
   void Flush(std::vector<std::string> said);
   void Run();
+  // The spam folder's item count for a notice of `count` spam.
+  std::uint32_t SpamFolderItems(std::uint32_t count);
+
+  static constexpr std::uint32_t kItemsFreshMs = 1000;
 
   Options o_;
   mutable std::mutex mutex_;
@@ -57,6 +66,11 @@ class PopupWindow final : public TrayWindow, private ui::TrayPopupObserver {
   ui::TrayPopup popup_;            // guarded by mutex_
   std::vector<std::string> said_;  // guarded by mutex_: texts to announce
   bool stop_ = false;              // guarded by mutex_
+  // The last item count read, at which spam count and tick; guarded by mutex_.
+  bool itemsRead_ = false;
+  std::uint32_t items_ = 0;
+  std::uint32_t itemsCount_ = 0;
+  std::uint32_t itemsTick_ = 0;
   std::thread thread_;
 };
 

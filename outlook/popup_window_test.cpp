@@ -45,6 +45,29 @@ TEST(PopupWindowTest, CountsFromTheWorkerAreAnnouncedWhenShownAndWhenTheyChange)
   EXPECT_FALSE(window.Visible());
 }
 
+// A burst of spam does not count the spam folder once per message: at most once a
+// second, and afresh when a new series of spam starts.
+TEST(PopupWindowTest, TheSpamFolderIsCountedAtMostOnceASecond) {
+  platform::FakeClock clock;
+  int reads = 0;
+  PopupWindow window({.clock = clock,
+                      .screen = Screen,
+                      .announce = {},
+                      .spamFolderItems =
+                          [&] {
+                            ++reads;
+                            return 100u;
+                          },
+                      .timerThread = false});
+  for (std::uint32_t count = 1; count <= 50; ++count) window.Notify(count, 2000);
+  EXPECT_EQ(reads, 1);
+  clock.AdvanceMs(1000);
+  window.Notify(51, 2000);
+  EXPECT_EQ(reads, 2);
+  window.Notify(1, 2000);  // a new series
+  EXPECT_EQ(reads, 3);
+}
+
 TEST(PopupWindowTest, TheTimerThreadPlaysTheAnimationOnTheRealClock) {
   std::vector<std::string> announced;
   std::mutex mutex;

@@ -182,7 +182,13 @@ ResolvedSpamFolder ResolveSpamFolder(mapi::Session& session, SpamFolderRef& ref)
   bool fallback = false;
   if (!out.folder) {
     if (auto inbox = OpenFolder(session, DefaultInboxId(session))) {
-      out.folder = SubfolderOrNew(*inbox, session, std::string(platform::LoadString(kStringSpam)));
+      // The junk folder the user's other mail programs already use, before a new one.
+      auto junk = mapi::HrGetOneProp(*inbox, mapi::PR_JUNK_FOLDER_ENTRYID);
+      if (junk.ok()) out.folder = OpenFolder(session, junk->AsEntryId());
+      if (!out.folder) {
+        out.folder =
+            SubfolderOrNew(*inbox, session, std::string(platform::LoadString(kStringSpam)));
+      }
       fallback = out.folder != nullptr;
     }
   }

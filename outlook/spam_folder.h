@@ -23,7 +23,7 @@ inline constexpr std::string_view kPathSeparator = " -> ";
 
 enum class SpamFolderResult {
   kFound = 0,     // the referenced folder
-  kFallback = 1,  // the Inbox's "Spam" subfolder, found or made
+  kFallback = 1,  // the store's junk folder, else the Inbox's "Spam" subfolder (found or made)
   kNone = 2,      // no folder at all
 };
 
@@ -34,7 +34,8 @@ struct ResolvedSpamFolder {
 };
 
 // Tries, in order: walking the friendly path; the entry id; walking the path again,
-// making what is missing; the Inbox's "Spam" subfolder (made when missing). On
+// making what is missing; the default store's own junk folder (the Inbox's
+// PR_JUNK_FOLDER_ENTRYID); the Inbox's "Spam" subfolder (made when missing). On
 // kFound or kFallback `ref` is rewritten from the folder; on kNone it is left alone.
 ResolvedSpamFolder ResolveSpamFolder(mapi::Session& session, SpamFolderRef& ref);
 

@@ -36,6 +36,26 @@ TEST_F(SpamFolderTest, NoReferenceUsesTheInboxSpamSubfolderMakingItOnce) {
   EXPECT_EQ(box.session->faults().Calls(Call::kCreateFolder), 1u);
 }
 
+// The junk folder the store already has (the one the user's other mail programs use)
+// comes before a "Spam" folder of our own; the folder the settings name comes first.
+TEST_F(SpamFolderTest, TheStoresJunkFolderIsUsedBeforeOneIsMade) {
+  EntryId junk = box.AddFolder(box.layout.ipmSubtree, "Junk");
+  auto inbox = box.OpenFolder(box.layout.inbox);
+  ASSERT_EQ(mapi::HrSetOneProp(*inbox, mapi::PropValue::Id(mapi::PR_JUNK_FOLDER_ENTRYID, junk)),
+            mapi::S_OK);
+  ASSERT_EQ(inbox->SaveChanges(0), mapi::S_OK);
+  const auto made = box.session->faults().Calls(Call::kCreateFolder);
+  EXPECT_EQ(CheckSpamFolder(*box.session, settings), SpamFolderResult::kFallback);
+  EXPECT_EQ(Stored().entryId, Hex(junk));
+  EXPECT_EQ(Stored().friendlyName, u"Personal Folders -> Junk");
+  EXPECT_EQ(box.session->faults().Calls(Call::kCreateFolder), made);
+
+  EntryId chosen = box.AddFolder(box.layout.inbox, "Mine");
+  settings.SetSpamFolder({Hex(chosen), u""});
+  EXPECT_EQ(CheckSpamFolder(*box.session, settings), SpamFolderResult::kFound);
+  EXPECT_EQ(Stored().entryId, Hex(chosen));
+}
+
 TEST_F(SpamFolderTest, ARenamedFolderIsFoundByItsIdAndItsPathUpdated) {
   EntryId junk = box.AddFolder(box.layout.ipmSubtree, "Junk");
   settings.SetSpamFolder({Hex(junk), u"Personal Folders -> Junk"});

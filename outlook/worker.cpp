@@ -1,5 +1,7 @@
 #include "outlook/worker.h"
 
+#include <malloc.h>
+
 #include "mapi/queries.h"
 
 namespace quorvel::outlook {
@@ -75,7 +77,12 @@ void Worker::Loop() {
     while (!o_.queue.HasPending()) {
       bool woken = wake_->Wait(o_.idleReleaseMs);
       if (stop_) break;
-      if (!woken) ReleaseHeld();
+      if (!woken && HoldsSession()) {
+        ReleaseHeld();
+        // What a burst of mail took from the heap goes back to the system while the
+        // host waits for the next message.
+        ::malloc_trim(0);
+      }
     }
     if (stop_) {
       ReleaseHeld();
@@ -139,11 +146,17 @@ void Worker::HandleMessage(const PendingMessage& item) {
   if (o_.settings.Lock()->markSpamAsRead != 0) flags |= kMoveSetRead;
 
   bool spam = false;
+  bool returned = false;
   std::shared_ptr<mapi::Folder> folder;
   std::shared_ptr<mapi::Message> message;
   if (session_ && spamFolder_ && Open(item.parentId, item.messageId, &folder, &message)) {
     if (item.origin & kOriginJudgedSpam) {
-      spam = true;
+      // Reported as moved into the spam folder (by our own move): nothing to do, and
+      // nothing to remember, or the user taking it back out would be undone.
+      spam = !SameEntry(item.parentId, spamFolderId_);
+    } else if (IsReturnFromSpam(*message)) {
+      // Taken back out of the spam folder as a copy: a move, not new mail.
+      returned = true;
     } else {
       spam = o_.judge.IsSpam(message, flags);
       if (o_.counters) ++o_.counters->judged;
@@ -154,16 +167,26 @@ void Worker::HandleMessage(const PendingMessage& item) {
       }
     }
   }
-  folder.reset();
-  message.reset();
   if (session_) session_->DispatchNotifications();
   o_.queue.Complete(item.messageId, spam);
-  if (!spam) return;
-  if (!Open(item.parentId, item.messageId, &folder, &message)) return;
+  if (!spam || returned) return;
+  // Moved by the message object that was judged: the store moves the message as it is
+  // now (its current file name, flags set meanwhile included), without reading it again.
   if (MoveToSpam(*message, folder, item.messageId, item.parentId, flags)) {
+    returns_.NoteMoved(MessageIdOf(*message));
     if (o_.counters) ++o_.counters->moved;
     if (o_.tray) o_.tray->Count();
   }
+}
+
+std::string Worker::MessageIdOf(mapi::Message& message) {
+  auto value = mapi::HrGetOneProp(message, mapi::PR_INTERNET_MESSAGE_ID);
+  return value.ok() && value->AsString8() ? *value->AsString8() : std::string();
+}
+
+bool Worker::IsReturnFromSpam(mapi::Message& message) {
+  if (returns_.size() == 0 || !spamFolder_) return false;
+  return returns_.IsReturn(MessageIdOf(message), *spamFolder_);
 }
 
 bool Worker::SameEntry(const mapi::EntryId& a, const mapi::EntryId& b) {

@@ -1,7 +1,10 @@
 // Worker: the one thread that judges new mail. It takes messages from the pending
 // queue in entry-id order, opens each through the mail-store session, asks the judge
 // for a verdict and moves spam into the spam folder (optionally marking it read),
-// counting it for the tray popup.
+// counting it for the tray popup. The message object that was judged is the one that
+// is moved, so a store reads each new message once. A message that a mail program
+// copied back out of the spam folder (spam_returns.h) is a move, not new mail: it is
+// neither judged nor moved.
 //
 // Between messages the worker keeps the session and the open spam folder; after
 // idleReleaseMs without work it lets both go and takes them again when work comes.
@@ -31,6 +34,7 @@
 #include "mapi/session.h"
 #include "outlook/pending_queue.h"
 #include "outlook/spam_judge.h"
+#include "outlook/spam_returns.h"
 #include "outlook/tray_counter.h"
 #include "platform/clock.h"
 #include "settings/settings_holder.h"
@@ -102,6 +106,9 @@ class Worker {
                   const mapi::EntryId& messageId, const mapi::EntryId& queuedParent,
                   ClassifyFlags flags);
   bool SameEntry(const mapi::EntryId& a, const mapi::EntryId& b);
+  static std::string MessageIdOf(mapi::Message& message);
+  // A message the worker moved into the spam folder, brought back as a copy.
+  bool IsReturnFromSpam(mapi::Message& message);
   // Opens `parent` (a folder) and `message` (a message in it).
   bool Open(const mapi::EntryId& parent, const mapi::EntryId& message,
             std::shared_ptr<mapi::Folder>* folder, std::shared_ptr<mapi::Message>* opened);
@@ -115,6 +122,7 @@ class Worker {
   std::shared_ptr<mapi::Folder> spamFolder_;
   mapi::EntryId spamFolderId_;
   std::atomic<bool> holdsSession_{false};
+  SpamReturns returns_;  // the worker thread's
   mutable std::mutex idleMutex_;
   std::condition_variable idleChanged_;
   bool busy_ = false;  // guarded by idleMutex_

@@ -1,23 +1,12 @@
 #include "mapi/imap/imap_folder.h"
 
 #include "mapi/message_batch.h"
+#include "mapi/pick_props.h"
 #include "mapi/property_stream.h"
 #include "mapi/row_table.h"
 #include "platform/code_page.h"
 
 namespace quorvel::mapi::imap {
-
-Result<std::vector<PropValue>> PickImapProps(const std::vector<PropValue>& all,
-                                             std::span<const PropTag> tags) {
-  if (tags.empty()) return Ok(all);
-  std::vector<PropValue> out;
-  bool errors = false;
-  for (PropTag tag : tags) {
-    out.push_back(ValueForTag(FindPropId(all, tag), tag));
-    errors = errors || out.back().IsError();
-  }
-  return Result<std::vector<PropValue>>(errors ? MAPI_W_ERRORS_RETURNED : S_OK, std::move(out));
-}
 
 Result<std::vector<PropValue>> ImapFolder::AllProps(bool withCounts) const {
   if (!core_->Find(mailbox_)) return MAPI_E_OBJECT_DELETED;
@@ -49,7 +38,7 @@ Result<std::vector<PropValue>> ImapFolder::GetProps(std::span<const PropTag> tag
   }
   auto all = AllProps(counts);
   if (!all.ok()) return all.hr;
-  return PickImapProps(*all, tags);
+  return PickProps(*all, tags);
 }
 
 Result<std::vector<PropTag>> ImapFolder::GetPropList(std::uint32_t) {

@@ -54,10 +54,6 @@ class ImapFolder final : public Folder {
   std::string mailbox_;
 };
 
-// GetProps over a complete list of values (an empty tag list asks for all of them).
-Result<std::vector<PropValue>> PickImapProps(const std::vector<PropValue>& all,
-                                             std::span<const PropTag> tags);
-
 }  // namespace quorvel::mapi::imap
 
 #endif  // QUORVEL_MAPI_IMAP_IMAP_FOLDER_H_

@@ -3,6 +3,7 @@
 #include "mapi/imap/imap_core.h"
 #include "mapi/imap/imap_folder.h"
 #include "mapi/inbox_receive_folder.h"
+#include "mapi/pick_props.h"
 #include "platform/code_page.h"
 
 namespace quorvel::mapi {
@@ -20,7 +21,7 @@ class ImapStore final : public MsgStore {
 
   std::uint32_t ObjectType() const override { return MAPI_STORE; }
   Result<std::vector<PropValue>> GetProps(std::span<const PropTag> tags, std::uint32_t) override {
-    return imap::PickImapProps(AllProps(), tags);
+    return PickProps(AllProps(), tags);
   }
   Result<std::vector<PropTag>> GetPropList(std::uint32_t) override {
     std::vector<PropTag> tags;

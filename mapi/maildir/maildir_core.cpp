@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "mapi/deferred_message.h"
+#include "mapi/maildir/keywords_file.h"
 #include "mapi/maildir/maildir_listing.h"
 #include "mapi/maildir/props_file.h"
 #include "mapi/mime/mime_message.h"
@@ -64,20 +66,7 @@ MaildirCore::MaildirCore(std::string root, const MaildirOptions& options)
       options_(options),
       clock_(options.clock != nullptr ? *options.clock : platform::DefaultClock()),
       files_(options.files != nullptr ? *options.files : platform::RealFileSystem()) {
-  watcher_ = std::make_unique<MaildirWatcher>(
-      root_, key_, options_.watch, [this](const std::string& path, Notification* n) {
-        MimeMessage parsed;
-        MimeMessageContext context;
-        if (!ReadMimeFile(files_, path, &parsed).ok()) {
-          // Already renamed (read, or moved on) before its arrival was read: find it.
-          auto id = DecodeMaildirId(n->entryId.bytes());
-          auto at = id ? Locate(id->folderPath, id->unique) : std::nullopt;
-          if (!at || !ReadMimeFile(files_, PathOf(*at), &parsed).ok()) return;
-          context.storeFlags = MessageFlagsOf(at->name);
-        }
-        n->messageClass = parsed.messageClass;
-        n->messageFlags = MimeMessageFlags(parsed, context);
-      });
+  watcher_ = std::make_unique<MaildirWatcher>(root_, key_, options_.watch);
 }
 
 bool MaildirCore::IsFolder(const std::string& path) const {
@@ -102,6 +91,11 @@ bool MaildirCore::FolderExists(const std::string& folderPath) const {
     start = dot + 1;
   }
   return IsFolder(FolderDirectory(root_, folderPath));
+}
+
+bool MaildirCore::IsMailFolder(const std::string& folderPath) const {
+  const std::string dir = FolderDirectory(root_, folderPath);
+  return FolderExists(folderPath) && IsFolder(dir + "/new") && IsFolder(dir + "/cur");
 }
 
 std::vector<std::string> MaildirCore::Subfolders(const std::string& parent) const {
@@ -163,6 +157,14 @@ std::optional<MessageLocation> MaildirCore::Locate(const std::string& folderPath
     }
   }
   if (!FolderExists(folderPath)) return std::nullopt;
+  // New mail sits in new/ under its bare unique part: found without listing a folder
+  // that a burst of deliveries may have filled.
+  platform::FileInfo info;
+  MessageLocation fresh{folderPath, "new", unique, MessageFileName{unique, "", false}};
+  if (files_.Stat(PathOf(fresh), &info).ok() && info.kind == platform::FileKind::kFile) {
+    Remember(fresh);
+    return fresh;
+  }
   FolderIndex index = Scan(folderPath);
   std::optional<MessageLocation> found;
   if (auto it = index.find(unique); it != index.end()) found = it->second;
@@ -177,10 +179,9 @@ void MaildirCore::Forget(const std::string& folderPath, const std::string& uniqu
 }
 
 void MaildirCore::Remember(const MessageLocation& at) {
+  // A folder's index may hold only some of its messages: Locate checks each hit on disk.
   std::lock_guard<std::mutex> lock(mutex_);
-  if (auto folder = index_.find(at.folderPath); folder != index_.end()) {
-    folder->second[at.name.unique] = at;
-  }
+  index_[at.folderPath][at.name.unique] = at;
 }
 
 namespace {
@@ -238,6 +239,33 @@ std::optional<std::vector<PropValue>> MaildirCore::SummaryRow(const MessageLocat
 }
 
 Result<std::shared_ptr<Message>> MaildirCore::OpenMessage(const std::string& folderPath,
+                                                          const std::string& unique) {
+  auto at = Locate(folderPath, unique);
+  if (!at) return MAPI_E_NOT_FOUND;
+  // The file is read only when more than the message's ids is asked for, and then by
+  // the name it has at that moment.
+  std::weak_ptr<MaildirCore> weak = weak_from_this();
+  auto read = [weak, folderPath, unique]() -> Result<std::shared_ptr<Message>> {
+    auto core = weak.lock();
+    if (!core) return MAPI_E_OBJECT_DELETED;
+    return core->ReadMessage(folderPath, unique);
+  };
+  return Ok(std::shared_ptr<Message>(
+      std::make_shared<DeferredMessage>(IdentityOf(folderPath, unique), std::move(read))));
+}
+
+std::vector<PropValue> MaildirCore::IdentityOf(const std::string& folderPath,
+                                               const std::string& unique) const {
+  EntryId id = MessageId(folderPath, unique);
+  return {PropValue::Id(PR_ENTRYID, id),
+          PropValue::Id(PR_RECORD_KEY, id),
+          PropValue::Id(PR_INSTANCE_KEY, id),
+          PropValue::Id(PR_PARENT_ENTRYID, FolderId(folderPath)),
+          PropValue::Id(PR_STORE_ENTRYID, StoreId()),
+          PropValue::ULong(PR_OBJECT_TYPE, MAPI_MESSAGE)};
+}
+
+Result<std::shared_ptr<Message>> MaildirCore::ReadMessage(const std::string& folderPath,
                                                           const std::string& unique) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     auto at = Locate(folderPath, unique);
@@ -306,10 +334,50 @@ HRESULT MaildirCore::SetRead(const std::string& folderPath, const std::string& u
   return MAPI_E_NOT_FOUND;
 }
 
+HRESULT MaildirCore::MoveFile(const MessageLocation& at, const std::string& destination,
+                              std::string* movedUnique) {
+  // A fresh unique part in the new folder, as every Maildir program gives a message it
+  // moves: markers other programs put into the name (a synchronizer's ",U=<uid>") stay
+  // behind, and the info part is the one the file has now, its keyword letters
+  // translated for the new folder.
+  const std::string fresh = NewUniqueName(clock_);
+  MessageFileName name{fresh, "", at.name.hasInfo};
+  std::string note;
+  if (at.name.hasInfo) {
+    name.flags = TranslateKeywordFlags(files_, FolderDirectory(root_, at.folderPath),
+                                       FolderDirectory(root_, destination), at.name.flags, &note);
+  }
+  MessageLocation to{destination, at.sub, name.hasInfo ? CurFileName(fresh, name.flags) : fresh,
+                     name};
+  // The properties kept beside the message follow its new unique part.
+  if (!MoveMessageProps(files_, root_, at.name.unique, fresh)) {
+    Log("not moved: the properties of " + PathOf(at) + " cannot be renamed");
+    return MAPI_E_DISK_ERROR;
+  }
+  HRESULT hr = Rename(at, to, true);
+  if (!Succeeded(hr)) {
+    MoveMessageProps(files_, root_, fresh, at.name.unique);
+    if (hr == MAPI_E_DISK_ERROR) {
+      Log(PathOf(at) + " not moved: " + FolderDirectory(root_, destination) + "/" + at.sub +
+          " cannot take it (is it a mail folder?)");
+    }
+    return hr;
+  }
+  if (!note.empty()) Log(PathOf(to) + ": " + note);
+  *movedUnique = fresh;
+  return S_OK;
+}
+
+void MaildirCore::Log(const std::string& line) const {
+  if (options_.log) options_.log(line);
+}
+
 HRESULT MaildirCore::MoveOrCopy(const std::string& folderPath, const std::string& unique,
                                 const std::string& destination, bool move) {
   if (!FolderExists(destination)) return MAPI_E_NOT_FOUND;
-  for (int attempt = 0; attempt < 2; ++attempt) {
+  // Another program may rename the file (a flag change) between our look and our
+  // rename: then look again, by its unique part.
+  for (int attempt = 0; attempt < 3; ++attempt) {
     auto at = Locate(folderPath, unique);
     if (!at) return MAPI_E_NOT_FOUND;
     if (move && destination == folderPath) return S_OK;
@@ -320,10 +388,10 @@ HRESULT MaildirCore::MoveOrCopy(const std::string& folderPath, const std::string
     n.oldParentId = FolderId(folderPath);
     HRESULT hr;
     if (move) {
-      MessageLocation to{destination, at->sub, at->fileName, at->name};
-      hr = Rename(*at, to, true);
+      std::string movedUnique;
+      hr = MoveFile(*at, destination, &movedUnique);
       n.eventType = fnevObjectMoved;
-      n.entryId = MessageId(destination, unique);
+      n.entryId = MessageId(destination, movedUnique);
     } else {
       std::string bytes;
       if (!files_.ReadFile(PathOf(*at), &bytes).ok()) {

@@ -5,7 +5,8 @@
 // folder and unique part, renames it, and on ENOENT rescans the folder once (another
 // client may have changed its flags) before answering MAPI_E_NOT_FOUND.
 //
-// Locking: mutex_ guards index_ (per folder: unique part -> current file) and
+// Locking: mutex_ guards index_ (per folder: unique part -> where its file was last
+// seen; a cache that may miss messages and is checked on disk at each hit) and
 // summaries_ (contents-table rows by path, size and time). It is never held across a
 // file operation that can block for long or across a call into the watcher's sinks.
 #ifndef QUORVEL_MAPI_MAILDIR_MAILDIR_CORE_H_
@@ -45,6 +46,8 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
   std::string PathOf(const MessageLocation& at) const;
 
   bool FolderExists(const std::string& folderPath) const;
+  // Exists and holds new/ and cur/.
+  bool IsMailFolder(const std::string& folderPath) const;
   // Direct subfolders of `parent` (paths), sorted.
   std::vector<std::string> Subfolders(const std::string& parent) const;
 
@@ -55,8 +58,16 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
   // A contents-table row (summary properties, identity, flags, saved properties).
   // Nothing when the file vanished.
   std::optional<std::vector<PropValue>> SummaryRow(const MessageLocation& at, bool hasSavedProps);
+  // The message, read from its file only when more than its ids is asked of it
+  // (mapi/deferred_message.h). MAPI_E_NOT_FOUND when there is no such message now.
   Result<std::shared_ptr<Message>> OpenMessage(const std::string& folderPath,
                                                const std::string& unique);
+  // Reads and parses the message's file by its current name.
+  Result<std::shared_ptr<Message>> ReadMessage(const std::string& folderPath,
+                                               const std::string& unique);
+  // PR_ENTRYID, PR_RECORD_KEY, PR_INSTANCE_KEY, PR_PARENT_ENTRYID, PR_STORE_ENTRYID
+  // and PR_OBJECT_TYPE of a message.
+  std::vector<PropValue> IdentityOf(const std::string& folderPath, const std::string& unique) const;
 
   HRESULT SetRead(const std::string& folderPath, const std::string& unique, bool read);
   HRESULT MoveOrCopy(const std::string& folderPath, const std::string& unique,
@@ -80,6 +91,10 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
   void Forget(const std::string& folderPath, const std::string& unique);
   void Remember(const MessageLocation& at);
   HRESULT Rename(const MessageLocation& from, const MessageLocation& to, bool noReplace);
+  // Renames the message at `at` into `destination` under a fresh unique part.
+  HRESULT MoveFile(const MessageLocation& at, const std::string& destination,
+                   std::string* movedUnique);
+  void Log(const std::string& line) const;
   bool IsFolder(const std::string& path) const;
 
   const std::string root_;

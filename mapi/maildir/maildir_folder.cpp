@@ -1,7 +1,9 @@
 #include "mapi/maildir/maildir_folder.h"
 
+#include <algorithm>
 #include <unordered_set>
 
+#include "mapi/maildir/maildir_listing.h"
 #include "mapi/maildir/props_file.h"
 #include "mapi/message_batch.h"
 #include "mapi/property_stream.h"
@@ -28,25 +30,30 @@ std::string DisplayName(const std::string& path) {
                       : platform::Utf8ToAnsi(std::string(FolderLeafName(path)));
 }
 
-}  // namespace
-
-Result<std::vector<PropValue>> PickProps(const std::vector<PropValue>& all,
-                                         std::span<const PropTag> tags) {
-  if (tags.empty()) return Ok(all);
-  std::vector<PropValue> out;
-  bool errors = false;
-  for (PropTag tag : tags) {
-    out.push_back(ValueForTag(FindPropId(all, tag), tag));
-    errors = errors || out.back().IsError();
-  }
-  return Result<std::vector<PropValue>>(errors ? MAPI_W_ERRORS_RETURNED : S_OK, std::move(out));
+bool AsksForCounts(std::span<const PropTag> tags) {
+  return tags.empty() || std::any_of(tags.begin(), tags.end(), [](PropTag tag) {
+           return PROP_ID(tag) == PROP_ID(PR_CONTENT_COUNT) ||
+                  PROP_ID(tag) == PROP_ID(PR_CONTENT_UNREAD);
+         });
 }
 
-std::vector<PropValue> MaildirFolder::AllProps() const {
-  std::vector<MessageLocation> messages = core_->ListMessages(path_);
+}  // namespace
+
+std::vector<PropValue> MaildirFolder::AllProps(bool withCounts) const {
+  // The counts come from the file names alone, and only when asked for: the tray
+  // popup asks for the spam folder's count with every spam moved into it.
+  std::int32_t count = 0;
   std::int32_t unread = 0;
-  for (const MessageLocation& at : messages) {
-    if (at.name.flags.find('S') == std::string::npos) ++unread;
+  for (const char* sub : {"new", "cur"}) {
+    std::vector<std::string> names;
+    if (withCounts)
+      ListMaildirFiles(core_->files(), FolderDirectory(core_->root(), path_), sub, &names);
+    for (const std::string& fileName : names) {
+      auto name = ParseMessageFileName(fileName);
+      if (!name) continue;
+      ++count;
+      if (name->flags.find('S') == std::string::npos) ++unread;
+    }
   }
   bool hasSubfolders = !core_->Subfolders(path_).empty();
   std::vector<PropValue> props = {
@@ -58,7 +65,7 @@ std::vector<PropValue> MaildirFolder::AllProps() const {
       PropValue::ULong(PR_OBJECT_TYPE, MAPI_FOLDER),
       PropValue::ULong(PR_FOLDER_TYPE, FOLDER_GENERIC),
       PropValue::String8(PR_CONTAINER_CLASS, path_ == "Contacts" ? "IPF.Contact" : "IPF.Note"),
-      PropValue::Long(PR_CONTENT_COUNT, static_cast<std::int32_t>(messages.size())),
+      PropValue::Long(PR_CONTENT_COUNT, count),
       PropValue::Long(PR_CONTENT_UNREAD, unread),
       PropValue::Boolean(PR_SUBFOLDERS, hasSubfolders)};
   if (path_.empty()) {
@@ -69,6 +76,13 @@ std::vector<PropValue> MaildirFolder::AllProps() const {
     if (core_->FolderExists("Drafts")) {
       props.push_back(PropValue::Id(PR_IPM_DRAFTS_ENTRYID, core_->FolderId("Drafts")));
     }
+    // Only a real mail folder: a directory named like it without new/ and cur/ is not.
+    for (const char* junk : {"Junk", "Junk E-mail"}) {
+      if (core_->IsMailFolder(junk)) {
+        props.push_back(PropValue::Id(PR_JUNK_FOLDER_ENTRYID, core_->FolderId(junk)));
+        break;
+      }
+    }
   }
   return props;
 }
@@ -76,12 +90,12 @@ std::vector<PropValue> MaildirFolder::AllProps() const {
 Result<std::vector<PropValue>> MaildirFolder::GetProps(std::span<const PropTag> tags,
                                                        std::uint32_t) {
   if (!core_->FolderExists(path_)) return MAPI_E_OBJECT_DELETED;
-  return PickProps(AllProps(), tags);
+  return PickProps(AllProps(AsksForCounts(tags)), tags);
 }
 
 Result<std::vector<PropTag>> MaildirFolder::GetPropList(std::uint32_t) {
   std::vector<PropTag> tags;
-  for (const PropValue& v : AllProps()) tags.push_back(v.tag);
+  for (const PropValue& v : AllProps(false)) tags.push_back(v.tag);
   return Ok(std::move(tags));
 }
 
@@ -107,7 +121,7 @@ Result<std::shared_ptr<Table>> MaildirFolder::GetHierarchyTable(std::uint32_t) {
   std::vector<std::vector<PropValue>> rows;
   for (const std::string& child : core_->Subfolders(path_)) {
     MaildirFolder folder(core_, child);
-    std::vector<PropValue> row = folder.AllProps();
+    std::vector<PropValue> row = folder.AllProps(true);
     row.push_back(PropValue::Long(PR_DEPTH, 1));
     rows.push_back(std::move(row));
   }

@@ -12,6 +12,7 @@
 
 #include "mapi/folder.h"
 #include "mapi/maildir/maildir_core.h"
+#include "mapi/pick_props.h"
 
 namespace quorvel::mapi {
 
@@ -49,17 +50,14 @@ class MaildirFolder final : public Folder {
   HRESULT DeleteFolder(const EntryId& subfolder, std::uint32_t flags) override;
 
  private:
-  std::vector<PropValue> AllProps() const;
+  // Every property; PR_CONTENT_COUNT and PR_CONTENT_UNREAD are 0 unless `withCounts`.
+  std::vector<PropValue> AllProps(bool withCounts) const;
   // The unique part of a message id of this folder, or nothing.
   std::optional<std::string> UniqueOf(const EntryId& id) const;
 
   std::shared_ptr<MaildirCore> core_;
   std::string path_;
 };
-
-// GetProps over a complete list of values (an empty tag list asks for all of them).
-Result<std::vector<PropValue>> PickProps(const std::vector<PropValue>& all,
-                                         std::span<const PropTag> tags);
 
 }  // namespace quorvel::mapi
 

@@ -3,6 +3,7 @@
 
 #include "mapi/maildir/maildir_core.h"
 #include "mapi/maildir/props_file.h"
+#include "mapi/maildir/subscriptions.h"
 
 namespace quorvel::mapi {
 
@@ -36,6 +37,8 @@ Result<std::string> MaildirCore::CreateFolder(const std::string& parent,
     return error == EEXIST || error == ENOTEMPTY ? MAPI_E_COLLISION : MAPI_E_DISK_ERROR;
   }
   watcher_->WatchFolder(path);
+  // Made by us, for mail we write into it: subscribed, so that IMAP clients show it.
+  if (!SubscribeFolder(files_, root_, path)) Log("folder " + path + " made but not subscribed");
   Notification n;
   n.eventType = fnevObjectCreated;
   n.objectType = MAPI_FOLDER;

@@ -160,15 +160,6 @@ Result<std::shared_ptr<MsgStore>> OpenMaildirStore(const std::string& root,
     if (!EnsureDirectory(files, real + sub)) return MAPI_E_NO_ACCESS;
   }
   auto core = std::make_shared<MaildirCore>(real, options);
-  if (options.createStandardFolders) {
-    // Each kind is made under its first name unless one of its names exists.
-    for (const std::vector<const char*>& names : std::vector<std::vector<const char*>>{
-             {"Outbox"}, {"Sent", "Sent Items", "Sent Messages"}, {"Contacts"}, {"Drafts"}}) {
-      bool exists = false;
-      for (const char* name : names) exists = exists || core->FolderExists(name);
-      if (!exists && !core->CreateFolder("", names.front(), true).ok()) return MAPI_E_NO_ACCESS;
-    }
-  }
   return Ok(std::shared_ptr<MsgStore>(std::make_shared<MaildirStore>(std::move(core))));
 }
 

@@ -33,6 +33,7 @@
 #ifndef QUORVEL_MAPI_MAILDIR_MAILDIR_STORE_H_
 #define QUORVEL_MAPI_MAILDIR_MAILDIR_STORE_H_
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -43,12 +44,9 @@
 namespace quorvel::mapi {
 
 struct MaildirOptions {
-  std::string accountAddress;  // PR_RECEIVED_BY_EMAIL_ADDRESS of every message
-  std::string displayName;     // the store's PR_DISPLAY_NAME; default: the root's name
-  bool watch = true;           // watch the folders with inotify for new mail
-  // Make the folders a mail profile expects when missing: Outbox (".Outbox"), Sent
-  // Items (".Sent"), Contacts (".Contacts") and Drafts (".Drafts").
-  bool createStandardFolders = false;
+  std::string accountAddress;              // PR_RECEIVED_BY_EMAIL_ADDRESS of every message
+  std::string displayName;                 // the store's PR_DISPLAY_NAME; default: the root's name
+  bool watch = true;                       // watch the folders with inotify for new mail
   const platform::Clock* clock = nullptr;  // for new unique names; default: system clock
   // Where the folders and files are; default: the machine's own. With another one
   // (tests' in-memory files) the root is taken as written and `watch` must be false.
@@ -59,13 +57,19 @@ struct MaildirOptions {
   // scans the Inbox's unread mail at start and hears of created and moved messages.
   // False: a personal store of its own kind.
   bool serverStore = true;
+  // Where the store says what it could not do as asked (a keyword it had to leave off
+  // in a move, ...); called on the thread that made the call. Empty: nowhere.
+  std::function<void(const std::string&)> log = {};
 };
 
 // Opens the Maildir at `root` (MAPI_E_NOT_FOUND when it is not a directory). Missing
 // cur/, new/ and tmp/ of the root are created. The store's PR_IPM_OUTBOX_ENTRYID and
 // PR_IPM_SENTMAIL_ENTRYID name ".Outbox" and ".Sent" (or ".Sent Items", ".Sent
 // Messages"); the Inbox's PR_IPM_CONTACT_ENTRYID and PR_IPM_DRAFTS_ENTRYID name
-// ".Contacts" (a contact folder, "IPF.Contact") and ".Drafts", where they exist.
+// ".Contacts" (a contact folder, "IPF.Contact") and ".Drafts", and its
+// PR_JUNK_FOLDER_ENTRYID ".Junk" (or ".Junk E-mail"), where they exist; the store never
+// makes one of them by itself. A folder the store makes is added to the Maildir's
+// "subscriptions" file (subscriptions.h).
 Result<std::shared_ptr<MsgStore>> OpenMaildirStore(const std::string& root,
                                                    const MaildirOptions& options = {});
 

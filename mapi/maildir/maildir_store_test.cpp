@@ -57,6 +57,22 @@ class MaildirStoreTest : public ::testing::Test {
     return rows.value;
   }
 
+  // The one message of a folder: its id (absent unless there is exactly one).
+  EntryId OnlyMessage(const std::string& folder) {
+    auto rows = Contents(*FolderAt(folder), {PR_ENTRYID});
+    return rows.size() == 1 ? GetEntryId(rows[0], PR_ENTRYID) : EntryId();
+  }
+  // The path of the one message file of a folder ("" unless there is exactly one).
+  std::string OnlyFile(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const char* sub : {"/new", "/cur"}) {
+      for (const auto& e : fs::directory_iterator(dir_.Dir(folder) + sub)) {
+        found.push_back(e.path().string());
+      }
+    }
+    return found.size() == 1 ? found[0] : std::string();
+  }
+
   static std::int32_t Flags(Message& m) {
     auto v = HrGetOneProp(m, PR_MESSAGE_FLAGS);
     return v.ok() ? *v->AsLong() : -1;
@@ -145,9 +161,12 @@ TEST_F(MaildirStoreTest, MoveRenamesIntoTheOtherFolder) {
   auto spam = FolderAt("Spam");
   EXPECT_EQ(inbox->CopyMessages(std::vector<EntryId>{id}, *spam, MESSAGE_MOVE), S_OK);
   EXPECT_FALSE(fs::exists(path));
-  std::string moved = dir_.Dir("Spam") + "/cur/300.A.host:2,S";
-  ASSERT_TRUE(fs::exists(moved));
-  EXPECT_EQ(IdOf(moved), MaildirMessageId(testing::StoreKeyOf(*store_), "Spam", "300.A.host"));
+  // Under a fresh name, with its flags.
+  std::string moved = OnlyFile("Spam");
+  ASSERT_NE(moved, "");
+  EXPECT_EQ(moved.substr(moved.size() - 4), ":2,S");
+  EXPECT_EQ(moved.find("300.A.host"), std::string::npos);
+  EXPECT_EQ(IdOf(moved), OnlyMessage("Spam"));
   HRESULT hr;
   EXPECT_EQ(OpenMessage(id, &hr), nullptr);
   EXPECT_EQ(hr, MAPI_E_NOT_FOUND);
@@ -164,11 +183,13 @@ TEST_F(MaildirStoreTest, MoveNeverReplacesAndAFailedMoveLeavesTheMessage) {
   EntryId id = IdOf(path);
   auto inbox = FolderAt("");
   auto spam = FolderAt("Spam");
-  EXPECT_EQ(inbox->CopyMessages(std::vector<EntryId>{id}, *spam, MESSAGE_MOVE), MAPI_E_COLLISION);
-  EXPECT_TRUE(fs::exists(path));
-  EXPECT_TRUE(fs::exists(clash));
+  // Its name in the spam folder is taken: it gets a name of its own there.
+  ASSERT_EQ(inbox->CopyMessages(std::vector<EntryId>{id}, *spam, MESSAGE_MOVE), S_OK);
+  EXPECT_EQ(Contents(*spam, {PR_ENTRYID}).size(), 2u);
+  EXPECT_NE(testing::FileText(clash).find("other"), std::string::npos);
+  path = dir_.Deliver("", "cur", "401.A.host:2,", TempMaildir::Message("mine"));
+  id = IdOf(path);
   // A destination whose cur/ is broken: the rename fails and nothing is lost.
-  fs::remove(clash);
   fs::remove_all(dir_.Dir("Spam") + "/cur");
   std::ofstream(dir_.Dir("Spam") + "/cur") << "not a directory";
   HRESULT hr = inbox->CopyMessages(std::vector<EntryId>{id}, *spam, MESSAGE_MOVE);
@@ -202,8 +223,9 @@ TEST_F(MaildirStoreTest, OwnMarkPersistsAcrossRestartsFlagChangesAndMoves) {
 
   auto spam = FolderAt("Spam");
   ASSERT_EQ(FolderAt("")->CopyMessages(std::vector<EntryId>{id}, *spam, MESSAGE_MOVE), S_OK);
-  EntryId movedId = MaildirMessageId(testing::StoreKeyOf(*store_), "Spam", "500.A.host");
+  EntryId movedId = OnlyMessage("Spam");
   EXPECT_TRUE(marked(movedId));
+  EXPECT_FALSE(fs::exists(dir_.root() + "/" + std::string(kPropsFolder) + "/500.A.host"));
 
   // A copy gets its own file and its own copy of the mark.
   ASSERT_EQ(spam->CopyMessages(std::vector<EntryId>{movedId}, *FolderAt(""), 0), S_OK);
@@ -216,7 +238,8 @@ TEST_F(MaildirStoreTest, OwnMarkPersistsAcrossRestartsFlagChangesAndMoves) {
   // Deleting removes the message and what was kept beside it.
   ASSERT_EQ(spam->DeleteMessages(std::vector<EntryId>{movedId}, 0), S_OK);
   EXPECT_FALSE(marked(movedId));
-  EXPECT_FALSE(fs::exists(dir_.root() + "/" + std::string(kPropsFolder) + "/500.A.host"));
+  EXPECT_FALSE(fs::exists(dir_.root() + "/" + std::string(kPropsFolder) + "/" +
+                          DecodeMaildirId(movedId.bytes())->unique));
   EXPECT_EQ(spam->DeleteMessages(std::vector<EntryId>{movedId}, 0), MAPI_W_PARTIAL_COMPLETION);
 }
 
@@ -224,8 +247,9 @@ TEST_F(MaildirStoreTest, SavingForAVanishedMessageKeepsNothing) {
   std::string path = dir_.Deliver("", "new", "600.A.host", TempMaildir::Message("gone"));
   auto message = OpenMessage(IdOf(path));
   fs::remove(path);
-  ASSERT_EQ(HrSetOneProp(*message, PropValue::Long(PR_OWN_MESSAGE_MARK, 1)), S_OK);
-  EXPECT_EQ(message->SaveChanges(0), MAPI_E_NOT_FOUND);
+  // Refused when set (the message is read only then) or when saved.
+  HRESULT set = HrSetOneProp(*message, PropValue::Long(PR_OWN_MESSAGE_MARK, 1));
+  EXPECT_EQ(set == S_OK ? message->SaveChanges(0) : set, MAPI_E_NOT_FOUND);
   EXPECT_FALSE(fs::exists(dir_.root() + "/" + std::string(kPropsFolder) + "/600.A.host"));
   EXPECT_EQ(message->SetReadFlag(0), MAPI_E_NOT_FOUND);
 }
@@ -307,30 +331,48 @@ TEST_F(MaildirStoreTest, StorePropertiesNameTheSpecialFolders) {
   EXPECT_TRUE(props2->at(1).IsError());
 }
 
-TEST_F(MaildirStoreTest, AProfileStoreMakesTheMissingStandardFoldersOnly) {
-  dir_.AddFolder("Sent Items");  // an existing sent folder is used, not a second one made
+// Other mail programs see every folder the store makes (an IMAP client lists it, mbsync
+// makes it on the server): it makes none by itself and uses the folders that are there.
+TEST_F(MaildirStoreTest, TheStoreUsesTheFoldersThereAndMakesNone) {
+  dir_.AddFolder("Sent Items");
+  dir_.AddFolder("Drafts");
+  fs::create_directory(dir_.Dir("Junk"));  // named like the junk folder, but no mail folder
   MaildirOptions options;
   options.watch = false;
-  options.createStandardFolders = true;
   auto store = OpenMaildirStore(dir_.root(), options);
   ASSERT_TRUE(store.ok());
   StoreKey key = testing::StoreKeyOf(**store);
   const PropTag tags[] = {PR_IPM_OUTBOX_ENTRYID, PR_IPM_SENTMAIL_ENTRYID};
   auto props = (*store)->GetProps(tags);
-  ASSERT_EQ(props.hr, S_OK);
-  EXPECT_EQ(GetEntryId(*props, PR_IPM_OUTBOX_ENTRYID), MaildirFolderId(key, "Outbox"));
+  EXPECT_FALSE(GetEntryId(*props, PR_IPM_OUTBOX_ENTRYID).present());
   EXPECT_EQ(GetEntryId(*props, PR_IPM_SENTMAIL_ENTRYID), MaildirFolderId(key, "Sent Items"));
-  EXPECT_FALSE(std::filesystem::exists(dir_.root() + "/.Sent"));
-  auto inbox = FolderAt("", store->get());
-  ASSERT_NE(inbox, nullptr);
-  const PropTag inboxTags[] = {PR_IPM_CONTACT_ENTRYID, PR_IPM_DRAFTS_ENTRYID};
-  auto ids = inbox->GetProps(inboxTags);
-  ASSERT_EQ(ids.hr, S_OK);
-  EXPECT_EQ(GetEntryId(*ids, PR_IPM_CONTACT_ENTRYID), MaildirFolderId(key, "Contacts"));
+  const PropTag inboxTags[] = {PR_IPM_CONTACT_ENTRYID, PR_IPM_DRAFTS_ENTRYID,
+                               PR_JUNK_FOLDER_ENTRYID};
+  auto ids = FolderAt("", store->get())->GetProps(inboxTags);
+  EXPECT_FALSE(GetEntryId(*ids, PR_IPM_CONTACT_ENTRYID).present());
   EXPECT_EQ(GetEntryId(*ids, PR_IPM_DRAFTS_ENTRYID), MaildirFolderId(key, "Drafts"));
-  auto contacts = FolderAt("Contacts", store->get());
-  ASSERT_NE(contacts, nullptr);
-  EXPECT_EQ(*HrGetOneProp(*contacts, PR_CONTAINER_CLASS)->AsString8(), "IPF.Contact");
+  EXPECT_FALSE(GetEntryId(*ids, PR_JUNK_FOLDER_ENTRYID).present());
+  for (const char* made : {"Outbox", "Sent", "Contacts"}) {
+    EXPECT_FALSE(fs::exists(dir_.Dir(made))) << made;
+  }
+  // Once it holds mail folders' new/ and cur/, ".Junk" is the junk folder.
+  fs::remove(dir_.Dir("Junk"));
+  dir_.AddFolder("Junk");
+  ids = FolderAt("", store->get())->GetProps(inboxTags);
+  EXPECT_EQ(GetEntryId(*ids, PR_JUNK_FOLDER_ENTRYID), MaildirFolderId(key, "Junk"));
+}
+
+TEST_F(MaildirStoreTest, AFolderTheStoreMakesIsSubscribedInTheFormTheFileHas) {
+  auto inbox = FolderAt("");
+  ASSERT_TRUE(inbox->CreateFolder(FOLDER_GENERIC, "Spam", "", 0).ok());
+  EXPECT_EQ(testing::FileText(dir_.root() + "/subscriptions"), "Spam\n");
+  ASSERT_TRUE(inbox->CreateFolder(FOLDER_GENERIC, "Spam", "", OPEN_IF_EXISTS).ok());
+  EXPECT_EQ(testing::FileText(dir_.root() + "/subscriptions"), "Spam\n");
+  std::ofstream(dir_.root() + "/subscriptions", std::ios::binary) << "V\t2\n\nArchive\tOld";
+  auto spam = FolderAt("Spam");
+  ASSERT_TRUE(spam->CreateFolder(FOLDER_GENERIC, "Later", "", 0).ok());
+  EXPECT_EQ(testing::FileText(dir_.root() + "/subscriptions"),
+            "V\t2\n\nArchive\tOld\nSpam\tLater\n");
 }
 
 }  // namespace

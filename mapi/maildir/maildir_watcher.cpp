@@ -40,7 +40,6 @@ bool IsDirectory(const std::string& path) {
 struct MaildirWatcher::State {
   std::string root;
   StoreKey key = 0;
-  Describe describe;
   int inotifyFd = -1;
   int wakeFd = -1;
 
@@ -96,8 +95,7 @@ struct MaildirWatcher::State {
 
   // Turns one inotify event into notifications (appended to `out`).
   // REQUIRES: mutex held.
-  void Translate(const inotify_event& e, std::vector<Notification>* out,
-                 std::vector<std::string>* describePaths) {
+  void Translate(const inotify_event& e, std::vector<Notification>* out) {
     auto it = watches.find(e.wd);
     if (it == watches.end()) return;
     if (e.mask & IN_IGNORED) {
@@ -138,7 +136,10 @@ struct MaildirWatcher::State {
       cookies[e.cookie] = {w.folderPath, file->unique};
       return;
     }
-    if (expected.erase(path) > 0) return;  // the store's own doing, already reported
+    if (expected.erase(path) > 0) {  // the store's own doing, already reported
+      if (e.cookie != 0) cookies.erase(e.cookie);
+      return;
+    }
     EntryId id = MaildirMessageId(key, w.folderPath, file->unique);
     EntryId parent = MaildirFolderId(key, w.folderPath);
     auto from = e.cookie != 0 ? cookies.find(e.cookie) : cookies.end();
@@ -168,8 +169,8 @@ struct MaildirWatcher::State {
     if (w.kind == WatchKind::kNew) {
       Notification mail = created;
       mail.eventType = fnevNewMail;
+      mail.messageFlags = MessageFlagsOf(*file);
       out->push_back(std::move(mail));
-      describePaths->push_back(path);
     }
   }
 };
@@ -217,14 +218,13 @@ void Run(std::shared_ptr<MaildirWatcher::State> st) {
       [[maybe_unused]] ssize_t r = ::read(st->wakeFd, &count, sizeof(count));
     }
     std::vector<Notification> fromDisk;
-    std::vector<std::string> describePaths;
     if (st->inotifyFd >= 0 && (fds[1].revents & POLLIN)) {
       ssize_t len;
       while ((len = ::read(st->inotifyFd, buffer, sizeof(buffer))) > 0) {
         std::lock_guard<std::mutex> lock(st->mutex);
         for (char* p = buffer; p < buffer + len;) {
           auto* e = reinterpret_cast<inotify_event*>(p);
-          st->Translate(*e, &fromDisk, &describePaths);
+          st->Translate(*e, &fromDisk);
           p += sizeof(inotify_event) + e->len;
         }
       }
@@ -235,15 +235,7 @@ void Run(std::shared_ptr<MaildirWatcher::State> st) {
       if (st->stop) return;
       queued.swap(st->queue);
     }
-    if (!fromDisk.empty()) {
-      std::size_t next = 0;
-      for (Notification& note : fromDisk) {
-        if (note.eventType == fnevNewMail && next < describePaths.size()) {
-          st->describe(describePaths[next++], &note);
-        }
-      }
-      queued.push_back(std::move(fromDisk));
-    }
+    if (!fromDisk.empty()) queued.push_back(std::move(fromDisk));
     for (const auto& batch : queued) {
       Deliver(*st, batch);
       if (st->Stopped()) return;
@@ -253,11 +245,10 @@ void Run(std::shared_ptr<MaildirWatcher::State> st) {
 
 }  // namespace
 
-MaildirWatcher::MaildirWatcher(std::string root, StoreKey key, bool useInotify, Describe describe)
+MaildirWatcher::MaildirWatcher(std::string root, StoreKey key, bool useInotify)
     : state_(std::make_shared<State>()) {
   state_->root = std::move(root);
   state_->key = key;
-  state_->describe = std::move(describe);
   state_->wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (useInotify) {
     state_->inotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);

@@ -14,7 +14,6 @@
 #define QUORVEL_MAPI_MAILDIR_MAILDIR_WATCHER_H_
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -29,11 +28,9 @@ namespace quorvel::mapi {
 
 class MaildirWatcher {
  public:
-  // Fills messageClass and messageFlags of a new-mail notification for the file at
-  // `path`; called on the watcher thread.
-  using Describe = std::function<void(const std::string& path, Notification* n)>;
-
-  MaildirWatcher(std::string root, StoreKey key, bool useInotify, Describe describe);
+  // New-mail notifications carry the message flags its file name gives and no message
+  // class: the watcher never reads a message (whoever judges it reads it, once).
+  MaildirWatcher(std::string root, StoreKey key, bool useInotify);
   ~MaildirWatcher();
   MaildirWatcher(const MaildirWatcher&) = delete;
   MaildirWatcher& operator=(const MaildirWatcher&) = delete;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 
@@ -142,6 +143,12 @@ bool CopyMessageProps(platform::FileSystem& files, const std::string& root, std:
                       std::string_view to) {
   std::vector<PropValue> props = LoadMessageProps(files, root, from);
   return props.empty() || SaveMessageProps(files, root, to, props);
+}
+
+bool MoveMessageProps(platform::FileSystem& files, const std::string& root, std::string_view from,
+                      std::string_view to) {
+  const int error = files.RenameNoReplace(PropsPath(root, from), PropsPath(root, to)).code();
+  return error == 0 || error == ENOENT;
 }
 
 void RemoveMessageProps(platform::FileSystem& files, const std::string& root,

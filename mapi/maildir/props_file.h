@@ -3,10 +3,11 @@
 //
 // Where: "<root>/quorvel-props/<unique>", one file per message of the whole mailbox,
 // keyed by the unique part of the message's file name. Flag changes keep the unique
-// part and moves keep the whole file name, so the properties follow the message with
-// no second rename that could fail halfway. The folder has no leading "." so that
-// Maildir++ readers never take it for a mail folder. Copies get a new unique part and
-// a copy of the file; deleting a message deletes its file.
+// part, so the file stays; a move gives the message a fresh unique part in its new
+// folder, and the file is renamed to it first (and back when the message's own rename
+// fails). The folder has no leading "." so that Maildir++ readers never take it for a
+// mail folder. Copies get a new unique part and a copy of the file; deleting a message
+// deletes its file.
 //
 // Format: text, first line "QVPROPS 1", then one property a line:
 //   "<tag, 8 hex digits> <value>"
@@ -41,6 +42,10 @@ std::vector<PropValue> LoadMessageProps(platform::FileSystem& files, const std::
 bool SaveMessageProps(platform::FileSystem& files, const std::string& root, std::string_view unique,
                       const std::vector<PropValue>& props);
 bool CopyMessageProps(platform::FileSystem& files, const std::string& root, std::string_view from,
+                      std::string_view to);
+// Renames the file of `from` to `to` (never over an existing one). True when it was
+// renamed or there was none.
+bool MoveMessageProps(platform::FileSystem& files, const std::string& root, std::string_view from,
                       std::string_view to);
 void RemoveMessageProps(platform::FileSystem& files, const std::string& root,
                         std::string_view unique);

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ inline StoreKey StoreKeyOf(MsgStore& store) {
   return DecodeMaildirId(
              GetEntryId(*store.GetProps(std::vector<PropTag>{PR_ENTRYID}), PR_ENTRYID).bytes())
       ->key;
+}
+
+// The whole text of a file ("" when it cannot be read).
+inline std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Options of a store that watches nothing (no inotify thread), for tests that only read.

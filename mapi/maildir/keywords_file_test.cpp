@@ -1,0 +1,96 @@
+#include "mapi/maildir/keywords_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "platform/memory_file_system.h"
+
+namespace quorvel::mapi {
+namespace {
+
+TEST(KeywordTableTest, ParsesDovecotsLinesAndMarksDamage) {
+  struct Case {
+    const char* text;
+    bool damaged;
+    const char* a;  // names of letters a and c
+    const char* c;
+  } cases[] = {
+      {"0 $Junk\n2 NonJunk\n", false, "$Junk", "NonJunk"},
+      {"0 $Junk\r\n\n2 NonJunk", false, "$Junk", "NonJunk"},
+      {"0 $Junk\nrubbish\n2 NonJunk\n", true, "$Junk", "NonJunk"},
+      {"0 $Junk\n0 Other\n", true, "$Junk", ""},  // a letter named twice
+      {"26 TooFar\n0 $Junk\n", true, "$Junk", ""},
+      {"2\n0 $Junk\n", true, "$Junk", ""},
+      {"", false, "", ""},
+  };
+  for (const Case& c : cases) {
+    KeywordTable table = ParseKeywordTable(c.text);
+    EXPECT_EQ(table.damaged, c.damaged) << c.text;
+    EXPECT_EQ(table.names[0], c.a) << c.text;
+    EXPECT_EQ(table.names[2], c.c) << c.text;
+  }
+  KeywordTable table = ParseKeywordTable("0 $Junk\n2 NonJunk\n");
+  EXPECT_EQ(ParseKeywordTable(SerializeKeywordTable(table)).names, table.names);
+}
+
+class TranslateTest : public ::testing::Test {
+ protected:
+  TranslateTest() { files.CreateFolders("/m/.Spam"); }
+  std::string Move(std::string_view flags) {
+    note.clear();
+    return TranslateKeywordFlags(files, "/m", "/m/.Spam", flags, &note);
+  }
+  std::string Destination() { return files.FileBytes("/m/.Spam/dovecot-keywords").value_or(""); }
+
+  platform::MemoryFileSystem files;
+  std::string note;
+};
+
+TEST_F(TranslateTest, LettersKeepTheirKeywordAcrossFolders) {
+  files.PutFile("/m/dovecot-keywords", "0 $Forwarded\n1 Work\n2 $Junk\n");
+  files.PutFile("/m/.Spam/dovecot-keywords", "0 $Junk\n1 Work\n");
+  // Work stays b, $Junk becomes a, $Forwarded is added at the first free letter.
+  EXPECT_EQ(Move("FSabc"), "FSabc");
+  EXPECT_EQ(Destination(), "0 $Junk\n1 Work\n2 $Forwarded\n");
+  EXPECT_EQ(note, "");
+  EXPECT_EQ(Move("Sc"), "Sa");
+  EXPECT_EQ(Move("RS"), "RS");  // no keywords: nothing read or written
+}
+
+TEST_F(TranslateTest, AMissingDestinationFileIsMadeAsDovecotWouldHaveIt) {
+  files.PutFile("/m/dovecot-keywords", "3 $Junk\n");
+  EXPECT_EQ(Move("Sd"), "Sa");
+  EXPECT_EQ(Destination(), "0 $Junk\n");
+}
+
+TEST_F(TranslateTest, WhatCannotBeCarriedIsLeftOffAndSaid) {
+  // No source file: the letter means nothing we know.
+  EXPECT_EQ(Move("Sa"), "S");
+  EXPECT_NE(note.find("not named"), std::string::npos);
+  EXPECT_FALSE(files.FileBytes("/m/.Spam/dovecot-keywords"));
+
+  // A full destination keeps its 26 letters and takes no 27th keyword.
+  files.PutFile("/m/dovecot-keywords", "0 New\n1 K3\n");
+  std::string full;
+  for (int i = 0; i < 26; ++i) full += std::to_string(i) + " K" + std::to_string(i) + "\n";
+  files.PutFile("/m/.Spam/dovecot-keywords", full);
+  EXPECT_EQ(Move("Sab"), "Sd");
+  EXPECT_NE(note.find("all 26"), std::string::npos);
+  EXPECT_EQ(Destination(), full);
+
+  // A damaged destination is never written over.
+  files.PutFile("/m/.Spam/dovecot-keywords", "0 K3\nbroken line\n");
+  EXPECT_EQ(Move("Sab"), "Sa");
+  EXPECT_NE(note.find("damaged"), std::string::npos);
+  EXPECT_EQ(Destination(), "0 K3\nbroken line\n");
+
+  // A destination file that cannot be written: the new keyword is left off.
+  files.PutFile("/m/.Spam/dovecot-keywords", "");
+  files.FailCall(0, ENOSPC);
+  EXPECT_EQ(Move("Sa"), "S");
+  EXPECT_NE(note.find("left off"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quorvel::mapi
