@@ -3,7 +3,8 @@
 // Lists the profile's folders, parents before children: one line per folder with its
 // path (the name other commands take: "Inbox", "Inbox/Spam"), a tab, its number of
 // messages, a tab, the unread ones and, for a default folder, a tab and which one it
-// is ("inbox", "outbox", "sent", "deleted", "drafts", "contacts"). With --json one
+// is ("inbox", "outbox", "sent", "deleted", "drafts", "contacts"; "junk" for the
+// store's own junk folder). With --json one
 // object per line: "path", "entryId", "depth", "items", "unread", "type" ("mail" or
 // "contacts") and "special" ("" for none).
 //

@@ -36,6 +36,15 @@ Outcome ListFolders(NameSpace& nameSpace, const std::function<bool(const FolderR
     auto folder = nameSpace.GetDefaultFolder(kind);
     if (folder.ok()) specials.emplace_back((*folder)->EntryID(), name);
   }
+  // The store's own junk folder, which its Inbox names.
+  if (auto inbox = nameSpace.GetDefaultFolder(olFolderInbox); inbox.ok()) {
+    if (auto opened = (*inbox)->MAPIOBJECT(); opened.ok()) {
+      auto junk = mapi::HrGetOneProp(**opened, mapi::PR_JUNK_FOLDER_ENTRYID);
+      if (junk.ok() && junk->AsEntryId().present()) {
+        specials.emplace_back(junk->AsEntryId().ToHex(), "junk");
+      }
+    }
+  }
   // Each folder's row comes from its parent's hierarchy table (or, for a top folder,
   // its own properties), so a folder's messages are counted once.
   const mapi::PropTag columns[] = {mapi::PR_ENTRYID, mapi::PR_DISPLAY_NAME, mapi::PR_CONTENT_COUNT,

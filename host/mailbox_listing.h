@@ -27,7 +27,7 @@ struct FolderRow {
   std::int32_t unreadCount = 0;
   int defaultItemType = olMailItem;  // OlItemType
   // Which default folder it is: "inbox", "outbox", "sent", "deleted", "drafts",
-  // "contacts"; "" for any other.
+  // "contacts", or "junk" for the store's own junk folder; "" for any other.
   std::string special;
 };
 

@@ -41,6 +41,10 @@ class MemoryListingTest : public ::testing::Test {
 TEST_F(MemoryListingTest, FoldersComeParentsFirstWithTheirCountsAndKinds) {
   auto spam = Open(box_.layout.inbox)->CreateFolder(mapi::FOLDER_GENERIC, "Spam", "", 0);
   ASSERT_TRUE(spam.ok());
+  auto junk = Open(box_.layout.inbox)->CreateFolder(mapi::FOLDER_GENERIC, "Junk", "", 0);
+  mapi::HrSetOneProp(*Open(box_.layout.inbox),
+                     PropValue::Id(mapi::PR_JUNK_FOLDER_ENTRYID,
+                                   mapi::HrGetOneProp(**junk, mapi::PR_ENTRYID)->AsEntryId()));
   MessageBuilder().Subject("unread").DeliverTo(*Open(box_.layout.inbox));
   MessageBuilder().Subject("read").Read().DeliverTo(*Open(box_.layout.inbox));
   MessageBuilder().Subject("spam").DeliverTo(**spam);
@@ -52,10 +56,10 @@ TEST_F(MemoryListingTest, FoldersComeParentsFirstWithTheirCountsAndKinds) {
                                 std::to_string(row.defaultItemType) + " " + row.special);
                 return true;
               }).ok());
-  EXPECT_THAT(lines,
-              ElementsAre("Inbox 0 2/1 0 inbox", "Inbox/Spam 1 1/1 0 ", "Outbox 0 0/0 0 outbox",
-                          "Sent Items 0 0/0 0 sent", "Deleted Items 0 0/0 0 deleted",
-                          "Drafts 0 0/0 0 drafts", "Contacts 0 0/0 2 contacts"));
+  EXPECT_THAT(lines, ElementsAre("Inbox 0 2/1 0 inbox", "Inbox/Spam 1 1/1 0 ",
+                                 "Inbox/Junk 1 0/0 0 junk", "Outbox 0 0/0 0 outbox",
+                                 "Sent Items 0 0/0 0 sent", "Deleted Items 0 0/0 0 deleted",
+                                 "Drafts 0 0/0 0 drafts", "Contacts 0 0/0 2 contacts"));
   int seen = 0;
   ListFolders(*box_.nameSpace, [&](const FolderRow&) { return ++seen < 2; });
   EXPECT_EQ(seen, 2);
