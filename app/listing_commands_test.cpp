@@ -37,7 +37,7 @@ class ListingCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     maildir_ = fs::path(home_.root()) / "Maildir";
-    for (const char* dir : {"", ".Spam"}) {
+    for (const char* dir : {"", ".Spam", ".Sent"}) {
       for (const char* sub : {"cur", "new", "tmp"}) fs::create_directories(maildir_ / dir / sub);
     }
     Spit(maildir_ / "cur/1700000000.1.host:2,S",
