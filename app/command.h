@@ -37,15 +37,21 @@ struct CommandIo {
   // sent the command. Null for a command run without a profile.
   outlook::AddInProcess* hostProcess = nullptr;
   ui::Ui* presenter = nullptr;
-  // Set with them: the host itself (its namespace, add-ins and user-interface loop),
-  // and the folder relative names on the command line are taken from (the client's,
-  // not the host's).
+  // Set with them: the host itself (its namespace, add-ins and user-interface loop).
   host::ProfileHost* host = nullptr;
-  std::string workingFolder{};
   // The command's standard input: the program's own, or inside a host the one its
   // client passed along (descriptor -1: none).
   std::istream* in = nullptr;  // null: std::cin
   int inFd = 0;
+  // The folder relative paths of the command line are resolved in: the client's,
+  // inside a host (which never changes its own); empty: the process's.
+  std::string cwd{};
+
+  // `path` as the command opens it: resolved in `cwd` when relative.
+  std::string ResolvePath(const std::string& path) const {
+    if (cwd.empty() || path.empty() || path[0] == '/' || path == "-") return path;
+    return cwd.back() == '/' ? cwd + path : cwd + "/" + path;
+  }
 };
 
 struct Command {

@@ -47,7 +47,7 @@ int ListMessages(const MessagesOptions& options, CommandIo& io) {
     return kExitFailure;
   }
   auto nameSpace = io.host->application().Session();
-  host::MessageLocator locator(nameSpace, io.workingFolder);
+  host::MessageLocator locator(nameSpace, io.ResolvePath("."));
   std::shared_ptr<host::MAPIFolder> folder;
   host::Outcome found = locator.FindFolder(options.folder, &folder);
   if (!found.ok()) {

@@ -3,8 +3,20 @@
 #include <malloc.h>
 
 #include "mapi/queries.h"
+#include "platform/code_page.h"
 
 namespace quorvel::outlook {
+namespace {
+
+// A text property of `object` as UTF-8; "" when it has none.
+std::string TextOf(mapi::MapiProp& object, mapi::PropTag tag) {
+  auto value = mapi::HrGetOneProp(object, tag);
+  const std::string* text = value.ok() ? value->AsString8() : nullptr;
+  return text ? platform::AnsiToUtf8(*text) : std::string();
+}
+
+}  // namespace
+
 namespace {
 
 // Hexadecimal text of an entry id as the settings hold it.
@@ -172,9 +184,23 @@ void Worker::HandleMessage(const PendingMessage& item) {
   if (!spam || returned) return;
   // Moved by the message object that was judged: the store moves the message as it is
   // now (its current file name, flags set meanwhile included), without reading it again.
+  // What the host announces of the move is read first, while the message is where it was.
+  host::EventBus* events = o_.counters ? o_.counters->events : nullptr;
+  host::protocol::Event moved{"spam-moved", {}};
+  if (events) {
+    moved.fields = {{"message", TextOf(*message, mapi::PR_INTERNET_MESSAGE_ID)},
+                    {"sender", TextOf(*message, mapi::PR_SENDER_EMAIL_ADDRESS)},
+                    {"subject", TextOf(*message, mapi::PR_SUBJECT)},
+                    {"from", TextOf(*folder, mapi::PR_DISPLAY_NAME)}};
+  }
   if (MoveToSpam(*message, folder, item.messageId, item.parentId, flags)) {
     returns_.NoteMoved(MessageIdOf(*message));
     if (o_.counters) ++o_.counters->moved;
+    if (events) {
+      moved.fields.emplace_back(
+          "to", spamFolder_ ? TextOf(*spamFolder_, mapi::PR_DISPLAY_NAME) : std::string());
+      events->Publish(moved);
+    }
     if (o_.tray) o_.tray->Count();
   }
 }
