@@ -58,10 +58,17 @@ int Dispatch(int argc, const char* const* argv, CommandIo& io) {
   return io.status;
 }
 
+std::string WorkingFolder() {
+  char cwd[PATH_MAX];
+  return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) : std::string();
+}
+
 // Runs the command line inside `host`: with its settings, mail base and presenter.
 int DispatchInHost(host::ProfileHost& host, int argc, const char* const* argv, CommandIo& io) {
   io.hostProcess = &ProgramProcess();
   io.presenter = &host.application().Presenter();
+  io.host = &host;
+  if (io.cwd.empty()) io.cwd = WorkingFolder();  // a short-lived host: this process's
   return Dispatch(argc, argv, io);
 }
 
@@ -98,11 +105,6 @@ host::ClientOptions ClientOptions() {
   host::ClientOptions options;
   options.software = std::string("quorvel ") + kVersion;
   return options;
-}
-
-std::string WorkingFolder() {
-  char cwd[PATH_MAX];
-  return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) : std::string();
 }
 
 // A command that acts on a profile's mail or settings is a click in that profile's
@@ -196,7 +198,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   return Dispatch(argc, argv, io);
 }
 
-int RunJob([[maybe_unused]] host::ProfileHost& host, host::JobContext& job) {
+int RunJob(host::ProfileHost& host, host::JobContext& job) {
   std::vector<const char*> argv;
   for (const std::string& a : job.argv) argv.push_back(a.c_str());
   CommandIo io{job.out, job.err};
@@ -207,6 +209,7 @@ int RunJob([[maybe_unused]] host::ProfileHost& host, host::JobContext& job) {
   io.in = in.get();
   io.inFd = job.standardInput;
   io.cwd = job.cwd;
+  io.host = &host;
   io.hostProcess = &ProgramProcess();
   io.presenter = job.presenter.get();
   // What the process-wide objects show while this job runs goes to its client too.

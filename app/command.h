@@ -10,6 +10,9 @@
 namespace CLI {
 class App;
 }
+namespace quorvel::host {
+class ProfileHost;
+}
 namespace quorvel::outlook {
 class AddInProcess;
 }
@@ -34,6 +37,8 @@ struct CommandIo {
   // sent the command. Null for a command run without a profile.
   outlook::AddInProcess* hostProcess = nullptr;
   ui::Ui* presenter = nullptr;
+  // Set with them: the host itself (its namespace, add-ins and user-interface loop).
+  host::ProfileHost* host = nullptr;
   // The command's standard input: the program's own, or inside a host the one its
   // client passed along (descriptor -1: none).
   std::istream* in = nullptr;  // null: std::cin

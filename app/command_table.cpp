@@ -28,6 +28,8 @@ const std::vector<Command>& CommandTable() {
       RunCommand(),
       StatusCommand(),
       Routed(DebugCommand()),
+      Routed(FoldersCommand()),
+      Routed(MessagesCommand()),
   };
   return table;
 }

@@ -84,10 +84,12 @@ MimeMessageContext ContextOf(const ImapCore& core, const std::string& mailbox,
                            10'000'000ULL;
   }
   EntryId id = core.MessageId(mailbox, validity, m.uid);
-  context.identity = {PropValue::Id(PR_ENTRYID, id), PropValue::Id(PR_RECORD_KEY, id),
+  context.identity = {PropValue::Id(PR_ENTRYID, id),
+                      PropValue::Id(PR_RECORD_KEY, id),
                       PropValue::Id(PR_INSTANCE_KEY, id),
                       PropValue::Id(PR_PARENT_ENTRYID, core.FolderId(mailbox)),
-                      PropValue::Id(PR_STORE_ENTRYID, core.StoreId())};
+                      PropValue::Id(PR_STORE_ENTRYID, core.StoreId()),
+                      PropValue::ULong(PR_INTERNET_ARTICLE_NUMBER, m.uid)};
   context.saved = KeptProps(m);
   return context;
 }
@@ -337,6 +339,7 @@ Result<ImapCore::Counts> ImapCore::CountMessages(const std::string& mailbox) {
   HRESULT hr = Run("FETCH", true, [&](ImapConnection& c, ImapError* e) {
     std::vector<MessageSummary> all;
     if (!c.Select(mailbox, false, e)) return false;
+    counts.uidValidity = c.selected()->uidValidity;
     if (c.selected()->exists == 0) return true;
     if (!c.Fetch(1, 0, false, false, &all, e)) return false;
     for (const MessageSummary& m : all) {
