@@ -4,6 +4,7 @@
 #define QUORVEL_OUTLOOK_SPAM_JUDGE_H_
 
 #include <memory>
+#include <string>
 
 #include "core/classifier.h"
 #include "core/classify_context.h"
@@ -15,8 +16,10 @@ namespace quorvel::outlook {
 class SpamJudge {
  public:
   virtual ~SpamJudge() = default;
-  // True for spam. Called on the worker thread.
-  virtual bool IsSpam(std::shared_ptr<mapi::Message> message, ClassifyFlags flags) = 0;
+  // True for spam; `reason`, when not null, gets the verdict's reason. Called on the
+  // worker thread.
+  virtual bool IsSpam(std::shared_ptr<mapi::Message> message, ClassifyFlags flags,
+                      std::string* reason) = 0;
 };
 
 // Judges with a classifier made for each message (its time is the judging time).
@@ -24,8 +27,9 @@ class SpamJudge {
 class ClassifierJudge final : public SpamJudge {
  public:
   explicit ClassifierJudge(const ClassifyContext& context) : context_(context) {}
-  bool IsSpam(std::shared_ptr<mapi::Message> message, ClassifyFlags flags) override {
-    return Classifier(context_).Classify(std::move(message), nullptr, flags);
+  bool IsSpam(std::shared_ptr<mapi::Message> message, ClassifyFlags flags,
+              std::string* reason) override {
+    return Classifier(context_).Classify(std::move(message), reason, flags);
   }
 
  private:

@@ -3,9 +3,15 @@
 #include <malloc.h>
 
 #include "mapi/queries.h"
+#include "outlook/journal_text.h"
 
 namespace quorvel::outlook {
 namespace {
+
+std::string StringProp(mapi::MapiProp& object, mapi::PropTag tag) {
+  auto value = mapi::HrGetOneProp(object, tag);
+  return value.ok() && value->AsString8() ? *value->AsString8() : std::string();
+}
 
 // Hexadecimal text of an entry id as the settings hold it.
 mapi::EntryId IdFromWideHex(const std::u16string& hex) {
@@ -98,6 +104,7 @@ void Worker::Loop() {
 void Worker::ReleaseHeld() {
   spamFolder_.reset();
   spamFolderId_ = {};
+  spamFolderName_.clear();
   session_.reset();
   holdsSession_ = false;
 }
@@ -147,6 +154,8 @@ void Worker::HandleMessage(const PendingMessage& item) {
 
   bool spam = false;
   bool returned = false;
+  bool judged = false;
+  std::string reason;
   std::shared_ptr<mapi::Folder> folder;
   std::shared_ptr<mapi::Message> message;
   if (session_ && spamFolder_ && Open(item.parentId, item.messageId, &folder, &message)) {
@@ -157,8 +166,10 @@ void Worker::HandleMessage(const PendingMessage& item) {
     } else if (IsReturnFromSpam(*message)) {
       // Taken back out of the spam folder as a copy: a move, not new mail.
       returned = true;
+      Note(*message, folder.get(), kVerdictReturned, "taken back out of the spam folder", false);
     } else {
-      spam = o_.judge.IsSpam(message, flags);
+      spam = o_.judge.IsSpam(message, flags, &reason);
+      judged = true;
       if (o_.counters) ++o_.counters->judged;
       if (!spam) {
         o_.goodSeen = true;
@@ -169,19 +180,50 @@ void Worker::HandleMessage(const PendingMessage& item) {
   }
   if (session_) session_->DispatchNotifications();
   o_.queue.Complete(item.messageId, spam);
-  if (!spam || returned) return;
+  if (!spam || returned) {
+    if (judged) Note(*message, folder.get(), kVerdictGood, reason, false);
+    return;
+  }
   // Moved by the message object that was judged: the store moves the message as it is
   // now (its current file name, flags set meanwhile included), without reading it again.
-  if (MoveToSpam(*message, folder, item.messageId, item.parentId, flags)) {
+  // Its folder's name and its Message-ID are read before it leaves.
+  const bool moved = MoveToSpam(*message, folder, item.messageId, item.parentId, flags);
+  if (judged) Note(*message, folder.get(), kVerdictSpam, reason, moved);
+  if (moved) {
     returns_.NoteMoved(MessageIdOf(*message));
     if (o_.counters) ++o_.counters->moved;
     if (o_.tray) o_.tray->Count();
   }
 }
 
+const std::string& Worker::SpamFolderName() {
+  if (spamFolderName_.empty() && spamFolder_) {
+    spamFolderName_ = StringProp(*spamFolder_, mapi::PR_DISPLAY_NAME);
+  }
+  return spamFolderName_;
+}
+
+void Worker::Note(mapi::Message& message, mapi::Folder* folder, const char* verdict,
+                  const std::string& reason, bool moved) {
+  const bool logged = moved && o_.log;
+  if (!o_.journal && !logged) return;
+  JournalEntry entry{.time = o_.clock.Now(),
+                     .folder = folder ? StringProp(*folder, mapi::PR_DISPLAY_NAME) : "",
+                     .messageId = MessageIdOf(message),
+                     .sender = StringProp(message, mapi::PR_SENDER_EMAIL_ADDRESS),
+                     .subject = StringProp(message, mapi::PR_SUBJECT),
+                     .verdict = verdict,
+                     .reason = FirstLine(reason),
+                     .destination = moved ? SpamFolderName() : ""};
+  if (o_.journal) o_.journal->Record(entry);
+  if (logged) {
+    o_.log("moved to " + EscapeControls(entry.destination) + ": " + EscapeControls(entry.sender) +
+           " \"" + EscapeControls(entry.subject) + "\": " + EscapeControls(entry.reason));
+  }
+}
+
 std::string Worker::MessageIdOf(mapi::Message& message) {
-  auto value = mapi::HrGetOneProp(message, mapi::PR_INTERNET_MESSAGE_ID);
-  return value.ok() && value->AsString8() ? *value->AsString8() : std::string();
+  return StringProp(message, mapi::PR_INTERNET_MESSAGE_ID);
 }
 
 bool Worker::IsReturnFromSpam(mapi::Message& message) {
