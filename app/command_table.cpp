@@ -13,9 +13,10 @@ Command Routed(Command command) {
 
 const std::vector<Command>& CommandTable() {
   static const std::vector<Command> table = {
-      Routed(ClassifyCommand()), FilterCommand(),  MailbaseCommand(),
-      Routed(ListsCommand()),    ProfileCommand(), RegisterCommand(),
-      UnregisterCommand(),       RunCommand(),     StatusCommand(),
+      Routed(ClassifyCommand()), FilterCommand(),     MailbaseCommand(),
+      Routed(ListsCommand()),    LogCommand(),        ProfileCommand(),
+      RegisterCommand(),         UnregisterCommand(), RunCommand(),
+      StatusCommand(),
   };
   return table;
 }

@@ -24,6 +24,7 @@ Command ClassifyCommand();
 Command FilterCommand();
 Command MailbaseCommand();
 Command ListsCommand();
+Command LogCommand();
 Command ProfileCommand();
 Command RegisterCommand();
 Command UnregisterCommand();
