@@ -17,6 +17,8 @@
 // Exit status: 0; 1 when a journal file exists but cannot be read; 3 when the output
 // cannot be written; 2 for usage errors (a WHEN that is neither form).
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -137,7 +139,7 @@ bool ShowFile(const std::string& path, const LogOptions& options, std::optional<
     if (end == std::string::npos) break;
     const std::string_view line(bytes.data() + start, end - start);
     start = end + 1;
-    nlohmann::json entry = nlohmann::json::parse(line, nullptr, false);
+    nlohmann::json entry = nlohmann::json::parse(line.begin(), line.end(), nullptr, false);
     if (!entry.is_object() || Field(entry, "kind") != "verdict") continue;
     if (options.spam && Field(entry, "verdict") != outlook::kVerdictSpam) continue;
     if (since) {

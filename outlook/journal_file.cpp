@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <ctime>
+#include <memory>
+#include <string_view>
+#include <utility>
 
 namespace quorvel::outlook {
 namespace {

@@ -163,6 +163,7 @@ void Worker::HandleMessage(const PendingMessage& item) {
       // Reported as moved into the spam folder (by our own move): nothing to do, and
       // nothing to remember, or the user taking it back out would be undone.
       spam = !SameEntry(item.parentId, spamFolderId_);
+      if (spam) reason = "judged spam before a rule of the mail client moved it";
     } else if (IsReturnFromSpam(*message)) {
       // Taken back out of the spam folder as a copy: a move, not new mail.
       returned = true;
@@ -186,9 +187,8 @@ void Worker::HandleMessage(const PendingMessage& item) {
   }
   // Moved by the message object that was judged: the store moves the message as it is
   // now (its current file name, flags set meanwhile included), without reading it again.
-  // Its folder's name and its Message-ID are read before it leaves.
   const bool moved = MoveToSpam(*message, folder, item.messageId, item.parentId, flags);
-  if (judged) Note(*message, folder.get(), kVerdictSpam, reason, moved);
+  Note(*message, folder.get(), kVerdictSpam, reason, moved);
   if (moved) {
     returns_.NoteMoved(MessageIdOf(*message));
     if (o_.counters) ++o_.counters->moved;
