@@ -1,32 +1,27 @@
-// `quorvel log` as a user runs it: over journal files written beside it (both
-// generations, damaged lines among them), and after a real host moved spam.
+// `quorvel log` as a user runs it, over journal files written beside it (both
+// generations, damaged lines among them). host_end_to_end_test.cpp has a real host
+// write the journal.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <chrono>
 #include <ctime>
 #include <filesystem>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "outlook/journal_file.h"
-#include "testing/child_process.h"
 #include "testing/file_bytes.h"
 #include "testing/temporary_home.h"
-#include "testing/wait_until.h"
 
 namespace quorvel::app {
 namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using testing::ChildProcess;
 using testing::ProgramRun;
 using testing::Spit;
 using testing::TemporaryHome;
-using testing::WaitUntil;
 
 platform::FileTime SecondsAgo(std::int64_t seconds) {
   const std::int64_t unix = static_cast<std::int64_t>(std::time(nullptr)) - seconds;
@@ -130,72 +125,6 @@ TEST_F(LogCommandTest, TextLinesEscapeControlCharactersAndBadWhenIsAUsageError) 
   ProgramRun empty = Quorvel({"log"});
   EXPECT_EQ(empty.end.status, 0) << empty.err;
   EXPECT_EQ(empty.out, "");
-}
-
-constexpr const char* kFromBlocked =
-    "From: Offers <deals@blocked.example>\nTo: me@example.org\nSubject: Your invoice\n"
-    "Message-ID: <invoice@blocked.example>\n\n"
-    "Please find the invoice for last month's order attached to this letter.\n";
-
-TEST_F(LogCommandTest, AHostThatMovesSpamJournalsItAndLogsTheMove) {
-  const fs::path maildir = fs::path(home_.root()) / "Maildir";
-  for (const char* sub : {"cur", "new", "tmp"}) fs::create_directories(maildir / sub);
-  ASSERT_EQ(Quorvel({"profile", "add", "home", "--maildir", maildir.string(), "--address",
-                     "me@example.org"})
-                .end.status,
-            0);
-  ASSERT_EQ(Quorvel({"register"}).end.status, 0);
-  const std::string list = (fs::path(home_.root()) / "blocked.txt").string();
-  Spit(list, "Offers\tblocked.example\r\n");
-  ProgramRun imported = Quorvel({"lists", "import", "--list", "black", list});
-  ASSERT_EQ(imported.end.status, 0) << imported.err;
-
-  std::string error;
-  auto host = ChildProcess::Start({QUORVEL_PROGRAM, "run"}, home_.Environment(), {}, &error);
-  ASSERT_NE(host, nullptr) << error;
-  ASSERT_TRUE(
-      WaitUntil([&] { return Quorvel({"status"}).end.status == 0 || !host->Running(); }, 30s));
-  ASSERT_TRUE(host->Running()) << host->Errors();
-  Spit(maildir / "tmp/1700000009.9.host", kFromBlocked);
-  fs::rename(maildir / "tmp/1700000009.9.host", maildir / "new/1700000009.9.host");
-
-  ProgramRun log;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        log = Quorvel({"log", "--json", "--spam"});
-        return !log.out.empty() || !host->Running();
-      },
-      30s))
-      << host->Errors();
-  ASSERT_EQ(log.end.status, 0) << log.err;
-  const nlohmann::json entry = nlohmann::json::parse(log.out.substr(0, log.out.find('\n')));
-  EXPECT_EQ(entry["kind"], "verdict");
-  EXPECT_EQ(entry["verdict"], "spam");
-  EXPECT_EQ(entry["folder"], "Inbox");
-  EXPECT_EQ(entry["destination"], "Spam");
-  EXPECT_EQ(entry["message_id"], "<invoice@blocked.example>");
-  EXPECT_EQ(entry["sender"], "deals@blocked.example");
-  EXPECT_EQ(entry["subject"], "Your invoice");
-  EXPECT_EQ(entry["reason"], "Sender's domain is in Black List");
-  EXPECT_TRUE(WaitUntil(
-      [&] {
-        return host->Errors().find(
-                   "moved to Spam: deals@blocked.example \"Your invoice\": "
-                   "Sender's domain is in Black List") != std::string::npos;
-      },
-      10s))
-      << host->Errors();
-  std::size_t inSpam = 0;
-  for (const char* sub : {".Spam/cur", ".Spam/new"}) {
-    if (fs::exists(maildir / sub)) {
-      inSpam += std::distance(fs::directory_iterator(maildir / sub), fs::directory_iterator());
-    }
-  }
-  EXPECT_EQ(inSpam, 1u) << "the message was not moved";
-
-  ASSERT_TRUE(host->Signal(SIGTERM));
-  auto end = host->Wait(30s);
-  ASSERT_TRUE(end.has_value()) << host->Errors();
 }
 
 }  // namespace

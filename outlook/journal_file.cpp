@@ -84,7 +84,7 @@ std::string IsoTime(platform::FileTime time) {
   const unsigned ms = static_cast<unsigned>(sinceEpoch % platform::kFileTimeSecond / 10'000);
   std::tm parts{};
   ::gmtime_r(&seconds, &parts);
-  char text[40];
+  char text[80];
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03uZ", parts.tm_year + 1900,
                 parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, ms);
   return text;

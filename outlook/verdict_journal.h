@@ -22,14 +22,14 @@ inline constexpr const char* kVerdictReturned = "returned";  // taken back out o
 
 struct JournalEntry {
   platform::FileTime time = 0;
-  std::string folder;  // the folder the message was in when judged
-  std::string messageId;
-  std::string sender;
-  std::string subject;
-  std::string verdict;  // one of the kVerdict values
-  std::string reason;   // the first line of the verdict's reason
+  std::string folder{};  // the folder the message was in when judged
+  std::string messageId{};
+  std::string sender{};
+  std::string subject{};
+  std::string verdict{};  // one of the kVerdict values
+  std::string reason{};   // the first line of the verdict's reason
   // The folder the message was moved to; empty when it stayed where it was.
-  std::string destination;
+  std::string destination{};
 };
 
 class VerdictJournal {
