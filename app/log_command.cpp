@@ -147,7 +147,7 @@ bool ShowFile(const std::string& path, const LogOptions& options, std::optional<
       if (!time || *time < *since) continue;
     }
     if (options.json) {
-      io.out << entry.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+      io.out << line << "\n";  // as the journal holds it (it parsed, so it is valid UTF-8)
     } else {
       io.out << TextLine(entry) << "\n";
     }
