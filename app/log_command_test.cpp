@@ -67,10 +67,11 @@ TEST_F(LogCommandTest, ReadsBothGenerationsInOrderSkippingWhatItCannotRead) {
   WriteJournal("journal.jsonl.1",
                JournalLine(Entry(3 * 86400, "spam", "old spam")) + "{\"kind\":\"verdict\",\"ti\n" +
                    JournalLine(Entry(7200, "good", "old good")) + "not json at all\n");
-  WriteJournal("journal.jsonl", "{\"kind\":\"marking\",\"subject\":\"a later kind\"}\n" +
-                                    "[1,2]\n" + JournalLine(Entry(600, "spam", "new spam")) +
-                                    JournalLine(Entry(60, "returned", "back")) +
-                                    JournalLine(Entry(30, "spam", "half")).substr(0, 40));
+  WriteJournal("journal.jsonl",
+               std::string("{\"kind\":\"marking\",\"subject\":\"a later kind\"}\n") + "[1,2]\n" +
+                   JournalLine(Entry(600, "spam", "new spam")) +
+                   JournalLine(Entry(60, "returned", "back")) +
+                   JournalLine(Entry(30, "spam", "half")).substr(0, 40));
 
   struct Case {
     std::vector<std::string> args;
