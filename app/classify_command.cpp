@@ -28,6 +28,7 @@
 #include "app/user_environment.h"
 #include "core/classifier.h"
 #include "platform/code_page.h"
+#include "platform/folder_file_system.h"
 #include "ui/ui.h"
 
 namespace quorvel::app {
@@ -141,8 +142,11 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
     io.err << "quorvel: " << problem << "\n";
   };
   const InputOptions inputOptions{options.recursive, io.in, io.inFd, &stop};
+  // Inside a host, relative paths are the client's: resolved in its folder, named as
+  // it gave them.
+  platform::FolderFileSystem files(io.cwd, platform::RealFileSystem());
   for (const std::string& arg : paths) {
-    unreadable += ReadMessageInput(arg, inputOptions, judge, report);
+    unreadable += ReadMessageInput(arg, inputOptions, judge, report, files);
   }
   io.out.flush();
   if (!io.out) return kExitIoError;

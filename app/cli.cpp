@@ -17,7 +17,7 @@
 #include "app/host_setup.h"
 #include "app/terminal_ui.h"
 #include "app/version.h"
-#include "host/channel.h"
+#include "host/client.h"
 #include "platform/lock_file.h"
 #include "platform/registry_file.h"
 #include "settings/data_folder.h"
@@ -94,6 +94,12 @@ Scan ScanCommandLine(int argc, const char* const* argv) {
   return scan;
 }
 
+host::ClientOptions ClientOptions() {
+  host::ClientOptions options;
+  options.software = std::string("quorvel ") + kVersion;
+  return options;
+}
+
 std::string WorkingFolder() {
   char cwd[PATH_MAX];
   return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) : std::string();
@@ -118,25 +124,31 @@ int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io
   TerminalUi terminal(std::cin, io.err, TerminalUi::ModeFor(scan.yes),
                       TerminalUi::ProgressOnTerminal());
   std::string path;
-  if (!host::ChannelPath(profile.name, &path, &error)) {
-    io.err << "quorvel: " << error << "\n";
+  if (host::Outcome where = host::ChannelPath(profile.name, &path); !where.ok()) {
+    io.err << "quorvel: " << where.message << "\n";
     return kExitFailure;
   }
-  host::wire::Run request;
+  host::protocol::RunRequest request;
   request.argv.assign(argv, argv + argc);
   request.cwd = WorkingFolder();
   request.interactive = terminal.Interactive();
   request.yes = scan.yes;
   for (int attempt = 0;; ++attempt) {
-    // The command's standard input goes along, for a command that reads "-".
-    host::ClientResult sent =
-        host::RunInHost(path, request, terminal, io.out, io.err, STDIN_FILENO);
-    if (sent.connected) {
-      if (!sent.error.empty()) {
-        io.err << "quorvel: " << sent.error << "\n";
+    host::Outcome connected;
+    auto client = host::HostClient::Connect(path, ClientOptions(), &connected);
+    if (client) {
+      // The command's standard input goes along, for a command that reads "-".
+      host::HostClient::RunResult sent =
+          client->Run(request, STDIN_FILENO, terminal, io.out, io.err);
+      if (!sent.outcome.ok()) {
+        io.err << "quorvel: " << sent.outcome.message << "\n";
         return kExitFailure;
       }
       return sent.status;
+    }
+    if (connected.code != host::OutcomeCode::kUnreachable) {  // a host that refuses
+      io.err << "quorvel: " << connected.message << "\n";
+      return kExitFailure;
     }
     auto own = OpenProfileHost(*registry, profile, terminal, /*watch=*/false, &error);
     if (own) {
@@ -177,16 +189,22 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   return Dispatch(argc, argv, io);
 }
 
-int RunInsideHost(host::ProfileHost& host, const std::vector<std::string>& args, std::ostream& out,
-                  std::ostream& err, int standardInput) {
+int RunJob([[maybe_unused]] host::ProfileHost& host, host::JobContext& job) {
   std::vector<const char*> argv;
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  CommandIo io{out, err};
+  for (const std::string& a : job.argv) argv.push_back(a.c_str());
+  CommandIo io{job.out, job.err};
   std::unique_ptr<DescriptorInput> in;
-  if (standardInput >= 0) in = std::make_unique<DescriptorInput>(standardInput);
+  if (job.standardInput >= 0) {
+    in = std::make_unique<DescriptorInput>(job.standardInput, job.cancel ? job.cancel->fd() : -1);
+  }
   io.in = in.get();
-  io.inFd = standardInput;
-  return DispatchInHost(host, static_cast<int>(argv.size()), argv.data(), io);
+  io.inFd = job.standardInput;
+  io.cwd = job.cwd;
+  io.hostProcess = &ProgramProcess();
+  io.presenter = job.presenter.get();
+  // What the process-wide objects show while this job runs goes to its client too.
+  JobPresenterScope scope(job.presenter.get());
+  return Dispatch(static_cast<int>(argv.size()), argv.data(), io);
 }
 
 }  // namespace quorvel::app

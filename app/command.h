@@ -38,6 +38,15 @@ struct CommandIo {
   // client passed along (descriptor -1: none).
   std::istream* in = nullptr;  // null: std::cin
   int inFd = 0;
+  // The folder relative paths of the command line are resolved in: the client's,
+  // inside a host (which never changes its own); empty: the process's.
+  std::string cwd{};
+
+  // `path` as the command opens it: resolved in `cwd` when relative.
+  std::string ResolvePath(const std::string& path) const {
+    if (cwd.empty() || path.empty() || path[0] == '/' || path == "-") return path;
+    return cwd.back() == '/' ? cwd + path : cwd + "/" + path;
+  }
 };
 
 struct Command {

@@ -8,17 +8,19 @@
 
 #include "app/cli.h"
 #include "app/command.h"
+#include "host/job.h"
 #include "host/profile_host.h"
 
 namespace quorvel::app {
 
 // Exit statuses beyond kExitOk and kExitUsage.
-inline constexpr int kExitSpam = 1;        // classify --exit-code: the message is spam
-inline constexpr int kExitFailure = 1;     // a command could not do its work
-inline constexpr int kExitUnreadable = 3;  // classify: a path could not be read
-inline constexpr int kExitIoError = 3;     // standard input, output or error failed
-inline constexpr int kExitNoMailbase = 4;  // classify: the mail base cannot be loaded
-inline constexpr int kExitUnjudged = 4;    // filter: passed through unchanged, not judged
+inline constexpr int kExitSpam = 1;         // classify --exit-code: the message is spam
+inline constexpr int kExitFailure = 1;      // a command could not do its work
+inline constexpr int kExitUnreadable = 3;   // classify: a path could not be read
+inline constexpr int kExitIoError = 3;      // standard input, output or error failed
+inline constexpr int kExitNoMailbase = 4;   // classify: the mail base cannot be loaded
+inline constexpr int kExitUnjudged = 4;     // filter: passed through unchanged, not judged
+inline constexpr int kExitCredentials = 5;  // run: the password or certificate was refused
 
 Command ClassifyCommand();
 Command FilterCommand();
@@ -31,12 +33,11 @@ Command UnregisterCommand();
 Command RunCommand();
 Command StatusCommand();
 
-// Runs a command line inside `host`, which received it (no routing), on the host's
-// user-interface thread: against the host's settings and mail base, its questions
-// asked through the host's presenter. Returns the exit status.
-// `standardInput` is what the command reads as its standard input (-1: none).
-int RunInsideHost(host::ProfileHost& host, const std::vector<std::string>& argv, std::ostream& out,
-                  std::ostream& err, int standardInput);
+// Runs a command line a client sent to `host` (no routing), on the job's own thread:
+// against the host's settings and mail base, in the client's folder, its questions
+// asked through the job's presenter, its standard input the client's (reads end when
+// the job is cancelled). Returns the exit status.
+int RunJob(host::ProfileHost& host, host::JobContext& job);
 
 }  // namespace quorvel::app
 

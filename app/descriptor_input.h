@@ -1,5 +1,8 @@
 // DescriptorInput: an input stream that reads a descriptor it does not own, such as
-// the standard input a client passed to the host with its command.
+// the standard input a client passed to the host with its command. With a
+// cancellation descriptor, a read waits on both and ends the stream (a read error) as
+// soon as that one becomes readable, so that a job whose client holds its input open
+// stops when it is cancelled.
 #ifndef QUORVEL_APP_DESCRIPTOR_INPUT_H_
 #define QUORVEL_APP_DESCRIPTOR_INPUT_H_
 
@@ -10,20 +13,24 @@ namespace quorvel::app {
 
 class DescriptorBuffer final : public std::streambuf {
  public:
-  explicit DescriptorBuffer(int fd) : fd_(fd) {}
+  explicit DescriptorBuffer(int fd, int cancelFd = -1) : fd_(fd), cancelFd_(cancelFd) {}
 
  protected:
   int_type underflow() override;
 
  private:
   int fd_;
+  int cancelFd_;
   char buffer_[1 << 16];
 };
 
 class DescriptorInput final : public std::istream {
  public:
-  // `fd` stays open and must outlive the stream.
-  explicit DescriptorInput(int fd) : std::istream(nullptr), buffer_(fd) { rdbuf(&buffer_); }
+  // `fd` (and `cancelFd`, -1 for none) stay open and must outlive the stream.
+  explicit DescriptorInput(int fd, int cancelFd = -1)
+      : std::istream(nullptr), buffer_(fd, cancelFd) {
+    rdbuf(&buffer_);
+  }
 
  private:
   DescriptorBuffer buffer_;

@@ -20,9 +20,14 @@ namespace quorvel::app {
 
 namespace {
 
-// The message boxes of the process-wide objects: the presenter of the host open in
-// this process (whoever it serves at the moment), else standard error. mutex_ is held
-// across a box, so that a host cannot close under one.
+// The presenter of the job running on this thread, if any.
+thread_local ui::Ui* jobPresenter = nullptr;
+
+// The message boxes of the process-wide objects: on a job's thread, that job's
+// presenter (its client); on any other thread (the worker, the rebuild, the store's
+// threads) the presenter of the host open in this process, else standard error.
+// mutex_ is held across a host's box, so that a host cannot close under one; a job's
+// box takes no lock, so that a client that does not answer holds up only its job.
 class HostBoxes final : public platform::MessageBoxes {
  public:
   void Attach(ui::Ui* presenter) {
@@ -30,6 +35,7 @@ class HostBoxes final : public platform::MessageBoxes {
     presenter_ = presenter;
   }
   int Show(const std::string& text, const std::string& caption, std::uint32_t style) override {
+    if (jobPresenter != nullptr) return jobPresenter->Show(text, caption, style);
     std::lock_guard lock(mutex_);
     return presenter_ ? presenter_->Show(text, caption, style)
                       : fallback_.Show(text, caption, style);
@@ -72,6 +78,12 @@ std::shared_ptr<outlook::AddInProcess> SharedProcess() { return Holder().process
 
 outlook::AddInProcess& ProgramProcess() { return *Holder().process; }
 
+JobPresenterScope::JobPresenterScope(ui::Ui* presenter) : previous_(jobPresenter) {
+  jobPresenter = presenter;
+}
+
+JobPresenterScope::~JobPresenterScope() { jobPresenter = previous_; }
+
 void CloseHost::operator()(host::ProfileHost* host) const {
   Holder().boxes.Attach(nullptr);
   delete host;
@@ -105,8 +117,9 @@ bool ResolveProfile(platform::Registry& registry, const std::string& requested,
 }
 
 OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& profile,
-                           ui::Ui& presenter, bool watch, std::string* error, bool* unreachable) {
-  if (unreachable) *unreachable = false;
+                           ui::Ui& presenter, bool watch, std::string* error,
+                           host::OutcomeCode* code) {
+  if (code) *code = host::OutcomeCode::kFailed;
   std::string dataFolder = DefaultDataFolders().DataFolder();
   if (dataFolder.empty()) {
     *error = "no data folder: set XDG_DATA_HOME or HOME";
@@ -123,8 +136,8 @@ OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& pr
   config.presenter = &presenter;
   config.lockPath = host::HostLockPath(dataFolder, profile.name);
   config.watch = watch;
-  config.openStore = [unreachable](const host::Profile& p, bool w, std::string* e) {
-    return OpenProfileStore(p, w, e, unreachable);
+  config.openStore = [code](const host::Profile& p, bool w, std::string* e) {
+    return OpenProfileStore(p, w, e, code);
   };
   OpenedHost host(host::ProfileHost::Open(std::move(config), error).release());
   if (host) Holder().boxes.Attach(&host->application().Presenter());

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "host/outcome.h"
 #include "host/profile_host.h"
 #include "host/profiles.h"
 #include "outlook/add_in_process.h"
@@ -25,6 +26,19 @@ host::AddInFactories ProgramAddIns();
 // presenter of the host open in this process, else to standard error.
 outlook::AddInProcess& ProgramProcess();
 
+// While it lives, the message boxes of the process-wide objects shown on this thread
+// go to `presenter` (a job's, which asks the job's client) instead of the host's own.
+class JobPresenterScope {
+ public:
+  explicit JobPresenterScope(ui::Ui* presenter);
+  ~JobPresenterScope();
+  JobPresenterScope(const JobPresenterScope&) = delete;
+  JobPresenterScope& operator=(const JobPresenterScope&) = delete;
+
+ private:
+  ui::Ui* previous_;
+};
+
 // The profile `requested` names (or the default). False with the reason in *error.
 bool ResolveProfile(platform::Registry& registry, const std::string& requested,
                     host::Profile* profile, std::string* error);
@@ -37,11 +51,12 @@ struct CloseHost {
 using OpenedHost = std::unique_ptr<host::ProfileHost, CloseHost>;
 
 // Opens the host of `profile` on the store the profile names, without connecting
-// its add-ins. One at a time. `*unreachable` (when given) is set when it failed only
-// because the profile's IMAP server could not be reached.
+// its add-ins. One at a time. `*code` (when given) says why it failed: kUnreachable
+// when the profile's IMAP server could not be reached, kRefused for a wrong password or
+// certificate, else kFailed.
 OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& profile,
                            ui::Ui& presenter, bool watch, std::string* error,
-                           bool* unreachable = nullptr);
+                           host::OutcomeCode* code = nullptr);
 
 // The running program's path (what registration writes as the module).
 std::string ProgramPath();

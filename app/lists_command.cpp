@@ -84,7 +84,7 @@ int RunExport(const ListsOptions& options, CommandIo& io) {
   UserEnvironment env(io);
   const ListPage page = PageOf(options.list);
   if (!NeededSettingsLoaded(env, page, false, io)) return kExitFailure;
-  const int code = ExportListOfPage(env.settings().CopyOut(), page, options.path);
+  const int code = ExportListOfPage(env.settings().CopyOut(), page, io.ResolvePath(options.path));
   if (code != 0) {
     io.err << "quorvel: File Error: " << std::strerror(code) << " (" << options.path << ")\n";
     return kExitFailure;
@@ -98,7 +98,8 @@ int RunImport(const ListsOptions& options, CommandIo& io) {
   // The file is read before any lock is taken: neither the settings lock nor the
   // registry's is held across reading a file the user names (it may be a slow pipe).
   ListFileContents file;
-  if (const int code = ReadListFile(options.path, platform::DefaultClock(), &file)) {
+  if (const int code =
+          ReadListFile(io.ResolvePath(options.path), platform::DefaultClock(), &file)) {
     io.err << "quorvel: File Error: " << std::strerror(code) << " (" << options.path << ")\n";
     return kExitFailure;
   }

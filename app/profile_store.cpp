@@ -15,8 +15,8 @@ std::string CredentialsPath(const std::string& profile) {
 
 mapi::Result<std::shared_ptr<mapi::MsgStore>> OpenProfileStore(const host::Profile& profile,
                                                                bool watch, std::string* error,
-                                                               bool* unreachable) {
-  if (unreachable) *unreachable = false;
+                                                               host::OutcomeCode* code) {
+  if (code) *code = host::OutcomeCode::kFailed;
   if (profile.imap.empty()) return host::OpenMaildirProfileStore(profile, watch, error);
   const std::string what =
       "the IMAP account of profile '" + profile.name + "' (" + profile.imap + ")";
@@ -37,8 +37,9 @@ mapi::Result<std::shared_ptr<mapi::MsgStore>> OpenProfileStore(const host::Profi
   auto store = mapi::OpenImapStore(options, &why);
   if (store.ok()) return store;
   *error = what + " cannot be opened: " + why;
+  if (code && store.hr == mapi::MAPI_E_NETWORK_ERROR) *code = host::OutcomeCode::kUnreachable;
+  if (code && store.hr == mapi::MAPI_E_LOGON_FAILED) *code = host::OutcomeCode::kRefused;
   if (store.hr == mapi::MAPI_E_NETWORK_ERROR) {
-    if (unreachable) *unreachable = true;
   } else if (why.find("certificate") != std::string::npos && profile.caFile.empty()) {
     *error +=
         " (add the profile again with --ca-file FILE to trust the server's own authority, or "

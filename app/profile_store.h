@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "host/outcome.h"
 #include "host/profiles.h"
 #include "mapi/store.h"
 
@@ -17,11 +18,12 @@ namespace quorvel::app {
 std::string CredentialsPath(const std::string& profile);
 
 // Opens the profile's default store, noticing new mail when `watch`. A failure says
-// what went wrong and what the user can do; `*unreachable` (when given) tells a
-// server that could not be reached (worth trying again later) from a refusal.
+// what went wrong and what the user can do; `*code` (when given) tells a server that
+// could not be reached (kUnreachable: worth trying again later) from a wrong password
+// or certificate (kRefused: trying again does not help) and any other failure (kFailed).
 mapi::Result<std::shared_ptr<mapi::MsgStore>> OpenProfileStore(const host::Profile& profile,
                                                                bool watch, std::string* error,
-                                                               bool* unreachable = nullptr);
+                                                               host::OutcomeCode* code = nullptr);
 
 }  // namespace quorvel::app
 

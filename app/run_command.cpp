@@ -14,6 +14,9 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -22,7 +25,11 @@
 #include "app/commands.h"
 #include "app/host_setup.h"
 #include "app/terminal_ui.h"
+#include "app/version.h"
+#include "host/background_ui.h"
 #include "host/channel.h"
+#include "host/client.h"
+#include "host/folder_listing.h"
 #include "platform/lock_file.h"
 #include "platform/registry_file.h"
 #include "platform/service_notify.h"
@@ -39,22 +46,53 @@ std::string TimeText(std::int64_t since) {
   return text;
 }
 
-// Runs one command line sent by a client, on the user-interface thread, in the
-// client's working folder and with the client's presenter.
-int ServeRun(host::ProfileHost& host, const host::wire::Run& run, std::ostream& out,
-             std::ostream& err, int standardInput, std::shared_ptr<ui::Ui> presenter) {
-  int previous = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (!run.cwd.empty() && ::chdir(run.cwd.c_str()) != 0) {
-    err << "quorvel: the host cannot enter " << run.cwd << "\n";
-    if (previous >= 0) ::close(previous);
-    return kExitFailure;
+// How long SIGTERM waits for the jobs of clients before the add-ins save and the host
+// exits: the whole stop stays within 2 s whatever the clients do.
+constexpr std::chrono::milliseconds kJobDeadline{1200};
+
+// The host's log: its standard error, one line at a time from any thread.
+void LogLine(const std::string& line) { std::cerr << ("quorvel: " + line + "\n") << std::flush; }
+
+// Watches SIGINT and SIGTERM while the host opens its store, and ends the process at
+// once on either; Finish hands them back (a signal that came meanwhile stays pending
+// for the host's own waiter).
+class StartupStop {
+ public:
+  StartupStop(const sigset_t& signals, std::string profile)
+      : signals_(signals), profile_(std::move(profile)), thread_([this] { Watch(); }) {}
+  ~StartupStop() { Finish(); }
+  void Finish() {
+    done_ = true;
+    if (thread_.joinable()) thread_.join();
   }
-  host::Application::PresenterScope scope(host.application(), presenter);
-  int status = RunInsideHost(host, run.argv, out, err, standardInput);
-  if (previous >= 0) {
-    if (::fchdir(previous) != 0) err << "quorvel: the host lost its working folder\n";
-    ::close(previous);
+
+ private:
+  void Watch() {
+    while (!done_) {
+      timespec tick{0, 100'000'000};
+      const int caught = sigtimedwait(&signals_, nullptr, &tick);
+      if (caught == SIGINT || caught == SIGTERM) {
+        LogLine("host for profile " + profile_ + " stopped (" +
+                (caught == SIGINT ? "SIGINT" : "SIGTERM") + ") before it was ready");
+        std::_Exit(kExitOk);
+      }
+    }
   }
+
+  const sigset_t signals_;
+  const std::string profile_;
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+host::protocol::Status HostStatus(host::ProfileHost& h, const char* state) {
+  host::protocol::Status status;
+  status.profile = h.profile().name;
+  status.pid = ::getpid();
+  status.since = h.since();
+  status.state = state;
+  status.judged = h.application().counters().judged.load();
+  status.moved = h.application().counters().moved.load();
   return status;
 }
 
@@ -73,14 +111,26 @@ int Run(bool once, CommandIo& io) {
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  TerminalUi hostUi(std::cin, io.err, TerminalUi::ModeFor(io.yes),
-                    TerminalUi::ProgressOnTerminal());
-  bool unreachable = false;
-  auto host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/!once, &error, &unreachable);
+  // What the host's own threads have to say goes to its log and its subscribers; no
+  // client is asked.
+  host::EventBus events;
+  host::BackgroundUi hostUi(LogLine, &events);
+  // Until the host serves, SIGINT and SIGTERM end it at once, whatever it is doing
+  // (a password command that does not return, a server that does not answer): nothing
+  // is connected yet, so there is nothing to save.
+  StartupStop startupStop(signals, profile.name);
+  host::OutcomeCode failure = host::OutcomeCode::kFailed;
+  auto host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/!once, &error, &failure);
   // A server that cannot be reached yet (the network is not up) is tried again after
   // 1, 2, 4 ... up to 300 seconds, until SIGINT or SIGTERM; --once gives up at once.
-  for (int wait = 1; !host && unreachable && !once; wait = std::min(wait * 2, 300)) {
+  // A service manager hears why it is not ready yet, and waits that much longer.
+  for (int wait = 1; !host && failure == host::OutcomeCode::kUnreachable && !once;
+       wait = std::min(wait * 2, 300)) {
     io.err << "quorvel: " << error << "; trying again in " << wait << " s\n";
+    platform::NotifyServiceManager("STATUS=" + error + "; trying again in " + std::to_string(wait) +
+                                   " s");
+    platform::NotifyServiceManager("EXTEND_TIMEOUT_USEC=" +
+                                   std::to_string((wait + 90) * 1000000LL));
     timespec timeout{wait, 0};
     int caught = sigtimedwait(&signals, nullptr, &timeout);
     if (caught == SIGINT || caught == SIGTERM) {
@@ -89,34 +139,33 @@ int Run(bool once, CommandIo& io) {
       pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
       return kExitOk;
     }
-    host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/true, &error, &unreachable);
+    host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/true, &error, &failure);
   }
+  startupStop.Finish();
   if (!host) {
     io.err << "quorvel: " << error << "\n";
     pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
-    return kExitFailure;
+    // A wrong password or certificate does not mend by itself: the unit does not
+    // restart on this status.
+    return failure == host::OutcomeCode::kRefused ? kExitCredentials : kExitFailure;
   }
   std::unique_ptr<host::ChannelServer> server;
+  std::string path;
   if (!once) {
-    std::string path;
-    if (host::ChannelPath(profile.name, &path, &error)) {
+    if (host::Outcome where = host::ChannelPath(profile.name, &path); !where.ok()) {
+      error = where.message;
+    } else {
       host::ChannelServer::Handlers handlers;
       host::ProfileHost* h = host.get();
-      handlers.run = [h](const host::wire::Run& run, std::ostream& out, std::ostream& err,
-                         int standardInput, std::shared_ptr<ui::Ui> presenter) {
-        return ServeRun(*h, run, out, err, standardInput, std::move(presenter));
-      };
-      handlers.status = [h] {
-        host::wire::Status status;
-        status.profile = h->profile().name;
-        status.pid = ::getpid();
-        status.since = h->since();
-        status.ready = h->ready();
-        status.judged = h->application().counters().judged.load();
-        status.moved = h->application().counters().moved.load();
-        return status;
-      };
-      server = host::ChannelServer::Start(path, host->application().loop(), handlers, &error);
+      handlers.hello.software = std::string("quorvel ") + kVersion;
+      handlers.hello.profile = profile.name;
+      handlers.hello.capabilities = {"run", "status", "events", "list-folders"};
+      handlers.run = [h](host::JobContext& job) { return RunJob(*h, job); };
+      handlers.status = [h] { return HostStatus(*h, h->ready() ? "ready" : "starting"); };
+      handlers.log = LogLine;
+      handlers.listFolders = [h] { return host::ListFolders(*h->application().Session()); };
+      server =
+          host::ChannelServer::Start(path, host->application().loop(), events, handlers, &error);
     }
     if (!server) {
       io.err << "quorvel: the command channel cannot be opened: " << error << "\n";
@@ -124,6 +173,7 @@ int Run(bool once, CommandIo& io) {
       return kExitFailure;
     }
   }
+  host->application().counters().events = &events;  // the add-in announces its moves
   for (const std::string& note : host->Connect()) io.err << "quorvel: " << note << "\n";
   if (once) {
     host->WaitUntilIdle();
@@ -133,6 +183,7 @@ int Run(bool once, CommandIo& io) {
   }
   platform::NotifyServiceManager("READY=1");
   io.err << "quorvel: host for profile " << profile.name << " ready (PID " << ::getpid() << ")\n";
+  events.Publish({"host-status", {{"state", "ready"}}});
 
   host::MessageLoop& loop = host->application().loop();
   int caught = 0;
@@ -143,11 +194,21 @@ int Run(bool once, CommandIo& io) {
   loop.Run();
   waiter.join();
   platform::NotifyServiceManager("STOPPING=1");
-  server->DisconnectClients();
+  // Clients first (told, their jobs cancelled, cut off), then the add-ins save.
+  const std::size_t stuck = server->Stop(kJobDeadline);
   host->Disconnect();
-  server.reset();
   io.err << "quorvel: host for profile " << profile.name << " stopped ("
          << (caught == SIGINT ? "SIGINT" : "SIGTERM") << ")\n";
+  if (stuck > 0) {
+    // A job that did not end when cancelled is not waited for: the saves are made,
+    // the socket goes, and the process ends over it.
+    io.err << "quorvel: " << stuck << " command(s) of clients did not end in time\n";
+    io.err.flush();
+    std::cerr.flush();
+    ::unlink(path.c_str());
+    std::_Exit(kExitOk);
+  }
+  server.reset();
   pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
   return kExitOk;
 }
@@ -161,23 +222,44 @@ int Status(bool json, CommandIo& io) {
     return kExitFailure;
   }
   std::string path;
-  std::optional<host::wire::Status> status;
-  if (host::ChannelPath(profile.name, &path, &error)) status = host::QueryHostStatus(path, &error);
+  std::optional<host::protocol::Status> status;
+  host::Outcome outcome = host::ChannelPath(profile.name, &path);
+  if (outcome.ok()) {
+    host::ClientOptions options;
+    options.software = std::string("quorvel ") + kVersion;
+    auto client = host::HostClient::Connect(path, options, &outcome);
+    host::protocol::Status answered;
+    if (client) outcome = client->QueryStatus(&answered);
+    if (client && outcome.ok()) status = answered;
+  }
   if (!status) {
     // No answer: a host may be starting (it holds the lock but does not serve yet).
     std::string data = DefaultDataFolders().DataFolder();
     platform::LockHolder holder =
         platform::LockFile::Holder(host::HostLockPath(data, profile.name));
-    status = host::wire::Status{profile.name, holder.pid, holder.since, false, 0, 0};
+    status = host::protocol::Status{};
+    status->profile = profile.name;
+    status->pid = holder.pid;
+    status->since = holder.since;
+    status->state = "starting";
+    // A host that answers and refuses (another version, too many clients) is named.
+    if (outcome.code != host::OutcomeCode::kUnreachable && !outcome.message.empty()) {
+      io.err << "quorvel: " << outcome.message << "\n";
+    }
   }
+  const bool ready = status->state == "ready";
   bool running = status->pid != 0;
   if (json) {
-    nlohmann::json j = {{"profile", profile.name}, {"running", running}, {"ready", status->ready}};
+    nlohmann::json j = {{"profile", profile.name}, {"running", running}, {"ready", ready}};
     if (running && status->pid > 0) j["pid"] = status->pid;
     if (running && status->since > 0) j["since"] = TimeText(status->since);
-    if (status->ready) {
+    if (running) j["state"] = status->state;
+    if (ready) {
       j["judged"] = status->judged;
       j["moved"] = status->moved;
+      j["clients"] = status->clients;
+      j["jobs"] = status->jobs;
+      j["events"] = status->events;
     }
     io.out << j.dump() << "\n";
   } else if (!running) {
@@ -186,13 +268,13 @@ int Status(bool json, CommandIo& io) {
     io.out << "host for profile " << profile.name;
     if (status->pid > 0) io.out << ": PID " << status->pid;
     if (status->since > 0) io.out << ", since " << TimeText(status->since);
-    io.out << (status->ready ? ", ready" : ", starting");
-    if (status->ready) {
+    io.out << ", " << status->state;
+    if (ready) {
       io.out << "; " << status->judged << " judged, " << status->moved << " moved to spam";
     }
     io.out << "\n";
   }
-  return status->ready ? kExitOk : kExitFailure;
+  return ready ? kExitOk : kExitFailure;
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <string>
 
+#include "host/event_bus.h"
 #include "host/explorer.h"
 #include "host/message_loop.h"
 #include "host/object_model.h"
@@ -30,6 +31,9 @@ namespace quorvel::host {
 struct HostCounters {
   std::atomic<std::uint64_t> judged{0};  // messages judged
   std::atomic<std::uint64_t> moved{0};   // messages moved into the spam folder
+  // Where the add-in announces each message it moved ("spam-moved"); set by the host
+  // before the add-ins connect, null when nobody listens.
+  EventBus* events = nullptr;
 };
 
 class Application {

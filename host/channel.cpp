@@ -1,262 +1,109 @@
 #include "host/channel.h"
 
-#include <sys/stat.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <cstdlib>
-#include <map>
+#include <cerrno>
+#include <cstring>
 #include <ostream>
-#include <streambuf>
+
+#include "host/channel_connection.h"
+#include "host/frames.h"
 
 namespace quorvel::host {
-
-bool ChannelPath(const std::string& profile, std::string* path, std::string* error) {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] == '/') {
-    *path = std::string(runtime) + "/quorvel-" + profile + ".sock";
-    return true;
-  }
-  std::string folder = "/tmp/quorvel-" + std::to_string(::getuid());
-  ::mkdir(folder.c_str(), 0700);
-  struct stat st {};
-  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
-      (st.st_mode & 077) != 0) {
-    *error = folder + " is not a private folder of this user; set XDG_RUNTIME_DIR";
-    return false;
-  }
-  *path = folder + "/" + profile + ".sock";
-  return true;
-}
-
-bool SendFrame(platform::Socket& socket, const wire::Message& message) {
-  std::string frame = wire::Encode(message);
-  return socket.SendAll(frame.data(), frame.size());
-}
-
-std::optional<wire::Message> ReceiveFrame(platform::Socket& socket, bool* malformed) {
-  if (malformed) *malformed = false;
-  unsigned char header[4];
-  if (!socket.ReceiveAll(header, 4)) return std::nullopt;
-  std::uint32_t size =
-      header[0] | header[1] << 8 | header[2] << 16 | static_cast<std::uint32_t>(header[3]) << 24;
-  if (size == 0 || size > wire::kMaxFrame) {
-    if (malformed) *malformed = true;
-    return std::nullopt;
-  }
-  std::string body(size, '\0');
-  if (!socket.ReceiveAll(body.data(), size)) return std::nullopt;
-  auto message = wire::Decode(body);
-  if (!message && malformed) *malformed = true;
-  return message;
-}
-
-// One client: its socket, its reader, and the presenter that asks it.
-struct ChannelServer::Connection final : public ui::Ui {
-  platform::Socket socket;
-  std::thread thread;
-  bool finished = false;  // the thread is done; guarded by the server's mutex_
-
-  mutable std::mutex mutex;  // guards everything below and serialises sends
-  std::condition_variable answered;
-  bool gone = false;
-  bool interactive = false;
-  std::uint32_t nextId = 1;
-  std::map<std::uint32_t, wire::Answer> answers;
-  std::map<std::uint32_t, bool> cancelled;
-
-  bool Send(const wire::Message& message) {
-    std::lock_guard lock(mutex);
-    if (gone) return false;
-    if (!SendFrame(socket, message)) gone = true;
-    return !gone;
-  }
-  bool Gone() const {
-    std::lock_guard lock(mutex);
-    return gone;
-  }
-  void Disconnected() {
-    std::lock_guard lock(mutex);
-    gone = true;
-    answered.notify_all();
-  }
-  void Deliver(wire::Answer answer) {
-    std::lock_guard lock(mutex);
-    answers[answer.id] = std::move(answer);
-    answered.notify_all();
-  }
-  void Cancelled(std::uint32_t id) {
-    std::lock_guard lock(mutex);
-    cancelled[id] = true;
-  }
-  std::uint32_t NewId() {
-    std::lock_guard lock(mutex);
-    return nextId++;
-  }
-  // Sends a question and waits for its answer; nothing when the client went away.
-  std::optional<wire::Answer> Ask(std::uint32_t id, const wire::Message& question) {
-    if (!Send(question)) return std::nullopt;
-    std::unique_lock lock(mutex);
-    answered.wait(lock, [&] { return gone || answers.count(id) != 0; });
-    auto it = answers.find(id);
-    if (it == answers.end()) return std::nullopt;
-    wire::Answer answer = std::move(it->second);
-    answers.erase(it);
-    return answer;
-  }
-
-  int Show(const std::string& text, const std::string& caption, std::uint32_t style) override {
-    std::uint32_t id = NewId();
-    auto answer = Ask(id, wire::MessageBox{id, text, caption, style});
-    return answer ? answer->button : ui::CancelButton(style);
-  }
-  std::int32_t Present(ui::Dialog& dialog) override {
-    std::uint32_t id = NewId();
-    wire::DialogRequest request{id, dialog};
-    request.dialog.validate = nullptr;
-    auto answer = Ask(id, request);
-    if (!answer) return dialog.cancelButton;
-    // Only values come back, and only into controls of the same shape.
-    for (std::size_t i = 0; i < dialog.controls.size() && i < answer->controls.size(); ++i) {
-      ui::Control& mine = dialog.controls[i];
-      const ui::Control& theirs = answer->controls[i];
-      if (mine.id != theirs.id || mine.kind != theirs.kind || mine.readOnly || !mine.enabled) {
-        continue;
-      }
-      mine.checked = theirs.checked;
-      mine.text = theirs.text;
-      if (theirs.selected >= -1 &&
-          (theirs.selected < static_cast<std::int32_t>(mine.kind == ui::ControlKind::kChoice
-                                                           ? mine.options.size()
-                                                           : mine.rows.size()))) {
-        mine.selected = theirs.selected;
-      }
-      if (theirs.rowChecked.size() == mine.rows.size()) mine.rowChecked = theirs.rowChecked;
-    }
-    return answer->button;
-  }
-  class ProxyProgress final : public ui::Progress {
-   public:
-    ProxyProgress(std::shared_ptr<Connection> c, std::uint32_t id) : c_(std::move(c)), id_(id) {}
-    ~ProxyProgress() override { c_->Send(wire::ProgressUpdate{id_, 0, 0, "", true}); }
-    // At most ten updates a second travel: work that updates per message would
-    // otherwise spend its time on frames.
-    void Update(std::uint64_t done, std::uint64_t total, const std::string& text) override {
-      const auto now = std::chrono::steady_clock::now();
-      if (now - lastSent_ < std::chrono::milliseconds(100)) return;
-      lastSent_ = now;
-      c_->Send(wire::ProgressUpdate{id_, done, total, text, false});
-    }
-    bool Cancelled() const override {
-      std::lock_guard lock(c_->mutex);
-      return c_->gone || c_->cancelled.count(id_) != 0;
-    }
-
-   private:
-    std::shared_ptr<Connection> c_;
-    std::uint32_t id_;
-    std::chrono::steady_clock::time_point lastSent_{};
-  };
-  std::unique_ptr<ui::Progress> BeginProgress(const std::string& title) override {
-    std::uint32_t id = NewId();
-    Send(wire::ProgressUpdate{id, 0, 0, title, false});
-    return std::make_unique<ProxyProgress>(self.lock(), id);
-  }
-  void Notify(const std::string& title, const std::string& text) override {
-    Send(wire::Notice{title, text});
-  }
-  bool OpenUrl(const std::string& url) override {
-    std::uint32_t id = NewId();
-    auto answer = Ask(id, wire::OpenUrl{id, url});
-    return answer && answer->button == 1;
-  }
-  bool Interactive() const override {
-    std::lock_guard lock(mutex);
-    return interactive && !gone;
-  }
-
-  std::weak_ptr<Connection> self;
-};
-
 namespace {
 
-// Standard output or error of a command run for a client: sent in frames. Once the
-// client is gone, writing fails, so that a command that checks its output (as every
-// command writing a line per message does) stops at the next line.
-class ForwardingBuffer final : public std::streambuf {
- public:
-  ForwardingBuffer(ChannelServer::Connection* c, std::uint8_t stream) : c_(c), stream_(stream) {}
-  ~ForwardingBuffer() override { sync(); }
+constexpr const char* kRestartAdvice = "restart the host: systemctl --user restart quorvel";
 
- protected:
-  int_type overflow(int_type ch) override {
-    if (c_->Gone()) return traits_type::eof();
-    if (ch != traits_type::eof()) buffer_.push_back(static_cast<char>(ch));
-    if (buffer_.size() >= 4096 && sync() != 0) return traits_type::eof();
-    return traits_type::not_eof(ch);
-  }
-  std::streamsize xsputn(const char* s, std::streamsize n) override {
-    if (c_->Gone()) return 0;
-    buffer_.append(s, static_cast<std::size_t>(n));
-    if (buffer_.size() >= 4096 && sync() != 0) return 0;
-    return n;
-  }
-  int sync() override {
-    bool sent = true;
-    if (!buffer_.empty()) sent = c_->Send(wire::Output{stream_, std::move(buffer_)});
-    buffer_.clear();
-    return sent ? 0 : -1;
-  }
+std::string VersionText(int major, int minor) {
+  return std::to_string(major) + "." + std::to_string(minor);
+}
 
- private:
-  ChannelServer::Connection* c_;
-  std::uint8_t stream_;
-  std::string buffer_;
-};
+protocol::Error Refusal(std::uint64_t id, OutcomeCode code, std::string message) {
+  return protocol::Error{id, Outcome::Of(code, std::move(message))};
+}
+
+// Writes a frame to a client not served, without waiting for it.
+void SendAndForget(platform::Socket& socket, const protocol::Message& message) {
+  const std::string frame = protocol::Encode(message);
+  [[maybe_unused]] ssize_t n =
+      ::send(socket.fd(), frame.data(), frame.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+}
 
 }  // namespace
 
 ChannelServer::ChannelServer(std::string path, platform::Socket listener, MessageLoop& loop,
-                             Handlers handlers)
+                             EventBus& events, Handlers handlers, ChannelLimits limits)
     : path_(std::move(path)),
       listener_(std::move(listener)),
       loop_(loop),
-      handlers_(std::move(handlers)) {}
+      events_(events),
+      handlers_(std::move(handlers)),
+      limits_(limits) {}
 
 std::unique_ptr<ChannelServer> ChannelServer::Start(const std::string& path, MessageLoop& loop,
-                                                    Handlers handlers, std::string* error) {
+                                                    EventBus& events, Handlers handlers,
+                                                    std::string* error, ChannelLimits limits) {
   platform::Socket listener = platform::ListenUnix(path, error);
   if (!listener.valid()) return nullptr;
   std::unique_ptr<ChannelServer> server(
-      new ChannelServer(path, std::move(listener), loop, std::move(handlers)));
+      new ChannelServer(path, std::move(listener), loop, events, std::move(handlers), limits));
   server->acceptThread_ = std::thread([s = server.get()] { s->AcceptLoop(); });
   return server;
 }
 
-void ChannelServer::DisconnectClients() {
+std::size_t ChannelServer::clients() {
   std::lock_guard lock(mutex_);
-  for (auto& c : connections_) {
-    c->socket.Shutdown();
-    c->Disconnected();
-  }
+  std::size_t n = 0;
+  for (const auto& c : connections_) n += c->finished ? 0 : 1;
+  return n;
 }
 
-ChannelServer::~ChannelServer() {
+std::size_t ChannelServer::jobs() {
+  std::lock_guard lock(mutex_);
+  return jobs_;
+}
+
+std::size_t ChannelServer::Stop(std::chrono::milliseconds deadline) {
+  const auto until = std::chrono::steady_clock::now() + deadline;
+  std::list<std::shared_ptr<Connection>> connections;
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
+    connections = connections_;
+    changed_.notify_all();
   }
-  DisconnectClients();
   listener_.Shutdown();
   if (acceptThread_.joinable()) acceptThread_.join();
+  const protocol::Event stopping{"stopping", {{"message", "the host is stopping"}}};
+  // A frame being sent holds a connection's send lock for a moment: such clients are
+  // told a little later; one whose send is stuck (it reads nothing) is not told.
+  std::list<std::shared_ptr<Connection>> busy;
+  for (auto& c : connections) {
+    if (!c->SendIfRoom(stopping)) busy.push_back(c);
+  }
+  if (!busy.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  for (auto& c : busy) c->SendIfRoom(stopping);
+  for (auto& c : connections) c->Gone();
+  std::unique_lock lock(mutex_);
+  changed_.wait_until(lock, until, [&] {
+    for (const auto& c : connections_) {
+      if (!c->finished) return false;
+    }
+    return true;
+  });
+  return jobs_;
+}
+
+ChannelServer::~ChannelServer() {
+  Stop(std::chrono::milliseconds(1000));
   std::list<std::shared_ptr<Connection>> connections;
   {
     std::lock_guard lock(mutex_);
     connections.swap(connections_);
   }
   for (auto& c : connections) {
-    if (c->thread.joinable()) c->thread.join();
+    if (c->reader.joinable()) c->reader.join();
   }
   ::unlink(path_.c_str());
 }
@@ -274,178 +121,296 @@ void ChannelServer::Reap() {
       }
     }
   }
-  for (auto& c : done) c->thread.join();
+  for (auto& c : done) c->reader.join();
 }
 
 void ChannelServer::AcceptLoop() {
+  bool reported = false;
+  int pause = 10;
   for (;;) {
     platform::Socket socket = platform::AcceptUnix(listener_);
+    const int error = errno;
     Reap();
-    if (!socket.valid()) return;
-    auto connection = std::make_shared<Connection>();
-    connection->self = connection;
-    connection->socket = std::move(socket);
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     if (stopping_) return;
+    if (!socket.valid()) {
+      // Out of descriptors or memory: the clients that end give them back. Try again
+      // after a pause that grows to a second; say so once per spell.
+      if (!reported && handlers_.log) {
+        handlers_.log("the command channel cannot accept a client (" +
+                      std::string(std::strerror(error)) + "); trying again");
+      }
+      reported = true;
+      changed_.wait_for(lock, std::chrono::milliseconds(pause), [&] { return stopping_; });
+      pause = std::min(pause * 2, 1000);
+      continue;
+    }
+    reported = false;
+    pause = 10;
+    std::size_t live = 0;
+    for (const auto& c : connections_) live += c->finished ? 0 : 1;
+    if (live >= limits_.maxClients) {
+      lock.unlock();
+      SendAndForget(socket, Refusal(0, OutcomeCode::kBusy,
+                                    "the host serves " + std::to_string(live) +
+                                        " clients already; try again later"));
+      continue;  // closed here
+    }
+    auto connection = std::make_shared<Connection>();
+    connection->socket = std::move(socket);
     connections_.push_back(connection);
-    connection->thread = std::thread([this, connection] {
+    connection->reader = std::thread([this, connection] {
       Serve(connection);
       std::lock_guard inner(mutex_);
       connection->finished = true;
+      changed_.notify_all();
     });
   }
 }
 
-void ChannelServer::Serve(const std::shared_ptr<Connection>& c) {
-  if (platform::PeerUid(c->socket) != static_cast<long>(::getuid())) {
-    c->Send(wire::Refused{"the host serves only its own user"});
-    c->Disconnected();
-    return;
+bool ChannelServer::Handshake(Connection& c) {
+  if (platform::PeerUid(c.socket) != static_cast<long>(::getuid())) {
+    c.Send(Refusal(0, OutcomeCode::kRefused, "the host serves only its own user"));
+    return false;
   }
-  bool malformed = false;
-  auto first = ReceiveFrame(c->socket, &malformed);
-  if (!first) {
-    if (malformed) c->Send(wire::Refused{"malformed request"});
-    c->Disconnected();
-    return;
+  SetReceiveTimeout(c.socket, limits_.handshakeMs);
+  std::string body;
+  if (ReadFrame(c.socket, &body) != FrameRead::kOk) return false;  // silent, or no frame
+  const std::string ours = VersionText(protocol::kMajor, protocol::kMinor);
+  if (protocol::IsFirstProtocolBody(body)) {
+    const std::string refusal = protocol::FirstProtocolRefusal(
+        "the host speaks protocol " + ours + " and this quorvel an older one; " + kRestartAdvice);
+    std::lock_guard lock(c.sendMutex);
+    c.socket.SendAll(refusal.data(), refusal.size());
+    return false;
   }
-  if (std::holds_alternative<wire::StatusRequest>(*first)) {
-    c->Send(handlers_.status ? handlers_.status() : wire::Status{});
-    c->Disconnected();
-    return;
+  protocol::Decoded hello = protocol::Decode(body);
+  const auto* theirs = std::get_if<protocol::Hello>(&hello.message);
+  if (hello.kind != protocol::Decoded::kMessage || theirs == nullptr) {
+    c.Send(Refusal(0, OutcomeCode::kRefused, "the first message must be a hello"));
+    return false;
   }
-  const auto* run = std::get_if<wire::Run>(&*first);
-  if (run == nullptr || run->argv.empty() || !handlers_.run) {
-    c->Send(wire::Refused{"malformed request"});
-    c->Disconnected();
-    return;
+  if (theirs->major != protocol::kMajor) {
+    c.Send(Refusal(0, OutcomeCode::kVersionMismatch,
+                   "the client speaks protocol " + VersionText(theirs->major, theirs->minor) +
+                       " and the host " + ours + "; " + kRestartAdvice));
+    return false;
   }
-  // The client's standard input comes as a descriptor right after the request; it is
-  // closed once the command has run (or was dropped).
-  int received = -1;
-  if (run->standardInput) {
-    received = c->socket.ReceiveDescriptor();
-    if (received < 0) {
-      c->Send(wire::Refused{"malformed request"});
-      c->Disconnected();
-      return;
+  SetReceiveTimeout(c.socket, 0);
+  protocol::Hello mine = handlers_.hello;
+  mine.major = protocol::kMajor;
+  mine.minor = protocol::kMinor;
+  return c.Send(mine);
+}
+
+void ChannelServer::StartJob(const std::shared_ptr<Connection>& c, protocol::RunRequest run,
+                             int input) {
+  auto cancel = std::make_shared<Cancellation>();
+  std::lock_guard lock(c->mutex);
+  Connection::Job& job = c->jobs[run.id];
+  job.cancel = cancel;
+  job.thread = std::thread([this, c, cancel, input, run = std::move(run)] {
+    const std::string command = run.argv.size() > 1 ? run.argv[1] : run.argv[0];
+    events_.Publish({"job", {{"state", "started"}, {"command", command}}});
+    int status = 1;
+    Outcome outcome;
+    {
+      JobOutputBuffer outBuffer(*c, run.id, 1), errBuffer(*c, run.id, 2);
+      std::ostream out(&outBuffer), err(&errBuffer);
+      JobContext context{run.argv,
+                         run.cwd,
+                         run.interactive,
+                         run.yes,
+                         input,
+                         out,
+                         err,
+                         MakeJobPresenter(c, run.id, cancel, run.interactive && !run.yes),
+                         cancel,
+                         &loop_};
+      try {
+        status = handlers_.run(context);
+      } catch (const std::exception& e) {
+        outcome = Outcome::Of(OutcomeCode::kFailed, std::string("the command failed: ") + e.what());
+      } catch (...) {
+        outcome = Outcome::Of(OutcomeCode::kFailed, "the command failed");
+      }
+      if (!outcome.ok()) {
+        status = 1;
+        if (handlers_.log) handlers_.log(outcome.message);
+      } else if (cancel->cancelled()) {
+        outcome = Outcome::Of(OutcomeCode::kCancelled, "the command was cancelled");
+      }
     }
-  }
-  auto input = std::shared_ptr<int>(new int(received), [](int* fd) {
-    if (*fd >= 0) ::close(*fd);
-    delete fd;
+    if (input >= 0) ::close(input);
+    c->Send(protocol::Done{run.id, status, outcome});
+    events_.Publish({"job",
+                     {{"state", "ended"},
+                      {"command", command},
+                      {"code", std::string(OutcomeCodeName(outcome.code))}}});
+    {
+      std::lock_guard inner(c->mutex);
+      c->jobs[run.id].done = true;
+    }
+    std::lock_guard server(mutex_);
+    --jobs_;
+    changed_.notify_all();
   });
-  {
-    std::lock_guard lock(c->mutex);
-    c->interactive = run->interactive && !run->yes;
-  }
-  // The command runs on the user-interface thread; this thread goes on reading the
-  // client's answers until the command is done or the client leaves.
-  loop_.Post([this, c, input, request = *run] {
+}
+
+void ChannelServer::Serve(const std::shared_ptr<Connection>& c) {
+  auto joinFinishedJobs = [&c](bool all) {
+    std::vector<std::thread> threads;
     {
       std::lock_guard lock(c->mutex);
-      if (c->gone) return;  // the client left before its turn
-    }
-    int status = 1;
-    {
-      ForwardingBuffer outBuffer(c.get(), 1), errBuffer(c.get(), 2);
-      std::ostream out(&outBuffer), err(&errBuffer);
-      status = handlers_.run(request, out, err, *input, c);
-    }
-    c->Send(wire::Done{status});
-    c->socket.Shutdown();  // ends the reader below
-  });
-  for (;;) {
-    auto message = ReceiveFrame(c->socket, &malformed);
-    if (!message) break;
-    if (auto* answer = std::get_if<wire::Answer>(&*message)) {
-      c->Deliver(std::move(*answer));
-    } else if (auto* cancel = std::get_if<wire::Cancel>(&*message)) {
-      c->Cancelled(cancel->id);
-    } else {
-      break;  // nothing else is expected while a command runs
-    }
-  }
-  c->Disconnected();
-}
-
-ClientResult RunInHost(const std::string& path, const wire::Run& request, ui::Ui& presenter,
-                       std::ostream& out, std::ostream& err, int standardInput) {
-  wire::Run run = request;
-  run.standardInput = standardInput >= 0;
-  ClientResult result;
-  std::string error;
-  platform::Socket socket = platform::ConnectUnix(path, &error);
-  if (!socket.valid()) {
-    result.error = error;
-    return result;
-  }
-  result.connected = true;
-  if (!SendFrame(socket, run) || (run.standardInput && !socket.SendDescriptor(standardInput))) {
-    result.error = "the host closed the connection before the command was sent";
-    return result;
-  }
-  std::map<std::uint32_t, std::unique_ptr<ui::Progress>> progress;
-  for (;;) {
-    bool malformed = false;
-    auto message = ReceiveFrame(socket, &malformed);
-    if (!message) {
-      result.error = malformed ? "the host sent a malformed answer"
-                               : "the host ended before the command finished";
-      return result;
-    }
-    if (auto* m = std::get_if<wire::Output>(&*message)) {
-      (m->stream == 2 ? err : out) << m->text << std::flush;
-    } else if (auto* box = std::get_if<wire::MessageBox>(&*message)) {
-      int button = presenter.Show(box->text, box->caption, box->style);
-      SendFrame(socket, wire::Answer{box->id, button, {}});
-    } else if (auto* dialog = std::get_if<wire::DialogRequest>(&*message)) {
-      std::int32_t button = presenter.Present(dialog->dialog);
-      SendFrame(socket, wire::Answer{dialog->id, button, dialog->dialog.controls});
-    } else if (auto* p = std::get_if<wire::ProgressUpdate>(&*message)) {
-      auto it = progress.find(p->id);
-      if (p->ended) {
-        if (it != progress.end()) progress.erase(it);
-      } else if (it == progress.end()) {
-        progress[p->id] = presenter.BeginProgress(p->text);
-      } else if (it->second) {
-        it->second->Update(p->done, p->total, p->text);
-        if (it->second->Cancelled()) SendFrame(socket, wire::Cancel{p->id});
+      for (auto it = c->jobs.begin(); it != c->jobs.end();) {
+        if (all || it->second.done) {
+          threads.push_back(std::move(it->second.thread));
+          if (!all) {
+            it = c->jobs.erase(it);
+            continue;
+          }
+        }
+        ++it;
       }
-    } else if (auto* notice = std::get_if<wire::Notice>(&*message)) {
-      presenter.Notify(notice->title, notice->text);
-    } else if (auto* url = std::get_if<wire::OpenUrl>(&*message)) {
-      SendFrame(socket, wire::Answer{url->id, presenter.OpenUrl(url->url) ? 1 : 0, {}});
-    } else if (auto* done = std::get_if<wire::Done>(&*message)) {
-      result.status = done->status;
-      return result;
-    } else if (auto* refused = std::get_if<wire::Refused>(&*message)) {
-      result.error = "the host refused the command: " + refused->reason;
-      return result;
-    } else {
-      result.error = "the host sent an unexpected answer";
-      return result;
+    }
+    for (auto& t : threads) {
+      if (t.joinable()) t.join();
+    }
+  };
+  if (Handshake(*c)) {
+    for (;;) {
+      std::string body;
+      const FrameRead read = ReadFrame(c->socket, &body);
+      if (read == FrameRead::kOversized) {
+        c->Send(Refusal(0, OutcomeCode::kRefused, "a frame of no or over 16 MiB of bytes"));
+      }
+      if (read != FrameRead::kOk) break;
+      protocol::Decoded d = protocol::Decode(body);
+      if (d.kind == protocol::Decoded::kMalformed) {
+        c->Send(Refusal(d.id, OutcomeCode::kRefused, "malformed message: " + d.error));
+        break;
+      }
+      if (d.kind == protocol::Decoded::kUnknown) {
+        c->Send(Refusal(d.id, OutcomeCode::kRefused,
+                        "this host does not serve \"" + d.type + "\" requests"));
+        continue;
+      }
+      joinFinishedJobs(false);
+      if (auto* run = std::get_if<protocol::RunRequest>(&d.message)) {
+        // The standard input comes right after the frame; taken before anything is
+        // refused, so that the stream stays in step.
+        const int input = run->standardInput ? c->socket.ReceiveDescriptor() : -1;
+        if (run->standardInput && input < 0) {
+          c->Send(Refusal(run->id, OutcomeCode::kRefused, "the standard input did not come"));
+          break;
+        }
+        std::string refusal;
+        OutcomeCode code = OutcomeCode::kRefused;
+        {
+          std::scoped_lock lock(mutex_, c->mutex);
+          if (run->argv.empty()) {
+            refusal = "the command line is empty";
+          } else if (c->jobs.count(run->id) != 0) {
+            refusal = "request " + std::to_string(run->id) + " runs already";
+          } else if (stopping_) {
+            refusal = "the host is stopping";
+            code = OutcomeCode::kCancelled;
+          } else if (jobs_ >= limits_.maxJobs) {
+            refusal = "the host runs " + std::to_string(jobs_) + " commands already; try again";
+            code = OutcomeCode::kBusy;
+          } else {
+            ++jobs_;
+          }
+        }
+        if (!refusal.empty()) {
+          if (input >= 0) ::close(input);
+          c->Send(Refusal(run->id, code, refusal));
+          continue;
+        }
+        StartJob(c, std::move(*run), input);
+      } else if (auto* status = std::get_if<protocol::StatusRequest>(&d.message)) {
+        protocol::Status s = handlers_.status ? handlers_.status() : protocol::Status{};
+        s.id = status->id;
+        s.clients = clients();
+        s.jobs = jobs();
+        s.events = events_.published();
+        c->Send(s);
+      } else if (auto* subscribe = std::get_if<protocol::Subscribe>(&d.message)) {
+        if (c->subscription != 0) events_.Unsubscribe(c->subscription);
+        std::weak_ptr<Connection> weak = c;
+        const std::size_t limit = limits_.eventQueue;
+        auto log = handlers_.log;
+        c->subscription =
+            events_.Subscribe(subscribe->events, [weak, limit, log](const protocol::Event& e) {
+              auto conn = weak.lock();
+              if (!conn) return;
+              {
+                std::lock_guard lock(conn->mutex);
+                if (conn->gone || conn->eventsOverflowed) return;
+                if (conn->events.size() < limit) {
+                  conn->events.push_back(e);
+                  conn->changed.notify_all();
+                  return;
+                }
+                conn->eventsOverflowed = true;
+              }
+              if (log) log("a client that did not read its events was cut off");
+              conn->Gone();
+            });
+        if (!c->eventSender.joinable()) {
+          c->eventSender = std::thread([c] {
+            for (;;) {
+              protocol::Event e;
+              {
+                std::unique_lock lock(c->mutex);
+                c->changed.wait(lock, [&] { return c->gone || !c->events.empty(); });
+                if (c->gone) return;
+                e = std::move(c->events.front());
+                c->events.pop_front();
+              }
+              if (!c->Send(e)) return;
+            }
+          });
+        }
+        c->Send(protocol::Subscribed{subscribe->id, subscribe->events});
+      } else if (auto* list = std::get_if<protocol::ListFoldersRequest>(&d.message);
+                 list && handlers_.listFolders) {
+        // The object model is walked on its own thread; this reader waits for that
+        // thread only, which never waits on a client.
+        auto folders = std::make_shared<std::vector<protocol::FolderEntry>>();
+        if (!RunOnUserInterfaceThread(loop_, c->leaving, [folders, walk = handlers_.listFolders] {
+              *folders = walk();
+            })) {
+          break;  // the client or the host is going
+        }
+        c->Send(protocol::FolderList{list->id, std::move(*folders)});
+      } else if (auto* cancel = std::get_if<protocol::CancelRequest>(&d.message)) {
+        std::shared_ptr<Cancellation> job;
+        {
+          std::lock_guard lock(c->mutex);
+          if (auto it = c->jobs.find(cancel->id); it != c->jobs.end()) job = it->second.cancel;
+        }
+        if (job) job->Cancel();
+      } else if (auto* answer = std::get_if<protocol::Answer>(&d.message)) {
+        std::lock_guard lock(c->mutex);
+        c->answers[{answer->id, answer->question}] = std::move(*answer);
+        c->changed.notify_all();
+      } else if (auto* p = std::get_if<protocol::CancelProgress>(&d.message)) {
+        std::lock_guard lock(c->mutex);
+        c->cancelledProgress.insert({p->id, p->progress});
+      } else {
+        c->Send(Refusal(d.id, OutcomeCode::kRefused,
+                        "\"" + d.type + "\" is a message of the host, not a request"));
+      }
     }
   }
-}
-
-std::optional<wire::Status> QueryHostStatus(const std::string& path, std::string* error) {
-  platform::Socket socket = platform::ConnectUnix(path, error);
-  if (!socket.valid()) return std::nullopt;
-  if (!SendFrame(socket, wire::StatusRequest{})) {
-    *error = "the host closed the connection";
-    return std::nullopt;
-  }
-  auto message = ReceiveFrame(socket);
-  if (message) {
-    if (auto* status = std::get_if<wire::Status>(&*message)) return *status;
-    if (auto* refused = std::get_if<wire::Refused>(&*message)) {
-      *error = "the host refused: " + refused->reason;
-      return std::nullopt;
-    }
-  }
-  *error = "the host gave no status";
-  return std::nullopt;
+  // The client left (or broke the protocol): its jobs are cancelled and joined, and
+  // its descriptor is given back at once.
+  if (c->subscription != 0) events_.Unsubscribe(c->subscription);
+  c->Gone();
+  joinFinishedJobs(true);
+  if (c->eventSender.joinable()) c->eventSender.join();
+  c->Close();
 }
 
 }  // namespace quorvel::host

@@ -1,95 +1,98 @@
-// The command channel between `quorvel` clients and the host of a profile: a Unix
-// socket in $XDG_RUNTIME_DIR (mode 0600) carrying the frames of wire.h.
+// The host's side of the command channel: a Unix socket in $XDG_RUNTIME_DIR (mode
+// 0600) speaking the protocol of protocol.h over frames.h. docs/protocol.md
+// describes it for other programs; client.h is the client's side.
 //
-// Server: one thread accepts connections; each connection has a reader thread. A
-// peer of another user is refused by its credentials. A Run request is posted to the
-// host's user-interface thread, where it runs with the client's presenter (its
-// message boxes, dialogs, progress and notices travel to the client and its answers
-// come back) and with standard output and error forwarded. A client that goes away
-// mid-dialog gets the dialog's cancel answer, and its progress reads as cancelled,
-// so the host never waits for an answer that cannot come. A malformed request is
-// refused and its connection closed; the host goes on.
+// Threads: one accepts connections; each connection has a reader that routes its
+// frames by request id; each command line a client sends runs as a job on a thread
+// of its own (job.h), with its client's presenter, streams and standard input; a
+// subscribed connection has a sender thread that writes its events. The
+// user-interface thread never waits on a client.
 //
-// Client: RunInHost sends a command line (with its standard input, passed as a
-// descriptor, so that a command reading "-" reads the client's) and plays the host's
-// frames on the local presenter and streams until the host says the command is done.
+// Limits: at most `maxClients` connections (the next one gets a "busy" error and is
+// closed), `maxJobs` jobs at once (the next run gets "busy"), a hello within
+// `handshakeMs`, `eventQueue` events queued for a subscriber that does not read (then
+// it is cut off, noted on the host's log). An accept that fails for want of
+// descriptors is tried again after a pause; finished connections close at once.
+//
+// Locks: mutex_ guards connections_, stopping_ and the job count; a connection's
+// own mutex guards its answers, jobs and event queue, and its send mutex serialises
+// its frames. Neither is held while a job runs or a handler is called.
 #ifndef QUORVEL_HOST_CHANNEL_H_
 #define QUORVEL_HOST_CHANNEL_H_
 
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
 #include <functional>
-#include <iosfwd>
 #include <list>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 
+#include "host/event_bus.h"
+#include "host/job.h"
 #include "host/message_loop.h"
-#include "host/wire.h"
+#include "host/protocol.h"
 #include "platform/unix_socket.h"
-#include "ui/ui.h"
 
 namespace quorvel::host {
 
-// The socket of a profile's host: $XDG_RUNTIME_DIR/quorvel-<profile>.sock, or, without
-// that variable, /tmp/quorvel-<uid>/<profile>.sock in a folder only the user may
-// enter (made if missing; refused when someone else owns it).
-bool ChannelPath(const std::string& profile, std::string* path, std::string* error);
-
-bool SendFrame(platform::Socket& socket, const wire::Message& message);
-// The next message; nothing at the end of the stream, or for a malformed or oversized
-// frame (*malformed set).
-std::optional<wire::Message> ReceiveFrame(platform::Socket& socket, bool* malformed = nullptr);
+struct ChannelLimits {
+  std::size_t maxClients = 64;
+  std::size_t maxJobs = 16;
+  int handshakeMs = 5000;
+  std::size_t eventQueue = 256;
+};
 
 class ChannelServer {
  public:
   struct Handlers {
-    // Runs on the user-interface thread; returns the exit status. `standardInput` is
-    // the client's standard input (-1 when it passed none), open while this runs.
-    std::function<int(const wire::Run& run, std::ostream& out, std::ostream& err, int standardInput,
-                      std::shared_ptr<ui::Ui> presenter)>
-        run;
-    // Any thread.
-    std::function<wire::Status()> status;
+    protocol::Hello hello;                        // the host's hello (software, profile)
+    std::function<int(JobContext& job)> run;      // on the job's own thread
+    std::function<protocol::Status()> status;     // any thread
+    std::function<void(const std::string&)> log;  // a line for the host's log; any thread
+    // The profile's folders; on the user-interface thread. Unset: not served.
+    std::function<std::vector<protocol::FolderEntry>()> listFolders;
   };
   static std::unique_ptr<ChannelServer> Start(const std::string& path, MessageLoop& loop,
-                                              Handlers handlers, std::string* error);
-  // Every client now connected is cut off: its questions get their cancel answers
-  // and its commands not yet started are dropped. New clients are still accepted.
-  void DisconnectClients();
-  // Stops accepting, disconnects every client, joins the threads, removes the socket.
-  // REQUIRES: the user-interface thread runs no more of its tasks.
+                                              EventBus& events, Handlers handlers,
+                                              std::string* error, ChannelLimits limits = {});
+  // Stops accepting, tells every client that the host stops, cancels every job, cuts
+  // the clients off, and waits up to `deadline` for their threads to end. Returns how
+  // many jobs still run then (they are cancelled; the caller may exit over them).
+  std::size_t Stop(std::chrono::milliseconds deadline);
+  // Stop with a short deadline when not stopped, joins every thread, removes the
+  // socket. REQUIRES: no job still runs, or the process exits without this.
   ~ChannelServer();
+
+  std::size_t clients();
+  std::size_t jobs();
 
   struct Connection;  // one client (internal)
 
  private:
-  ChannelServer(std::string path, platform::Socket listener, MessageLoop& loop, Handlers handlers);
+  ChannelServer(std::string path, platform::Socket listener, MessageLoop& loop, EventBus& events,
+                Handlers handlers, ChannelLimits limits);
   void AcceptLoop();
   void Serve(const std::shared_ptr<Connection>& connection);
+  bool Handshake(Connection& connection);
+  void StartJob(const std::shared_ptr<Connection>& connection, protocol::RunRequest run, int input);
   void Reap();
 
   const std::string path_;
   platform::Socket listener_;
   MessageLoop& loop_;
+  EventBus& events_;
   const Handlers handlers_;
-  std::mutex mutex_;                                    // guards connections_ and stopping_
+  const ChannelLimits limits_;
+  std::mutex mutex_;
+  std::condition_variable changed_;                     // a connection or job ended
   std::list<std::shared_ptr<Connection>> connections_;  // guarded by mutex_
   bool stopping_ = false;                               // guarded by mutex_
+  std::size_t jobs_ = 0;                                // guarded by mutex_
   std::thread acceptThread_;
 };
-
-struct ClientResult {
-  bool connected = false;  // false: no host listens (nothing was sent)
-  int status = 1;
-  std::string error;  // why the command could not finish, when it could not
-};
-// `standardInput`: the descriptor passed as the command's standard input, -1 for none.
-ClientResult RunInHost(const std::string& path, const wire::Run& run, ui::Ui& presenter,
-                       std::ostream& out, std::ostream& err, int standardInput = -1);
-// The host's status; nothing (with *error) when no host answers.
-std::optional<wire::Status> QueryHostStatus(const std::string& path, std::string* error);
 
 }  // namespace quorvel::host
 

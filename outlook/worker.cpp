@@ -4,13 +4,16 @@
 
 #include "mapi/queries.h"
 #include "outlook/journal_text.h"
+#include "platform/code_page.h"
 
 namespace quorvel::outlook {
 namespace {
 
-std::string StringProp(mapi::MapiProp& object, mapi::PropTag tag) {
+// A text property of `object` as UTF-8; "" when it has none.
+std::string TextOf(mapi::MapiProp& object, mapi::PropTag tag) {
   auto value = mapi::HrGetOneProp(object, tag);
-  return value.ok() && value->AsString8() ? *value->AsString8() : std::string();
+  const std::string* text = value.ok() ? value->AsString8() : nullptr;
+  return text ? platform::AnsiToUtf8(*text) : std::string();
 }
 
 // Hexadecimal text of an entry id as the settings hold it.
@@ -167,7 +170,10 @@ void Worker::HandleMessage(const PendingMessage& item) {
     } else if (IsReturnFromSpam(*message)) {
       // Taken back out of the spam folder as a copy: a move, not new mail.
       returned = true;
-      Note(*message, folder.get(), kVerdictReturned, "taken back out of the spam folder", false);
+      if (o_.journal) {
+        Record(EntryFor(*message, folder.get(), kVerdictReturned,
+                        "taken back out of the spam folder"));
+      }
     } else {
       spam = o_.judge.IsSpam(message, flags, &reason);
       judged = true;
@@ -182,48 +188,62 @@ void Worker::HandleMessage(const PendingMessage& item) {
   if (session_) session_->DispatchNotifications();
   o_.queue.Complete(item.messageId, spam);
   if (!spam || returned) {
-    if (judged) Note(*message, folder.get(), kVerdictGood, reason, false);
+    if (judged && o_.journal) Record(EntryFor(*message, folder.get(), kVerdictGood, reason));
     return;
   }
   // Moved by the message object that was judged: the store moves the message as it is
   // now (its current file name, flags set meanwhile included), without reading it again.
+  // What is recorded and announced of the move is read first, while the message is
+  // where it was.
+  JournalEntry entry = EntryFor(*message, folder.get(), kVerdictSpam, reason);
   const bool moved = MoveToSpam(*message, folder, item.messageId, item.parentId, flags);
-  Note(*message, folder.get(), kVerdictSpam, reason, moved);
+  if (moved) entry.destination = SpamFolderName();
+  Record(entry);
   if (moved) {
     returns_.NoteMoved(MessageIdOf(*message));
     if (o_.counters) ++o_.counters->moved;
+    if (host::EventBus* events = o_.counters ? o_.counters->events : nullptr) {
+      events->Publish(host::protocol::Event{"spam-moved",
+                                            {{"message", entry.messageId},
+                                             {"sender", entry.sender},
+                                             {"subject", entry.subject},
+                                             {"from", entry.folder},
+                                             {"to", entry.destination}}});
+    }
     if (o_.tray) o_.tray->Count();
   }
 }
 
 const std::string& Worker::SpamFolderName() {
   if (spamFolderName_.empty() && spamFolder_) {
-    spamFolderName_ = StringProp(*spamFolder_, mapi::PR_DISPLAY_NAME);
+    spamFolderName_ = TextOf(*spamFolder_, mapi::PR_DISPLAY_NAME);
   }
   return spamFolderName_;
 }
 
-void Worker::Note(mapi::Message& message, mapi::Folder* folder, const char* verdict,
-                  const std::string& reason, bool moved) {
-  const bool logged = moved && o_.log;
-  if (!o_.journal && !logged) return;
-  JournalEntry entry{.time = o_.clock.Now(),
-                     .folder = folder ? StringProp(*folder, mapi::PR_DISPLAY_NAME) : "",
-                     .messageId = MessageIdOf(message),
-                     .sender = StringProp(message, mapi::PR_SENDER_EMAIL_ADDRESS),
-                     .subject = StringProp(message, mapi::PR_SUBJECT),
-                     .verdict = verdict,
-                     .reason = FirstLine(reason),
-                     .destination = moved ? SpamFolderName() : ""};
+JournalEntry Worker::EntryFor(mapi::Message& message, mapi::Folder* folder, const char* verdict,
+                              const std::string& reason) {
+  return JournalEntry{.time = o_.clock.Now(),
+                      .folder = folder ? TextOf(*folder, mapi::PR_DISPLAY_NAME) : "",
+                      .messageId = TextOf(message, mapi::PR_INTERNET_MESSAGE_ID),
+                      .sender = TextOf(message, mapi::PR_SENDER_EMAIL_ADDRESS),
+                      .subject = TextOf(message, mapi::PR_SUBJECT),
+                      .verdict = verdict,
+                      .reason = FirstLine(platform::AnsiToUtf8(reason)),
+                      .destination = ""};
+}
+
+void Worker::Record(const JournalEntry& entry) {
   if (o_.journal) o_.journal->Record(entry);
-  if (logged) {
+  if (!entry.destination.empty() && o_.log) {
     o_.log("moved to " + EscapeControls(entry.destination) + ": " + EscapeControls(entry.sender) +
            " \"" + EscapeControls(entry.subject) + "\": " + EscapeControls(entry.reason));
   }
 }
 
 std::string Worker::MessageIdOf(mapi::Message& message) {
-  return StringProp(message, mapi::PR_INTERNET_MESSAGE_ID);
+  auto value = mapi::HrGetOneProp(message, mapi::PR_INTERNET_MESSAGE_ID);
+  return value.ok() && value->AsString8() ? *value->AsString8() : std::string();
 }
 
 bool Worker::IsReturnFromSpam(mapi::Message& message) {

@@ -116,9 +116,11 @@ class Worker {
                   ClassifyFlags flags);
   bool SameEntry(const mapi::EntryId& a, const mapi::EntryId& b);
   static std::string MessageIdOf(mapi::Message& message);
-  // Records what was done with `message` (in `folder`); `moved`: into the spam folder.
-  void Note(mapi::Message& message, mapi::Folder* folder, const char* verdict,
-            const std::string& reason, bool moved);
+  // What the journal records of `message` (in `folder`), its destination still empty.
+  JournalEntry EntryFor(mapi::Message& message, mapi::Folder* folder, const char* verdict,
+                        const std::string& reason);
+  // Gives `entry` to the journal, and a move (a destination) to the log.
+  void Record(const JournalEntry& entry);
   // The spam folder's name (read once while it is held).
   const std::string& SpamFolderName();
   // A message the worker moved into the spam folder, brought back as a copy.

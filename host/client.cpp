@@ -1,0 +1,336 @@
+#include "host/client.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <ostream>
+
+#include "host/frames.h"
+
+namespace quorvel::host {
+namespace {
+
+constexpr const char* kRestartAdvice = "restart the host: systemctl --user restart quorvel";
+
+std::string OurVersion() {
+  return std::to_string(protocol::kMajor) + "." + std::to_string(protocol::kMinor);
+}
+
+// A folder only the user may change: owned by the user, written by no one else.
+bool PrivateFolder(const std::string& folder) {
+  struct stat st {};
+  return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+         (st.st_mode & 022) == 0;
+}
+
+void EscapeDialog(ui::Dialog& d) {
+  d.title = EscapeControlCharacters(d.title);
+  d.headline = EscapeControlCharacters(d.headline);
+  for (ui::Control& c : d.controls) {
+    c.label = EscapeControlCharacters(c.label);
+    for (auto& o : c.options) o = EscapeControlCharacters(o);
+    for (auto& h : c.columns) h = EscapeControlCharacters(h);
+    for (auto& row : c.rows) {
+      for (auto& cell : row) cell = EscapeControlCharacters(cell);
+    }
+  }
+  for (ui::Button& b : d.buttons) b.text = EscapeControlCharacters(b.text);
+}
+
+}  // namespace
+
+Outcome ChannelPath(const std::string& profile, std::string* path) {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && runtime[0] == '/') {
+    if (!PrivateFolder(runtime)) {
+      return Outcome::Of(OutcomeCode::kRefused,
+                         std::string("XDG_RUNTIME_DIR (") + runtime +
+                             ") is not a folder of this user closed to others");
+    }
+    *path = std::string(runtime) + "/quorvel-" + profile + ".sock";
+    return Outcome::Ok();
+  }
+  const std::string folder = "/tmp/quorvel-" + std::to_string(::getuid());
+  ::mkdir(folder.c_str(), 0700);
+  struct stat st {};
+  if (!PrivateFolder(folder) || ::lstat(folder.c_str(), &st) != 0 || (st.st_mode & 077) != 0) {
+    return Outcome::Of(OutcomeCode::kRefused,
+                       folder + " is not a private folder of this user; set XDG_RUNTIME_DIR");
+  }
+  *path = folder + "/" + profile + ".sock";
+  return Outcome::Ok();
+}
+
+std::string EscapeControlCharacters(std::string_view text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    // C1 controls written in UTF-8 (U+0080 to U+009F) are two bytes: C2 80 to C2 9F.
+    const bool c1 = c == 0xC2 && i + 1 < text.size() &&
+                    static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+    if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7F) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else if (c1) {
+      const auto next = static_cast<unsigned char>(text[++i]);
+      out += "\\u00";
+      out += kHex[next >> 4];
+      out += kHex[next & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+bool IsOpenableUrl(std::string_view url) {
+  auto startsWith = [url](std::string_view scheme) {
+    if (url.size() < scheme.size()) return false;
+    for (std::size_t i = 0; i < scheme.size(); ++i) {
+      if (std::tolower(static_cast<unsigned char>(url[i])) != scheme[i]) return false;
+    }
+    return true;
+  };
+  if (EscapeControlCharacters(url) != url) return false;
+  return startsWith("http://") || startsWith("https://") || startsWith("mailto:");
+}
+
+std::unique_ptr<HostClient> HostClient::Connect(const std::string& path,
+                                                const ClientOptions& options, Outcome* outcome) {
+  std::string error;
+  platform::Socket socket = platform::ConnectUnix(path, &error);
+  if (!socket.valid()) {
+    *outcome = Outcome::Of(OutcomeCode::kUnreachable, error);
+    return nullptr;
+  }
+  if (platform::PeerUid(socket) != static_cast<long>(::getuid())) {
+    *outcome =
+        Outcome::Of(OutcomeCode::kRefused, "the process listening on " + path +
+                                               " is not this user's; nothing was sent to it");
+    return nullptr;
+  }
+  std::unique_ptr<HostClient> client(new HostClient(std::move(socket)));
+  client->deadlineMs_ = options.deadlineMs;
+  SetReceiveTimeout(client->socket_, options.deadlineMs);
+  protocol::Hello hello;
+  hello.software = options.software;
+  hello.capabilities = options.capabilities;
+  // A host that refuses (busy) may have written its refusal and closed before the
+  // hello went: what it wrote is read all the same.
+  const bool sent = SendMessage(client->socket_, hello);
+  std::string body;
+  if (ReadFrame(client->socket_, &body) != FrameRead::kOk) {
+    *outcome = client->Lost(sent ? "the host's hello" : "sending our hello");
+    return nullptr;
+  }
+  if (protocol::IsFirstProtocolBody(body)) {
+    *outcome = Outcome::Of(OutcomeCode::kVersionMismatch,
+                           "the host speaks an older protocol than this quorvel (" + OurVersion() +
+                               "); " + kRestartAdvice);
+    return nullptr;
+  }
+  protocol::Decoded d = protocol::Decode(body);
+  if (auto* e = std::get_if<protocol::Error>(&d.message);
+      e && d.kind == protocol::Decoded::kMessage) {
+    *outcome = e->outcome;
+    return nullptr;
+  }
+  auto* theirs = std::get_if<protocol::Hello>(&d.message);
+  if (d.kind != protocol::Decoded::kMessage || theirs == nullptr) {
+    *outcome = Outcome::Of(OutcomeCode::kFailed, "the host answered the hello with no hello");
+    return nullptr;
+  }
+  if (theirs->major != protocol::kMajor) {
+    *outcome = Outcome::Of(OutcomeCode::kVersionMismatch,
+                           "this quorvel speaks protocol " + OurVersion() + " and the host " +
+                               std::to_string(theirs->major) + "." + std::to_string(theirs->minor) +
+                               "; " + kRestartAdvice);
+    return nullptr;
+  }
+  client->hello_ = *theirs;
+  *outcome = Outcome::Ok();
+  return client;
+}
+
+Outcome HostClient::Lost(const std::string& waitingFor) {
+  const bool timedOut = errno == EAGAIN || errno == EWOULDBLOCK;
+  for (const auto& e : events_) {
+    if (e.event == "stopping") {
+      return Outcome::Of(OutcomeCode::kCancelled,
+                         "the host stopped while we waited for " + waitingFor);
+    }
+  }
+  if (timedOut) {
+    return Outcome::Of(OutcomeCode::kUnreachable,
+                       "the host did not answer within " +
+                           std::to_string(deadlineMs_ / 1000.0).substr(0, 3) +
+                           " s while we waited for " + waitingFor);
+  }
+  return Outcome::Of(OutcomeCode::kUnreachable,
+                     "the host closed the connection while we waited for " + waitingFor);
+}
+
+std::optional<protocol::Message> HostClient::Receive(Outcome* outcome, bool eventEnds) {
+  for (;;) {
+    std::string body;
+    errno = 0;
+    const FrameRead read = ReadFrame(socket_, &body);
+    if (read != FrameRead::kOk) {
+      *outcome = read == FrameRead::kOversized
+                     ? Outcome::Of(OutcomeCode::kFailed, "the host sent an oversized frame")
+                     : Outcome::Of(OutcomeCode::kUnreachable, "");
+      return std::nullopt;
+    }
+    protocol::Decoded d = protocol::Decode(body);
+    if (d.kind == protocol::Decoded::kUnknown) continue;  // a newer host's message
+    if (d.kind == protocol::Decoded::kMalformed) {
+      *outcome = Outcome::Of(OutcomeCode::kFailed, "the host sent a malformed message: " + d.error);
+      return std::nullopt;
+    }
+    if (auto* e = std::get_if<protocol::Event>(&d.message)) {
+      if (events_.size() < 1024) events_.push_back(std::move(*e));
+      if (eventEnds) {
+        *outcome = Outcome::Ok();
+        return std::nullopt;
+      }
+      continue;
+    }
+    return std::move(d.message);
+  }
+}
+
+HostClient::RunResult HostClient::Run(const protocol::RunRequest& request, int standardInput,
+                                      ui::Ui& presenter, std::ostream& out, std::ostream& err) {
+  protocol::RunRequest run = request;
+  run.id = nextId_++;
+  run.standardInput = standardInput >= 0;
+  RunResult result;
+  if (!SendMessage(socket_, run) || (run.standardInput && !socket_.SendDescriptor(standardInput))) {
+    result.outcome = Lost("the command to be taken");
+    return result;
+  }
+  SetReceiveTimeout(socket_, 0);  // the command takes as long as it takes
+  std::map<std::uint64_t, std::unique_ptr<ui::Progress>> progress;
+  for (;;) {
+    Outcome received;
+    auto message = Receive(&received);
+    if (!message) {
+      result.outcome = received.message.empty() ? Lost("the command to finish") : received;
+      return result;
+    }
+    if (auto* o = std::get_if<protocol::Output>(&*message); o && o->id == run.id) {
+      (o->stream == 2 ? err : out) << o->text << std::flush;
+    } else if (auto* box = std::get_if<protocol::MessageBox>(&*message); box && box->id == run.id) {
+      const int button = presenter.Show(EscapeControlCharacters(box->text),
+                                        EscapeControlCharacters(box->caption), box->style);
+      SendMessage(socket_, protocol::Answer{run.id, box->question, button, {}});
+    } else if (auto* dialog = std::get_if<protocol::DialogRequest>(&*message);
+               dialog && dialog->id == run.id) {
+      EscapeDialog(dialog->dialog);
+      const std::int32_t button = presenter.Present(dialog->dialog);
+      SendMessage(socket_,
+                  protocol::Answer{run.id, dialog->question, button, dialog->dialog.controls});
+    } else if (auto* p = std::get_if<protocol::ProgressUpdate>(&*message); p && p->id == run.id) {
+      auto it = progress.find(p->progress);
+      if (p->ended) {
+        if (it != progress.end()) progress.erase(it);
+      } else if (it == progress.end()) {
+        progress[p->progress] = presenter.BeginProgress(EscapeControlCharacters(p->text));
+      } else if (it->second) {
+        it->second->Update(p->done, p->total, EscapeControlCharacters(p->text));
+        if (it->second->Cancelled())
+          SendMessage(socket_, protocol::CancelProgress{run.id, p->progress});
+      }
+    } else if (auto* notice = std::get_if<protocol::Notice>(&*message)) {
+      presenter.Notify(EscapeControlCharacters(notice->title),
+                       EscapeControlCharacters(notice->text));
+    } else if (auto* url = std::get_if<protocol::OpenUrl>(&*message); url && url->id == run.id) {
+      bool opened = false;
+      const std::string shown = EscapeControlCharacters(url->url);
+      if (!IsOpenableUrl(url->url)) {
+        err << "quorvel: the host asked to open a link that is not http, https or mailto: " << shown
+            << "\n";
+      } else if (!presenter.Interactive()) {
+        err << "quorvel: the host offers the link " << shown << "\n";
+      } else if (presenter.Show("Open " + shown + "?", "Quorvel", platform::MB_YESNO) ==
+                 platform::IDYES) {
+        opened = presenter.OpenUrl(url->url);
+      }
+      SendMessage(socket_, protocol::Answer{run.id, url->question, opened ? 1 : 0, {}});
+    } else if (auto* done = std::get_if<protocol::Done>(&*message); done && done->id == run.id) {
+      result.status = done->status;
+      result.outcome = Outcome::Ok();
+      if (done->outcome.code == OutcomeCode::kFailed) result.outcome = done->outcome;
+      return result;
+    } else if (auto* e = std::get_if<protocol::Error>(&*message);
+               e && (e->id == run.id || e->id == 0)) {
+      result.outcome = e->outcome;
+      return result;
+    }
+  }
+}
+
+template <typename Reply>
+Outcome HostClient::Ask(const protocol::Message& request, std::uint64_t id,
+                        const std::string& waitingFor, Reply* reply) {
+  SetReceiveTimeout(socket_, deadlineMs_);
+  if (!SendMessage(socket_, request)) return Lost("sending the request for " + waitingFor);
+  for (;;) {
+    Outcome received;
+    auto message = Receive(&received);
+    if (!message) return received.message.empty() ? Lost(waitingFor) : received;
+    if (auto* r = std::get_if<Reply>(&*message); r && r->id == id) {
+      *reply = std::move(*r);
+      return Outcome::Ok();
+    }
+    if (auto* e = std::get_if<protocol::Error>(&*message); e && (e->id == id || e->id == 0)) {
+      return e->outcome;
+    }
+  }
+}
+
+Outcome HostClient::QueryStatus(protocol::Status* status) {
+  const std::uint64_t id = nextId_++;
+  return Ask(protocol::StatusRequest{id}, id, "the host's status", status);
+}
+
+Outcome HostClient::ListFolders(std::vector<protocol::FolderEntry>* folders) {
+  const std::uint64_t id = nextId_++;
+  protocol::FolderList list;
+  Outcome outcome = Ask(protocol::ListFoldersRequest{id}, id, "the list of folders", &list);
+  *folders = std::move(list.folders);
+  return outcome;
+}
+
+Outcome HostClient::Subscribe(const std::vector<std::string>& events) {
+  const std::uint64_t id = nextId_++;
+  protocol::Subscribed subscribed;
+  return Ask(protocol::Subscribe{id, events}, id, "the subscription's answer", &subscribed);
+}
+
+std::optional<protocol::Event> HostClient::NextEvent(int milliseconds, Outcome* outcome) {
+  if (events_.empty()) {
+    SetReceiveTimeout(socket_, milliseconds);
+    Outcome received;
+    auto message = Receive(&received, /*eventEnds=*/true);  // keeps events; drops the rest
+    if (events_.empty()) {
+      *outcome = message || received.ok()
+                     ? Outcome::Of(OutcomeCode::kFailed, "no event came")
+                     : (received.message.empty() ? Lost("an event") : received);
+      return std::nullopt;
+    }
+  }
+  protocol::Event e = std::move(events_.front());
+  events_.pop_front();
+  *outcome = Outcome::Ok();
+  return e;
+}
+
+}  // namespace quorvel::host
