@@ -22,6 +22,7 @@ const std::vector<Command>& CommandTable() {
       FilterCommand(),
       MailbaseCommand(),
       WithoutStore(Routed(ListsCommand())),
+      LogCommand(),
       ProfileCommand(),
       RegisterCommand(),
       UnregisterCommand(),

@@ -28,6 +28,7 @@ Command DebugCommand();
 Command FilterCommand();
 Command MailbaseCommand();
 Command ListsCommand();
+Command LogCommand();
 Command ProfileCommand();
 Command RegisterCommand();
 Command UnregisterCommand();

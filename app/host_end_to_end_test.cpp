@@ -200,5 +200,67 @@ TEST_F(HostEndToEndTest, AClientInterruptedMidCommandStopsItsWorkInTheHost) {
   EXPECT_EQ(end->status, 0) << host->Errors();
 }
 
+// The journal of a host that moved spam, as `quorvel log` shows it, and the line its
+// standard error has for the move.
+TEST_F(HostEndToEndTest, AHostThatMovesSpamJournalsItAndLogsTheMove) {
+  const fs::path& maildir = maildir_;
+  ASSERT_EQ(Quorvel({"profile", "add", "home", "--maildir", maildir.string(), "--address",
+                     "me@example.org"})
+                .end.status,
+            0);
+  ASSERT_EQ(Quorvel({"register"}).end.status, 0);
+  const std::string list = (fs::path(home_.root()) / "blocked.txt").string();
+  Spit(list, "Offers\tblocked.example\r\n");
+  ProgramRun imported = Quorvel({"lists", "import", "--list", "black", list});
+  ASSERT_EQ(imported.end.status, 0) << imported.err;
+
+  std::string error;
+  auto host = ChildProcess::Start({QUORVEL_PROGRAM, "run"}, home_.Environment(), {}, &error);
+  ASSERT_NE(host, nullptr) << error;
+  ASSERT_TRUE(
+      WaitUntil([&] { return Quorvel({"status"}).end.status == 0 || !host->Running(); }, 30s));
+  ASSERT_TRUE(host->Running()) << host->Errors();
+  Spit(maildir / "tmp/1700000009.9.host", kFromBlocked);
+  fs::rename(maildir / "tmp/1700000009.9.host", maildir / "new/1700000009.9.host");
+
+  ProgramRun log;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        log = Quorvel({"log", "--json", "--spam"});
+        return !log.out.empty() || !host->Running();
+      },
+      30s))
+      << host->Errors();
+  ASSERT_EQ(log.end.status, 0) << log.err;
+  const nlohmann::json entry = nlohmann::json::parse(log.out.substr(0, log.out.find('\n')));
+  EXPECT_EQ(entry["kind"], "verdict");
+  EXPECT_EQ(entry["verdict"], "spam");
+  EXPECT_EQ(entry["folder"], "Inbox");
+  EXPECT_EQ(entry["destination"], "Spam");
+  EXPECT_EQ(entry["message_id"], "<invoice@blocked.example>");
+  EXPECT_EQ(entry["sender"], "deals@blocked.example");
+  EXPECT_EQ(entry["subject"], "Your invoice");
+  EXPECT_EQ(entry["reason"], "Sender's domain is in Black List");
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return host->Errors().find(
+                   "moved to Spam: deals@blocked.example \"Your invoice\": "
+                   "Sender's domain is in Black List") != std::string::npos;
+      },
+      10s))
+      << host->Errors();
+  std::size_t inSpam = 0;
+  for (const char* sub : {".Spam/cur", ".Spam/new"}) {
+    if (fs::exists(maildir / sub)) {
+      inSpam += std::distance(fs::directory_iterator(maildir / sub), fs::directory_iterator());
+    }
+  }
+  EXPECT_EQ(inSpam, 1u) << "the message was not moved";
+
+  ASSERT_TRUE(host->Signal(SIGTERM));
+  auto end = host->Wait(30s);
+  ASSERT_TRUE(end.has_value()) << host->Errors();
+}
+
 }  // namespace
 }  // namespace quorvel::app

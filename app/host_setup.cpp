@@ -8,6 +8,7 @@
 #include "app/terminal_message_boxes.h"
 #include "outlook/add_in.h"
 #include "outlook/core_services.h"
+#include "outlook/journal_file.h"
 #include "outlook/registration.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
@@ -53,7 +54,11 @@ struct ProcessHolder {
   std::unique_ptr<platform::Registry> registry = platform::OpenDefaultRegistry();
   HostBoxes boxes;
   std::shared_ptr<outlook::AddInProcess> process;
+  // The verdict journal in the data folder ("quorvel log" reads it).
+  std::unique_ptr<outlook::JournalFile> journal;
 };
+
+void LogLine(const std::string& line) { std::cerr << ("quorvel: " + line + "\n"); }
 
 ProcessHolder& Holder() {
   static ProcessHolder* holder = [] {
@@ -61,6 +66,8 @@ ProcessHolder& Holder() {
     h->process = std::make_shared<outlook::AddInProcess>(outlook::AddInEnvironment{
         *h->registry, platform::DefaultClock(), h->boxes, DefaultDataFolders().DataFolder(),
         DefaultDataFolders().ModuleFolder()});
+    h->journal = std::make_unique<outlook::JournalFile>(platform::RealFileSystem(),
+                                                        DefaultDataFolders().DataFolder(), LogLine);
     return h;
   }();
   return *holder;
@@ -92,7 +99,8 @@ host::AddInFactories ProgramAddIns() {
     outlook::AttachCore(services, SharedProcess(), [](outlook::CoreOptions& options) {
       // The tray popup of a host without a desktop: a line on its standard error, and a
       // notice through the desktop's notification service when a session bus is there.
-      options.log = [](const std::string& line) { std::cerr << ("quorvel: " + line + "\n"); };
+      options.log = LogLine;
+      options.journal = Holder().journal.get();
       options.desktopNotify = [](const std::string& title, const std::string& text) {
         static platform::DesktopNotifier notifier;  // one connection for the process
         notifier.Notify(title, text);

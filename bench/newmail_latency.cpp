@@ -11,6 +11,8 @@
 // rate prints the median and 99th percentile from the rename into new/ to the rename
 // into .Spam; burst prints the seconds until the queue is empty and the peak RSS.
 // QUORVEL_MODULE_DIR names the folder with the seed mail base (default: the program's).
+// With QUORVEL_BENCH_JOURNAL=1 the core records its verdicts in a journal file in the
+// data folder, as the program's host does; its size is printed at the end.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -29,6 +31,7 @@
 #include "host/store_namespace.h"
 #include "lists/contact.h"
 #include "mapi/maildir/maildir_store.h"
+#include "outlook/journal_file.h"
 #include "outlook/qv_core.h"
 #include "platform/registry_memory.h"
 #include "settings/data_folder.h"
@@ -92,7 +95,13 @@ int Run(int argc, char** argv) {
   auto ns = quorvel::host::StoreNameSpace::Create(std::make_shared<quorvel::OneStoreSession>(store),
                                                   "Bench", {"me@home.example"});
   quorvel::host::Application application(ns, ui);
-  quorvel::outlook::QVCore core({.process = process});
+  std::unique_ptr<quorvel::outlook::JournalFile> journal;
+  const char* journalWanted = std::getenv("QUORVEL_BENCH_JOURNAL");
+  if (journalWanted != nullptr && std::string(journalWanted) == "1") {
+    journal = std::make_unique<quorvel::outlook::JournalFile>(quorvel::platform::RealFileSystem(),
+                                                              dataFolder);
+  }
+  quorvel::outlook::QVCore core({.process = process, .journal = journal.get()});
   if (core.Initialize(&application) != 0) return 1;
 
   std::map<std::string, Clock::time_point> delivered;
@@ -199,6 +208,11 @@ int Run(int argc, char** argv) {
     ::getrusage(RUSAGE_SELF, &usage);
     std::printf("messages %zu, moved to spam %zu, seconds %.2f (CPU %.2f), peak RSS %ld MB\n",
                 files.size(), moved, seconds, cpu, usage.ru_maxrss / 1024);
+    if (journal) {
+      std::error_code ignored;
+      std::printf("journal %ju bytes\n",
+                  static_cast<std::uintmax_t>(fs::file_size(journal->path(), ignored)));
+    }
   }
   core.Shutdown();
   fs::remove_all(root);

@@ -68,6 +68,10 @@ class CountingFiles final : public platform::FileSystem {
                                      std::optional<unsigned> mode) override {
     return real_.NewAtomicFile(path, file, mode);
   }
+  platform::FileStatus AppendToFile(const std::string& path, std::string_view bytes,
+                                    std::uint64_t* size, unsigned mode) override {
+    return real_.AppendToFile(path, bytes, size, mode);
+  }
   platform::FileStatus Stat(const std::string& path, platform::FileInfo* info) override {
     return real_.Stat(path, info);
   }

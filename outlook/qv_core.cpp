@@ -106,7 +106,9 @@ HRESULT QVCore::Initialize(host::Application* application) {
                     .counters = &application_->counters(),
                     .startRebuild = [&p] { p.mailbase().store().StartRebuildThread(); },
                     .stopRebuild = [&p] { p.mailbase().store().StopRebuildThread(); },
-                    .idleReleaseMs = o_.workerIdleReleaseMs});
+                    .idleReleaseMs = o_.workerIdleReleaseMs,
+                    .journal = o_.journal,
+                    .log = o_.log});
   if (mapi::Failed(worker_->Start())) return Fail(kNoWorker);
 
   // 7-8: the settings of this profile.

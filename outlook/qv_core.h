@@ -66,6 +66,8 @@ struct CoreOptions {
   // Takes the host's new-mail mark away; empty where the host has none.
   std::function<void()> removeNewMailIcon = {};
   std::uint32_t workerIdleReleaseMs = 10000;
+  // Where the worker records the verdicts it acts on; may be null. Must outlive the core.
+  VerdictJournal* journal = nullptr;
 };
 
 class QVCore final : public IQuorvel2, public PendingWork {

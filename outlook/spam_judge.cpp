@@ -8,12 +8,13 @@
 
 namespace quorvel::outlook {
 
-bool ClassifierJudge::IsSpam(std::shared_ptr<mapi::Message> message, ClassifyFlags flags) {
+bool ClassifierJudge::IsSpam(std::shared_ptr<mapi::Message> message, ClassifyFlags flags,
+                             std::string* reason) {
   if (context_.mailbase.unusable() &&
       context_.clock.TickCount() - lastCheck_.load() >= kRecheckMs) {
     CheckMailbase();
   }
-  return Classifier(context_).Classify(std::move(message), nullptr, flags);
+  return Classifier(context_).Classify(std::move(message), reason, flags);
 }
 
 bool ClassifierJudge::CheckMailbase() {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "core/classifier.h"
 #include "core/classify_context.h"
@@ -17,8 +18,10 @@ namespace quorvel::outlook {
 class SpamJudge {
  public:
   virtual ~SpamJudge() = default;
-  // True for spam. Called on the worker thread.
-  virtual bool IsSpam(std::shared_ptr<mapi::Message> message, ClassifyFlags flags) = 0;
+  // True for spam; `reason`, when not null, gets the verdict's reason. Called on the
+  // worker thread.
+  virtual bool IsSpam(std::shared_ptr<mapi::Message> message, ClassifyFlags flags,
+                      std::string* reason) = 0;
 };
 
 // Judges with a classifier made for each message (its time is the judging time).
@@ -36,7 +39,8 @@ class ClassifierJudge final : public SpamJudge {
   explicit ClassifierJudge(const ClassifyContext& context,
                            std::atomic<bool>* mailbaseUnusable = nullptr)
       : context_(context), mailbaseUnusable_(mailbaseUnusable) {}
-  bool IsSpam(std::shared_ptr<mapi::Message> message, ClassifyFlags flags) override;
+  bool IsSpam(std::shared_ptr<mapi::Message> message, ClassifyFlags flags,
+              std::string* reason) override;
   // Loads the mail base for judging (a damaged table is compiled again) and reports a
   // change of state. Returns whether it is usable.
   bool CheckMailbase();

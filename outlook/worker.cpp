@@ -4,6 +4,7 @@
 
 #include "crash/reporter.h"
 #include "mapi/queries.h"
+#include "outlook/journal_text.h"
 #include "platform/code_page.h"
 
 namespace quorvel::outlook {
@@ -15,10 +16,6 @@ std::string TextOf(mapi::MapiProp& object, mapi::PropTag tag) {
   const std::string* text = value.ok() ? value->AsString8() : nullptr;
   return text ? platform::AnsiToUtf8(*text) : std::string();
 }
-
-}  // namespace
-
-namespace {
 
 // Hexadecimal text of an entry id as the settings hold it.
 mapi::EntryId IdFromWideHex(const std::u16string& hex) {
@@ -111,6 +108,7 @@ void Worker::Loop() {
 void Worker::ReleaseHeld() {
   spamFolder_.reset();
   spamFolderId_ = {};
+  spamFolderName_.clear();
   session_.reset();
   holdsSession_ = false;
 }
@@ -161,6 +159,8 @@ void Worker::HandleMessage(const PendingMessage& item) {
 
   bool spam = false;
   bool returned = false;
+  bool judged = false;
+  std::string reason;
   std::shared_ptr<mapi::Folder> folder;
   std::shared_ptr<mapi::Message> message;
   if (session_ && spamFolder_ && Open(item.parentId, item.messageId, &folder, &message)) {
@@ -168,11 +168,17 @@ void Worker::HandleMessage(const PendingMessage& item) {
       // Reported as moved into the spam folder (by our own move): nothing to do, and
       // nothing to remember, or the user taking it back out would be undone.
       spam = !SameEntry(item.parentId, spamFolderId_);
+      if (spam) reason = "judged spam before a rule of the mail client moved it";
     } else if (IsReturnFromSpam(*message)) {
       // Taken back out of the spam folder as a copy: a move, not new mail.
       returned = true;
+      if (o_.journal) {
+        Record(EntryFor(*message, folder.get(), kVerdictReturned,
+                        "taken back out of the spam folder"));
+      }
     } else {
-      spam = o_.judge.IsSpam(message, flags);
+      spam = o_.judge.IsSpam(message, flags, &reason);
+      judged = true;
       if (o_.counters) ++o_.counters->judged;
       if (!spam) {
         o_.goodSeen = true;
@@ -183,27 +189,57 @@ void Worker::HandleMessage(const PendingMessage& item) {
   }
   if (session_) session_->DispatchNotifications();
   o_.queue.Complete(item.messageId, spam);
-  if (!spam || returned) return;
+  if (!spam || returned) {
+    if (judged && o_.journal) Record(EntryFor(*message, folder.get(), kVerdictGood, reason));
+    return;
+  }
   // Moved by the message object that was judged: the store moves the message as it is
   // now (its current file name, flags set meanwhile included), without reading it again.
-  // What the host announces of the move is read first, while the message is where it was.
-  host::EventBus* events = o_.counters ? o_.counters->events : nullptr;
-  host::protocol::Event moved{"spam-moved", {}};
-  if (events) {
-    moved.fields = {{"message", TextOf(*message, mapi::PR_INTERNET_MESSAGE_ID)},
-                    {"sender", TextOf(*message, mapi::PR_SENDER_EMAIL_ADDRESS)},
-                    {"subject", TextOf(*message, mapi::PR_SUBJECT)},
-                    {"from", TextOf(*folder, mapi::PR_DISPLAY_NAME)}};
-  }
-  if (MoveToSpam(*message, folder, item.messageId, item.parentId, flags)) {
+  // What is recorded and announced of the move is read first, while the message is
+  // where it was.
+  JournalEntry entry = EntryFor(*message, folder.get(), kVerdictSpam, reason);
+  const bool moved = MoveToSpam(*message, folder, item.messageId, item.parentId, flags);
+  if (moved) entry.destination = SpamFolderName();
+  Record(entry);
+  if (moved) {
     returns_.NoteMoved(MessageIdOf(*message));
     if (o_.counters) ++o_.counters->moved;
-    if (events) {
-      moved.fields.emplace_back(
-          "to", spamFolder_ ? TextOf(*spamFolder_, mapi::PR_DISPLAY_NAME) : std::string());
-      events->Publish(moved);
+    if (host::EventBus* events = o_.counters ? o_.counters->events : nullptr) {
+      events->Publish(host::protocol::Event{"spam-moved",
+                                            {{"message", entry.messageId},
+                                             {"sender", entry.sender},
+                                             {"subject", entry.subject},
+                                             {"from", entry.folder},
+                                             {"to", entry.destination}}});
     }
     if (o_.tray) o_.tray->Count();
+  }
+}
+
+const std::string& Worker::SpamFolderName() {
+  if (spamFolderName_.empty() && spamFolder_) {
+    spamFolderName_ = TextOf(*spamFolder_, mapi::PR_DISPLAY_NAME);
+  }
+  return spamFolderName_;
+}
+
+JournalEntry Worker::EntryFor(mapi::Message& message, mapi::Folder* folder, const char* verdict,
+                              const std::string& reason) {
+  return JournalEntry{.time = o_.clock.Now(),
+                      .folder = folder ? TextOf(*folder, mapi::PR_DISPLAY_NAME) : "",
+                      .messageId = TextOf(message, mapi::PR_INTERNET_MESSAGE_ID),
+                      .sender = TextOf(message, mapi::PR_SENDER_EMAIL_ADDRESS),
+                      .subject = TextOf(message, mapi::PR_SUBJECT),
+                      .verdict = verdict,
+                      .reason = FirstLine(platform::AnsiToUtf8(reason)),
+                      .destination = ""};
+}
+
+void Worker::Record(const JournalEntry& entry) {
+  if (o_.journal) o_.journal->Record(entry);
+  if (!entry.destination.empty() && o_.log) {
+    o_.log("moved to " + EscapeControls(entry.destination) + ": " + EscapeControls(entry.sender) +
+           " \"" + EscapeControls(entry.subject) + "\": " + EscapeControls(entry.reason));
   }
 }
 

@@ -6,6 +6,10 @@
 // copied back out of the spam folder (spam_returns.h) is a move, not new mail: it is
 // neither judged nor moved.
 //
+// Each verdict the worker acts on (a judged message, good or spam, and a message taken
+// back out of the spam folder) is given to the journal, when there is one; each move
+// into the spam folder also makes one line on `log`.
+//
 // Between messages the worker keeps the session and the open spam folder; after
 // idleReleaseMs without work it lets both go and takes them again when work comes.
 //
@@ -36,6 +40,7 @@
 #include "outlook/spam_judge.h"
 #include "outlook/spam_returns.h"
 #include "outlook/tray_counter.h"
+#include "outlook/verdict_journal.h"
 #include "platform/clock.h"
 #include "settings/settings_holder.h"
 
@@ -64,6 +69,10 @@ struct WorkerOptions {
   std::function<void()> startRebuild = {};
   std::function<void()> stopRebuild = {};
   std::uint32_t idleReleaseMs = 10000;
+  // Where acted verdicts are recorded; may be null.
+  VerdictJournal* journal = nullptr;
+  // A line on the host's log (one per move); may be empty.
+  std::function<void(const std::string&)> log = {};
 };
 
 class Worker {
@@ -107,6 +116,13 @@ class Worker {
                   ClassifyFlags flags);
   bool SameEntry(const mapi::EntryId& a, const mapi::EntryId& b);
   static std::string MessageIdOf(mapi::Message& message);
+  // What the journal records of `message` (in `folder`), its destination still empty.
+  JournalEntry EntryFor(mapi::Message& message, mapi::Folder* folder, const char* verdict,
+                        const std::string& reason);
+  // Gives `entry` to the journal, and a move (a destination) to the log.
+  void Record(const JournalEntry& entry);
+  // The spam folder's name (read once while it is held).
+  const std::string& SpamFolderName();
   // A message the worker moved into the spam folder, brought back as a copy.
   bool IsReturnFromSpam(mapi::Message& message);
   // Opens `parent` (a folder) and `message` (a message in it).
@@ -121,6 +137,7 @@ class Worker {
   std::shared_ptr<mapi::Session> session_;
   std::shared_ptr<mapi::Folder> spamFolder_;
   mapi::EntryId spamFolderId_;
+  std::string spamFolderName_;  // empty: not read yet
   std::atomic<bool> holdsSession_{false};
   SpamReturns returns_;  // the worker thread's
   mutable std::mutex idleMutex_;

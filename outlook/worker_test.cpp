@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -10,7 +11,9 @@
 
 #include "mapi/memory/memory_session.h"
 #include "mapi/queries.h"
+#include "outlook/journal_file.h"
 #include "platform/code_page.h"
+#include "platform/memory_file_system.h"
 #include "testing/message_builder.h"
 #include "testing/test_mailbox.h"
 
@@ -23,8 +26,10 @@ using mapi::memory::Call;
 // Spam is whatever has "SPAM" in its subject; remembers every call.
 class ScriptedJudge final : public SpamJudge {
  public:
-  bool IsSpam(std::shared_ptr<mapi::Message> message, ClassifyFlags flags) override {
+  bool IsSpam(std::shared_ptr<mapi::Message> message, ClassifyFlags flags,
+              std::string* reason) override {
     auto subject = mapi::HrGetOneProp(*message, mapi::PR_SUBJECT);
+    if (reason) *reason = "Subject says SPAM\nsecond line";
     if (onJudge) onJudge();
     std::lock_guard<std::mutex> lock(mutex);
     flagsSeen.push_back(flags);
@@ -38,6 +43,12 @@ class ScriptedJudge final : public SpamJudge {
   std::mutex mutex;
   std::vector<ClassifyFlags> flagsSeen;
   std::function<void()> onJudge;  // called on the judging thread
+};
+
+class RecordingJournal final : public VerdictJournal {
+ public:
+  void Record(const JournalEntry& entry) override { entries.push_back(entry); }
+  std::vector<JournalEntry> entries;
 };
 
 class RecordingWindow final : public TrayWindow {
@@ -343,6 +354,63 @@ TEST_F(WorkerTest, WaitUntilIdleReturnsOnceEveryQueuedMessageIsJudgedAndMoved) {
   Queue(Deliver("SPAM after the stop"));
   worker.WaitUntilIdle();  // stopped: at once, the message stays queued
   EXPECT_TRUE(queue.HasPending());
+}
+
+TEST_F(WorkerTest, EachActedVerdictIsJournaledAndEachMoveLogged) {
+  RecordingJournal journal;
+  std::vector<std::string> log;
+  WorkerOptions options = Options();
+  options.journal = &journal;
+  options.log = [&log](const std::string& line) { log.push_back(line); };
+  Queue(Deliver("lunch"));
+  // Judged spam whose move fails: journaled as staying where it was, not logged.
+  Queue(Deliver("SPAM stuck"));
+  box.session->faults().Fail(Call::kCopyMessages, box.layout.inbox, mapi::MAPI_E_CALL_FAILED, 1);
+  Queue(Deliver("SPAM pills\x1b[2J"));
+  clock.Set(clock.Now() + 5 * platform::kFileTimeSecond);
+  Worker(options).RunPass();
+
+  ASSERT_EQ(journal.entries.size(), 3u);
+  const JournalEntry& good = journal.entries[0];
+  EXPECT_EQ(good.verdict, kVerdictGood);
+  EXPECT_EQ(good.folder, "Inbox");
+  EXPECT_EQ(good.destination, "");
+  EXPECT_EQ(good.subject, "lunch");
+  EXPECT_EQ(good.time, clock.Now());
+  EXPECT_EQ(journal.entries[1].verdict, kVerdictSpam);
+  EXPECT_EQ(journal.entries[1].destination, "");
+  const JournalEntry& moved = journal.entries[2];
+  EXPECT_EQ(moved.verdict, kVerdictSpam);
+  EXPECT_EQ(moved.folder, "Inbox");
+  EXPECT_EQ(moved.destination, "Spam");
+  EXPECT_EQ(moved.sender, "ann@example.com");
+  EXPECT_EQ(moved.reason, "Subject says SPAM");  // the first line only
+
+  // The escape sequence in the subject reaches the log as text, not as a command.
+  EXPECT_EQ(log, std::vector<std::string>{"moved to Spam: ann@example.com \"SPAM "
+                                          "pills\\x1b[2J\": Subject says SPAM"});
+}
+
+TEST_F(WorkerTest, AJournalThatCannotBeWrittenDoesNotStopTheMoves) {
+  platform::MemoryFileSystem files;
+  files.CreateFolders("/data");
+  files.SetFault([](platform::MemoryFileSystem::Call call, const std::string&) {
+    return call == platform::MemoryFileSystem::Call::kAppend ? ENOSPC : 0;
+  });
+  std::vector<std::string> log;
+  JournalFile journal(files, "/data/", [&log](const std::string& line) { log.push_back(line); });
+  WorkerOptions options = Options();
+  options.journal = &journal;
+  EntryId first = Deliver("SPAM one");
+  EntryId second = Deliver("SPAM two");
+  Queue(first);
+  Queue(second);
+  Worker(options).RunPass();
+  EXPECT_TRUE(InSpam(first));
+  EXPECT_TRUE(InSpam(second));
+  EXPECT_EQ(journal.failures(), 2u);
+  ASSERT_EQ(log.size(), 1u);  // said once, not once a message
+  EXPECT_NE(log[0].find("No space left on device"), std::string::npos) << log[0];
 }
 
 }  // namespace

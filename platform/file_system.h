@@ -103,6 +103,13 @@ class FileSystem {
   FileStatus WriteFileAtomic(const std::string& path, std::string_view bytes,
                              std::optional<unsigned> mode = std::nullopt);
 
+  // Appends `bytes` to the end of `path` (created with `mode` when missing) in one
+  // write on a descriptor opened for appending, so that appends by other threads and
+  // processes never interleave with it; *size, when given, is the file's size after
+  // it. A write that stored only part of `bytes` fails (EIO).
+  virtual FileStatus AppendToFile(const std::string& path, std::string_view bytes,
+                                  std::uint64_t* size = nullptr, unsigned mode = 0600) = 0;
+
   // A missing path is no error: info->kind is then kMissing.
   virtual FileStatus Stat(const std::string& path, FileInfo* info) = 0;
   // The entries of a folder in no particular order, without "." and "..".

@@ -19,6 +19,10 @@ FileStatus FolderFileSystem::NewAtomicFile(const std::string& path,
                                            std::optional<unsigned> mode) {
   return inner_.NewAtomicFile(Resolve(path), file, mode);
 }
+FileStatus FolderFileSystem::AppendToFile(const std::string& path, std::string_view bytes,
+                                          std::uint64_t* size, unsigned mode) {
+  return inner_.AppendToFile(Resolve(path), bytes, size, mode);
+}
 FileStatus FolderFileSystem::Stat(const std::string& path, FileInfo* info) {
   return inner_.Stat(Resolve(path), info);
 }

@@ -27,6 +27,8 @@ class FolderFileSystem final : public FileSystem {
   FileStatus OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override;
   FileStatus NewAtomicFile(const std::string& path, std::unique_ptr<AtomicFile>* file,
                            std::optional<unsigned> mode = std::nullopt) override;
+  FileStatus AppendToFile(const std::string& path, std::string_view bytes,
+                          std::uint64_t* size = nullptr, unsigned mode = 0600) override;
   FileStatus Stat(const std::string& path, FileInfo* info) override;
   FileStatus ListFolder(const std::string& path, std::vector<FolderEntry>* entries) override;
   FileStatus CreateFolders(const std::string& path, unsigned mode = 0777) override;

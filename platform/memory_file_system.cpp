@@ -194,6 +194,19 @@ FileStatus MemoryFileSystem::NewAtomicFile(const std::string& path,
   return {};
 }
 
+FileStatus MemoryFileSystem::AppendToFile(const std::string& path, std::string_view bytes,
+                                          std::uint64_t* size, unsigned /*mode*/) {
+  std::lock_guard lock(mutex_);
+  if (int code = FaultOf(Call::kAppend, path)) return FileStatus(code, "cannot write", path);
+  if (HasFolder(path)) return FileStatus(EISDIR, "cannot write", path);
+  if (!HasFolder(FolderOfPath(path))) return FileStatus(ENOENT, "cannot create", path);
+  auto [it, made] = nodes_.try_emplace(path);
+  if (made) it->second.serial = nextSerial_++;
+  it->second.bytes.append(bytes);
+  if (size) *size = it->second.bytes.size();
+  return {};
+}
+
 FileStatus MemoryFileSystem::Stat(const std::string& path, FileInfo* info) {
   std::lock_guard lock(mutex_);
   *info = {};

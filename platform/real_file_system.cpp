@@ -259,6 +259,25 @@ class RealFileSystemImpl final : public FileSystem {
     return FileStatus(EEXIST, "cannot create a temporary file for", path);
   }
 
+  FileStatus AppendToFile(const std::string& path, std::string_view bytes, std::uint64_t* size,
+                          unsigned mode) override {
+    Fd fd(
+        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, static_cast<mode_t>(mode)));
+    if (fd.get() < 0) return FileStatus(errno, "cannot open", path);
+    // One write: a second one for a remainder could land after another writer's.
+    ssize_t n;
+    do {
+      n = ::write(fd.get(), bytes.data(), bytes.size());
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return FileStatus(errno, "cannot write", path);
+    if (static_cast<std::size_t>(n) != bytes.size()) return FileStatus(EIO, "cannot write", path);
+    if (size) {
+      struct stat st {};
+      *size = ::fstat(fd.get(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    }
+    return {};
+  }
+
   FileStatus Stat(const std::string& path, FileInfo* info) override {
     *info = {};
     struct stat st {};

@@ -1,0 +1,136 @@
+#include "outlook/journal_file.h"
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <string_view>
+#include <utility>
+
+namespace quorvel::outlook {
+namespace {
+
+// 100-ns intervals between 1601-01-01 and 1970-01-01.
+constexpr platform::FileTime kUnixEpoch = 116'444'736'000'000'000ULL;
+
+// The length of the well-formed UTF-8 sequence at `s[i]`, or 0.
+std::size_t Utf8Length(std::string_view s, std::size_t i) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char c = byte(i);
+  std::size_t n;
+  unsigned char low = 0x80, high = 0xBF;
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    if (c == 0xE0) low = 0xA0;
+    if (c == 0xED) high = 0x9F;  // no surrogates
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (i + n > s.size()) return 0;
+  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
+  for (std::size_t k = 2; k < n; ++k) {
+    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+  }
+  return n;
+}
+
+void AppendString(std::string& out, std::string_view s) {
+  out.push_back('"');
+  for (std::size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c == '"' || c == '\\') {
+      out.push_back('\\');
+      out.push_back(static_cast<char>(c));
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c < 0x20 || c == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      out += escaped;
+    } else if (std::size_t n = Utf8Length(s, i); n > 0) {
+      out.append(s.substr(i, n));
+      i += n;
+      continue;
+    } else {
+      out += "\xEF\xBF\xBD";  // U+FFFD for a byte that starts no valid sequence
+    }
+    ++i;
+  }
+  out.push_back('"');
+}
+
+void AppendField(std::string& out, const char* name, std::string_view value) {
+  out.push_back(',');
+  AppendString(out, name);
+  out.push_back(':');
+  AppendString(out, value);
+}
+
+}  // namespace
+
+std::string IsoTime(platform::FileTime time) {
+  const platform::FileTime sinceEpoch = time > kUnixEpoch ? time - kUnixEpoch : 0;
+  const std::time_t seconds = static_cast<std::time_t>(sinceEpoch / platform::kFileTimeSecond);
+  const unsigned ms = static_cast<unsigned>(sinceEpoch % platform::kFileTimeSecond / 10'000);
+  std::tm parts{};
+  ::gmtime_r(&seconds, &parts);
+  char text[80];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03uZ", parts.tm_year + 1900,
+                parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, ms);
+  return text;
+}
+
+std::string JournalLine(const JournalEntry& entry) {
+  std::string line = "{\"kind\":\"verdict\"";
+  AppendField(line, "time", IsoTime(entry.time));
+  AppendField(line, "folder", entry.folder);
+  AppendField(line, "message_id", entry.messageId);
+  AppendField(line, "sender", entry.sender);
+  AppendField(line, "subject", entry.subject);
+  AppendField(line, "verdict", entry.verdict);
+  AppendField(line, "reason", entry.reason);
+  AppendField(line, "destination", entry.destination);
+  line += "}\n";
+  return line;
+}
+
+JournalFile::JournalFile(platform::FileSystem& files, std::string dataFolder,
+                         std::function<void(const std::string&)> log, std::uint64_t rotateBytes)
+    : files_(files),
+      folder_(std::move(dataFolder)),
+      log_(std::move(log)),
+      rotateBytes_(rotateBytes) {}
+
+void JournalFile::Record(const JournalEntry& entry) {
+  if (folder_.empty()) return;
+  std::uint64_t size = 0;
+  platform::FileStatus status = files_.AppendToFile(path(), JournalLine(entry), &size);
+  if (!status.ok()) {
+    // Reported once: a full disk would otherwise fill the log with the same line.
+    if (failures_.fetch_add(1) == 0 && log_) log_("journal not written: " + status.message());
+    return;
+  }
+  if (size >= rotateBytes_) Rotate();
+}
+
+void JournalFile::Rotate() {
+  std::unique_ptr<platform::FileLock> lock;
+  if (!files_.Lock(folder_ + kJournalLockName, false, &lock).ok()) return;
+  // Another writer may have rotated between our append and the lock.
+  platform::FileInfo info;
+  if (!files_.Stat(path(), &info).ok() || info.size < rotateBytes_) return;
+  platform::FileStatus status = files_.Rename(path(), folder_ + kJournalOldFileName);
+  if (!status.ok() && log_) log_("journal not rotated: " + status.message());
+}
+
+}  // namespace quorvel::outlook

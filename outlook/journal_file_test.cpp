@@ -1,0 +1,167 @@
+#include "outlook/journal_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "outlook/journal_text.h"
+#include "platform/memory_file_system.h"
+#include "testing/temporary_folder.h"
+
+namespace quorvel::outlook {
+namespace {
+
+using platform::MemoryFileSystem;
+
+JournalEntry Numbered(int n) {
+  return JournalEntry{.time = 0,
+                      .folder = "Inbox",
+                      .messageId = "<" + std::to_string(n) + "@example.com>",
+                      .sender = "ann@example.com",
+                      .subject = "offer " + std::to_string(n),
+                      .verdict = kVerdictSpam,
+                      .reason = "Bayes",
+                      .destination = "Spam"};
+}
+
+std::vector<std::string> Lines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::istringstream in(bytes);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The subject field of a journal line made by Numbered.
+std::string SubjectOf(const std::string& line) {
+  const std::size_t start = line.find("\"subject\":\"") + 11;
+  return line.substr(start, line.find('"', start) - start);
+}
+
+TEST(JournalLineTest, TextIsEscapedAndKeptValidUtf8) {
+  struct Case {
+    const char* subject;
+    const char* encoded;
+  };
+  const Case cases[] = {
+      {"plain", "\"plain\""},
+      {"say \"hi\" \\ bye", "\"say \\\"hi\\\" \\\\ bye\""},
+      {"two\nlines\r\tend", "\"two\\nlines\\r\\tend\""},
+      {"bell\x07 esc\x1b del\x7f", "\"bell\\u0007 esc\\u001b del\\u007f\""},
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",
+       "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\""},
+      // Latin-1 bytes, an overlong form, a surrogate and a cut-off sequence.
+      {"caf\xE9!", "\"caf\xEF\xBF\xBD!\""},
+      {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
+      {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
+      {"end\xE2\x82", "\"end\xEF\xBF\xBD\xEF\xBF\xBD\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.subject);
+    JournalEntry entry;
+    entry.subject = c.subject;
+    const std::string line = JournalLine(entry);
+    EXPECT_NE(line.find(std::string("\"subject\":") + c.encoded + ","), std::string::npos) << line;
+    EXPECT_EQ(line.find('\n'), line.size() - 1);  // one line, whatever the text
+  }
+}
+
+TEST(JournalLineTest, TimeIsUtcWithMilliseconds) {
+  // 2026-12-08T06:57:35.123Z as 100-ns intervals since 1601.
+  const platform::FileTime unixSeconds = 1796713055;
+  const platform::FileTime time =
+      (unixSeconds + 11644473600ULL) * platform::kFileTimeSecond + 123 * 10'000 + 9'999;
+  EXPECT_EQ(IsoTime(time), "2026-12-08T06:57:35.123Z");
+  EXPECT_EQ(JournalLine(JournalEntry{.time = time})
+                .rfind("{\"kind\":\"verdict\",\"time\":\"2026-12-08T06:57:35.123Z\"", 0),
+            0u);
+}
+
+TEST(JournalTextTest, ControlCharactersCannotReachTheTerminal) {
+  EXPECT_EQ(EscapeControls("a\tb\nc\x1b[1m"), "a\\x09b\\x0ac\\x1b[1m");
+  EXPECT_EQ(EscapeControls("c1 \xC2\x9B"
+                           "2J caf\xC3\xA9 back\\slash"),
+            "c1 \\u009b2J caf\xC3\xA9 back\\\\slash");
+  EXPECT_EQ(FirstLine("Sender on the block list\r\nmore"), "Sender on the block list");
+  EXPECT_EQ(FirstLine("one line"), "one line");
+}
+
+TEST(JournalFileTest, RotatesAtTheBoundKeepingTwoGenerations) {
+  MemoryFileSystem files;
+  files.CreateFolders("/data");
+  const std::uint64_t lineBytes = JournalLine(Numbered(100)).size();
+  JournalFile journal(files, "/data/", {}, lineBytes * 10);
+  for (int n = 100; n < 135; ++n) journal.Record(Numbered(n));
+  const auto current = Lines(files.FileBytes("/data/journal.jsonl").value_or(""));
+  const auto older = Lines(files.FileBytes("/data/journal.jsonl.1").value_or(""));
+  // Rotated after lines 109, 119 and 129: the newest two generations are kept, whole.
+  ASSERT_EQ(older.size(), 10u);
+  ASSERT_EQ(current.size(), 5u);
+  EXPECT_EQ(SubjectOf(older.front()), "offer 120");
+  EXPECT_EQ(SubjectOf(current.front()), "offer 130");
+  EXPECT_EQ(SubjectOf(current.back()), "offer 134");
+  EXPECT_EQ(files.Files(), (std::vector<std::string>{"/data/journal.jsonl", "/data/journal.jsonl.1",
+                                                     "/data/journal.lock"}));
+}
+
+TEST(JournalFileTest, FailuresAreCountedAndSaidOnceAndLaterLinesStillWritten) {
+  MemoryFileSystem files;
+  files.CreateFolders("/data");
+  std::vector<std::string> log;
+  JournalFile journal(files, "/data/", [&log](const std::string& line) { log.push_back(line); });
+  files.FailCall(0, ENOSPC);
+  journal.Record(Numbered(1));
+  files.FailCall(0, EIO);
+  journal.Record(Numbered(2));
+  journal.Record(Numbered(3));
+  EXPECT_EQ(journal.failures(), 2u);
+  EXPECT_EQ(log.size(), 1u);
+  const auto lines = Lines(files.FileBytes("/data/journal.jsonl").value_or(""));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(SubjectOf(lines[0]), "offer 3");
+
+  JournalFile nowhere(files, "");  // no data folder: nothing written, nothing failing
+  nowhere.Record(Numbered(4));
+  EXPECT_EQ(nowhere.failures(), 0u);
+}
+
+// Several writers (threads here; other processes do the same through the same calls)
+// appending to one journal on disk, crossing the bound once: every line arrives whole,
+// and the one rotation loses none, even when two writers see the bound at once.
+TEST(JournalFileTest, ConcurrentWritersNeitherInterleaveNorLoseLines) {
+  testing::TemporaryFolder folder("quorvel-journal");
+  ASSERT_FALSE(folder.path().empty());
+  constexpr int kThreads = 6;
+  constexpr int kEach = 400;
+  const std::uint64_t lineBytes = JournalLine(Numbered(1000)).size();
+  std::vector<std::unique_ptr<JournalFile>> writers;
+  for (int t = 0; t < kThreads; ++t) {
+    // One writer per thread, as separate processes would have.
+    writers.push_back(std::make_unique<JournalFile>(platform::RealFileSystem(), folder.path() + "/",
+                                                    nullptr, lineBytes * kThreads * kEach * 2 / 3));
+  }
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int n = 0; n < kEach; ++n) writers[t]->Record(Numbered(1000 + t * kEach + n));
+    });
+  }
+  for (auto& thread : threads) thread.join();
+
+  std::string older, current;
+  ASSERT_TRUE(platform::RealFileSystem().ReadFile(folder.File("journal.jsonl.1"), &older).ok());
+  ASSERT_TRUE(platform::RealFileSystem().ReadFile(folder.File("journal.jsonl"), &current).ok());
+  std::set<std::string> subjects;
+  for (const auto& line : Lines(older + current)) {
+    ASSERT_EQ(line.size() + 1, lineBytes) << line;
+    subjects.insert(SubjectOf(line));
+  }
+  EXPECT_EQ(subjects.size(), static_cast<std::size_t>(kThreads * kEach));
+}
+
+}  // namespace
+}  // namespace quorvel::outlook
