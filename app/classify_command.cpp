@@ -28,11 +28,12 @@
 
 #include "app/commands.h"
 #include "app/message_inputs.h"
-#include "app/printable.h"
 #include "app/user_environment.h"
 #include "core/classifier.h"
+#include "core/reason_text.h"
 #include "platform/code_page.h"
 #include "platform/folder_file_system.h"
+#include "platform/printable.h"
 #include "ui/ui.h"
 
 namespace quorvel::app {
@@ -43,10 +44,6 @@ struct ClassifyOptions {
   bool exitCode = false;
   bool recursive = false;
 };
-
-std::string FirstLine(const std::string& text) {
-  return text.substr(0, text.find_first_of("\r\n"));
-}
 
 bool IsValidUtf8(std::string_view text) {
   try {
@@ -76,7 +73,7 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
   UserEnvironment env(io);
   // A mail base that cannot load would judge nearly everything spam by an empty table.
   const JudgingReadiness readiness = env.mailbase().PrepareForJudging();
-  if (!readiness.note.empty()) io.err << "quorvel: " << Printable(readiness.note) << "\n";
+  if (!readiness.note.empty()) io.err << "quorvel: " << platform::Printable(readiness.note) << "\n";
   if (!readiness.usable && options.exitCode) return kExitNoMailbase;
   const ClassifyContext context{env.settings(), env.mailbase(), env.messageBoxes(), env.clock()};
   const Classifier classifier(context);
@@ -99,7 +96,7 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
     }
     progress->Update(judged++, 0, input.name);
     if (!input.boundsNote.empty()) {
-      io.err << "quorvel: " << Printable(input.name)
+      io.err << "quorvel: " << platform::Printable(input.name)
              << ": judged on what was kept: " << input.boundsNote << "\n";
     }
     const Verdict verdict = classifier.Judge(std::move(input.message), kStandardFlags);
@@ -109,14 +106,15 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
       if (input.offset) line["offset"] = *input.offset;
       io.out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
-      io.out << EscapedField(input.name) << '\t' << (verdict.spam ? "spam" : "good") << '\t'
-             << Printable(platform::AnsiToUtf8(FirstLine(verdict.reason))) << "\n";
+      io.out << platform::EscapedField(input.name) << '\t' << (verdict.spam ? "spam" : "good")
+             << '\t' << platform::Printable(platform::AnsiToUtf8(ReasonFirstLine(verdict.reason)))
+             << "\n";
     }
     outputFailed = !io.out;
     stop = outputFailed;
   };
   const ProblemSink report = [&io](const std::string& problem) {
-    io.err << "quorvel: " << Printable(problem) << "\n";
+    io.err << "quorvel: " << platform::Printable(problem) << "\n";
   };
   const InputOptions inputOptions{options.recursive, io.in, io.inFd, &stop};
   // Inside a host, relative paths are the client's: resolved in its folder, named as

@@ -19,6 +19,7 @@
 #include "app/listing_text.h"
 #include "host/mailbox_listing.h"
 #include "host/profile_host.h"
+#include "platform/printable.h"
 
 namespace quorvel::app {
 namespace {
@@ -43,7 +44,8 @@ int ListFolders(bool json, CommandIo& io) {
       };
       io.out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
-      io.out << EscapeField(row.path) << '\t' << row.itemCount << '\t' << row.unreadCount;
+      io.out << platform::EscapedField(row.path) << '\t' << row.itemCount << '\t'
+             << row.unreadCount;
       if (!row.special.empty()) io.out << '\t' << row.special;
       io.out << "\n";
     }

@@ -25,31 +25,6 @@ std::string Format(std::uint64_t fileTime, bool local, const char* format) {
 
 }  // namespace
 
-std::string EscapeField(std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\\') {
-      out += "\\\\";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (byte < 0x20 || byte == 0x7F) {
-      out += "\\x";
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0xF];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 std::string LocalTimeText(std::uint64_t fileTime) {
   return Format(fileTime, true, "%Y-%m-%d %H:%M");
 }

@@ -9,10 +9,6 @@
 
 namespace quorvel::app {
 
-// A backslash becomes "\\", a tab, line feed or carriage return "\t", "\n" or "\r",
-// any other control character (below 0x20, and 0x7F) "\xHH".
-std::string EscapeField(std::string_view text);
-
 // A file time (100 ns units since 1601) as local "YYYY-MM-DD HH:MM", or as UTC
 // "YYYY-MM-DDTHH:MM:SSZ" for JSON; "" for 0 or a time out of range.
 std::string LocalTimeText(std::uint64_t fileTime);

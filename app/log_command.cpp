@@ -27,8 +27,8 @@
 
 #include "app/commands.h"
 #include "outlook/journal_file.h"
-#include "outlook/journal_text.h"
 #include "platform/file_system.h"
+#include "platform/printable.h"
 #include "settings/data_folder.h"
 
 namespace quorvel::app {
@@ -114,11 +114,13 @@ std::string Field(const nlohmann::json& entry, const char* name) {
 std::string TextLine(const nlohmann::json& entry) {
   using outlook::EscapeControls;
   const std::string destination = Field(entry, "destination");
-  return EscapeControls(Field(entry, "time")) + "  " + EscapeControls(Field(entry, "verdict")) +
-         "  " + EscapeControls(Field(entry, "folder")) + " -> " +
-         (destination.empty() ? "(stayed)" : EscapeControls(destination)) + "  " +
-         EscapeControls(Field(entry, "sender")) + "  \"" + EscapeControls(Field(entry, "subject")) +
-         "\"  " + EscapeControls(Field(entry, "reason"));
+  return platform::EscapedField(Field(entry, "time")) + "  " +
+         platform::EscapedField(Field(entry, "verdict")) + "  " +
+         platform::EscapedField(Field(entry, "folder")) + " -> " +
+         (destination.empty() ? "(stayed)" : platform::EscapedField(destination)) + "  " +
+         platform::EscapedField(Field(entry, "sender")) + "  \"" +
+         platform::EscapedField(Field(entry, "subject")) + "\"  " +
+         platform::EscapedField(Field(entry, "reason"));
 }
 
 // Writes the entries of one journal file that pass the filters; false when it exists

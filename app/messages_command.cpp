@@ -23,6 +23,7 @@
 #include "host/mailbox_listing.h"
 #include "host/message_locator.h"
 #include "host/profile_host.h"
+#include "platform/printable.h"
 
 namespace quorvel::app {
 namespace {
@@ -67,9 +68,10 @@ int ListMessages(const MessagesOptions& options, CommandIo& io) {
       };
       io.out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
-      io.out << EscapeField(row.name) << '\t' << LocalTimeText(row.received) << '\t'
+      io.out << platform::EscapedField(row.name) << '\t' << LocalTimeText(row.received) << '\t'
              << (row.read ? "read" : "unread") << '\t' << row.size << '\t'
-             << EscapeField(SenderText(row)) << '\t' << EscapeField(row.subject) << "\n";
+             << platform::EscapedField(SenderText(row)) << '\t'
+             << platform::EscapedField(row.subject) << "\n";
     }
     return static_cast<bool>(io.out);
   };

@@ -25,13 +25,13 @@
 
 #include "app/commands.h"
 #include "app/host_setup.h"
-#include "app/printable.h"
 #include "app/profile_store.h"
 #include "host/profiles.h"
 #include "mapi/imap/imap_account.h"
 #include "mapi/imap/password_source.h"
 #include "platform/file_system.h"
 #include "platform/lock_file.h"
+#include "platform/printable.h"
 #include "platform/registry_file.h"
 #include "settings/data_folder.h"
 
@@ -50,7 +50,7 @@ struct ProfileOptions {
 };
 
 int Fail(CommandIo& io, const std::string& error) {
-  io.err << "quorvel: " << Printable(error) << "\n";
+  io.err << "quorvel: " << platform::Printable(error) << "\n";
   return kExitFailure;
 }
 
@@ -203,9 +203,9 @@ int Add(const ProfileOptions& o, CommandIo& io) {
     return kExitFailure;
   }
   if (!profiles.Add(profile, o.makeDefault, &error)) return Fail(io, error);
-  io.out << "Added profile " << o.name << " (" << Printable(profile.StoreName()) << ")\n";
+  io.out << "Added profile " << o.name << " (" << platform::Printable(profile.StoreName()) << ")\n";
   if (!profile.imap.empty() && profile.passwordCommand.empty()) {
-    io.out << "Its password is kept in " << Printable(CredentialsPath(o.name)) << "\n";
+    io.out << "Its password is kept in " << platform::Printable(CredentialsPath(o.name)) << "\n";
   }
   return kExitOk;
 }
@@ -217,9 +217,9 @@ int List(CommandIo& io) {
   std::string error;
   if (!profiles.List(&all, &error)) return Fail(io, error);
   for (const host::Profile& p : all) {
-    io.out << (p.isDefault ? "* " : "  ") << EscapedField(p.name) << "\t"
-           << (p.StoreName().empty() ? "(damaged)" : EscapedField(p.StoreName()));
-    for (const std::string& a : p.addresses) io.out << "\t" << EscapedField(a);
+    io.out << (p.isDefault ? "* " : "  ") << platform::EscapedField(p.name) << "\t"
+           << (p.StoreName().empty() ? "(damaged)" : platform::EscapedField(p.StoreName()));
+    for (const std::string& a : p.addresses) io.out << "\t" << platform::EscapedField(a);
     io.out << "\n";
   }
   return kExitOk;

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "host/frames.h"
+#include "platform/printable.h"
 
 namespace quorvel::host {
 namespace {
@@ -30,17 +31,17 @@ bool PrivateFolder(const std::string& folder) {
 }
 
 void EscapeDialog(ui::Dialog& d) {
-  d.title = EscapeControlCharacters(d.title);
-  d.headline = EscapeControlCharacters(d.headline);
+  d.title = platform::PrintableBlock(d.title);
+  d.headline = platform::PrintableBlock(d.headline);
   for (ui::Control& c : d.controls) {
-    c.label = EscapeControlCharacters(c.label);
-    for (auto& o : c.options) o = EscapeControlCharacters(o);
-    for (auto& h : c.columns) h = EscapeControlCharacters(h);
+    c.label = platform::PrintableBlock(c.label);
+    for (auto& o : c.options) o = platform::PrintableBlock(o);
+    for (auto& h : c.columns) h = platform::PrintableBlock(h);
     for (auto& row : c.rows) {
-      for (auto& cell : row) cell = EscapeControlCharacters(cell);
+      for (auto& cell : row) cell = platform::PrintableBlock(cell);
     }
   }
-  for (ui::Button& b : d.buttons) b.text = EscapeControlCharacters(b.text);
+  for (ui::Button& b : d.buttons) b.text = platform::PrintableBlock(b.text);
 }
 
 }  // namespace
@@ -67,32 +68,6 @@ Outcome ChannelPath(const std::string& profile, std::string* path) {
   return Outcome::Ok();
 }
 
-std::string EscapeControlCharacters(std::string_view text) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    // C1 controls written in UTF-8 (U+0080 to U+009F) are two bytes: C2 80 to C2 9F.
-    const bool c1 = c == 0xC2 && i + 1 < text.size() &&
-                    static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                    static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-    if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7F) {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    } else if (c1) {
-      const auto next = static_cast<unsigned char>(text[++i]);
-      out += "\\u00";
-      out += kHex[next >> 4];
-      out += kHex[next & 15];
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
-
 bool IsOpenableUrl(std::string_view url) {
   auto startsWith = [url](std::string_view scheme) {
     if (url.size() < scheme.size()) return false;
@@ -101,7 +76,7 @@ bool IsOpenableUrl(std::string_view url) {
     }
     return true;
   };
-  if (EscapeControlCharacters(url) != url) return false;
+  if (platform::Printable(url) != url) return false;
   return startsWith("http://") || startsWith("https://") || startsWith("mailto:");
 }
 
@@ -246,8 +221,8 @@ HostClient::RunResult HostClient::Run(const protocol::RunRequest& request, int s
     if (auto* o = std::get_if<protocol::Output>(&*message); o && o->id == run.id) {
       (o->stream == 2 ? err : out) << o->text << std::flush;
     } else if (auto* box = std::get_if<protocol::MessageBox>(&*message); box && box->id == run.id) {
-      const int button = presenter.Show(EscapeControlCharacters(box->text),
-                                        EscapeControlCharacters(box->caption), box->style);
+      const int button = presenter.Show(platform::PrintableBlock(box->text),
+                                        platform::PrintableBlock(box->caption), box->style);
       SendMessage(socket_, protocol::Answer{run.id, box->question, button, {}});
     } else if (auto* dialog = std::get_if<protocol::DialogRequest>(&*message);
                dialog && dialog->id == run.id) {
@@ -260,17 +235,17 @@ HostClient::RunResult HostClient::Run(const protocol::RunRequest& request, int s
       if (p->ended) {
         if (it != progress.end()) progress.erase(it);
       } else if (it == progress.end()) {
-        progress[p->progress] = presenter.BeginProgress(EscapeControlCharacters(p->text));
+        progress[p->progress] = presenter.BeginProgress(platform::PrintableBlock(p->text));
       } else if (it->second) {
-        it->second->Update(p->done, p->total, EscapeControlCharacters(p->text));
+        it->second->Update(p->done, p->total, platform::PrintableBlock(p->text));
         sendCancels();
       }
     } else if (auto* notice = std::get_if<protocol::Notice>(&*message)) {
-      presenter.Notify(EscapeControlCharacters(notice->title),
-                       EscapeControlCharacters(notice->text));
+      presenter.Notify(platform::PrintableBlock(notice->title),
+                       platform::PrintableBlock(notice->text));
     } else if (auto* url = std::get_if<protocol::OpenUrl>(&*message); url && url->id == run.id) {
       bool opened = false;
-      const std::string shown = EscapeControlCharacters(url->url);
+      const std::string shown = platform::PrintableBlock(url->url);
       if (!IsOpenableUrl(url->url)) {
         err << "quorvel: the host asked to open a link that is not http, https or mailto: " << shown
             << "\n";

@@ -34,9 +34,6 @@ namespace quorvel::host {
 // folder that is not the user's own, or that others may write, is refused.
 Outcome ChannelPath(const std::string& profile, std::string* path);
 
-// `text` with its control characters (but line ends and tabs) written as \xNN, so
-// that a terminal shows them instead of obeying them.
-std::string EscapeControlCharacters(std::string_view text);
 // Whether a host may have `url` opened: http, https and mailto only.
 bool IsOpenableUrl(std::string_view url);
 

@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "outlook/journal_text.h"
 #include "platform/memory_file_system.h"
 #include "testing/temporary_folder.h"
 
@@ -79,15 +78,6 @@ TEST(JournalLineTest, TimeIsUtcWithMilliseconds) {
   EXPECT_EQ(JournalLine(JournalEntry{.time = time})
                 .rfind("{\"kind\":\"verdict\",\"time\":\"2026-12-08T06:57:35.123Z\"", 0),
             0u);
-}
-
-TEST(JournalTextTest, ControlCharactersCannotReachTheTerminal) {
-  EXPECT_EQ(EscapeControls("a\tb\nc\x1b[1m"), "a\\x09b\\x0ac\\x1b[1m");
-  EXPECT_EQ(EscapeControls("c1 \xC2\x9B"
-                           "2J caf\xC3\xA9 back\\slash"),
-            "c1 \\u009b2J caf\xC3\xA9 back\\\\slash");
-  EXPECT_EQ(FirstLine("Sender on the block list\r\nmore"), "Sender on the block list");
-  EXPECT_EQ(FirstLine("one line"), "one line");
 }
 
 TEST(JournalFileTest, RotatesAtTheBoundKeepingTwoGenerations) {

@@ -2,9 +2,9 @@
 
 #include <malloc.h>
 
+#include "core/reason_text.h"
 #include "crash/reporter.h"
 #include "mapi/queries.h"
-#include "outlook/journal_text.h"
 #include "platform/code_page.h"
 
 namespace quorvel::outlook {
@@ -231,15 +231,16 @@ JournalEntry Worker::EntryFor(mapi::Message& message, mapi::Folder* folder, cons
                       .sender = TextOf(message, mapi::PR_SENDER_EMAIL_ADDRESS),
                       .subject = TextOf(message, mapi::PR_SUBJECT),
                       .verdict = verdict,
-                      .reason = FirstLine(platform::AnsiToUtf8(reason)),
+                      .reason = std::string(ReasonFirstLine(platform::AnsiToUtf8(reason))),
                       .destination = ""};
 }
 
 void Worker::Record(const JournalEntry& entry) {
   if (o_.journal) o_.journal->Record(entry);
   if (!entry.destination.empty() && o_.log) {
-    o_.log("moved to " + EscapeControls(entry.destination) + ": " + EscapeControls(entry.sender) +
-           " \"" + EscapeControls(entry.subject) + "\": " + EscapeControls(entry.reason));
+    o_.log("moved to " + platform::EscapedField(entry.destination) + ": " +
+           platform::EscapedField(entry.sender) + " \"" + platform::EscapedField(entry.subject) +
+           "\": " + platform::EscapedField(entry.reason));
   }
 }
 

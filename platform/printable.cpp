@@ -1,6 +1,6 @@
-#include "app/printable.h"
+#include "platform/printable.h"
 
-namespace quorvel::app {
+namespace quorvel::platform {
 namespace {
 
 void AppendHex(std::string& out, unsigned char byte) {
@@ -10,13 +10,19 @@ void AppendHex(std::string& out, unsigned char byte) {
   out += kHex[byte & 15];
 }
 
-std::string Escaped(std::string_view text, bool backslash) {
+enum class Keep { kOneLine, kOneLineAndBackslash, kLines };
+
+std::string Escaped(std::string_view text, Keep keep) {
+  const bool backslash = keep == Keep::kOneLineAndBackslash;
+  const bool lines = keep == Keep::kLines;
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (byte == '\\' && backslash) {
       out += "\\\\";
+    } else if (lines && (byte == '\n' || byte == '\t')) {
+      out += text[i];
     } else if (byte == '\t') {
       out += "\\t";
     } else if (byte == '\n') {
@@ -39,8 +45,12 @@ std::string Escaped(std::string_view text, bool backslash) {
 
 }  // namespace
 
-std::string Printable(std::string_view text) { return Escaped(text, false); }
+std::string Printable(std::string_view text) { return Escaped(text, Keep::kOneLine); }
 
-std::string EscapedField(std::string_view text) { return Escaped(text, true); }
+std::string EscapedField(std::string_view text) {
+  return Escaped(text, Keep::kOneLineAndBackslash);
+}
 
-}  // namespace quorvel::app
+std::string PrintableBlock(std::string_view text) { return Escaped(text, Keep::kLines); }
+
+}  // namespace quorvel::platform

@@ -2,13 +2,13 @@
 // settings file holds) made safe to print as part of one line on a terminal: a name
 // that holds an escape sequence must not move the cursor, recolour the terminal or
 // pass for a second line of output.
-#ifndef QUORVEL_APP_PRINTABLE_H_
-#define QUORVEL_APP_PRINTABLE_H_
+#ifndef QUORVEL_PLATFORM_PRINTABLE_H_
+#define QUORVEL_PLATFORM_PRINTABLE_H_
 
 #include <string>
 #include <string_view>
 
-namespace quorvel::app {
+namespace quorvel::platform {
 
 // Tab, line feed and carriage return become "\t", "\n" and "\r"; every other control
 // character (bytes 0x00-0x1F and 0x7F, and U+0080-U+009F written in UTF-8) becomes
@@ -20,6 +20,10 @@ std::string Printable(std::string_view text);
 // backslashes.
 std::string EscapedField(std::string_view text);
 
-}  // namespace quorvel::app
+// For text of several lines shown as it is (a message box, a notice): line feeds and tabs
+// are kept, every other control character becomes "\xHH" for each of its bytes.
+std::string PrintableBlock(std::string_view text);
 
-#endif  // QUORVEL_APP_PRINTABLE_H_
+}  // namespace quorvel::platform
+
+#endif  // QUORVEL_PLATFORM_PRINTABLE_H_
