@@ -111,10 +111,12 @@ int Run(bool once, CommandIo& io) {
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  // What the host's own threads have to say goes to its log and its subscribers; no
-  // client is asked.
+  // What the host's own threads have to say goes to its log and its subscribers; a
+  // question whose answer matters waits for the next interactive client (a host run
+  // --once serves none, so its questions take their default at once).
   host::EventBus events;
-  host::BackgroundUi hostUi(LogLine, &events);
+  host::PendingInteractions pending(&events);
+  host::BackgroundUi hostUi(LogLine, &events, once ? nullptr : &pending);
   // Until the host serves, SIGINT and SIGTERM end it at once, whatever it is doing
   // (a password command that does not return, a server that does not answer): nothing
   // is connected yet, so there is nothing to save.
@@ -159,9 +161,14 @@ int Run(bool once, CommandIo& io) {
       host::ProfileHost* h = host.get();
       handlers.hello.software = std::string("quorvel ") + kVersion;
       handlers.hello.profile = profile.name;
-      handlers.hello.capabilities = {"run", "status", "events", "list-folders"};
+      handlers.hello.capabilities = {"run", "status", "events", "list-folders", "pending"};
+      handlers.pending = &pending;
       handlers.run = [h](host::JobContext& job) { return RunJob(*h, job); };
-      handlers.status = [h] { return HostStatus(*h, h->ready() ? "ready" : "starting"); };
+      handlers.status = [h, &pending] {
+        host::protocol::Status s = HostStatus(*h, h->ready() ? "ready" : "starting");
+        s.pending = pending.Count();
+        return s;
+      };
       handlers.log = LogLine;
       handlers.listFolders = [h] { return host::ListFolders(*h->application().Session()); };
       server =
@@ -174,6 +181,7 @@ int Run(bool once, CommandIo& io) {
     }
   }
   host->application().counters().events = &events;  // the add-in announces its moves
+  if (!once) host->application().SetPendingQueue(&pending);
   for (const std::string& note : host->Connect()) io.err << "quorvel: " << note << "\n";
   if (once) {
     host->WaitUntilIdle();
@@ -196,6 +204,7 @@ int Run(bool once, CommandIo& io) {
   platform::NotifyServiceManager("STOPPING=1");
   // Clients first (told, their jobs cancelled, cut off), then the add-ins save.
   const std::size_t stuck = server->Stop(kJobDeadline);
+  pending.Stop();  // a background thread waiting for an answer takes its default
   host->Disconnect();
   io.err << "quorvel: host for profile " << profile.name << " stopped ("
          << (caught == SIGINT ? "SIGINT" : "SIGTERM") << ")\n";
@@ -260,6 +269,7 @@ int Status(bool json, CommandIo& io) {
       j["clients"] = status->clients;
       j["jobs"] = status->jobs;
       j["events"] = status->events;
+      j["pending"] = status->pending;
     }
     io.out << j.dump() << "\n";
   } else if (!running) {
@@ -271,6 +281,7 @@ int Status(bool json, CommandIo& io) {
     io.out << ", " << status->state;
     if (ready) {
       io.out << "; " << status->judged << " judged, " << status->moved << " moved to spam";
+      if (status->pending > 0) io.out << "; " << status->pending << " question(s) waiting";
     }
     io.out << "\n";
   }
