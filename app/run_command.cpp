@@ -116,7 +116,9 @@ int Run(bool once, CommandIo& io) {
   // --once serves none, so its questions take their default at once).
   host::EventBus events;
   host::PendingInteractions pending(&events);
-  host::BackgroundUi hostUi(LogLine, &events, once ? nullptr : &pending);
+  // The loop runs on this thread, which must never wait for a person.
+  host::BackgroundUi hostUi(LogLine, &events, once ? nullptr : &pending, std::chrono::minutes(10),
+                            std::this_thread::get_id());
   // Until the host serves, SIGINT and SIGTERM end it at once, whatever it is doing
   // (a password command that does not return, a server that does not answer): nothing
   // is connected yet, so there is nothing to save.

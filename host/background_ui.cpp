@@ -20,7 +20,7 @@ void BackgroundUi::Say(const std::string& kind, const std::string& title, const 
 
 int BackgroundUi::Show(const std::string& text, const std::string& caption, std::uint32_t style) {
   // The low bits of a style name its buttons; 0 is OK alone.
-  if (!pending_ || (style & 0xF) == 0) {
+  if (!MayWait() || (style & 0xF) == 0) {
     Say("message", caption, text);
     return ui::DefaultButton(style);
   }
@@ -34,7 +34,7 @@ int BackgroundUi::Show(const std::string& text, const std::string& caption, std:
 }
 
 std::int32_t BackgroundUi::Present(ui::Dialog& dialog) {
-  if (!pending_ || dialog.buttons.size() < 2) {
+  if (!MayWait() || dialog.buttons.size() < 2) {
     Say("message", dialog.title, dialog.headline);
     return dialog.defaultButton;
   }

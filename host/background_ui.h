@@ -6,7 +6,9 @@
 // asked waits for a person's answer at most `wait`, then takes the default button.
 // Without a queue, or for what is only information (an OK box, a notice), nothing
 // waits: it is logged and published as a "message" or "notice" event, and a box takes
-// its default button. Progress is not shown; a link is logged, not opened.
+// its default button. The user-interface thread never waits (the channel and the host's
+// stop need it): its questions are treated as information. Progress is not shown; a
+// link is logged, not opened.
 //
 // Thread-safety: any thread; `log` and the bus must be safe from any thread.
 #ifndef QUORVEL_HOST_BACKGROUND_UI_H_
@@ -15,6 +17,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "host/event_bus.h"
 #include "host/pending_interactions.h"
@@ -25,11 +28,16 @@ namespace quorvel::host {
 class BackgroundUi final : public ui::Ui {
  public:
   // `events` and `pending` may be null (nothing published, no question waits); both
-  // outlive this.
+  // outlive this. `uiThread`: the user-interface thread, whose questions never wait.
   BackgroundUi(std::function<void(const std::string&)> log, EventBus* events,
                PendingInteractions* pending = nullptr,
-               std::chrono::milliseconds wait = std::chrono::minutes(10))
-      : log_(std::move(log)), events_(events), pending_(pending), wait_(wait) {}
+               std::chrono::milliseconds wait = std::chrono::minutes(10),
+               std::thread::id uiThread = {})
+      : log_(std::move(log)),
+        events_(events),
+        pending_(pending),
+        wait_(wait),
+        uiThread_(uiThread) {}
 
   int Show(const std::string& text, const std::string& caption, std::uint32_t style) override;
   std::int32_t Present(ui::Dialog& dialog) override;
@@ -40,11 +48,13 @@ class BackgroundUi final : public ui::Ui {
 
  private:
   void Say(const std::string& kind, const std::string& title, const std::string& text);
+  bool MayWait() const { return pending_ && std::this_thread::get_id() != uiThread_; }
 
   std::function<void(const std::string&)> log_;
   EventBus* events_;
   PendingInteractions* pending_;
   std::chrono::milliseconds wait_;
+  std::thread::id uiThread_;
 };
 
 }  // namespace quorvel::host

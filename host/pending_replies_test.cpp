@@ -163,6 +163,10 @@ TEST_F(PendingChannelTest, NoticesAndHostsWithoutAQueueDoNotWait) {
   BackgroundUi noQueue(nullptr, &events_);
   EXPECT_EQ(noQueue.Show("Rebuild now?", "Quorvel", platform::MB_YESNO | ui::MB_DEFBUTTON2),
             platform::IDNO);
+  // Nor does the user-interface thread, whatever it asks.
+  BackgroundUi onUiThread(nullptr, &events_, &pending_, std::chrono::minutes(1),
+                          std::this_thread::get_id());
+  EXPECT_EQ(onUiThread.Show("Rebuild now?", "Quorvel", platform::MB_YESNO), platform::IDYES);
   EXPECT_EQ(pending_.Count(), 0u);
 }
 
