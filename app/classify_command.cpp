@@ -8,14 +8,17 @@
 // byte "offset" of its separator line.
 //
 // In the line output a backslash, tab, line feed or carriage return in a name is
-// written as "\\", "\t", "\n" or "\r"; in JSON a path that is not valid UTF-8 comes
+// written as "\\", "\t", "\n" or "\r", any other control character as "\xHH"
+// (printable.h), on standard error too; in JSON a path that is not valid UTF-8 comes
 // with "path_bytes", its bytes as numbers.
 //
 // Exit status: 0; with --exit-code, 1 when a judged message is spam; 3 when a path
 // or message could not be read or an mbox is damaged (the others are judged all the
 // same), or the output could not be written; 4 when the mail base cannot be loaded
-// (with --exit-code nothing is judged then); 1 when cancelled (its progress, as a
-// client that sent it and left); 2 for usage errors.
+// (with --exit-code nothing is judged then); 3 as well when it cannot judge at all
+// (an unknown profile, a host that ended under it, cancelled): a delivery filter
+// takes 1 for spam, so no failure is ever 1; 2 for usage errors. The profile's store
+// is never needed: when no host runs, messages are judged without one.
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -25,6 +28,7 @@
 
 #include "app/commands.h"
 #include "app/message_inputs.h"
+#include "app/printable.h"
 #include "app/user_environment.h"
 #include "core/classifier.h"
 #include "platform/code_page.h"
@@ -42,33 +46,6 @@ struct ClassifyOptions {
 
 std::string FirstLine(const std::string& text) {
   return text.substr(0, text.find_first_of("\r\n"));
-}
-
-// A path as the line output shows it: a backslash, tab, line feed or carriage return
-// in it becomes "\\", "\t", "\n" or "\r", so that every record stays one line of
-// three fields.
-std::string EscapedPath(std::string_view path) {
-  std::string out;
-  out.reserve(path.size());
-  for (char c : path) {
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
-  return out;
 }
 
 bool IsValidUtf8(std::string_view text) {
@@ -99,7 +76,7 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
   UserEnvironment env(io);
   // A mail base that cannot load would judge nearly everything spam by an empty table.
   const JudgingReadiness readiness = env.mailbase().PrepareForJudging();
-  if (!readiness.note.empty()) io.err << "quorvel: " << readiness.note << "\n";
+  if (!readiness.note.empty()) io.err << "quorvel: " << Printable(readiness.note) << "\n";
   if (!readiness.usable && options.exitCode) return kExitNoMailbase;
   const ClassifyContext context{env.settings(), env.mailbase(), env.messageBoxes(), env.clock()};
   const Classifier classifier(context);
@@ -122,8 +99,8 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
     }
     progress->Update(judged++, 0, input.name);
     if (!input.boundsNote.empty()) {
-      io.err << "quorvel: " << input.name << ": judged on what was kept: " << input.boundsNote
-             << "\n";
+      io.err << "quorvel: " << Printable(input.name)
+             << ": judged on what was kept: " << input.boundsNote << "\n";
     }
     const Verdict verdict = classifier.Judge(std::move(input.message), kStandardFlags);
     anySpam = anySpam || verdict.spam;
@@ -132,14 +109,14 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
       if (input.offset) line["offset"] = *input.offset;
       io.out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
-      io.out << EscapedPath(input.name) << '\t' << (verdict.spam ? "spam" : "good") << '\t'
-             << platform::AnsiToUtf8(FirstLine(verdict.reason)) << "\n";
+      io.out << EscapedField(input.name) << '\t' << (verdict.spam ? "spam" : "good") << '\t'
+             << Printable(platform::AnsiToUtf8(FirstLine(verdict.reason))) << "\n";
     }
     outputFailed = !io.out;
     stop = outputFailed;
   };
   const ProblemSink report = [&io](const std::string& problem) {
-    io.err << "quorvel: " << problem << "\n";
+    io.err << "quorvel: " << Printable(problem) << "\n";
   };
   const InputOptions inputOptions{options.recursive, io.in, io.inFd, &stop};
   // Inside a host, relative paths are the client's: resolved in its folder, named as
@@ -152,7 +129,7 @@ int RunClassify(const ClassifyOptions& options, const std::vector<std::string>& 
   if (!io.out) return kExitIoError;
   if (cancelled) {
     io.err << "quorvel: cancelled after " << judged << " messages\n";
-    return kExitFailure;
+    return kExitCannotJudge;
   }
   if (!readiness.usable) return kExitNoMailbase;
   if (unreadable > 0) return kExitUnreadable;
@@ -180,10 +157,12 @@ void SetupClassify(CLI::App& sub, CommandIo& io) {
 }  // namespace
 
 Command ClassifyCommand() {
-  return {"classify",
-          "Judge message files, mbox files, Maildir folders, folders of message files or "
-          "standard input (-) without moving or learning anything",
-          SetupClassify};
+  Command command{"classify",
+                  "Judge message files, mbox files, Maildir folders, folders of message files or "
+                  "standard input (-) without moving or learning anything",
+                  SetupClassify};
+  command.failureStatus = kExitCannotJudge;
+  return command;
 }
 
 }  // namespace quorvel::app

@@ -58,10 +58,17 @@ int Dispatch(int argc, const char* const* argv, CommandIo& io) {
   return io.status;
 }
 
+std::string WorkingFolder() {
+  char cwd[PATH_MAX];
+  return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) : std::string();
+}
+
 // Runs the command line inside `host`: with its settings, mail base and presenter.
 int DispatchInHost(host::ProfileHost& host, int argc, const char* const* argv, CommandIo& io) {
   io.hostProcess = &ProgramProcess();
   io.presenter = &host.application().Presenter();
+  io.host = &host;
+  if (io.cwd.empty()) io.cwd = WorkingFolder();  // a short-lived host: this process's
   return Dispatch(argc, argv, io);
 }
 
@@ -100,16 +107,13 @@ host::ClientOptions ClientOptions() {
   return options;
 }
 
-std::string WorkingFolder() {
-  char cwd[PATH_MAX];
-  return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) : std::string();
-}
-
 // A command that acts on a profile's mail or settings is a click in that profile's
 // host: it is sent to the running host, or, when none runs, a host of its own is
-// started in this process for the command's length. Without any profile at all the
-// command runs on its own, as it always did.
+// started in this process for the command's length, unless the command needs nothing
+// of the store. Without any profile at all the command runs on its own, as it always
+// did.
 int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io) {
+  const int failed = scan.command->failureStatus;
   auto registry = platform::OpenDefaultRegistry();
   host::Profile profile;
   std::string error;
@@ -119,14 +123,14 @@ int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io
     host::Profiles(*registry).List(&all, &ignored);
     if (scan.profile.empty() && all.empty()) return Dispatch(argc, argv, io);
     io.err << "quorvel: " << error << "\n";
-    return kExitFailure;
+    return failed;
   }
   TerminalUi terminal(std::cin, io.err, TerminalUi::ModeFor(scan.yes),
                       TerminalUi::ProgressOnTerminal());
   std::string path;
   if (host::Outcome where = host::ChannelPath(profile.name, &path); !where.ok()) {
     io.err << "quorvel: " << where.message << "\n";
-    return kExitFailure;
+    return failed;
   }
   host::protocol::RunRequest request;
   request.argv.assign(argv, argv + argc);
@@ -149,13 +153,18 @@ int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io
           client->Run(request, STDIN_FILENO, terminal, io.out, io.err);
       if (!sent.outcome.ok()) {
         io.err << "quorvel: " << sent.outcome.message << "\n";
-        return kExitFailure;
+        return failed;
       }
       return sent.status;
     }
     if (connected.code != host::OutcomeCode::kUnreachable) {  // a host that refuses
       io.err << "quorvel: " << connected.message << "\n";
-      return kExitFailure;
+      return failed;
+    }
+    if (!scan.command->needsStore) {
+      io.err << "quorvel: no host runs for profile '" << profile.name
+             << "': working without its store\n";
+      return Dispatch(argc, argv, io);
     }
     auto own = OpenProfileHost(*registry, profile, terminal, /*watch=*/false, &error);
     if (own) {
@@ -177,11 +186,11 @@ int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io
         platform::LockFile::Holder(host::HostLockPath(dataFolder, profile.name)).pid != 0;
     if (!starting) {
       io.err << "quorvel: " << error << "\n";
-      return kExitFailure;
+      return failed;
     }
     if (attempt >= 50) {
       io.err << "quorvel: " << error << ", and it does not answer on " << path << "\n";
-      return kExitFailure;
+      return failed;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
@@ -196,7 +205,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
   return Dispatch(argc, argv, io);
 }
 
-int RunJob([[maybe_unused]] host::ProfileHost& host, host::JobContext& job) {
+int RunJob(host::ProfileHost& host, host::JobContext& job) {
   std::vector<const char*> argv;
   for (const std::string& a : job.argv) argv.push_back(a.c_str());
   CommandIo io{job.out, job.err};
@@ -207,6 +216,7 @@ int RunJob([[maybe_unused]] host::ProfileHost& host, host::JobContext& job) {
   io.in = in.get();
   io.inFd = job.standardInput;
   io.cwd = job.cwd;
+  io.host = &host;
   io.hostProcess = &ProgramProcess();
   io.presenter = job.presenter.get();
   // What the process-wide objects show while this job runs goes to its client too.

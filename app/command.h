@@ -10,6 +10,9 @@
 namespace CLI {
 class App;
 }
+namespace quorvel::host {
+class ProfileHost;
+}
 namespace quorvel::outlook {
 class AddInProcess;
 }
@@ -34,6 +37,8 @@ struct CommandIo {
   // sent the command. Null for a command run without a profile.
   outlook::AddInProcess* hostProcess = nullptr;
   ui::Ui* presenter = nullptr;
+  // Set with them: the host itself (its namespace, add-ins and user-interface loop).
+  host::ProfileHost* host = nullptr;
   // The command's standard input: the program's own, or inside a host the one its
   // client passed along (descriptor -1: none).
   std::istream* in = nullptr;  // null: std::cin
@@ -59,6 +64,14 @@ struct Command {
   // Acts on the profile's mail or settings: sent to the profile's running host, or run
   // by a short-lived host of its own (see cli.cpp).
   bool routed = false;
+  // A routed command that needs nothing of the profile's store (judging files and
+  // standard input, the lists): when no host runs it works without one instead of
+  // opening the store, so a server that is down or a Maildir that is gone never stops
+  // it, and it says so on standard error.
+  bool needsStore = true;
+  // The exit status when the command cannot do its work at all (no such profile, the
+  // host ended under it). classify makes it 3: its 1 means "spam" to a delivery filter.
+  int failureStatus = 1;
 };
 
 // The table of subcommands, in the order --help lists them.

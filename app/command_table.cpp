@@ -9,13 +9,27 @@ Command Routed(Command command) {
   return command;
 }
 
+Command WithoutStore(Command command) {
+  command.needsStore = false;
+  return command;
+}
+
 }  // namespace
 
 const std::vector<Command>& CommandTable() {
   static const std::vector<Command> table = {
-      Routed(ClassifyCommand()), FilterCommand(),  MailbaseCommand(),
-      Routed(ListsCommand()),    ProfileCommand(), RegisterCommand(),
-      UnregisterCommand(),       RunCommand(),     StatusCommand(),
+      WithoutStore(Routed(ClassifyCommand())),
+      FilterCommand(),
+      MailbaseCommand(),
+      WithoutStore(Routed(ListsCommand())),
+      ProfileCommand(),
+      RegisterCommand(),
+      UnregisterCommand(),
+      RunCommand(),
+      StatusCommand(),
+      Routed(DebugCommand()),
+      Routed(FoldersCommand()),
+      Routed(MessagesCommand()),
   };
   return table;
 }

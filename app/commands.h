@@ -19,10 +19,12 @@ inline constexpr int kExitFailure = 1;      // a command could not do its work
 inline constexpr int kExitUnreadable = 3;   // classify: a path could not be read
 inline constexpr int kExitIoError = 3;      // standard input, output or error failed
 inline constexpr int kExitNoMailbase = 4;   // classify: the mail base cannot be loaded
+inline constexpr int kExitCannotJudge = 3;  // classify: nothing could be judged at all
 inline constexpr int kExitUnjudged = 4;     // filter: passed through unchanged, not judged
 inline constexpr int kExitCredentials = 5;  // run: the password or certificate was refused
 
 Command ClassifyCommand();
+Command DebugCommand();
 Command FilterCommand();
 Command MailbaseCommand();
 Command ListsCommand();
@@ -31,6 +33,8 @@ Command RegisterCommand();
 Command UnregisterCommand();
 Command RunCommand();
 Command StatusCommand();
+Command FoldersCommand();
+Command MessagesCommand();
 
 // Runs a command line a client sent to `host` (no routing), on the job's own thread:
 // against the host's settings and mail base, in the client's folder, its questions

@@ -139,8 +139,8 @@ TEST_F(FilterCommandTest, OddInputComesOutWholeOrTheStatusSaysItCouldNot) {
   const std::string filler(mapi::kMaxMessageBytes, 'z');
   ProgramRun run = Filter(kForgedInvitation + filler, {"--exit-code"});
   EXPECT_EQ(run.end.status, 0) << run.err;
-  const std::string unchecked =
-      "X-Quorvel-Verdict: unchecked\nX-Quorvel-Reason: Larger than 32 MiB: not judged\n";
+  const std::string unchecked = "X-Quorvel-Verdict: unchecked\nX-Quorvel-Reason: Larger than " +
+                                std::to_string(mapi::kMaxMessageBytes >> 20) + " MiB: not judged\n";
   EXPECT_TRUE(run.out == unchecked + InvitationOut().substr(strlen(kInvitationFields)) + filler);
 
   run = Filter("");

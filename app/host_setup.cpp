@@ -3,6 +3,7 @@
 #include <iostream>
 #include <mutex>
 
+#include "app/crash_setup.h"
 #include "app/profile_store.h"
 #include "app/terminal_message_boxes.h"
 #include "outlook/add_in.h"
@@ -80,6 +81,7 @@ JobPresenterScope::~JobPresenterScope() { jobPresenter = previous_; }
 void CloseHost::operator()(host::ProfileHost* host) const {
   Holder().boxes.Attach(nullptr);
   delete host;
+  UninstallHostReporter();
 }
 
 host::AddInFactories ProgramAddIns() {
@@ -132,7 +134,12 @@ OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& pr
     return OpenProfileStore(p, w, e, code);
   };
   OpenedHost host(host::ProfileHost::Open(std::move(config), error).release());
-  if (host) Holder().boxes.Attach(&host->application().Presenter());
+  if (!host) return host;
+  Holder().boxes.Attach(&host->application().Presenter());
+  InstallHostReporter(dataFolder, DefaultDataFolders().ModuleFolder());
+  // A report that a host of this program left when it died is offered here, to the
+  // first host that has a person to ask.
+  OfferWaitingReport(presenter, profile, dataFolder);
   return host;
 }
 

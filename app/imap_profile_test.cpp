@@ -18,6 +18,7 @@
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -220,7 +221,7 @@ class ImapHostTest : public ::testing::Test {
 TEST_F(ImapHostTest, HostMovesSpamThatArrivesAndSpamThatCameWhileItWasDown) {
   ImportLists();
   AddProfile("box", server_->tlsPort(), {"--ca-file", server_->caFile()});
-  // With no host running, a routed command runs in a short-lived host on the account.
+  // With no host running, a command that needs nothing of the store runs without one.
   const fs::path exported = fs::path(home_.root()) / "black.out";
   Ended end = home_.Run({"lists", "export", "--list", "black", exported.string()});
   ASSERT_EQ(end.status, 0) << end.err;
@@ -252,6 +253,34 @@ TEST_F(ImapHostTest, HostMovesSpamThatArrivesAndSpamThatCameWhileItWasDown) {
   EXPECT_TRUE(Sorted({"early-spam", "late-spam", "live-spam"}, {"early-good", "live-good"}))
       << host->Errors();
   EXPECT_EQ(Home::Stop(*host).status, 0);
+}
+
+// The listings name IMAP messages by folder, UIDVALIDITY and UID, the server's own.
+TEST_F(ImapHostTest, MessagesAreListedByTheirUidsInTheFolder) {
+  ImportLists();  // the mail is good: the add-in's start-up scan leaves it in the Inbox
+  AddProfile("box", server_->tlsPort(), {"--ca-file", server_->caFile()});
+  Deliver("first", "friend@good.example");
+  Deliver("second", "friend@good.example");
+  std::vector<std::string> expected;
+  for (const auto& m : Messages(*direct_, "INBOX")) {
+    expected.push_back("Inbox/" + std::to_string(direct_->selected()->uidValidity) + "." +
+                       std::to_string(m.uid));
+  }
+  const Ended end = home_.Run({"messages", "--json"});
+  ASSERT_EQ(end.status, 0) << end.err;
+  std::vector<std::string> names;
+  std::istringstream lines(end.out);
+  for (std::string line; std::getline(lines, line);) {
+    names.push_back(nlohmann::json::parse(line)["name"].get<std::string>());
+  }
+  EXPECT_EQ(names, expected);
+  const Ended folders = home_.Run({"folders"});
+  ASSERT_EQ(folders.status, 0) << folders.err;
+  EXPECT_THAT(folders.out, HasSubstr("Inbox\t2\t2\tinbox\n"));
+  Deliver("offer", "spammer@bad.example");
+  ASSERT_EQ(home_.Run({"run", "--once"}).status, 0);  // moves it into the spam folder
+  // A subfolder's counts are its own, not the hierarchy's (which the server leaves out).
+  EXPECT_THAT(home_.Run({"folders"}).out, HasSubstr("Inbox/Junk\t1\t"));
 }
 
 // The host's connections pass through a proxy that cuts them: the host keeps running,

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/printable.h"
 #include "app/user_environment.h"
 #include "platform/clock.h"
 #include "settings/list_import.h"
@@ -86,10 +87,11 @@ int RunExport(const ListsOptions& options, CommandIo& io) {
   if (!NeededSettingsLoaded(env, page, false, io)) return kExitFailure;
   const int code = ExportListOfPage(env.settings().CopyOut(), page, io.ResolvePath(options.path));
   if (code != 0) {
-    io.err << "quorvel: File Error: " << std::strerror(code) << " (" << options.path << ")\n";
+    io.err << "quorvel: File Error: " << std::strerror(code) << " (" << Printable(options.path)
+           << ")\n";
     return kExitFailure;
   }
-  io.out << "Wrote the " << PageName(page) << " to " << options.path << "\n";
+  io.out << "Wrote the " << PageName(page) << " to " << Printable(options.path) << "\n";
   return kExitOk;
 }
 
@@ -100,11 +102,12 @@ int RunImport(const ListsOptions& options, CommandIo& io) {
   ListFileContents file;
   if (const int code =
           ReadListFile(io.ResolvePath(options.path), platform::DefaultClock(), &file)) {
-    io.err << "quorvel: File Error: " << std::strerror(code) << " (" << options.path << ")\n";
+    io.err << "quorvel: File Error: " << std::strerror(code) << " (" << Printable(options.path)
+           << ")\n";
     return kExitFailure;
   }
   for (const std::string& problem : file.problems) {
-    io.err << "quorvel: " << options.path << ": " << problem << "\n";
+    io.err << "quorvel: " << Printable(options.path) << ": " << Printable(problem) << "\n";
   }
   // The registry's settings lock is held from the load to the save: a concurrent
   // import into the same list (or the opposite one) waits, then adds to what this
@@ -118,11 +121,11 @@ int RunImport(const ListsOptions& options, CommandIo& io) {
   }
   std::string error;
   if (!env.SaveSettings(&error)) {
-    io.err << "quorvel: cannot save the settings: " << error << "\n";
+    io.err << "quorvel: cannot save the settings: " << Printable(error) << "\n";
     return kExitFailure;
   }
-  io.out << "Imported " << options.path << " into the " << PageName(page) << ": " << added
-         << (added == 1 ? " entry" : " entries") << " added\n";
+  io.out << "Imported " << Printable(options.path) << " into the " << PageName(page) << ": "
+         << added << (added == 1 ? " entry" : " entries") << " added\n";
   return kExitOk;
 }
 

@@ -14,6 +14,7 @@
 
 #include "app/commands.h"
 #include "app/message_inputs.h"
+#include "app/printable.h"
 #include "app/terminal_message_boxes.h"
 #include "app/user_environment.h"
 #include "bayes/mailbase.h"
@@ -41,8 +42,8 @@ int LearnAll(MailbaseStore& store, const std::vector<std::string>& paths, bool j
   const MessageVisitor learn = [&store, junk, &io, learned](MessageInput& input) {
     ++*learned;
     if (!input.boundsNote.empty()) {
-      io.err << "quorvel: " << input.name << ": learned on what was kept: " << input.boundsNote
-             << "\n";
+      io.err << "quorvel: " << Printable(input.name)
+             << ": learned on what was kept: " << input.boundsNote << "\n";
     }
     MessageRecord record(std::move(input.message));
     const std::u16string subject = platform::AnsiToWide(record.GetString(mapi::PR_SUBJECT));
@@ -50,7 +51,7 @@ int LearnAll(MailbaseStore& store, const std::vector<std::string>& paths, bool j
     store.Learn(body, subject, junk, kAutomaticWeight, /*force=*/true);
   };
   const ProblemSink report = [&io](const std::string& problem) {
-    io.err << "quorvel: " << problem << "\n";
+    io.err << "quorvel: " << Printable(problem) << "\n";
   };
   int failures = 0;
   for (const std::string& arg : paths) {
@@ -69,10 +70,10 @@ int RunBuild(const BuildOptions& options, CommandIo& io) {
   std::unique_ptr<MailbaseFolderLock::Hold> hold;
   if (const platform::FileStatus status = store.HoldFolder(/*wait=*/false, &hold); !status.ok()) {
     if (status.code() == EWOULDBLOCK) {
-      io.err << "quorvel: another quorvel is writing the mail base in \"" << options.out
+      io.err << "quorvel: another quorvel is writing the mail base in \"" << Printable(options.out)
              << "\" (it holds " << store.FolderLockPath() << "): nothing was written\n";
     } else {
-      io.err << "quorvel: " << status.message() << "\n";
+      io.err << "quorvel: " << Printable(status.message()) << "\n";
     }
     return kExitFailure;
   }
@@ -85,14 +86,14 @@ int RunBuild(const BuildOptions& options, CommandIo& io) {
   failures +=
       LearnAll(store, options.junk->results(), /*junk=*/true, options.recursive, io, &learned);
   if (learned == 0) {
-    io.err << "quorvel: no message could be learned: nothing was written into \"" << options.out
-           << "\"\n";
+    io.err << "quorvel: no message could be learned: nothing was written into \""
+           << Printable(options.out) << "\"\n";
     store.Reset();  // nothing to save when the mail base goes
     return kExitFailure;
   }
   store.Rebuild();
   if (store.dirty()) {
-    io.err << "quorvel: cannot write the mail base into \"" << options.out
+    io.err << "quorvel: cannot write the mail base into \"" << Printable(options.out)
            << "\": " << store.lastSaveError() << "; the files there are as they were\n";
     store.Reset();
     return kExitFailure;
@@ -107,13 +108,14 @@ int RunStats(bool json, CommandIo& io) {
   UserEnvironment env(io);
   MailbaseStore& store = env.mailbase().store();
   if (!store.EnsureLoaded()) {
-    io.err << "quorvel: no mail base could be loaded from \"" << env.dataFolder() << "\"\n";
+    io.err << "quorvel: no mail base could be loaded from \"" << Printable(env.dataFolder())
+           << "\"\n";
     return kExitFailure;
   }
   CorpusPair learned = store.MainPair();
   learned.Merge(store.PendingPair());
   if (store.loadedFrom() == LoadSource::kSeed) {
-    io.err << "quorvel: \"" << JoinPath(env.dataFolder(), kRawFileName)
+    io.err << "quorvel: \"" << Printable(JoinPath(env.dataFolder(), kRawFileName))
            << "\" and its .bak could not be loaded: the learned counts shown are those of "
               "the shipped mail base\n";
     // Shown, not saved over the user's damaged files.
@@ -125,7 +127,7 @@ int RunStats(bool json, CommandIo& io) {
   ProbabilityTable& table = env.mailbase().table();
   table.EnsureLoaded();
   if (!table.loaded()) {
-    io.err << "quorvel: \"" << JoinPath(env.dataFolder(), kTableFileName)
+    io.err << "quorvel: \"" << Printable(JoinPath(env.dataFolder(), kTableFileName))
            << "\" and its .bak could not be loaded: the probability table is empty\n";
   }
   const TableStatistics stats = table.Statistics();
@@ -143,7 +145,7 @@ int RunStats(bool json, CommandIo& io) {
            << "Learned good messages: " << learned.good().messageCount() << "\n"
            << "Learned tokens: " << tokens.size() << "\n"
            << "Tokens in the probability table: " << stats.entries << "\n"
-           << "Mail base folder: " << env.dataFolder() << "\n";
+           << "Mail base folder: " << Printable(env.dataFolder()) << "\n";
   }
   return kExitOk;
 }

@@ -54,6 +54,10 @@ std::string Failure(const std::string& path, int code) {
     case EACCES:
     case EPERM:
       return path + ": permission denied";
+    case platform::kNotARegularFile:
+      return path +
+             ": not a regular file (a FIFO, a device or a socket); give - to read "
+             "standard input";
     default:
       return path + ": " + std::strerror(code);
   }
@@ -190,7 +194,8 @@ class InputReader {
       got += piece;
     }
     if (!status.ok()) {
-      Problem(path + ": cannot be read");
+      Problem(status.code() == platform::kNotARegularFile ? Failure(path, status.code())
+                                                          : path + ": cannot be read");
       return;
     }
     if (!mapi::LooksLikeMbox(std::string_view(start, got))) {
@@ -204,23 +209,21 @@ class InputReader {
   void ReadMbox(const std::string& path, platform::ReadableFile& file, std::string_view start) {
     ReadableFileBuffer buffer(file, start);
     std::istream in(&buffer);
-    mapi::MboxReader reader(in);
+    mapi::MboxReader reader(in, mapi::kMaxMessageBytes);
     mapi::MboxMessage m;
     while (!Stopped() && reader.Next(&m)) {
       std::string name = path + ":" + std::to_string(m.number);
       const std::string at = " (byte " + std::to_string(m.offset) + ")";
       if (m.damagedSeparator) Problem(name + ": damaged separator line" + at);
-      if (m.tooLarge) {
-        Problem(name + ": message too large, skipped" + at);
-        continue;
-      }
       if (m.empty) {
         Problem(name + ": empty message, skipped" + at);
         continue;
       }
       if (m.truncated) Problem(name + ": the file ends inside this message" + at);
+      // Cut at the same bound as a message file, and judged on what was kept.
       std::string note;
       auto message = mapi::OpenMimeMessageBytes(m.bytes, {}, &note);
+      if (m.tooLarge) note = mapi::MessageSizeNote() + (note.empty() ? "" : "; " + note);
       Visit(std::move(name), m.offset, std::move(message), std::move(note));
     }
     if (reader.failed() || buffer.failed()) Problem(path + ": cannot be read to its end");

@@ -7,9 +7,11 @@
 // addresses. The first profile added becomes the default. The password of an IMAP
 // account comes from its command, or from the profile's credentials file, which `add`
 // writes (mode 0600) from what it reads on standard input (asked for, without echo, at
-// a terminal) unless the file is there already. Exit status: 0; 1 when the change
-// cannot be made (an unknown or existing name, a folder that is no Maildir, an address
-// that is no IMAP account, no password, an unwritable registry).
+// a terminal) unless the file is there already. An account address never holds the
+// password. Exit status: 0; 1 when the change cannot be made (an unknown or existing
+// name, a folder that is neither a Maildir nor empty, an address that is no IMAP
+// account or no mail address, no password, an unwritable registry, the host of the
+// profile to remove still running).
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -22,12 +24,16 @@
 #include <ostream>
 
 #include "app/commands.h"
+#include "app/host_setup.h"
+#include "app/printable.h"
 #include "app/profile_store.h"
 #include "host/profiles.h"
 #include "mapi/imap/imap_account.h"
 #include "mapi/imap/password_source.h"
 #include "platform/file_system.h"
+#include "platform/lock_file.h"
 #include "platform/registry_file.h"
+#include "settings/data_folder.h"
 
 namespace quorvel::app {
 namespace {
@@ -44,7 +50,7 @@ struct ProfileOptions {
 };
 
 int Fail(CommandIo& io, const std::string& error) {
-  io.err << "quorvel: " << error << "\n";
+  io.err << "quorvel: " << Printable(error) << "\n";
   return kExitFailure;
 }
 
@@ -78,6 +84,41 @@ std::string Resolved(const std::string& path, bool folder) {
     return {};
   }
   return resolved;
+}
+
+// Why `folder` (an existing folder, absolute) cannot be a profile's Maildir; "" when
+// it can: a Maildir (with cur/, new/ or tmp/) or an empty folder, which the host
+// makes one. Anything else would be filled with Maildir folders by the host.
+std::string MaildirProblem(const std::string& folder) {
+  if (folder == "/") return "the root folder / cannot be a Maildir";
+  platform::FileSystem& files = platform::RealFileSystem();
+  bool maildir = false;  // one of its folders is enough: the host makes the others
+  for (const char* sub : {"/cur", "/new", "/tmp"}) {
+    platform::FileInfo info;
+    maildir = maildir ||
+              (files.Stat(folder + sub, &info).ok() && info.kind == platform::FileKind::kFolder);
+  }
+  if (maildir) return {};
+  std::vector<platform::FolderEntry> entries;
+  if (!files.ListFolder(folder, &entries).ok()) return "the folder " + folder + " cannot be read";
+  if (entries.empty()) return {};
+  return "the folder " + folder +
+         " is neither a Maildir (with cur/, new/ or tmp/) nor empty: name the Maildir itself, "
+         "or an empty folder for a new one";
+}
+
+// Refuses to remove the profile of a host that runs: its store, lock and socket would
+// be left to a host of a profile that no longer exists.
+bool HostStopped(const std::string& profile, CommandIo& io) {
+  const std::string dataFolder = DefaultDataFolders().DataFolder();
+  if (dataFolder.empty()) return true;
+  const platform::LockHolder holder =
+      platform::LockFile::Holder(host::HostLockPath(dataFolder, profile));
+  if (holder.pid == 0) return true;
+  Fail(io, "the host of profile '" + profile + "' runs (PID " + std::to_string(holder.pid) +
+               "): stop it first (systemctl --user stop quorvel, or end its quorvel run), then "
+               "remove the profile");
+  return false;
 }
 
 // The IMAP half of `add`: the account checked, its certificate rules, and the
@@ -155,13 +196,16 @@ int Add(const ProfileOptions& o, CommandIo& io) {
   if (!o.maildir.empty()) {
     profile.maildir = Resolved(o.maildir, true);
     if (profile.maildir.empty()) return Fail(io, "the Maildir " + o.maildir + " is not a folder");
+    if (std::string problem = MaildirProblem(profile.maildir); !problem.empty()) {
+      return Fail(io, problem);
+    }
   } else if (!PrepareImap(o, &profile, io)) {
     return kExitFailure;
   }
   if (!profiles.Add(profile, o.makeDefault, &error)) return Fail(io, error);
-  io.out << "Added profile " << o.name << " (" << profile.StoreName() << ")\n";
+  io.out << "Added profile " << o.name << " (" << Printable(profile.StoreName()) << ")\n";
   if (!profile.imap.empty() && profile.passwordCommand.empty()) {
-    io.out << "Its password is kept in " << CredentialsPath(o.name) << "\n";
+    io.out << "Its password is kept in " << Printable(CredentialsPath(o.name)) << "\n";
   }
   return kExitOk;
 }
@@ -173,9 +217,9 @@ int List(CommandIo& io) {
   std::string error;
   if (!profiles.List(&all, &error)) return Fail(io, error);
   for (const host::Profile& p : all) {
-    io.out << (p.isDefault ? "* " : "  ") << p.name << "\t"
-           << (p.StoreName().empty() ? "(damaged)" : p.StoreName());
-    for (const std::string& a : p.addresses) io.out << "\t" << a;
+    io.out << (p.isDefault ? "* " : "  ") << EscapedField(p.name) << "\t"
+           << (p.StoreName().empty() ? "(damaged)" : EscapedField(p.StoreName()));
+    for (const std::string& a : p.addresses) io.out << "\t" << EscapedField(a);
     io.out << "\n";
   }
   return kExitOk;
@@ -210,6 +254,10 @@ void SetupProfile(CLI::App& sub, CommandIo& io) {
     host::Profile profile;
     std::string spelling =
         host::Profiles(*registry).Resolve(o->name, &profile, &error) ? profile.name : o->name;
+    if (!HostStopped(spelling, io)) {
+      io.status = kExitFailure;
+      return;
+    }
     if (!host::Profiles(*registry).Remove(o->name, &error)) {
       io.status = Fail(io, error);
       return;

@@ -267,5 +267,22 @@ TEST_F(ProgramTest, PathsWithTabsLineFeedsAndBadUtf8StayRecoverable) {
   EXPECT_FALSE(good.contains("path_bytes"));
 }
 
+// Only tab and line ends were escaped: a name holding an escape sequence cleared or
+// recoloured the terminal of whoever ran classify on the folder, from standard output
+// and, for a name that could not be read, from standard error.
+TEST_F(ProgramTest, ControlCharactersInNamesAreShownEscapedOnEveryLine) {
+  const std::string odd = Message(
+      "clear\x1b[2J\x07"
+      "bell\x7f.eml",
+      kPlain);
+  ProgramRun run = Run({"classify", odd, home_.string() + "/mail/gone\x1b]0;owned\x07.eml"});
+  EXPECT_EQ(run.status, 3) << run.err;
+  EXPECT_NE(run.out.find("clear\\x1b[2J\\x07bell\\x7f.eml\tgood\t"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("gone\\x1b]0;owned\\x07.eml"), std::string::npos) << run.err;
+  for (const std::string& text : {run.out, run.err}) {
+    EXPECT_EQ(text.find_first_of("\x1b\x07\x7f"), std::string::npos) << text;
+  }
+}
+
 }  // namespace
 }  // namespace quorvel::app

@@ -167,7 +167,12 @@ int Run(bool once, CommandIo& io) {
       handlers.pending = &pending;
       handlers.run = [h](host::JobContext& job) { return RunJob(*h, job); };
       handlers.status = [h, &pending] {
-        host::protocol::Status s = HostStatus(*h, h->ready() ? "ready" : "starting");
+        // A host whose mail base does not load filters by the other rules only: it is
+        // degraded, not ready, so that a service check sees it.
+        const char* state = !h->ready()                                           ? "starting"
+                            : h->application().counters().mailbaseUnusable.load() ? "degraded"
+                                                                                  : "ready";
+        host::protocol::Status s = HostStatus(*h, state);
         s.pending = pending.Count();
         return s;
       };
@@ -259,13 +264,16 @@ int Status(bool json, CommandIo& io) {
     }
   }
   const bool ready = status->state == "ready";
+  // A degraded host filters by the rules but not by its mail base: it counts, and is
+  // not ready.
+  const bool serving = ready || status->state == "degraded";
   bool running = status->pid != 0;
   if (json) {
     nlohmann::json j = {{"profile", profile.name}, {"running", running}, {"ready", ready}};
     if (running && status->pid > 0) j["pid"] = status->pid;
     if (running && status->since > 0) j["since"] = TimeText(status->since);
     if (running) j["state"] = status->state;
-    if (ready) {
+    if (serving) {
       j["judged"] = status->judged;
       j["moved"] = status->moved;
       j["clients"] = status->clients;
@@ -281,9 +289,12 @@ int Status(bool json, CommandIo& io) {
     if (status->pid > 0) io.out << ": PID " << status->pid;
     if (status->since > 0) io.out << ", since " << TimeText(status->since);
     io.out << ", " << status->state;
-    if (ready) {
+    if (serving) {
       io.out << "; " << status->judged << " judged, " << status->moved << " moved to spam";
       if (status->pending > 0) io.out << "; " << status->pending << " question(s) waiting";
+    }
+    if (status->state == "degraded") {
+      io.out << "\nthe mail base does not load: the Bayesian filter moves nothing until it does";
     }
     io.out << "\n";
   }

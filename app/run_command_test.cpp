@@ -334,3 +334,77 @@ TEST_F(RunCommandTest, AMaildirTheHostCannotWriteIsReportedAtTheStart) {
 
 }  // namespace
 }  // namespace quorvel::app
+
+namespace quorvel::app {
+namespace {
+
+// With Bayes.raw, Bayes.db and their backups damaged the host once judged every
+// message "Not enough information" and moved good mail into the spam folder. Now it
+// says so at the start, the Bayesian filter moves nothing, and the lists still act.
+TEST_F(RunCommandTest, AnUnusableMailBaseMovesNothingByItsVerdictAndIsSaidLoudly) {
+  Ok(host.Quorvel({"mailbase", "stats"}));  // the shipped files are copied in
+  const fs::path data = home.DataFolder();
+  for (const char* name : {"Bayes.raw", "Bayes.db", "Bayes.raw.bak", "Bayes.db.bak"}) {
+    std::ofstream(data / name, std::ios::binary) << "damaged beyond repair";
+  }
+  Deliver("", Unique("unknown", 0), Message("Someone <someone@elsewhere.example>", "question"));
+  Deliver("", Unique("spam", 0), Message("Offers <spammer@bad.example>", "offer0"));
+  ProgramRun once = host.Quorvel({"run", "--once"});
+  EXPECT_EQ(once.end.status, 0) << once.err;
+  EXPECT_NE(once.err.find("The mail base cannot be loaded"), std::string::npos) << once.err;
+  EXPECT_NE(once.err.find("moves no message"), std::string::npos) << once.err;
+  EXPECT_EQ(Messages(""), (std::set<std::string>{Unique("unknown", 0)}));
+  EXPECT_EQ(Messages("Spam"), (std::set<std::string>{Unique("spam", 0)}));
+  // The damaged files are left for the user to repair, never written over.
+  EXPECT_EQ(Slurp(data / "Bayes.raw"), "damaged beyond repair");
+
+  // A running host with such a mail base is not "ready": a service check sees it.
+  std::string error;
+  ASSERT_TRUE(host.Start(kDeadline, &error, {}, /*serving=*/true)) << error;
+  ProgramRun status = host.Quorvel({"status"});
+  EXPECT_EQ(status.end.status, 1) << status.out;
+  EXPECT_NE(status.out.find(", degraded; "), std::string::npos) << status.out;
+  EXPECT_NE(status.out.find("the mail base does not load"), std::string::npos) << status.out;
+  ProgramRun json = host.Quorvel({"status", "--json"});
+  EXPECT_NE(json.out.find("\"state\":\"degraded\""), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("\"ready\":false"), std::string::npos) << json.out;
+  StopHost();
+}
+
+}  // namespace
+}  // namespace quorvel::app
+
+namespace quorvel::app {
+namespace {
+
+// A FIFO in new/ once held the host's watcher in open() for good: no more mail was
+// handled and SIGTERM no longer stopped the host. Now it is passed over, by name where
+// it is named, and the rest of the folder goes on.
+TEST_F(RunCommandTest, AFifoInNewIsPassedOverAndTheRestOfTheMailIsHandled) {
+  StartHost();
+  const fs::path fifo = Folder("") / "new" / Unique("fifo", 0);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  Deliver("", Unique("spam", 0), Message("Offers <spammer@bad.example>", "offer0"));
+  Deliver("", Unique("good", 0), Message("Friend <friend@good.example>", "hi0"));
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        auto counts = host.Status();
+        return counts && counts->judged >= 2 && Messages("Spam").size() == 1;
+      },
+      kDeadline))
+      << host.Errors();
+  StopHost();
+  EXPECT_TRUE(fs::is_fifo(fifo));
+
+  // Named on the command line it is refused by name; in a folder it is passed over.
+  ProgramRun named = host.Quorvel({"classify", fifo.string()});
+  EXPECT_EQ(named.end.status, 3) << named.err;
+  EXPECT_NE(named.err.find(fifo.string() + ": not a regular file"), std::string::npos) << named.err;
+  ProgramRun folder = host.Quorvel({"classify", maildir.string()});
+  EXPECT_EQ(folder.end.status, 0) << folder.err;
+  EXPECT_NE(folder.out.find(Unique("good", 0)), std::string::npos) << folder.out;
+  EXPECT_EQ(folder.out.find(Unique("fifo", 0)), std::string::npos) << folder.out;
+}
+
+}  // namespace
+}  // namespace quorvel::app

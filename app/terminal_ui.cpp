@@ -4,10 +4,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <istream>
+#include <optional>
 #include <ostream>
+#include <set>
 
+#include "app/terminal_dialog.h"
+#include "app/terminal_interrupt.h"
 #include "platform/code_page.h"
+#include "ui/cancellation.h"
+#include "ui/throttled_progress.h"
 
 extern char** environ;
 
@@ -50,15 +57,6 @@ std::vector<int> ButtonsOf(std::uint32_t style) {
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   return s;
-}
-
-// A button's text without its access-key mark.
-std::string Plain(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c != '&') out.push_back(c);
-  }
-  return out;
 }
 
 }  // namespace
@@ -114,80 +112,113 @@ int TerminalUi::Show(const std::string& text, const std::string&, std::uint32_t 
   }
 }
 
+TerminalPrompt TerminalUi::Prompt() {
+  return {err_, [this](const std::string& prompt) { return AskLine(prompt); }, mode_ == Mode::kAsk};
+}
+
 std::int32_t TerminalUi::Present(ui::Dialog& dialog) {
   std::lock_guard lock(mutex_);
   ClearProgressLine();
   err_ << "== " << dialog.title << " ==\n";
   if (!dialog.headline.empty()) err_ << dialog.headline << "\n";
-  for (ui::Control& c : dialog.controls) {
-    switch (c.kind) {
-      case ui::ControlKind::kLabel:
-        err_ << c.label << (c.text.empty() ? "" : " ") << c.text << "\n";
-        break;
-      case ui::ControlKind::kCheckBox:
-        if (mode_ == Mode::kAsk && c.enabled && !c.readOnly) {
-          std::string a = Lower(AskLine("[" + std::string(c.checked ? "x" : " ") + "] " +
-                                        Plain(c.label) + " (y/n, Enter keeps) "));
-          if (!a.empty() && a[0] == 'y') c.checked = true;
-          if (!a.empty() && a[0] == 'n') c.checked = false;
-        } else {
-          err_ << "[" << (c.checked ? "x" : " ") << "] " << Plain(c.label) << "\n";
-        }
-        break;
-      case ui::ControlKind::kTextBox:
-        if (mode_ == Mode::kAsk && c.enabled && !c.readOnly && !c.multiline) {
-          std::string a = AskLine(Plain(c.label) + " [" + c.text + "]: ");
-          if (!a.empty() && a != "\x04") c.text = a;
-        } else {
-          err_ << Plain(c.label) << ": " << c.text << "\n";
-        }
-        break;
-      case ui::ControlKind::kChoice:
-        err_ << Plain(c.label) << ":\n";
-        for (std::size_t i = 0; i < c.options.size(); ++i) {
-          err_ << "  " << (static_cast<std::int32_t>(i) == c.selected ? "*" : " ") << i + 1 << ". "
-               << c.options[i] << "\n";
-        }
-        if (mode_ == Mode::kAsk && c.enabled && !c.readOnly && !c.options.empty()) {
-          std::string a = AskLine("  number (Enter keeps): ");
-          int n = std::atoi(a.c_str());
-          if (n >= 1 && n <= static_cast<int>(c.options.size())) c.selected = n - 1;
-        }
-        break;
-      case ui::ControlKind::kList:
-        err_ << Plain(c.label) << "\n";
-        for (std::size_t i = 0; i < c.rows.size(); ++i) {
-          bool kept = i < c.rowChecked.size() && c.rowChecked[i];
-          err_ << "  " << (kept ? "[x] " : "[ ] ");
-          for (std::size_t j = 0; j < c.rows[i].size(); ++j)
-            err_ << (j ? "\t" : "") << c.rows[i][j];
-          err_ << "\n";
-        }
-        break;
-    }
-  }
+  TerminalPrompt prompt = Prompt();
+  ShowControls(prompt, dialog, nullptr);
   if (mode_ == Mode::kYes) return dialog.affirmativeButton;
   if (mode_ == Mode::kDefault) return dialog.defaultButton;
-  std::string prompt = "[";
-  for (std::size_t i = 0; i < dialog.buttons.size(); ++i) {
-    prompt += (i ? "/" : "") + Plain(dialog.buttons[i].text);
-  }
-  prompt += "] ";
   for (;;) {
-    std::string a = Lower(AskLine(prompt));
-    if (a == "\x04") return dialog.cancelButton;
-    if (a.empty()) return dialog.defaultButton;
-    for (const ui::Button& b : dialog.buttons) {
-      if (Lower(Plain(b.text)).rfind(a, 0) == 0) return b.id;
-    }
+    const std::int32_t button = AskButton(prompt, dialog, false);
+    if (button != kShowAgain) return button;
+    ShowControls(prompt, dialog, nullptr);
   }
 }
 
+// A dialog kept open at the terminal: a page is printed in full when it is first
+// shown (a sheet's with its page menu), changes are printed as they come ("+", "~",
+// "-" lines) and a list's rows are not printed again on the same page; "?" prints
+// the page again. A person is asked the page's controls on each round, then a
+// button or, in a sheet, a page number.
+class TerminalSession final : public ui::DialogSession {
+ public:
+  TerminalSession(TerminalUi& ui, ui::Dialog& dialog) : ui_(ui), dialog_(dialog) {}
+
+  std::int32_t Next() override {
+    std::lock_guard lock(ui_.mutex_);
+    ui_.ClearProgressLine();
+    std::ostream& err = ui_.err_;
+    if (!opened_) {
+      err << "== " << dialog_.title << " ==\n";
+      if (!dialog_.headline.empty()) err << dialog_.headline << "\n";
+      opened_ = true;
+    }
+    TerminalPrompt prompt = ui_.Prompt();
+    const bool sheet = dialog_.style == ui::DialogStyle::kSheet && !dialog_.pages.empty();
+    for (;;) {
+      const ui::Page* page = dialog_.Current();
+      const std::string pageId = page != nullptr ? page->id : std::string();
+      const bool fresh = !shown_ || pageId != shownPage_;
+      if (fresh) {
+        listed_.clear();
+        if (sheet) err << PageMenu(dialog_) << "\n";
+        if (page != nullptr && !page->title.empty()) err << "-- " << page->title << " --\n";
+      }
+      if (fresh || prompt.asks) ShowControls(prompt, dialog_, &listed_);
+      shown_ = true;
+      shownPage_ = pageId;
+      if (ui_.mode_ == TerminalUi::Mode::kYes) return dialog_.affirmativeButton;
+      if (ui_.mode_ == TerminalUi::Mode::kDefault) return dialog_.defaultButton;
+      const std::int32_t button = AskButton(prompt, dialog_, sheet);
+      const std::int32_t pageIndex = button - kPageAnswer;
+      if (button == kShowAgain) {
+        shown_ = false;
+      } else if (pageIndex >= 0 && pageIndex < static_cast<std::int32_t>(dialog_.pages.size())) {
+        dialog_.currentPage = dialog_.pages[static_cast<std::size_t>(pageIndex)].id;
+      } else {
+        return button;
+      }
+    }
+  }
+
+  bool Update(const ui::DialogChange& change) override {
+    std::lock_guard lock(ui_.mutex_);
+    if (!ui::ApplyChange(dialog_, change)) return false;
+    // Only a change to a control on the page printed last is news to the user; another
+    // page is printed afresh when it is shown.
+    const ui::Page* page = dialog_.Current();
+    bool onPageShown = shown_ && (page == nullptr || page->id == shownPage_);
+    const std::vector<ui::Control>& controls = dialog_.ShownControls();
+    onPageShown =
+        onPageShown && std::any_of(controls.begin(), controls.end(),
+                                   [&](const ui::Control& c) { return c.id == change.control; });
+    if (onPageShown) {
+      ui_.ClearProgressLine();
+      ShowChange(ui_.err_, dialog_, change);
+    }
+    return true;
+  }
+
+  ui::Dialog& dialog() override { return dialog_; }
+
+ private:
+  TerminalUi& ui_;
+  ui::Dialog& dialog_;
+  bool opened_ = false;           // the title is printed
+  bool shown_ = false;            // shownPage_ has been printed in full
+  std::string shownPage_;         // the page printed last
+  std::set<std::string> listed_;  // lists of that page whose rows are printed
+};
+
+std::unique_ptr<ui::DialogSession> TerminalUi::Open(ui::Dialog& dialog) {
+  return std::make_unique<TerminalSession>(*this, dialog);
+}
+
 // Progress as one line: "<title>: <done>[/<total>] <text>", rewritten on each update
-// and wiped at the end; nothing at all when standard error is no terminal.
+// (at most ten times a second: ThrottledProgress) and wiped at the end; nothing at all
+// when standard error is no terminal. While the line shows, Ctrl-C cancels the work.
 class TerminalProgress final : public ui::Progress {
  public:
-  TerminalProgress(TerminalUi& ui, std::string title) : ui_(ui), title_(std::move(title)) {}
+  TerminalProgress(TerminalUi& ui, std::string title) : ui_(ui), title_(std::move(title)) {
+    if (ui_.progressLine_) interrupt_.emplace(token_);
+  }
   ~TerminalProgress() override {
     std::lock_guard lock(ui_.mutex_);
     ui_.ClearProgressLine();
@@ -197,7 +228,11 @@ class TerminalProgress final : public ui::Progress {
     if (!ui_.progressLine_) return;
     std::string line = title_ + ": " + std::to_string(done);
     if (total) line += "/" + std::to_string(total);
-    if (!text.empty()) line += " " + text;
+    if (token_.Cancelled()) {
+      line += " cancelling (Ctrl-C again stops at once)";
+    } else if (!text.empty()) {
+      line += " " + text;
+    }
     for (char& c : line) {
       if (c == '\n' || c == '\r' || c == '\t') c = ' ';
     }
@@ -210,15 +245,19 @@ class TerminalProgress final : public ui::Progress {
     ui_.err_ << "\r\033[K" << line << std::flush;
     ui_.lineShown_ = true;
   }
-  bool Cancelled() const override { return false; }
+  bool Cancelled() const override { return token_.Cancelled(); }
+  bool WaitCancelled(std::chrono::milliseconds timeout) override { return token_.WaitFor(timeout); }
 
  private:
   TerminalUi& ui_;
   std::string title_;
+  ui::CancellationToken token_;
+  std::optional<InterruptAsCancel> interrupt_;  // after token_: unregistered first
 };
 
 std::unique_ptr<ui::Progress> TerminalUi::BeginProgress(const std::string& title) {
-  return std::make_unique<TerminalProgress>(*this, title);
+  return std::make_unique<ui::ThrottledProgress>(std::make_unique<TerminalProgress>(*this, title),
+                                                 std::chrono::milliseconds(100));
 }
 
 void TerminalUi::Notify(const std::string& title, const std::string& text) {

@@ -5,13 +5,18 @@
 //
 // Who answers: with --yes every question takes its affirmative button (OK, Yes); when
 // standard input is a terminal the user is asked; otherwise each question takes its
-// default button and the text is printed so that nothing goes unseen.
+// default button and the text is printed so that nothing goes unseen. A dialog kept
+// open (Open) is a session: pages one at a time (a sheet with a menu of its pages),
+// lists with numbered rows, changes printed as they come; terminal_dialog.h says how
+// controls are shown and asked. While a progress line shows, Ctrl-C cancels the work
+// (terminal_interrupt.h).
 #ifndef QUORVEL_APP_TERMINAL_UI_H_
 #define QUORVEL_APP_TERMINAL_UI_H_
 
 #include <iosfwd>
 #include <mutex>
 
+#include "app/terminal_dialog.h"
 #include "ui/ui.h"
 
 namespace quorvel::app {
@@ -30,6 +35,7 @@ class TerminalUi final : public ui::Ui {
 
   int Show(const std::string& text, const std::string& caption, std::uint32_t style) override;
   std::int32_t Present(ui::Dialog& dialog) override;
+  std::unique_ptr<ui::DialogSession> Open(ui::Dialog& dialog) override;
   std::unique_ptr<ui::Progress> BeginProgress(const std::string& title) override;
   void Notify(const std::string& title, const std::string& text) override;
   bool OpenUrl(const std::string& url) override;
@@ -41,7 +47,10 @@ class TerminalUi final : public ui::Ui {
   std::string AskLine(const std::string& prompt);
   // Wipes a progress line in place before other text is written. REQUIRES: mutex_.
   void ClearProgressLine();
+  // Questions through AskLine, to err_. REQUIRES: mutex_ while it is used.
+  TerminalPrompt Prompt();
   friend class TerminalProgress;
+  friend class TerminalSession;
 
   std::recursive_mutex mutex_;  // one question or line at a time
   std::istream& in_;

@@ -9,6 +9,8 @@
 
 #include <sstream>
 
+#include "ui/run_pages.h"
+
 namespace quorvel::app {
 namespace {
 
@@ -192,6 +194,213 @@ TEST(TerminalUiTest, ModeFollowsYesThenWhetherStandardInputIsATerminal) {
   ::dup2(saved, STDIN_FILENO);
   ::close(saved);
   ::close(devNull);
+}
+
+// --- Dialogs kept open at the terminal ---
+
+constexpr std::int32_t kAdd = 100;
+constexpr std::int32_t kRemove = 101;
+
+// An options sheet: a general page with a box that enables a text box, and a list
+// page whose Remove needs a selection.
+ui::Dialog Sheet() {
+  ui::Dialog d;
+  d.title = "Quorvel";
+  d.style = ui::DialogStyle::kSheet;
+  d.pages = {
+      {.id = "general",
+       .title = "General",
+       .controls = {{.kind = ui::ControlKind::kCheckBox, .id = "own", .label = "&Own folder"},
+                    {.kind = ui::ControlKind::kTextBox,
+                     .id = "folder",
+                     .label = "Folder",
+                     .text = "Spam",
+                     .enabledBy = {"own", {"1"}}},
+                    {.kind = static_cast<ui::ControlKind>(42),
+                     .id = "future",
+                     .label = "Newer",
+                     .text = "kind"}}},
+      {.id = "white",
+       .title = "White List",
+       .controls = {{.kind = ui::ControlKind::kList,
+                     .id = "white",
+                     .label = "White List",
+                     .rows = {{"a@example.org"}, {"b@example.org"}, {"c@example.org"}},
+                     .multiSelect = true}},
+       .buttons = {{.id = kAdd, .text = "&Add...", .closes = false},
+                   {.id = kRemove,
+                    .text = "&Remove",
+                    .closes = false,
+                    .enabledBy = {"white", {"one", "many"}}}}},
+  };
+  d.buttons = {ui::RoleButton(ui::ButtonRole::kOk, "OK"),
+               ui::RoleButton(ui::ButtonRole::kCancel, "Cancel")};
+  return d;
+}
+
+// The owner's side of the list page: rows removed or added in place.
+ui::ActionHandler ListOwner() {
+  return [](ui::DialogSession& session, std::int32_t button) {
+    ui::Control& list = *session.dialog().Find("white");
+    if (button == kRemove) {
+      const std::vector<std::int32_t> rows = list.selectedRows;
+      for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+        session.Update(ui::DialogChange::RowsRemoved("white", *it, 1));
+      }
+    } else if (button == kAdd) {
+      session.Update(ui::DialogChange::RowsInserted(
+          "white", static_cast<std::int32_t>(list.rows.size()), {{"new@example.org"}}));
+    }
+  };
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    ++n;
+  }
+  return n;
+}
+
+TEST(TerminalSessionTest, SheetPagesListSelectionAndChangesInPlace) {
+  std::istringstream in(
+      "n\n"        // general: own folder stays off, so the folder is not asked
+      "2\n"        // to the White List page
+      "1,3\n"      // select rows 1 and 3
+      "r\n"        // Remove
+      "\n"         // selection kept (none left)
+      "a\n"        // Add
+      "\n"         // selection kept
+      "1\n"        // back to the General page
+      "y\nJunk\n"  // own folder on: now the folder is asked
+      "ok\n");
+  std::ostringstream err;
+  TerminalUi ui(in, err, TerminalUi::Mode::kAsk);
+  ui::Dialog d = Sheet();
+  EXPECT_EQ(ui::RunOpenDialog(ui, d, ListOwner()), IDOK);
+  EXPECT_EQ(d.Find("white")->rows,
+            (std::vector<std::vector<std::string>>{{"b@example.org"}, {"new@example.org"}}));
+  EXPECT_TRUE(d.Find("own")->checked);
+  EXPECT_EQ(d.Find("folder")->text, "Junk");
+  const std::string out = err.str();
+  EXPECT_NE(out.find("Pages:  [1. General]  2. White List"), std::string::npos) << out;
+  EXPECT_NE(out.find("Pages:  1. General  [2. White List]"), std::string::npos) << out;
+  EXPECT_NE(out.find("Folder: Spam (disabled)"), std::string::npos) << out;
+  EXPECT_NE(out.find("Folder [Spam]: "), std::string::npos) << out;
+  EXPECT_NE(out.find("Newer kind"), std::string::npos) << out;  // an unknown kind: a label
+  // Remove is offered only once rows are selected.
+  EXPECT_NE(out.find("[Add.../OK/Cancel] or a page 1-2"), std::string::npos) << out;
+  EXPECT_NE(out.find("[Add.../Remove/OK/Cancel] or a page 1-2"), std::string::npos) << out;
+  // The rows are printed once; afterwards only what changed.
+  EXPECT_EQ(Count(out, "2. b@example.org"), 1u) << out;
+  EXPECT_NE(out.find("-  row 3 removed\n-  row 1 removed\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("+  2. new@example.org"), std::string::npos) << out;
+  EXPECT_NE(out.find("(1 rows, listed above)"), std::string::npos) << out;
+}
+
+ui::Dialog Wizard() {
+  ui::Dialog d;
+  d.title = "Welcome to Quorvel!";
+  d.pages = {
+      {.id = "welcome",
+       .title = "Welcome",
+       .controls = {{.kind = ui::ControlKind::kCheckBox, .id = "few", .label = "Few messages"}}},
+      {.id = "folders",
+       .title = "Folders",
+       .controls = {{.kind = ui::ControlKind::kList,
+                     .id = "folders",
+                     .label = "Folders",
+                     .columns = {"Folder"},
+                     .rows = {{"Sent"}, {"Inbox"}},
+                     .rowChecked = {true, true}}}},
+      {.id = "scan", .title = "Scan"},
+      {.id = "done",
+       .title = "Done",
+       .controls = {{.kind = ui::ControlKind::kCheckBox, .id = "check", .label = "&Check Inbox"}}},
+  };
+  d.nextPage = [](const ui::Dialog& w, const std::string& page) -> std::string {
+    if (page == "welcome") return w.Find("few")->checked ? "scan" : "folders";
+    if (page == "folders") return "scan";
+    if (page == "scan") return "done";
+    return "";
+  };
+  return d;
+}
+
+TEST(TerminalSessionTest, WizardBranchesAndBackReturnsToThePageTheUserCameFrom) {
+  std::istringstream in(
+      "y\nn\n"     // welcome: few messages, Next: the folders are skipped
+      "b\n"        // scan: Back, to welcome
+      "n\nn\n"     // welcome: not few, Next: folders
+      "2\n2\nn\n"  // folders: select row 2, clear its keep mark, Next
+      "b\n"        // scan: Back, to folders this time
+      "\n\nn\n"    // folders: keep all, Next
+      "n\n"        // scan: Next
+      "y\nf\n");   // done: check the Inbox, Finish
+  std::ostringstream err;
+  TerminalUi ui(in, err, TerminalUi::Mode::kAsk);
+  ui::Dialog d = Wizard();
+  EXPECT_EQ(ui::RunWizard(ui, d), ui::kFinishButton);
+  EXPECT_TRUE(d.Find("check")->checked);
+  EXPECT_EQ(d.Find("folders")->rowChecked, (std::vector<bool>{true, false}));
+  EXPECT_EQ(d.Find("folders")->selectedRows, (std::vector<std::int32_t>{1}));
+  const std::string out = err.str();
+  std::vector<std::string> pages;
+  for (std::size_t at = out.find("-- "); at != std::string::npos; at = out.find("-- ", at + 1)) {
+    pages.push_back(out.substr(at + 3, out.find(" --", at + 3) - at - 3));
+  }
+  EXPECT_EQ(pages, (std::vector<std::string>{"Welcome", "Scan", "Welcome", "Folders", "Scan",
+                                             "Folders", "Scan", "Done"}));
+  EXPECT_NE(out.find("[Next >/Cancel] "), std::string::npos) << out;
+  EXPECT_NE(out.find("[< Back/Finish/Cancel] "), std::string::npos) << out;
+  EXPECT_EQ(out.find("or a page"), std::string::npos) << "a wizard has no page menu";
+}
+
+TEST(TerminalSessionTest, WithoutAPersonAWizardRunsThroughOnItsDefaults) {
+  {
+    std::istringstream in("b\nb\nb\n");  // nothing is read
+    std::ostringstream err;
+    TerminalUi ui(in, err, TerminalUi::Mode::kYes);
+    ui::Dialog d = Wizard();
+    EXPECT_EQ(ui::RunWizard(ui, d), ui::kFinishButton);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "b\nb\nb\n");
+    EXPECT_NE(err.str().find("-- Folders --"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("           Folder\n   1. [x] Sent\n   2. [x] Inbox\n"),
+              std::string::npos)
+        << err.str();
+  }
+  {
+    // No terminal and a wizard whose default is Cancel: nothing is done.
+    std::istringstream in;
+    std::ostringstream err;
+    TerminalUi ui(in, err, TerminalUi::Mode::kDefault);
+    ui::Dialog d = Wizard();
+    d.defaultButton = IDCANCEL;
+    EXPECT_EQ(ui::RunWizard(ui, d), IDCANCEL);
+  }
+}
+
+TEST(TerminalSessionTest, EndOfInputCancelsAndQuestionMarkShowsThePageAgain) {
+  std::istringstream in("n\n?\nn\n");  // then the input ends
+  std::ostringstream err;
+  TerminalUi ui(in, err, TerminalUi::Mode::kAsk);
+  ui::Dialog d = Sheet();
+  EXPECT_EQ(ui::RunOpenDialog(ui, d, ListOwner()), IDCANCEL);
+  EXPECT_EQ(Count(err.str(), "Pages:"), 2u) << err.str();
+}
+
+TEST(TerminalSessionTest, AChangeToAPageNotShownPrintsNothing) {
+  std::istringstream in;
+  std::ostringstream err;
+  TerminalUi ui(in, err, TerminalUi::Mode::kDefault);
+  ui::Dialog d = Sheet();
+  auto session = ui.Open(d);
+  session->Next();  // the General page is shown
+  const std::size_t before = err.str().size();
+  EXPECT_TRUE(session->Update(ui::DialogChange::RowsRemoved("white", 0, 1)));
+  EXPECT_EQ(err.str().size(), before);
+  EXPECT_EQ(d.Find("white")->rows.size(), 2u);
+  EXPECT_FALSE(session->Update(ui::DialogChange::RowsRemoved("white", 5, 1)));
 }
 
 }  // namespace

@@ -42,6 +42,7 @@ void Mailbase::SetPaths(const std::string& dataFolder, const std::string& module
 
 JudgingReadiness Mailbase::PrepareForJudging() {
   JudgingReadiness readiness;
+  unusable_ = false;
   table_.EnsureLoaded();
   if (table_.loaded()) return readiness;
   const std::string table = JoinPath(dataFolder_, kTableFileName);
@@ -63,6 +64,7 @@ JudgingReadiness Mailbase::PrepareForJudging() {
     return readiness;
   }
   readiness.usable = false;
+  unusable_ = true;
   // Counts taken from the shipped seed must not be saved over the user's damaged files
   // because of this check: the store forgets them (and is not dirty).
   store_.Reset();

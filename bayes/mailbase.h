@@ -7,6 +7,7 @@
 #ifndef QUORVEL_BAYES_MAILBASE_H_
 #define QUORVEL_BAYES_MAILBASE_H_
 
+#include <atomic>
 #include <string>
 #include <string_view>
 
@@ -48,7 +49,13 @@ class Mailbase {
   // only from the user's own "Bayes.raw" or its ".bak": the shipped seed's counts
   // would silently replace what the user taught. Without either the mail base is not
   // usable, and judging by its empty table would call nearly every message spam.
+  // Call it again to find out whether repaired files load now.
   JudgingReadiness PrepareForJudging();
+
+  // Whether the last PrepareForJudging found the mail base unusable. While it is, the
+  // Bayesian rule decides nothing: an empty or foreign table would call nearly every
+  // message spam. Thread-safe.
+  bool unusable() const { return unusable_.load(); }
 
   MailbaseStore& store() { return store_; }
   ProbabilityTable& table() { return table_; }
@@ -58,6 +65,7 @@ class Mailbase {
   ProbabilityTable table_;  // declared before the store: the store refers to it
   MailbaseStore store_;
   std::string dataFolder_;
+  std::atomic<bool> unusable_{false};
 };
 
 // folder + name, with a '/' between them when the folder lacks one; empty when the

@@ -397,5 +397,24 @@ TEST_F(StoreTest, TableIsNeverCompiledFromTheShippedSeedInPlaceOfTheUsersCounts)
   EXPECT_EQ(ReadFile(raw()), "damaged too");
 }
 
+// A host judged every message "Not enough information" by the table of a mail base
+// whose files were all damaged, and moved good mail into the spam folder.
+TEST_F(StoreTest, UnusableUntilItsFilesLoadAgain) {
+  const std::string table = dir_.path() + "/data/Bayes.db";
+  WriteFile(table, "damaged");
+  WriteFile(raw(), "damaged too");
+  Mailbase mailbase(boxes_, dir_.path() + "/data/", dir_.path() + "/module/");
+  EXPECT_FALSE(mailbase.unusable());  // nothing known before the first check
+  EXPECT_FALSE(mailbase.PrepareForJudging().usable);
+  EXPECT_TRUE(mailbase.unusable());
+  EXPECT_FALSE(mailbase.PrepareForJudging().usable);  // asked again: still damaged
+  EXPECT_TRUE(mailbase.unusable());
+
+  WriteFile(raw(), SampleRaw().str());  // the user rebuilt it
+  EXPECT_TRUE(mailbase.PrepareForJudging().usable);
+  EXPECT_FALSE(mailbase.unusable());
+  EXPECT_TRUE(mailbase.table().Probability(u"meeting").has_value());
+}
+
 }  // namespace
 }  // namespace quorvel

@@ -10,6 +10,8 @@ namespace quorvel {
 
 RuleOutcome BayesRule(MessageRecord& record, Mailbase& mailbase,
                       platform::MessageBoxes& messageBoxes, std::string* reason) {
+  // Found unusable and already reported by whoever prepared it for judging.
+  if (mailbase.unusable()) return RuleOutcome::kNoDecision;
   ProbabilityTable& table = mailbase.table();
   if (!table.EnsureLoaded()) {
     messageBoxes.Show(std::string(platform::LoadString(kMessageMailbaseMissing)),

@@ -24,7 +24,8 @@ inline constexpr std::size_t kUrlNearTopLastIndex = 479;
 
 // Scores subject and body. Good (score at most 0.8) or spam, with reason 228 (score
 // and the tokens used); too little to judge by: spam with reason 229. When the mail
-// base cannot be loaded, message 541 is shown and the rule does not decide.
+// base cannot be loaded, message 541 is shown and the rule does not decide; when it
+// was found unusable (Mailbase::unusable) the rule does not decide, silently.
 RuleOutcome BayesRule(MessageRecord& record, Mailbase& mailbase,
                       platform::MessageBoxes& messageBoxes, std::string* reason);
 

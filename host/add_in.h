@@ -32,6 +32,15 @@ class AddIn {
   // --once`) calls it after the start and before the disconnection, and it returns
   // when the add-in has finished the work that was pending at its start.
   virtual void WaitUntilIdle() {}
+  // Not an add-in event of the mail client either: a command sent to the host (the
+  // command line, a desktop window's click) enters through the add-in's command
+  // handler with the explorer built for the request, instead of the window in front.
+  // False when the add-in has no such command. It may be called on a request's own
+  // thread, not the user-interface thread: the add-in reaches its windows and the
+  // object model through `application.loop()` there; the request's explorer is only
+  // read, and only while the call runs. The host ends every request before it
+  // disconnects the add-in.
+  virtual bool OnRequestCommand(int /*commandId*/, Explorer& /*explorer*/) { return false; }
 };
 
 // The factories the program offers, by ProgID ("Quorvel.1") for add-ins and by module

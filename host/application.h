@@ -32,6 +32,9 @@ namespace quorvel::host {
 struct HostCounters {
   std::atomic<std::uint64_t> judged{0};  // messages judged
   std::atomic<std::uint64_t> moved{0};   // messages moved into the spam folder
+  // The mail base does not load: the host is degraded (the Bayesian filter decides
+  // nothing) until it does.
+  std::atomic<bool> mailbaseUnusable{false};
   // Where the add-in announces each message it moved ("spam-moved"); set by the host
   // before the add-ins connect, null when nobody listens.
   EventBus* events = nullptr;

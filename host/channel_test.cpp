@@ -172,6 +172,25 @@ TEST_F(ChannelTest, AClientThatLeavesMidDialogGetsItCancelledAndTheHostGoesOn) {
   EXPECT_TRUE(Serving());
 }
 
+// The user's Cancel once reached the host only with the host's next progress update, so
+// work that waits between updates (a long step, a slow server) went on regardless.
+TEST_F(ChannelTest, ACancelOfProgressReachesTheWorkWithoutWaitingForAnUpdate) {
+  StartServer([&](JobContext& job) {
+    auto progress = job.presenter->BeginProgress("Checking");
+    progress->Update(1, 10, "first");
+    return progress->WaitCancelled(30s) ? 9 : 0;
+  });
+  ui::ScriptedUi ui;
+  std::ostringstream out, err;
+  HostClient::RunResult result;
+  std::thread client([&] { result = Client()->Run(Request({"quorvel", "x"}), -1, ui, out, err); });
+  EXPECT_TRUE(quorvel::testing::WaitUntil([&] { return !ui.updates().empty(); }, 10s));
+  ui.CancelProgressNow();
+  client.join();
+  EXPECT_TRUE(result.outcome.ok()) << result.outcome.message;
+  EXPECT_EQ(result.status, 9);
+}
+
 // A job whose client holds its standard input open stops reading when cancelled, and a
 // job that throws is reported as failed; the host serves on.
 TEST_F(ChannelTest, CancelledAndThrowingJobsEndWithTheirOutcome) {

@@ -1,5 +1,6 @@
 #include "host/client.h"
 
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <map>
 #include <ostream>
+#include <set>
 
 #include "host/frames.h"
 
@@ -15,6 +17,7 @@ namespace quorvel::host {
 namespace {
 
 constexpr const char* kRestartAdvice = "restart the host: systemctl --user restart quorvel";
+constexpr int kCancelPollMs = 50;  // how often a shown progress is asked whether it was cancelled
 
 std::string OurVersion() {
   return std::to_string(protocol::kMajor) + "." + std::to_string(protocol::kMinor);
@@ -219,7 +222,22 @@ HostClient::RunResult HostClient::Run(const protocol::RunRequest& request, int s
   }
   SetReceiveTimeout(socket_, 0);  // the command takes as long as it takes
   std::map<std::uint64_t, std::unique_ptr<ui::Progress>> progress;
+  std::set<std::uint64_t> cancelled;  // progress whose cancel has gone to the host
+  auto sendCancels = [&] {
+    for (const auto& [id, shown] : progress) {
+      if (shown && shown->Cancelled() && cancelled.insert(id).second) {
+        SendMessage(socket_, protocol::CancelProgress{run.id, id});
+      }
+    }
+  };
   for (;;) {
+    // While progress shows, a Cancel the user gives (Ctrl-C) goes to the host at once,
+    // not with the host's next update, which may be long in coming.
+    while (!progress.empty()) {
+      pollfd readable{socket_.fd(), POLLIN, 0};
+      if (::poll(&readable, 1, kCancelPollMs) != 0) break;
+      sendCancels();
+    }
     Outcome received;
     auto message = Receive(&received);
     if (!message) {
@@ -246,8 +264,7 @@ HostClient::RunResult HostClient::Run(const protocol::RunRequest& request, int s
         progress[p->progress] = presenter.BeginProgress(EscapeControlCharacters(p->text));
       } else if (it->second) {
         it->second->Update(p->done, p->total, EscapeControlCharacters(p->text));
-        if (it->second->Cancelled())
-          SendMessage(socket_, protocol::CancelProgress{run.id, p->progress});
+        sendCancels();
       }
     } else if (auto* notice = std::get_if<protocol::Notice>(&*message)) {
       presenter.Notify(EscapeControlCharacters(notice->title),

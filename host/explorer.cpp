@@ -26,8 +26,8 @@ std::shared_ptr<MailItem> Selection::Item(int index) const {
   return items_[static_cast<std::size_t>(index - 1)];
 }
 
-Explorer::Explorer(Explorers& owner, std::shared_ptr<MAPIFolder> folder)
-    : owner_(owner), folder_(std::move(folder)) {}
+Explorer::Explorer(Explorers& owner, std::shared_ptr<MAPIFolder> folder, bool request)
+    : owner_(owner), folder_(std::move(folder)), request_(request) {}
 
 template <typename Call>
 void Explorer::Fire(Call call) {
@@ -49,7 +49,7 @@ void Explorer::Select(host::Selection selection) {
 std::string Explorer::Caption() const { return folder_ ? folder_->Name() : std::string(); }
 
 void Explorer::Activate() {
-  if (closed_) return;
+  if (closed_ || request_) return;
   owner_.Activated(this);
   Fire([](ExplorerEvents& sink) { sink.Activate(); });
 }
@@ -60,7 +60,7 @@ void Explorer::Close() {
   closed_ = true;
   Fire([](ExplorerEvents& sink) { sink.Close(); });
   sinks_.clear();
-  owner_.Closed(this);
+  if (!request_) owner_.Closed(this);
 }
 
 std::uint32_t Explorer::Advise(std::shared_ptr<ExplorerEvents> sink) {
@@ -80,6 +80,13 @@ std::shared_ptr<Explorer> Explorers::Add(std::shared_ptr<MAPIFolder> folder) {
   auto explorer = std::make_shared<Explorer>(*this, std::move(folder));
   explorers_.push_back(explorer);
   Deliver(sinks_, [&](ExplorersEvents& sink) { sink.NewExplorer(explorer); });
+  return explorer;
+}
+
+std::shared_ptr<Explorer> Explorers::OpenRequest(std::shared_ptr<MAPIFolder> folder,
+                                                 host::Selection selection) {
+  auto explorer = std::make_shared<Explorer>(*this, std::move(folder), /*request=*/true);
+  explorer->Select(std::move(selection));  // no sinks yet: nobody hears it
   return explorer;
 }
 

@@ -5,6 +5,9 @@
 // In this host an explorer is whatever a front end shows: each command sent by a
 // client runs against an explorer of its own (the folder and messages named on its
 // command line), and a desktop window is an explorer for as long as it is open.
+// A request's explorer (Explorers::OpenRequest) is no window: it is not in the
+// collection, raises no NewExplorer, never comes to the front (Activate does nothing)
+// and its Close reaches only its own sinks, so it never takes the add-in's window away.
 //
 // Events are delivered to sinks registered with Advise, which returns a connection
 // number (never 0) for Unadvise. A sink may unadvise itself, or any other sink, while
@@ -57,8 +60,8 @@ class Selection {
 
 class Explorer : public std::enable_shared_from_this<Explorer> {
  public:
-  // Made by Explorers::Add.
-  Explorer(Explorers& owner, std::shared_ptr<MAPIFolder> folder);
+  // Made by Explorers::Add and OpenRequest.
+  Explorer(Explorers& owner, std::shared_ptr<MAPIFolder> folder, bool request = false);
 
   std::shared_ptr<MAPIFolder> CurrentFolder() const { return folder_; }
   // Shows another folder; the selection becomes empty (SelectionChange).
@@ -69,6 +72,8 @@ class Explorer : public std::enable_shared_from_this<Explorer> {
   host::CommandBars& CommandBars() { return commandBars_; }
   std::string Caption() const;
   bool closed() const { return closed_; }
+  // Made for one request (OpenRequest), not a window.
+  bool IsRequest() const { return request_; }
 
   // The window comes to the front: it becomes the active explorer (Activate).
   void Activate();
@@ -89,6 +94,7 @@ class Explorer : public std::enable_shared_from_this<Explorer> {
   std::map<std::uint32_t, std::shared_ptr<ExplorerEvents>> sinks_;
   std::uint32_t nextConnection_ = 1;
   bool closed_ = false;
+  const bool request_;
 };
 
 class Explorers {
@@ -97,6 +103,10 @@ class Explorers {
   std::shared_ptr<Explorer> Item(int index) const;  // from 1; null outside
   // Opens a new window on `folder` (NewExplorer). It is not active until Activate.
   std::shared_ptr<Explorer> Add(std::shared_ptr<MAPIFolder> folder);
+  // An explorer for one request on `folder` with `selection` (see above); the
+  // caller closes it when the request ends.
+  std::shared_ptr<Explorer> OpenRequest(std::shared_ptr<MAPIFolder> folder,
+                                        host::Selection selection);
   // The window in front, or null when none is open.
   std::shared_ptr<Explorer> ActiveExplorer() const;
 

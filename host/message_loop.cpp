@@ -11,6 +11,7 @@ void MessageLoop::Post(Task task) {
 }
 
 void MessageLoop::Run() {
+  owner_.store(std::this_thread::get_id());
   for (;;) {
     Task task;
     {
@@ -28,6 +29,7 @@ void MessageLoop::Run() {
 }
 
 int MessageLoop::RunPending() {
+  owner_.store(std::this_thread::get_id());
   int ran = 0;
   for (;;) {
     Task task;

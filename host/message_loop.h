@@ -2,15 +2,23 @@
 // one at a time, in order, on the thread that runs the loop; this is where the
 // add-in, its commands, its explorer events and its dialogs run.
 //
-// Thread-safety: Post and Quit may be called from any thread; Run and RunPending
-// from the loop's own thread only. mutex_ guards tasks_ and quit_.
+// The loop's thread is the one that last ran it (Run or RunPending), and before it
+// first ran the one that made it.
+//
+// Thread-safety: Post, Call, Quit and IsLoopThread may be called from any thread; Run
+// and RunPending from the loop's own thread only. mutex_ guards tasks_ and quit_.
 #ifndef QUORVEL_HOST_MESSAGE_LOOP_H_
 #define QUORVEL_HOST_MESSAGE_LOOP_H_
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <future>
+#include <memory>
 #include <mutex>
+#include <thread>
+#include <type_traits>
 
 namespace quorvel::host {
 
@@ -27,11 +35,26 @@ class MessageLoop {
   int RunPending();
   void Quit();
 
+  bool IsLoopThread() const { return owner_.load() == std::this_thread::get_id(); }
+  // Runs `f` on the loop's thread and returns its result: at once when called there,
+  // else posted and waited for (what it throws is thrown here). REQUIRES: the loop
+  // runs, or will; the loop's thread never waits on another thread that calls this.
+  template <typename F>
+  std::invoke_result_t<F&> Call(F f) {
+    using R = std::invoke_result_t<F&>;
+    if (IsLoopThread()) return f();
+    auto task = std::make_shared<std::packaged_task<R()>>(std::move(f));
+    std::future<R> result = task->get_future();
+    Post([task] { (*task)(); });
+    return result.get();
+  }
+
  private:
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<Task> tasks_;
   bool quit_ = false;
+  std::atomic<std::thread::id> owner_{std::this_thread::get_id()};
 };
 
 }  // namespace quorvel::host

@@ -6,13 +6,14 @@
 namespace quorvel::host {
 namespace {
 
-constexpr std::array<std::pair<OutcomeCode, std::string_view>, 8> kNames = {{
+constexpr std::array<std::pair<OutcomeCode, std::string_view>, 9> kNames = {{
     {OutcomeCode::kOk, "ok"},
     {OutcomeCode::kVersionMismatch, "version-mismatch"},
     {OutcomeCode::kBusy, "busy"},
     {OutcomeCode::kNotFound, "not-found"},
     {OutcomeCode::kUnreachable, "unreachable"},
     {OutcomeCode::kRefused, "refused"},
+    {OutcomeCode::kAmbiguous, "ambiguous"},
     {OutcomeCode::kCancelled, "cancelled"},
     {OutcomeCode::kFailed, "failed"},
 }};

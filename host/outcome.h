@@ -18,6 +18,7 @@ enum class OutcomeCode {
   kNotFound,         // a profile, folder or message that is not there
   kUnreachable,      // no host answers, or the host cannot reach the store
   kRefused,          // a bad request, a peer that may not ask, a name outside the profile
+  kAmbiguous,        // a name that fits more than one thing (a Message-ID in two folders)
   kCancelled,        // the user or the host's shutdown cancelled it
   kFailed,           // anything else that went wrong
 };
@@ -32,7 +33,7 @@ struct Outcome {
 };
 
 // The code's name on the wire and in --json output: "ok", "version-mismatch", "busy",
-// "not-found", "unreachable", "refused", "cancelled", "failed".
+// "not-found", "unreachable", "refused", "ambiguous", "cancelled", "failed".
 std::string_view OutcomeCodeName(OutcomeCode code);
 // The code of a name; kFailed for a name this version does not know.
 OutcomeCode OutcomeCodeFromName(std::string_view name);

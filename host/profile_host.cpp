@@ -117,4 +117,10 @@ std::shared_ptr<AddIn> ProfileHost::FindAddIn(const std::string& clsid) const {
   return nullptr;
 }
 
+std::vector<std::shared_ptr<AddIn>> ProfileHost::AddIns() const {
+  std::vector<std::shared_ptr<AddIn>> out;
+  for (const LoadedAddIn& a : loaded_.addIns) out.push_back(a.addIn);
+  return out;
+}
+
 }  // namespace quorvel::host

@@ -80,6 +80,10 @@ class ProfileHost {
   bool ready() const { return ready_.load(); }
   // A connected add-in by class id, or null.
   std::shared_ptr<AddIn> FindAddIn(const std::string& clsid) const;
+  // The connected add-ins, in the order they were loaded (command_request.h clicks
+  // their commands). A copy: on the user-interface thread, or on a request's thread
+  // while the host serves it.
+  std::vector<std::shared_ptr<AddIn>> AddIns() const;
   // The loaded client extension's events; null when none is loaded.
   const ExtensionEvents* extensionEvents() const { return extensionEvents_.get(); }
 

@@ -1,6 +1,7 @@
 #include "host/profiles.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "platform/code_page.h"
 
@@ -68,6 +69,35 @@ bool ValidProfileName(const std::string& name) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
            c == '_' || c == '-';
   });
+}
+
+bool ValidAddress(std::string_view address) {
+  const std::size_t at = address.find('@');
+  if (at == std::string_view::npos || at == 0 || at > 64 ||
+      address.find('@', at + 1) != std::string_view::npos) {
+    return false;
+  }
+  for (char c : address.substr(0, at)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte == 0x7F ||
+        std::string_view("<>()[],;:\"\\").find(c) != std::string_view::npos) {
+      return false;
+    }
+  }
+  std::string_view domain = address.substr(at + 1);
+  if (domain.empty() || domain.size() > 253) return false;
+  std::size_t label = 0;
+  for (std::size_t i = 0; i <= domain.size(); ++i) {
+    if (i == domain.size() || domain[i] == '.') {
+      if (label == 0 || label > 63) return false;
+      label = 0;
+      continue;
+    }
+    const char c = domain[i];
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') return false;
+    ++label;
+  }
+  return true;
 }
 
 std::string Profiles::DefaultName() {
@@ -149,6 +179,12 @@ bool Profiles::Add(const Profile& profile, bool makeDefault, std::string* error)
   if (profile.maildir.empty() == profile.imap.empty()) {
     *error = "a profile names either a Maildir or an IMAP account";
     return false;
+  }
+  for (const std::string& address : profile.addresses) {
+    if (!ValidAddress(address)) {
+      *error = "'" + address + "' is not a mail address (user@example.org)";
+      return false;
+    }
   }
   const std::string key = Key(profile.name);
   std::vector<std::pair<const char*, RegValue>> values;

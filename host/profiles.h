@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/registry.h"
@@ -50,11 +51,18 @@ struct Profile {
   const std::string& StoreName() const { return imap.empty() ? maildir : imap; }
 };
 
+// A mail address of the user's own as `profile add --address` takes it: local@domain,
+// one '@', no blanks, control characters or the punctuation of a display form
+// ("<>()[],;:\"\\"), a local part of at most 64 and a domain of dot-separated labels
+// (letters, digits, '-') of at most 253.
+bool ValidAddress(std::string_view address);
+
 class Profiles {
  public:
   explicit Profiles(platform::Registry& registry) : registry_(registry) {}
 
   // Adds a profile; the first one, or one added with makeDefault, becomes the default.
+  // An address that is not ValidAddress is refused.
   bool Add(const Profile& profile, bool makeDefault, std::string* error);
   bool Remove(const std::string& name, std::string* error);
   bool SetDefault(const std::string& name, std::string* error);

@@ -20,42 +20,127 @@ constexpr std::array<std::pair<ui::ControlKind, std::string_view>, 5> kKinds = {
     {ui::ControlKind::kList, "list"},
 }};
 
-std::string_view KindName(ui::ControlKind kind) {
-  for (const auto& [k, name] : kKinds) {
-    if (k == kind) return name;
+constexpr std::array<std::pair<ui::ButtonRole, std::string_view>, 8> kRoles = {{
+    {ui::ButtonRole::kPlain, "plain"},
+    {ui::ButtonRole::kOk, "ok"},
+    {ui::ButtonRole::kCancel, "cancel"},
+    {ui::ButtonRole::kApply, "apply"},
+    {ui::ButtonRole::kBack, "back"},
+    {ui::ButtonRole::kNext, "next"},
+    {ui::ButtonRole::kFinish, "finish"},
+    {ui::ButtonRole::kHelp, "help"},
+}};
+
+constexpr std::array<std::pair<ui::DialogStyle, std::string_view>, 3> kStyles = {{
+    {ui::DialogStyle::kPlain, "plain"},
+    {ui::DialogStyle::kSheet, "sheet"},
+    {ui::DialogStyle::kWizard, "wizard"},
+}};
+
+constexpr std::array<std::pair<ui::ChangeKind, std::string_view>, 6> kChanges = {{
+    {ui::ChangeKind::kRowsInserted, "rows-inserted"},
+    {ui::ChangeKind::kRowsChanged, "rows-changed"},
+    {ui::ChangeKind::kRowsRemoved, "rows-removed"},
+    {ui::ChangeKind::kControl, "control"},
+    {ui::ChangeKind::kButton, "button"},
+    {ui::ChangeKind::kPage, "page"},
+}};
+
+// The name of `value` in `table`, or `fallback` for a value the table lacks.
+template <typename T, std::size_t N>
+std::string_view NameOf(const std::array<std::pair<T, std::string_view>, N>& table, T value,
+                        std::string_view fallback) {
+  for (const auto& [v, name] : table) {
+    if (v == value) return name;
   }
-  return "label";
+  return fallback;
 }
 
-bool KindFromName(std::string_view name, ui::ControlKind* kind) {
-  for (const auto& [k, n] : kKinds) {
+template <typename T, std::size_t N>
+bool ValueOf(const std::array<std::pair<T, std::string_view>, N>& table, std::string_view name,
+             T* value) {
+  for (const auto& [v, n] : table) {
     if (n == name) {
-      *kind = k;
+      *value = v;
       return true;
     }
   }
   return false;
 }
 
-json ControlJson(const ui::Control& c) {
-  json rowChecked = json::array();
-  for (std::size_t i = 0; i < c.rows.size(); ++i) {
-    rowChecked.push_back(i < c.rowChecked.size() && c.rowChecked[i]);
+json EnabledByJson(const ui::EnabledBy& by) {
+  return {{"control", by.control}, {"values", by.values}};
+}
+
+void ReadEnabledBy(FieldReader& r, ui::EnabledBy* by) {
+  if (const json* j = r.Find("enabledBy")) {
+    FieldReader e(*j);
+    e.Text("control", &by->control);
+    e.Texts("values", &by->values);
+    if (!e.ok()) r.Fail("enabledBy: " + e.error());
   }
-  return {{"kind", KindName(c.kind)}, {"id", c.id},
-          {"label", c.label},         {"enabled", c.enabled},
-          {"multiline", c.multiline}, {"readOnly", c.readOnly},
-          {"checked", c.checked},     {"text", c.text},
-          {"selected", c.selected},   {"options", c.options},
-          {"columns", c.columns},     {"rows", c.rows},
-          {"rowChecked", rowChecked}};
+}
+
+json ControlJson(const ui::Control& c) {
+  json j = {{"kind", NameOf(kKinds, c.kind, "label")},
+            {"id", c.id},
+            {"label", c.label},
+            {"enabled", c.enabled},
+            {"multiline", c.multiline},
+            {"readOnly", c.readOnly},
+            {"checked", c.checked},
+            {"text", c.text},
+            {"selected", c.selected},
+            {"options", c.options},
+            {"columns", c.columns},
+            {"rows", c.rows},
+            {"multiSelect", c.multiSelect},
+            {"selectedRows", c.selectedRows}};
+  // Keep marks travel only for a list that has them, one per row.
+  if (c.rowChecked.size() == c.rows.size() && !c.rows.empty()) j["rowChecked"] = c.rowChecked;
+  if (!c.enabledBy.control.empty()) j["enabledBy"] = EnabledByJson(c.enabledBy);
+  return j;
+}
+
+bool RowsOf(FieldReader& r, const char* key, std::vector<std::vector<std::string>>* rows) {
+  if (const json* list = r.Find(key)) {
+    if (!list->is_array()) r.Fail(std::string(key) + " is not a list");
+    for (const json& row : list->is_array() ? *list : json::array()) {
+      std::vector<std::string> cells;
+      if (!FieldReader::TextsOf(row, &cells)) r.Fail("a row is not a list of texts");
+      rows->push_back(std::move(cells));
+    }
+  }
+  return r.ok();
+}
+
+void MarksOf(FieldReader& r, std::vector<bool>* marks) {
+  if (const json* list = r.Find("rowChecked")) {
+    if (!list->is_array()) r.Fail("rowChecked is not a list");
+    for (const json& mark : list->is_array() ? *list : json::array()) {
+      if (!mark.is_boolean()) r.Fail("rowChecked holds something other than true or false");
+      marks->push_back(mark.is_boolean() && mark.get<bool>());
+    }
+  }
+}
+
+void NumbersOf(FieldReader& r, const char* key, std::vector<std::int32_t>* out) {
+  if (const json* list = r.Find(key)) {
+    if (!list->is_array()) r.Fail(std::string(key) + " is not a list");
+    for (const json& n : list->is_array() ? *list : json::array()) {
+      std::int32_t value = 0;
+      if (!FieldReader::NumberOf(n, &value)) r.Fail(std::string(key) + " holds no number");
+      out->push_back(value);
+    }
+  }
 }
 
 bool ControlFromJson(const json& j, ui::Control* c, std::string* error) {
   FieldReader r(j);
   std::string kind = "label";
   r.Text("kind", &kind);
-  if (r.ok() && !KindFromName(kind, &c->kind)) r.Fail("unknown control kind " + kind);
+  // A kind this build does not know is a newer host's: shown as a label.
+  if (r.ok() && !ValueOf(kKinds, kind, &c->kind)) c->kind = ui::ControlKind::kOther;
   r.Text("id", &c->id);
   r.Text("label", &c->label);
   r.Flag("enabled", &c->enabled);
@@ -66,28 +151,53 @@ bool ControlFromJson(const json& j, ui::Control* c, std::string* error) {
   r.Number("selected", &c->selected);
   r.Texts("options", &c->options);
   r.Texts("columns", &c->columns);
-  if (const json* rows = r.Find("rows")) {
-    if (!rows->is_array()) r.Fail("rows is not a list");
-    for (const json& row : rows->is_array() ? *rows : json::array()) {
-      std::vector<std::string> cells;
-      if (!FieldReader::TextsOf(row, &cells)) r.Fail("a row is not a list of texts");
-      c->rows.push_back(std::move(cells));
-    }
-  }
-  // One keep mark per row: missing marks are false, extra ones are dropped.
-  c->rowChecked.assign(c->rows.size(), false);
-  if (const json* marks = r.Find("rowChecked")) {
-    if (!marks->is_array()) r.Fail("rowChecked is not a list");
-    for (std::size_t i = 0; marks->is_array() && i < marks->size(); ++i) {
-      if (!(*marks)[i].is_boolean()) {
-        r.Fail("rowChecked holds something other than true or false");
-      } else if (i < c->rows.size()) {
-        c->rowChecked[i] = (*marks)[i].get<bool>();
-      }
-    }
+  RowsOf(r, "rows", &c->rows);
+  r.Flag("multiSelect", &c->multiSelect);
+  NumbersOf(r, "selectedRows", &c->selectedRows);
+  ReadEnabledBy(r, &c->enabledBy);
+  // Keep marks: one per row, or none at all; missing ones are cleared, extra dropped.
+  std::vector<bool> marks;
+  MarksOf(r, &marks);
+  if (!marks.empty()) {
+    marks.resize(c->rows.size(), false);
+    c->rowChecked = std::move(marks);
   }
   if (!r.ok()) *error = "control: " + r.error();
   return r.ok();
+}
+
+json ButtonsJson(const std::vector<ui::Button>& buttons) {
+  json list = json::array();
+  for (const ui::Button& b : buttons) {
+    json j = {{"id", b.id},
+              {"text", b.text},
+              {"role", NameOf(kRoles, b.role, "plain")},
+              {"closes", b.closes},
+              {"enabled", b.enabled}};
+    if (!b.enabledBy.control.empty()) j["enabledBy"] = EnabledByJson(b.enabledBy);
+    list.push_back(std::move(j));
+  }
+  return list;
+}
+
+void ButtonsOf(FieldReader& r, std::vector<ui::Button>* buttons) {
+  const json* list = r.Find("buttons");
+  if (list == nullptr) return;
+  if (!list->is_array()) r.Fail("buttons is not a list");
+  for (const json& item : list->is_array() ? *list : json::array()) {
+    FieldReader b(item);
+    ui::Button button;
+    b.Number("id", &button.id);
+    b.Text("text", &button.text);
+    std::string role = "plain";
+    b.Text("role", &role);
+    if (!ValueOf(kRoles, role, &button.role)) button.role = ui::ButtonRole::kPlain;
+    b.Flag("closes", &button.closes);
+    b.Flag("enabled", &button.enabled);
+    ReadEnabledBy(b, &button.enabledBy);
+    if (!b.ok()) r.Fail("button: " + b.error());
+    buttons->push_back(std::move(button));
+  }
 }
 
 }  // namespace
@@ -113,16 +223,24 @@ bool ControlsFromJson(const json& j, std::vector<ui::Control>* controls, std::st
 }
 
 json DialogJson(const ui::Dialog& d) {
-  json buttons = json::array();
-  for (const ui::Button& b : d.buttons) buttons.push_back({{"id", b.id}, {"text", b.text}});
+  json pages = json::array();
+  for (const ui::Page& p : d.pages) {
+    pages.push_back({{"id", p.id},
+                     {"title", p.title},
+                     {"controls", ControlsJson(p.controls)},
+                     {"buttons", ButtonsJson(p.buttons)}});
+  }
   return {{"kind", d.kind},
           {"title", d.title},
           {"headline", d.headline},
           {"controls", ControlsJson(d.controls)},
-          {"buttons", buttons},
+          {"buttons", ButtonsJson(d.buttons)},
           {"defaultButton", d.defaultButton},
           {"cancelButton", d.cancelButton},
-          {"affirmativeButton", d.affirmativeButton}};
+          {"affirmativeButton", d.affirmativeButton},
+          {"style", NameOf(kStyles, d.style, "plain")},
+          {"pages", pages},
+          {"currentPage", d.currentPage}};
 }
 
 bool DialogFromJson(const json& j, ui::Dialog* d, std::string* error) {
@@ -133,15 +251,27 @@ bool DialogFromJson(const json& j, ui::Dialog* d, std::string* error) {
   r.Number("defaultButton", &d->defaultButton);
   r.Number("cancelButton", &d->cancelButton);
   r.Number("affirmativeButton", &d->affirmativeButton);
-  if (const json* buttons = r.Find("buttons")) {
-    if (!buttons->is_array()) r.Fail("buttons is not a list");
-    for (const json& item : buttons->is_array() ? *buttons : json::array()) {
-      FieldReader b(item);
-      ui::Button button;
-      b.Number("id", &button.id);
-      b.Text("text", &button.text);
-      if (!b.ok()) r.Fail("button: " + b.error());
-      d->buttons.push_back(std::move(button));
+  ButtonsOf(r, &d->buttons);
+  std::string style = "plain";
+  r.Text("style", &style);
+  if (!ValueOf(kStyles, style, &d->style)) d->style = ui::DialogStyle::kPlain;
+  r.Text("currentPage", &d->currentPage);
+  if (const json* pages = r.Find("pages")) {
+    if (!pages->is_array()) r.Fail("pages is not a list");
+    for (const json& item : pages->is_array() ? *pages : json::array()) {
+      FieldReader p(item);
+      ui::Page page;
+      p.Text("id", &page.id);
+      p.Text("title", &page.title);
+      ButtonsOf(p, &page.buttons);
+      if (!p.ok()) {
+        r.Fail("page: " + p.error());
+        break;
+      }
+      if (const json* controls = p.Find("controls")) {
+        if (!ControlsFromJson(*controls, &page.controls, error)) return false;
+      }
+      d->pages.push_back(std::move(page));
     }
   }
   if (!r.ok()) {
@@ -152,6 +282,60 @@ bool DialogFromJson(const json& j, ui::Dialog* d, std::string* error) {
     if (!ControlsFromJson(*controls, &d->controls, error)) return false;
   }
   return true;
+}
+
+json ChangeJson(const ui::DialogChange& c) {
+  json j = {{"kind", NameOf(kChanges, c.kind, "control")}};
+  switch (c.kind) {
+    case ui::ChangeKind::kRowsInserted:
+    case ui::ChangeKind::kRowsChanged:
+      j["control"] = c.control;
+      j["first"] = c.first;
+      j["rows"] = c.rows;
+      if (!c.rowChecked.empty()) j["rowChecked"] = c.rowChecked;
+      break;
+    case ui::ChangeKind::kRowsRemoved:
+      j["control"] = c.control;
+      j["first"] = c.first;
+      j["count"] = c.count;
+      break;
+    case ui::ChangeKind::kControl:
+      j["control"] = c.control;
+      j["value"] = ControlJson(c.value);
+      break;
+    case ui::ChangeKind::kButton:
+      j["button"] = c.button;
+      j["enabled"] = c.enabled;
+      j["makeDefault"] = c.makeDefault;
+      break;
+    case ui::ChangeKind::kPage:
+      j["page"] = c.page;
+      break;
+  }
+  return j;
+}
+
+bool ChangeFromJson(const json& j, ui::DialogChange* c, std::string* error) {
+  FieldReader r(j);
+  std::string kind;
+  r.Text("kind", &kind);
+  if (r.ok() && !ValueOf(kChanges, kind, &c->kind)) r.Fail("unknown change " + kind);
+  r.Text("control", &c->control);
+  r.Number("first", &c->first);
+  r.Number("count", &c->count);
+  RowsOf(r, "rows", &c->rows);
+  MarksOf(r, &c->rowChecked);
+  r.Number("button", &c->button);
+  r.Flag("enabled", &c->enabled);
+  r.Flag("makeDefault", &c->makeDefault);
+  r.Text("page", &c->page);
+  if (r.ok()) {
+    if (const json* value = r.Find("value")) {
+      if (!ControlFromJson(*value, &c->value, error)) return false;
+    }
+  }
+  if (!r.ok()) *error = "change: " + r.error();
+  return r.ok();
 }
 
 }  // namespace quorvel::host::protocol

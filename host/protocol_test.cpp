@@ -101,7 +101,7 @@ TEST(ProtocolTest, MalformedBodiesAreRefusedWithAReason) {
       R"({"type":"run","id":1,"argv":[1]})",
       R"({"type":"hello","protocol":[2]})",
       R"({"type":"output","id":1,"stream":"tty"})",
-      R"({"type":"answer","id":1,"question":1,"controls":[{"kind":"slider"}]})",
+      R"({"type":"answer","id":1,"question":1,"controls":[{"kind":7}]})",
       R"({"type":"dialog","id":1,"question":1})",
       R"({"type":"status","id":1,"profile":"p","pid":"12"})",
       R"({"type":"event","event":"x","a":)" + deep + "}",

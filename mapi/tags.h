@@ -116,6 +116,8 @@ inline constexpr PropTag PR_BODY_W = 0x1000001F;
 inline constexpr PropTag PR_RTF_COMPRESSED = 0x10090102;
 inline constexpr PropTag PR_HTML = 0x10130102;
 inline constexpr PropTag PR_INTERNET_MESSAGE_ID = 0x1035001E;
+// A message's IMAP UID in its mailbox (the 32 bits of the long), where the store has one.
+inline constexpr PropTag PR_INTERNET_ARTICLE_NUMBER = 0x0E230003;
 // The own-message mark: a long that reads 998712 on mail accepted as the user's own.
 inline constexpr PropTag PR_OWN_MESSAGE_MARK = 0x7CAF0003;
 inline constexpr std::int32_t kOwnMessageMarkValue = 998712;
@@ -168,6 +170,9 @@ inline constexpr PropTag PR_DEF_CREATE_MAILUSER = 0x36150102;
 // On the Inbox and the root folder: where the default folders without a store property are.
 inline constexpr PropTag PR_IPM_CONTACT_ENTRYID = 0x36D10102;
 inline constexpr PropTag PR_IPM_DRAFTS_ENTRYID = 0x36D70102;
+// On a folder of a store with IMAP UIDs: the mailbox's UIDVALIDITY (the 32 bits of the
+// long); its UIDs name the same messages only while it stays the same.
+inline constexpr PropTag PR_UID_VALIDITY = 0x67A00003;
 // On the Inbox: the store's own junk folder (a Maildir's ".Junk", an IMAP server's
 // \Junk mailbox), where one exists. The mail client keeps it among the multi-valued
 // PR_ADDITIONAL_REN_ENTRYIDS; this layer has no multi-valued types, so it is a

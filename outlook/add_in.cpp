@@ -1,5 +1,6 @@
 #include "outlook/add_in.h"
 
+#include "crash/reporter.h"
 #include "platform/message_box.h"
 
 namespace quorvel::outlook {
@@ -62,7 +63,10 @@ std::shared_ptr<QVAddIn> QVAddIn::Create(AddInServices services) {
 QVAddIn::~QVAddIn() = default;
 
 HRESULT QVAddIn::OnConnection(host::Application& application, int connectMode) {
-  application_ = &application;
+  {
+    std::lock_guard lock(mutex_);
+    application_ = &application;
+  }
   host::Explorers* explorers = application.Explorers();
   if (explorers == nullptr) {
     application.Presenter().Show("No explorers collection found.", kTitle,
@@ -101,8 +105,12 @@ bool QVAddIn::Start() {
   const bool firstStart = core_ == nullptr;
   if (firstStart) {
     if (!services_.createCore) return false;
-    core_ = services_.createCore();
-    if (!core_) return false;
+    std::shared_ptr<IQuorvel2> core = services_.createCore();
+    if (!core) return false;
+    {
+      std::lock_guard lock(mutex_);
+      core_ = std::move(core);
+    }
     // A failed Initialize has shown its own message; the core stays, with its
     // commands doing nothing, until the disconnection shuts it down.
     core_->Initialize(application_);
@@ -125,12 +133,14 @@ void QVAddIn::Shutdown() {
     application_->Explorers()->Unadvise(explorersConnection_);
   }
   explorersConnection_ = 0;
-  application_ = nullptr;
   explorer_.reset();
-  if (core_) {
-    std::shared_ptr<IQuorvel2> core = std::move(core_);
-    core->Shutdown();
+  std::shared_ptr<IQuorvel2> core;
+  {
+    std::lock_guard lock(mutex_);
+    application_ = nullptr;
+    core = std::move(core_);
   }
+  if (core) core->Shutdown();
 }
 
 void QVAddIn::Listen(const std::shared_ptr<host::Explorer>& explorer) {
@@ -186,23 +196,42 @@ void QVAddIn::WaitUntilIdle() {
 }
 
 bool QVAddIn::OnCommand(int id) {
+  std::shared_ptr<host::Explorer> active = application_ ? application_->ActiveExplorer() : nullptr;
+  return RunCommand(id, active.get(), /*request=*/false);
+}
+
+bool QVAddIn::OnRequestCommand(int id, host::Explorer& explorer) {
+  return RunCommand(id, &explorer, /*request=*/true);
+}
+
+bool QVAddIn::RunCommand(int id, host::Explorer* explorer, bool request) {
+  crash::OwnCodeScope ownCode;  // a fault from here on is reported
+  std::shared_ptr<IQuorvel2> core;
+  host::Application* application;
+  {
+    std::lock_guard lock(mutex_);
+    core = core_;
+    application = application_;
+  }
   if (id == kCmdHelp) {
-    if (application_) application_->Presenter().OpenUrl("file://" + services_.helpPath);
+    if (application) application->Presenter().OpenUrl("file://" + services_.helpPath);
     return true;
   }
   if (id == kCmdCustomizeToolbar) {
-    if (services_.customizeToolbar) {
-      services_.customizeToolbar(application_ ? application_->ActiveExplorer().get() : nullptr);
+    // The toolbar is a window's: a request's explorer has none, so the dialog acts on
+    // the window in front, on the user-interface thread.
+    if (services_.customizeToolbar && application) {
+      application->loop().Call(
+          [&] { services_.customizeToolbar(application->ActiveExplorer().get()); });
     }
     return true;
   }
   for (const CommandEntry& entry : kCoreCommands) {
     if (entry.id != id) continue;
-    if (core_) {
-      std::shared_ptr<host::Explorer> active =
-          application_ ? application_->ActiveExplorer() : nullptr;
-      entry.run(*core_, active.get());
-    }
+    // A click on a window of an add-in that did not start does nothing, as it always
+    // did; a request is told that no add-in has the command, rather than that it ran.
+    if (!core) return !request;
+    entry.run(*core, explorer);
     return true;
   }
   return false;

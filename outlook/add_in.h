@@ -9,13 +9,22 @@
 // A start while a core exists (a second window came to the front) only moves the
 // add-in to that window: one core per connection.
 //
-// Threading: the host's user-interface thread only.
+// Commands: a click in the add-in's window runs OnCommand, with the window in front;
+// a command sent to the host runs OnRequestCommand with the request's own explorer,
+// which never changes the window the add-in follows (a request's explorer raises no
+// NewExplorer and closing it closes nothing else).
+//
+// Threading: the host's user-interface thread, except OnRequestCommand, which may run
+// on a request's own thread (host/add_in.h). mutex_ guards core_ and application_,
+// which only the user-interface thread changes; the command runs on a copy of the
+// core pointer, without the lock.
 #ifndef QUORVEL_OUTLOOK_ADD_IN_H_
 #define QUORVEL_OUTLOOK_ADD_IN_H_
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "host/add_in.h"
@@ -71,9 +80,16 @@ class QVAddIn final : public host::AddIn, public std::enable_shared_from_this<QV
   // Runs the command's handler with the window active now. False when the table has
   // no entry for `id` (nothing happens).
   bool OnCommand(int id);
+  // Runs the command's handler with `explorer`, a request's (see above). False, unlike
+  // OnCommand, for a command of the core while there is no core (the add-in did not
+  // start or was disconnected).
+  bool OnRequestCommand(int id, host::Explorer& explorer) override;
 
   int startState() const { return startState_; }
-  IQuorvel2* core() const { return core_.get(); }
+  IQuorvel2* core() const {
+    std::lock_guard lock(mutex_);
+    return core_.get();
+  }
   host::Explorer* explorer() const { return explorer_.get(); }
 
  private:
@@ -81,6 +97,9 @@ class QVAddIn final : public host::AddIn, public std::enable_shared_from_this<QV
   class ExplorersSink;
   explicit QVAddIn(AddInServices services);
 
+  // The command table's handler for `id` with `explorer` (may be null); for a
+  // `request`, false when the core's command cannot run (no core).
+  bool RunCommand(int id, host::Explorer* explorer, bool request);
   bool Start();
   void Shutdown();
   void Listen(const std::shared_ptr<host::Explorer>& explorer);
@@ -93,8 +112,9 @@ class QVAddIn final : public host::AddIn, public std::enable_shared_from_this<QV
 
   AddInServices services_;
   int startState_ = 0;
-  std::shared_ptr<IQuorvel2> core_;
-  host::Application* application_ = nullptr;
+  mutable std::mutex mutex_;
+  std::shared_ptr<IQuorvel2> core_;           // guarded by mutex_ (written on the UI thread)
+  host::Application* application_ = nullptr;  // guarded by mutex_ (written on the UI thread)
   std::shared_ptr<host::Explorer> explorer_;
   std::uint32_t explorerConnection_ = 0;
   std::uint32_t explorersConnection_ = 0;

@@ -3,13 +3,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "host/command_request.h"
 #include "host/memory_host.h"
+#include "testing/loop_thread.h"
+#include "testing/message_builder.h"
 #include "ui/scripted_ui.h"
 
 namespace quorvel::outlook {
 namespace {
 
-using testing::ElementsAre;
+using ::testing::ElementsAre;
 
 // Records every call, with the folder of the explorer a command was given.
 class FakeCore final : public IQuorvel2 {
@@ -33,13 +38,14 @@ class FakeCore final : public IQuorvel2 {
  private:
   HRESULT Log(std::string what, host::Explorer* e = nullptr) {
     if (e) what += "@" + e->Caption();
+    if (e && e->Selection().Count() > 0) what += "#" + std::to_string(e->Selection().Count());
     log_.push_back(std::move(what));
     return mapi::S_OK;
   }
   std::vector<std::string>& log_;
 };
 
-class AddInTest : public testing::Test {
+class AddInTest : public ::testing::Test {
  protected:
   AddInTest() {
     services_.createCore = [this]() -> std::shared_ptr<IQuorvel2> {
@@ -141,6 +147,10 @@ TEST_F(AddInTest, AFailedStartDisconnects) {
   EXPECT_EQ(addIn->explorer(), nullptr);
   EXPECT_FALSE(addIn->OnCommand(kCmdUnused));
   EXPECT_TRUE(addIn->OnCommand(kCmdGoodEmail));  // handled: nothing to call
+  // A request is told instead that nothing can run it.
+  auto request = explorers().OpenRequest(Folder(host::olFolderInbox), host::Selection());
+  EXPECT_FALSE(addIn->OnRequestCommand(kCmdGoodEmail, *request));
+  EXPECT_TRUE(addIn->OnRequestCommand(kCmdHelp, *request));  // the help needs no core
   EXPECT_TRUE(log_.empty());
 }
 
@@ -187,7 +197,7 @@ TEST_F(AddInTest, CommandsGoToTheCoreWithTheWindowActiveAtThatMoment) {
   EXPECT_FALSE(addIn->OnCommand(40000));
   EXPECT_TRUE(log_.empty());
   EXPECT_TRUE(addIn->OnCommand(kCmdHelp));
-  EXPECT_THAT(ui_.texts(), testing::Contains("file:///usr/share/quorvel/quorvel.html"));
+  EXPECT_THAT(ui_.texts(), ::testing::Contains("file:///usr/share/quorvel/quorvel.html"));
 }
 
 TEST_F(AddInTest, SelectionChangeOfTheFollowedWindowIsPassedOn) {
@@ -202,6 +212,74 @@ TEST_F(AddInTest, SelectionChangeOfTheFollowedWindowIsPassedOn) {
   log_.clear();
   window->Select(host::Selection());  // no longer listened to
   EXPECT_TRUE(log_.empty());
+}
+
+// A command sent to the host runs on its request's thread with the request's own
+// explorer, while the user-interface loop runs on another: the add-in keeps following
+// its window, and closing the request's explorer shuts nothing down.
+TEST_F(AddInTest, ARequestsExplorerReachesTheCoreWithoutTakingTheWindowAway) {
+  auto window = explorers().Add(Folder(host::olFolderInbox));
+  window->Activate();
+  std::thread::id customizedOn;
+  services_.customizeToolbar = [&](host::Explorer* e) {
+    customizedOn = std::this_thread::get_id();
+    log_.push_back("customize@" + (e ? e->Caption() : std::string("none")));
+  };
+  auto addIn = QVAddIn::Create(services_);
+  addIn->OnConnection(*box_.application, host::ext_cm_AfterStartup);
+  auto sentFolder = Folder(host::olFolderSentMail);
+  auto sent = *sentFolder->MAPIOBJECT();
+  std::vector<std::shared_ptr<host::MailItem>> items;
+  for (const char* subject : {"one", "two"}) {
+    auto id = MessageBuilder().Subject(subject).DeliverTo(*sent);
+    items.push_back(*box_.nameSpace->GetItemFromID(id->ToHex(), ""));
+  }
+  log_.clear();
+
+  std::thread::id uiThread;
+  {
+    quorvel::testing::LoopThread ui(box_.application->loop());
+    ASSERT_TRUE(ui.running());
+    uiThread = ui.id();
+    std::vector<std::shared_ptr<host::AddIn>> addIns = {addIn};
+    struct Case {
+      int id;
+      bool withSelection;
+      const char* call;
+    } cases[] = {
+        {kCmdGoodEmail, true, "MarkAsGood@Sent Items#2"},
+        {kCmdJunkEmail, true, "MarkAsJunk@Sent Items#2"},
+        {kCmdTestMessage, true, "TestMessage@Sent Items#2"},
+        {kCmdCheckFolder, false, "CheckFolder@Sent Items"},
+        {kCmdEmptySpamFolder, false, "DeleteSpam"},
+        {kCmdOptions, false, "ShowOptions"},
+        {kCmdEmailToSupport, false, "EmailToSupport"},
+        {kCmdCustomizeToolbar, false, "customize@Inbox"},  // the window's toolbar
+    };
+    for (const Case& c : cases) {
+      log_.clear();
+      host::Selection selection(c.withSelection ? items
+                                                : std::vector<std::shared_ptr<host::MailItem>>{});
+      host::Outcome clicked =
+          host::ClickForRequest(*box_.application, addIns, c.id, sentFolder, selection);
+      EXPECT_TRUE(clicked.ok()) << c.id << ": " << clicked.message;
+      EXPECT_THAT(log_, ElementsAre(c.call)) << c.id;
+    }
+    EXPECT_EQ(host::ClickForRequest(*box_.application, addIns, kCmdUnused, sentFolder, {}).code,
+              host::OutcomeCode::kRefused);
+    EXPECT_TRUE(host::ClickForRequest(*box_.application, addIns, kCmdHelp, sentFolder, {}).ok());
+  }
+
+  EXPECT_EQ(customizedOn, uiThread);
+  EXPECT_THAT(ui_.texts(), ::testing::Contains("file:///usr/share/quorvel/quorvel.html"));
+  EXPECT_EQ(addIn->startState(), 1);
+  EXPECT_EQ(addIn->explorer(), window.get());
+  EXPECT_EQ(box_.application->ActiveExplorer(), window);
+  EXPECT_NE(addIn->core(), nullptr);  // each case saw only its command: no shutdown
+  // The window still drives the add-in.
+  log_.clear();
+  window->Select(host::Selection());
+  EXPECT_THAT(log_, ElementsAre("selectionChanged"));
 }
 
 }  // namespace

@@ -2,11 +2,14 @@
 // add-in's working state while the host runs. The add-in creates the core through a
 // factory the program supplies, calls Initialize with the host's application, then
 // InitialWizard and PostStartupActions, routes its commands to it with the explorer
-// that is active at that moment, and calls Shutdown when it is disconnected.
+// that is active at that moment (a click in a window) or with a request's own explorer
+// (a command sent to the host), and calls Shutdown when it is disconnected.
 //
 // Every method returns a COM result (S_OK for success); the marking and command
 // methods return S_OK whatever happens inside. All run on the host's user-interface
-// thread.
+// thread, except that a command sent to the host may run its command method on the
+// request's own thread once requests get threads of their own (host/add_in.h): such a
+// method reaches the object model through the application's loop.
 #ifndef QUORVEL_OUTLOOK_QUORVEL2_H_
 #define QUORVEL_OUTLOOK_QUORVEL2_H_
 

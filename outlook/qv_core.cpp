@@ -90,8 +90,10 @@ HRESULT QVCore::Initialize(host::Application* application) {
   }
 
   // 6: the worker, so that mail noticed from now on waits in the queue for it.
-  judge_ = std::make_unique<ClassifierJudge>(ClassifyContext{
-      p.settings(), p.mailbase(), p.environment().messageBoxes, p.environment().clock});
+  judge_ = std::make_unique<ClassifierJudge>(
+      ClassifyContext{p.settings(), p.mailbase(), p.environment().messageBoxes,
+                      p.environment().clock},
+      &application_->counters().mailbaseUnusable);
   worker_ = std::make_unique<Worker>(
       WorkerOptions{.queue = p.queue(),
                     .settings = p.settings(),
@@ -126,9 +128,10 @@ HRESULT QVCore::Initialize(host::Application* application) {
     OpenOptions(0, true);
   }
 
-  // 11-12: the mail base files; they are read on first use. A core connected again
-  // in the same process keeps the counts the mail base holds.
+  // 11-12: the mail base files, loaded now so that one that does not load is said at
+  // once. A core connected again in the same process keeps the counts it holds.
   p.OpenMailbase();
+  judge_->CheckMailbase();
 
   // 13: the store notifications.
   storeWatcher_ = std::make_shared<StoreWatcher>(p.queue(), p.recorder(), p.environment().clock);

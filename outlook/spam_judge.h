@@ -3,6 +3,8 @@
 #ifndef QUORVEL_OUTLOOK_SPAM_JUDGE_H_
 #define QUORVEL_OUTLOOK_SPAM_JUDGE_H_
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 
 #include "core/classifier.h"
@@ -20,16 +22,30 @@ class SpamJudge {
 };
 
 // Judges with a classifier made for each message (its time is the judging time).
-// The context's objects must outlive the judge.
+// The context's objects (and `mailbaseUnusable`, when given) must outlive the judge.
+//
+// A mail base that does not load makes the Bayesian rule decide nothing (no message is
+// moved by it) and is said loudly once, through the context's message boxes; while it
+// stays so, it is tried again before a message is judged, at most once a minute, and
+// said again when it loads. `mailbaseUnusable` mirrors the state for the host's status.
+// Thread-safety: CheckMailbase and IsSpam may be called from different threads.
 class ClassifierJudge final : public SpamJudge {
  public:
-  explicit ClassifierJudge(const ClassifyContext& context) : context_(context) {}
-  bool IsSpam(std::shared_ptr<mapi::Message> message, ClassifyFlags flags) override {
-    return Classifier(context_).Classify(std::move(message), nullptr, flags);
-  }
+  static constexpr std::uint32_t kRecheckMs = 60'000;
+
+  explicit ClassifierJudge(const ClassifyContext& context,
+                           std::atomic<bool>* mailbaseUnusable = nullptr)
+      : context_(context), mailbaseUnusable_(mailbaseUnusable) {}
+  bool IsSpam(std::shared_ptr<mapi::Message> message, ClassifyFlags flags) override;
+  // Loads the mail base for judging (a damaged table is compiled again) and reports a
+  // change of state. Returns whether it is usable.
+  bool CheckMailbase();
 
  private:
   ClassifyContext context_;
+  std::atomic<bool>* mailbaseUnusable_;
+  std::atomic<bool> reportedUnusable_{false};
+  std::atomic<std::uint32_t> lastCheck_{0};
 };
 
 }  // namespace quorvel::outlook

@@ -2,6 +2,7 @@
 
 #include <malloc.h>
 
+#include "crash/reporter.h"
 #include "mapi/queries.h"
 #include "platform/code_page.h"
 
@@ -132,6 +133,7 @@ void Worker::Acquire() {
 }
 
 void Worker::RunPass() {
+  crash::OwnCodeScope ownCode;  // a fault while judging is reported
   o_.queue.PurgeRecent();
   while (!stop_) {
     auto next = o_.queue.PeekNext();

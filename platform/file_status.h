@@ -15,6 +15,8 @@ class FileStatus {
   // `what` is the attempted action ("cannot write"); the message adds the path and
   // the system's text for `code`.
   FileStatus(int code, std::string_view what, std::string_view path);
+  // A failure whose message is `message` as it stands.
+  static FileStatus WithMessage(int code, std::string message);
 
   bool ok() const { return code_ == 0; }
   int code() const { return code_; }

@@ -1,11 +1,24 @@
 #include "platform/file_system.h"
 
 #include <cstring>
+#include <utility>
 
 namespace quorvel::platform {
 
 FileStatus::FileStatus(int code, std::string_view what, std::string_view path) : code_(code) {
   message_.append(what).append(" ").append(path).append(": ").append(std::strerror(code));
+}
+
+FileStatus FileStatus::WithMessage(int code, std::string message) {
+  FileStatus status;
+  status.code_ = code;
+  status.message_ = std::move(message);
+  return status;
+}
+
+FileStatus NotARegularFile(std::string_view path) {
+  return FileStatus::WithMessage(kNotARegularFile,
+                                 "cannot read " + std::string(path) + ": not a regular file");
 }
 
 FileStatus FileSystem::WriteFileAtomic(const std::string& path, std::string_view bytes,

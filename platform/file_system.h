@@ -17,6 +17,7 @@
 #ifndef QUORVEL_PLATFORM_FILE_SYSTEM_H_
 #define QUORVEL_PLATFORM_FILE_SYSTEM_H_
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -55,6 +56,8 @@ class ReadableFile {
   virtual FileStatus Read(char* buffer, std::size_t capacity, std::size_t* got) = 0;
   // The file's size when it was opened (what a whole read is likely to give).
   virtual std::uint64_t size() const = 0;
+  // False for a FIFO, a device or a socket: reading it may wait for a writer.
+  virtual bool regular() const { return true; }
 };
 
 // A new file that takes its target's place at Commit. Destroyed without a successful
@@ -73,12 +76,22 @@ class FileLock {
   virtual ~FileLock() = default;
 };
 
+// The code of a path that is neither a regular file nor a folder (a FIFO, a device, a
+// socket) where only a regular file will do: reading one may wait for ever.
+inline constexpr int kNotARegularFile = EINVAL;
+// "cannot read <path>: not a regular file", with that code.
+FileStatus NotARegularFile(std::string_view path);
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // The whole file. A folder is refused (EISDIR).
+  // The whole file. A folder is refused (EISDIR), anything else that is not a regular
+  // file too (kNotARegularFile, "cannot read <path>: not a regular file").
   virtual FileStatus ReadFile(const std::string& path, std::string* bytes) = 0;
+  // A folder is refused (EISDIR). Opening never waits (a FIFO without a writer is
+  // opened at once); reading a file that is not regular() may, which a caller that
+  // takes only regular files refuses.
   virtual FileStatus OpenForReading(const std::string& path,
                                     std::unique_ptr<ReadableFile>* file) = 0;
   // The new file keeps the permissions of the file it replaces (a new one gets the

@@ -209,6 +209,42 @@ TEST_F(RealFileSystemTest, AFifoAndAnOpenDescriptorAreWrittenNotReplaced) {
   ::close(pipeFds[0]);
 }
 
+// A FIFO dropped into a Maildir held the reader in open() for good (no writer ever
+// came). Opening never waits now; a whole-file read refuses what is not a regular
+// file, by name; a pipe the user names is still read to its end.
+TEST_F(RealFileSystemTest, WhatIsNotARegularFileIsOpenedWithoutWaiting) {
+  const std::string fifo = dir_ + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  for (const std::string& path :
+       {fifo, std::string("/dev/null"), "/dev/fd/" + std::to_string(pipeFds[0])}) {
+    SCOPED_TRACE(path);
+    std::string bytes = "left over";
+    const FileStatus read = files_.ReadFile(path, &bytes);
+    EXPECT_EQ(read.code(), kNotARegularFile);
+    EXPECT_EQ(read.message(), "cannot read " + path + ": not a regular file");
+    EXPECT_EQ(bytes, "");
+    std::unique_ptr<ReadableFile> file;
+    ASSERT_TRUE(files_.OpenForReading(path, &file).ok());
+    EXPECT_FALSE(file->regular());
+  }
+  ASSERT_EQ(::write(pipeFds[1], "piped", 5), 5);
+  ::close(pipeFds[1]);
+  std::unique_ptr<ReadableFile> piped;
+  ASSERT_TRUE(files_.OpenForReading("/dev/fd/" + std::to_string(pipeFds[0]), &piped).ok());
+  char buffer[16];
+  std::size_t got = 0;
+  ASSERT_TRUE(piped->Read(buffer, sizeof buffer, &got).ok());
+  EXPECT_EQ(std::string(buffer, got), "piped");
+  ::close(pipeFds[0]);
+
+  std::unique_ptr<ReadableFile> plain;
+  ASSERT_TRUE(files_.WriteFileAtomic(dir_ + "/plain", "x").ok());
+  ASSERT_TRUE(files_.OpenForReading(dir_ + "/plain", &plain).ok());
+  EXPECT_TRUE(plain->regular());
+}
+
 // The in-memory file system's faults, which the layers above rely on in their tests.
 TEST(MemoryFileSystemTest, EachChangingCallOfAWriteCanFailAndLeavesTheOldFile) {
   MemoryFileSystem files;

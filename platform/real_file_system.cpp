@@ -99,8 +99,8 @@ FileStatus ResolveLinks(const std::string& path, std::string* target, int* descr
 
 class RealReadableFile final : public ReadableFile {
  public:
-  RealReadableFile(int fd, std::string path, std::uint64_t size)
-      : fd_(fd), path_(std::move(path)), size_(size) {}
+  RealReadableFile(int fd, std::string path, std::uint64_t size, bool regular)
+      : fd_(fd), path_(std::move(path)), size_(size), regular_(regular) {}
   FileStatus Read(char* buffer, std::size_t capacity, std::size_t* got) override {
     *got = 0;
     for (;;) {
@@ -113,11 +113,13 @@ class RealReadableFile final : public ReadableFile {
     }
   }
   std::uint64_t size() const override { return size_; }
+  bool regular() const override { return regular_; }
 
  private:
   Fd fd_;
   std::string path_;
   std::uint64_t size_;
+  bool regular_;
 };
 
 // Either a temporary file renamed over the target at Commit, or (for a device, a
@@ -165,6 +167,7 @@ class RealFileSystemImpl final : public FileSystem {
     std::unique_ptr<ReadableFile> file;
     FileStatus status = OpenForReading(path, &file);
     if (!status.ok()) return status;
+    if (!file->regular()) return NotARegularFile(path);
     // Read in place, into room for the whole file and one byte more (the read that
     // gives nothing tells the end); a file that grew meanwhile gets more room.
     bytes->resize(static_cast<std::size_t>(file->size()) + 1);
@@ -186,15 +189,28 @@ class RealFileSystemImpl final : public FileSystem {
   }
 
   FileStatus OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO without a writer would wait for one (for ever, when a
+    // FIFO is dropped into a Maildir). Reads are blocking again, as a pipe the user
+    // names is read to its end.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return FileStatus(errno, "cannot open", path);
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+      const int code = S_ISDIR(st.st_mode) ? EISDIR : errno;
       ::close(fd);
-      return FileStatus(EISDIR, "cannot read", path);
+      return FileStatus(code, "cannot read", path);
     }
-    const std::uint64_t size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-    *file = std::make_unique<RealReadableFile>(fd, path, size);
+    const bool regular = S_ISREG(st.st_mode);
+    if (!regular) {
+      const int flags = ::fcntl(fd, F_GETFL);
+      if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const int code = errno;
+        ::close(fd);
+        return FileStatus(code, "cannot read", path);
+      }
+    }
+    *file = std::make_unique<RealReadableFile>(
+        fd, path, regular ? static_cast<std::uint64_t>(st.st_size) : 0, regular);
     return {};
   }
 

@@ -91,7 +91,9 @@ long RegistryFile::HoldRoot(RegRoot root, std::unique_ptr<ProcessLock>* hold) {
     return Fail(ERROR_ACCESS_DENIED,
                 "no registry directory (neither XDG_CONFIG_HOME nor HOME is set)");
   }
-  if (FileStatus status = files_.CreateFolders(directory_); !status.ok()) {
+  // The user's settings and lists, as mail programs keep their configuration: only the
+  // user may look into the folder (when it is made here) or read the files.
+  if (FileStatus status = files_.CreateFolders(directory_, kPrivateFolderMode); !status.ok()) {
     return Fail(ERROR_ACCESS_DENIED, status.message());
   }
   if (FileStatus status = ProcessLock::Take(&files_, FilePath(root) + ".lock", hold);
@@ -130,7 +132,7 @@ long RegistryFile::Change(RegRoot root, const std::function<long(RegistryTree&)>
   const std::string text = FormatRegistryText(*tree, root);
   const std::string path = FilePath(root);
   if (text != existing) {
-    if (FileStatus status = files_.WriteFileAtomic(path, text); !status.ok()) {
+    if (FileStatus status = files_.WriteFileAtomic(path, text, kPrivateFileMode); !status.ok()) {
       return Fail(ERROR_ACCESS_DENIED, status.message());
     }
   }

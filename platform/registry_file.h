@@ -10,6 +10,9 @@
 // and save. SetValues is one change: one write. Reads take no lock (the file is only
 // ever replaced whole) and reuse the parsed file while it is unchanged on disk.
 //
+// The files are written with mode 0600 (a file with a wider mode is tightened when it
+// is next written) and the directory is made with mode 0700.
+//
 // A file that cannot be parsed makes every call on its root fail with ERROR_BADDB,
 // and LastError() names the file and line; such a file is never written over.
 //
@@ -29,6 +32,9 @@
 #include "platform/registry_tree.h"
 
 namespace quorvel::platform {
+
+inline constexpr unsigned kPrivateFolderMode = 0700;
+inline constexpr unsigned kPrivateFileMode = 0600;
 
 class RegistryFile final : public Registry {
  public:

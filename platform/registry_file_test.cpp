@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -295,6 +296,27 @@ TEST_F(RegistryFileTest, UnwritableDirectoryIsAccessDenied) {
   EXPECT_EQ(nowhere.CreateKey(kHkcu, "K"), ERROR_ACCESS_DENIED);
   RegValue value;
   EXPECT_EQ(nowhere.QueryValue(kHkcu, "K", "v", &value), ERROR_ACCESS_DENIED);
+}
+
+// HKEY_CURRENT_USER.reg was 0644 in a 0755 folder: anyone on the machine could read
+// the user's lists and profiles. A new folder is 0700, every written file 0600, and a
+// file left wider by an older version is tightened at its next write.
+TEST_F(RegistryFileTest, FilesAreTheUsersAloneAndAnOldWideFileIsTightened) {
+  const mode_t oldMask = ::umask(022);
+  const std::string folder = dir_ + "/config/registry";
+  RegistryFile registry(folder);
+  ASSERT_EQ(registry.CreateKey(kHkcu, "K"), ERROR_SUCCESS);
+  struct stat st {};
+  ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  ASSERT_EQ(::stat((folder + "/HKEY_CURRENT_USER.reg").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  ASSERT_EQ(::chmod((folder + "/HKEY_CURRENT_USER.reg").c_str(), 0644), 0);
+  ASSERT_EQ(registry.CreateKey(kHkcu, "L"), ERROR_SUCCESS);
+  ASSERT_EQ(::stat((folder + "/HKEY_CURRENT_USER.reg").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  ::umask(oldMask);
 }
 
 TEST_F(RegistryFileTest, DefaultDirectoryFollowsXdgConfigHome) {

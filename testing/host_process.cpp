@@ -24,14 +24,19 @@ ProgramRun HostProcess::Quorvel(const std::vector<std::string>& args,
 }
 
 bool HostProcess::Start(std::chrono::milliseconds deadline, std::string* error,
-                        const std::vector<std::string>& extra) {
+                        const std::vector<std::string>& extra, bool serving) {
   std::vector<std::string> args = {"run"};
   args.insert(args.end(), extra.begin(), extra.end());
   process_ = ChildProcess::Start(Command(args), home_.Environment(), {}, error);
   if (!process_) return false;
-  bool ready =
-      WaitUntil([&] { return !process_->Running() || Quorvel({"status"}).end.status == 0; },
-                deadline, std::chrono::milliseconds(50));
+  bool ready = WaitUntil(
+      [&] {
+        if (!process_->Running()) return true;
+        ProgramRun status = Quorvel({"status"});
+        return status.end.status == 0 ||
+               (serving && status.out.find(", degraded") != std::string::npos);
+      },
+      deadline, std::chrono::milliseconds(50));
   if (ready && process_->Running()) return true;
   *error = std::string(process_->Running() ? "the host was not ready in time"
                                            : "the host ended before it was ready") +

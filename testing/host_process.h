@@ -38,9 +38,10 @@ class HostProcess {
 
   // Starts `quorvel run` (plus `extra` arguments) and waits until it is ready. False,
   // with the reason and what the host wrote in *error, when it ended first or was not
-  // ready by the deadline.
+  // ready by the deadline. With `serving`, a host that filters by the rules but not by
+  // its mail base ("degraded", which `quorvel status` does not call ready) will do.
   bool Start(std::chrono::milliseconds deadline, std::string* error,
-             const std::vector<std::string>& extra = {});
+             const std::vector<std::string>& extra = {}, bool serving = false);
   // SIGTERM, then how it ended (nothing when it still ran at the deadline).
   std::optional<ExitResult> Stop(std::chrono::milliseconds deadline);
   // SIGKILL, and reaped.

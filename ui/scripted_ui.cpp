@@ -1,26 +1,50 @@
 #include "ui/scripted_ui.h"
 
 namespace quorvel::ui {
-namespace {
 
-class ScriptedProgress final : public Progress {
+class ScriptedUi::ScriptedProgress final : public Progress {
  public:
-  ScriptedProgress(std::function<void(std::string)> record, int cancelAfter)
-      : record_(std::move(record)), cancelAfter_(cancelAfter) {}
-  void Update(std::uint64_t, std::uint64_t, const std::string& text) override {
-    record_(text);
-    if (cancelAfter_ >= 0 && ++updates_ >= cancelAfter_) cancelled_ = true;
+  ScriptedProgress(ScriptedUi& ui, std::shared_ptr<CancellationToken> token, int cancelAfter)
+      : ui_(ui), token_(std::move(token)), cancelAfter_(cancelAfter) {}
+  void Update(std::uint64_t done, std::uint64_t total, const std::string& text) override {
+    {
+      std::lock_guard lock(ui_.mutex_);
+      if (!text.empty()) ui_.texts_.push_back(text);
+      ui_.updates_.push_back(std::to_string(done) + "/" + std::to_string(total) + " " + text);
+    }
+    if (cancelAfter_ >= 0 && ++updates_ >= cancelAfter_) token_->Cancel();
   }
-  bool Cancelled() const override { return cancelled_; }
+  bool Cancelled() const override { return token_->Cancelled(); }
+  bool WaitCancelled(std::chrono::milliseconds timeout) override {
+    return token_->WaitFor(timeout);
+  }
 
  private:
-  std::function<void(std::string)> record_;
+  ScriptedUi& ui_;
+  const std::shared_ptr<CancellationToken> token_;
   const int cancelAfter_;
   std::atomic<int> updates_{0};
-  std::atomic<bool> cancelled_{false};
 };
 
-}  // namespace
+class ScriptedUi::Session final : public DialogSession {
+ public:
+  Session(ScriptedUi& ui, Dialog& dialog) : ui_(ui), dialog_(dialog) {}
+  std::int32_t Next() override {
+    const Page* page = dialog_.Current();
+    return ui_.Answer(dialog_, page != nullptr ? page->id : std::string());
+  }
+  bool Update(const DialogChange& change) override {
+    if (!ApplyChange(dialog_, change)) return false;
+    std::lock_guard lock(ui_.mutex_);
+    ui_.changes_.push_back(change);
+    return true;
+  }
+  Dialog& dialog() override { return dialog_; }
+
+ private:
+  ScriptedUi& ui_;
+  Dialog& dialog_;
+};
 
 void ScriptedUi::QueueAnswer(int button) {
   std::lock_guard lock(mutex_);
@@ -32,9 +56,37 @@ void ScriptedUi::QueueDialog(DialogScript answer) {
   dialogScripts_.push_back(std::move(answer));
 }
 
+void ScriptedUi::QueueOnPage(std::string page, DialogScript answer) {
+  std::lock_guard lock(mutex_);
+  pageScripts_[std::move(page)].push_back(std::move(answer));
+}
+
+ScriptedUi::DialogScript ScriptedUi::Press(std::int32_t button) {
+  return [button](Dialog&) { return button; };
+}
+
+ScriptedUi::DialogScript ScriptedUi::Select(std::string control, std::vector<std::int32_t> rows,
+                                            std::int32_t button) {
+  return [control = std::move(control), rows = std::move(rows), button](Dialog& dialog) {
+    if (Control* list = dialog.Find(control)) list->selectedRows = rows;
+    return button;
+  };
+}
+
 void ScriptedUi::CancelProgressAfter(int updates) {
   std::lock_guard lock(mutex_);
   cancelAfter_ = updates;
+}
+
+void ScriptedUi::CancelProgressNow() {
+  std::vector<std::shared_ptr<CancellationToken>> alive;
+  {
+    std::lock_guard lock(mutex_);
+    for (const auto& weak : tokens_) {
+      if (auto token = weak.lock()) alive.push_back(std::move(token));
+    }
+  }
+  for (const auto& token : alive) token->Cancel();
 }
 
 void ScriptedUi::Record(Shown shown, std::vector<std::string> texts) {
@@ -54,19 +106,26 @@ int ScriptedUi::Show(const std::string& text, const std::string& caption, std::u
   return answer;
 }
 
-std::int32_t ScriptedUi::Present(Dialog& dialog) {
+std::int32_t ScriptedUi::Present(Dialog& dialog) { return Answer(dialog, ""); }
+
+std::int32_t ScriptedUi::Answer(Dialog& dialog, const std::string& page) {
   DialogScript script;
   {
     std::lock_guard lock(mutex_);
     std::vector<std::string> texts = {dialog.title, dialog.headline};
-    for (const Control& control : dialog.controls) {
+    for (const Control& control : dialog.ShownControls()) {
       texts.push_back(control.label);
       if (control.kind == ControlKind::kTextBox || control.kind == ControlKind::kLabel) {
         texts.push_back(control.text);
       }
     }
     Record({"dialog", dialog.title, 0}, std::move(texts));
-    if (!dialogScripts_.empty()) {
+    if (!page.empty()) pagesPressed_.push_back(page);
+    auto forPage = page.empty() ? pageScripts_.end() : pageScripts_.find(page);
+    if (forPage != pageScripts_.end() && !forPage->second.empty()) {
+      script = std::move(forPage->second.front());
+      forPage->second.pop_front();
+    } else if (!dialogScripts_.empty()) {
       script = std::move(dialogScripts_.front());
       dialogScripts_.pop_front();
     }
@@ -76,18 +135,22 @@ std::int32_t ScriptedUi::Present(Dialog& dialog) {
   std::lock_guard lock(mutex_);
   dialogs_.push_back(dialog);
   dialogs_.back().validate = nullptr;
+  dialogs_.back().validatePage = nullptr;
+  dialogs_.back().nextPage = nullptr;
   return button;
+}
+
+std::unique_ptr<DialogSession> ScriptedUi::Open(Dialog& dialog) {
+  return std::make_unique<Session>(*this, dialog);
 }
 
 std::unique_ptr<Progress> ScriptedUi::BeginProgress(const std::string& title) {
   std::lock_guard lock(mutex_);
   Record({"progress", title, 0}, {title});
-  return std::make_unique<ScriptedProgress>(
-      [this](std::string text) {
-        std::lock_guard inner(mutex_);
-        if (!text.empty()) texts_.push_back(std::move(text));
-      },
-      cancelAfter_);
+  auto token = std::make_shared<CancellationToken>();
+  std::erase_if(tokens_, [](const auto& weak) { return weak.expired(); });
+  tokens_.push_back(token);
+  return std::make_unique<ScriptedProgress>(*this, std::move(token), cancelAfter_);
 }
 
 void ScriptedUi::Notify(const std::string& title, const std::string& text) {
@@ -116,6 +179,21 @@ std::vector<std::string> ScriptedUi::texts() const {
 std::vector<Dialog> ScriptedUi::dialogs() const {
   std::lock_guard lock(mutex_);
   return dialogs_;
+}
+
+std::vector<std::string> ScriptedUi::pagesPressed() const {
+  std::lock_guard lock(mutex_);
+  return pagesPressed_;
+}
+
+std::vector<DialogChange> ScriptedUi::changes() const {
+  std::lock_guard lock(mutex_);
+  return changes_;
+}
+
+std::vector<std::string> ScriptedUi::updates() const {
+  std::lock_guard lock(mutex_);
+  return updates_;
 }
 
 }  // namespace quorvel::ui

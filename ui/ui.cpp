@@ -1,5 +1,8 @@
 #include "ui/ui.h"
 
+#include <algorithm>
+#include <thread>
+
 namespace quorvel::ui {
 namespace {
 
@@ -18,6 +21,19 @@ std::vector<int> Buttons(std::uint32_t style) {
 }
 
 }  // namespace
+
+bool Progress::WaitCancelled(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!Cancelled()) {
+    const auto left = deadline - std::chrono::steady_clock::now();
+    if (left <= std::chrono::steady_clock::duration::zero()) return false;
+    std::this_thread::sleep_for(
+        std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(10)));
+  }
+  return true;
+}
+
+std::unique_ptr<DialogSession> Ui::Open(Dialog& dialog) { return PresentEachTime(*this, dialog); }
 
 int DefaultButton(std::uint32_t style) {
   std::vector<int> buttons = Buttons(style);

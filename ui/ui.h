@@ -3,6 +3,9 @@
 // message boxes), dialogs as models (dialog.h), progress of long work with a Cancel,
 // and notifications such as the count of spam just received.
 //
+// Dialogs kept open (pages, Apply, Back and Next, rows changed in place) go through
+// Open (dialog_session.h); RunOpenDialog and RunWizard (run_pages.h) drive them.
+//
 // Implementations: the terminal presenter (app/), the presenter proxied over the
 // command channel to the client that sent a command (host/), ScriptedUi for tests.
 //
@@ -11,23 +14,31 @@
 #ifndef QUORVEL_UI_UI_H_
 #define QUORVEL_UI_UI_H_
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "platform/message_box.h"
 #include "ui/dialog.h"
+#include "ui/dialog_session.h"
 
 namespace quorvel::ui {
 
 // Progress of one piece of long work. Update from any thread; the work asks
-// Cancelled() between steps and stops when it is true. Destroying it ends the display.
+// Cancelled() between steps and stops when it is true, or waits with WaitCancelled
+// where it would sleep. Cancelled() turns true when the user cancels, not at the next
+// Update. Destroying it ends the display; a presenter that throttles updates shows
+// the last one first (ThrottledProgress).
 class Progress {
  public:
   virtual ~Progress() = default;
   // `done` of `total` steps (total 0: unknown), with a line of text (UTF-8).
   virtual void Update(std::uint64_t done, std::uint64_t total, const std::string& text) = 0;
   virtual bool Cancelled() const = 0;
+  // Waits until cancelled or `timeout` has passed; true when cancelled. The default
+  // asks Cancelled() every 10 ms; presenters with a CancellationToken wait on it.
+  virtual bool WaitCancelled(std::chrono::milliseconds timeout);
 };
 
 class Ui : public platform::MessageBoxes {
@@ -36,6 +47,10 @@ class Ui : public platform::MessageBoxes {
   // chosen. A presenter that cannot ask anyone returns dialog.defaultButton with the
   // values untouched. Validation is the caller's: see RunDialog.
   virtual std::int32_t Present(Dialog& dialog) = 0;
+  // Opens `dialog` and keeps it open until the session is destroyed. REQUIRES:
+  // `dialog` outlives the session. The default presents the shown page again for
+  // each press (PresentEachTime); presenters that can keep a dialog open override it.
+  virtual std::unique_ptr<DialogSession> Open(Dialog& dialog);
   // Starts showing progress of work named `title`.
   virtual std::unique_ptr<Progress> BeginProgress(const std::string& title) = 0;
   // A notice that needs no answer (the spam count popup); UTF-8.

@@ -1,18 +1,23 @@
 #include "mapi/imap/imap_connection.h"
 
+#include <fcntl.h>
 #include <libetpan/libetpan.h>
+#include <netdb.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <mutex>
 
 #include "mapi/imap/certificate_check.h"
+#include "mapi/mime/input_bounds.h"
 
 namespace quorvel::mapi::imap {
 namespace {
@@ -100,6 +105,49 @@ mailstream_low_driver kBoundedDriver = {
 
 void SetServerName(struct mailstream_ssl_context* context, void* data) {
   mailstream_ssl_set_server_name(context, static_cast<char*>(data));
+}
+
+// A TCP connection to host:port, trying each of its addresses, each within `timeout`
+// seconds; -1 when none answers.
+int ConnectTcp(const std::string& host, std::uint16_t port, int timeout) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return -1;
+  int fd = -1;
+  for (addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next) {
+    fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
+    if (fd < 0) continue;
+    bool connected = ::connect(fd, a->ai_addr, a->ai_addrlen) == 0;
+    if (!connected && errno == EINPROGRESS) {
+      pollfd p{fd, POLLOUT, 0};
+      int error = 0;
+      socklen_t length = sizeof error;
+      connected = ::poll(&p, 1, timeout * 1000) == 1 &&
+                  ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+    }
+    const int flags = connected ? ::fcntl(fd, F_GETFL) : -1;
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+      ::close(fd);
+      fd = -1;
+    }
+  }
+  ::freeaddrinfo(found);
+  return fd;
+}
+
+// Puts the bounding layer under the session's stream, from the next byte read on.
+Bounded* BoundStream(mailstream* stream) {
+  auto* bounded = new Bounded;
+  bounded->inner = mailstream_get_low(stream);
+  mailstream_low* wrapper = mailstream_low_new(bounded, &kBoundedDriver);
+  if (wrapper == nullptr) {
+    delete bounded;
+    return nullptr;
+  }
+  mailstream_set_low(stream, wrapper);
+  return bounded;
 }
 
 bool ConnectionLost(int code) {
@@ -235,19 +283,38 @@ std::unique_ptr<ImapConnection> ImapConnection::Open(const ImapAccount& account,
   if (impl->imap == nullptr) return fail(ImapErrorKind::kNetwork, "out of memory");
   mailimap_set_timeout(impl->imap, account.timeoutSeconds);
   std::string serverName = account.host;
-  int r;
-  if (account.security == ImapSecurity::kImaps) {
-    r = mailimap_ssl_connect_with_callback(impl->imap, account.host.c_str(), account.port,
-                                           SetServerName, serverName.data());
-  } else {
-    r = mailimap_socket_connect(impl->imap, account.host.c_str(), account.port);
+  const std::string failedConnect = "cannot connect to the IMAP server " + where +
+                                    (account.security == ImapSecurity::kImaps ? " with TLS" : "");
+  // The stream is made here rather than by the library, so that every byte the server
+  // sends is bounded from the first one: an endless greeting or capability list before
+  // TLS or before the certificate is checked ends the connection at the bound.
+  const int fd = ConnectTcp(account.host, account.port, account.timeoutSeconds);
+  if (fd < 0) return fail(ImapErrorKind::kNetwork, failedConnect);
+  mailstream* stream = account.security == ImapSecurity::kImaps
+                           ? mailstream_ssl_open_with_callback_timeout(
+                                 fd, account.timeoutSeconds, SetServerName, serverName.data())
+                           : mailstream_socket_open_timeout(fd, account.timeoutSeconds);
+  if (stream == nullptr) {
+    ::close(fd);
+    return fail(ImapErrorKind::kNetwork, failedConnect);
   }
+  impl->bounded = BoundStream(stream);
+  if (impl->bounded == nullptr) {
+    mailstream_close(stream);
+    return fail(ImapErrorKind::kNetwork, "out of memory");
+  }
+  impl->fd = fd;
+  impl->StartCommand();
+  int r = mailimap_connect(impl->imap, stream);  // the session owns the stream from here
   if (r != MAILIMAP_NO_ERROR_NON_AUTHENTICATED && r != MAILIMAP_NO_ERROR_AUTHENTICATED) {
-    return fail(ImapErrorKind::kNetwork,
-                "cannot connect to the IMAP server " + where +
-                    (account.security == ImapSecurity::kImaps ? " with TLS" : ""));
+    return fail(impl->bounded->exceeded ? ImapErrorKind::kProtocol : ImapErrorKind::kNetwork,
+                impl->bounded->exceeded
+                    ? "the greeting of the IMAP server " + where + " is larger than " +
+                          std::to_string(kMaxResponseBytes >> 20) + " MB"
+                    : failedConnect);
   }
   if (account.security == ImapSecurity::kStartTls) {
+    impl->StartCommand();
     mailimap_capability_data* caps = nullptr;  // the library keeps a copy in the session
     if (mailimap_capability(impl->imap, &caps) == MAILIMAP_NO_ERROR && caps) {
       mailimap_capability_data_free(caps);
@@ -257,10 +324,16 @@ std::unique_ptr<ImapConnection> ImapConnection::Open(const ImapAccount& account,
                   "the IMAP server " + where +
                       " does not offer STARTTLS; the password is not sent over a plain connection");
     }
+    // The library replaces the stream's layer (ours, with whatever the server sent
+    // ahead of the handshake) by a TLS one over the same socket; it is bounded again.
+    impl->StartCommand();
+    impl->bounded = nullptr;
     r = mailimap_socket_starttls_with_callback(impl->imap, SetServerName, serverName.data());
     if (r != MAILIMAP_NO_ERROR) {
       return fail(ImapErrorKind::kNetwork, "STARTTLS with the IMAP server " + where + " failed");
     }
+    impl->bounded = BoundStream(impl->imap->imap_stream);
+    if (impl->bounded == nullptr) return fail(ImapErrorKind::kNetwork, "out of memory");
   }
   if (account.security != ImapSecurity::kPlain && account.verifyCertificate) {
     std::vector<std::string> chain;
@@ -277,18 +350,6 @@ std::unique_ptr<ImapConnection> ImapConnection::Open(const ImapAccount& account,
                   "the certificate of the IMAP server " + where + " does not verify: " + problem);
     }
   }
-  // From here on every response is bounded.
-  mailstream_low* low = mailstream_get_low(impl->imap->imap_stream);
-  impl->fd = mailstream_low_get_fd(low);
-  auto* bounded = new Bounded;
-  bounded->inner = low;
-  mailstream_low* wrapper = mailstream_low_new(bounded, &kBoundedDriver);
-  if (wrapper == nullptr) {
-    delete bounded;
-    return fail(ImapErrorKind::kNetwork, "out of memory");
-  }
-  mailstream_set_low(impl->imap->imap_stream, wrapper);
-  impl->bounded = bounded;
 
   impl->StartCommand();
   r = mailimap_login(impl->imap, account.user.c_str(), password.c_str());
@@ -413,8 +474,11 @@ bool ImapConnection::Fetch(std::uint32_t first, std::uint32_t last, bool withHea
   mailimap_fetch_type_new_fetch_att_list_add(type, mailimap_fetch_att_new_rfc822_size());
   mailimap_fetch_type_new_fetch_att_list_add(type, mailimap_fetch_att_new_internaldate());
   if (whole) {
+    // At most what a message file is read to: a larger message is judged on its start,
+    // as on a Maildir, rather than failing the response bound and never being judged.
     mailimap_fetch_type_new_fetch_att_list_add(
-        type, mailimap_fetch_att_new_body_peek_section(mailimap_section_new(nullptr)));
+        type, mailimap_fetch_att_new_body_peek_section_partial(
+                  mailimap_section_new(nullptr), 0, static_cast<uint32_t>(kMaxMessageBytes)));
   } else if (withHeader) {
     mailimap_fetch_type_new_fetch_att_list_add(
         type, mailimap_fetch_att_new_body_peek_section(mailimap_section_new_header()));

@@ -85,7 +85,8 @@ class ImapConnection {
   bool Select(const std::string& mailbox, bool readOnly, ImapError* error, bool refresh = false);
   // Messages with UIDs first..last (last 0: to the end) of the selected mailbox: UID,
   // FLAGS, RFC822.SIZE, INTERNALDATE and the header block (BODY.PEEK[HEADER]) when
-  // `withHeader`; whole messages (BODY.PEEK[]) when `whole`.
+  // `withHeader`; whole messages (BODY.PEEK[]) when `whole`, each cut at
+  // kMaxMessageBytes (mapi/mime/input_bounds.h).
   bool Fetch(std::uint32_t first, std::uint32_t last, bool withHeader, bool whole,
              std::vector<MessageSummary>* out, ImapError* error);
   // UIDs of the selected mailbox: all, or those whose Message-ID header contains `id`.

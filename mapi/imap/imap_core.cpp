@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "mapi/imap/imap_watcher.h"
+#include "mapi/mime/input_bounds.h"
 #include "mapi/mime/mime_message.h"
 #include "platform/code_page.h"
 
@@ -83,10 +84,12 @@ MimeMessageContext ContextOf(const ImapCore& core, const std::string& mailbox,
                            10'000'000ULL;
   }
   EntryId id = core.MessageId(mailbox, validity, m.uid);
-  context.identity = {PropValue::Id(PR_ENTRYID, id), PropValue::Id(PR_RECORD_KEY, id),
+  context.identity = {PropValue::Id(PR_ENTRYID, id),
+                      PropValue::Id(PR_RECORD_KEY, id),
                       PropValue::Id(PR_INSTANCE_KEY, id),
                       PropValue::Id(PR_PARENT_ENTRYID, core.FolderId(mailbox)),
-                      PropValue::Id(PR_STORE_ENTRYID, core.StoreId())};
+                      PropValue::Id(PR_STORE_ENTRYID, core.StoreId()),
+                      PropValue::ULong(PR_INTERNET_ARTICLE_NUMBER, m.uid)};
   context.saved = KeptProps(m);
   return context;
 }
@@ -336,6 +339,7 @@ Result<ImapCore::Counts> ImapCore::CountMessages(const std::string& mailbox) {
   HRESULT hr = Run("FETCH", true, [&](ImapConnection& c, ImapError* e) {
     std::vector<MessageSummary> all;
     if (!c.Select(mailbox, false, e)) return false;
+    counts.uidValidity = c.selected()->uidValidity;
     if (c.selected()->exists == 0) return true;
     if (!c.Fetch(1, 0, false, false, &all, e)) return false;
     for (const MessageSummary& m : all) {
@@ -430,6 +434,10 @@ Result<std::shared_ptr<Message>> ImapCore::OpenMessage(const std::string& mailbo
   if (Failed(hr)) return hr;
   if (found.empty() || found[0].HasFlag("\\Deleted")) return MAPI_E_NOT_FOUND;
   MimeMessage parsed = ParseMime(found[0].content);
+  if (found[0].size > kMaxMessageBytes) {
+    parsed.boundsNote =
+        MessageSizeNote() + (parsed.boundsNote.empty() ? "" : "; ") + parsed.boundsNote;
+  }
   MimeMessageContext context = ContextOf(*this, mailbox, validity, found[0], inDrafts);
   auto saver = std::make_shared<ImapSaver>(weak_from_this(), mailbox, validity, uid);
   return Ok(OpenMimeMessage(std::move(parsed), std::move(context), std::move(saver)));

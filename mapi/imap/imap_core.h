@@ -67,6 +67,7 @@ class ImapCore : public std::enable_shared_from_this<ImapCore> {
   struct Counts {
     std::int32_t total = 0;
     std::int32_t unread = 0;
+    std::uint32_t uidValidity = 0;  // of the mailbox, as SELECT said
   };
   Result<Counts> CountMessages(const std::string& mailbox);
   Result<std::vector<std::vector<PropValue>>> ContentsRows(const std::string& mailbox);

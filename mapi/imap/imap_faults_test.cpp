@@ -3,6 +3,7 @@
 // answers in the server's place.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <iostream>
 
 #include "mapi/folder.h"
@@ -11,6 +12,7 @@
 #include "mapi/imap/test_dovecot.h"
 #include "mapi/queries.h"
 #include "testing/fault_proxy.h"
+#include "testing/wait_until.h"
 
 namespace quorvel::mapi {
 namespace {
@@ -182,6 +184,37 @@ TEST_F(ImapFaultsTest, MalformedAnswersAndHugeLiterals) {
     auto again = (*store)->OpenEntry(id, 0);
     EXPECT_TRUE(again.ok()) << LastImapError(**store);
   }
+}
+
+// A server whose every FETCH fails after a good login: the watcher logged in again
+// every second (21 logins in 25 s). It backs off as after a lost connection now: three
+// more connections take at least 1 + 2 + 4 seconds of waiting.
+TEST_F(ImapFaultsTest, AWatcherWhoseFetchesAllFailBacksOff) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  ImapStoreOptions options = Options();
+  options.watch = true;
+  options.retryMinSeconds = 1;
+  const Fault failing{Action::kReply, 0, "BODY.PEEK[HEADER]", "* 1 FETCH (UID (((\r\n"};
+  auto store = OpenImapStore(options);
+  ASSERT_TRUE(store.ok());
+  // The store's own connection and the watcher's.
+  ASSERT_TRUE(quorvel::testing::WaitUntil([&] { return proxy_->Connections() >= 2; },
+                                          std::chrono::seconds(10)));
+  const int opened = proxy_->Connections();
+  proxy_->Arm(failing);
+  Deliver("INBOX", "news");  // the watcher fetches it, and fails
+  const auto start = std::chrono::steady_clock::now();
+  // Every FETCH of the watcher fails: the fault is armed again as soon as it struck.
+  EXPECT_TRUE(quorvel::testing::WaitUntil(
+      [&] {
+        if (proxy_->Struck()) proxy_->Arm(failing);
+        return proxy_->Connections() >= opened + 3;
+      },
+      std::chrono::seconds(30)));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  proxy_->Disarm();
 }
 
 }  // namespace

@@ -25,6 +25,7 @@ Result<std::vector<PropValue>> ImapFolder::AllProps(bool withCounts) const {
     if (!counts.ok()) return counts.hr;
     props.push_back(PropValue::Long(PR_CONTENT_COUNT, counts->total));
     props.push_back(PropValue::Long(PR_CONTENT_UNREAD, counts->unread));
+    props.push_back(PropValue::ULong(PR_UID_VALIDITY, counts->uidValidity));
   }
   return Ok(std::move(props));
 }
@@ -33,7 +34,7 @@ Result<std::vector<PropValue>> ImapFolder::GetProps(std::span<const PropTag> tag
   bool counts = tags.empty();
   for (PropTag tag : tags) {
     counts = counts || PROP_ID(tag) == PROP_ID(PR_CONTENT_COUNT) ||
-             PROP_ID(tag) == PROP_ID(PR_CONTENT_UNREAD);
+             PROP_ID(tag) == PROP_ID(PR_CONTENT_UNREAD) || PROP_ID(tag) == PROP_ID(PR_UID_VALIDITY);
   }
   auto all = AllProps(counts);
   if (!all.ok()) return all.hr;

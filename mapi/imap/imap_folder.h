@@ -1,8 +1,9 @@
 // Internal to mapi/imap: one mailbox as a mail-store folder. Properties: PR_ENTRYID,
 // PR_PARENT_ENTRYID (the Inbox is its own parent), PR_STORE_ENTRYID, PR_DISPLAY_NAME
 // ("Inbox" for INBOX, else the last level of the name, in ANSI), PR_OBJECT_TYPE,
-// PR_FOLDER_TYPE, PR_CONTAINER_CLASS ("IPF.Note"), PR_CONTENT_COUNT, PR_CONTENT_UNREAD
-// and PR_SUBFOLDERS, asked of the server on each call. Not writable.
+// PR_FOLDER_TYPE, PR_CONTAINER_CLASS ("IPF.Note"), PR_CONTENT_COUNT, PR_CONTENT_UNREAD,
+// PR_SUBFOLDERS and PR_UID_VALIDITY, asked of the server on each call. Its messages
+// carry their UID as PR_INTERNET_ARTICLE_NUMBER. Not writable.
 #ifndef QUORVEL_MAPI_IMAP_IMAP_FOLDER_H_
 #define QUORVEL_MAPI_IMAP_IMAP_FOLDER_H_
 

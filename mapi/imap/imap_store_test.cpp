@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
+#include <map>
 
 #include "mapi/folder.h"
 #include "mapi/imap/imap_names.h"
 #include "mapi/imap/test_dovecot.h"
 #include "mapi/message.h"
+#include "mapi/mime/input_bounds.h"
 #include "mapi/queries.h"
 #include "testing/recording_sink.h"
 
@@ -85,12 +87,13 @@ class ImapStoreTest : public ::testing::Test {
     return out;
   }
 
+  static std::string SubjectOf(const imap::MessageSummary& m) {
+    auto at = m.content.find("Subject: ");
+    return m.content.substr(at + 9, m.content.find('\r', at) - at - 9);
+  }
   std::vector<std::string> Subjects(const std::string& mailbox) {
     std::vector<std::string> out;
-    for (const auto& m : Messages(*direct_, mailbox)) {
-      auto at = m.content.find("Subject: ");
-      out.push_back(m.content.substr(at + 9, m.content.find('\r', at) - at - 9));
-    }
+    for (const auto& m : Messages(*direct_, mailbox)) out.push_back(SubjectOf(m));
     return out;
   }
 
@@ -98,6 +101,32 @@ class ImapStoreTest : public ::testing::Test {
   std::string user_;
   std::unique_ptr<imap::ImapConnection> direct_;
 };
+
+// The names users give IMAP messages (folder, UIDVALIDITY and UID) are read from the
+// rows and the folder, so they must be the server's own.
+TEST_F(ImapStoreTest, RowsCarryTheServersUidsAndTheFolderItsUidValidity) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  Deliver("INBOX", "first");
+  Deliver("INBOX", "second");
+  auto store = Open();
+  ASSERT_TRUE(store);
+  auto inbox = FolderOf(*store, "INBOX");
+  std::map<std::string, std::uint32_t> uids;
+  for (const auto& row : Rows(*inbox, {PR_SUBJECT, PR_INTERNET_ARTICLE_NUMBER})) {
+    ASSERT_NE(row[1].AsLong(), nullptr);
+    uids[*row[0].AsString8()] = static_cast<std::uint32_t>(*row[1].AsLong());
+  }
+  std::map<std::string, std::uint32_t> expected;
+  for (const auto& m : Messages(*direct_, "INBOX")) expected[SubjectOf(m)] = m.uid;
+  EXPECT_EQ(uids, expected);
+  imap::ImapError error;
+  ASSERT_TRUE(direct_->Select("INBOX", true, &error, true)) << error.text;
+  auto validity = HrGetOneProp(*inbox, PR_UID_VALIDITY);
+  ASSERT_TRUE(validity.ok());
+  EXPECT_EQ(static_cast<std::uint32_t>(*validity->AsLong()), direct_->selected()->uidValidity);
+}
 
 TEST_F(ImapStoreTest, FoldersFromListWithDelimiterAndSpecialUse) {
   DovecotServer* server;
@@ -323,6 +352,31 @@ TEST_F(ImapStoreTest, ChangedUidValidityMakesOldIdsNotFound) {
   auto ids = Ids(*archive);
   ASSERT_EQ(ids.size(), 1u);
   EXPECT_NE(ids["after"], old);
+}
+
+// A message larger than a response may be failed the response bound at every try: it
+// was never judged, and nothing said so. Its start is read now, as from a Maildir.
+TEST_F(ImapStoreTest, AMessageOverTheSizeBoundIsReadOnWhatIsKept) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  const std::string line(998, 'x');
+  std::string huge = "From: Big <big@example.org>\r\nSubject: huge one\r\n\r\nFirst line\r\n";
+  while (huge.size() <= imap::kMaxResponseBytes + 1024) huge += line + "\r\n";
+  imap::ImapError error;
+  ASSERT_TRUE(direct_->Append("INBOX", huge, {}, &error)) << error.text;
+  Deliver("INBOX", "small one");
+  auto store = Open();
+  auto inbox = FolderOf(*store, "INBOX");
+  auto ids = Ids(*inbox);
+  ASSERT_EQ(ids.count("huge one"), 1u);
+  auto opened = store->OpenEntry(ids["huge one"], MAPI_BEST_ACCESS);
+  ASSERT_TRUE(opened.ok());
+  auto body = HrGetOneProp(*opened->As<Message>(), PR_BODY);
+  ASSERT_TRUE(body.ok());
+  EXPECT_EQ(body->AsString8()->rfind("First line\r\n", 0), 0u);
+  EXPECT_LE(body->AsString8()->size(), kMaxMessageBytes);
+  EXPECT_TRUE(store->OpenEntry(ids["small one"], MAPI_BEST_ACCESS).ok());
 }
 
 TEST_F(ImapStoreTest, WrongPasswordAndUntrustedCertificateAreRefused) {

@@ -110,10 +110,12 @@ void ImapWatcher::Run() {
       return;
     }
     bool ok = c != nullptr && c->Select("INBOX", true, &error);
-    if (ok) failures = 0;
     while (ok) {
       Check(*c, &validity, &lastUid, &ok);
       if (!ok) break;
+      // Only a connection that fetched counts as working: one whose every FETCH fails
+      // is tried again with the back-off of a lost one, not every second.
+      failures = 0;
       if (c->HasCapability("IDLE")) {
         auto result = c->Idle(options_.idleSeconds, stopFd_, &error);
         if (result == ImapConnection::IdleResult::kStopped) break;

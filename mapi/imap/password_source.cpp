@@ -25,7 +25,8 @@ std::string FirstLine(std::string text) {
 }
 
 std::optional<std::string> FromFile(const std::string& path, std::string* error) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  // Not blocking: a FIFO put in its place would hold the host in open() for good.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) {
     *error = "cannot read the credentials file \"" + path + "\": " + std::strerror(errno);
     return std::nullopt;
@@ -61,6 +62,14 @@ std::optional<std::string> FromFile(const std::string& path, std::string* error)
   return text;
 }
 
+// The command's first word, for messages: its arguments may hold a secret of their
+// own (a passphrase, a token).
+std::string CommandName(const std::string& command) {
+  const std::size_t start = command.find_first_not_of(" \t");
+  if (start == std::string::npos) return {};
+  return command.substr(start, command.find_first_of(" \t\r\n", start) - start);
+}
+
 std::optional<std::string> FromCommand(const std::string& command, std::string* error) {
   int pipefd[2];
   if (::pipe2(pipefd, O_CLOEXEC) != 0) {
@@ -92,14 +101,14 @@ std::optional<std::string> FromCommand(const std::string& command, std::string* 
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    *error = "the password command \"" + command + "\" failed" +
+    *error = "the password command \"" + CommandName(command) + "\" failed" +
              (WIFEXITED(status) ? " with exit status " + std::to_string(WEXITSTATUS(status))
                                 : std::string());
     return std::nullopt;
   }
   text = FirstLine(std::move(text));
   if (text.empty()) {
-    *error = "the password command \"" + command + "\" printed no password";
+    *error = "the password command \"" + CommandName(command) + "\" printed no password";
     return std::nullopt;
   }
   return text;

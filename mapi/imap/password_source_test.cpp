@@ -73,6 +73,12 @@ TEST_F(PasswordSourceTest, CommandPrintsThePassword) {
   EXPECT_NE(error.find("exit status 3"), std::string::npos) << error;
   EXPECT_FALSE(ReadPassword(PasswordSource{"", "true"}, &error));
   EXPECT_NE(error.find("printed no password"), std::string::npos) << error;
+  // Its arguments may be secrets too: a failure names the command alone.
+  EXPECT_FALSE(ReadPassword(PasswordSource{"", "sh -c 'exit 4' token-s3cret"}, &error));
+  EXPECT_NE(error.find("\"sh\""), std::string::npos) << error;
+  EXPECT_EQ(error.find("s3cret"), std::string::npos) << error;
+  EXPECT_FALSE(ReadPassword(PasswordSource{"", "  true --token s3cret"}, &error));
+  EXPECT_EQ(error, "the password command \"true\" printed no password");
   // A command that waits for input gets none rather than hanging.
   EXPECT_FALSE(ReadPassword(PasswordSource{"", "cat"}, &error));
 }

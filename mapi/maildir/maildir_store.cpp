@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "mapi/inbox_receive_folder.h"
@@ -184,6 +185,65 @@ EntryId MaildirMessageIdFromPath(MsgStore& store, const std::string& path) {
   auto name = ParseMessageFileName(rest.substr(slash + 1));
   if ((sub != "cur" && sub != "new") || !name || !maildir->core().FolderExists(folder)) return {};
   return maildir->core().MessageId(folder, name->unique);
+}
+
+namespace {
+
+// `path` with symbolic links resolved in the part of it that exists; the rest is kept
+// as written (lexically normalised).
+std::string ResolveExisting(const std::string& path) {
+  std::filesystem::path whole = std::filesystem::path(path).lexically_normal();
+  std::filesystem::path existing = whole;
+  std::vector<std::filesystem::path> rest;
+  char resolved[PATH_MAX];
+  while (::realpath(existing.c_str(), resolved) == nullptr) {
+    if (!existing.has_relative_path()) return whole.string();
+    rest.push_back(existing.filename());
+    existing = existing.parent_path();
+  }
+  std::filesystem::path out = resolved;
+  for (auto it = rest.rbegin(); it != rest.rend(); ++it) out /= *it;
+  return out.string();
+}
+
+}  // namespace
+
+MaildirPathName NameMaildirPath(MsgStore& store, const std::string& path) {
+  auto* maildir = dynamic_cast<MaildirStore*>(&store);
+  if (maildir == nullptr || path.empty() || path[0] != '/') return {};
+  MaildirCore& core = maildir->core();
+  std::string real = ResolveExisting(path);
+  while (real.size() > 1 && real.back() == '/') real.pop_back();
+  const std::string& root = core.root();
+  if (real == root) return {MaildirPathName::kFolder, core.FolderId("")};
+  if (real.compare(0, root.size() + 1, root + "/") != 0) return {};
+  std::vector<std::string> parts;
+  for (const auto& part : std::filesystem::path(real.substr(root.size() + 1))) {
+    parts.push_back(part.string());
+  }
+  std::string folder;
+  std::size_t next = 0;
+  if (!parts.empty() && parts[0].size() > 1 && parts[0][0] == '.') {
+    folder = parts[0].substr(1);
+    next = 1;
+  }
+  if (!core.FolderExists(folder)) return {MaildirPathName::kOther, {}};
+  if (next == parts.size()) return {MaildirPathName::kFolder, core.FolderId(folder)};
+  if (next + 2 != parts.size() || (parts[next] != "cur" && parts[next] != "new")) {
+    return {MaildirPathName::kOther, {}};
+  }
+  auto name = ParseMessageFileName(parts[next + 1]);
+  if (!name) return {MaildirPathName::kOther, {}};
+  return {MaildirPathName::kMessage, core.MessageId(folder, name->unique)};
+}
+
+std::string MaildirMessagePath(MsgStore& store, const EntryId& message) {
+  auto* maildir = dynamic_cast<MaildirStore*>(&store);
+  if (maildir == nullptr) return {};
+  auto decoded = DecodeMaildirId(message.bytes());
+  if (!decoded || decoded->kind != 'M' || decoded->key != maildir->core().key()) return {};
+  auto at = maildir->core().Locate(decoded->folderPath, decoded->unique);
+  return at ? maildir->core().PathOf(*at) : std::string();
 }
 
 }  // namespace quorvel::mapi

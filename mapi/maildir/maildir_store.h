@@ -77,6 +77,24 @@ Result<std::shared_ptr<MsgStore>> OpenMaildirStore(const std::string& root,
 // absent id when the path is not a message of that store.
 EntryId MaildirMessageIdFromPath(MsgStore& store, const std::string& path);
 
+// What a path on disk names in a Maildir store. A message file is found by its folder
+// and unique part, so a name printed before its flags changed or before it moved from
+// new/ to cur/ still names it; the message itself is not looked at (it may be gone).
+struct MaildirPathName {
+  enum Kind {
+    kOutside,  // not under the store's root (or `store` is no Maildir store)
+    kFolder,   // the directory of a folder: the root, or "<root>/.A.B"
+    kMessage,  // "<folder>/cur/<name>" or "<folder>/new/<name>" of an existing folder
+    kOther,    // under the root, but neither (tmp/, a properties file, no such folder)
+  } kind = kOutside;
+  EntryId id{};  // the folder's or the message's
+};
+// `path` must be absolute; symbolic links in it are followed as far as it exists.
+MaildirPathName NameMaildirPath(MsgStore& store, const std::string& path);
+
+// The current file of a message of a Maildir store; "" when it is gone or not one.
+std::string MaildirMessagePath(MsgStore& store, const EntryId& message);
+
 }  // namespace quorvel::mapi
 
 #endif  // QUORVEL_MAPI_MAILDIR_MAILDIR_STORE_H_

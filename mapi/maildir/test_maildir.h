@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "mapi/maildir/maildir_names.h"
+#include "mapi/maildir/maildir_store.h"
 #include "mapi/queries.h"
 #include "mapi/store.h"
 
@@ -31,6 +32,13 @@ inline StoreKey StoreKeyOf(MsgStore& store) {
 inline std::string FileText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Options of a store that watches nothing (no inotify thread), for tests that only read.
+inline MaildirOptions UnwatchedOptions() {
+  MaildirOptions options;
+  options.watch = false;
+  return options;
 }
 
 class TempMaildir {

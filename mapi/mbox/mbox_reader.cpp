@@ -150,8 +150,8 @@ bool MboxReader::Next(MboxMessage* out) {
     if (m.tooLarge) continue;
     const std::size_t length = lineLength_ - (line_.size() - piece.size());
     if (lineLength_ > line_.size() || bytes.size() + length > maxMessageBytes_) {
-      m.tooLarge = true;
-      std::string().swap(bytes);
+      m.tooLarge = true;  // what fits is kept; the rest is read past
+      bytes.append(piece.substr(0, std::min(piece.size(), maxMessageBytes_ - bytes.size())));
       continue;
     }
     bytes.append(piece);

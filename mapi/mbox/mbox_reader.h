@@ -23,8 +23,9 @@
 //                     the read failed)
 //   empty             it has no bytes at all (a separator right before another one or
 //                     at the end)
-//   tooLarge          it is larger than the limit: its bytes are dropped while the
-//                     rest of it is read past, so memory stays bounded
+//   tooLarge          it is larger than the limit: its first maxMessageBytes bytes
+//                     are kept (to be judged on, as a file cut at the same bound is)
+//                     and the rest of it is read past, so memory stays bounded
 // A failed read of the stream ends the reading.
 //
 // Thread-safety: one reader belongs to one thread.
@@ -43,7 +44,7 @@ namespace quorvel::mapi {
 struct MboxMessage {
   std::uint64_t number = 0;  // 1 for the first message
   std::uint64_t offset = 0;  // byte offset of its separator line in the stream
-  std::string bytes;         // the message, unquoted; empty when tooLarge
+  std::string bytes;         // the message, unquoted; when tooLarge, its start
   bool damagedSeparator = false;
   bool truncated = false;
   bool empty = false;
@@ -59,7 +60,8 @@ bool LooksLikeMbox(std::string_view start);
 
 class MboxReader {
  public:
-  static constexpr std::size_t kDefaultMaxMessageBytes = std::size_t{1} << 30;
+  // The bound a message file is read to (kMaxMessageBytes in mapi/mime/input_bounds.h).
+  static constexpr std::size_t kDefaultMaxMessageBytes = std::size_t{16} << 20;
 
   // Reads from `in`, which must outlive the reader, positioned at the file's start.
   explicit MboxReader(std::istream& in, std::size_t maxMessageBytes = kDefaultMaxMessageBytes);

@@ -539,6 +539,8 @@ platform::FileStatus ReadMimeFile(platform::FileSystem& files, const std::string
   SharedOptions();
   std::unique_ptr<platform::ReadableFile> file;
   if (platform::FileStatus status = files.OpenForReading(path, &file); !status.ok()) return status;
+  // A FIFO in a Maildir (or named as a message) could hold the reader for ever.
+  if (!file->regular()) return platform::NotARegularFile(path);
   if (fileSize != nullptr) *fileSize = file->size();
   auto read = [&file](char* buffer, std::size_t capacity, std::size_t* got) {
     return file->Read(buffer, capacity, got);

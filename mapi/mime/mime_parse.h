@@ -88,8 +88,9 @@ struct MimeMessage {
 // the class "IPM.Note".
 MimeMessage ParseMime(std::string_view bytes);
 
-// Reads and parses a file. Fails only when the file cannot be read; a broken message
-// inside a readable file parses as well as it can. Only the first 32 MiB of a larger
+// Reads and parses a file. Fails only when the file cannot be read or is not a regular
+// file (platform::kNotARegularFile: a FIFO, a device); a broken message
+// inside a readable file parses as well as it can. Only the first 16 MiB of a larger
 // file are read (noted in boundsNote). *fileSize, when given, is the file's size.
 platform::FileStatus ReadMimeFile(platform::FileSystem& files, const std::string& path,
                                   MimeMessage* out, std::uint64_t* fileSize = nullptr);

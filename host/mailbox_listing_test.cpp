@@ -1,0 +1,162 @@
+#include "host/mailbox_listing.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "host/memory_host.h"
+#include "host/message_locator.h"
+#include "mapi/maildir/maildir_store.h"
+#include "mapi/maildir/test_maildir.h"
+#include "mapi/queries.h"
+#include "testing/message_builder.h"
+#include "testing/one_store_session.h"
+#include "ui/scripted_ui.h"
+
+namespace quorvel::host {
+namespace {
+
+using mapi::PropValue;
+using ::testing::ElementsAre;
+
+std::vector<ItemRow> AllItems(NameSpace& ns, MAPIFolder& folder, std::uint32_t skip = 0,
+                              std::uint32_t limit = 0) {
+  std::vector<ItemRow> rows;
+  Outcome listed = ListItems(ns, folder, skip, limit, [&](const ItemRow& row) {
+    rows.push_back(row);
+    return true;
+  });
+  EXPECT_TRUE(listed.ok()) << listed.message;
+  return rows;
+}
+
+class MemoryListingTest : public ::testing::Test {
+ protected:
+  std::shared_ptr<mapi::Folder> Open(const mapi::EntryId& id) {
+    return box_.session->OpenEntry(id, mapi::MAPI_BEST_ACCESS)->As<mapi::Folder>();
+  }
+  ui::ScriptedUi ui_;
+  MemoryHost box_{ui_};
+};
+
+TEST_F(MemoryListingTest, FoldersComeParentsFirstWithTheirCountsAndKinds) {
+  auto spam = Open(box_.layout.inbox)->CreateFolder(mapi::FOLDER_GENERIC, "Spam", "", 0);
+  ASSERT_TRUE(spam.ok());
+  auto junk = Open(box_.layout.inbox)->CreateFolder(mapi::FOLDER_GENERIC, "Junk", "", 0);
+  mapi::HrSetOneProp(*Open(box_.layout.inbox),
+                     PropValue::Id(mapi::PR_JUNK_FOLDER_ENTRYID,
+                                   mapi::HrGetOneProp(**junk, mapi::PR_ENTRYID)->AsEntryId()));
+  MessageBuilder().Subject("unread").DeliverTo(*Open(box_.layout.inbox));
+  MessageBuilder().Subject("read").Read().DeliverTo(*Open(box_.layout.inbox));
+  MessageBuilder().Subject("spam").DeliverTo(**spam);
+  std::vector<std::string> lines;
+  ASSERT_TRUE(ListFolders(*box_.nameSpace, [&](const FolderRow& row) {
+                lines.push_back(row.path + " " + std::to_string(row.depth) + " " +
+                                std::to_string(row.itemCount) + "/" +
+                                std::to_string(row.unreadCount) + " " +
+                                std::to_string(row.defaultItemType) + " " + row.special);
+                return true;
+              }).ok());
+  EXPECT_THAT(lines, ElementsAre("Inbox 0 2/1 0 inbox", "Inbox/Spam 1 1/1 0 ",
+                                 "Inbox/Junk 1 0/0 0 junk", "Outbox 0 0/0 0 outbox",
+                                 "Sent Items 0 0/0 0 sent", "Deleted Items 0 0/0 0 deleted",
+                                 "Drafts 0 0/0 0 drafts", "Contacts 0 0/0 2 contacts"));
+  int seen = 0;
+  ListFolders(*box_.nameSpace, [&](const FolderRow&) { return ++seen < 2; });
+  EXPECT_EQ(seen, 2);
+}
+
+TEST_F(MemoryListingTest, ItemsCarryWhatTheListingsPrintAndPageAcrossBatches) {
+  auto inbox = Open(box_.layout.inbox);
+  MessageBuilder()
+      .Subject("Hello")
+      .From("Ann Example", "ann@example.org")
+      .Read()
+      .Prop(PropValue::Long(mapi::PR_MESSAGE_SIZE, 1234))
+      .Prop(PropValue::Time(mapi::PR_MESSAGE_DELIVERY_TIME, 133'000'000'000'000'000ull))
+      .DeliverTo(*inbox);
+  for (int i = 1; i < 600; ++i) MessageBuilder().Subject("m" + std::to_string(i)).DeliverTo(*inbox);
+  auto folder = box_.Inbox();
+  std::vector<ItemRow> all = AllItems(*box_.nameSpace, *folder);
+  ASSERT_EQ(all.size(), 600u);
+  EXPECT_EQ(all[0].subject, "Hello");
+  EXPECT_EQ(all[0].senderName, "Ann Example");
+  EXPECT_EQ(all[0].senderAddress, "ann@example.org");
+  EXPECT_TRUE(all[0].read);
+  EXPECT_EQ(all[0].size, 1234);
+  EXPECT_EQ(all[0].received, 133'000'000'000'000'000ull);
+  EXPECT_FALSE(all[1].read);
+  EXPECT_EQ(all[0].name, all[0].entryId);  // no file, no UID: the entry id names it
+  // Pages that straddle the batches give the same rows as the whole.
+  std::vector<ItemRow> page = AllItems(*box_.nameSpace, *folder, 250, 20);
+  ASSERT_EQ(page.size(), 20u);
+  EXPECT_EQ(page.front().entryId, all[250].entryId);
+  EXPECT_EQ(page.back().entryId, all[269].entryId);
+  EXPECT_EQ(AllItems(*box_.nameSpace, *folder, 590, 0).size(), 10u);
+  EXPECT_TRUE(AllItems(*box_.nameSpace, *folder, 600, 5).empty());
+}
+
+TEST_F(MemoryListingTest, AFolderThatIsGoneIsNotFound) {
+  auto spam = Open(box_.layout.inbox)->CreateFolder(mapi::FOLDER_GENERIC, "Spam", "", 0);
+  auto spamId = mapi::HrGetOneProp(**spam, mapi::PR_ENTRYID)->AsEntryId();
+  auto folder = box_.nameSpace->GetFolderFromID(spamId.ToHex(), "");
+  ASSERT_TRUE(folder.ok());
+  ASSERT_EQ(Open(box_.layout.inbox)->DeleteFolder(spamId, 0), mapi::S_OK);
+  Outcome listed = ListItems(*box_.nameSpace, **folder, 0, 0, [](const ItemRow&) { return true; });
+  EXPECT_EQ(listed.code, OutcomeCode::kNotFound);
+}
+
+// Whatever name a listing prints, the locator finds that message by it.
+TEST_F(MemoryListingTest, EveryNameTheListingPrintsFindsItsMessage) {
+  auto spam = Open(box_.layout.inbox)->CreateFolder(mapi::FOLDER_GENERIC, "Spam", "", 0);
+  mapi::HrSetOneProp(**spam, PropValue::ULong(mapi::PR_UID_VALIDITY, 42));
+  MessageBuilder().Prop(PropValue::ULong(mapi::PR_INTERNET_ARTICLE_NUMBER, 7)).DeliverTo(**spam);
+  MessageBuilder().Subject("plain").DeliverTo(*Open(box_.layout.inbox));
+  MessageLocator locator(box_.nameSpace, "/");
+  std::vector<std::string> names;
+  for (const char* path : {"Inbox", "Inbox/Spam"}) {
+    std::shared_ptr<MAPIFolder> folder;
+    ASSERT_TRUE(locator.FindFolder(path, &folder).ok());
+    for (const ItemRow& row : AllItems(*box_.nameSpace, *folder)) {
+      names.push_back(row.name);
+      LocatedMessage found;
+      ASSERT_TRUE(locator.FindMessage(row.name, &found).ok()) << row.name;
+      EXPECT_EQ(found.item->EntryID(), row.entryId);
+    }
+  }
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_EQ(names[1], "Inbox/Spam/42.7");
+}
+
+TEST(MaildirListingTest, MessagesAreNamedByTheirFilesAndFoundByThem) {
+  mapi::testing::TempMaildir maildir;
+  maildir.AddFolder("Spam");
+  maildir.Deliver("", "new", "1700000001.M1P1.host", maildir.Message("one"));
+  maildir.Deliver("", "cur", "1700000002.M2P2.host:2,S", maildir.Message("two"));
+  auto store = mapi::OpenMaildirStore(maildir.root(), mapi::testing::UnwatchedOptions());
+  ASSERT_TRUE(store.ok());
+  auto ns = StoreNameSpace::Create(std::make_shared<OneStoreSession>(*store), "Home", {});
+  MessageLocator locator(ns, "/");
+  std::shared_ptr<MAPIFolder> inbox;
+  ASSERT_TRUE(locator.FindFolder("", &inbox).ok());
+  std::vector<std::string> lines;
+  for (const ItemRow& row : AllItems(*ns, *inbox)) {
+    lines.push_back(row.name.substr(maildir.root().size()) + " " + row.subject + " " +
+                    (row.read ? "read" : "unread"));
+    EXPECT_GT(row.size, 0);
+    LocatedMessage found;
+    ASSERT_TRUE(locator.FindMessage(row.name, &found).ok()) << row.name;
+    EXPECT_EQ(found.item->EntryID(), row.entryId);
+  }
+  std::sort(lines.begin(), lines.end());
+  EXPECT_THAT(lines, ElementsAre("/cur/1700000002.M2P2.host:2,S two read",
+                                 "/new/1700000001.M1P1.host one unread"));
+  std::vector<std::string> folders;
+  ListFolders(*ns, [&](const FolderRow& row) {
+    folders.push_back(row.path + " " + std::to_string(row.itemCount) + " " + row.special);
+    return true;
+  });
+  EXPECT_THAT(folders, ElementsAre("Inbox 2 inbox", "Inbox/Spam 0 "));
+}
+
+}  // namespace
+}  // namespace quorvel::host
