@@ -141,6 +141,13 @@ int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io
     host::Outcome connected;
     auto client = host::HostClient::Connect(path, ClientOptions(), &connected);
     if (client) {
+      // Questions the host's background work left for a person come first, at a
+      // terminal only; one that cannot be answered now does not stop the command.
+      int answered = 0;
+      if (host::Outcome offered = client->OfferPending(terminal, &answered); !offered.ok()) {
+        io.err << "quorvel: the host's waiting questions were not answered: " << offered.message
+               << "\n";
+      }
       // The command's standard input goes along, for a command that reads "-".
       host::HostClient::RunResult sent =
           client->Run(request, STDIN_FILENO, terminal, io.out, io.err);

@@ -111,10 +111,14 @@ int Run(bool once, CommandIo& io) {
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  // What the host's own threads have to say goes to its log and its subscribers; no
-  // client is asked.
+  // What the host's own threads have to say goes to its log and its subscribers; a
+  // question whose answer matters waits for the next interactive client (a host run
+  // --once serves none, so its questions take their default at once).
   host::EventBus events;
-  host::BackgroundUi hostUi(LogLine, &events);
+  host::PendingInteractions pending(&events);
+  // The loop runs on this thread, which must never wait for a person.
+  host::BackgroundUi hostUi(LogLine, &events, once ? nullptr : &pending, std::chrono::minutes(10),
+                            std::this_thread::get_id());
   // Until the host serves, SIGINT and SIGTERM end it at once, whatever it is doing
   // (a password command that does not return, a server that does not answer): nothing
   // is connected yet, so there is nothing to save.
@@ -159,15 +163,18 @@ int Run(bool once, CommandIo& io) {
       host::ProfileHost* h = host.get();
       handlers.hello.software = std::string("quorvel ") + kVersion;
       handlers.hello.profile = profile.name;
-      handlers.hello.capabilities = {"run", "status", "events", "list-folders"};
+      handlers.hello.capabilities = {"run", "status", "events", "list-folders", "pending"};
+      handlers.pending = &pending;
       handlers.run = [h](host::JobContext& job) { return RunJob(*h, job); };
-      handlers.status = [h] {
+      handlers.status = [h, &pending] {
         // A host whose mail base does not load filters by the other rules only: it is
         // degraded, not ready, so that a service check sees it.
         const char* state = !h->ready()                                           ? "starting"
                             : h->application().counters().mailbaseUnusable.load() ? "degraded"
                                                                                   : "ready";
-        return HostStatus(*h, state);
+        host::protocol::Status s = HostStatus(*h, state);
+        s.pending = pending.Count();
+        return s;
       };
       handlers.log = LogLine;
       handlers.listFolders = [h] { return host::ListFolders(*h->application().Session()); };
@@ -181,6 +188,7 @@ int Run(bool once, CommandIo& io) {
     }
   }
   host->application().counters().events = &events;  // the add-in announces its moves
+  if (!once) host->application().SetPendingQueue(&pending);
   for (const std::string& note : host->Connect()) io.err << "quorvel: " << note << "\n";
   if (once) {
     host->WaitUntilIdle();
@@ -203,6 +211,7 @@ int Run(bool once, CommandIo& io) {
   platform::NotifyServiceManager("STOPPING=1");
   // Clients first (told, their jobs cancelled, cut off), then the add-ins save.
   const std::size_t stuck = server->Stop(kJobDeadline);
+  pending.Stop();  // a background thread waiting for an answer takes its default
   host->Disconnect();
   io.err << "quorvel: host for profile " << profile.name << " stopped ("
          << (caught == SIGINT ? "SIGINT" : "SIGTERM") << ")\n";
@@ -270,6 +279,7 @@ int Status(bool json, CommandIo& io) {
       j["clients"] = status->clients;
       j["jobs"] = status->jobs;
       j["events"] = status->events;
+      j["pending"] = status->pending;
     }
     io.out << j.dump() << "\n";
   } else if (!running) {
@@ -281,6 +291,7 @@ int Status(bool json, CommandIo& io) {
     io.out << ", " << status->state;
     if (serving) {
       io.out << "; " << status->judged << " judged, " << status->moved << " moved to spam";
+      if (status->pending > 0) io.out << "; " << status->pending << " question(s) waiting";
     }
     if (status->state == "degraded") {
       io.out << "\nthe mail base does not load: the Bayesian filter moves nothing until it does";

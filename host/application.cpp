@@ -36,6 +36,16 @@ Application::~Application() = default;
 
 ui::Ui& Application::Presenter() { return *routing_; }
 
+std::uint64_t Application::RaisePending(Interaction interaction,
+                                        PendingInteractions::Clock::time_point deadline,
+                                        PendingInteractions::Completion done) {
+  if (PendingInteractions* pending = pending_.load()) {
+    return pending->Raise(std::move(interaction), deadline, std::move(done));
+  }
+  if (done) done(InteractionAnswer{interaction.defaultAnswer, interaction.dialog, false});
+  return 0;
+}
+
 std::shared_ptr<ui::Ui> Application::Current() {
   std::lock_guard lock(presenterMutex_);
   return current_;

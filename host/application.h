@@ -22,6 +22,7 @@
 #include "host/explorer.h"
 #include "host/message_loop.h"
 #include "host/object_model.h"
+#include "host/pending_interactions.h"
 #include "ui/ui.h"
 
 namespace quorvel::host {
@@ -73,6 +74,17 @@ class Application {
     std::shared_ptr<ui::Ui> previous_;
   };
 
+  // Questions for a person that cannot be asked now (the wizard due at start, a crash
+  // report waiting): queued for the next interactive client when the host has a
+  // pending queue, else `done` gets the default answer at once. Returns the id, 0 when
+  // nothing was queued. Any thread.
+  std::uint64_t RaisePending(Interaction interaction,
+                             PendingInteractions::Clock::time_point deadline,
+                             PendingInteractions::Completion done = {});
+  // Set by the host before the add-ins connect; `pending` outlives the application's
+  // use of it (null: no queue).
+  void SetPendingQueue(PendingInteractions* pending) { pending_.store(pending); }
+
   MessageLoop& loop() { return loop_; }
   HostCounters& counters() { return counters_; }
 
@@ -87,6 +99,7 @@ class Application {
   std::mutex presenterMutex_;
   std::shared_ptr<ui::Ui> current_;  // guarded by presenterMutex_
   std::unique_ptr<RoutingUi> routing_;
+  std::atomic<PendingInteractions*> pending_{nullptr};
 };
 
 }  // namespace quorvel::host

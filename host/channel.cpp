@@ -9,6 +9,7 @@
 
 #include "host/channel_connection.h"
 #include "host/frames.h"
+#include "host/pending_replies.h"
 
 namespace quorvel::host {
 namespace {
@@ -277,6 +278,8 @@ void ChannelServer::Serve(const std::shared_ptr<Connection>& c) {
       if (t.joinable()) t.join();
     }
   };
+  // What this connection takes from the pending interactions is held in its name.
+  const auto taker = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(c.get()));
   if (Handshake(*c)) {
     for (;;) {
       std::string body;
@@ -384,6 +387,20 @@ void ChannelServer::Serve(const std::shared_ptr<Connection>& c) {
           break;  // the client or the host is going
         }
         c->Send(protocol::FolderList{list->id, std::move(*folders)});
+      } else if (auto* listPending = std::get_if<protocol::ListPendingRequest>(&d.message);
+                 listPending && handlers_.pending) {
+        c->Send(PendingListReply(*handlers_.pending, listPending->id));
+      } else if (auto* take = std::get_if<protocol::TakePending>(&d.message);
+                 take && handlers_.pending) {
+        protocol::Message reply = TakeReply(*handlers_.pending, *take, taker);
+        if (!std::holds_alternative<protocol::Error>(reply)) c->takes[take->id] = take->pending;
+        c->Send(reply);
+      } else if (auto* taken = std::get_if<protocol::Answer>(&d.message);
+                 taken && handlers_.pending && c->takes.count(taken->id) != 0) {
+        protocol::Answer given = std::move(*taken);
+        given.question = c->takes[given.id];  // the interaction this request took
+        c->takes.erase(given.id);
+        c->Send(AnswerReply(*handlers_.pending, given, taker));
       } else if (auto* cancel = std::get_if<protocol::CancelRequest>(&d.message)) {
         std::shared_ptr<Cancellation> job;
         {
@@ -404,8 +421,9 @@ void ChannelServer::Serve(const std::shared_ptr<Connection>& c) {
       }
     }
   }
-  // The client left (or broke the protocol): its jobs are cancelled and joined, and
-  // its descriptor is given back at once.
+  // The client left (or broke the protocol): what it held waits for another client,
+  // its jobs are cancelled and joined, and its descriptor is given back at once.
+  if (handlers_.pending) handlers_.pending->Release(taker);
   if (c->subscription != 0) events_.Unsubscribe(c->subscription);
   c->Gone();
   joinFinishedJobs(true);

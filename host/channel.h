@@ -33,6 +33,7 @@
 #include "host/event_bus.h"
 #include "host/job.h"
 #include "host/message_loop.h"
+#include "host/pending_interactions.h"
 #include "host/protocol.h"
 #include "platform/unix_socket.h"
 
@@ -54,6 +55,9 @@ class ChannelServer {
     std::function<void(const std::string&)> log;  // a line for the host's log; any thread
     // The profile's folders; on the user-interface thread. Unset: not served.
     std::function<std::vector<protocol::FolderEntry>()> listFolders;
+    // Questions waiting for a person, listed, taken and answered by clients; what a
+    // client holds is released when it leaves. Null: not served. Outlives the server.
+    PendingInteractions* pending = nullptr;
   };
   static std::unique_ptr<ChannelServer> Start(const std::string& path, MessageLoop& loop,
                                               EventBus& events, Handlers handlers,

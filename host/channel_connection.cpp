@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "host/dialog_answer.h"
 #include "host/frames.h"
 
 namespace quorvel::host {
@@ -85,24 +86,6 @@ std::optional<protocol::Answer> Connection::Ask(QuestionKey key, const protocol:
 
 namespace {
 
-// Only values come back, and only into controls of the same shape that the user may
-// change.
-void TakeAnswer(ui::Dialog& dialog, const std::vector<ui::Control>& answered) {
-  for (std::size_t i = 0; i < dialog.controls.size() && i < answered.size(); ++i) {
-    ui::Control& mine = dialog.controls[i];
-    const ui::Control& theirs = answered[i];
-    if (mine.id != theirs.id || mine.kind != theirs.kind || mine.readOnly || !mine.enabled) {
-      continue;
-    }
-    mine.checked = theirs.checked;
-    mine.text = theirs.text;
-    const auto choices = static_cast<std::int32_t>(
-        mine.kind == ui::ControlKind::kChoice ? mine.options.size() : mine.rows.size());
-    if (theirs.selected >= -1 && theirs.selected < choices) mine.selected = theirs.selected;
-    if (theirs.rowChecked.size() == mine.rows.size()) mine.rowChecked = theirs.rowChecked;
-  }
-}
-
 class JobProgress final : public ui::Progress {
  public:
   JobProgress(std::shared_ptr<Connection> c, std::uint64_t job, std::uint64_t id,
@@ -154,7 +137,7 @@ class JobUi final : public ui::Ui {
     request.dialog.validate = nullptr;
     auto answer = c_->Ask({job_, q}, request, *cancel_);
     if (!answer) return dialog.cancelButton;
-    TakeAnswer(dialog, answer->controls);
+    TakeDialogAnswer(dialog, answer->controls);
     return answer->button;
   }
   std::unique_ptr<ui::Progress> BeginProgress(const std::string& title) override {

@@ -59,6 +59,8 @@ struct ChannelServer::Connection {
   bool eventsOverflowed = false;                    // guarded by mutex
   int subscription = 0;                             // the bus's id; reader thread only
   std::thread eventSender;                          // reader thread only
+  // Take requests waiting for the client's answer: request id to interaction id.
+  std::map<std::uint64_t, std::uint64_t> takes;  // reader thread only
 
   // False when the client is gone (then it stays gone).
   bool Send(const protocol::Message& message);

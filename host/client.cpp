@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <map>
@@ -305,6 +306,67 @@ Outcome HostClient::Subscribe(const std::vector<std::string>& events) {
   const std::uint64_t id = nextId_++;
   protocol::Subscribed subscribed;
   return Ask(protocol::Subscribe{id, events}, id, "the subscription's answer", &subscribed);
+}
+
+Outcome HostClient::ListPending(std::vector<protocol::PendingEntry>* pending) {
+  pending->clear();
+  const auto& caps = hello_.capabilities;
+  if (std::find(caps.begin(), caps.end(), "pending") == caps.end()) return Outcome::Ok();
+  const std::uint64_t id = nextId_++;
+  protocol::PendingList list;
+  Outcome outcome = Ask(protocol::ListPendingRequest{id}, id, "the pending questions", &list);
+  *pending = std::move(list.pending);
+  return outcome;
+}
+
+Outcome HostClient::OfferPending(ui::Ui& presenter, int* answered) {
+  *answered = 0;
+  if (!presenter.Interactive()) return Outcome::Ok();
+  std::vector<protocol::PendingEntry> pending;
+  if (Outcome listed = ListPending(&pending); !listed.ok()) return listed;
+  for (const protocol::PendingEntry& entry : pending) {
+    if (entry.taken) continue;
+    Outcome outcome = AnswerPending(entry.pending, presenter);
+    // Another client took it, or it expired, meanwhile: the next one is offered.
+    if (outcome.code == OutcomeCode::kBusy || outcome.code == OutcomeCode::kNotFound) continue;
+    if (!outcome.ok()) return outcome;
+    ++*answered;
+  }
+  return Outcome::Ok();
+}
+
+Outcome HostClient::AnswerPending(std::uint64_t pending, ui::Ui& presenter) {
+  const std::uint64_t id = nextId_++;
+  SetReceiveTimeout(socket_, deadlineMs_);
+  if (!SendMessage(socket_, protocol::TakePending{id, pending})) {
+    return Lost("sending the request for a pending question");
+  }
+  bool asked = false;
+  for (;;) {
+    Outcome received;
+    auto message = Receive(&received);
+    if (!message) return received.message.empty() ? Lost("a pending question") : received;
+    protocol::Answer answer{id, pending, 0, {}};
+    if (auto* box = std::get_if<protocol::MessageBox>(&*message); box && box->id == id && !asked) {
+      answer.button = presenter.Show(EscapeControlCharacters(box->text),
+                                     EscapeControlCharacters(box->caption), box->style);
+    } else if (auto* dialog = std::get_if<protocol::DialogRequest>(&*message);
+               dialog && dialog->id == id && !asked) {
+      EscapeDialog(dialog->dialog);
+      answer.button = ui::RunDialog(presenter, dialog->dialog);
+      answer.controls = std::move(dialog->dialog.controls);
+    } else if (auto* done = std::get_if<protocol::Done>(&*message); done && done->id == id) {
+      return done->outcome;
+    } else if (auto* e = std::get_if<protocol::Error>(&*message);
+               e && (e->id == id || e->id == 0)) {
+      return e->outcome;
+    } else {
+      continue;
+    }
+    asked = true;
+    SetReceiveTimeout(socket_, deadlineMs_);  // the person took their time; the host does not
+    if (!SendMessage(socket_, answer)) return Lost("sending the answer");
+  }
 }
 
 std::optional<protocol::Event> HostClient::NextEvent(int milliseconds, Outcome* outcome) {

@@ -64,6 +64,14 @@ class HostClient {
   Outcome QueryStatus(protocol::Status* status);
   Outcome ListFolders(std::vector<protocol::FolderEntry>* folders);
   Outcome Subscribe(const std::vector<std::string>& events);
+  // The questions waiting in the host for a person (none from a host that does not
+  // serve them).
+  Outcome ListPending(std::vector<protocol::PendingEntry>* pending);
+  // Takes each question no other client holds, shows it with `presenter` (whose user
+  // answers; the wait for a person has no deadline) and sends the answer. *answered
+  // counts those answered. Only for a presenter where a person answers: a presenter
+  // that is not interactive is offered nothing.
+  Outcome OfferPending(ui::Ui& presenter, int* answered);
   // The next event within `milliseconds`; nothing (with *outcome) when none came.
   std::optional<protocol::Event> NextEvent(int milliseconds, Outcome* outcome);
 
@@ -74,6 +82,7 @@ class HostClient {
   std::optional<protocol::Message> Receive(Outcome* outcome, bool eventEnds = false);
   Outcome Lost(const std::string& waitingFor);
   // Sends `request` and waits (at most the deadline) for its `Reply` of the same id.
+  Outcome AnswerPending(std::uint64_t pending, ui::Ui& presenter);
   template <typename Reply>
   Outcome Ask(const protocol::Message& request, std::uint64_t id, const std::string& waitingFor,
               Reply* reply);

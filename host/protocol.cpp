@@ -12,9 +12,10 @@ using nlohmann::json;
 
 // The wire name of each alternative of Message, in the variant's order.
 constexpr std::string_view kTypes[] = {
-    "hello",  "run",         "status", "subscribe", "cancel",       "answer", "cancel-progress",
-    "output", "message-box", "dialog", "open-url",  "progress",     "notice", "done",
-    "status", "subscribed",  "event",  "error",     "list-folders", "folders"};
+    "hello",           "run",     "status",       "subscribe",    "cancel",      "answer",
+    "cancel-progress", "output",  "message-box",  "dialog",       "open-url",    "progress",
+    "notice",          "done",    "status",       "subscribed",   "event",       "error",
+    "list-folders",    "folders", "list-pending", "pending-list", "take-pending"};
 static_assert(std::size(kTypes) == std::variant_size_v<Message>);
 
 json OutcomeJson(json j, const Outcome& o) {
@@ -96,6 +97,16 @@ struct Encoder {
     }
     return {{"id", m.id}, {"folders", folders}};
   }
+  json operator()(const ListPendingRequest& m) const { return {{"id", m.id}}; }
+  json operator()(const PendingList& m) const {
+    json pending = json::array();
+    for (const PendingEntry& p : m.pending) {
+      pending.push_back(
+          {{"pending", p.pending}, {"kind", p.kind}, {"title", p.title}, {"taken", p.taken}});
+    }
+    return {{"id", m.id}, {"pending", pending}};
+  }
+  json operator()(const TakePending& m) const { return {{"id", m.id}, {"pending", m.pending}}; }
 };
 
 void ReadOutcome(FieldReader& r, Outcome* o) {
@@ -244,6 +255,27 @@ bool Read(const json& j, std::string_view type, bool fromHost, Message* out, std
       m.folders.push_back(std::move(entry));
     }
     *out = std::move(m);
+  } else if (type == "list-pending") {
+    *out = ListPendingRequest{id};
+  } else if (type == "pending-list") {
+    PendingList m{id, {}};
+    const json* pending = r.Find("pending");
+    if (pending != nullptr && !pending->is_array()) r.Fail("pending is not a list");
+    for (const json& item : pending && pending->is_array() ? *pending : json::array()) {
+      FieldReader f(item);
+      PendingEntry entry;
+      f.Number("pending", &entry.pending);
+      f.Text("kind", &entry.kind);
+      f.Text("title", &entry.title);
+      f.Flag("taken", &entry.taken);
+      if (!f.ok()) r.Fail("pending: " + f.error());
+      m.pending.push_back(std::move(entry));
+    }
+    *out = std::move(m);
+  } else if (type == "take-pending") {
+    TakePending m{id};
+    r.Number("pending", &m.pending);
+    *out = m;
   }
   if (!r.ok()) *error = std::string(type) + ": " + r.error();
   return r.ok();

@@ -73,6 +73,15 @@ struct CancelProgress {  // the user cancelled progress `progress` of request `i
 struct ListFoldersRequest {  // answered by FolderList
   std::uint64_t id = 0;
 };
+struct ListPendingRequest {  // answered by PendingList
+  std::uint64_t id = 0;
+};
+// Takes pending interaction `pending` for this connection: answered by a MessageBox or
+// DialogRequest (its `question` is `pending`) that the client answers with Answer,
+// then Done; or by Error ("not-found": gone; "busy": another client holds it).
+struct TakePending {
+  std::uint64_t id = 0, pending = 0;
+};
 
 // Host to client.
 struct FolderEntry {
@@ -84,6 +93,16 @@ struct FolderEntry {
 struct FolderList {
   std::uint64_t id = 0;
   std::vector<FolderEntry> folders{};
+};
+struct PendingEntry {
+  std::uint64_t pending = 0;
+  std::string kind{};   // "message-box", "dialog", "wizard", "exception-report"
+  std::string title{};  // UTF-8
+  bool taken = false;   // a client holds it
+};
+struct PendingList {
+  std::uint64_t id = 0;
+  std::vector<PendingEntry> pending{};
 };
 struct Output {
   std::uint64_t id = 0;
@@ -145,7 +164,8 @@ struct Error {
 using Message =
     std::variant<Hello, RunRequest, StatusRequest, Subscribe, CancelRequest, Answer, CancelProgress,
                  Output, MessageBox, DialogRequest, OpenUrl, ProgressUpdate, Notice, Done, Status,
-                 Subscribed, Event, Error, ListFoldersRequest, FolderList>;
+                 Subscribed, Event, Error, ListFoldersRequest, FolderList, ListPendingRequest,
+                 PendingList, TakePending>;
 
 // A message's "type" on the wire ("hello", "run", ...).
 std::string_view TypeName(const Message& message);

@@ -27,6 +27,11 @@ TEST(ProtocolTest, MessagesEncodeToTheDocumentedText) {
        R"({"event":"spam-moved","subject":"Hi","type":"event"})"},
       {FolderList{4, {{"00ab", "Inbox", "Inbox", 2}}},
        R"({"folders":[{"id":"00ab","items":2,"name":"Inbox","path":"Inbox"}],"id":4,"type":"folders"})"},
+      {ListPendingRequest{5}, R"({"id":5,"type":"list-pending"})"},
+      {PendingList{5, {{3, "message-box", "Quorvel", true}}},
+       R"({"id":5,"pending":[{"kind":"message-box","pending":3,"taken":true,"title":"Quorvel"}],)"
+       R"("type":"pending-list"})"},
+      {TakePending{6, 3}, R"({"id":6,"pending":3,"type":"take-pending"})"},
       {Error{0, Outcome::Of(OutcomeCode::kBusy, "later")},
        R"({"code":"busy","id":0,"message":"later","type":"error"})"},
   };
@@ -34,6 +39,27 @@ TEST(ProtocolTest, MessagesEncodeToTheDocumentedText) {
     EXPECT_EQ(Body(c.message), c.text);
     const std::string frame = Encode(c.message);
     EXPECT_EQ(static_cast<unsigned char>(frame[0]), c.text.size() & 0xFF);
+  }
+}
+
+TEST(ProtocolTest, PendingMessagesRoundTripAndABadListIsRefused) {
+  auto d = Decode(
+      R"({"type":"pending-list","id":2,"pending":[{"pending":9,"kind":"dialog","title":"T","x":1}]})");
+  ASSERT_EQ(d.kind, Decoded::kMessage) << d.error;
+  const auto& list = std::get<PendingList>(d.message);
+  ASSERT_EQ(list.pending.size(), 1u);
+  EXPECT_EQ(list.pending[0].pending, 9u);
+  EXPECT_EQ(list.pending[0].kind, "dialog");
+  EXPECT_FALSE(list.pending[0].taken);
+
+  d = Decode(R"({"type":"take-pending","id":4,"pending":9})");
+  ASSERT_EQ(d.kind, Decoded::kMessage) << d.error;
+  EXPECT_EQ(std::get<TakePending>(d.message).pending, 9u);
+
+  for (const char* bad : {R"({"type":"pending-list","id":2,"pending":{"pending":9}})",
+                          R"({"type":"pending-list","id":2,"pending":[{"pending":"nine"}]})",
+                          R"({"type":"take-pending","id":4,"pending":-1})"}) {
+    EXPECT_EQ(Decode(bad).kind, Decoded::kMalformed) << bad;
   }
 }
 
