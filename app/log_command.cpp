@@ -112,7 +112,6 @@ std::string Field(const nlohmann::json& entry, const char* name) {
 }
 
 std::string TextLine(const nlohmann::json& entry) {
-  using outlook::EscapeControls;
   const std::string destination = Field(entry, "destination");
   return platform::EscapedField(Field(entry, "time")) + "  " +
          platform::EscapedField(Field(entry, "verdict")) + "  " +

@@ -109,7 +109,7 @@ TEST_F(LogCommandTest, TextLinesEscapeControlCharactersAndBadWhenIsAUsageError) 
   std::getline(lines, first);
   std::getline(lines, second);
   EXPECT_FALSE(std::getline(lines, more)) << run.out;
-  EXPECT_NE(first.find("  spam  Inbox -> Spam  x@spam.example  \"win\\x1b[2J big\\x0anow\"  "
+  EXPECT_NE(first.find("  spam  Inbox -> Spam  x@spam.example  \"win\\x1b[2J big\\nnow\"  "
                        "Sender's domain is in Black List"),
             std::string::npos)
       << first;

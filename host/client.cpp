@@ -348,8 +348,8 @@ Outcome HostClient::AnswerPending(std::uint64_t pending, ui::Ui& presenter) {
     if (!message) return received.message.empty() ? Lost("a pending question") : received;
     protocol::Answer answer{id, pending, 0, {}};
     if (auto* box = std::get_if<protocol::MessageBox>(&*message); box && box->id == id && !asked) {
-      answer.button = presenter.Show(EscapeControlCharacters(box->text),
-                                     EscapeControlCharacters(box->caption), box->style);
+      answer.button = presenter.Show(platform::PrintableBlock(box->text),
+                                     platform::PrintableBlock(box->caption), box->style);
     } else if (auto* dialog = std::get_if<protocol::DialogRequest>(&*message);
                dialog && dialog->id == id && !asked) {
       EscapeDialog(dialog->dialog);
