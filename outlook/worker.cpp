@@ -6,6 +6,7 @@
 #include "crash/reporter.h"
 #include "mapi/queries.h"
 #include "platform/code_page.h"
+#include "platform/printable.h"
 
 namespace quorvel::outlook {
 namespace {
