@@ -10,9 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "crash/report_offer.h"
+#include "host/client.h"
 #include "testing/child_process.h"
 #include "testing/file_bytes.h"
 #include "testing/temporary_home.h"
+#include "testing/wait_until.h"
+#include "ui/scripted_ui.h"
 
 namespace quorvel::app {
 namespace {
@@ -107,6 +111,42 @@ TEST_F(CrashEndToEndTest, WritableModuleFolderTakesTheReport) {
             std::string::npos);
   EXPECT_FALSE(fs::exists(root_ / "prefix/bin/ExceptionReport.txt"));
   EXPECT_FALSE(fs::exists(fs::path(home_.DataFolder()) / "ExceptionReport.txt"));
+}
+
+// Under a service manager the host has nobody to ask, and commands go to it rather than
+// opening a host of their own, so a report offered only at a host's start was never
+// offered. It waits as a pending question for the next interactive client instead.
+TEST_F(CrashEndToEndTest, AServingHostOffersTheReportToTheNextInteractiveClient) {
+  ASSERT_EQ(Quorvel({"debug", "crash"}).end.signal, SIGSEGV);
+  const fs::path marker = fs::path(home_.DataFolder()) / "ExceptionReport.waiting";
+  ASSERT_TRUE(fs::exists(marker));
+
+  std::string error;
+  auto host = testing::ChildProcess::Start({program_.string(), "run"}, environment_, {}, &error);
+  ASSERT_TRUE(host) << error;
+  ASSERT_TRUE(testing::WaitUntil(
+      [&] {
+        return Quorvel({"status", "--json"}).out.find("\"pending\":1") != std::string::npos;
+      },
+      30s))
+      << host->Errors();
+  EXPECT_TRUE(fs::exists(marker));  // nobody has answered yet
+
+  host::Outcome outcome;
+  auto client = host::HostClient::Connect(home_.RuntimeDir() + "/quorvel-home.sock", {}, &outcome);
+  ASSERT_TRUE(client) << outcome.message;
+  ui::ScriptedUi person;
+  person.QueueDialog(ui::ScriptedUi::Press(crash::kSendButton));
+  int answered = 0;
+  EXPECT_TRUE(client->OfferPending(person, &answered).ok());
+  EXPECT_EQ(answered, 1);
+  EXPECT_TRUE(testing::WaitUntil([&] { return !fs::exists(marker); }, 30s)) << host->Errors();
+  EXPECT_NE(Slurp(root_ / "mailed").find("filename=\"ExceptionReport.txt\""), std::string::npos);
+
+  host->Signal(SIGTERM);
+  auto end = host->Wait(30s);
+  ASSERT_TRUE(end);
+  EXPECT_EQ(end->status, 0) << host->Errors();
 }
 
 }  // namespace

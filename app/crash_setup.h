@@ -8,6 +8,7 @@
 #include <string>
 
 #include "crash/report_offer.h"
+#include "host/application.h"
 #include "host/profiles.h"
 #include "ui/ui.h"
 
@@ -24,6 +25,13 @@ void UninstallHostReporter();
 // Sent folders when it is a Maildir profile).
 crash::OfferResult OfferWaitingReport(ui::Ui& presenter, const host::Profile& profile,
                                       const std::string& dataFolder);
+
+// In a host that serves clients, a waiting report is a pending interaction: the next
+// interactive client shows its dialog, and the answer is acted on then (the messages
+// that follow go to the host's presenter). A host that stops first, or a default taken
+// without a person, leaves the report waiting. `application` outlives its pending queue.
+void OfferWaitingReportToClients(host::Application& application, const host::Profile& profile,
+                                 const std::string& dataFolder);
 
 }  // namespace quorvel::app
 

@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "app/commands.h"
+#include "app/crash_setup.h"
 #include "app/host_setup.h"
 #include "app/terminal_ui.h"
 #include "app/version.h"
@@ -188,7 +189,11 @@ int Run(bool once, CommandIo& io) {
     }
   }
   host->application().counters().events = &events;  // the add-in announces its moves
-  if (!once) host->application().SetPendingQueue(&pending);
+  if (!once) {
+    host->application().SetPendingQueue(&pending);
+    // A report a dead host left waits for the next client that has a person to ask.
+    OfferWaitingReportToClients(host->application(), profile, DefaultDataFolders().DataFolder());
+  }
   for (const std::string& note : host->Connect()) io.err << "quorvel: " << note << "\n";
   if (once) {
     host->WaitUntilIdle();
