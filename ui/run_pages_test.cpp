@@ -86,9 +86,10 @@ TEST(RunWizardTest, ButtonsFollowThePageAndTheDefaultMovesForward) {
   EXPECT_TRUE(seen[3].FindButton(kFinishButton)->enabled);
   EXPECT_EQ(seen[3].defaultButton, kFinishButton);
   // Only what changed was sent: no change repeats the state already shown.
-  for (std::size_t i = 1; i < ui.changes().size(); ++i) {
-    const DialogChange& a = ui.changes()[i - 1];
-    const DialogChange& b = ui.changes()[i];
+  const std::vector<DialogChange> changes = ui.changes();  // a copy, taken once
+  for (std::size_t i = 1; i < changes.size(); ++i) {
+    const DialogChange& a = changes[i - 1];
+    const DialogChange& b = changes[i];
     EXPECT_FALSE(a.kind == ChangeKind::kButton && b.kind == ChangeKind::kButton &&
                  a.button == b.button && a.enabled == b.enabled);
   }
