@@ -123,7 +123,9 @@ Outcome RunChild(const std::function<void()>& fault, Scope scope,
 void ExpectDiedOf(const Outcome& got, int signal) {
 #if defined(__SANITIZE_ADDRESS__)
   if (signal == SIGSEGV || signal == SIGBUS || signal == SIGFPE) {
-    EXPECT_TRUE(got.signal == signal || got.status > 0) << got.signal << " " << got.status;
+    // It exits, or aborts when told to (abort_on_error).
+    EXPECT_TRUE(got.signal == signal || got.signal == SIGABRT || got.status > 0)
+        << got.signal << " " << got.status;
     return;
   }
 #endif
