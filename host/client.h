@@ -52,6 +52,9 @@ class HostClient {
                                              Outcome* outcome);
 
   const protocol::Hello& hostHello() const { return hello_; }
+  // The connection's descriptor, for a caller that polls it before NextEvent so that
+  // a quiet host and a gone one are told apart. The client keeps owning it.
+  int descriptor() const { return socket_.fd(); }
 
   struct RunResult {
     Outcome outcome;  // kOk when the command ran to its end (whatever its status)

@@ -1,0 +1,306 @@
+#include "desktop/dialog_view.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace quorvel::desktop {
+namespace {
+
+constexpr int kTabStopPixels = 240;  // the test message's two columns
+constexpr int kRowRole = Qt::UserRole + 1;
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+QLabel* Caption(const ui::Control& control, QWidget* buddy) {
+  auto* label = new QLabel(Q(control.label));
+  label->setBuddy(buddy);
+  label->setWordWrap(true);
+  return label;
+}
+
+}  // namespace
+
+int ModelRow(const QTreeWidget& list, int shownRow) {
+  QTreeWidgetItem* item = list.topLevelItem(shownRow);
+  return item ? item->data(0, kRowRole).toInt() : -1;
+}
+
+DialogView::DialogView(ui::Dialog& model, QWidget* parent)
+    : QDialog(parent), model_(model), pressed_(model.cancelButton) {
+  setLayout(new QVBoxLayout);
+  Build();
+}
+
+std::int32_t DialogView::Run() {
+  pressed_ = model_.cancelButton;
+  exec();
+  return pressed_;
+}
+
+void DialogView::reject() {
+  pressed_ = model_.cancelButton;
+  QDialog::reject();
+}
+
+QWidget* DialogView::ControlWidget(const std::string& id) const {
+  auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+QPushButton* DialogView::ButtonWidget(std::int32_t id) const {
+  auto it = buttons_.find(id);
+  return it == buttons_.end() ? nullptr : it->second;
+}
+
+bool DialogView::ApplyModelChange(const ui::DialogChange& change) {
+  CollectValues();
+  if (!ui::ApplyChange(model_, change)) return false;
+  Build();
+  return true;
+}
+
+void DialogView::Build() {
+  building_ = true;
+  QLayout* root = layout();
+  while (QLayoutItem* item = root->takeAt(0)) {
+    if (QWidget* widget = item->widget()) widget->deleteLater();
+    delete item;
+  }
+  controls_.clear();
+  buttons_.clear();
+  tabs_ = nullptr;
+  auto* body = new QWidget;
+  auto* column = new QVBoxLayout(body);
+  column->setContentsMargins(0, 0, 0, 0);
+  setWindowTitle(Q(model_.title));
+  if (!model_.headline.empty()) {
+    auto* headline = new QLabel(Q(model_.headline));
+    QFont bold = headline->font();
+    bold.setBold(true);
+    headline->setFont(bold);
+    headline->setWordWrap(true);
+    headline->setObjectName("headline");
+    column->addWidget(headline);
+  }
+  if (model_.style == ui::DialogStyle::kSheet && !model_.pages.empty()) {
+    tabs_ = new QTabWidget;
+    for (ui::Page& page : model_.pages) {
+      QWidget* tab = BuildControls(page.controls);
+      AddButtons(static_cast<QVBoxLayout*>(tab->layout()), page.buttons);
+      tabs_->addTab(tab, Q(page.title));
+    }
+    const ui::Page* current = model_.Current();
+    tabs_->setCurrentIndex(static_cast<int>(current - model_.pages.data()));
+    connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+      if (!building_ && index >= 0 && index < static_cast<int>(model_.pages.size())) {
+        model_.currentPage = model_.pages[static_cast<std::size_t>(index)].id;
+      }
+    });
+    column->addWidget(tabs_);
+    AddButtons(column, model_.buttons);
+  } else {
+    if (const ui::Page* page = model_.Current(); page && !page->title.empty()) {
+      auto* title = new QLabel(Q(page->title));
+      QFont bold = title->font();
+      bold.setBold(true);
+      title->setFont(bold);
+      title->setObjectName("page-title");
+      column->addWidget(title);
+    }
+    column->addWidget(BuildControls(model_.ShownControls()));
+    AddButtons(column, model_.ShownButtons());
+  }
+  root->addWidget(body);
+  building_ = false;
+  RefreshEnabled();
+}
+
+QWidget* DialogView::BuildControls(std::vector<ui::Control>& controls) {
+  auto* box = new QWidget;
+  auto* layout = new QVBoxLayout(box);
+  for (const ui::Control& control : controls) {
+    QWidget* widget = AddControl(layout, control);
+    if (widget != nullptr && !control.id.empty()) controls_[control.id] = widget;
+  }
+  return box;
+}
+
+QWidget* DialogView::AddControl(QVBoxLayout* layout, const ui::Control& control) {
+  const auto changed = [this] {
+    if (building_) return;
+    CollectValues();
+    RefreshEnabled();
+  };
+  switch (ui::ShownKind(control.kind)) {
+    case ui::ControlKind::kCheckBox: {
+      auto* check = new QCheckBox(Q(control.label));
+      check->setChecked(control.checked);
+      connect(check, &QCheckBox::toggled, this, changed);
+      layout->addWidget(check);
+      return check;
+    }
+    case ui::ControlKind::kTextBox: {
+      QWidget* edit;
+      if (control.multiline) {
+        auto* text = new QPlainTextEdit(Q(control.text));
+        text->setReadOnly(control.readOnly);
+        text->setTabStopDistance(kTabStopPixels);
+        connect(text, &QPlainTextEdit::textChanged, this, changed);
+        edit = text;
+      } else {
+        auto* line = new QLineEdit(Q(control.text));
+        line->setReadOnly(control.readOnly);
+        connect(line, &QLineEdit::textChanged, this, changed);
+        edit = line;
+      }
+      if (!control.label.empty()) layout->addWidget(Caption(control, edit));
+      layout->addWidget(edit);
+      return edit;
+    }
+    case ui::ControlKind::kChoice: {
+      auto* choice = new QComboBox;
+      for (const std::string& option : control.options) choice->addItem(Q(option));
+      choice->setCurrentIndex(control.selected);
+      connect(choice, &QComboBox::currentIndexChanged, this, changed);
+      if (!control.label.empty()) layout->addWidget(Caption(control, choice));
+      layout->addWidget(choice);
+      return choice;
+    }
+    case ui::ControlKind::kList: {
+      auto* list = new QTreeWidget;
+      list->setRootIsDecorated(false);
+      list->setUniformRowHeights(true);
+      list->setAllColumnsShowFocus(true);
+      list->setSelectionBehavior(QAbstractItemView::SelectRows);
+      list->setSelectionMode(control.multiSelect ? QAbstractItemView::ExtendedSelection
+                                                 : QAbstractItemView::SingleSelection);
+      QStringList headings;
+      for (const std::string& heading : control.columns) headings << Q(heading);
+      list->setColumnCount(std::max<int>(1, static_cast<int>(headings.size())));
+      list->setHeaderLabels(headings);
+      list->setHeaderHidden(headings.isEmpty());
+      list->header()->setSectionResizeMode(QHeaderView::Stretch);  // equal halves
+      const bool marks = !control.rowChecked.empty();
+      for (std::size_t r = 0; r < control.rows.size(); ++r) {
+        auto* item = new QTreeWidgetItem;
+        for (std::size_t c = 0; c < control.rows[r].size(); ++c) {
+          item->setText(static_cast<int>(c), Q(control.rows[r][c]));
+        }
+        item->setData(0, kRowRole, static_cast<int>(r));
+        if (marks) {
+          item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+          item->setCheckState(0, r < control.rowChecked.size() && control.rowChecked[r]
+                                     ? Qt::Checked
+                                     : Qt::Unchecked);
+        }
+        list->addTopLevelItem(item);
+      }
+      for (std::int32_t r : control.selectedRows) {
+        if (QTreeWidgetItem* item = list->topLevelItem(r)) item->setSelected(true);
+      }
+      // Kept in the model's order until the user clicks a heading.
+      list->header()->setSortIndicator(-1, Qt::AscendingOrder);
+      list->setSortingEnabled(true);
+      connect(list, &QTreeWidget::itemSelectionChanged, this, changed);
+      connect(list, &QTreeWidget::itemChanged, this, changed);
+      if (!control.label.empty()) layout->addWidget(Caption(control, list));
+      layout->addWidget(list);
+      return list;
+    }
+    case ui::ControlKind::kLabel:
+    default: {
+      QString text = Q(control.label);
+      if (!control.text.empty()) text += (text.isEmpty() ? "" : "\n") + Q(control.text);
+      auto* label = new QLabel(text);
+      label->setTextFormat(Qt::PlainText);
+      label->setWordWrap(true);
+      layout->addWidget(label);
+      return label;
+    }
+  }
+}
+
+void DialogView::AddButtons(QVBoxLayout* layout, const std::vector<ui::Button>& buttons) {
+  if (buttons.empty()) return;
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  for (const ui::Button& button : buttons) {
+    auto* push = new QPushButton(Q(button.text));
+    push->setAutoDefault(false);
+    push->setDefault(button.id == model_.defaultButton);
+    const std::int32_t id = button.id;
+    connect(push, &QPushButton::clicked, this, [this, id] { Press(id); });
+    row->addWidget(push);
+    buttons_[id] = push;
+  }
+  layout->addLayout(row);
+}
+
+void DialogView::Press(std::int32_t button) {
+  CollectValues();
+  pressed_ = button;
+  QDialog::accept();
+}
+
+void DialogView::CollectValues() {
+  for (const auto& [id, widget] : controls_) {
+    ui::Control* control = model_.Find(id);
+    if (control == nullptr || control->readOnly || !ui::IsEnabled(model_, *control)) continue;
+    if (auto* check = qobject_cast<QCheckBox*>(widget)) {
+      control->checked = check->isChecked();
+    } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+      control->text = line->text().toStdString();
+    } else if (auto* text = qobject_cast<QPlainTextEdit*>(widget)) {
+      control->text = text->toPlainText().toStdString();
+    } else if (auto* choice = qobject_cast<QComboBox*>(widget)) {
+      control->selected = choice->currentIndex();
+    } else if (auto* list = qobject_cast<QTreeWidget*>(widget)) {
+      std::vector<std::int32_t> selected;
+      const bool marks = !control->rowChecked.empty();
+      for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = list->topLevelItem(i);
+        const int row = item->data(0, kRowRole).toInt();
+        if (row < 0 || row >= static_cast<int>(control->rows.size())) continue;
+        if (item->isSelected()) selected.push_back(row);
+        if (marks)
+          control->rowChecked[static_cast<std::size_t>(row)] = item->checkState(0) == Qt::Checked;
+      }
+      std::sort(selected.begin(), selected.end());
+      control->selectedRows = std::move(selected);
+    }
+  }
+}
+
+void DialogView::RefreshEnabled() {
+  for (const auto& [id, widget] : controls_) {
+    const ui::Control* control = model_.Find(id);
+    if (control == nullptr) continue;
+    const bool enabled = ui::IsEnabled(model_, *control);
+    widget->setEnabled(enabled);
+    // The caption of a text box, choice or list goes with it.
+    for (QLabel* label : findChildren<QLabel*>()) {
+      if (label->buddy() == widget) label->setEnabled(enabled);
+    }
+  }
+  const auto refresh = [this](const std::vector<ui::Button>& buttons) {
+    for (const ui::Button& button : buttons) {
+      if (QPushButton* push = ButtonWidget(button.id)) {
+        push->setEnabled(ui::IsEnabled(model_, button));
+      }
+    }
+  };
+  refresh(model_.buttons);
+  for (const ui::Page& page : model_.pages) refresh(page.buttons);
+}
+
+}  // namespace quorvel::desktop
