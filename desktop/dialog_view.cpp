@@ -16,7 +16,7 @@
 namespace quorvel::desktop {
 namespace {
 
-constexpr int kTabStopPixels = 240;  // the test message's two columns
+constexpr int kTabStopPixels = 160;  // the test message's two columns
 constexpr int kRowRole = Qt::UserRole + 1;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
@@ -155,6 +155,7 @@ QWidget* DialogView::AddControl(QVBoxLayout* layout, const ui::Control& control)
         auto* text = new QPlainTextEdit(Q(control.text));
         text->setReadOnly(control.readOnly);
         text->setTabStopDistance(kTabStopPixels);
+        if (control.readOnly) text->setLineWrapMode(QPlainTextEdit::NoWrap);  // columns stay
         connect(text, &QPlainTextEdit::textChanged, this, changed);
         edit = text;
       } else {
