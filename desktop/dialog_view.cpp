@@ -49,7 +49,8 @@ std::int32_t DialogView::Run() {
 
 void DialogView::reject() {
   pressed_ = model_.cancelButton;
-  QDialog::reject();
+  emit pressedButton(pressed_);
+  if (!keepOpen_) QDialog::reject();
 }
 
 QWidget* DialogView::ControlWidget(const std::string& id) const {
@@ -250,7 +251,8 @@ void DialogView::AddButtons(QVBoxLayout* layout, const std::vector<ui::Button>& 
 void DialogView::Press(std::int32_t button) {
   CollectValues();
   pressed_ = button;
-  QDialog::accept();
+  emit pressedButton(button);
+  if (!keepOpen_) QDialog::accept();
 }
 
 void DialogView::CollectValues() {

@@ -43,6 +43,11 @@ class DialogView : public QDialog {
   // The button that ended it (the cancel button when it was closed).
   std::int32_t pressed() const { return pressed_; }
 
+  // Kept open (a dialog session): a press writes the values and reports the button
+  // with `pressedButton` but leaves the dialog shown; closing it reports the cancel
+  // button the same way.
+  void KeepOpen() { keepOpen_ = true; }
+
   // Applies `change` to the model and shows the result; false as ApplyChange.
   bool ApplyModelChange(const ui::DialogChange& change);
 
@@ -51,6 +56,9 @@ class DialogView : public QDialog {
   QWidget* ControlWidget(const std::string& id) const;
   QPushButton* ButtonWidget(std::int32_t id) const;
   QTabWidget* tabs() const { return tabs_; }
+
+ signals:
+  void pressedButton(std::int32_t button);
 
  protected:
   void reject() override;
@@ -71,6 +79,7 @@ class DialogView : public QDialog {
   QTabWidget* tabs_ = nullptr;
   std::int32_t pressed_;
   bool building_ = false;  // widgets being filled: their signals are not the user's
+  bool keepOpen_ = false;
 };
 
 // The rows of a list view in the model's order of its rows (a sorted view keeps

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -92,6 +93,50 @@ class DialogProgress final : public ui::Progress {
 
 }  // namespace
 
+// A dialog kept open in one window: Next waits (on the GUI thread's loop) for the
+// user's next press while the window stays shown; Update changes it in place.
+class QtSession final : public ui::DialogSession {
+ public:
+  QtSession(ui::Dialog& dialog, QWidget* parent) : dialog_(dialog) {
+    QtUi::OnGuiThread([&] {
+      view_ = new DialogView(dialog_, parent);
+      view_->KeepOpen();
+      view_->setWindowModality(Qt::WindowModal);
+    });
+  }
+  ~QtSession() override {
+    QPointer<DialogView> view = view_;
+    QtUi::OnGuiThread([view] { delete view.data(); });
+  }
+  std::int32_t Next() override {
+    std::int32_t pressed = dialog_.cancelButton;
+    QtUi::OnGuiThread([&] {
+      if (!view_) return;
+      QEventLoop wait;
+      QObject::connect(view_, &DialogView::pressedButton, &wait, [&](std::int32_t button) {
+        pressed = button;
+        wait.quit();
+      });
+      QObject::connect(view_, &QObject::destroyed, &wait, &QEventLoop::quit);
+      view_->show();
+      wait.exec();
+    });
+    return pressed;
+  }
+  bool Update(const ui::DialogChange& change) override {
+    bool applied = false;
+    QtUi::OnGuiThread([&] {
+      applied = view_ ? view_->ApplyModelChange(change) : ui::ApplyChange(dialog_, change);
+    });
+    return applied;
+  }
+  ui::Dialog& dialog() override { return dialog_; }
+
+ private:
+  ui::Dialog& dialog_;
+  QPointer<DialogView> view_;
+};
+
 std::vector<int> MessageBoxButtons(std::uint32_t style) {
   switch (style & platform::kMessageBoxButtonMask) {
     case platform::MB_OKCANCEL:
@@ -148,6 +193,10 @@ std::int32_t QtUi::Present(ui::Dialog& dialog) {
     answer = view.Run();
   });
   return answer;
+}
+
+std::unique_ptr<ui::DialogSession> QtUi::Open(ui::Dialog& dialog) {
+  return std::make_unique<QtSession>(dialog, parent_);
 }
 
 std::unique_ptr<ui::Progress> QtUi::BeginProgress(const std::string& title) {

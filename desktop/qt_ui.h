@@ -27,6 +27,8 @@ class QtUi final : public QObject, public ui::Ui {
 
   int Show(const std::string& text, const std::string& caption, std::uint32_t style) override;
   std::int32_t Present(ui::Dialog& dialog) override;
+  // A dialog kept open: one window for the session's life, changed in place.
+  std::unique_ptr<ui::DialogSession> Open(ui::Dialog& dialog) override;
   std::unique_ptr<ui::Progress> BeginProgress(const std::string& title) override;
   void Notify(const std::string& title, const std::string& text) override;
   bool OpenUrl(const std::string& url) override;
@@ -38,7 +40,8 @@ class QtUi final : public QObject, public ui::Ui {
 
  private:
   // Runs `work` on the GUI thread and waits for it.
-  void OnGuiThread(const std::function<void()>& work);
+  static void OnGuiThread(const std::function<void()>& work);
+  friend class QtSession;
 
   QPointer<QWidget> parent_;
 };
