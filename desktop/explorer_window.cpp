@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QTreeView>
+#include <sstream>
 
 #include "desktop/folder_tree.h"
 #include "desktop/qt_ui.h"
@@ -94,6 +95,7 @@ ExplorerWindow::ExplorerWindow(HostLink& link, QWidget* parent)
 
 ExplorerWindow::~ExplorerWindow() {
   if (connecting_.joinable()) connecting_.join();
+  for (std::thread& command : commands_) command.join();
   watcher_.reset();
   requests_.reset();
 }
@@ -146,7 +148,49 @@ void ExplorerWindow::Connected(bool ok, bool started, const QString& error) {
              ? tr("Started the Quorvel host of profile %1").arg(Q(link_.address().profile))
              : tr("Connected to the Quorvel host of profile %1").arg(Q(link_.address().profile)));
   LoadFolders(currentFolder_);
+  requests_->CommandBars(
+      [this](const host::Outcome& outcome, const host::protocol::CommandBarList& bars) {
+        if (!outcome.ok()) return;  // a host without command bars: the window's own menus
+        ShowCommandBars(
+            *this, bars, [this](std::int32_t command) { Click(command); }, &bars_);
+        emit barsShown();
+      });
   emit connected();
+}
+
+void ExplorerWindow::Click(std::int32_t command) {
+  host::protocol::ClickRequest click;
+  click.command = command;
+  click.interactive = true;
+  const QModelIndex folder = folders_->currentIndex();
+  click.folder = folder.isValid() ? folder.data(kFolderIdRole).toString().toStdString() : "";
+  for (const QModelIndex& index : messages_->selectionModel()->selectedRows()) {
+    if (const MessageRow* row = model_->Message(index.row())) click.items.push_back(row->entryId);
+  }
+  Status(tr("Running command %1...").arg(command));
+  commands_.emplace_back([this, click] {
+    host::Outcome outcome;
+    std::unique_ptr<host::HostClient> client = link_.Connect(&outcome);
+    int status = 1;
+    std::ostringstream out, err;
+    if (client) {
+      host::HostClient::RunResult result = client->Click(click, *presenter_, out, err);
+      status = result.outcome.ok() ? result.status : 1;
+      if (!result.outcome.ok()) err << result.outcome.message;
+    } else {
+      err << outcome.message;
+    }
+    const QString said = QString::fromStdString(err.str() + out.str()).trimmed();
+    const std::int32_t ran = click.command;
+    QMetaObject::invokeMethod(
+        this,
+        [this, ran, status, said] {
+          Status(said.isEmpty() ? tr("Done.") : said.section('\n', 0, 0));
+          LoadFolders(currentFolder_);
+          emit commandEnded(ran, status, said);
+        },
+        Qt::QueuedConnection);
+  });
 }
 
 void ExplorerWindow::Refresh() {

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <thread>
 
+#include "desktop/command_bars_view.h"
 #include "desktop/event_watcher.h"
 #include "desktop/host_link.h"
 #include "desktop/host_requests.h"
@@ -60,10 +61,17 @@ class ExplorerWindow : public QMainWindow {
  public slots:
   void ShowVerdict();
   void Refresh();
+  // Runs command `command` (a toolbar button, menu item or key) in the host on the
+  // folder shown and the messages selected; its dialogs show here.
+  void Click(std::int32_t command);
 
  signals:
   // The host answered and the window listens to it (again, after a restart).
   void connected();
+  // The host's command bars are shown (again).
+  void barsShown();
+  // A command clicked here ended in the host: its exit status and what it said.
+  void commandEnded(std::int32_t command, int status, const QString& said);
   // The first rows of a folder arrived: the window is usable.
   void folderShown(const QString& path);
   void hostLost();
@@ -90,8 +98,10 @@ class ExplorerWindow : public QMainWindow {
   QPointer<QMessageBox> lostBox_;
   QString currentFolder_;
   bool firstRowsShown_ = false;
-  std::thread connecting_;                           // the search for (or start of) the host
-  std::mutex pendingMutex_;                          // guards pendingClient_
+  ShownBars bars_;
+  std::vector<std::thread> commands_;  // clicks running in the host, joined at the end
+  std::thread connecting_;             // the search for (or start of) the host
+  std::mutex pendingMutex_;            // guards pendingClient_
   std::unique_ptr<host::HostClient> pendingClient_;  // found by connecting_, for the watcher
 };
 

@@ -100,6 +100,13 @@ class ExplorerWindowTest : public QObject {
                                               : "Message is recognized as Good e-mail"),
              qPrintable(verdict));
     QVERIFY2(verdict.endsWith(QString::fromStdString(expected.reason)), qPrintable(verdict));
+    // A command clicked goes to the host with the selection and ends there (32777, the
+    // domain command, has no handler: it does nothing, and says nothing).
+    QVERIFY(!window.messageModel()->Message(lunch)->entryId.empty());
+    QSignalSpy ended(&window, &desktop::ExplorerWindow::commandEnded);
+    window.Click(32777);
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 20000);
+    QCOMPARE(ended[0][0].toInt(), 32777);
     // The folder with the 10,000-character subject shows too.
     const QModelIndex lists = FindByName(*folders, "Lists");
     QVERIFY(lists.isValid());

@@ -1,8 +1,10 @@
 #include "desktop/host_requests.h"
 
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
+#include <algorithm>
 #include <sstream>
 #include <utility>
 
@@ -25,6 +27,11 @@ class QuietUi final : public ui::Ui {
 
 std::string Text(const QJsonObject& o, const char* key) {
   return o.value(QLatin1String(key)).toString().toStdString();
+}
+
+bool Offers(const host::HostClient& client, const std::string& capability) {
+  const auto& caps = client.hostHello().capabilities;
+  return std::find(caps.begin(), caps.end(), capability) != caps.end();
 }
 
 std::string Trimmed(std::string text) {
@@ -69,6 +76,22 @@ bool ParseVerdict(const std::string& text, VerdictText* verdict) {
     return true;
   }
   return false;
+}
+
+MessageRow RowOf(const host::protocol::ItemEntry& item) {
+  MessageRow row;
+  row.name = item.name;
+  row.entryId = item.id;
+  row.senderName = item.senderName;
+  row.senderAddress = item.senderAddress;
+  row.subject = item.subject;
+  if (item.received > 0) {
+    row.date =
+        QDateTime::fromSecsSinceEpoch(item.received, Qt::UTC).toString(Qt::ISODate).toStdString();
+  }
+  row.read = item.read;
+  row.size = item.size;
+  return row;
 }
 
 std::vector<std::string> MessagesCommand(const std::string& folderPath, int first, int count) {
@@ -150,12 +173,22 @@ void HostRequests::Folders(FoldersDone done) {
 
 void HostRequests::Messages(const std::string& folderPath, int first, int count,
                             MessagesDone done) {
-  Post([this, argv = MessagesCommand(folderPath, first, count), done = std::move(done)](
-           host::HostClient* client, const host::Outcome& connected) {
-    std::string text;
-    host::Outcome outcome = client ? RunCaptured(*client, argv, &text) : connected;
+  Post([this, folderPath, first, count, done = std::move(done)](host::HostClient* client,
+                                                                const host::Outcome& connected) {
+    std::vector<MessageRow> rows;
+    host::Outcome outcome = connected;
+    if (client && Offers(*client, "list-items")) {
+      host::protocol::ItemList items;
+      outcome = client->ListItems(
+          {0, folderPath, static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(count)},
+          &items);
+      for (const host::protocol::ItemEntry& item : items.items) rows.push_back(RowOf(item));
+    } else if (client) {
+      std::string text;
+      outcome = RunCaptured(*client, MessagesCommand(folderPath, first, count), &text);
+      rows = ParseMessageLines(text);
+    }
     if (client && outcome.code == host::OutcomeCode::kUnreachable) client_.reset();
-    std::vector<MessageRow> rows = ParseMessageLines(text);
     QMetaObject::invokeMethod(
         this, [done, outcome, rows = std::move(rows)] { done(outcome, rows); },
         Qt::QueuedConnection);
@@ -177,6 +210,17 @@ void HostRequests::Verdict(const std::string& messageName, VerdictDone done) {
     }
     QMetaObject::invokeMethod(
         this, [done, outcome, verdict] { done(outcome, verdict); }, Qt::QueuedConnection);
+  });
+}
+
+void HostRequests::CommandBars(BarsDone done) {
+  Post([this, done = std::move(done)](host::HostClient* client, const host::Outcome& connected) {
+    host::protocol::CommandBarList bars;
+    host::Outcome outcome = client ? client->GetCommandBars(&bars) : connected;
+    if (client && outcome.code == host::OutcomeCode::kUnreachable) client_.reset();
+    QMetaObject::invokeMethod(
+        this, [done, outcome, bars = std::move(bars)] { done(outcome, bars); },
+        Qt::QueuedConnection);
   });
 }
 

@@ -4,8 +4,9 @@
 // never waits on the host. Each answer is handed to its callback on the thread that
 // owns this object (the window's), never after the object is gone.
 //
-// The messages and the verdict travel as the host's command lines `messages --json`
-// and `classify --json`; ParseMessageLines and ParseVerdict read their output.
+// A folder's messages come as the host's `list-items` rows, or, from a host that does
+// not offer them, as the command line `messages --json`; the verdict as `classify
+// --json`. ParseMessageLines and ParseVerdict read the command lines' output.
 //
 // Thread-safety: the public methods from the owning thread only.
 #ifndef QUORVEL_DESKTOP_HOST_REQUESTS_H_
@@ -47,6 +48,9 @@ std::vector<MessageRow> ParseMessageLines(const std::string& text);
 // The first object of `classify --json` output; false when there is none.
 bool ParseVerdict(const std::string& text, VerdictText* verdict);
 
+// A row of `list-items` as the list shows it.
+MessageRow RowOf(const host::protocol::ItemEntry& item);
+
 // The command line asking for `count` messages of `folderPath` from row `first`.
 std::vector<std::string> MessagesCommand(const std::string& folderPath, int first, int count);
 
@@ -66,6 +70,9 @@ class HostRequests : public QObject {
   void Folders(FoldersDone done);
   void Messages(const std::string& folderPath, int first, int count, MessagesDone done);
   void Verdict(const std::string& messageName, VerdictDone done);
+  using BarsDone = std::function<void(const host::Outcome&, const host::protocol::CommandBarList&)>;
+  // The window's command bars and key table (refused by a host that has none).
+  void CommandBars(BarsDone done);
 
  private:
   using Job = std::function<void(host::HostClient* client, const host::Outcome& connected)>;
