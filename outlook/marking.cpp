@@ -107,13 +107,32 @@ bool Collect(mapi::Session& session, const mapi::EntryId& folder, const mapi::En
   return true;
 }
 
-// The first mailing-list header name found in the message's transport headers
-// (case-sensitive, anywhere in the block); "" when none.
+// Whether `headers` has a field named `name` (a line that starts with it and a colon,
+// the name in any case). A name found elsewhere (in a subject, inside another field's
+// name such as "X-List-Idea") is no mailing-list header.
+bool HasField(std::string_view headers, std::string_view name) {
+  std::size_t line = 0;
+  while (line < headers.size()) {
+    const std::size_t end = headers.find('\n', line);
+    const std::string_view text =
+        headers.substr(line, end == std::string_view::npos ? std::string_view::npos : end - line);
+    if (text.size() > name.size() &&
+        platform::CompareNoCase(text.substr(0, name.size()), name) == 0) {
+      const std::size_t colon = text.find_first_not_of(" \t", name.size());
+      if (colon != std::string_view::npos && text[colon] == ':') return true;
+    }
+    if (end == std::string_view::npos) break;
+    line = end + 1;
+  }
+  return false;
+}
+
+// The first mailing-list header the message's transport headers carry; "" when none.
 std::string MailingListHeader(mapi::Message& message) {
   auto headers = ReadPropertyValue(message, mapi::PR_TRANSPORT_MESSAGE_HEADERS, true);
   if (!headers.ok()) return {};
   for (const char* name : kMailingListHeaders) {
-    if (headers->find(name) != std::string::npos) return name;
+    if (HasField(headers.value, name)) return name;
   }
   return {};
 }

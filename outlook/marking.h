@@ -36,7 +36,8 @@ namespace quorvel::outlook {
 inline constexpr unsigned kStringSelectMailItem = 551;
 inline constexpr unsigned kStringMailingList = 614;
 
-// The mailing-list header names, searched in this order.
+// The mailing-list header names, searched in this order (as field names at the start
+// of a header line, in any case).
 inline constexpr const char* kMailingListHeaders[] = {
     "Mailing-List",     "List-Post",      "List-Owner", "List-Id",
     "List-Unsubscribe", "List-Subscribe", "List-Help",  "List-Archive"};
