@@ -56,6 +56,7 @@ class DialogView : public QDialog {
   QWidget* ControlWidget(const std::string& id) const;
   QPushButton* ButtonWidget(std::int32_t id) const;
   QTabWidget* tabs() const { return tabs_; }
+  const ui::Dialog& model() const { return model_; }
 
  signals:
   void pressedButton(std::int32_t button);

@@ -15,8 +15,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "desktop/dialog_view.h"
 #include "testing/host_process.h"
 #include "testing/temporary_home.h"
+#include "testing/wait_until.h"
 
 using namespace quorvel;
 namespace fs = std::filesystem;
@@ -101,7 +103,8 @@ class ExplorerWindowTest : public QObject {
              qPrintable(verdict));
     QVERIFY2(verdict.endsWith(QString::fromStdString(expected.reason)), qPrintable(verdict));
     // A command clicked goes to the host with the selection and ends there (32777, the
-    // domain command, has no handler: it does nothing, and says nothing).
+    // domain command, has no handler: it does nothing; a host that serves no clicks
+    // says so).
     QVERIFY(!window.messageModel()->Message(lunch)->entryId.empty());
     QSignalSpy ended(&window, &desktop::ExplorerWindow::commandEnded);
     window.Click(32777);
@@ -115,6 +118,60 @@ class ExplorerWindowTest : public QObject {
         window.messageModel()->rowCount() == 1 && window.messageModel()->Message(0) != nullptr,
         10000);
     QCOMPARE(window.messageModel()->Message(0)->subject.size(), std::size_t{10000});
+  }
+
+  void junkMovesTheSelectedMessageToSpamAndLearnsIt() {
+    std::string error;
+    QVERIFY2(host_->Start(std::chrono::seconds(30), &error, {}, true), error.c_str());
+    const long learnedBefore = LearnedJunk();
+    desktop::HostLink link = Link();
+    {
+      host::Outcome outcome;
+      auto client = link.Connect(&outcome);
+      QVERIFY(client);
+      const auto& caps = client->hostHello().capabilities;
+      if (std::find(caps.begin(), caps.end(), "click") == caps.end()) {
+        QSKIP("this host does not serve clicks of commands ('click' is not in its hello)");
+      }
+    }
+    desktop::ExplorerWindow window(link);
+    QSignalSpy shown(&window, &desktop::ExplorerWindow::folderShown);
+    window.show();
+    window.Connect();
+    QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 1, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        window.messageModel()->rowCount() == 2 && window.messageModel()->Message(1) != nullptr,
+        10000);
+    const int lunch = window.messageModel()->Message(0)->subject == "Lunch" ? 0 : 1;
+    window.messageView()->selectRow(lunch);
+    // Whatever the marking asks (its confirmation), the user agrees.
+    QStringList asked;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&asked] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (modal == nullptr || !modal->isVisible()) return;
+      if (auto* view = qobject_cast<desktop::DialogView*>(modal)) {
+        asked << QString::fromStdString(view->model().title);
+        view->ButtonWidget(view->model().affirmativeButton)->click();
+      } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        asked << box->text();
+        for (QAbstractButton* b : box->buttons()) {
+          if (b->text() == "&Yes" || b->text() == "&OK") return b->click();
+        }
+      }
+    });
+    answer.start(20);
+    QSignalSpy ended(&window, &desktop::ExplorerWindow::commandEnded);
+    window.Click(32776);  // Junk E-mail
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 30000);
+    QVERIFY2(asked.contains("Confirmation"),
+             qPrintable(asked.join(" | ") + " / " + ended[0][1].toString() + " " +
+                        ended[0][2].toString()));
+    QTRY_VERIFY_WITH_TIMEOUT(SpamFiles().size() == 1, 10000);
+    QVERIFY(SpamFiles()[0].rfind("1700000000.1.host", 0) == 0);
+    QVERIFY(!fs::exists(maildir_ / "cur/1700000000.1.host:2,S"));
+    QVERIFY(testing::WaitUntil([&] { return LearnedJunk() == learnedBefore + 1; },
+                               std::chrono::seconds(20)));
   }
 
   void aHostThatDiesIsSaidSoAndStartedAgain() {
@@ -178,6 +235,24 @@ class ExplorerWindowTest : public QObject {
     options.quorvelProgram = QUORVEL_PROGRAM;
     options.useServiceManager = false;
     return desktop::HostLink(address, options);
+  }
+
+  // The file names in the Maildir's spam folder.
+  std::vector<std::string> SpamFiles() const {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(maildir_ / ".Spam/cur", ec)) {
+      names.push_back(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  // "Learned junk messages: N" of `quorvel mailbase stats`; -1 when not said.
+  long LearnedJunk() const {
+    const std::string out = host_->Quorvel({"mailbase", "stats"}).out;
+    const std::string key = "Learned junk messages: ";
+    const std::size_t at = out.find(key);
+    return at == std::string::npos ? -1 : std::stol(out.substr(at + key.size()));
   }
 
   static QModelIndex FindByName(const QStandardItemModel& model, const QString& name) {
