@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "host/client.h"
@@ -102,6 +103,25 @@ TEST_F(WindowEndToEndTest, AFrontEndListsSelectsAndClicksThroughTheHostsWindow) 
   ASSERT_TRUE(clicked.outcome.ok()) << clicked.outcome.message;
   EXPECT_EQ(clicked.status, 1);
   EXPECT_THAT(err.str(), ::testing::HasSubstr("no add-in of the host has the command 1"));
+}
+
+// A window showing a folder hears when mail arrives in it.
+TEST_F(WindowEndToEndTest, ASubscriberHearsOfMailArrivingInAFolder) {
+  auto client = Client();
+  ASSERT_TRUE(client);
+  host::protocol::ItemList inbox;
+  ASSERT_TRUE(client->ListItems({0, "Inbox", 0, 1}, &inbox).ok());
+  ASSERT_TRUE(client->Subscribe({"folder-changed"}).ok());
+  quorvel::testing::Spit(maildir_ / "new/1700000009.9.host",
+                         "From: Ann <ann@friends.example>\nSubject: Later\n"
+                         "Message-ID: <later@friends.example>\n\nSee you later at the office.\n");
+  host::Outcome outcome;
+  auto event = client->NextEvent(20000, &outcome);
+  ASSERT_TRUE(event) << outcome.message << host_.Errors();
+  EXPECT_EQ(event->event, "folder-changed");
+  std::map<std::string, std::string> fields(event->fields.begin(), event->fields.end());
+  EXPECT_EQ(fields["folder"], inbox.folder);
+  EXPECT_EQ(fields["added"], "1");
 }
 
 // The add-in's toolbar as a front end sees it, customized through a click of its
