@@ -167,5 +167,61 @@ TEST_F(ToolbarTest, TheCustomizeDialogAppliesAndSavesOnOkOnly) {
   EXPECT_EQ(ui_.dialogs().back().title, "Toolbar Customization");
 }
 
+// A core that only says which marking commands reached it.
+class MarkingCore final : public IQuorvel2 {
+ public:
+  explicit MarkingCore(std::vector<std::string>& log) : log_(log) {}
+  HRESULT Initialize(host::Application*) override { return mapi::S_OK; }
+  HRESULT Shutdown() override { return mapi::S_OK; }
+  HRESULT ShowOptions() override { return mapi::S_OK; }
+  HRESULT MarkAsGood(host::Explorer*) override { return Log("good"); }
+  HRESULT MarkAsJunk(host::Explorer*) override { return Log("junk"); }
+  HRESULT CheckFolder(host::Explorer*) override { return mapi::S_OK; }
+  HRESULT TestMessage(host::Explorer*) override { return mapi::S_OK; }
+  HRESULT EmailToSupport() override { return mapi::S_OK; }
+  HRESULT DeleteSpam() override { return mapi::S_OK; }
+  HRESULT PostStartupActions() override { return mapi::S_OK; }
+  HRESULT InitialWizard() override { return mapi::S_OK; }
+
+ private:
+  HRESULT Log(std::string what) {
+    log_.push_back(std::move(what));
+    return mapi::S_OK;
+  }
+  std::vector<std::string>& log_;
+};
+
+// The add-in builds its toolbar when it starts on the window, its buttons and keys
+// reach its commands, and it saves both records when it shuts down.
+TEST_F(ToolbarTest, TheAddInBuildsItAtStartItsKeysActAndItIsSavedAtShutdown) {
+  std::vector<std::string> log;
+  AddInServices services;
+  services.createCore = [&log] { return std::make_shared<MarkingCore>(log); };
+  AttachToolbar(services, registry_, strip_);
+  auto addIn = QVAddIn::Create(services);
+  addIn->OnConnection(*box_.application, host::ext_cm_AfterStartup);
+  ASSERT_EQ(addIn->startState(), 1);
+  ASSERT_NE(bars().Item("Quorvel"), nullptr);
+
+  bars().FindControl("Quorvel-Item-32776")->Click();
+  // Ctrl+Alt+F is Good E-mail (its shortcut text says Ctrl+Alt+A); Ctrl+Alt+D does nothing.
+  for (const char* keys : {"Ctrl+Alt+F", "Ctrl+Alt+D"}) {
+    for (const host::Accelerator& key : bars().accelerators) {
+      if (key.keys == keys) addIn->OnCommand(key.command);
+    }
+  }
+  EXPECT_THAT(log, ElementsAre("junk", "good"));
+
+  platform::RegValue none;
+  EXPECT_NE(registry_.QueryValue(platform::RegRoot::kCurrentUser, kSettingsKey,
+                                 kToolbarCustomizationValue, &none),
+            platform::ERROR_SUCCESS);
+  addIn->OnDisconnection(host::ext_dm_HostShutdown);
+  EXPECT_EQ(Stored(kToolbarCustomizationValue),
+            ui::EncodeCustomization(ui::DefaultCustomization()));
+  EXPECT_EQ(Stored(kToolbarPositionValue).size(), 24u);
+  EXPECT_EQ(bars().Item("Quorvel"), nullptr);  // released with the add-in
+}
+
 }  // namespace
 }  // namespace quorvel::outlook
