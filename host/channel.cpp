@@ -450,6 +450,13 @@ void ChannelServer::Serve(const std::shared_ptr<Connection>& c) {
       } else if (auto* p = std::get_if<protocol::CancelProgress>(&d.message)) {
         std::lock_guard lock(c->mutex);
         c->cancelledProgress.insert({p->id, p->progress});
+      } else if (IsWindowRequest(d.message) ||
+                 std::holds_alternative<protocol::ClickRequest>(d.message) ||
+                 std::holds_alternative<protocol::ListFoldersRequest>(d.message) ||
+                 std::holds_alternative<protocol::ListPendingRequest>(d.message) ||
+                 std::holds_alternative<protocol::TakePending>(d.message)) {
+        c->Send(Refusal(d.id, OutcomeCode::kRefused,
+                        "this host does not serve \"" + d.type + "\" requests"));
       } else {
         c->Send(Refusal(d.id, OutcomeCode::kRefused,
                         "\"" + d.type + "\" is a message of the host, not a request"));

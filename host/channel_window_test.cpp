@@ -160,6 +160,17 @@ TEST_F(ChannelTest, AnOlderHostIsNamedWithWhatToDo) {
   EXPECT_EQ(client->Click({0, 32775}, ui, out, err).outcome.code, OutcomeCode::kRefused);
   protocol::Status status;
   EXPECT_TRUE(client->QueryStatus(&status).ok());  // the connection goes on
+
+  // A client that asks all the same is told so, and may go on.
+  platform::Socket raw = Raw();
+  SendMessage(raw, protocol::ListItemsRequest{4, "Inbox"});
+  protocol::Decoded d = Next(raw);
+  ASSERT_TRUE(std::holds_alternative<protocol::Error>(d.message)) << d.type;
+  EXPECT_EQ(std::get<protocol::Error>(d.message).id, 4u);
+  EXPECT_THAT(std::get<protocol::Error>(d.message).outcome.message,
+              ::testing::HasSubstr("does not serve \"list-items\""));
+  SendMessage(raw, protocol::StatusRequest{5});
+  EXPECT_TRUE(std::holds_alternative<protocol::Status>(Next(raw).message));
 }
 
 }  // namespace
