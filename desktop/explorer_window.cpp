@@ -80,8 +80,16 @@ ExplorerWindow::ExplorerWindow(HostLink& link, QWidget* parent)
 
   connect(folders_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& index) { ShowFolder(index); });
-  connect(messages_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          [this] { verdict_->clear(); });
+  connect(messages_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    verdict_->clear();
+    if (!requests_) return;
+    const QModelIndex folder = folders_->currentIndex();
+    std::vector<std::string> ids;
+    for (const QModelIndex& index : messages_->selectionModel()->selectedRows()) {
+      if (const MessageRow* row = model_->Message(index.row())) ids.push_back(row->entryId);
+    }
+    requests_->Select(folder.data(kFolderIdRole).toString().toStdString(), ids);
+  });
   connect(model_, &MessageModel::dataChanged, this, [this] {
     if (firstRowsShown_) return;
     firstRowsShown_ = true;

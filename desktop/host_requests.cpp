@@ -213,6 +213,16 @@ void HostRequests::Verdict(const std::string& messageName, VerdictDone done) {
   });
 }
 
+void HostRequests::Select(const std::string& folderId, const std::vector<std::string>& itemIds) {
+  Post([this, folderId, itemIds](host::HostClient* client, const host::Outcome&) {
+    if (client == nullptr || !Offers(*client, "select")) return;
+    host::protocol::Selected selected;
+    if (client->Select(folderId, itemIds, &selected).code == host::OutcomeCode::kUnreachable) {
+      client_.reset();
+    }
+  });
+}
+
 void HostRequests::CommandBars(BarsDone done) {
   Post([this, done = std::move(done)](host::HostClient* client, const host::Outcome& connected) {
     host::protocol::CommandBarList bars;

@@ -70,6 +70,9 @@ class HostRequests : public QObject {
   void Folders(FoldersDone done);
   void Messages(const std::string& folderPath, int first, int count, MessagesDone done);
   void Verdict(const std::string& messageName, VerdictDone done);
+  // Tells the host which messages the window has selected (the add-in hears the
+  // selection change); nothing from a host that does not take selections.
+  void Select(const std::string& folderId, const std::vector<std::string>& itemIds);
   using BarsDone = std::function<void(const host::Outcome&, const host::protocol::CommandBarList&)>;
   // The window's command bars and key table (refused by a host that has none).
   void CommandBars(BarsDone done);
