@@ -72,7 +72,7 @@ class QtSessionTest : public QObject {
     WhenShown([](DialogView*) { return true; },
               [&](DialogView* view) {
                 seen = view;
-                QTest::mouseClick(view->ButtonWidget(100), Qt::LeftButton);
+                view->ButtonWidget(100)->click();
               });
     // The same window, still open, with the row added; then OK.
     WhenShown(
@@ -85,7 +85,7 @@ class QtSessionTest : public QObject {
           QCOMPARE(
               qobject_cast<QTreeWidget*>(view->ControlWidget("words"))->topLevelItem(1)->text(0),
               QString("lottery"));
-          QTest::mouseClick(view->ButtonWidget(1), Qt::LeftButton);
+          view->ButtonWidget(1)->click();
         });
     QTRY_COMPARE_WITH_TIMEOUT(result.load(), 1, 10000);
     owner.join();
@@ -109,11 +109,11 @@ class QtSessionTest : public QObject {
     };
     WhenShown(titled("Welcome"), [](DialogView* view) {
       QVERIFY(view->ButtonWidget(ui::kNextButton));
-      QTest::mouseClick(view->ButtonWidget(ui::kNextButton), Qt::LeftButton);
+      view->ButtonWidget(ui::kNextButton)->click();
     });
     WhenShown(titled("All done"), [](DialogView* view) {
       QVERIFY(view->ButtonWidget(ui::kFinishButton));
-      QTest::mouseClick(view->ButtonWidget(ui::kFinishButton), Qt::LeftButton);
+      view->ButtonWidget(ui::kFinishButton)->click();
     });
     QTRY_COMPARE_WITH_TIMEOUT(result.load(), ui::kFinishButton, 10000);
     owner.join();

@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QUrl>
 #include <atomic>
+#include <deque>
 
 #include "desktop/dialog_view.h"
 
@@ -102,6 +103,10 @@ class QtSession final : public ui::DialogSession {
       view_ = new DialogView(dialog_, parent);
       view_->KeepOpen();
       view_->setWindowModality(Qt::WindowModal);
+      // A press made while the owner is not waiting (it is changing the dialog after
+      // the last one) is kept for its next Next, never lost.
+      QObject::connect(view_, &DialogView::pressedButton, view_,
+                       [this](std::int32_t button) { presses_.push_back(button); });
     });
   }
   ~QtSession() override {
@@ -112,14 +117,18 @@ class QtSession final : public ui::DialogSession {
     std::int32_t pressed = dialog_.cancelButton;
     QtUi::OnGuiThread([&] {
       if (!view_) return;
-      QEventLoop wait;
-      QObject::connect(view_, &DialogView::pressedButton, &wait, [&](std::int32_t button) {
-        pressed = button;
-        wait.quit();
-      });
-      QObject::connect(view_, &QObject::destroyed, &wait, &QEventLoop::quit);
-      view_->show();
-      wait.exec();
+      if (presses_.empty()) {
+        QEventLoop wait;
+        QObject::connect(view_, &DialogView::pressedButton, &wait, &QEventLoop::quit,
+                         Qt::QueuedConnection);
+        QObject::connect(view_, &QObject::destroyed, &wait, &QEventLoop::quit);
+        view_->show();
+        wait.exec();
+      }
+      if (!presses_.empty()) {
+        pressed = presses_.front();
+        presses_.pop_front();
+      }
     });
     return pressed;
   }
@@ -135,6 +144,7 @@ class QtSession final : public ui::DialogSession {
  private:
   ui::Dialog& dialog_;
   QPointer<DialogView> view_;
+  std::deque<std::int32_t> presses_;  // the GUI thread's alone
 };
 
 std::vector<int> MessageBoxButtons(std::uint32_t style) {
