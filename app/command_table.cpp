@@ -31,6 +31,10 @@ const std::vector<Command>& CommandTable() {
       Routed(DebugCommand()),
       Routed(FoldersCommand()),
       Routed(MessagesCommand()),
+      Routed(CheckCommand()),
+      Routed(TestCommand()),
+      Routed(EmptySpamCommand()),
+      Routed(SupportCommand()),
   };
   return table;
 }

@@ -18,7 +18,11 @@
 // terminal or a window leaves ShowWizard set and calls PostStartupActions itself when
 // it finishes.
 //
-// The marking, checking and e-mail commands come with their own parts of the add-in;
+// The commands: CheckFolder (folder_check.h: the confirmation, then the check on a
+// thread of its own; a second check while one runs is refused), TestMessage
+// (test_message.h), DeleteSpam (empty_spam.h) and EmailToSupport (support_mail.h). They
+// ask and show through the application's presenter: on a request's thread, the
+// client that sent it. The marking commands come with their own part of the add-in;
 // until then they answer E_NOTIMPL.
 //
 // Shutdown follows its order (popup, worker, notifications, namespace, settings) and
@@ -28,7 +32,8 @@
 // moved everything queued: what the start-up scan queued, and whatever notifications
 // brought meanwhile.
 //
-// Threading: every method on the host's user-interface thread.
+// Threading: every method on the host's user-interface thread, except the commands,
+// which may run on a request's own thread (quorvel2.h); RunFolderCheck on any thread.
 #ifndef QUORVEL_OUTLOOK_QV_CORE_H_
 #define QUORVEL_OUTLOOK_QV_CORE_H_
 
@@ -39,6 +44,7 @@
 
 #include "host/application.h"
 #include "outlook/add_in_process.h"
+#include "outlook/folder_check.h"
 #include "outlook/popup_window.h"
 #include "outlook/quorvel2.h"
 #include "outlook/spam_judge.h"
@@ -66,6 +72,8 @@ struct CoreOptions {
   // Takes the host's new-mail mark away; empty where the host has none.
   std::function<void()> removeNewMailIcon = {};
   std::uint32_t workerIdleReleaseMs = 10000;
+  // The program's version, for the support request; "" when unknown.
+  std::string version = {};
   // Where the worker records the verdicts it acts on; may be null. Must outlive the core.
   VerdictJournal* journal = nullptr;
 };
@@ -80,13 +88,19 @@ class QVCore final : public IQuorvel2, public PendingWork {
   HRESULT ShowOptions() override;
   HRESULT MarkAsGood(host::Explorer*) override { return E_NOTIMPL; }
   HRESULT MarkAsJunk(host::Explorer*) override { return E_NOTIMPL; }
-  HRESULT CheckFolder(host::Explorer*) override { return E_NOTIMPL; }
-  HRESULT TestMessage(host::Explorer*) override { return E_NOTIMPL; }
-  HRESULT EmailToSupport() override { return E_NOTIMPL; }
-  HRESULT DeleteSpam() override { return E_NOTIMPL; }
+  HRESULT CheckFolder(host::Explorer* explorer) override;
+  HRESULT TestMessage(host::Explorer* explorer) override;
+  HRESULT EmailToSupport() override;
+  HRESULT DeleteSpam() override;
   HRESULT PostStartupActions() override;
   HRESULT InitialWizard() override;
   void WaitUntilIdle() override;
+
+  // The folder check without its confirmation, for the first-run wizard's Inbox
+  // check and the Check Folder command: checks the folder `folderId` (and its
+  // subfolders when asked), showing progress and asking through `ui`. kBusy while
+  // another check runs; kNoSpamFolder (559 shown) before Initialize.
+  CheckOutcome RunFolderCheck(ui::Ui& ui, const mapi::EntryId& folderId, bool includeSubfolders);
 
   bool initialized() const { return initialized_; }
   const std::string& outboxMessageClass() const { return outboxMessageClass_; }
@@ -107,6 +121,7 @@ class QVCore final : public IQuorvel2, public PendingWork {
   std::shared_ptr<mapi::Session> session_;  // guarded by sessionMutex_ (the worker asks)
   std::string outboxMessageClass_;
   std::unique_ptr<ClassifierJudge> judge_;
+  std::unique_ptr<FolderChecker> folderChecker_;
   TrayCounter tray_;
   std::unique_ptr<Worker> worker_;
   std::shared_ptr<StoreWatcher> storeWatcher_;
