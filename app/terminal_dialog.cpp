@@ -153,7 +153,9 @@ void ShowControls(TerminalPrompt& prompt, ui::Dialog& dialog, std::set<std::stri
           err << Plain(c.label) << off << "\n";
           ShowLines(err, c.text);
         } else {
-          err << Plain(c.label) << ": " << c.text << off << "\n";
+          const std::string label = Plain(c.label);
+          err << label << (!label.empty() && label.back() == ':' ? " " : ": ") << c.text << off
+              << "\n";
         }
         break;
       case ui::ControlKind::kChoice:

@@ -57,6 +57,7 @@ Dialog TestMessageResult(bool spam, const std::string& reason) {
   d.headline = std::string(platform::LoadString(spam ? kStringJunkHeadline : kStringGoodHeadline));
   Control icon;
   icon.id = kIconControl;
+  icon.label = "Verdict:";
   icon.text = spam ? "spam" : "good";
   d.controls.push_back(icon);
   d.controls.push_back(TextBox(kReasonControl, "Reason:", ReasonLine(reason, 1)));

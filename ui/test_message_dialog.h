@@ -15,7 +15,8 @@ namespace quorvel::ui {
 
 inline constexpr const char* kTestMessageKind = "test-message";
 inline constexpr const char* kTestMessageTitle = "Test Message";
-// The controls' ids, and the icon names ("spam" or "good") the icon control carries.
+// The controls' ids. The icon control is a label "Verdict:" whose text names the icon:
+// "spam" or "good".
 inline constexpr const char* kReasonControl = "reason";
 inline constexpr const char* kInformationControl = "information";
 inline constexpr const char* kIconControl = "icon";
