@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "mapi/folder.h"
 #include "mapi/maildir/maildir_names.h"
 #include "mapi/maildir/maildir_store.h"
 #include "mapi/maildir/test_maildir.h"
+#include "mapi/message.h"
 #include "mapi/queries.h"
 #include "mapi/restriction.h"
 #include "platform/memory_file_system.h"
@@ -90,9 +92,12 @@ TEST_F(MaildirContentsTest, OtherColumnsAndRestrictionsReadWholeRowsWhereTheCurs
   auto one = Restriction::Property(RELOP_EQ, PropValue::String8(PR_SUBJECT, "s0"));
   ASSERT_EQ(restricted->Restrict(one, 0), S_OK);
   EXPECT_EQ(*restricted->GetRowCount(0), 1u);
-  auto all = HrQueryAllRows(*restricted, subjects, std::nullopt);
-  ASSERT_TRUE(all.ok());
-  EXPECT_EQ(all->size(), 3u);
+  auto found = HrQueryAllRows(*restricted, subjects, std::nullopt);
+  ASSERT_TRUE(found.ok());
+  ASSERT_EQ(found->size(), 1u);
+  EXPECT_EQ(GetString8((*found)[0], PR_SUBJECT), "s0");
+  ASSERT_EQ(restricted->Restrict(std::nullopt, 0), S_OK);
+  EXPECT_EQ(*restricted->GetRowCount(0), 3u);
 }
 
 }  // namespace
