@@ -35,6 +35,7 @@ const std::vector<Command>& CommandTable() {
       Routed(TestCommand()),
       Routed(EmptySpamCommand()),
       Routed(SupportCommand()),
+      Routed(ToolbarCommand()),
   };
   return table;
 }
