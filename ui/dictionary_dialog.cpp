@@ -61,14 +61,16 @@ DictionaryDialog::DictionaryDialog(Ui& ui, DictionaryKind kind, const StringSet&
   list.columns = {"Word"};
   list.rows.reserve(copy_.Count());
   for (const std::string& word : copy_) list.rows.push_back({platform::AnsiToUtf8(word)});
-  dialog_.controls = {{.kind = ControlKind::kLabel, .id = "description",
-                       .label = texts.description},
-                      std::move(list)};
+  dialog_.controls = {
+      {.kind = ControlKind::kLabel, .id = "description", .label = texts.description},
+      std::move(list)};
   Button add{.id = kDictionaryAdd, .text = "&Add...", .closes = false};
-  Button remove{.id = kDictionaryRemove, .text = "&Remove", .closes = false,
+  Button remove{.id = kDictionaryRemove,
+                .text = "&Remove",
+                .closes = false,
                 .enabledBy = {kList, {"one", "many"}}};
-  Button edit{.id = kDictionaryEdit, .text = "E&dit...", .closes = false,
-              .enabledBy = {kList, {"one"}}};
+  Button edit{
+      .id = kDictionaryEdit, .text = "E&dit...", .closes = false, .enabledBy = {kList, {"one"}}};
   dialog_.buttons = {add, remove, edit, RoleButton(ButtonRole::kOk, "Close")};
   dialog_.defaultButton = platform::IDOK;
   dialog_.affirmativeButton = platform::IDOK;
@@ -77,7 +79,8 @@ DictionaryDialog::DictionaryDialog(Ui& ui, DictionaryKind kind, const StringSet&
 
 bool DictionaryDialog::Run() {
   const std::int32_t closed = RunOpenDialog(
-      ui_, dialog_, [this](DialogSession& session, std::int32_t button) { OnButton(session, button); });
+      ui_, dialog_,
+      [this](DialogSession& session, std::int32_t button) { OnButton(session, button); });
   return closed == platform::IDOK;
 }
 

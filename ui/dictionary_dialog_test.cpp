@@ -80,8 +80,8 @@ TEST(DictionaryDialogTest, AnAddedWordIsShownInItsPlaceAndSelected) {
   ModelSession session(d.dialog());
   ASSERT_TRUE(d.AddWord(session, "beta"));
   const Control& list = *d.dialog().Find("words");
-  EXPECT_THAT(list.rows, ElementsAre(ElementsAre("alpha"), ElementsAre("beta"),
-                                     ElementsAre("gamma")));
+  EXPECT_THAT(list.rows,
+              ElementsAre(ElementsAre("alpha"), ElementsAre("beta"), ElementsAre("gamma")));
   EXPECT_THAT(list.selectedRows, ElementsAre(1));
 }
 

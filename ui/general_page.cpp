@@ -23,15 +23,20 @@ std::string GeneralPage::Id() const { return kGeneralPage; }
 
 Page GeneralPage::Build() {
   Page page{.id = kGeneralPage, .title = "General"};
-  page.controls.push_back({.kind = ControlKind::kLabel, .id = "spam-folder-label",
-                           .label = "Spam folder:"});
-  page.controls.push_back({.kind = ControlKind::kTextBox, .id = kFolderControl,
-                           .readOnly = true, .text = FolderPath(copy_)});
+  page.controls.push_back(
+      {.kind = ControlKind::kLabel, .id = "spam-folder-label", .label = "Spam folder:"});
+  page.controls.push_back({.kind = ControlKind::kTextBox,
+                           .id = kFolderControl,
+                           .readOnly = true,
+                           .text = FolderPath(copy_)});
   for (Control& box : SwitchBoxes(kGeneralPage, copy_)) page.controls.push_back(std::move(box));
-  page.controls.push_back({.kind = ControlKind::kLabel, .id = "marking-label",
+  page.controls.push_back({.kind = ControlKind::kLabel,
+                           .id = "marking-label",
                            .label = "Operations for messages you mark as Good or Junk E-mail"});
   page.buttons = {
-      {.id = kPickFolderButton, .text = "&Select Folder...", .closes = false,
+      {.id = kPickFolderButton,
+       .text = "&Select Folder...",
+       .closes = false,
        .enabled = static_cast<bool>(context_.pickFolder)},
       {.id = kMarkingOptionsButton, .text = "&Edit...", .closes = false},
   };

@@ -20,8 +20,7 @@ inline constexpr std::int32_t kMarkingOptionsButton = 0x7402;
 
 class GeneralPage final : public OptionsPage {
  public:
-  GeneralPage(UserSettings& copy, const OptionsContext& context)
-      : copy_(copy), context_(context) {}
+  GeneralPage(UserSettings& copy, const OptionsContext& context) : copy_(copy), context_(context) {}
   std::string Id() const override;
   Page Build() override;
   bool OnButton(DialogSession& session, std::int32_t button) override;

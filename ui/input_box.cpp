@@ -16,9 +16,9 @@ Dialog InputBox(const std::string& caption, const std::string& prompt, const std
   return dialog;
 }
 
-std::optional<std::string> RunInputBox(Ui& ui, const std::string& caption,
-                                       const std::string& prompt, const std::string& text,
-                                       const std::function<std::string(const std::string&)>& check) {
+std::optional<std::string> RunInputBox(
+    Ui& ui, const std::string& caption, const std::string& prompt, const std::string& text,
+    const std::function<std::string(const std::string&)>& check) {
   Dialog dialog = InputBox(caption, prompt, text);
   for (;;) {
     if (ui.Present(dialog) != platform::IDOK) return std::nullopt;

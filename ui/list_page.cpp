@@ -75,7 +75,8 @@ std::vector<SenderListPage::Row> SenderListPage::CurrentRows() const {
     rows.push_back({.pattern = true, .name = pattern, .address = pattern});
   }
   for (const ContactPosition& item : self.list()) {
-    rows.push_back({.domain = item.IsDomainEntry(), .name = item.Name(), .address = item.Address()});
+    rows.push_back(
+        {.domain = item.IsDomainEntry(), .name = item.Name(), .address = item.Address()});
   }
   Order(rows);
   return rows;

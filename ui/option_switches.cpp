@@ -14,8 +14,8 @@ const std::vector<OptionSwitch>& PageSwitches() {
        &UserSettings::respectOutlookRules},
       {"CheckExternalImages", "&Distrust emails with images downloaded from Internet",
        "phrase-filter", &UserSettings::checkExternalImages},
-      {"AutoAddToWhiteList", "A&utomatically add people I e-mail to the White List",
-       "white-list", &UserSettings::autoAddToWhiteList},
+      {"AutoAddToWhiteList", "A&utomatically add people I e-mail to the White List", "white-list",
+       &UserSettings::autoAddToWhiteList},
   };
   return table;
 }

@@ -60,9 +60,7 @@ PhraseFilterPage& OptionsSheet::phraseFilter() {
 }
 SenderListPage& OptionsSheet::whiteList() { return static_cast<SenderListPage&>(*pages_[2]); }
 SenderListPage& OptionsSheet::blackList() { return static_cast<SenderListPage&>(*pages_[3]); }
-SenderListPage& OptionsSheet::safeRecipients() {
-  return static_cast<SenderListPage&>(*pages_[4]);
-}
+SenderListPage& OptionsSheet::safeRecipients() { return static_cast<SenderListPage&>(*pages_[4]); }
 
 void OptionsSheet::OnAction(DialogSession& session, std::int32_t button) {
   if (button == kHelpButton) {

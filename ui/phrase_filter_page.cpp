@@ -32,8 +32,7 @@ Page PhraseFilterPage::Build() {
 }
 
 StringSet& PhraseFilterPage::Dictionary(DictionaryKind kind) {
-  return kind == DictionaryKind::kNotSpam ? copy_.customGoodDictionary
-                                          : copy_.customSpamDictionary;
+  return kind == DictionaryKind::kNotSpam ? copy_.customGoodDictionary : copy_.customSpamDictionary;
 }
 
 bool PhraseFilterPage::OnButton(DialogSession& /*session*/, std::int32_t button) {
