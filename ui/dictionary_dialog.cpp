@@ -8,6 +8,7 @@
 #include "platform/string_table.h"
 #include "ui/entry_text.h"
 #include "ui/input_box.h"
+#include "ui/list_edit_dialogs.h"
 #include "ui/run_pages.h"
 
 namespace quorvel::ui {
@@ -46,11 +47,6 @@ DialogChange Selection(std::int32_t row) {
 }
 
 }  // namespace
-
-std::string DeleteQuestion(std::size_t count) {
-  const std::string these = count == 1 ? "this" : "these " + std::to_string(count);
-  return "Are you sure you want to delete " + these + " item" + (count == 1 ? "" : "s") + "?";
-}
 
 DictionaryDialog::DictionaryDialog(Ui& ui, DictionaryKind kind, const StringSet& dictionary)
     : ui_(ui), copy_(dictionary) {
@@ -147,10 +143,7 @@ bool DictionaryDialog::EditWord(DialogSession& session, std::size_t row, const s
 bool DictionaryDialog::RemoveSelected(DialogSession& session) {
   const std::vector<std::int32_t> selected = dialog_.Find(kList)->selectedRows;
   if (selected.empty()) return false;
-  if (ui_.Show(DeleteQuestion(selected.size()), std::string(platform::kProductName),
-               platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES) {
-    return false;
-  }
+  if (!ConfirmRemove(ui_, selected.size())) return false;
   // From the last row up, so that the rows still to go keep their numbers.
   for (auto it = selected.rbegin(); it != selected.rend(); ++it) {
     copy_.Erase(platform::Utf8ToAnsi(dialog_.Find(kList)->rows[static_cast<std::size_t>(*it)][0]));

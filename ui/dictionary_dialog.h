@@ -30,9 +30,6 @@ inline constexpr std::int32_t kDictionaryAdd = 0x7301;
 inline constexpr std::int32_t kDictionaryRemove = 0x7302;
 inline constexpr std::int32_t kDictionaryEdit = 0x7303;
 
-// "Are you sure you want to delete this item?" for one, "... these 3 items?" for more.
-std::string DeleteQuestion(std::size_t count);
-
 class DictionaryDialog {
  public:
   DictionaryDialog(Ui& ui, DictionaryKind kind, const StringSet& dictionary);

@@ -6,6 +6,7 @@
 
 #include "platform/code_page.h"
 #include "platform/string_table.h"
+#include "ui/entry_text.h"
 #include "ui/file_dialog.h"
 #include "ui/option_switches.h"
 #include "ui/options_sheet.h"
@@ -146,10 +147,90 @@ void SenderListPage::SortBy(DialogSession& session, int column) {
 }
 
 void SenderListPage::Refill(DialogSession& session) {
-  const auto old = static_cast<std::int32_t>(rows_.size());
-  rows_ = CurrentRows();
-  if (old > 0) session.Update(DialogChange::RowsRemoved(ListControl(), 0, old));
-  if (!rows_.empty()) session.Update(DialogChange::RowsInserted(ListControl(), 0, Cells(rows_)));
+  std::vector<Row> rows = CurrentRows();
+  // Only the rows between the common beginning and the common end change: one entry
+  // added or removed is one row sent, however long the list.
+  auto same = [](const Row& a, const Row& b) {
+    return a.pattern == b.pattern && a.domain == b.domain && a.name == b.name &&
+           a.address == b.address;
+  };
+  std::size_t head = 0;
+  while (head < rows.size() && head < rows_.size() && same(rows[head], rows_[head])) ++head;
+  std::size_t tail = 0;
+  while (tail < rows.size() - head && tail < rows_.size() - head &&
+         same(rows[rows.size() - 1 - tail], rows_[rows_.size() - 1 - tail])) {
+    ++tail;
+  }
+  const auto first = static_cast<std::int32_t>(head);
+  const auto removed = static_cast<std::int32_t>(rows_.size() - head - tail);
+  if (removed > 0) session.Update(DialogChange::RowsRemoved(ListControl(), first, removed));
+  std::vector<Row> inserted(rows.begin() + static_cast<std::ptrdiff_t>(head),
+                            rows.end() - static_cast<std::ptrdiff_t>(tail));
+  if (!inserted.empty()) {
+    session.Update(DialogChange::RowsInserted(ListControl(), first, Cells(inserted)));
+  }
+  rows_ = std::move(rows);
+}
+
+void SenderListPage::Changed(DialogSession& session) {
+  Refill(session);
+  if (opposite_ != nullptr) opposite_->Refill(session);
+}
+
+ListPageLists SenderListPage::Lists() {
+  ListKind kind = ListKind::kSafeRecipients;
+  if (which_ == ListPage::kWhiteList) kind = ListKind::kWhiteList;
+  if (which_ == ListPage::kBlackList) kind = ListKind::kBlackList;
+  ContactList& opposite = opposite_ != nullptr ? opposite_->list() : list();
+  return {kind, list(), patterns(), opposite};
+}
+
+bool SenderListPage::AddEntry(DialogSession& session, const std::string& address,
+                              const std::string& name) {
+  std::string ansiAddress, ansiName;
+  std::string problem = CheckEntryText(address, "address", &ansiAddress);
+  if (problem.empty()) problem = CheckEntryText(name, "name", &ansiName);
+  if (!problem.empty()) {
+    context_.ui.Show(problem, std::string(platform::kProductName),
+                     platform::MB_OK | platform::MB_ICONWARNING);
+    return false;
+  }
+  if (!AddListEntry(context_.ui, Lists(), ansiAddress, ansiName, context_.clock.Now())) {
+    return false;
+  }
+  Changed(session);
+  return true;
+}
+
+ListEntryRef SenderListPage::RefOf(std::size_t row) const {
+  return {.pattern = rows_[row].pattern, .text = rows_[row].address};
+}
+
+bool SenderListPage::EditRow(DialogSession& session, Ui& ui, std::size_t row) {
+  if (row >= rows_.size()) return false;
+  if (!EditListEntry(ui, Lists(), RefOf(row), context_.clock.Now())) return false;
+  Changed(session);
+  return true;
+}
+
+bool SenderListPage::RemoveRows(DialogSession& session, const std::vector<std::int32_t>& rows) {
+  std::vector<ListEntryRef> refs;
+  for (std::int32_t row : rows) {
+    if (row >= 0 && static_cast<std::size_t>(row) < rows_.size()) {
+      refs.push_back(RefOf(static_cast<std::size_t>(row)));
+    }
+  }
+  if (!RemoveListEntries(context_.ui, Lists(), refs)) return false;
+  Changed(session);
+  return true;
+}
+
+std::int32_t SenderListPage::RowOf(const std::string& text) const {
+  const std::string ansi = platform::Utf8ToAnsi(text);
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    if (platform::EqualsNoCase(rows_[i].address, ansi)) return static_cast<std::int32_t>(i);
+  }
+  return -1;
 }
 
 bool SenderListPage::FileError(int code) {
@@ -176,7 +257,15 @@ bool SenderListPage::OnButton(DialogSession& session, std::int32_t button) {
   auto resolve = [this](const std::string& path) {
     return context_.resolvePath ? context_.resolvePath(path) : path;
   };
-  if (button == ButtonId(kListSortByName) || button == ButtonId(kListSortByAddress)) {
+  const std::vector<std::int32_t> selected = session.dialog().Find(ListControl())->selectedRows;
+  if (button == ButtonId(kListAdd)) {
+    std::string address, name;
+    if (RunEditEntry(context_.ui, &address, &name)) AddEntry(session, address, name);
+  } else if (button == ButtonId(kListEdit)) {
+    if (selected.size() == 1) EditRow(session, context_.ui, static_cast<std::size_t>(selected[0]));
+  } else if (button == ButtonId(kListRemove)) {
+    RemoveRows(session, selected);
+  } else if (button == ButtonId(kListSortByName) || button == ButtonId(kListSortByAddress)) {
     SortBy(session, button == ButtonId(kListSortByName) ? 0 : 1);
   } else if (button == ButtonId(kListImport)) {
     if (auto path = AskOpenPath(context_.ui)) Import(session, resolve(*path));

@@ -24,6 +24,7 @@
 #include "lists/contact_list.h"
 #include "lists/string_set.h"
 #include "settings/list_import.h"
+#include "ui/list_edit_dialogs.h"
 #include "ui/options_page.h"
 
 namespace quorvel::ui {
@@ -66,6 +67,22 @@ class SenderListPage final : public OptionsPage {
   StringSet& patterns();
   const std::vector<Row>& rows() const { return rows_; }
 
+  // The lists the page's Add, Edit and Remove change (the opposite list is the
+  // page's own for the Safe Recipients page).
+  ListPageLists Lists();
+  // Add with the address and name given (UTF-8), after the Edit dialog: refused when
+  // either text cannot be kept (control characters, too long, not in the code page),
+  // else the list rules with their confirmations. True when the lists changed.
+  bool AddEntry(DialogSession& session, const std::string& address, const std::string& name);
+  // Edit of `row`, its new values asked in the Edit dialog through `ui` (a
+  // PrefilledUi answers it for a command). True when the lists changed.
+  bool EditRow(DialogSession& session, Ui& ui, std::size_t row);
+  // Remove of `rows` (asked first). True when the lists changed.
+  bool RemoveRows(DialogSession& session, const std::vector<std::int32_t>& rows);
+  // The row whose address (a pattern, an address or a domain) is `text` (UTF-8,
+  // compared without regard to case); -1 when none.
+  std::int32_t RowOf(const std::string& text) const;
+
   // Sorts by column 0 (Name) or 1 (E-mail Address); the same column again reverses.
   void SortBy(DialogSession& session, int column);
   // Shows the page's list again as the copy holds it, in the order chosen.
@@ -80,6 +97,9 @@ class SenderListPage final : public OptionsPage {
   void Order(std::vector<Row>& rows) const;
   static std::vector<std::vector<std::string>> Cells(const std::vector<Row>& rows);
   bool FileError(int code);
+  ListEntryRef RefOf(std::size_t row) const;
+  // Shows both list pages again after a change of the lists.
+  void Changed(DialogSession& session);
 
   ListPage which_;
   UserSettings& copy_;

@@ -14,6 +14,7 @@
 #include "testing/temporary_folder.h"
 #include "ui/about_page.h"
 #include "ui/general_page.h"
+#include "ui/list_edit_dialogs.h"
 #include "ui/list_page.h"
 #include "ui/model_session.h"
 #include "ui/scripted_ui.h"
@@ -132,6 +133,69 @@ TEST_F(OptionsSheetTest, AFolderWithoutMailIsRefusedAndTheOldOneStays) {
   EXPECT_EQ(live_.GetSpamFolder()->entryId, u"0001");  // not before OK
   sheet.Ok();
   EXPECT_EQ(live_.GetSpamFolder()->friendlyName, u"Mail -> Inbox -> Junk");
+}
+
+TEST_F(OptionsSheetTest, CancelAfterAddingLeavesTheLiveWhiteListButOpensThereNextTime) {
+  live_.Lock()->lastOptionsPage = 2;
+  OptionsSheet sheet(Context());
+  const std::int32_t add = sheet.whiteList().ButtonId(kListAdd);
+  ui_.QueueDialog(ScriptedUi::Press(add));
+  ui_.QueueDialog([](Dialog& d) {  // the Edit dialog
+    d.Find(kEditAddress)->text = "ann@example.org";
+    d.Find(kEditName)->text = "Ann";
+    return IDOK;
+  });
+  ui_.QueueDialog(ScriptedUi::Press(IDCANCEL));
+  EXPECT_FALSE(sheet.Run());
+  EXPECT_EQ(sheet.copy().whiteList.Count(), 1u);
+  EXPECT_TRUE(live_.Lock()->whiteList.Empty());
+  OptionsSheet next(Context());
+  EXPECT_EQ(next.dialog().currentPage, kWhiteListPage);
+}
+
+TEST_F(OptionsSheetTest, AnAdditionTakingAnAddressOffTheBlackListShowsOnTheBlackListPage) {
+  for (const char* address : {"a@example.org", "ann@example.org", "zoe@example.org"}) {
+    live_.Lock()->blackList.AddAddress(MakeContact(address), "x", clock_.Now());
+  }
+  OptionsSheet sheet(Context());
+  ModelSession session(sheet.dialog());
+  ASSERT_TRUE(sheet.whiteList().AddEntry(session, "ann@example.org", "Ann"));  // conflict: OK
+  EXPECT_THAT(ui_.texts(), Contains(ConflictText(ListKind::kWhiteList)));
+  sheet.ShowPage(3);
+  std::vector<std::string> shown;
+  for (const auto& row : sheet.dialog().Find("black-list-rows")->rows) shown.push_back(row[1]);
+  EXPECT_THAT(shown, ElementsAre("a@example.org", "zoe@example.org"));
+  EXPECT_THAT(sheet.dialog().Find("white-list-rows")->rows,
+              ElementsAre(ElementsAre("Ann", "ann@example.org")));
+  EXPECT_TRUE(sheet.Ok().empty());
+  EXPECT_TRUE(live_.Lock()->whiteList.Find(MakeContact("ann@example.org")));
+  EXPECT_FALSE(live_.Lock()->blackList.Find(MakeContact("ann@example.org")));
+  EXPECT_EQ(live_.Lock()->lastOptionsPage, 3u);
+}
+
+TEST_F(OptionsSheetTest, OneEntryAddedToALongListChangesOneRowOfTheView) {
+  for (int i = 0; i < 1000; ++i) {
+    AddWhite(("user" + std::to_string(1000 + i) + "@example.org").c_str(), "U");
+  }
+  OptionsSheet sheet(Context());
+  std::unique_ptr<DialogSession> session = ui_.Open(sheet.dialog());
+  ASSERT_TRUE(sheet.whiteList().AddEntry(*session, "user1500x@example.org", "New"));
+  std::size_t rowsSent = 0;
+  for (const DialogChange& change : ui_.changes()) {
+    rowsSent += change.rows.size() + static_cast<std::size_t>(change.count);
+  }
+  EXPECT_EQ(rowsSent, 1u);
+  EXPECT_EQ(sheet.dialog().Find("white-list-rows")->rows[501][1], "user1500x@example.org");
+}
+
+TEST_F(OptionsSheetTest, AnEntryWithControlCharactersOrTooLongIsRefusedBeforeTheListRules) {
+  OptionsSheet sheet(Context());
+  ModelSession session(sheet.dialog());
+  EXPECT_FALSE(sheet.whiteList().AddEntry(session, "ann@example.org\n\x1b[31m", "Ann"));
+  EXPECT_FALSE(sheet.whiteList().AddEntry(session, "bob@example.org", std::string(100000, 'b')));
+  EXPECT_FALSE(sheet.whiteList().AddEntry(session, "\xE4\xB8\xAD@example.org", "Chinese"));
+  EXPECT_TRUE(sheet.copy().whiteList.Empty());
+  EXPECT_THAT(ui_.texts(), Contains("The name is longer than 1024 characters."));
 }
 
 TEST_F(OptionsSheetTest, ListPagesShowPatternsInBothColumnsThenContacts) {
