@@ -4,6 +4,7 @@
 
 #include "platform/code_page.h"
 #include "platform/string_table.h"
+#include "ui/marking_dialogs.h"
 #include "ui/option_switches.h"
 #include "ui/options_sheet.h"
 
@@ -47,6 +48,10 @@ bool GeneralPage::OnButton(DialogSession& session, std::int32_t button) {
   if (button == kPickFolderButton) {
     if (!context_.pickFolder) return true;
     if (auto folder = context_.pickFolder()) UseFolder(session, *folder);
+    return true;
+  }
+  if (button == kMarkingOptionsButton) {
+    RunMarkingOptions(context_.ui, copy_);
     return true;
   }
   return false;

@@ -242,10 +242,14 @@ bool SenderListPage::FileError(int code) {
 bool SenderListPage::Import(DialogSession& session, const std::string& path) {
   ListFileContents file;
   if (const int code = ReadListFile(path, context_.clock, &file)) return FileError(code);
-  ApplyListFile(copy_, which_, file);
-  Refill(session);
-  if (opposite_ != nullptr) opposite_->Refill(session);
+  ApplyImport(session, file);
   return true;
+}
+
+std::size_t SenderListPage::ApplyImport(DialogSession& session, const ListFileContents& file) {
+  const std::size_t added = ApplyListFile(copy_, which_, file);
+  Changed(session);
+  return added;
 }
 
 bool SenderListPage::Export(const std::string& path) {

@@ -90,6 +90,9 @@ class SenderListPage final : public OptionsPage {
   // Import and Export as their buttons do after the file dialog; an error is shown as
   // "File Error:\n%s". True when done.
   bool Import(DialogSession& session, const std::string& path);
+  // The import of a file already read (a command reads it before taking any lock);
+  // returns how many entries and patterns the page gained.
+  std::size_t ApplyImport(DialogSession& session, const ListFileContents& file);
   bool Export(const std::string& path);
 
  private:
