@@ -57,17 +57,22 @@ int Show(const ListOptions& o, CommandIo& io) {
   CommandSheet sheet(env, io);
   const ui::SenderListPage& page = PageOf(sheet, o.page);
   if (o.json) {
-    nlohmann::json rows = nlohmann::json::array();
+    // One entry at a time: a list of 100,000 entries is never held twice as JSON.
+    const auto dump = [](const nlohmann::json& value) {
+      return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    };
+    io.out << "{\"list\":" << dump(page.Title()) << ",\"entries\":[";
+    bool first = true;
     for (const auto& row : page.rows()) {
-      rows.push_back({{"name", platform::AnsiToUtf8(row.name)},
+      io.out << (first ? "" : ",")
+             << dump({{"name", platform::AnsiToUtf8(row.name)},
                       {"address", platform::AnsiToUtf8(row.address)},
                       {"kind", row.pattern  ? "pattern"
                                : row.domain ? "domain"
                                             : "address"}});
+      first = false;
     }
-    io.out << nlohmann::json{{"list", page.Title()}, {"entries", rows}}.dump(
-                  -1, ' ', false, nlohmann::json::error_handler_t::replace)
-           << "\n";
+    io.out << "]}\n";
     return kExitOk;
   }
   for (const auto& row : page.rows()) {

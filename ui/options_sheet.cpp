@@ -90,7 +90,8 @@ std::string OptionsSheet::Ok() {
   }
   for (auto& page : pages_) page->Take(dialog_);
   copy_.lastOptionsPage = static_cast<std::uint32_t>(ActivePage());
-  context_.live.CopyIn(copy_);
+  // The sheet is done with its copy: it goes into place rather than being copied.
+  context_.live.CopyIn(std::move(copy_));
   return "";
 }
 

@@ -56,7 +56,8 @@ class OptionsSheet {
   bool Run();
 
   // OK and Cancel as their buttons do. Ok returns "" or the refusal (already shown),
-  // leaving the sheet open on the refusing page.
+  // leaving the sheet open on the refusing page. After an accepted Ok the copy has
+  // gone into the live record: the sheet is closed and its pages may not be used.
   std::string Ok();
   void Cancel();
 
