@@ -179,7 +179,7 @@ class ImapHostTest : public ::testing::Test {
          {std::pair{"black", "spammer@bad.example"}, std::pair{"white", "friend@good.example"}}) {
       const fs::path file = fs::path(home_.root()) / (std::string(list) + ".txt");
       std::ofstream(file) << address << "\r\n";
-      const Ended end = home_.Run({"lists", "import", "--list", list, file.string()});
+      const Ended end = home_.Run({"list", list, "import", file.string()});
       ASSERT_EQ(end.status, 0) << end.err;
     }
   }
@@ -223,7 +223,7 @@ TEST_F(ImapHostTest, HostMovesSpamThatArrivesAndSpamThatCameWhileItWasDown) {
   AddProfile("box", server_->tlsPort(), {"--ca-file", server_->caFile()});
   // With no host running, a command that needs nothing of the store runs without one.
   const fs::path exported = fs::path(home_.root()) / "black.out";
-  Ended end = home_.Run({"lists", "export", "--list", "black", exported.string()});
+  Ended end = home_.Run({"list", "black", "export", exported.string()});
   ASSERT_EQ(end.status, 0) << end.err;
   EXPECT_THAT(Slurp(exported), HasSubstr("spammer@bad.example"));
 

@@ -5,11 +5,14 @@
 #include "mapi/restriction.h"
 #include "outlook/empty_spam.h"
 #include "outlook/spam_folder.h"
+#include "outlook/spam_folder_picker.h"
 #include "outlook/support_mail.h"
 #include "outlook/test_message.h"
 #include "platform/code_page.h"
 #include "platform/string_table.h"
+#include "settings/data_folder.h"
 #include "ui/check_folder_dialog.h"
+#include "ui/options_sheet.h"
 
 namespace quorvel::outlook {
 namespace {
@@ -82,7 +85,30 @@ void QVCore::OpenOptions(std::uint32_t page, bool firstPage) {
     o_.process.settings().Lock()->lastOptionsPage = 0;
     page = 0;
   }
-  if (o_.optionsSheet && o_.optionsSheet(page)) o_.process.SaveSettings();
+  const bool ok = o_.optionsSheet ? o_.optionsSheet(page) : RunOptionsSheet();
+  if (ok) o_.process.SaveSettings();
+}
+
+bool QVCore::RunOptionsSheet() {
+  if (!application_) return false;
+  AddInProcess& p = o_.process;
+  ui::Ui& presenter = application_->Presenter();
+  ui::OptionsContext context{.live = p.settings(), .ui = presenter, .clock = p.environment().clock};
+  MailbaseStore& store = p.mailbase().store();
+  if (store.EnsureLoaded()) {
+    CorpusPair learned = store.MainPair();
+    learned.Merge(store.PendingPair());
+    context.learnedJunk = learned.junk().messageCount();
+    context.learnedGood = learned.good().messageCount();
+  }
+  if (std::shared_ptr<host::NameSpace> ns = namespace_) {
+    context.pickFolder = [ns, &presenter] { return PickFolder(presenter, *ns); };
+  }
+  context.openHelp = [&presenter] {
+    presenter.OpenUrl("file://" + DefaultDataFolders().ModuleFolder() + "quorvel.html");
+  };
+  ui::OptionsSheet sheet(std::move(context));
+  return sheet.Run();
 }
 
 HRESULT QVCore::Initialize(host::Application* application) {

@@ -62,7 +62,7 @@ struct CoreOptions {
   // Makes the application when Initialize is given none; empty: that start fails.
   std::function<host::Application*()> createApplication = {};
   // Opens the options sheet on `page` and returns true when it was closed with OK.
-  // Until the sheet exists, a stand-in records the page it was asked for.
+  // Empty: the options sheet itself, shown through the application's presenter.
   std::function<bool(std::uint32_t page)> optionsSheet = {};
   // The screen the popup slides on; empty: a 1024x768 screen with the taskbar below.
   std::function<ui::ScreenGeometry()> screen = {};
@@ -109,6 +109,7 @@ class QVCore final : public IQuorvel2, public PendingWork {
  private:
   HRESULT Fail(const std::string& text);
   void OpenOptions(std::uint32_t page, bool firstPage);
+  bool RunOptionsSheet();
   std::uint32_t SpamFolderItems();
   void Announce(const std::string& text);
   std::shared_ptr<mapi::Session> session() const;

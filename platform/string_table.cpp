@@ -15,6 +15,16 @@ struct Entry {
 // placeholders are filled by the caller.
 constexpr Entry kStrings[] = {
     {0, ""},  // placeholder so the table is never empty; LoadString(0) gives ""
+    // Confirmations of a list edit.
+    {124,
+     "Quorvel will remove the following single contacts from the list because they are "
+     "included in the added domains/wildcards."},
+    {127,
+     "The contacts you are trying to add to White List are already in your Black List. The "
+     "following contacts will be removed from Black List."},
+    {128,
+     "The contacts you are trying to add to Black List are already in your White List. The "
+     "following contacts will be removed from White List."},
     // Messages about the spam folder, its default name, the tray popup's text.
     {129, "You set Inbox as  spam storage.\nPlease choose another folder."},
     {150, "Spam"},
@@ -69,6 +79,9 @@ constexpr Entry kStrings[] = {
      "folder."},
     {602, "Are you sure you want to delete all items in the Spam folder?"},
     {604, "Could not load spam mail base.\nPlease reinstall Quorvel."},
+    {614,
+     "Quorvel detected the following mailing list:\n%s\nDo you want to add this address to "
+     "Safe Recipients List? "},
 };
 
 }  // namespace
