@@ -14,7 +14,7 @@ namespace quorvel::app {
 namespace {
 
 int RunOptions(CommandIo& io) {
-  UserEnvironment env(io, SettingsUse::kChange);
+  UserEnvironment env(io, SettingsUse::kChangeAfterAsking);
   CommandSheet sheet(env, io, /*learnedCounts=*/true);
   if (!sheet.sheet().Run()) return kExitFailure;
   std::string error;
