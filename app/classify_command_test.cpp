@@ -1,4 +1,4 @@
-// The command line end to end: quorvel classify, quorvel mailbase and quorvel lists
+// The command line end to end: quorvel classify, quorvel mailbase and quorvel list
 // over files in a temporary home, with messages that the rules decide on their own so
 // that the verdicts do not depend on a mail base.
 #include <gtest/gtest.h>
@@ -243,13 +243,13 @@ TEST_F(CommandLineEndToEnd, ListsImportSavesAndExportWritesThePage) {
   // LF line ends, a line too long to use, and a last line without a line end.
   std::ofstream(in, std::ios::binary) << "Jane Doe\tjane@example.com\nexample.org\n"
                                       << std::string(70'000, 'x') << "\n*@spam.example";
-  CliRun r = Run({"lists", "import", "--list", "white", in.string()});
+  CliRun r = Run({"list", "white", "import", in.string()});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   EXPECT_NE(r.out.find("3 entries added"), std::string::npos) << r.out;
   EXPECT_NE(r.err.find("line 3: longer than"), std::string::npos) << r.err;
 
   const fs::path out = *root_ / "lists" / "white.txt";
-  r = Run({"lists", "export", "--list", "White", out.string()});
+  r = Run({"list", "White", "export", out.string()});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   std::ifstream file(out, std::ios::binary);
   const std::string written((std::istreambuf_iterator<char>(file)), {});
@@ -261,8 +261,8 @@ TEST_F(CommandLineEndToEnd, ListsImportSavesAndExportWritesThePage) {
   // Onto the Black List: off the White List.
   const fs::path jane = *root_ / "lists" / "jane.txt";
   std::ofstream(jane, std::ios::binary) << "jane@example.com\r\n";
-  ASSERT_EQ(Run({"lists", "import", "--list", "black", jane.string()}).status, kExitOk);
-  ASSERT_EQ(Run({"lists", "export", "--list", "white", out.string()}).status, kExitOk);
+  ASSERT_EQ(Run({"list", "black", "import", jane.string()}).status, kExitOk);
+  ASSERT_EQ(Run({"list", "white", "export", out.string()}).status, kExitOk);
   std::ifstream again(out, std::ios::binary);
   const std::string white((std::istreambuf_iterator<char>(again)), {});
   EXPECT_EQ(white.find("jane@example.com"), std::string::npos) << white;
@@ -271,11 +271,11 @@ TEST_F(CommandLineEndToEnd, ListsImportSavesAndExportWritesThePage) {
 
 TEST_F(CommandLineEndToEnd, ListsErrorsNameTheFile) {
   const std::string missing = (*root_ / "lists" / "missing.txt").string();
-  CliRun r = Run({"lists", "import", "--list", "safe", missing});
+  CliRun r = Run({"list", "safe", "import", missing});
   EXPECT_EQ(r.status, kExitFailure);
   EXPECT_NE(r.err.find("File Error"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find(missing), std::string::npos) << r.err;
-  EXPECT_EQ(Run({"lists", "export", "--list", "grey", missing}).status, kExitUsage);
+  EXPECT_EQ(Run({"list", "grey", "export", missing}).status, kExitUsage);
 }
 
 TEST_F(CommandLineEndToEnd, UsageErrors) {

@@ -21,7 +21,11 @@ const std::vector<Command>& CommandTable() {
       WithoutStore(Routed(ClassifyCommand())),
       FilterCommand(),
       MailbaseCommand(),
-      WithoutStore(Routed(ListsCommand())),
+      WithoutStore(Routed(ListCommand())),
+      WithoutStore(Routed(DictCommand())),
+      WithoutStore(Routed(OptionCommand())),
+      Routed(SpamFolderCommand()),
+      Routed(OptionsCommand()),
       LogCommand(),
       ProfileCommand(),
       RegisterCommand(),
@@ -31,6 +35,10 @@ const std::vector<Command>& CommandTable() {
       Routed(DebugCommand()),
       Routed(FoldersCommand()),
       Routed(MessagesCommand()),
+      Routed(CheckCommand()),
+      Routed(TestCommand()),
+      Routed(EmptySpamCommand()),
+      Routed(SupportCommand()),
       Routed(ToolbarCommand()),
   };
   return table;

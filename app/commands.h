@@ -27,7 +27,11 @@ Command ClassifyCommand();
 Command DebugCommand();
 Command FilterCommand();
 Command MailbaseCommand();
-Command ListsCommand();
+Command ListCommand();
+Command DictCommand();
+Command OptionCommand();
+Command OptionsCommand();
+Command SpamFolderCommand();
 Command LogCommand();
 Command ProfileCommand();
 Command RegisterCommand();
@@ -36,6 +40,10 @@ Command RunCommand();
 Command StatusCommand();
 Command FoldersCommand();
 Command MessagesCommand();
+Command CheckCommand();
+Command TestCommand();
+Command EmptySpamCommand();
+Command SupportCommand();
 Command ToolbarCommand();
 
 // Runs a command line a client sent to `host` (no routing), on the job's own thread:

@@ -55,8 +55,7 @@ class ConcurrentWritersTest : public ::testing::Test {
   // The entries of an exported list, one per line (CR LF ends).
   std::set<std::string> Exported(const std::string& list) {
     const fs::path out = fs::path(home_.root()) / ("export-" + list + ".txt");
-    EXPECT_EQ(RunTogether({{"lists", "export", "--list", list, out.string()}}),
-              std::vector<int>{0});
+    EXPECT_EQ(RunTogether({{"list", list, "export", out.string()}}), std::vector<int>{0});
     std::set<std::string> entries;
     std::string text = Slurp(out);
     std::size_t start = 0;
@@ -108,8 +107,8 @@ TEST_F(ConcurrentWritersTest, ImportsIntoOneListAtOnceLoseNoEntry) {
     for (int writer = 0; writer < 4; ++writer) {
       const std::string domain =
           "r" + std::to_string(round) + "w" + std::to_string(writer) + ".org";
-      imports.push_back({"lists", "import", "--list", "white",
-                         ListFile("in" + std::to_string(writer) + ".txt", domain, 3)});
+      imports.push_back(
+          {"list", "white", "import", ListFile("in" + std::to_string(writer) + ".txt", domain, 3)});
       for (int i = 0; i < 3; ++i) expected.insert("user" + std::to_string(i) + "@" + domain);
     }
     EXPECT_EQ(RunTogether(imports), std::vector<int>(4, 0));
@@ -122,8 +121,8 @@ TEST_F(ConcurrentWritersTest, WhiteAndBlackListImportsAtOnceKeepBoth) {
   for (int round = 0; round < 6; ++round) {
     const std::string w = "white" + std::to_string(round) + ".org";
     const std::string b = "black" + std::to_string(round) + ".org";
-    EXPECT_EQ(RunTogether({{"lists", "import", "--list", "white", ListFile("w.txt", w, 4)},
-                           {"lists", "import", "--list", "black", ListFile("b.txt", b, 4)}}),
+    EXPECT_EQ(RunTogether({{"list", "white", "import", ListFile("w.txt", w, 4)},
+                           {"list", "black", "import", ListFile("b.txt", b, 4)}}),
               std::vector<int>(2, 0));
     for (int i = 0; i < 4; ++i) {
       white.insert("user" + std::to_string(i) + "@" + w);

@@ -189,7 +189,7 @@ TEST_F(FilterCommandTest, SettingsAndProfilesAreFoundWithoutHome) {
   const std::string list = home_.root() + "/black.txt";
   Spit(list, "deals@offers.example\n");
   ProgramRun run =
-      RunProgram({QUORVEL_PROGRAM, "lists", "import", "--list", "black", list}, Environment(true));
+      RunProgram({QUORVEL_PROGRAM, "list", "black", "import", list}, Environment(true));
   ASSERT_EQ(run.end.status, 0) << run.err;
   ASSERT_TRUE(fs::exists(ConfigFolder() + "/HKEY_CURRENT_USER.reg"));
   fs::create_directories(home_.root() + "/Maildir/cur");

@@ -102,7 +102,7 @@ TEST_F(HostEndToEndTest, FreshProfileRunsServesCommandsAndKeepsEverythingAfterSi
   // succeed only through the channel.
   const std::string list = (fs::path(home_.root()) / "blocked.txt").string();
   Spit(list, "Offers\tblocked.example\r\n");
-  ProgramRun imported = Quorvel({"lists", "import", "--list", "black", list});
+  ProgramRun imported = Quorvel({"list", "black", "import", list});
   ASSERT_EQ(imported.end.status, 0) << imported.err;
   EXPECT_NE(imported.out.find("Imported"), std::string::npos) << imported.out;
 
@@ -114,7 +114,7 @@ TEST_F(HostEndToEndTest, FreshProfileRunsServesCommandsAndKeepsEverythingAfterSi
 
   const std::string exported = (fs::path(home_.root()) / "out/black.txt").string();
   fs::create_directories(fs::path(exported).parent_path());
-  ProgramRun written = Quorvel({"lists", "export", "--list", "black", exported});
+  ProgramRun written = Quorvel({"list", "black", "export", exported});
   ASSERT_EQ(written.end.status, 0) << written.err;
   EXPECT_NE(Slurp(exported).find("blocked.example"), std::string::npos);
 
@@ -140,7 +140,7 @@ TEST_F(HostEndToEndTest, FreshProfileRunsServesCommandsAndKeepsEverythingAfterSi
   const std::string user = Slurp(home_.RegistryFile());
   EXPECT_NE(user.find("home"), std::string::npos);
   EXPECT_NE(Slurp(home_.RegistryFile("HKEY_LOCAL_MACHINE")).find("Addins"), std::string::npos);
-  ProgramRun after = Quorvel({"lists", "export", "--list", "black", exported});
+  ProgramRun after = Quorvel({"list", "black", "export", exported});
   ASSERT_EQ(after.end.status, 0) << after.err;
   EXPECT_NE(Slurp(exported).find("blocked.example"), std::string::npos)
       << "the imported list was lost when the host stopped";
@@ -211,7 +211,7 @@ TEST_F(HostEndToEndTest, AHostThatMovesSpamJournalsItAndLogsTheMove) {
   ASSERT_EQ(Quorvel({"register"}).end.status, 0);
   const std::string list = (fs::path(home_.root()) / "blocked.txt").string();
   Spit(list, "Offers\tblocked.example\r\n");
-  ProgramRun imported = Quorvel({"lists", "import", "--list", "black", list});
+  ProgramRun imported = Quorvel({"list", "black", "import", list});
   ASSERT_EQ(imported.end.status, 0) << imported.err;
 
   std::string error;

@@ -163,9 +163,7 @@ TEST_F(HostServerTest, SigtermEndsTheHostWithinTwoSecondsWhateverItsClientsDo) {
 // The filter's moves reach a subscribed client as events, with what a front end shows.
 TEST_F(HostServerTest, ASubscriberHearsOfEverySpamMoved) {
   Spit(fs::path(home_.root()) / "black.txt", "Offers\tblocked.example\r\n");
-  ASSERT_EQ(
-      host_.Quorvel({"lists", "import", "--list", "black", home_.root() + "/black.txt"}).end.status,
-      0);
+  ASSERT_EQ(host_.Quorvel({"list", "black", "import", home_.root() + "/black.txt"}).end.status, 0);
   host::Outcome outcome;
   auto client = host::HostClient::Connect(home_.RuntimeDir() + "/quorvel-home.sock", {}, &outcome);
   ASSERT_TRUE(client) << outcome.message;

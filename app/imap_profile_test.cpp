@@ -179,7 +179,7 @@ class ImapHostTest : public ::testing::Test {
          {std::pair{"black", "spammer@bad.example"}, std::pair{"white", "friend@good.example"}}) {
       const fs::path file = fs::path(home_.root()) / (std::string(list) + ".txt");
       std::ofstream(file) << address << "\r\n";
-      const Ended end = home_.Run({"lists", "import", "--list", list, file.string()});
+      const Ended end = home_.Run({"list", list, "import", file.string()});
       ASSERT_EQ(end.status, 0) << end.err;
     }
   }
@@ -223,7 +223,7 @@ TEST_F(ImapHostTest, HostMovesSpamThatArrivesAndSpamThatCameWhileItWasDown) {
   AddProfile("box", server_->tlsPort(), {"--ca-file", server_->caFile()});
   // With no host running, a command that needs nothing of the store runs without one.
   const fs::path exported = fs::path(home_.root()) / "black.out";
-  Ended end = home_.Run({"lists", "export", "--list", "black", exported.string()});
+  Ended end = home_.Run({"list", "black", "export", exported.string()});
   ASSERT_EQ(end.status, 0) << end.err;
   EXPECT_THAT(Slurp(exported), HasSubstr("spammer@bad.example"));
 
@@ -281,6 +281,35 @@ TEST_F(ImapHostTest, MessagesAreListedByTheirUidsInTheFolder) {
   ASSERT_EQ(home_.Run({"run", "--once"}).status, 0);  // moves it into the spam folder
   // A subfolder's counts are its own, not the hierarchy's (which the server leaves out).
   EXPECT_THAT(home_.Run({"folders"}).out, HasSubstr("Inbox/Junk\t1\t"));
+}
+
+// Check Folder and Test Message on an IMAP profile: read mail in the Inbox (which the
+// start-up scan leaves alone) is judged by the check, its spam moved; a test names a
+// message by folder and UID and moves nothing.
+TEST_F(ImapHostTest, CheckAndTestWorkOnAnImapFolder) {
+  ImportLists();
+  AddProfile("box", server_->tlsPort(), {"--ca-file", server_->caFile()});
+  mapi::imap::ImapError error;
+  for (const auto& [subject, from] : {std::pair{"read-spam", "spammer@bad.example"},
+                                      std::pair{"read-good", "friend@good.example"}}) {
+    ASSERT_TRUE(direct_->Append("INBOX", Mail(subject, from), {"\\Seen"}, &error)) << error.text;
+  }
+  std::string spamName;
+  for (const auto& m : Messages(*direct_, "INBOX")) {
+    if (m.content.find("read-spam") != std::string::npos) {
+      spamName = "Inbox/" + std::to_string(m.uid);
+    }
+  }
+  Ended end = home_.Run({"test", "--json", spamName});
+  ASSERT_EQ(end.status, 0) << end.err;
+  EXPECT_EQ(nlohmann::json::parse(end.out)["verdict"], "spam");
+  EXPECT_EQ(Subjects("INBOX"), (std::vector<std::string>{"read-good", "read-spam"}));
+
+  end = home_.Run({"check", "--yes"});
+  ASSERT_EQ(end.status, 0) << end.err;
+  EXPECT_THAT(end.err, HasSubstr("Check done: 2 messages checked, 1 spam, 1 moved"));
+  EXPECT_EQ(Subjects("INBOX"), std::vector<std::string>{"read-good"});
+  EXPECT_EQ(Subjects("Junk"), std::vector<std::string>{"read-spam"});
 }
 
 // The host's connections pass through a proxy that cuts them: the host keeps running,

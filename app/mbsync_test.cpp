@@ -71,8 +71,8 @@ class MbsyncTest : public ::testing::Test {
     for (const char* sub : {"cur", "new", "tmp"}) fs::create_directories(local_ / sub);
     std::ofstream(home_.root() + "/black.txt") << "spammer@bad.example\r\n";
     std::ofstream(home_.root() + "/white.txt") << "friend@good.example\r\n";
-    Ok(host_.Quorvel({"lists", "import", "--list", "black", home_.root() + "/black.txt"}));
-    Ok(host_.Quorvel({"lists", "import", "--list", "white", home_.root() + "/white.txt"}));
+    Ok(host_.Quorvel({"list", "black", "import", home_.root() + "/black.txt"}));
+    Ok(host_.Quorvel({"list", "white", "import", home_.root() + "/white.txt"}));
     Ok(host_.Quorvel(
         {"profile", "add", "home", "--maildir", local_.string(), "--address", "me@home.example"}));
     Ok(host_.Quorvel({"register"}));

@@ -171,7 +171,7 @@ TEST_F(ProgramTest, DamagedSettingsAreReportedAndNeverSavedOver) {
   ProgramRun run = Run({"classify", plain});
   EXPECT_NE(run.err.find(RegistryFile().string() + ":4:"), std::string::npos) << run.err;
   const fs::path exported = home_ / "white.txt";
-  run = Run({"lists", "export", "--list", "white", exported.string()});
+  run = Run({"list", "white", "export", exported.string()});
   EXPECT_EQ(run.status, 1);
   EXPECT_FALSE(fs::exists(exported));
 
@@ -183,12 +183,12 @@ TEST_F(ProgramTest, DamagedSettingsAreReportedAndNeverSavedOver) {
             std::string::npos)
       << run.err;
   Spit(home_ / "friends.txt", "friend@example.org\r\n");
-  run = Run({"lists", "import", "--list", "white", (home_ / "friends.txt").string()});
+  run = Run({"list", "white", "import", (home_ / "friends.txt").string()});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("\"WhiteList\" did not load"), std::string::npos) << run.err;
   EXPECT_EQ(Slurp(RegistryFile()), wrongType);
   // A list that did load is imported, and the damaged value stays as it was.
-  run = Run({"lists", "import", "--list", "safe", (home_ / "friends.txt").string()});
+  run = Run({"list", "safe", "import", (home_ / "friends.txt").string()});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(Slurp(RegistryFile()).find("\"WhiteList\"=dword:00000007"), std::string::npos);
 }

@@ -73,8 +73,8 @@ class RunCommandTest : public ::testing::Test {
     // settings directly).
     std::ofstream(home.root() + "/black.txt") << "spammer@bad.example\r\n";
     std::ofstream(home.root() + "/white.txt") << "friend@good.example\r\n";
-    Ok(host.Quorvel({"lists", "import", "--list", "black", home.root() + "/black.txt"}));
-    Ok(host.Quorvel({"lists", "import", "--list", "white", home.root() + "/white.txt"}));
+    Ok(host.Quorvel({"list", "black", "import", home.root() + "/black.txt"}));
+    Ok(host.Quorvel({"list", "white", "import", home.root() + "/white.txt"}));
     Ok(host.Quorvel(
         {"profile", "add", "home", "--maildir", maildir.string(), "--address", "me@home.example"}));
     Ok(host.Quorvel({"register"}));
@@ -187,7 +187,7 @@ TEST_F(RunCommandTest, SpamDeliveredIntoNewEndsInSpamGoodMailStaysSentMailWhitel
   StopHost();
   // Saved with the settings when the host stopped.
   std::string exported = home.root() + "/white-out.txt";
-  Ok(host.Quorvel({"lists", "export", "--list", "white", exported}));
+  Ok(host.Quorvel({"list", "white", "export", exported}));
   EXPECT_NE(Slurp(exported).find("new.friend@else.example"), std::string::npos) << Slurp(exported);
   EXPECT_EQ(Messages("Sent"), (std::set<std::string>{Unique("sent", 0)}));
 }

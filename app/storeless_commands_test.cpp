@@ -120,7 +120,7 @@ TEST_F(StorelessCommandsTest, AStoreOutOfReachIsNeverAVerdict) {
     ProgramRun fromInput = Run({"classify", "--exit-code", "-"}, kPlain);
     EXPECT_EQ(fromInput.end.status, 0) << fromInput.err;
 
-    ProgramRun exported = Run({"lists", "export", "--list", "white", home_->root() + "/white.txt"});
+    ProgramRun exported = Run({"list", "white", "export", home_->root() + "/white.txt"});
     EXPECT_EQ(exported.end.status, 0) << exported.err;
     EXPECT_TRUE(fs::exists(home_->root() + "/white.txt"));
   }

@@ -66,8 +66,8 @@ UserEnvironment::UserEnvironment(CommandIo& io, SettingsUse use)
     // The host loaded the settings when its add-in started (or does now, when no
     // add-in is loaded), and its mail base is opened once for the whole process.
     host_->EnsureSettingsLoaded();
-    if (use == SettingsUse::kChange) {
-      HoldSettings(host_->environment().registry, io);
+    if (use != SettingsUse::kRead) {
+      if (use == SettingsUse::kChange) HoldSettings(host_->environment().registry, io);
       // Another process may have saved since the host loaded: its values come in,
       // unless the host changed the same ones itself.
       host_->settings().Refresh(host_->settingsStore());

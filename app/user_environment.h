@@ -33,7 +33,10 @@ namespace quorvel::app {
 // the settings until it ends, so that its load, change and save never interleave with
 // another command's or a host's save. Inside a host it first takes into the host's
 // record what other processes saved meanwhile (SettingsHolder::Refresh).
-enum class SettingsUse { kRead, kChange };
+// kChangeAfterAsking is for a change that waits on a person (the options sheet): the
+// lock is not held while they decide, or every save of the host, its stop included,
+// would wait for them; the save takes the lock for itself.
+enum class SettingsUse { kRead, kChange, kChangeAfterAsking };
 
 class UserEnvironment {
  public:

@@ -81,11 +81,14 @@ Application::PresenterScope::~PresenterScope() {
 
 namespace quorvel::host {
 
-Application::ThreadPresenterScope::ThreadPresenterScope(Application& application,
-                                                        ui::Ui* presenter) {
+Application::ThreadPresenterScope::ThreadPresenterScope(Application& application, ui::Ui* presenter)
+    : previousApplication_(threadPresenter.application),
+      previousPresenter_(threadPresenter.presenter) {
   threadPresenter = {&application, presenter};
 }
 
-Application::ThreadPresenterScope::~ThreadPresenterScope() { threadPresenter = {}; }
+Application::ThreadPresenterScope::~ThreadPresenterScope() {
+  threadPresenter = {previousApplication_, previousPresenter_};
+}
 
 }  // namespace quorvel::host

@@ -59,6 +59,9 @@ class Application {
   std::string Name() const { return "Quorvel host"; }
 
   ui::Ui& Presenter();
+  // The presenter Presenter() forwards to on this thread at this moment (never the
+  // forwarding one itself), kept alive by the pointer.
+  std::shared_ptr<ui::Ui> CurrentPresenter() { return Current(); }
   // Makes `presenter` the current one until the guard ends; a call that began before
   // keeps the presenter alive until it returns. Guards nest: the previous presenter
   // comes back.
@@ -76,14 +79,18 @@ class Application {
 
   // Makes `presenter` the current one for the calling thread alone until the guard
   // ends: a request's job (a command line, a click) asks its own client while other
-  // threads keep theirs. It comes before a PresenterScope's. REQUIRES: `presenter`
-  // outlives the guard; one guard per thread at a time.
+  // threads keep theirs. It comes before a PresenterScope's. Guards nest: the
+  // previous one comes back. REQUIRES: `presenter` outlives the guard.
   class ThreadPresenterScope {
    public:
     ThreadPresenterScope(Application& application, ui::Ui* presenter);
     ~ThreadPresenterScope();
     ThreadPresenterScope(const ThreadPresenterScope&) = delete;
     ThreadPresenterScope& operator=(const ThreadPresenterScope&) = delete;
+
+   private:
+    const Application* previousApplication_;
+    ui::Ui* previousPresenter_;
   };
 
   // Questions for a person that cannot be asked now (the wizard due at start, a crash

@@ -303,12 +303,15 @@ TEST_F(ChannelTest, TheClientTrustsOnlyAPrivateRuntimeFolder) {
   EXPECT_EQ(path, (dir_ / "open" / "quorvel-p.sock").string());
 }
 
-TEST(ClientTextTest, OnlyWebAndMailLinksOpen) {
-  for (const char* good : {"https://x.org/a", "HTTP://x", "mailto:a@b.c"}) {
+TEST(ClientTextTest, OnlyWebAndMailLinksAndLocalPagesOpen) {
+  for (const char* good :
+       {"https://x.org/a", "HTTP://x", "mailto:a@b.c", "file:///usr/share/quorvel/quorvel.html"}) {
     EXPECT_TRUE(IsOpenableUrl(good)) << good;
   }
-  for (const char* bad : {"file:///etc/passwd", "javascript:x", "https://x\x1b]8;;",
-                          "https://x\nfile:///etc", "", "ftp://x", "/usr/bin/xterm"}) {
+  for (const char* bad :
+       {"file:///etc/passwd", "javascript:x", "https://x\x1b]8;;", "https://x\nfile:///etc", "",
+        "ftp://x", "/usr/bin/xterm", "file:///tmp/run.desktop", "file:///tmp/x.html?y",
+        "file://host/x.html"}) {
     EXPECT_FALSE(IsOpenableUrl(bad)) << bad;
   }
 }

@@ -91,7 +91,12 @@ bool IsOpenableUrl(std::string_view url) {
     return true;
   };
   if (platform::Printable(url) != url) return false;
-  return startsWith("http://") || startsWith("https://") || startsWith("mailto:");
+  // A local page (the user's manual, which Help opens) may be opened too; no other
+  // local file, which the desktop's handler might run.
+  const bool localPage = startsWith("file:///") && url.size() > 5 &&
+                         url.substr(url.size() - 5) == ".html" &&
+                         url.find_first_of("?#") == std::string_view::npos;
+  return startsWith("http://") || startsWith("https://") || startsWith("mailto:") || localPage;
 }
 
 std::unique_ptr<HostClient> HostClient::Connect(const std::string& path,

@@ -34,7 +34,8 @@ namespace quorvel::host {
 // folder that is not the user's own, or that others may write, is refused.
 Outcome ChannelPath(const std::string& profile, std::string* path);
 
-// Whether a host may have `url` opened: http, https and mailto only.
+// Whether a host may have `url` opened: http, https and mailto, and a local .html page
+// (file:///.../quorvel.html, the user's manual).
 bool IsOpenableUrl(std::string_view url);
 
 struct ClientOptions {

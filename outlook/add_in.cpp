@@ -2,6 +2,7 @@
 
 #include "crash/reporter.h"
 #include "platform/message_box.h"
+#include "platform/string_table.h"
 
 namespace quorvel::outlook {
 namespace {
@@ -220,7 +221,11 @@ bool QVAddIn::RunCommand(int id, host::Explorer* explorer, bool request) {
     application = application_;
   }
   if (id == kCmdHelp) {
-    if (application) application->Presenter().OpenUrl("file://" + services_.helpPath);
+    // The user's manual with the desktop's handler; where none opens it, its path.
+    if (application && !application->Presenter().OpenUrl("file://" + services_.helpPath)) {
+      application->Presenter().Notify(std::string(platform::kProductName),
+                                      "The user's manual is " + services_.helpPath);
+    }
     return true;
   }
   if (id == kCmdCustomizeToolbar) {

@@ -9,14 +9,6 @@ void AttachCore(AddInServices& services, std::shared_ptr<AddInProcess> process,
   services.createCore = [process, customize]() -> std::shared_ptr<IQuorvel2> {
     CoreOptions options{.process = *process};
     if (customize) customize(options);
-    if (!options.optionsSheet) {
-      // The options sheet comes later; until then the request is only logged.
-      auto log = options.log;
-      options.optionsSheet = [log](std::uint32_t page) {
-        if (log) log("The options sheet (page " + std::to_string(page) + ") is not available yet.");
-        return false;
-      };
-    }
     return std::make_shared<QVCore>(std::move(options));
   };
   services.wizardPending = [process] { return process->settings().Lock()->showWizard != 0; };

@@ -19,9 +19,12 @@
 // it finishes.
 //
 // MarkAsGood and MarkAsJunk run the marking routine (marking.h) on the explorer's
-// folder and selection, on the caller's thread, one marking at a time. The checking
-// and e-mail commands come with their own parts of the add-in; until then they
-// answer E_NOTIMPL.
+// folder and selection, on the caller's thread, one marking at a time.
+// The other commands: CheckFolder (folder_check.h: the confirmation, then the check on a
+// thread of its own; a second check while one runs is refused), TestMessage
+// (test_message.h), DeleteSpam (empty_spam.h) and EmailToSupport (support_mail.h). They
+// ask and show through the application's presenter: on a request's thread, the
+// client that sent it.
 //
 // Shutdown follows its order (popup, worker, notifications, namespace, settings) and
 // also saves what the worker learned into the mail base.
@@ -30,7 +33,8 @@
 // moved everything queued: what the start-up scan queued, and whatever notifications
 // brought meanwhile.
 //
-// Threading: every method on the host's user-interface thread.
+// Threading: every method on the host's user-interface thread, except the commands,
+// which may run on a request's own thread (quorvel2.h); RunFolderCheck on any thread.
 #ifndef QUORVEL_OUTLOOK_QV_CORE_H_
 #define QUORVEL_OUTLOOK_QV_CORE_H_
 
@@ -41,6 +45,7 @@
 
 #include "host/application.h"
 #include "outlook/add_in_process.h"
+#include "outlook/folder_check.h"
 #include "outlook/marking.h"
 #include "outlook/popup_window.h"
 #include "outlook/quorvel2.h"
@@ -59,7 +64,7 @@ struct CoreOptions {
   // Makes the application when Initialize is given none; empty: that start fails.
   std::function<host::Application*()> createApplication = {};
   // Opens the options sheet on `page` and returns true when it was closed with OK.
-  // Until the sheet exists, a stand-in records the page it was asked for.
+  // Empty: the options sheet itself, shown through the application's presenter.
   std::function<bool(std::uint32_t page)> optionsSheet = {};
   // The screen the popup slides on; empty: a 1024x768 screen with the taskbar below.
   std::function<ui::ScreenGeometry()> screen = {};
@@ -69,6 +74,8 @@ struct CoreOptions {
   // Takes the host's new-mail mark away; empty where the host has none.
   std::function<void()> removeNewMailIcon = {};
   std::uint32_t workerIdleReleaseMs = 10000;
+  // The program's version, for the support request; "" when unknown.
+  std::string version = {};
   // Where the worker records the verdicts it acts on; may be null. Must outlive the core.
   VerdictJournal* journal = nullptr;
   // Hears of every marking that ran, with what it changed; may be empty. Called on
@@ -92,13 +99,19 @@ class QVCore final : public IQuorvel2, public PendingWork {
   // The marking without questions, for messages the user moved by hand (marking.h).
   // Markings run one at a time.
   MarkingRecord MarkQuietly(const MarkingSelection& selection, MarkingMode mode);
-  HRESULT CheckFolder(host::Explorer*) override { return E_NOTIMPL; }
-  HRESULT TestMessage(host::Explorer*) override { return E_NOTIMPL; }
-  HRESULT EmailToSupport() override { return E_NOTIMPL; }
-  HRESULT DeleteSpam() override { return E_NOTIMPL; }
+  HRESULT CheckFolder(host::Explorer* explorer) override;
+  HRESULT TestMessage(host::Explorer* explorer) override;
+  HRESULT EmailToSupport() override;
+  HRESULT DeleteSpam() override;
   HRESULT PostStartupActions() override;
   HRESULT InitialWizard() override;
   void WaitUntilIdle() override;
+
+  // The folder check without its confirmation, for the first-run wizard's Inbox
+  // check and the Check Folder command: checks the folder `folderId` (and its
+  // subfolders when asked), showing progress and asking through `ui`. kBusy while
+  // another check runs; kNoSpamFolder (559 shown) before Initialize.
+  CheckOutcome RunFolderCheck(ui::Ui& ui, const mapi::EntryId& folderId, bool includeSubfolders);
 
   bool initialized() const { return initialized_; }
   const std::string& outboxMessageClass() const { return outboxMessageClass_; }
@@ -107,6 +120,7 @@ class QVCore final : public IQuorvel2, public PendingWork {
  private:
   HRESULT Fail(const std::string& text);
   void OpenOptions(std::uint32_t page, bool firstPage);
+  bool RunOptionsSheet();
   std::uint32_t SpamFolderItems();
   void Announce(const std::string& text);
   std::shared_ptr<mapi::Session> session() const;
@@ -123,6 +137,7 @@ class QVCore final : public IQuorvel2, public PendingWork {
   std::mutex markingMutex_;                 // held for one whole marking
   std::string outboxMessageClass_;
   std::unique_ptr<ClassifierJudge> judge_;
+  std::unique_ptr<FolderChecker> folderChecker_;
   TrayCounter tray_;
   std::unique_ptr<Worker> worker_;
   std::shared_ptr<StoreWatcher> storeWatcher_;

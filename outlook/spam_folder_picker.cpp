@@ -1,0 +1,54 @@
+#include "outlook/spam_folder_picker.h"
+
+#include <vector>
+
+#include "host/folder_path.h"
+#include "host/mailbox_listing.h"
+#include "outlook/spam_folder.h"
+#include "platform/code_page.h"
+
+namespace quorvel::outlook {
+
+std::optional<ui::PickedFolder> FolderByPath(host::NameSpace& nameSpace, const std::string& path,
+                                             std::string* error) {
+  std::shared_ptr<host::MAPIFolder> folder;
+  host::Outcome found = host::FindFolderByPath(nameSpace, path, &folder);
+  if (!found.ok() || !folder) {
+    if (error != nullptr)
+      *error = found.message.empty() ? "no such folder: " + path : found.message;
+    return std::nullopt;
+  }
+  ui::PickedFolder picked{.entryId = folder->EntryID(),
+                          .path = host::FolderPathOf(*folder),
+                          .holdsMail = folder->DefaultItemType() == host::olMailItem};
+  // Shown as the spam folder is: its names from the store's root down.
+  if (auto session = nameSpace.MAPIOBJECT()) {
+    if (auto id = mapi::EntryId::FromHex(picked.entryId)) {
+      if (std::string friendly = FriendlyPath(*session, *id); !friendly.empty()) {
+        picked.path = platform::AnsiToUtf8(friendly);
+      }
+    }
+  }
+  return picked;
+}
+
+std::optional<ui::PickedFolder> PickFolder(ui::Ui& ui, host::NameSpace& nameSpace) {
+  std::vector<std::string> paths;
+  host::ListFolders(nameSpace, [&paths](const host::FolderRow& row) {
+    paths.push_back(row.path);
+    return true;
+  });
+  ui::Dialog ask;
+  ask.kind = "pick-folder";
+  ask.title = "Select Folder";
+  ask.controls = {
+      {.kind = ui::ControlKind::kChoice, .id = "folder", .label = "&Folder:", .options = paths}};
+  ask.buttons = {ui::RoleButton(ui::ButtonRole::kOk, "OK"),
+                 ui::RoleButton(ui::ButtonRole::kCancel, "Cancel")};
+  if (ui.Present(ask) != platform::IDOK) return std::nullopt;
+  const std::int32_t chosen = ask.Find("folder")->selected;
+  if (chosen < 0 || static_cast<std::size_t>(chosen) >= paths.size()) return std::nullopt;
+  return FolderByPath(nameSpace, paths[static_cast<std::size_t>(chosen)], nullptr);
+}
+
+}  // namespace quorvel::outlook
