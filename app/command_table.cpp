@@ -31,6 +31,8 @@ const std::vector<Command>& CommandTable() {
       Routed(DebugCommand()),
       Routed(FoldersCommand()),
       Routed(MessagesCommand()),
+      Routed(GoodCommand()),
+      Routed(JunkCommand()),
   };
   return table;
 }
