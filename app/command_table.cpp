@@ -33,6 +33,7 @@ const std::vector<Command>& CommandTable() {
       Routed(MessagesCommand()),
       Routed(GoodCommand()),
       Routed(JunkCommand()),
+      Routed(ToolbarCommand()),
   };
   return table;
 }

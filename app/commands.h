@@ -38,6 +38,7 @@ Command FoldersCommand();
 Command MessagesCommand();
 Command GoodCommand();
 Command JunkCommand();
+Command ToolbarCommand();
 
 // Runs a command line a client sent to `host` (no routing), on the job's own thread:
 // against the host's settings and mail base, in the client's folder, its questions
