@@ -131,7 +131,7 @@ TEST_F(MarkingEndToEndTest, JunkAndGoodLearnListAndMoveThroughARunningHost) {
   EXPECT_THAT(junk.out, HasSubstr("marked 1 message as junk"));
   EXPECT_TRUE(HoldsMessageId(maildir_ / ".Spam", "pills1@pills.example"));
   EXPECT_FALSE(HoldsMessageId(maildir_, "pills1@pills.example"));
-  ProgramRun black = Quorvel({"lists", "export", "--list", "black", "-"});
+  ProgramRun black = Quorvel({"lists", "export", "--list", "black", "/dev/stdout"});
   EXPECT_THAT(black.out, HasSubstr("shop@pills.example")) << black.err;
   // Learned: the rebuild the marking asked for puts it into the table.
   ASSERT_TRUE(WaitUntil([&] { return TableCount("table_junk_messages") == junkBefore + 1; }, 30s))
@@ -145,9 +145,9 @@ TEST_F(MarkingEndToEndTest, JunkAndGoodLearnListAndMoveThroughARunningHost) {
   ASSERT_EQ(good.end.status, 0) << good.err;
   EXPECT_TRUE(HoldsMessageId(maildir_, "news1@list.example"));
   EXPECT_FALSE(HoldsMessageId(maildir_ / ".Spam", "news1@list.example"));
-  EXPECT_THAT(Quorvel({"lists", "export", "--list", "white", "-"}).out,
+  EXPECT_THAT(Quorvel({"lists", "export", "--list", "white", "/dev/stdout"}).out,
               HasSubstr("news@list.example"));
-  EXPECT_THAT(Quorvel({"lists", "export", "--list", "safe", "-"}).out,
+  EXPECT_THAT(Quorvel({"lists", "export", "--list", "safe", "/dev/stdout"}).out,
               HasSubstr("news@list.example"));
 
   // --piped: the mail program pipes the message; the profile's copy is marked.
