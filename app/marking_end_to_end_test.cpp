@@ -29,9 +29,10 @@ using quorvel::testing::WaitUntil;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
+// Words the shipped mail base has never seen, so that what the marking taught shows.
 constexpr const char* kPillsBody =
-    "Order genuine pharmacy pills online today without prescription. Cheap pills, fast "
-    "discreet shipping, lowest pharmacy prices guaranteed, order pills now and save.\n";
+    "Order genuine zentrafil plumquist online today without prescription. Cheap "
+    "zentrafil, dravonex shipping, lowest plumquist prices guaranteed, order now.\n";
 
 std::string Message(const std::string& from, const std::string& id, const std::string& subject,
                     const std::string& body, const std::string& extra = "") {
@@ -103,14 +104,21 @@ class MarkingEndToEndTest : public ::testing::Test {
     nlohmann::json stats = Stats();
     return stats.is_object() && stats.contains(key) ? stats[key].get<int>() : -1;
   }
-  // The Bayesian score `classify` gives a message file; -1 without one.
-  double Score(const fs::path& file) {
+  // A list as `lists export` writes it.
+  std::string List(const std::string& which) {
+    const fs::path file = fs::path(home_.root()) / (which + ".txt");
+    ProgramRun run = Quorvel({"lists", "export", "--list", which, file.string()});
+    return run.end.status == 0 ? Slurp(file) : run.err;
+  }
+  // The probability `classify` lists for `token` among a message's decisive tokens;
+  // -1 when it is not listed (unknown to the mail base).
+  double TokenProbability(const fs::path& file, const std::string& token) {
     ProgramRun run = Quorvel({"classify", "--json", file.string()});
     auto line = nlohmann::json::parse(run.out, nullptr, false);
     if (!line.is_object()) return -1;
     const std::string reason = line["reason"].get<std::string>();
-    const auto at = reason.find("Total Score is ");
-    return at == std::string::npos ? -1 : std::stod(reason.substr(at + 15));
+    const auto at = reason.find("\n" + token + "\t");
+    return at == std::string::npos ? -1 : std::stod(reason.substr(at + token.size() + 2));
   }
 
   quorvel::testing::TemporaryHome home_;
@@ -123,7 +131,8 @@ TEST_F(MarkingEndToEndTest, JunkAndGoodLearnListAndMoveThroughARunningHost) {
   ASSERT_TRUE(host.Start(60s, &error)) << error;
   const int junkBefore = TableCount("table_junk_messages");
   ASSERT_GE(junkBefore, 0);
-  const double scoreBefore = Score(fs::path(home_.root()) / "similar.eml");
+  const fs::path similar = fs::path(home_.root()) / "similar.eml";
+  EXPECT_EQ(TokenProbability(similar, "zentrafil"), -1) << "not known before";
 
   // Junk on an Inbox message, named by its file.
   ProgramRun junk = Quorvel({"junk", (maildir_ / "cur/1700000000.1.host:2,S").string()});
@@ -131,13 +140,11 @@ TEST_F(MarkingEndToEndTest, JunkAndGoodLearnListAndMoveThroughARunningHost) {
   EXPECT_THAT(junk.out, HasSubstr("marked 1 message as junk"));
   EXPECT_TRUE(HoldsMessageId(maildir_ / ".Spam", "pills1@pills.example"));
   EXPECT_FALSE(HoldsMessageId(maildir_, "pills1@pills.example"));
-  ProgramRun black = Quorvel({"lists", "export", "--list", "black", "/dev/stdout"});
-  EXPECT_THAT(black.out, HasSubstr("shop@pills.example")) << black.err;
+  EXPECT_THAT(List("black"), HasSubstr("shop@pills.example"));
   // Learned: the rebuild the marking asked for puts it into the table.
   ASSERT_TRUE(WaitUntil([&] { return TableCount("table_junk_messages") == junkBefore + 1; }, 30s))
       << Stats().dump();
-  const double scoreAfter = Score(fs::path(home_.root()) / "similar.eml");
-  EXPECT_GT(scoreAfter, scoreBefore) << "a similar message looks more like spam now";
+  EXPECT_GT(TokenProbability(similar, "zentrafil"), 0.9) << "a similar message's words are junk's";
 
   // Good on the spam folder's mailing-list message, by Message-ID: back to the Inbox,
   // whitelisted, and question 614 answered Yes (--yes) puts it on the Safe Recipients.
@@ -145,10 +152,8 @@ TEST_F(MarkingEndToEndTest, JunkAndGoodLearnListAndMoveThroughARunningHost) {
   ASSERT_EQ(good.end.status, 0) << good.err;
   EXPECT_TRUE(HoldsMessageId(maildir_, "news1@list.example"));
   EXPECT_FALSE(HoldsMessageId(maildir_ / ".Spam", "news1@list.example"));
-  EXPECT_THAT(Quorvel({"lists", "export", "--list", "white", "/dev/stdout"}).out,
-              HasSubstr("news@list.example"));
-  EXPECT_THAT(Quorvel({"lists", "export", "--list", "safe", "/dev/stdout"}).out,
-              HasSubstr("news@list.example"));
+  EXPECT_THAT(List("white"), HasSubstr("news@list.example"));
+  EXPECT_THAT(List("safe"), HasSubstr("news@list.example"));
 
   // --piped: the mail program pipes the message; the profile's copy is marked.
   const std::string bob = Slurp(maildir_ / "cur/1700000004.5.host:2,S");
