@@ -39,6 +39,8 @@ const std::vector<Command>& CommandTable() {
       Routed(TestCommand()),
       Routed(EmptySpamCommand()),
       Routed(SupportCommand()),
+      Routed(GoodCommand()),
+      Routed(JunkCommand()),
       Routed(ToolbarCommand()),
   };
   return table;

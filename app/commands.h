@@ -44,6 +44,8 @@ Command CheckCommand();
 Command TestCommand();
 Command EmptySpamCommand();
 Command SupportCommand();
+Command GoodCommand();
+Command JunkCommand();
 Command ToolbarCommand();
 
 // Runs a command line a client sent to `host` (no routing), on the job's own thread:

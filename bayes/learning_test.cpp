@@ -250,6 +250,22 @@ TEST_F(LearningTest, TwoRequestsDuringOneRebuildCauseOneMore) {
   EXPECT_EQ(started, 2);
 }
 
+TEST_F(LearningTest, ARebuildAskedForJustBeforeTheStopStillRuns) {
+  // A command marks messages and the short-lived host that ran it stops at once: what
+  // was learned must reach the table, not only the counts.
+  std::atomic<int> rebuilt{0};
+  store().SetRebuildHookForTesting([&] { ++rebuilt; });
+  for (int round = 1; round <= 20; ++round) {
+    ASSERT_EQ(store().StartRebuildThread(), 0);
+    store().RequestRebuild();
+    store().StopRebuildThread();
+    ASSERT_EQ(rebuilt, round);
+  }
+  ASSERT_EQ(store().StartRebuildThread(), 0);
+  store().StopRebuildThread();
+  EXPECT_EQ(rebuilt, 20) << "a stop alone rebuilds nothing";
+}
+
 TEST_F(LearningTest, ConcurrentScoresSeeAFullTableDuringRebuilds) {
   const std::u16string body = u"alpha bravo charlie delta echo foxtrot golf hotel  ";
   for (int i = 0; i < 5; ++i) store().Learn(body, u"", true, 1, true);

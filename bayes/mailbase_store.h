@@ -114,7 +114,8 @@ class MailbaseStore {
   // 0, or the system error code when the thread could not be started.
   int StartRebuildThread();
   void StopRebuildThread();
-  // Wakes the rebuild thread; requests made during a rebuild collapse into one.
+  // Wakes the rebuild thread; requests made during a rebuild collapse into one. A
+  // request not yet served when the thread is stopped is served before it ends.
   void RequestRebuild();
 
   // Inspection (copies taken under the lock).
@@ -174,6 +175,9 @@ class MailbaseStore {
   std::unique_ptr<std::thread> thread_;
   std::unique_ptr<platform::AutoResetEvent> wake_;
   std::atomic<bool> running_{true};
+  // A rebuild was asked for and has not started yet; the thread runs it before it ends,
+  // so that a marking just before the stop still reaches the table.
+  std::atomic<bool> rebuildAsked_{false};
 };
 
 }  // namespace quorvel

@@ -23,14 +23,18 @@ int MailbaseStore::StartRebuildThread() {
 void MailbaseStore::RebuildThreadBody(platform::AutoResetEvent* wake) {
   for (;;) {
     wake->Wait();
+    // Every request made so far is served, even after a stop was asked for: the
+    // event's two signals (request, stop) may have collapsed into one.
+    while (rebuildAsked_.exchange(false)) Rebuild();
     if (!running_) return;
-    Rebuild();
   }
 }
 
 void MailbaseStore::RequestRebuild() {
   std::lock_guard lock(threadMutex_);
-  if (wake_) wake_->Set();
+  if (!wake_) return;
+  rebuildAsked_ = true;
+  wake_->Set();
 }
 
 void MailbaseStore::StopRebuildThread() {

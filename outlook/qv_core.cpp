@@ -232,6 +232,41 @@ HRESULT QVCore::ShowOptions() {
   return mapi::S_OK;
 }
 
+MarkingRecord QVCore::Mark(const std::function<MarkingRecord(MarkingContext&)>& run) {
+  auto s = session();
+  if (!initialized_ || !s || application_ == nullptr) return {};
+  MarkingContext context{o_.process, *s, application_->Presenter()};
+  MarkingRecord record;
+  {
+    std::lock_guard<std::mutex> lock(markingMutex_);
+    record = run(context);
+  }
+  if (record.ran && o_.marked) o_.marked(record);
+  return record;
+}
+
+HRESULT QVCore::MarkAsGood(host::Explorer* explorer) {
+  const bool domain = o_.process.settings().Lock()->goodAddDomainWhiteList != 0;
+  Mark([&](MarkingContext& c) {
+    return MarkExplorer(c, explorer, domain ? MarkingMode::kGoodWithDomain : MarkingMode::kGood);
+  });
+  return mapi::S_OK;
+}
+
+HRESULT QVCore::MarkAsJunk(host::Explorer* explorer) {
+  Mark([&](MarkingContext& c) { return MarkExplorer(c, explorer, MarkingMode::kJunk); });
+  return mapi::S_OK;
+}
+
+HRESULT QVCore::MarkAsGoodWithDomain(host::Explorer* explorer) {
+  Mark([&](MarkingContext& c) { return MarkExplorer(c, explorer, MarkingMode::kGoodWithDomain); });
+  return mapi::S_OK;
+}
+
+MarkingRecord QVCore::MarkQuietly(const MarkingSelection& selection, MarkingMode mode) {
+  return Mark([&](MarkingContext& c) { return MarkMessages(c, selection, mode, /*quiet=*/true); });
+}
+
 HRESULT QVCore::InitialWizard() {
   // The first-run wizard is not there yet: a first start counts it as done.
   o_.process.settings().Lock()->showWizard = 0;

@@ -18,12 +18,12 @@
 // terminal or a window leaves ShowWizard set and calls PostStartupActions itself when
 // it finishes.
 //
-// The commands: CheckFolder (folder_check.h: the confirmation, then the check on a
-// thread of its own; a second check while one runs is refused), TestMessage
-// (test_message.h), DeleteSpam (empty_spam.h) and EmailToSupport (support_mail.h). They
-// ask and show through the application's presenter: on a request's thread, the
-// client that sent it. The marking commands come with their own part of the add-in;
-// until then they answer E_NOTIMPL.
+// The commands: MarkAsGood and MarkAsJunk run the marking routine (marking.h) on the
+// explorer's folder and selection, on the caller's thread, one marking at a time;
+// CheckFolder (folder_check.h: the confirmation, then the check on a thread of its own;
+// a second check while one runs is refused), TestMessage (test_message.h), DeleteSpam
+// (empty_spam.h) and EmailToSupport (support_mail.h). They ask and show through the
+// application's presenter: on a request's thread, the client that sent it.
 //
 // Shutdown follows its order (popup, worker, notifications, namespace, settings) and
 // also saves what the worker learned into the mail base.
@@ -45,6 +45,7 @@
 #include "host/application.h"
 #include "outlook/add_in_process.h"
 #include "outlook/folder_check.h"
+#include "outlook/marking.h"
 #include "outlook/popup_window.h"
 #include "outlook/quorvel2.h"
 #include "outlook/spam_judge.h"
@@ -76,6 +77,9 @@ struct CoreOptions {
   std::string version = {};
   // Where the worker records the verdicts it acts on; may be null. Must outlive the core.
   VerdictJournal* journal = nullptr;
+  // Hears of every marking that ran, with what it changed; may be empty. Called on
+  // the marking's thread after the marking.
+  std::function<void(const MarkingRecord&)> marked = {};
 };
 
 class QVCore final : public IQuorvel2, public PendingWork {
@@ -86,8 +90,14 @@ class QVCore final : public IQuorvel2, public PendingWork {
   HRESULT Initialize(host::Application* application) override;
   HRESULT Shutdown() override;
   HRESULT ShowOptions() override;
-  HRESULT MarkAsGood(host::Explorer*) override { return E_NOTIMPL; }
-  HRESULT MarkAsJunk(host::Explorer*) override { return E_NOTIMPL; }
+  // Good with the senders' domains when GoodAddDomainWhiteList is set, else good.
+  HRESULT MarkAsGood(host::Explorer* explorer) override;
+  HRESULT MarkAsJunk(host::Explorer* explorer) override;
+  // Not in the automation interface: good, always with the senders' domains.
+  HRESULT MarkAsGoodWithDomain(host::Explorer* explorer) override;
+  // The marking without questions, for messages the user moved by hand (marking.h).
+  // Markings run one at a time.
+  MarkingRecord MarkQuietly(const MarkingSelection& selection, MarkingMode mode);
   HRESULT CheckFolder(host::Explorer* explorer) override;
   HRESULT TestMessage(host::Explorer* explorer) override;
   HRESULT EmailToSupport() override;
@@ -113,6 +123,9 @@ class QVCore final : public IQuorvel2, public PendingWork {
   std::uint32_t SpamFolderItems();
   void Announce(const std::string& text);
   std::shared_ptr<mapi::Session> session() const;
+  // One marking at a time: a second one waits, then finds the messages the first
+  // moved gone from its folder.
+  MarkingRecord Mark(const std::function<MarkingRecord(MarkingContext&)>& run);
 
   CoreOptions o_;
   bool initialized_ = true;
@@ -120,6 +133,7 @@ class QVCore final : public IQuorvel2, public PendingWork {
   std::shared_ptr<host::NameSpace> namespace_;
   mutable std::mutex sessionMutex_;
   std::shared_ptr<mapi::Session> session_;  // guarded by sessionMutex_ (the worker asks)
+  std::mutex markingMutex_;                 // held for one whole marking
   std::string outboxMessageClass_;
   std::unique_ptr<ClassifierJudge> judge_;
   std::unique_ptr<FolderChecker> folderChecker_;
