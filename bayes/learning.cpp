@@ -91,6 +91,8 @@ void MailbaseStore::Rebuild() {
   const std::string table = table_.CompileForSaving(main_.good(), main_.junk(), stamp);
   if (!WriteFiles(rawPath_, countsChanged ? &raw : nullptr, &table, /*wait=*/true)) return;
   dirty_ = false;
+  // The counts on disk are now the user's own, whatever they started from.
+  if (countsChanged) loadedFrom_ = LoadSource::kRaw;
 }
 
 }  // namespace quorvel

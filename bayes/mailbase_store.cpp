@@ -328,6 +328,13 @@ bool MailbaseStore::SaveRaw(const std::string& path) {
 void MailbaseStore::SaveIfDirty() {
   auto lock = Lock();
   if (!dirty_ || failed_ || !loaded_) return;
+  // Counts taken from the shipped seed are saved only together with a table compiled
+  // from them: beside a table of the user's own they would otherwise claim it as their
+  // partner, and that table would be compiled over without a backup.
+  if (loadedFrom_ == LoadSource::kSeed) {
+    Rebuild();
+    return;
+  }
   if (!SaveRaw(rawPath_)) return;  // stays dirty: the next save tries again
   dirty_ = false;
   loaded_ = true;

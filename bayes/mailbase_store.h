@@ -78,7 +78,9 @@ class MailbaseStore {
   // Copies the file to ".bak" when it is whole and writes the counts, stamped with
   // their main pair. False when it could not write (lastSaveError says why).
   bool SaveRaw(const std::string& path);
-  // Saves when dirty and not failed; a failed write leaves the store dirty.
+  // Saves when dirty and not failed; a failed write leaves the store dirty. Counts
+  // loaded from the seed are saved by a rebuild, which writes their table with them
+  // (the table they replace kept as its ".bak").
   void SaveIfDirty();
   // Whether anything was learned or replaced since the counts were loaded. Loading
   // alone (even from the ".bak", which makes the store dirty) never writes a file:
