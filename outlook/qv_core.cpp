@@ -94,6 +94,7 @@ HRESULT QVCore::Initialize(host::Application* application) {
       ClassifyContext{p.settings(), p.mailbase(), p.environment().messageBoxes,
                       p.environment().clock},
       &application_->counters().mailbaseUnusable);
+  moves_ = std::make_unique<MoveDetector>(p.settings(), p.ownMoves(), o_.moveSink);
   worker_ = std::make_unique<Worker>(
       WorkerOptions{.queue = p.queue(),
                     .settings = p.settings(),
@@ -108,7 +109,9 @@ HRESULT QVCore::Initialize(host::Application* application) {
                     .stopRebuild = [&p] { p.mailbase().store().StopRebuildThread(); },
                     .idleReleaseMs = o_.workerIdleReleaseMs,
                     .journal = o_.journal,
-                    .log = o_.log});
+                    .log = o_.log,
+                    .moves = moves_.get(),
+                    .ownMoves = &p.ownMoves()});
   if (mapi::Failed(worker_->Start())) return Fail(kNoWorker);
 
   // 7-8: the settings of this profile.
@@ -137,7 +140,10 @@ HRESULT QVCore::Initialize(host::Application* application) {
 
   // 13: the store notifications.
   storeWatcher_ = std::make_shared<StoreWatcher>(p.queue(), p.recorder(), p.environment().clock);
+  storeWatcher_->SetMoveDetector(moves_.get());
   if (mapi::Failed(storeWatcher_->AdviseStores(mapiSession))) return Fail(kNoNotifications);
+  // What the spam folder holds now, and later what the user moves into it.
+  moves_->StartScanning([this] { return session(); }, o_.spamScanMs);
 
   // 14: the tray popup.
   if (!popupWindow_) {
@@ -258,6 +264,7 @@ HRESULT QVCore::Shutdown() {
     storeWatcher_->UnadviseStores();
     storeWatcher_.reset();
   }
+  if (moves_) moves_->StopScanning();
   namespace_.reset();
   if (initialized_ && application_) {
     o_.process.SaveSettings();  // what did not load stays as it is on disk

@@ -39,6 +39,7 @@
 
 #include "host/application.h"
 #include "outlook/add_in_process.h"
+#include "outlook/move_detector.h"
 #include "outlook/popup_window.h"
 #include "outlook/quorvel2.h"
 #include "outlook/spam_judge.h"
@@ -68,6 +69,11 @@ struct CoreOptions {
   std::uint32_t workerIdleReleaseMs = 10000;
   // Where the worker records the verdicts it acts on; may be null. Must outlive the core.
   VerdictJournal* journal = nullptr;
+  // What learns from the user's moves into and out of the spam folder; may be null
+  // (moves are still not judged as new mail). Must outlive the core.
+  UserMoveSink* moveSink = nullptr;
+  // How often the spam folder is scanned for messages the user moved into it.
+  std::uint32_t spamScanMs = kSpamScanMs;
 };
 
 class QVCore final : public IQuorvel2, public PendingWork {
@@ -91,6 +97,7 @@ class QVCore final : public IQuorvel2, public PendingWork {
   bool initialized() const { return initialized_; }
   const std::string& outboxMessageClass() const { return outboxMessageClass_; }
   Worker* worker() { return worker_.get(); }
+  MoveDetector* moveDetector() { return moves_.get(); }
 
  private:
   HRESULT Fail(const std::string& text);
@@ -108,6 +115,7 @@ class QVCore final : public IQuorvel2, public PendingWork {
   std::string outboxMessageClass_;
   std::unique_ptr<ClassifierJudge> judge_;
   TrayCounter tray_;
+  std::unique_ptr<MoveDetector> moves_;  // before the worker, which refers to it
   std::unique_ptr<Worker> worker_;
   std::shared_ptr<StoreWatcher> storeWatcher_;
   std::unique_ptr<PopupWindow> popupWindow_;
