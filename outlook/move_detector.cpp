@@ -69,8 +69,9 @@ std::string Bytes(const mapi::EntryId& id) { return std::string(id.bytes()); }
 
 }  // namespace
 
-MoveDetector::MoveDetector(SettingsHolder& settings, OwnMoves& own, UserMoveSink* sink)
-    : settings_(settings), own_(own), sink_(sink) {}
+MoveDetector::MoveDetector(SettingsHolder& settings, OwnMoves& own, UserMoveSink* sink,
+                           std::function<void(const std::string&)> log)
+    : settings_(settings), own_(own), sink_(sink), log_(std::move(log)) {}
 
 MoveDetector::~MoveDetector() { StopScanning(); }
 
@@ -111,9 +112,14 @@ void MoveDetector::RemoveKnown(const std::string& entry) {
 }
 
 void MoveDetector::Report(UserMove move) {
-  if (sink_ == nullptr || move.messages.empty()) return;
-  if (settings_.Lock()->learnFromMoves == 0) return;
-  sink_->OnUserMove(move);
+  if (move.messages.empty()) return;
+  const bool learn = settings_.Lock()->learnFromMoves != 0;
+  if (log_) {
+    log_("the user moved " + std::to_string(move.messages.size()) + " message(s) " +
+         (move.junk ? "into" : "out of") + " the spam folder" +
+         (learn ? "" : " (not learned: LearnFromMoves is off)"));
+  }
+  if (sink_ != nullptr && learn) sink_->OnUserMove(move);
 }
 
 bool MoveDetector::ScanSpamFolder(mapi::Session& session) {

@@ -41,13 +41,14 @@
 namespace quorvel::outlook {
 
 // How often the spam folder is scanned when nothing wakes the scan, in ms.
-inline constexpr std::uint32_t kSpamScanMs = 30000;
+inline constexpr std::uint32_t kSpamScanMs = 10000;
 
 class MoveDetector {
  public:
   // Every argument must outlive the detector; `sink` may be null (moves are told from
-  // arrivals, nothing learns).
-  MoveDetector(SettingsHolder& settings, OwnMoves& own, UserMoveSink* sink);
+  // arrivals, nothing learns). `log` (may be empty) gets one line per move found.
+  MoveDetector(SettingsHolder& settings, OwnMoves& own, UserMoveSink* sink,
+               std::function<void(const std::string&)> log = {});
   ~MoveDetector();  // stops the scan thread
   MoveDetector(const MoveDetector&) = delete;
   MoveDetector& operator=(const MoveDetector&) = delete;
@@ -89,6 +90,7 @@ class MoveDetector {
   SettingsHolder& settings_;
   OwnMoves& own_;
   UserMoveSink* sink_;
+  const std::function<void(const std::string&)> log_;
 
   mutable std::mutex mutex_;
   std::string folder_;                                 // spam folder of them; mutex_

@@ -94,7 +94,7 @@ HRESULT QVCore::Initialize(host::Application* application) {
       ClassifyContext{p.settings(), p.mailbase(), p.environment().messageBoxes,
                       p.environment().clock},
       &application_->counters().mailbaseUnusable);
-  moves_ = std::make_unique<MoveDetector>(p.settings(), p.ownMoves(), o_.moveSink);
+  moves_ = std::make_unique<MoveDetector>(p.settings(), p.ownMoves(), o_.moveSink, o_.log);
   worker_ = std::make_unique<Worker>(
       WorkerOptions{.queue = p.queue(),
                     .settings = p.settings(),
