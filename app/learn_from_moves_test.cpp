@@ -156,6 +156,19 @@ TEST_F(MaildirMovesTest, RenamesAndMuttStyleCopiesAreTheUsersMovesAndStay) {
   EXPECT_FALSE(In("Spam", "renamed"));
   EXPECT_TRUE(In("Spam", "friendly"));
   EXPECT_EQ(Count(host->Errors(), "the user moved"), 4u) << host->Errors();
+
+  // Each move was a marking, recorded with what it changed; the last one taken back.
+  ProgramRun list = Quorvel({"undo", "--list"});
+  ASSERT_EQ(list.end.status, 0) << list.err;
+  EXPECT_EQ(Count(list.out, "\tjunk\tmove\t1 message(s)\n"), 2u) << list.out;
+  EXPECT_EQ(Count(list.out, "\tgood\tmove\t1 message(s)\n"), 2u) << list.out;
+  ProgramRun undone = Quorvel({"undo"});
+  ASSERT_EQ(undone.end.status, 0) << undone.err;
+  EXPECT_EQ(undone.out, "undone: marking 1 (junk, 1 message(s))\n");
+  ProgramRun again = Quorvel({"undo", "1"});
+  EXPECT_EQ(again.end.status, 1);
+  EXPECT_NE(again.err.find("marking 1 is undone already"), std::string::npos) << again.err;
+  EXPECT_NE(Quorvel({"undo", "--list"}).out.find("\tundone\n"), std::string::npos);
   ASSERT_TRUE(host->Signal(SIGTERM));
   ASSERT_TRUE(host->Wait(30s));
 }

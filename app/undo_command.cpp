@@ -63,7 +63,7 @@ void ReadMarkings(const std::string& dataFolder, std::vector<Marking>* markings,
         if (!message.is_object()) continue;
         m.entry.messages.push_back({Text(message, "message_id"), Text(message, "from"),
                                     Text(message, "to"), Text(message, "from_name"),
-                                    Text(message, "to_name")});
+                                    Text(message, "to_name"), Text(message, "entry")});
       }
       for (const auto& change : object.value("lists", nlohmann::json::array())) {
         if (!change.is_object()) continue;

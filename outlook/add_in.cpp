@@ -21,6 +21,8 @@ constexpr CommandEntry kCoreCommands[] = {
     {kCmdEmptySpamFolder, [](IQuorvel2& c, host::Explorer*) { return c.DeleteSpam(); }},
     {kCmdOptions, [](IQuorvel2& c, host::Explorer*) { return c.ShowOptions(); }},
     {kCmdEmailToSupport, [](IQuorvel2& c, host::Explorer*) { return c.EmailToSupport(); }},
+    {kCmdGoodEmailDomain,
+     [](IQuorvel2& c, host::Explorer* e) { return c.MarkAsGoodWithDomain(e); }},
 };
 
 }  // namespace

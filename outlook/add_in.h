@@ -44,6 +44,8 @@ enum CommandId : int {
   kCmdEmailToSupport = 32787,
   kCmdHelp = 32788,
   kCmdCustomizeToolbar = 32789,
+  // Requests only (no button, menu item or key): good e-mail with the senders' domains.
+  kCmdGoodEmailDomain = 32790,
 };
 
 // What the add-in needs from the rest of the program; every function may be empty.

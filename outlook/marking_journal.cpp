@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <set>
 
 namespace quorvel::outlook {
 namespace {
@@ -14,6 +15,40 @@ void AppendBool(std::string& out, const char* name, bool value) {
 }
 
 }  // namespace
+
+MarkingEntry EntryOfRecord(const MarkingRecord& record, platform::FileTime now) {
+  MarkingEntry entry{.id = NewMarkingId(now),
+                     .time = now,
+                     .junk = record.mode == MarkingMode::kJunk,
+                     .byMove = record.quiet};
+  std::set<std::string> moved;
+  if (record.moved) {
+    for (const MovedMessage& m : record.move.messages) {
+      if (m.after.empty()) continue;  // it stayed where it was
+      moved.insert(m.before);
+      entry.messages.push_back({m.messageId, record.move.sourceFolder,
+                                record.move.destinationFolder, "", record.move.destinationPath,
+                                m.after});
+    }
+  }
+  for (const LearnedMessage& m : record.learned) {
+    if (moved.count(m.entryId)) continue;
+    entry.messages.push_back({m.messageId, record.folder, record.folder, "", "", m.entryId});
+  }
+  const std::pair<const char*, const ListChange*> lists[] = {
+      {"WhiteList", &record.whiteList},
+      {"BlackList", &record.blackList},
+      {"SafeRecipients", &record.safeRecipients}};
+  for (const auto& [name, change] : lists) {
+    for (const ListEntryRecord& e : change->removed) {
+      entry.lists.push_back({name, false, e.address, e.name, e.domain});
+    }
+    for (const ListEntryRecord& e : change->added) {
+      entry.lists.push_back({name, true, e.address, e.name, e.domain});
+    }
+  }
+  return entry;
+}
 
 std::string NewMarkingId(platform::FileTime now) {
   static std::atomic<unsigned> sequence{0};
@@ -39,11 +74,12 @@ std::string MarkingLine(const MarkingEntry& entry) {
     AppendJsonField(line, "to", m.to);
     AppendJsonField(line, "from_name", m.fromName);
     AppendJsonField(line, "to_name", m.toName);
+    AppendJsonField(line, "entry", m.entry);
     line.push_back('}');
   }
   line += "],\"lists\":[";
   for (std::size_t i = 0; i < entry.lists.size(); ++i) {
-    const ListChange& c = entry.lists[i];
+    const ListEntryChange& c = entry.lists[i];
     line += i == 0 ? "{" : ",{";
     AppendJsonString(line, "list");
     line.push_back(':');

@@ -6,7 +6,7 @@
 // Journal lines (journal_file.h), one object each:
 //   {"kind":"marking","id":...,"time":...,"marking":"good"|"junk","source":"command"|"move",
 //    "counts":"markings/<id>.counts" or "",
-//    "messages":[{"message_id","from","to","from_name","to_name"}],   folder ids in hex
+//    "messages":[{"message_id","from","to","from_name","to_name","entry"}],   ids in hex
 //    "lists":[{"list","change":"added"|"removed","entry","name","domain":bool}]}
 //   {"kind":"undo","id":...,"time":...}
 // A marking line is written only once its counts file is whole; an undo line once
@@ -19,6 +19,7 @@
 
 #include "bayes/learned_counts.h"
 #include "outlook/journal_file.h"
+#include "outlook/marking_record.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 
@@ -32,11 +33,12 @@ struct MarkedMessage {
   std::string to{};    // of the folder it was moved to; == from when it stayed
   std::string fromName{};
   std::string toName{};
+  std::string entry{};  // hex entry id in `to`, when the store said it; "" to look it up
 };
 
 // One change of a list: an address ("entry" with "name"), a whole domain ("domain"), or
 // the text of a wildcard list ("WhiteListWildcards", ...).
-struct ListChange {
+struct ListEntryChange {
   std::string list{};  // the setting's name: "WhiteList", "BlackList", "SafeRecipients", ...
   bool added = true;
   std::string entry{};
@@ -51,11 +53,14 @@ struct MarkingEntry {
   bool byMove = false;
   std::string counts{};  // relative to the data folder; "" when nothing was learned
   std::vector<MarkedMessage> messages{};
-  std::vector<ListChange> lists{};
+  std::vector<ListEntryChange> lists{};
 };
 
 std::string MarkingLine(const MarkingEntry& entry);
 std::string UndoLine(const std::string& id, platform::FileTime time);
+
+// What the marking routine's record says, as the journal keeps it (a fresh id, `now`).
+MarkingEntry EntryOfRecord(const MarkingRecord& record, platform::FileTime now);
 
 // A fresh id for a marking made now.
 std::string NewMarkingId(platform::FileTime now);

@@ -33,7 +33,7 @@ const ListBinding* BindingOf(const std::string& list) {
 }
 
 // Puts one change of a list back as it was before it.
-void Reverse(UserSettings& settings, const ListChange& change, platform::FileTime now) {
+void Reverse(UserSettings& settings, const ListEntryChange& change, platform::FileTime now) {
   const ListBinding* binding = BindingOf(change.list);
   if (binding == nullptr) return;
   if (binding->strings != nullptr) {
@@ -99,7 +99,7 @@ std::multimap<std::string, mapi::EntryId> MessagesById(mapi::Session& session,
   return byId;
 }
 
-bool SameListEntry(const ListChange& a, const ListChange& b) {
+bool SameListEntry(const ListEntryChange& a, const ListEntryChange& b) {
   if (a.list != b.list || a.domain != b.domain) return false;
   if (a.domain) return MakeContact(a.entry).domainKey == MakeContact(b.entry).domainKey;
   const platform::LessNoCase less;
@@ -116,8 +116,8 @@ std::optional<MarkingEntry> DependentMarking(const MarkingEntry& entry,
         if (m.messageId == n.messageId && m.from != m.to) return next;
       }
     }
-    for (const ListChange& c : entry.lists) {
-      for (const ListChange& d : next.lists) {
+    for (const ListEntryChange& c : entry.lists) {
+      for (const ListEntryChange& d : next.lists) {
         if (SameListEntry(c, d)) return next;
       }
     }
@@ -156,11 +156,20 @@ bool UndoMarking(AddInProcess& process, mapi::Session& session, const MarkingEnt
       *error = "the folder \"" + (back.to ? m.fromName : m.toName) + "\" cannot be opened";
       return false;
     }
+    if (!m.entry.empty()) {  // the store said where it went: look there first
+      auto opened = session.OpenEntry(FromHex(m.entry), mapi::MAPI_BEST_ACCESS);
+      if (opened.ok() && opened->objectType == mapi::MAPI_MESSAGE) {
+        back.messages.push_back(FromHex(m.entry));
+        back.ids.push_back(m.messageId);
+        continue;
+      }
+    }
     if (!listed.count(m.to)) listed[m.to] = MessagesById(session, *back.to);
     auto& byId = listed[m.to];
-    auto found = byId.find(m.messageId);
+    auto found = m.messageId.empty() ? byId.end() : byId.find(m.messageId);
     if (found == byId.end()) {
-      *error = "the message " + m.messageId + " is no longer in \"" + m.toName + "\"";
+      *error = "the message " + (m.messageId.empty() ? m.entry : m.messageId) +
+               " is no longer in \"" + m.toName + "\"";
       return false;
     }
     back.messages.push_back(found->second);

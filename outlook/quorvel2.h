@@ -41,6 +41,12 @@ class IQuorvel2 {
   virtual HRESULT DeleteSpam() = 0;
   virtual HRESULT PostStartupActions() = 0;
   virtual HRESULT InitialWizard() = 0;
+  // After InitialWizard and not in the published interface: good e-mail, always adding
+  // the senders' domains to the White List. Only a request reaches it (`quorvel good
+  // --domain`); no toolbar button, menu item or key does.
+  virtual HRESULT MarkAsGoodWithDomain(host::Explorer* /*explorer*/) {
+    return mapi::MakeResult(0x80004001);  // E_NOTIMPL
+  }
 };
 
 // Not part of the automation interface: a core that can say when the work pending

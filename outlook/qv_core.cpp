@@ -2,6 +2,7 @@
 
 #include "mapi/queries.h"
 #include "mapi/restriction.h"
+#include "outlook/marking_journal.h"
 #include "outlook/spam_folder.h"
 #include "platform/string_table.h"
 
@@ -94,7 +95,12 @@ HRESULT QVCore::Initialize(host::Application* application) {
       ClassifyContext{p.settings(), p.mailbase(), p.environment().messageBoxes,
                       p.environment().clock},
       &application_->counters().mailbaseUnusable);
-  moves_ = std::make_unique<MoveDetector>(p.settings(), p.ownMoves(), o_.moveSink, o_.log);
+  moves_ = std::make_unique<MoveDetector>(p.settings(), p.ownMoves(),
+                                          o_.moveSink ? o_.moveSink : this, o_.log);
+  if (!p.environment().dataFolder.empty() && !markings_) {
+    markings_ = std::make_unique<JournalFile>(platform::RealFileSystem(),
+                                              p.environment().dataFolder, o_.log);
+  }
   worker_ = std::make_unique<Worker>(
       WorkerOptions{.queue = p.queue(),
                     .settings = p.settings(),
@@ -191,6 +197,55 @@ HRESULT QVCore::ShowOptions() {
   }
   OpenOptions(o_.process.settings().Lock()->lastOptionsPage, message != 0);
   return mapi::S_OK;
+}
+
+MarkingRecord QVCore::Mark(const std::function<MarkingRecord(MarkingContext&)>& run) {
+  auto s = session();
+  if (!initialized_ || !s || application_ == nullptr) return {};
+  MarkingContext context{o_.process, *s, application_->Presenter()};
+  MarkingRecord record;
+  {
+    std::lock_guard<std::mutex> lock(markingMutex_);
+    record = run(context);
+  }
+  if (record.ran && markings_) {
+    // Written down with what it changed, so that `quorvel undo` can take it back.
+    MarkingEntry entry = EntryOfRecord(record, o_.process.environment().clock.Now());
+    std::string error;
+    if (!RecordMarking(platform::RealFileSystem(), *markings_, o_.process.environment().dataFolder,
+                       &entry, record.counts, &error) &&
+        o_.log) {
+      o_.log(error);
+    }
+  }
+  if (record.ran && o_.marked) o_.marked(record);
+  return record;
+}
+
+void QVCore::OnUserMove(const UserMove& move) {
+  MarkQuietly({move.folder, move.messages}, move.junk ? MarkingMode::kJunk : MarkingMode::kGood);
+}
+
+HRESULT QVCore::MarkAsGood(host::Explorer* explorer) {
+  const bool domain = o_.process.settings().Lock()->goodAddDomainWhiteList != 0;
+  Mark([&](MarkingContext& c) {
+    return MarkExplorer(c, explorer, domain ? MarkingMode::kGoodWithDomain : MarkingMode::kGood);
+  });
+  return mapi::S_OK;
+}
+
+HRESULT QVCore::MarkAsJunk(host::Explorer* explorer) {
+  Mark([&](MarkingContext& c) { return MarkExplorer(c, explorer, MarkingMode::kJunk); });
+  return mapi::S_OK;
+}
+
+HRESULT QVCore::MarkAsGoodWithDomain(host::Explorer* explorer) {
+  Mark([&](MarkingContext& c) { return MarkExplorer(c, explorer, MarkingMode::kGoodWithDomain); });
+  return mapi::S_OK;
+}
+
+MarkingRecord QVCore::MarkQuietly(const MarkingSelection& selection, MarkingMode mode) {
+  return Mark([&](MarkingContext& c) { return MarkMessages(c, selection, mode, /*quiet=*/true); });
 }
 
 HRESULT QVCore::InitialWizard() {

@@ -18,8 +18,10 @@
 // terminal or a window leaves ShowWizard set and calls PostStartupActions itself when
 // it finishes.
 //
-// The marking, checking and e-mail commands come with their own parts of the add-in;
-// until then they answer E_NOTIMPL.
+// MarkAsGood and MarkAsJunk run the marking routine (marking.h) on the explorer's
+// folder and selection, on the caller's thread, one marking at a time. The checking
+// and e-mail commands come with their own parts of the add-in; until then they
+// answer E_NOTIMPL.
 //
 // Shutdown follows its order (popup, worker, notifications, namespace, settings) and
 // also saves what the worker learned into the mail base.
@@ -39,6 +41,8 @@
 
 #include "host/application.h"
 #include "outlook/add_in_process.h"
+#include "outlook/journal_file.h"
+#include "outlook/marking.h"
 #include "outlook/move_detector.h"
 #include "outlook/popup_window.h"
 #include "outlook/quorvel2.h"
@@ -74,9 +78,12 @@ struct CoreOptions {
   UserMoveSink* moveSink = nullptr;
   // How often the spam folder is scanned for messages the user moved into it.
   std::uint32_t spamScanMs = kSpamScanMs;
+  // Hears of every marking that ran, with what it changed; may be empty. Called on
+  // the marking's thread after the marking.
+  std::function<void(const MarkingRecord&)> marked = {};
 };
 
-class QVCore final : public IQuorvel2, public PendingWork {
+class QVCore final : public IQuorvel2, public PendingWork, public UserMoveSink {
  public:
   explicit QVCore(CoreOptions options);
   ~QVCore() override;
@@ -84,8 +91,16 @@ class QVCore final : public IQuorvel2, public PendingWork {
   HRESULT Initialize(host::Application* application) override;
   HRESULT Shutdown() override;
   HRESULT ShowOptions() override;
-  HRESULT MarkAsGood(host::Explorer*) override { return E_NOTIMPL; }
-  HRESULT MarkAsJunk(host::Explorer*) override { return E_NOTIMPL; }
+  // Good with the senders' domains when GoodAddDomainWhiteList is set, else good.
+  HRESULT MarkAsGood(host::Explorer* explorer) override;
+  HRESULT MarkAsJunk(host::Explorer* explorer) override;
+  // Not in the automation interface: good, always with the senders' domains.
+  HRESULT MarkAsGoodWithDomain(host::Explorer* explorer) override;
+  // The marking without questions, for messages the user moved by hand (marking.h).
+  // Markings run one at a time.
+  MarkingRecord MarkQuietly(const MarkingSelection& selection, MarkingMode mode);
+  // A move of the user's (move_detector.h): marked quietly, good or junk.
+  void OnUserMove(const UserMove& move) override;
   HRESULT CheckFolder(host::Explorer*) override { return E_NOTIMPL; }
   HRESULT TestMessage(host::Explorer*) override { return E_NOTIMPL; }
   HRESULT EmailToSupport() override { return E_NOTIMPL; }
@@ -105,6 +120,9 @@ class QVCore final : public IQuorvel2, public PendingWork {
   std::uint32_t SpamFolderItems();
   void Announce(const std::string& text);
   std::shared_ptr<mapi::Session> session() const;
+  // One marking at a time: a second one waits, then finds the messages the first
+  // moved gone from its folder.
+  MarkingRecord Mark(const std::function<MarkingRecord(MarkingContext&)>& run);
 
   CoreOptions o_;
   bool initialized_ = true;
@@ -112,6 +130,8 @@ class QVCore final : public IQuorvel2, public PendingWork {
   std::shared_ptr<host::NameSpace> namespace_;
   mutable std::mutex sessionMutex_;
   std::shared_ptr<mapi::Session> session_;  // guarded by sessionMutex_ (the worker asks)
+  std::mutex markingMutex_;                 // held for one whole marking
+  std::unique_ptr<JournalFile> markings_;   // where markings are recorded; null: nowhere
   std::string outboxMessageClass_;
   std::unique_ptr<ClassifierJudge> judge_;
   TrayCounter tray_;

@@ -15,6 +15,16 @@ struct Entry {
 // placeholders are filled by the caller.
 constexpr Entry kStrings[] = {
     {0, ""},  // placeholder so the table is never empty; LoadString(0) gives ""
+    // Confirmations of a list edit.
+    {124,
+     "Quorvel will remove the following single contacts from the list because they are "
+     "included in the added domains/wildcards."},
+    {127,
+     "The contacts you are trying to add to White List are already in your Black List. The "
+     "following contacts will be removed from Black List."},
+    {128,
+     "The contacts you are trying to add to Black List are already in your White List. The "
+     "following contacts will be removed from White List."},
     // Messages about the spam folder, its default name, the tray popup's text.
     {129, "You set Inbox as  spam storage.\nPlease choose another folder."},
     {150, "Spam"},
@@ -49,6 +59,7 @@ constexpr Entry kStrings[] = {
     {244, "Reverse DNS lookup failed. Suspected for spam."},
     {245, "My own email (correct display name)."},
     {541, "Could not load spam mail base.\nPlease reinstall Quorvel."},
+    {551, "You should select a mail item."},
     {560,
      "Spam folder cannot be found. It could be possibly deleted. Quorvel will use \"Spam\" "
      "subfolder of \"Inbox\" folder as a default spam folder. You can use Quorvel Settings "
@@ -58,6 +69,9 @@ constexpr Entry kStrings[] = {
      "There are some problems with finding Spam Folder.\nPlease go to Options and reassign new "
      "folder."},
     {604, "Could not load spam mail base.\nPlease reinstall Quorvel."},
+    {614,
+     "Quorvel detected the following mailing list:\n%s\nDo you want to add this address to "
+     "Safe Recipients List? "},
 };
 
 }  // namespace
