@@ -32,6 +32,7 @@ const std::vector<Command>& CommandTable() {
       Routed(FoldersCommand()),
       Routed(MessagesCommand()),
       Routed(UndoCommand()),
+      Routed(ToolbarCommand()),
   };
   return table;
 }

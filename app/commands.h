@@ -37,6 +37,7 @@ Command StatusCommand();
 Command FoldersCommand();
 Command MessagesCommand();
 Command UndoCommand();
+Command ToolbarCommand();
 
 // Runs a command line a client sent to `host` (no routing), on the job's own thread:
 // against the host's settings and mail base, in the client's folder, its questions
