@@ -41,6 +41,7 @@ const std::vector<Command>& CommandTable() {
       Routed(SupportCommand()),
       Routed(GoodCommand()),
       Routed(JunkCommand()),
+      Routed(UndoCommand()),
       Routed(ToolbarCommand()),
   };
   return table;

@@ -46,6 +46,7 @@ Command EmptySpamCommand();
 Command SupportCommand();
 Command GoodCommand();
 Command JunkCommand();
+Command UndoCommand();
 Command ToolbarCommand();
 
 // Runs a command line a client sent to `host` (no routing), on the job's own thread:

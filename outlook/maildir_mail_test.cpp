@@ -262,6 +262,12 @@ TEST_F(MaildirMailTest, NewSpamIsReadOnceOnItsWayToTheSpamFolder) {
 // program: it is not judged again and stays there; the same spam delivered a second
 // time while the first still lies in the spam folder is judged and moved.
 TEST_F(MaildirMailTest, SpamTakenBackOutOfTheSpamFolderStaysInTheInbox) {
+  // Not learned from: a move back would put the spammer on the White List, and the
+  // later spam that tells when the worker is done would stay in the Inbox.
+  UserSettings stored;
+  ASSERT_TRUE(SettingsStore(registry, "", clock).Load(&stored));
+  stored.learnFromMoves = 0;
+  SettingsStore(registry, "", clock).Save(&stored);
   auto host = Start();
   dir.Deliver("", "new", "6000.J.mx", WithMessageId("spammer@bad.example", "one"));
   ASSERT_TRUE(WaitUntil([&] { return SpamWith("one") == 1; }));

@@ -4,6 +4,7 @@
 #include "mapi/queries.h"
 #include "mapi/restriction.h"
 #include "outlook/empty_spam.h"
+#include "outlook/marking_journal.h"
 #include "outlook/spam_folder.h"
 #include "outlook/spam_folder_picker.h"
 #include "outlook/support_mail.h"
@@ -139,6 +140,12 @@ HRESULT QVCore::Initialize(host::Application* application) {
                       p.environment().clock},
       &application_->counters().mailbaseUnusable);
   folderChecker_ = std::make_unique<FolderChecker>(p.settings(), *judge_);
+  moves_ = std::make_unique<MoveDetector>(p.settings(), p.ownMoves(),
+                                          o_.moveSink ? o_.moveSink : this, o_.log);
+  if (!p.environment().dataFolder.empty() && !markings_) {
+    markings_ = std::make_unique<JournalFile>(platform::RealFileSystem(),
+                                              p.environment().dataFolder, o_.log);
+  }
   worker_ = std::make_unique<Worker>(
       WorkerOptions{.queue = p.queue(),
                     .settings = p.settings(),
@@ -153,7 +160,9 @@ HRESULT QVCore::Initialize(host::Application* application) {
                     .stopRebuild = [&p] { p.mailbase().store().StopRebuildThread(); },
                     .idleReleaseMs = o_.workerIdleReleaseMs,
                     .journal = o_.journal,
-                    .log = o_.log});
+                    .log = o_.log,
+                    .moves = moves_.get(),
+                    .ownMoves = &p.ownMoves()});
   if (mapi::Failed(worker_->Start())) return Fail(kNoWorker);
 
   // 7-8: the settings of this profile.
@@ -182,7 +191,10 @@ HRESULT QVCore::Initialize(host::Application* application) {
 
   // 13: the store notifications.
   storeWatcher_ = std::make_shared<StoreWatcher>(p.queue(), p.recorder(), p.environment().clock);
+  storeWatcher_->SetMoveDetector(moves_.get());
   if (mapi::Failed(storeWatcher_->AdviseStores(mapiSession))) return Fail(kNoNotifications);
+  // What the spam folder holds now, and later what the user moves into it.
+  moves_->StartScanning([this] { return session(); }, o_.spamScanMs);
 
   // 14: the tray popup.
   if (!popupWindow_) {
@@ -241,8 +253,22 @@ MarkingRecord QVCore::Mark(const std::function<MarkingRecord(MarkingContext&)>& 
     std::lock_guard<std::mutex> lock(markingMutex_);
     record = run(context);
   }
+  if (record.ran && markings_) {
+    // Written down with what it changed, so that `quorvel undo` can take it back.
+    MarkingEntry entry = EntryOfRecord(record, o_.process.environment().clock.Now());
+    std::string error;
+    if (!RecordMarking(platform::RealFileSystem(), *markings_, o_.process.environment().dataFolder,
+                       &entry, record.counts, &error) &&
+        o_.log) {
+      o_.log(error);
+    }
+  }
   if (record.ran && o_.marked) o_.marked(record);
   return record;
+}
+
+void QVCore::OnUserMove(const UserMove& move) {
+  MarkQuietly({move.folder, move.messages}, move.junk ? MarkingMode::kJunk : MarkingMode::kGood);
 }
 
 HRESULT QVCore::MarkAsGood(host::Explorer* explorer) {
@@ -428,6 +454,7 @@ HRESULT QVCore::Shutdown() {
     storeWatcher_->UnadviseStores();
     storeWatcher_.reset();
   }
+  if (moves_) moves_->StopScanning();
   namespace_.reset();
   if (initialized_ && application_) {
     o_.process.SaveSettings();  // what did not load stays as it is on disk

@@ -45,7 +45,9 @@
 #include "host/application.h"
 #include "outlook/add_in_process.h"
 #include "outlook/folder_check.h"
+#include "outlook/journal_file.h"
 #include "outlook/marking.h"
+#include "outlook/move_detector.h"
 #include "outlook/popup_window.h"
 #include "outlook/quorvel2.h"
 #include "outlook/spam_judge.h"
@@ -77,12 +79,17 @@ struct CoreOptions {
   std::string version = {};
   // Where the worker records the verdicts it acts on; may be null. Must outlive the core.
   VerdictJournal* journal = nullptr;
+  // What learns from the user's moves into and out of the spam folder; may be null
+  // (moves are still not judged as new mail). Must outlive the core.
+  UserMoveSink* moveSink = nullptr;
+  // How often the spam folder is scanned for messages the user moved into it.
+  std::uint32_t spamScanMs = kSpamScanMs;
   // Hears of every marking that ran, with what it changed; may be empty. Called on
   // the marking's thread after the marking.
   std::function<void(const MarkingRecord&)> marked = {};
 };
 
-class QVCore final : public IQuorvel2, public PendingWork {
+class QVCore final : public IQuorvel2, public PendingWork, public UserMoveSink {
  public:
   explicit QVCore(CoreOptions options);
   ~QVCore() override;
@@ -98,6 +105,8 @@ class QVCore final : public IQuorvel2, public PendingWork {
   // The marking without questions, for messages the user moved by hand (marking.h).
   // Markings run one at a time.
   MarkingRecord MarkQuietly(const MarkingSelection& selection, MarkingMode mode);
+  // A move of the user's (move_detector.h): marked quietly, good or junk.
+  void OnUserMove(const UserMove& move) override;
   HRESULT CheckFolder(host::Explorer* explorer) override;
   HRESULT TestMessage(host::Explorer* explorer) override;
   HRESULT EmailToSupport() override;
@@ -115,6 +124,7 @@ class QVCore final : public IQuorvel2, public PendingWork {
   bool initialized() const { return initialized_; }
   const std::string& outboxMessageClass() const { return outboxMessageClass_; }
   Worker* worker() { return worker_.get(); }
+  MoveDetector* moveDetector() { return moves_.get(); }
 
  private:
   HRESULT Fail(const std::string& text);
@@ -134,10 +144,12 @@ class QVCore final : public IQuorvel2, public PendingWork {
   mutable std::mutex sessionMutex_;
   std::shared_ptr<mapi::Session> session_;  // guarded by sessionMutex_ (the worker asks)
   std::mutex markingMutex_;                 // held for one whole marking
+  std::unique_ptr<JournalFile> markings_;   // where markings are recorded; null: nowhere
   std::string outboxMessageClass_;
   std::unique_ptr<ClassifierJudge> judge_;
   std::unique_ptr<FolderChecker> folderChecker_;
   TrayCounter tray_;
+  std::unique_ptr<MoveDetector> moves_;  // before the worker, which refers to it
   std::unique_ptr<Worker> worker_;
   std::shared_ptr<StoreWatcher> storeWatcher_;
   std::unique_ptr<PopupWindow> popupWindow_;

@@ -170,7 +170,9 @@ void Worker::HandleMessage(const PendingMessage& item) {
       // nothing to remember, or the user taking it back out would be undone.
       spam = !SameEntry(item.parentId, spamFolderId_);
       if (spam) reason = "judged spam before a rule of the mail client moved it";
-    } else if (IsReturnFromSpam(*message)) {
+    } else if ((o_.moves &&
+                o_.moves->ArrivedFromSpam(*session_, *message, item.parentId, item.messageId)) ||
+               IsReturnFromSpam(*message)) {
       // Taken back out of the spam folder as a copy: a move, not new mail.
       returned = true;
       if (o_.journal) {
@@ -199,6 +201,7 @@ void Worker::HandleMessage(const PendingMessage& item) {
   // What is recorded and announced of the move is read first, while the message is
   // where it was.
   JournalEntry entry = EntryFor(*message, folder.get(), kVerdictSpam, reason);
+  if (o_.ownMoves) o_.ownMoves->Note(MessageIdOf(*message), spamFolderId_);
   const bool moved = MoveToSpam(*message, folder, item.messageId, item.parentId, flags);
   if (moved) entry.destination = SpamFolderName();
   Record(entry);

@@ -36,6 +36,8 @@
 #include "mapi/folder.h"
 #include "mapi/message.h"
 #include "mapi/session.h"
+#include "outlook/move_detector.h"
+#include "outlook/own_moves.h"
 #include "outlook/pending_queue.h"
 #include "outlook/spam_judge.h"
 #include "outlook/spam_returns.h"
@@ -73,6 +75,10 @@ struct WorkerOptions {
   VerdictJournal* journal = nullptr;
   // A line on the host's log (one per move); may be empty.
   std::function<void(const std::string&)> log = {};
+  // Tells arrivals that came out of the spam folder from new mail; may be null.
+  MoveDetector* moves = nullptr;
+  // Where the worker notes its own moves into the spam folder; may be null.
+  OwnMoves* ownMoves = nullptr;
 };
 
 class Worker {

@@ -359,7 +359,8 @@ Result<std::vector<std::vector<PropValue>>> ImapCore::ContentsRows(const std::st
   std::vector<std::vector<PropValue>> rows;
   HRESULT hr = Run("FETCH", true, [&](ImapConnection& c, ImapError* e) {
     rows.clear();
-    if (!c.Select(mailbox, false, e)) return false;
+    // Selected again: a mailbox kept selected shows no mail that arrived since.
+    if (!c.Select(mailbox, false, e, /*refresh=*/true)) return false;
     std::uint32_t validity = c.selected()->uidValidity;
     std::vector<MessageSummary> all;
     if (c.selected()->exists > 0 && !c.Fetch(1, 0, false, false, &all, e)) return false;
