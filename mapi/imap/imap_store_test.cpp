@@ -282,6 +282,53 @@ TEST_F(ImapStoreTest, MoveWithoutMoveCommandCopiesThenExpunges) {
   EXPECT_EQ(direct_->selected()->exists, 2u);
 }
 
+// A server killed in the middle of a move (COPY done, or a MOVE it makes as a copy and
+// an expunge) leaves the copy in the spam mailbox and the original in the Inbox. The
+// next start judges the original again; its move finishes the first one instead of
+// making a second copy. A different message under the same Message-ID is not taken
+// for the copy.
+TEST_F(ImapStoreTest, AMoveLeftHalfDoneIsFinishedNotDoubled) {
+  struct Case {
+    const char* capabilities;
+    bool sameMessage;  // the destination holds the original's copy, or only a namesake
+  } cases[] = {
+      {"", true},
+      {imap::testing::kNoMoveNoIdle, true},
+      {"", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.capabilities) + (c.sameMessage ? " copy" : " namesake"));
+    DovecotServer* server;
+    QUORVEL_NEED_DOVECOT(server, c.capabilities);
+    Use(server);
+    Deliver("INBOX", "keep me");
+    Deliver("INBOX", "half moved");
+    imap::ImapError error;
+    if (c.sameMessage) {
+      ASSERT_TRUE(direct_->Select("INBOX", false, &error, true)) << error.text;
+      std::optional<std::uint32_t> copied;
+      ASSERT_TRUE(direct_->Copy(2, "Junk", &copied, &error)) << error.text;
+    } else {
+      // Same Message-ID and subject, another body.
+      std::string other = Mail("half moved");
+      other += "and a line more\r\n";
+      ASSERT_TRUE(direct_->Append("Junk", other, {}, &error)) << error.text;
+    }
+    std::vector<std::string> logged;
+    ImapStoreOptions options = Options();
+    options.log = [&](const std::string& line) { logged.push_back(line); };
+    auto store = Open(options);
+    auto inbox = FolderOf(*store, "INBOX");
+    EntryId id = Ids(*inbox)["half moved"];
+    ASSERT_EQ(inbox->CopyMessages(std::span<const EntryId>(&id, 1), *FolderOf(*store, "Junk"),
+                                  MESSAGE_MOVE),
+              S_OK);
+    EXPECT_EQ(Subjects("INBOX"), std::vector<std::string>{"keep me"});
+    EXPECT_EQ(Subjects("Junk"), (std::vector<std::string>(c.sameMessage ? 1 : 2, "half moved")));
+    EXPECT_EQ(logged.size(), c.sameMessage ? 1u : 0u);
+  }
+}
+
 TEST_F(ImapStoreTest, IdleReportsNewMail) {
   DovecotServer* server;
   QUORVEL_NEED_DOVECOT(server, "");

@@ -90,13 +90,21 @@ void ImapWatcher::Run() {
   std::uint32_t validity = startValidity_;
   std::uint32_t lastUid = startLastUid_;
   int failures = 0;
+  bool linked = true;  // the store opened on a working connection
+  // Every answer of the server, the end of an IDLE included, is waited for at most
+  // answerSeconds: a connection that went dead without a word is found within
+  // idleSeconds + answerSeconds.
+  ImapAccount account = options_.account;
+  if (options_.answerSeconds > 0) {
+    account.timeoutSeconds = std::min(account.timeoutSeconds, options_.answerSeconds);
+  }
   while (true) {
     std::unique_ptr<ImapConnection> c;
     std::string passwordError;
     auto password = ReadPassword(options_.password, &passwordError);
     ImapError error;
     if (password) {
-      c = ImapConnection::Open(options_.account, *password, &error);
+      c = ImapConnection::Open(account, *password, &error);
     } else {
       error.text = passwordError;
     }
@@ -116,6 +124,10 @@ void ImapWatcher::Run() {
       // Only a connection that fetched counts as working: one whose every FETCH fails
       // is tried again with the back-off of a lost one, not every second.
       failures = 0;
+      if (!linked) {
+        linked = true;
+        if (options_.linkChanged) options_.linkChanged(ImapLinkChange{true, ""});
+      }
       if (c->HasCapability("IDLE")) {
         auto result = c->Idle(options_.idleSeconds, stopFd_, &error);
         if (result == ImapConnection::IdleResult::kStopped) break;
@@ -133,6 +145,13 @@ void ImapWatcher::Run() {
     pollfd fd{stopFd_, POLLIN, 0};
     if (::poll(&fd, 1, 0) > 0) return;
     if (!error.text.empty()) noteError_(error.text);
+    if (linked) {
+      linked = false;
+      if (options_.linkChanged) {
+        options_.linkChanged(ImapLinkChange{
+            false, error.text.empty() ? "the connection to the IMAP server was lost" : error.text});
+      }
+    }
     int wait =
         std::min(options_.retryMaxSeconds, options_.retryMinSeconds << std::min(failures, 16));
     if (failures == 0 && ok == false && error.kind == ImapErrorKind::kNetwork) wait = 0;
