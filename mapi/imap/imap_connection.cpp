@@ -667,6 +667,12 @@ bool ImapConnection::Create(const std::string& mailbox, ImapError* error) {
   return Check(mailimap_create(impl_->imap, mailbox.c_str()), "CREATE", error);
 }
 
+bool ImapConnection::Subscribe(const std::string& mailbox, ImapError* error) {
+  if (broken_) return Check(MAILIMAP_ERROR_STREAM, "SUBSCRIBE", error);
+  impl_->StartCommand();
+  return Check(mailimap_subscribe(impl_->imap, mailbox.c_str()), "SUBSCRIBE", error);
+}
+
 bool ImapConnection::Delete(const std::string& mailbox, ImapError* error) {
   if (broken_) return Check(MAILIMAP_ERROR_STREAM, "DELETE", error);
   if (selected_ && selected_->name == mailbox) selected_.reset();

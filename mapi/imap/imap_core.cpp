@@ -257,8 +257,13 @@ bool ImapCore::SelectChecked(ImapConnection& c, const std::string& mailbox, std:
     return false;
   }
   if (c.selected()->uidValidity != validity) {
-    *stale = true;
-    return false;
+    // The session may hold an older view of the mailbox: a UIDVALIDITY that changed
+    // since it was selected shows only in a new SELECT.
+    if (!c.Select(mailbox, false, error, /*refresh=*/true)) return false;
+    if (c.selected()->uidValidity != validity) {
+      *stale = true;
+      return false;
+    }
   }
   return true;
 }
@@ -678,6 +683,12 @@ HRESULT ImapCore::Transfer(const std::string& mailbox, std::uint32_t validity, s
     std::lock_guard<std::mutex> lock(connMutex_);
     hr = TransferLocked(mailbox, validity, uid, destination, move, &newId);
   }
+  if (hr == MAPI_E_CALL_FAILED) {
+    // Refused: the destination may have been deleted by another client since the
+    // mailboxes were listed. Then the caller hears that it is gone, not a failure.
+    auto listed = Folders(true);
+    if (listed.ok() && !Find(destination)) return MAPI_E_NOT_FOUND;
+  }
   if (Failed(hr)) return hr;
   Notification n;
   n.eventType = move ? fnevObjectMoved : fnevObjectCopied;
@@ -748,6 +759,19 @@ Result<std::string> ImapCore::CreateFolder(const std::string& parent, const std:
   }
   HRESULT hr =
       Run("CREATE", true, [&](ImapConnection& c, ImapError* e) { return c.Create(mailbox, e); });
+  if (Succeeded(hr)) {
+    // Subscribed, so that mail programs that show only subscribed mailboxes show it;
+    // a server that refuses keeps the mailbox all the same.
+    std::string refused;
+    Run("SUBSCRIBE", true, [&](ImapConnection& c, ImapError* e) {
+      if (c.Subscribe(mailbox, e)) return true;
+      refused = e->text;
+      return false;
+    });
+    if (!refused.empty() && options_.log) {
+      options_.log("the new mailbox \"" + mailbox + "\" is not subscribed: " + refused);
+    }
+  }
   auto after = Folders(true);
   bool exists = after.ok() && Find(mailbox).has_value();
   if (Failed(hr) && !exists) return hr;

@@ -43,17 +43,25 @@ bool ImapWatcher::WaitStop(int seconds) {
 void ImapWatcher::Check(ImapConnection& c, std::uint32_t* validity, std::uint32_t* lastUid,
                         bool* ok) {
   ImapError error;
+  // Selected afresh each time: the server tells a changed UIDVALIDITY only there.
+  if (!c.Select("INBOX", true, &error, /*refresh=*/true)) {
+    *ok = false;
+    noteError_(error.text);
+    return;
+  }
   const std::optional<SelectedMailbox>& selected = c.selected();
   if (!selected) {
     *ok = false;
     return;
   }
-  if (selected->uidValidity != *validity) {
-    // A new life of the Inbox (or the first look): what is there now is not new mail.
+  // A new life of the Inbox (its UIDVALIDITY changed under the session: the server
+  // rebuilt it, or it was made again): every UID is new, so the whole mailbox is
+  // looked at again and its unread mail announced, as a start would judge it; what
+  // was read is left alone.
+  const bool newLife = selected->uidValidity != *validity;
+  if (newLife) {
     *validity = selected->uidValidity;
-    *lastUid = selected->uidNext > 0 ? selected->uidNext - 1 : 0;
-    std::vector<std::uint32_t> all;
-    if (selected->uidNext == 0 && c.SearchAll(&all, &error) && !all.empty()) *lastUid = all.back();
+    *lastUid = 0;
   }
   std::vector<MessageSummary> arrived;
   if (!c.Fetch(*lastUid + 1, 0, true, false, &arrived, &error)) {
@@ -65,7 +73,7 @@ void ImapWatcher::Check(ImapConnection& c, std::uint32_t* validity, std::uint32_
   EntryId inbox = FolderIdOf(key_, "INBOX");
   for (const MessageSummary& m : arrived) {
     *lastUid = std::max(*lastUid, m.uid);
-    if (m.HasFlag("\\Deleted")) continue;
+    if (m.HasFlag("\\Deleted") || (newLife && m.HasFlag("\\Seen"))) continue;
     MimeMessage parsed = ParseMime(m.content);
     Notification n;
     n.eventType = fnevNewMail;
@@ -118,16 +126,17 @@ void ImapWatcher::Run() {
       return;
     }
     bool ok = c != nullptr && c->Select("INBOX", true, &error);
+    if (ok && !linked) {
+      // Back before anything that came meanwhile is announced.
+      linked = true;
+      if (options_.linkChanged) options_.linkChanged(ImapLinkChange{true, ""});
+    }
     while (ok) {
       Check(*c, &validity, &lastUid, &ok);
       if (!ok) break;
       // Only a connection that fetched counts as working: one whose every FETCH fails
       // is tried again with the back-off of a lost one, not every second.
       failures = 0;
-      if (!linked) {
-        linked = true;
-        if (options_.linkChanged) options_.linkChanged(ImapLinkChange{true, ""});
-      }
       if (c->HasCapability("IDLE")) {
         auto result = c->Idle(options_.idleSeconds, stopFd_, &error);
         if (result == ImapConnection::IdleResult::kStopped) break;
