@@ -87,6 +87,7 @@ class QVCore final : public IQuorvel2, public PendingWork {
   HRESULT PostStartupActions() override;
   HRESULT InitialWizard() override;
   void WaitUntilIdle() override;
+  bool WaitUntilIdleFor(std::chrono::milliseconds limit) override;
 
   bool initialized() const { return initialized_; }
   const std::string& outboxMessageClass() const { return outboxMessageClass_; }
