@@ -262,5 +262,67 @@ TEST_F(HostEndToEndTest, AHostThatMovesSpamJournalsItAndLogsTheMove) {
   ASSERT_TRUE(end.has_value()) << host->Errors();
 }
 
+// The spam folder is made at the first spam, not at the start; deleted while the host
+// runs, it is made again at the next spam (it stopped every move until a restart);
+// replaced by a file, the spam stays in the Inbox, said once, until it can be moved.
+TEST_F(HostEndToEndTest, TheSpamFolderIsMadeAtTheFirstSpamAndAgainAfterItWasDeleted) {
+  const fs::path& maildir = maildir_;
+  ASSERT_EQ(Quorvel({"profile", "add", "home", "--maildir", maildir.string()}).end.status, 0);
+  ASSERT_EQ(Quorvel({"register"}).end.status, 0);
+  const std::string list = (fs::path(home_.root()) / "blocked.txt").string();
+  Spit(list, "Offers\tblocked.example\r\n");
+  ASSERT_EQ(Quorvel({"lists", "import", "--list", "black", list}).end.status, 0);
+  std::string error;
+  auto host = ChildProcess::Start({QUORVEL_PROGRAM, "run"}, home_.Environment(), {}, &error);
+  ASSERT_NE(host, nullptr) << error;
+  ASSERT_TRUE(
+      WaitUntil([&] { return Quorvel({"status"}).end.status == 0 || !host->Running(); }, 30s));
+  ASSERT_TRUE(host->Running()) << host->Errors();
+  EXPECT_FALSE(fs::exists(maildir / ".Spam")) << "made before anything went into it";
+
+  int delivered = 0;
+  auto deliverSpam = [&] {
+    const std::string name = "17000001" + std::to_string(10 + ++delivered) + ".9.host";
+    std::string text = kFromBlocked;
+    text.replace(text.find("<invoice@"), 9, "<invoice" + std::to_string(delivered) + "@");
+    Spit(maildir / "tmp" / name, text);
+    fs::rename(maildir / "tmp" / name, maildir / "new" / name);
+  };
+  auto count = [&](const fs::path& folder) {
+    std::size_t n = 0;
+    for (const char* sub : {"cur", "new"}) {
+      std::error_code ec;
+      for (fs::directory_iterator it(folder / sub, ec), end; !ec && it != end; ++it) ++n;
+    }
+    return n;
+  };
+  deliverSpam();
+  ASSERT_TRUE(WaitUntil([&] { return count(maildir / ".Spam") == 1; }, 30s)) << host->Errors();
+
+  fs::remove_all(maildir / ".Spam");
+  deliverSpam();
+  EXPECT_TRUE(WaitUntil([&] { return count(maildir / ".Spam") == 1; }, 30s)) << host->Errors();
+  EXPECT_TRUE(fs::exists(maildir / ".Spam/maildirfolder"));
+
+  fs::remove_all(maildir / ".Spam");
+  Spit(maildir / ".Spam", "not a folder\n");
+  deliverSpam();
+  deliverSpam();
+  ASSERT_TRUE(WaitUntil(
+      [&] { return host->Errors().find("cannot be found or made") != std::string::npos; }, 30s))
+      << host->Errors();
+  fs::remove(maildir / ".Spam");
+  deliverSpam();
+  EXPECT_TRUE(WaitUntil([&] { return count(maildir / ".Spam") == 1; }, 30s)) << host->Errors();
+  // The two that came while it could not be made stay in the Inbox; nothing is lost.
+  EXPECT_EQ(MessageFiles(maildir).size(), 2u + 5u);
+
+  ASSERT_TRUE(host->Signal(SIGTERM));
+  ASSERT_TRUE(host->Wait(30s).has_value()) << host->Errors();
+  const std::string errors = host->Errors();
+  EXPECT_EQ(errors.find("cannot be found or made"), errors.rfind("cannot be found or made"))
+      << "said more than once: " << errors;
+}
+
 }  // namespace
 }  // namespace quorvel::app
