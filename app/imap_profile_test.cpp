@@ -310,6 +310,24 @@ TEST_F(ImapHostTest, HostKeepsWorkingWhenItsConnectionDrops) {
   EXPECT_THAT(end.err, HasSubstr("the connection to " + Url(user_, proxy.port()) + " is back"));
 }
 
+// The spam mailbox deleted by another client while the host runs stopped every move
+// until a restart. The next spam finds it gone, makes it again (subscribed) and moves
+// into it.
+TEST_F(ImapHostTest, ASpamMailboxDeletedWhileTheHostRunsIsMadeAgain) {
+  ImportLists();
+  AddProfile("box", server_->tlsPort(), {"--ca-file", server_->caFile()});
+  auto host = home_.Start({"run"});
+  ASSERT_TRUE(WaitFor([&] { return home_.Run({"status"}).status == 0; }, 30)) << host->Errors();
+  Deliver("spam-1", "spammer@bad.example");
+  ASSERT_TRUE(Sorted({"spam-1"}, {})) << host->Errors();
+  mapi::imap::ImapError error;
+  ASSERT_TRUE(direct_->Select("INBOX", true, &error, true));  // not the one to delete
+  ASSERT_TRUE(direct_->Delete("Junk", &error)) << error.text;
+  Deliver("spam-2", "spammer@bad.example");
+  EXPECT_TRUE(Sorted({"spam-2"}, {})) << host->Errors();
+  EXPECT_EQ(Home::Stop(*host).status, 0);
+}
+
 // A server killed in the middle of a move left the spam's copy in the spam folder and
 // the original in the Inbox. The next start judges the original again and finishes
 // the move: one copy in the spam folder, none in the Inbox.
