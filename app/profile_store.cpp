@@ -38,14 +38,16 @@ mapi::Result<std::shared_ptr<mapi::MsgStore>> OpenProfileStore(const host::Profi
   options.accountAddress = profile.addresses.empty() ? std::string() : profile.addresses.front();
   options.watch = watch;
   options.log = [](const std::string& line) { std::cerr << ("quorvel: " + line + "\n"); };
+  // Named as the store names itself, as its other events do.
+  const std::string name = options.account.user + "@" + options.account.host;
   if (links != nullptr) {
-    options.linkChanged = [links, name = profile.imap](const mapi::ImapLinkChange& change) {
+    options.linkChanged = [links, name](const mapi::ImapLinkChange& change) {
       links->Changed(name, change.connected, change.reason);
     };
   }
   auto store = mapi::OpenImapStore(options, &why);
   if (store.ok()) {
-    if (links != nullptr) links->Add(profile.imap);
+    if (links != nullptr) links->Add(name);
     return store;
   }
   *error = what + " cannot be opened: " + why;

@@ -1,6 +1,16 @@
 #include "host/application.h"
 
 namespace quorvel::host {
+namespace {
+
+// The presenter of the request that runs on this thread, and its application.
+struct ThreadPresenter {
+  const Application* application = nullptr;
+  ui::Ui* presenter = nullptr;
+};
+thread_local ThreadPresenter threadPresenter;
+
+}  // namespace
 
 // Forwards every call to the presenter current at the time of the call.
 class Application::RoutingUi final : public ui::Ui {
@@ -47,6 +57,9 @@ std::uint64_t Application::RaisePending(Interaction interaction,
 }
 
 std::shared_ptr<ui::Ui> Application::Current() {
+  if (threadPresenter.application == this) {
+    return std::shared_ptr<ui::Ui>(std::shared_ptr<ui::Ui>(), threadPresenter.presenter);
+  }
   std::lock_guard lock(presenterMutex_);
   return current_;
 }
@@ -63,5 +76,16 @@ Application::PresenterScope::~PresenterScope() {
   std::lock_guard lock(application_.presenterMutex_);
   application_.current_ = std::move(previous_);
 }
+
+}  // namespace quorvel::host
+
+namespace quorvel::host {
+
+Application::ThreadPresenterScope::ThreadPresenterScope(Application& application,
+                                                        ui::Ui* presenter) {
+  threadPresenter = {&application, presenter};
+}
+
+Application::ThreadPresenterScope::~ThreadPresenterScope() { threadPresenter = {}; }
 
 }  // namespace quorvel::host

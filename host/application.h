@@ -75,6 +75,18 @@ class Application {
     std::shared_ptr<ui::Ui> previous_;
   };
 
+  // Makes `presenter` the current one for the calling thread alone until the guard
+  // ends: a request's job (a command line, a click) asks its own client while other
+  // threads keep theirs. It comes before a PresenterScope's. REQUIRES: `presenter`
+  // outlives the guard; one guard per thread at a time.
+  class ThreadPresenterScope {
+   public:
+    ThreadPresenterScope(Application& application, ui::Ui* presenter);
+    ~ThreadPresenterScope();
+    ThreadPresenterScope(const ThreadPresenterScope&) = delete;
+    ThreadPresenterScope& operator=(const ThreadPresenterScope&) = delete;
+  };
+
   // Questions for a person that cannot be asked now (the wizard due at start, a crash
   // report waiting): queued for the next interactive client when the host has a
   // pending queue, else `done` gets the default answer at once. Returns the id, 0 when

@@ -19,7 +19,7 @@
 namespace quorvel::host {
 
 struct StoreLink {
-  std::string store;  // as the profile names it ("imaps://me@mail.example.org")
+  std::string store;  // its name, as the store calls itself ("me@mail.example.org")
   bool connected = true;
   std::int64_t since = 0;  // seconds since 1970: when it was lost (or came back)
   std::string lastError;   // why it was lost last; kept after it came back
