@@ -69,6 +69,23 @@ class HostEndToEndTest : public ::testing::Test {
     return testing::RunProgram(args, home_.Environment(), input, 60s);
   }
 
+  // `quorvel run`, once `status` says it is ready; null (the test failed) when it ended
+  // first or never was.
+  std::unique_ptr<ChildProcess> StartHost() {
+    std::string error;
+    auto host = ChildProcess::Start({QUORVEL_PROGRAM, "run"}, home_.Environment(), {}, &error);
+    if (!host) {
+      ADD_FAILURE() << error;
+      return nullptr;
+    }
+    if (!WaitUntil([&] { return Quorvel({"status"}).end.status == 0 || !host->Running(); }, 30s) ||
+        !host->Running()) {
+      ADD_FAILURE() << "the host was not ready: " << host->Errors();
+      return nullptr;
+    }
+    return host;
+  }
+
   TemporaryHome home_;
   fs::path maildir_;
 };
@@ -172,11 +189,8 @@ TEST_F(HostEndToEndTest, AClientInterruptedMidCommandStopsItsWorkInTheHost) {
     }
   }
   std::string error;
-  auto host = ChildProcess::Start({QUORVEL_PROGRAM, "run"}, home_.Environment(), {}, &error);
-  ASSERT_NE(host, nullptr) << error;
-  ASSERT_TRUE(
-      WaitUntil([&] { return Quorvel({"status"}).end.status == 0 || !host->Running(); }, 30s));
-  ASSERT_TRUE(host->Running()) << host->Errors();
+  auto host = StartHost();
+  ASSERT_TRUE(host);
 
   auto client = ChildProcess::Start({QUORVEL_PROGRAM, "classify", mbox.string()},
                                     home_.Environment(), {}, &error);
@@ -213,12 +227,8 @@ TEST_F(HostEndToEndTest, AHostThatMovesSpamJournalsItAndLogsTheMove) {
   ProgramRun imported = Quorvel({"lists", "import", "--list", "black", list});
   ASSERT_EQ(imported.end.status, 0) << imported.err;
 
-  std::string error;
-  auto host = ChildProcess::Start({QUORVEL_PROGRAM, "run"}, home_.Environment(), {}, &error);
-  ASSERT_NE(host, nullptr) << error;
-  ASSERT_TRUE(
-      WaitUntil([&] { return Quorvel({"status"}).end.status == 0 || !host->Running(); }, 30s));
-  ASSERT_TRUE(host->Running()) << host->Errors();
+  auto host = StartHost();
+  ASSERT_TRUE(host);
   Spit(maildir / "tmp/1700000009.9.host", kFromBlocked);
   fs::rename(maildir / "tmp/1700000009.9.host", maildir / "new/1700000009.9.host");
 
@@ -271,12 +281,8 @@ TEST_F(HostEndToEndTest, TheSpamFolderIsMadeAtTheFirstSpamAndAgainAfterItWasDele
   const std::string list = (fs::path(home_.root()) / "blocked.txt").string();
   Spit(list, "Offers\tblocked.example\r\n");
   ASSERT_EQ(Quorvel({"lists", "import", "--list", "black", list}).end.status, 0);
-  std::string error;
-  auto host = ChildProcess::Start({QUORVEL_PROGRAM, "run"}, home_.Environment(), {}, &error);
-  ASSERT_NE(host, nullptr) << error;
-  ASSERT_TRUE(
-      WaitUntil([&] { return Quorvel({"status"}).end.status == 0 || !host->Running(); }, 30s));
-  ASSERT_TRUE(host->Running()) << host->Errors();
+  auto host = StartHost();
+  ASSERT_TRUE(host);
   EXPECT_FALSE(fs::exists(maildir / ".Spam")) << "made before anything went into it";
 
   int delivered = 0;
