@@ -322,8 +322,10 @@ TEST_F(HostEndToEndTest, TheSpamFolderIsMadeAtTheFirstSpamAndAgainAfterItWasDele
   EXPECT_NE(host->Errors().find("cannot be found or made"), std::string::npos) << host->Errors();
   fs::remove(maildir / ".Spam");
   deliverSpam();
-  EXPECT_TRUE(WaitUntil([&] { return count(maildir / ".Spam") == 1; }, 30s)) << host->Errors();
-  // The two that came while it could not be made stay in the Inbox; nothing else is lost.
+  // The next spam is moved; the fourth may go with it when its move came after the file
+  // went. The third stays in the Inbox, and nothing else is lost.
+  EXPECT_TRUE(WaitUntil([&] { return count(maildir / ".Spam") >= 1; }, 30s)) << host->Errors();
+  EXPECT_LE(count(maildir / ".Spam"), 2u);
   EXPECT_EQ(MessageFiles(maildir).size(), 2u + 3u);
 
   ASSERT_TRUE(host->Signal(SIGTERM));
