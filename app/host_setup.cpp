@@ -129,7 +129,7 @@ bool ResolveProfile(platform::Registry& registry, const std::string& requested,
 
 OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& profile,
                            ui::Ui& presenter, bool watch, std::string* error,
-                           host::OutcomeCode* code) {
+                           host::OutcomeCode* code, host::StoreLinks* links) {
   if (code) *code = host::OutcomeCode::kFailed;
   std::string dataFolder = DefaultDataFolders().DataFolder();
   if (dataFolder.empty()) {
@@ -147,8 +147,8 @@ OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& pr
   config.presenter = &presenter;
   config.lockPath = host::HostLockPath(dataFolder, profile.name);
   config.watch = watch;
-  config.openStore = [code](const host::Profile& p, bool w, std::string* e) {
-    return OpenProfileStore(p, w, e, code);
+  config.openStore = [code, links](const host::Profile& p, bool w, std::string* e) {
+    return OpenProfileStore(p, w, e, code, links);
   };
   OpenedHost host(host::ProfileHost::Open(std::move(config), error).release());
   if (!host) return host;

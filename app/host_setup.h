@@ -12,6 +12,7 @@
 #include "host/outcome.h"
 #include "host/profile_host.h"
 #include "host/profiles.h"
+#include "host/store_links.h"
 #include "outlook/add_in_process.h"
 #include "platform/registry.h"
 #include "ui/ui.h"
@@ -53,10 +54,11 @@ using OpenedHost = std::unique_ptr<host::ProfileHost, CloseHost>;
 // Opens the host of `profile` on the store the profile names, without connecting
 // its add-ins. One at a time. `*code` (when given) says why it failed: kUnreachable
 // when the profile's IMAP server could not be reached, kRefused for a wrong password or
-// certificate, else kFailed.
+// certificate, else kFailed. `links` (when given) keeps the store's connection state
+// and must outlive the host.
 OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& profile,
                            ui::Ui& presenter, bool watch, std::string* error,
-                           host::OutcomeCode* code = nullptr);
+                           host::OutcomeCode* code = nullptr, host::StoreLinks* links = nullptr);
 
 // The running program's path (what registration writes as the module).
 std::string ProgramPath();

@@ -35,6 +35,7 @@ struct HostCounters {
   // The mail base does not load: the host is degraded (the Bayesian filter decides
   // nothing) until it does.
   std::atomic<bool> mailbaseUnusable{false};
+  std::atomic<std::uint64_t> queued{0};  // new messages waiting to be judged
   // Where the add-in announces each message it moved ("spam-moved"); set by the host
   // before the add-ins connect, null when nobody listens.
   EventBus* events = nullptr;

@@ -110,6 +110,13 @@ void ProfileHost::WaitUntilIdle() {
   for (LoadedAddIn& a : loaded_.addIns) a.addIn->WaitUntilIdle();
 }
 
+bool ProfileHost::WaitUntilIdleFor(std::chrono::milliseconds limit) {
+  for (LoadedAddIn& a : loaded_.addIns) {
+    if (!a.addIn->WaitUntilIdleFor(limit)) return false;
+  }
+  return true;
+}
+
 std::shared_ptr<AddIn> ProfileHost::FindAddIn(const std::string& clsid) const {
   for (const LoadedAddIn& a : loaded_.addIns) {
     if (a.clsid == clsid) return a.addIn;

@@ -16,6 +16,7 @@
 #define QUORVEL_HOST_PROFILE_HOST_H_
 
 #include <atomic>
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -72,6 +73,8 @@ class ProfileHost {
   void Disconnect();
   // Returns when the add-ins have done the work pending at their start.
   void WaitUntilIdle();
+  // The same, waiting at most about `limit`: whether they have.
+  bool WaitUntilIdleFor(std::chrono::milliseconds limit);
 
   Application& application() { return *application_; }
   const Profile& profile() const { return config_.profile; }

@@ -202,6 +202,11 @@ void QVAddIn::WaitUntilIdle() {
   if (auto* pending = dynamic_cast<PendingWork*>(core_.get())) pending->WaitUntilIdle();
 }
 
+bool QVAddIn::WaitUntilIdleFor(std::chrono::milliseconds limit) {
+  auto* pending = dynamic_cast<PendingWork*>(core_.get());
+  return pending == nullptr || pending->WaitUntilIdleFor(limit);
+}
+
 bool QVAddIn::OnCommand(int id) {
   std::shared_ptr<host::Explorer> active = application_ ? application_->ActiveExplorer() : nullptr;
   return RunCommand(id, active.get(), /*request=*/false);

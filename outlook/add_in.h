@@ -80,6 +80,7 @@ class QVAddIn final : public host::AddIn, public std::enable_shared_from_this<QV
   HRESULT OnStartupComplete() override;
   HRESULT OnBeginShutdown() override { return mapi::S_OK; }
   void WaitUntilIdle() override;
+  bool WaitUntilIdleFor(std::chrono::milliseconds limit) override;
 
   // Runs the command's handler with the window active now. False when the table has
   // no entry for `id` (nothing happens).

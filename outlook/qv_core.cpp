@@ -164,14 +164,16 @@ HRESULT QVCore::Initialize(host::Application* application) {
                     .moves = moves_.get(),
                     .ownMoves = &p.ownMoves()});
   if (mapi::Failed(worker_->Start())) return Fail(kNoWorker);
+  p.queue().SetLengthCounter(&application_->counters().queued);
 
   // 7-8: the settings of this profile.
   std::string profile = ProfileName(*mapiSession);
   p.LoadSettings();
   p.settings().Lock()->profileKey = profile;
 
-  // 9-10: the spam folder.
-  if (CheckSpamFolder(*mapiSession, p.settings()) == SpamFolderResult::kNone) {
+  // 9-10: the spam folder. One that does not exist yet is made by the first move into
+  // it, not now: a folder appears in the user's mailbox only when it holds something.
+  if (CheckSpamFolder(*mapiSession, p.settings(), /*make=*/false) == SpamFolderResult::kNone) {
     application_->Presenter().Show(std::string(platform::LoadString(kStringSpamFolderProblem)),
                                    std::string(platform::kProductName),
                                    platform::MB_OK | platform::MB_ICONWARNING);
@@ -437,6 +439,10 @@ void QVCore::WaitUntilIdle() {
   if (worker_) worker_->WaitUntilIdle();
 }
 
+bool QVCore::WaitUntilIdleFor(std::chrono::milliseconds limit) {
+  return !worker_ || worker_->WaitUntilIdleFor(limit);
+}
+
 HRESULT QVCore::Shutdown() {
   {
     std::lock_guard<std::mutex> lock(sessionMutex_);
@@ -444,6 +450,7 @@ HRESULT QVCore::Shutdown() {
   }
   tray_.SetWindow(nullptr);
   if (worker_) worker_->Stop();  // the worker no longer feeds the window after this
+  if (worker_) o_.process.queue().SetLengthCounter(nullptr);
   popupWindow_.reset();
   worker_.reset();
   // What the worker learned: the mail client's module saves it when it is unloaded;

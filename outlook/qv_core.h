@@ -114,6 +114,7 @@ class QVCore final : public IQuorvel2, public PendingWork, public UserMoveSink {
   HRESULT PostStartupActions() override;
   HRESULT InitialWizard() override;
   void WaitUntilIdle() override;
+  bool WaitUntilIdleFor(std::chrono::milliseconds limit) override;
 
   // The folder check without its confirmation, for the first-run wizard's Inbox
   // check and the Check Folder command: checks the folder `folderId` (and its

@@ -102,6 +102,8 @@ class Worker {
   // Returns once the thread is idle (what was queued before and meanwhile is judged
   // and moved), or once it stops; at once when it does not run.
   void WaitUntilIdle();
+  // The same, waiting at most `limit`: whether it is idle.
+  bool WaitUntilIdleFor(std::chrono::milliseconds limit);
 
   // One round of the loop once work is there: forget old recent spam, take the session
   // and spam folder when not held, and handle every pending message.
@@ -117,6 +119,9 @@ class Worker {
   void Loop();
   void SetBusy(bool busy);
   void Acquire();
+  // The spam folder for a move: the one held, the one the settings name, else resolved
+  // again (found or made) and the settings rewritten. False when there is none.
+  bool EnsureSpamFolder();
   bool MoveToSpam(mapi::Message& message, std::shared_ptr<mapi::Folder> source,
                   const mapi::EntryId& messageId, const mapi::EntryId& queuedParent,
                   ClassifyFlags flags);
@@ -143,7 +148,8 @@ class Worker {
   std::shared_ptr<mapi::Session> session_;
   std::shared_ptr<mapi::Folder> spamFolder_;
   mapi::EntryId spamFolderId_;
-  std::string spamFolderName_;  // empty: not read yet
+  std::string spamFolderName_;      // empty: not read yet
+  bool spamFolderMissing_ = false;  // said once until it is back
   std::atomic<bool> holdsSession_{false};
   SpamReturns returns_;  // the worker thread's
   mutable std::mutex idleMutex_;
