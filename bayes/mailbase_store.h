@@ -117,6 +117,10 @@ class MailbaseStore {
   // Wakes the rebuild thread; requests made during a rebuild collapse into one.
   void RequestRebuild();
 
+  // Marks the counts as changed, so that the next save writes them (an older mail
+  // base imported in place of the loaded one).
+  void MarkDirty();
+
   // Inspection (copies taken under the lock).
   CorpusPair MainPair() const;
   CorpusPair PendingPair() const;

@@ -46,6 +46,11 @@ std::uint64_t Application::RaisePending(Interaction interaction,
   return 0;
 }
 
+bool Application::WithdrawPending(std::uint64_t id) {
+  PendingInteractions* pending = pending_.load();
+  return pending && id != 0 && pending->Withdraw(id);
+}
+
 std::shared_ptr<ui::Ui> Application::Current() {
   std::lock_guard lock(presenterMutex_);
   return current_;
