@@ -31,6 +31,7 @@ const std::vector<Command>& CommandTable() {
       Routed(DebugCommand()),
       Routed(FoldersCommand()),
       Routed(MessagesCommand()),
+      Routed(WizardCommand()),
   };
   return table;
 }

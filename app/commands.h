@@ -36,6 +36,7 @@ Command RunCommand();
 Command StatusCommand();
 Command FoldersCommand();
 Command MessagesCommand();
+Command WizardCommand();
 
 // Runs a command line a client sent to `host` (no routing), on the job's own thread:
 // against the host's settings and mail base, in the client's folder, its questions

@@ -1,5 +1,7 @@
 #include "app/host_setup.h"
 
+#include <atomic>
+
 #include <iostream>
 #include <mutex>
 
@@ -91,6 +93,12 @@ void CloseHost::operator()(host::ProfileHost* host) const {
   UninstallHostReporter();
 }
 
+namespace {
+std::atomic<bool> wizardOnDefaults{false};
+}  // namespace
+
+void SetWizardOnDefaults(bool onDefaults) { wizardOnDefaults = onDefaults; }
+
 host::AddInFactories ProgramAddIns() {
   host::AddInFactories factories;
   factories.addIns[outlook::kAddInClsid] = [] {
@@ -101,6 +109,7 @@ host::AddInFactories ProgramAddIns() {
       // notice through the desktop's notification service when a session bus is there.
       options.log = LogLine;
       options.journal = Holder().journal.get();
+      options.wizardOnDefaults = wizardOnDefaults.load();
       options.desktopNotify = [](const std::string& title, const std::string& text) {
         static platform::DesktopNotifier notifier;  // one connection for the process
         notifier.Notify(title, text);

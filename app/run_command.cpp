@@ -124,6 +124,8 @@ int Run(bool once, CommandIo& io) {
   // (a password command that does not return, a server that does not answer): nothing
   // is connected yet, so there is nothing to save.
   StartupStop startupStop(signals, profile.name);
+  // --yes: a first-run wizard that is due runs on its defaults, without questions.
+  SetWizardOnDefaults(io.yes);
   host::OutcomeCode failure = host::OutcomeCode::kFailed;
   auto host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/!once, &error, &failure);
   // A server that cannot be reached yet (the network is not up) is tried again after

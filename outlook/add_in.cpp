@@ -21,6 +21,11 @@ constexpr CommandEntry kCoreCommands[] = {
     {kCmdEmptySpamFolder, [](IQuorvel2& c, host::Explorer*) { return c.DeleteSpam(); }},
     {kCmdOptions, [](IQuorvel2& c, host::Explorer*) { return c.ShowOptions(); }},
     {kCmdEmailToSupport, [](IQuorvel2& c, host::Explorer*) { return c.EmailToSupport(); }},
+    {kCmdFirstRunWizard,
+     [](IQuorvel2& c, host::Explorer*) {
+       auto* wizard = dynamic_cast<OnDemandWizard*>(&c);
+       return wizard ? wizard->RunWizardOnDemand() : mapi::MAPI_E_NO_SUPPORT;
+     }},
 };
 
 }  // namespace

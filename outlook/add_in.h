@@ -44,6 +44,7 @@ enum CommandId : int {
   kCmdEmailToSupport = 32787,
   kCmdHelp = 32788,
   kCmdCustomizeToolbar = 32789,
+  kCmdFirstRunWizard = 32790,  // the command line's `wizard`; no button
 };
 
 // What the add-in needs from the rest of the program; every function may be empty.

@@ -167,10 +167,13 @@ void RunFirstRunWizard(WizardContext& c, WizardResult& result) {
         for (const auto& f : chosen.folders()) {
           if (auto id = mapi::EntryId::FromHex(f.entryId)) ids.push_back(*id);
         }
-        std::shared_ptr<mapi::Session> session_ = c.nameSpace.MAPIOBJECT();
-        ScanCounters counters = ScanFolders(
-            *session_, ids, store, [&] { return progress->Cancelled(); },
+        std::shared_ptr<mapi::Session> mail = c.nameSpace.MAPIOBJECT();
+        ScanCounters counters;
+        if (mail) {
+          counters = ScanFolders(
+            *mail, ids, store, [&] { return progress->Cancelled(); },
             [&](std::uint32_t position) { progress->Update(position, kScanRange, ""); });
+        }
         if (counters.learned >= kScanApplyMinimum) {
           store.ApplyScan();
           result.baseUpdated = true;

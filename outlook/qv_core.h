@@ -13,10 +13,14 @@
 //   11-12 the mail base files in the data folder   13 the store notifications
 //   14 the tray popup window
 //
-// Until the first-run wizard exists, InitialWizard treats it as done: it clears
-// ShowWizard, so that PostStartupActions runs at once. A wizard that waits for a
-// terminal or a window leaves ShowWizard set and calls PostStartupActions itself when
-// it finishes.
+// InitialWizard runs the first-run wizard (first_run_wizard.h) while ShowWizard is
+// set: at once when the presenter has a person to ask (or with wizardOnDefaults, on
+// its defaults), else it leaves ShowWizard set and offers the wizard as a pending
+// question for the next client with a person. The wizard then runs on demand
+// (RunWizardOnDemand, the `wizard` command); "Skip" on the offer declines it (ShowWizard
+// cleared). Once a wizard that was left waiting is done or declined, the core runs
+// PostStartupActions itself, on the user-interface thread. After the wizard, its check
+// box runs the Inbox check (inboxCheck).
 //
 // The marking, checking and e-mail commands come with their own parts of the add-in;
 // until then they answer E_NOTIMPL.
@@ -32,9 +36,11 @@
 #ifndef QUORVEL_OUTLOOK_QV_CORE_H_
 #define QUORVEL_OUTLOOK_QV_CORE_H_
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "host/application.h"
@@ -45,6 +51,7 @@
 #include "outlook/store_watcher.h"
 #include "outlook/tray_counter.h"
 #include "outlook/worker.h"
+#include "ui/first_run_wizard.h"
 #include "ui/tray_popup.h"
 
 namespace quorvel::outlook {
@@ -68,9 +75,17 @@ struct CoreOptions {
   std::uint32_t workerIdleReleaseMs = 10000;
   // Where the worker records the verdicts it acts on; may be null. Must outlive the core.
   VerdictJournal* journal = nullptr;
+  // The first-run wizard runs on the presenter's defaults when nobody answers (a host
+  // started with --yes), instead of waiting for a person.
+  bool wizardOnDefaults = false;
+  // Checks the default Inbox for spam (no subfolders, no confirmation) after the
+  // wizard; empty: no check.
+  std::function<void(ui::Ui& presenter)> inboxCheck = {};
+  // The wizard's folder picker; empty: a choice among the profile's folders.
+  std::function<std::optional<ui::wizard::ChosenFolders::Folder>()> pickFolder = {};
 };
 
-class QVCore final : public IQuorvel2, public PendingWork {
+class QVCore final : public IQuorvel2, public PendingWork, public OnDemandWizard {
  public:
   explicit QVCore(CoreOptions options);
   ~QVCore() override;
@@ -87,6 +102,9 @@ class QVCore final : public IQuorvel2, public PendingWork {
   HRESULT PostStartupActions() override;
   HRESULT InitialWizard() override;
   void WaitUntilIdle() override;
+  // Runs the wizard with the current presenter (a command's), from any thread; a
+  // second one while one is open is refused with a message.
+  HRESULT RunWizardOnDemand() override;
 
   bool initialized() const { return initialized_; }
   const std::string& outboxMessageClass() const { return outboxMessageClass_; }
@@ -98,6 +116,9 @@ class QVCore final : public IQuorvel2, public PendingWork {
   std::uint32_t SpamFolderItems();
   void Announce(const std::string& text);
   std::shared_ptr<mapi::Session> session() const;
+  void RunWizard(ui::Ui& presenter);
+  void OfferWizard();
+  void WizardSettled();  // done or declined: the deferred start-up actions run
 
   CoreOptions o_;
   bool initialized_ = true;
@@ -111,6 +132,10 @@ class QVCore final : public IQuorvel2, public PendingWork {
   std::unique_ptr<Worker> worker_;
   std::shared_ptr<StoreWatcher> storeWatcher_;
   std::unique_ptr<PopupWindow> popupWindow_;
+  std::atomic<bool> wizardOpen_{false};
+  std::atomic<std::uint64_t> wizardOffer_{0};    // the pending question, 0 when none
+  std::atomic<bool> postStartupDeferred_{false};  // PostStartupActions waits for the wizard
+  std::atomic<bool> startWizardAsked_{false};     // the start-up wizard ran with a person
 };
 
 }  // namespace quorvel::outlook

@@ -92,9 +92,9 @@ HRESULT WalkContactsFolder(host::NameSpace& nameSpace, ContactList& collected,
   if (!folder.ok()) return folder.hr;
   const mapi::PropName email1{mapi::PSETID_Address, false, mapi::kContactEmail1Number, {}};
   auto tags = (*folder)->GetIDsFromNames(std::span(&email1, 1), 0);
-  if (!tags.ok() || tags->empty() || mapi::PROP_TYPE((*tags)[0]) == mapi::PT_ERROR) {
-    return mapi::Failed(tags.hr) ? tags.hr : mapi::MAPI_E_NOT_FOUND;
-  }
+  if (mapi::Failed(tags.hr)) return tags.hr;
+  // A store that never saw the name has no contact with an address.
+  if (tags->empty() || mapi::PROP_TYPE((*tags)[0]) == mapi::PT_ERROR) return mapi::S_OK;
   const PropTag emailTag = mapi::CHANGE_PROP_TYPE((*tags)[0], mapi::PT_STRING8);
   auto contents = (*folder)->GetContentsTable(0);
   if (!contents.ok()) return contents.hr;

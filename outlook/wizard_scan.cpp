@@ -17,6 +17,29 @@ class NoClock final : public platform::Clock {
   std::uint32_t TickCount() const override { return 0; }
 };
 
+// The subject without its reply and forward prefixes ("Re: ", "Fwd: ", "AW: " ...: one
+// to three characters and a colon, then a blank), for stores that do not keep
+// PR_NORMALIZED_SUBJECT themselves.
+std::string WithoutPrefixes(std::string subject) {
+  for (;;) {
+    const std::size_t colon = subject.find(':');
+    if (colon == 0 || colon > 3 || colon + 1 >= subject.size() || subject[colon + 1] != ' ') {
+      return subject;
+    }
+    if (subject.find(' ') < colon) return subject;
+    subject.erase(0, colon + 2);
+  }
+}
+
+// The normalized subject: the store's, else the subject made so.
+mapi::Result<std::string> NormalizedSubject(mapi::MapiProp* message) {
+  auto normalized = ReadStringProperty(message, mapi::PR_NORMALIZED_SUBJECT, false);
+  if (normalized.ok()) return normalized;
+  auto subject = ReadStringProperty(message, mapi::PR_SUBJECT, false);
+  if (!subject.ok()) return subject;
+  return mapi::Ok(WithoutPrefixes(std::move(*subject)));
+}
+
 // One folder; a failing call ends it.
 void ScanFolder(mapi::Session& session, const mapi::EntryId& id, MailbaseStore& store,
                 CContactLimit& budget, ScanCounters& counters, const std::function<bool()>& closed,
@@ -53,7 +76,7 @@ void ScanFolder(mapi::Session& session, const mapi::EntryId& id, MailbaseStore& 
       if (!message.ok()) return;
       if (message->objectType != mapi::MAPI_MESSAGE || !message->object) continue;
       ++counters.processed;
-      auto subject = ReadStringProperty(message->object.get(), mapi::PR_NORMALIZED_SUBJECT, false);
+      auto subject = NormalizedSubject(message->object.get());
       auto body = ReadStringProperty(message->object.get(), mapi::PR_BODY, true);
       if (subject.ok() && body.ok()) {
         store.LearnScan(platform::AnsiToWide(*subject), platform::AnsiToWide(*body));

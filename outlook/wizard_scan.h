@@ -4,7 +4,8 @@
 // The folders are walked in order, each through its contents table in batches of
 // kWalkBatch rows; all of them share one budget of kScanRows rows (CContactLimit, no
 // time limit), counted before each row, whose end ends the scan normally. A message
-// whose normalized subject and body text both read is learned; one that does not is
+// whose normalized subject (PR_NORMALIZED_SUBJECT, else PR_SUBJECT without its "Re: "
+// and "Fwd: " prefixes) and body text both read is learned; one that does not is
 // counted as unreadable. A failing call ends that folder; the scan goes on with the
 // next. `closed` is asked before each message: when it says the wizard was closed,
 // the scan stops by throwing WizardClosed, and the caller clears the scan corpus.

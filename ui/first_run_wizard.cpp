@@ -73,6 +73,23 @@ Dialog WizardDialog(bool skipScan) {
   return d;
 }
 
+Dialog OfferDialog() {
+  Dialog d;
+  d.kind = "wizard";
+  d.title = std::string(kTitle);
+  d.controls = {Label("welcome-text", kWelcomeText),
+                Label("how", "The first-run wizard is waiting: run \"quorvel wizard\" to start it.")};
+  Button later = RoleButton(ButtonRole::kPlain, "&Later");
+  later.id = kLaterButton;
+  Button skip = RoleButton(ButtonRole::kPlain, "&Skip the wizard");
+  skip.id = kSkipButton;
+  d.buttons = {later, skip};
+  d.defaultButton = kLaterButton;
+  d.cancelButton = kLaterButton;
+  d.affirmativeButton = kLaterButton;
+  return d;
+}
+
 bool ChosenFolders::Add(Folder folder, Dialog& dialog, DialogSession* session) {
   const bool known = std::any_of(folders_.begin(), folders_.end(),
                                  [&](const Folder& f) { return f.entryId == folder.entryId; });

@@ -64,6 +64,12 @@ inline constexpr std::int32_t kRemoveButton = 283;
 // The wizard. With `skipScan` only the Scan and Done pages.
 Dialog WizardDialog(bool skipScan);
 
+// The offer a host without a person leaves for the next one: Later (the default and
+// the answer of a closed dialog) keeps the wizard due; Skip declines it for good.
+inline constexpr std::int32_t kLaterButton = 1;
+inline constexpr std::int32_t kSkipButton = 7;
+Dialog OfferDialog();
+
 // The folders chosen for the scan, mirrored in the Folders page's list.
 class ChosenFolders {
  public:
