@@ -1,7 +1,6 @@
 #include "app/host_setup.h"
 
 #include <atomic>
-
 #include <iostream>
 #include <mutex>
 

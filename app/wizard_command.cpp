@@ -27,9 +27,8 @@ int RunWizard(CommandIo& io) {
     return kExitFailure;
   }
   // The wizard's pages go to whoever asked for it.
-  host::Application::PresenterScope scope(application,
-                                          std::shared_ptr<ui::Ui>(std::shared_ptr<ui::Ui>(),
-                                                                  io.presenter));
+  host::Application::PresenterScope scope(
+      application, std::shared_ptr<ui::Ui>(std::shared_ptr<ui::Ui>(), io.presenter));
   host::Outcome outcome = host::ClickForRequest(application, io.host->AddIns(),
                                                 outlook::kCmdFirstRunWizard, *inbox, {});
   if (!outcome.ok()) {
@@ -42,7 +41,8 @@ int RunWizard(CommandIo& io) {
 }  // namespace
 
 Command WizardCommand() {
-  return {"wizard", "Run the first-run wizard: White List from address books, mail base from your mail",
+  return {"wizard",
+          "Run the first-run wizard: White List from address books, mail base from your mail",
           [](CLI::App& sub, CommandIo& io) { sub.callback([&io] { io.status = RunWizard(io); }); }};
 }
 

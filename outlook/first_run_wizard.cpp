@@ -171,8 +171,8 @@ void RunFirstRunWizard(WizardContext& c, WizardResult& result) {
         ScanCounters counters;
         if (mail) {
           counters = ScanFolders(
-            *mail, ids, store, [&] { return progress->Cancelled(); },
-            [&](std::uint32_t position) { progress->Update(position, kScanRange, ""); });
+              *mail, ids, store, [&] { return progress->Cancelled(); },
+              [&](std::uint32_t position) { progress->Update(position, kScanRange, ""); });
         }
         if (counters.learned >= kScanApplyMinimum) {
           store.ApplyScan();

@@ -63,8 +63,7 @@ void RunFirstRunWizard(WizardContext& context, WizardResult& result);
 
 // The folder picker as a dialog: a choice of every mail folder of the profile by its
 // path.
-std::optional<ui::wizard::ChosenFolders::Folder> PickFolder(ui::Ui& ui,
-                                                           host::NameSpace& nameSpace);
+std::optional<ui::wizard::ChosenFolders::Folder> PickFolder(ui::Ui& ui, host::NameSpace& nameSpace);
 
 // A folder's display path: the names of it and its ancestors from the top, joined with
 // " -> ".

@@ -173,11 +173,17 @@ TEST_F(FirstRunWizardTest, TenLearnedMessagesReplaceTheGoodCorpusNineDoNot) {
     auto sent = mail.session->OpenEntry(mail.layout.sentItems, 0)->As<mapi::Folder>();
     auto inbox = mail.session->OpenEntry(mail.layout.inbox, 0)->As<mapi::Folder>();
     for (int i = 0; i < learned; ++i) {
-      MessageBuilder().Subject("Re: plan").Body("quarterly plan draft").TextRtfBody("quarterly plan draft").DeliverTo(*sent);
+      MessageBuilder()
+          .Subject("Re: plan")
+          .Body("quarterly plan draft")
+          .TextRtfBody("quarterly plan draft")
+          .DeliverTo(*sent);
     }
-    for (int i = 0; i < 5; ++i) MessageBuilder().Subject("in").Body("inbox words").DeliverTo(*inbox);
+    for (int i = 0; i < 5; ++i)
+      MessageBuilder().Subject("in").Body("inbox words").DeliverTo(*inbox);
     // Only Sent Items is scanned: the Inbox the page offers is removed.
-    fresh.QueueOnPage(wiz::kFolders, ui::ScriptedUi::Select(wiz::kFolderList, {1}, wiz::kRemoveButton));
+    fresh.QueueOnPage(wiz::kFolders,
+                      ui::ScriptedUi::Select(wiz::kFolderList, {1}, wiz::kRemoveButton));
     const std::int32_t earlier = GoodCount(u"earlier");
     WizardResult result;
     WizardContext context{fresh, *mail.nameSpace, process, {}};
@@ -205,8 +211,8 @@ TEST_F(FirstRunWizardTest, ScanOfThreeThousandMessagesStopsAtTheRowBudget) {
   for (int i = 0; i < 2000; ++i) {
     MessageBuilder().Subject("i").Body("inbox text").TextRtfBody("inbox text").DeliverTo(*inbox);
   }
-  ScanCounters counters = ScanFolders(
-      *box.session, {box.layout.sentItems, box.layout.inbox}, store(), [] { return false; }, {});
+  ScanCounters counters = ScanFolders(*box.session, {box.layout.sentItems, box.layout.inbox},
+                                      store(), [] { return false; }, {});
   EXPECT_TRUE(counters.budgetSpent);
   EXPECT_EQ(counters.processed, static_cast<std::uint32_t>(kScanRows - 1));
   EXPECT_EQ(counters.learned, counters.processed);
@@ -269,7 +275,8 @@ TEST_F(FirstRunWizardTest, CollectedContactsJoinTheWhiteListAndLeaveTheBlackList
   const mapi::PropName email1{mapi::PSETID_Address, false, mapi::kContactEmail1Number, {}};
   auto tags = (*item)->GetIDsFromNames(std::span(&email1, 1), mapi::MAPI_CREATE);
   const mapi::PropValue values[] = {
-      mapi::PropValue::String8(mapi::CHANGE_PROP_TYPE((*tags)[0], mapi::PT_STRING8), "cy@example.net"),
+      mapi::PropValue::String8(mapi::CHANGE_PROP_TYPE((*tags)[0], mapi::PT_STRING8),
+                               "cy@example.net"),
       mapi::PropValue::String8(mapi::PR_DISPLAY_NAME, "Cy"),
       mapi::PropValue::String8(mapi::PR_MESSAGE_CLASS, "IPM.Contact")};
   (*item)->SetProps(values);
@@ -323,8 +330,8 @@ TEST(WhiteListWalkTest, AFailingCallSkipsTheRestButKeepsWhatWasCollected) {
   platform::FakeClock clock;
   ContactList collected;
   std::vector<int> progress;
-  WalkReport report =
-      CollectWhiteListContacts(*box.nameSpace, clock, collected, [&](int p) { progress.push_back(p); });
+  WalkReport report = CollectWhiteListContacts(*box.nameSpace, clock, collected,
+                                               [&](int p) { progress.push_back(p); });
   EXPECT_EQ(report.failure, mapi::MAPI_E_CALL_FAILED);
   EXPECT_TRUE(collected.Find(MakeContact("ann@example.org")));
   EXPECT_FALSE(collected.Find(MakeContact("p@example.com")));

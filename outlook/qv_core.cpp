@@ -1,9 +1,8 @@
 #include "outlook/qv_core.h"
 
-#include "outlook/first_run_wizard.h"
-
 #include "mapi/queries.h"
 #include "mapi/restriction.h"
+#include "outlook/first_run_wizard.h"
 #include "outlook/spam_folder.h"
 #include "platform/string_table.h"
 
@@ -233,15 +232,16 @@ void QVCore::OfferWizard() {
   offer.caption = offer.dialog.title;
   offer.defaultAnswer = offer.dialog.defaultButton;
   postStartupDeferred_ = true;
-  wizardOffer_ = application_->RaisePending(
-      std::move(offer), host::PendingInteractions::kNoDeadline,
-      [this](const host::InteractionAnswer& answer) {
-        if (!answer.byPerson || answer.button != ui::wizard::kSkipButton) return;
-        wizardOffer_ = 0;
-        o_.process.settings().Lock()->showWizard = 0;
-        o_.process.SaveSettings();
-        WizardSettled();
-      });
+  wizardOffer_ =
+      application_->RaisePending(std::move(offer), host::PendingInteractions::kNoDeadline,
+                                 [this](const host::InteractionAnswer& answer) {
+                                   if (!answer.byPerson || answer.button != ui::wizard::kSkipButton)
+                                     return;
+                                   wizardOffer_ = 0;
+                                   o_.process.settings().Lock()->showWizard = 0;
+                                   o_.process.SaveSettings();
+                                   WizardSettled();
+                                 });
 }
 
 void QVCore::WizardSettled() {

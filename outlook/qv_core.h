@@ -133,7 +133,7 @@ class QVCore final : public IQuorvel2, public PendingWork, public OnDemandWizard
   std::shared_ptr<StoreWatcher> storeWatcher_;
   std::unique_ptr<PopupWindow> popupWindow_;
   std::atomic<bool> wizardOpen_{false};
-  std::atomic<std::uint64_t> wizardOffer_{0};    // the pending question, 0 when none
+  std::atomic<std::uint64_t> wizardOffer_{0};     // the pending question, 0 when none
   std::atomic<bool> postStartupDeferred_{false};  // PostStartupActions waits for the wizard
   std::atomic<bool> startWizardAsked_{false};     // the start-up wizard ran with a person
 };

@@ -51,10 +51,9 @@ HRESULT WalkAddressBook(mapi::Session& session, ContactList& collected, platform
   if (!hierarchy.ok()) return hierarchy.hr;
   std::vector<mapi::EntryId> containers;
   const PropTag ids[] = {mapi::PR_ENTRYID};
-  if (HRESULT hr = ForEachRow(**hierarchy, ids,
-                              [&](const mapi::Row& r) {
-                                containers.push_back(mapi::GetEntryId(r, mapi::PR_ENTRYID));
-                              });
+  if (HRESULT hr = ForEachRow(
+          **hierarchy, ids,
+          [&](const mapi::Row& r) { containers.push_back(mapi::GetEntryId(r, mapi::PR_ENTRYID)); });
       mapi::Failed(hr)) {
     return hr;
   }
@@ -133,8 +132,8 @@ HRESULT WalkSentItems(host::NameSpace& nameSpace, ContactList& collected, platfo
       if (progress && total > 0) {
         progress(40 + static_cast<int>(60ull * std::min(*walked, total) / total));
       }
-      auto opened = session->OpenEntry(mapi::GetEntryId(row, mapi::PR_ENTRYID),
-                                       mapi::MAPI_BEST_ACCESS);
+      auto opened =
+          session->OpenEntry(mapi::GetEntryId(row, mapi::PR_ENTRYID), mapi::MAPI_BEST_ACCESS);
       if (!opened.ok()) return opened.hr;
       auto message = opened->As<mapi::Message>();
       if (!message) continue;

@@ -56,8 +56,8 @@ mapi::HRESULT WalkContactsFolder(host::NameSpace& nameSpace, ContactList& collec
                                  platform::FileTime now);
 // Throws the budget (CContactLimit) when it is spent; what was added stays.
 mapi::HRESULT WalkSentItems(host::NameSpace& nameSpace, ContactList& collected,
-                            platform::FileTime now, CContactLimit& budget,
-                            std::uint32_t* walked, const std::function<void(int)>& progress);
+                            platform::FileTime now, CContactLimit& budget, std::uint32_t* walked,
+                            const std::function<void(int)>& progress);
 
 }  // namespace quorvel::outlook
 

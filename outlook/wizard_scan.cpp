@@ -67,12 +67,13 @@ void ScanFolder(mapi::Session& session, const mapi::EntryId& id, MailbaseStore& 
                                                          std::min(done, total) / total));
       }
       const mapi::PropValue* type = mapi::FindProp(row, mapi::PR_OBJECT_TYPE);
-      if (type && type->AsLong() && static_cast<std::uint32_t>(*type->AsLong()) != mapi::MAPI_MESSAGE) {
+      if (type && type->AsLong() &&
+          static_cast<std::uint32_t>(*type->AsLong()) != mapi::MAPI_MESSAGE) {
         continue;
       }
       if (closed && closed()) throw WizardClosed{};
-      auto message = session.OpenEntry(mapi::GetEntryId(row, mapi::PR_ENTRYID),
-                                       mapi::MAPI_BEST_ACCESS);
+      auto message =
+          session.OpenEntry(mapi::GetEntryId(row, mapi::PR_ENTRYID), mapi::MAPI_BEST_ACCESS);
       if (!message.ok()) return;
       if (message->objectType != mapi::MAPI_MESSAGE || !message->object) continue;
       ++counters.processed;
@@ -99,8 +100,8 @@ ScanCounters ScanFolders(mapi::Session& session, const std::vector<mapi::EntryId
   const auto n = static_cast<std::uint32_t>(folders.size());
   try {
     for (std::uint32_t k = 0; k < n; ++k) {
-      ScanFolder(session, folders[k], store, budget, counters, closed, progress,
-                 kScanRange * k / n, kScanRange * (k + 1) / n);
+      ScanFolder(session, folders[k], store, budget, counters, closed, progress, kScanRange * k / n,
+                 kScanRange * (k + 1) / n);
       if (progress) progress(kScanRange * (k + 1) / n);
     }
   } catch (const CContactLimit&) {

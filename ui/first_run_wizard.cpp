@@ -31,18 +31,18 @@ Dialog WizardDialog(bool skipScan) {
   d.title = std::string(kTitle);
   d.style = DialogStyle::kWizard;
   if (!skipScan) {
-    d.pages.push_back(MakePage(kWelcome, {Label("welcome-text", kWelcomeText),
-                                          Label("welcome-continue", kContinue)}));
-    d.pages.push_back(MakePage(kWhiteList, {Label("white-list-text", kWhiteListText),
-                                            Label("white-list-note", kWhiteListNote),
-                                            Label(kWhiteListContinue, "")}));
+    d.pages.push_back(MakePage(
+        kWelcome, {Label("welcome-text", kWelcomeText), Label("welcome-continue", kContinue)}));
+    d.pages.push_back(MakePage(
+        kWhiteList, {Label("white-list-text", kWhiteListText),
+                     Label("white-list-note", kWhiteListNote), Label(kWhiteListContinue, "")}));
     Control list;
     list.kind = ControlKind::kList;
     list.id = kFolderList;
     list.columns = {"Folder"};
     list.multiSelect = true;
-    Page folders = MakePage(kFolders, {Label("folders-text", kFoldersText), list,
-                                       Label("folders-next", kFoldersNext)});
+    Page folders = MakePage(
+        kFolders, {Label("folders-text", kFoldersText), list, Label("folders-next", kFoldersNext)});
     Button add = RoleButton(ButtonRole::kPlain, "&Add");
     add.id = kAddButton;
     add.closes = false;
@@ -58,8 +58,8 @@ Dialog WizardDialog(bool skipScan) {
   check.kind = ControlKind::kCheckBox;
   check.id = kCheckInbox;
   check.label = std::string(kCheckInboxLabel);
-  d.pages.push_back(MakePage(
-      kDone, {Label("done-text", kDoneText), Label(kSpamFolder, kSpamFolderIs), check}));
+  d.pages.push_back(
+      MakePage(kDone, {Label("done-text", kDoneText), Label(kSpamFolder, kSpamFolderIs), check}));
   // The sheet's own buttons; Cancel stays disabled (closing the window still ends it).
   Button cancel = RoleButton(ButtonRole::kCancel, "Cancel");
   cancel.enabled = false;
@@ -77,8 +77,9 @@ Dialog OfferDialog() {
   Dialog d;
   d.kind = "wizard";
   d.title = std::string(kTitle);
-  d.controls = {Label("welcome-text", kWelcomeText),
-                Label("how", "The first-run wizard is waiting: run \"quorvel wizard\" to start it.")};
+  d.controls = {
+      Label("welcome-text", kWelcomeText),
+      Label("how", "The first-run wizard is waiting: run \"quorvel wizard\" to start it.")};
   Button later = RoleButton(ButtonRole::kPlain, "&Later");
   later.id = kLaterButton;
   Button skip = RoleButton(ButtonRole::kPlain, "&Skip the wizard");

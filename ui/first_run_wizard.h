@@ -35,7 +35,8 @@ inline constexpr std::string_view kFoldersText =
     "Usually Sent Item folder is enough to create the base but you can also choose some "
     "additional folders for analysis.";
 inline constexpr std::string_view kFoldersNext = "Click Next to scan the selected folders.";
-inline constexpr std::string_view kScanText = "Find more\nanti-spam \nfunctionality in\nQuorvel menu!";
+inline constexpr std::string_view kScanText =
+    "Find more\nanti-spam \nfunctionality in\nQuorvel menu!";
 inline constexpr std::string_view kDoneText =
     "Quorvel mail base is successfully updated.\nNow your mailbox is securely protected from "
     "spam.";
