@@ -6,6 +6,7 @@
 // is this one: running it answers the host's offer. Exit status 0 when the wizard
 // ran (whether finished or closed), 1 when no host could run it.
 #include <CLI/CLI.hpp>
+#include <optional>
 
 #include "app/command.h"
 #include "app/commands.h"
@@ -26,9 +27,12 @@ int RunWizard(CommandIo& io) {
     io.err << "quorvel: the Inbox cannot be opened\n";
     return kExitFailure;
   }
-  // The wizard's pages go to whoever asked for it.
-  host::Application::PresenterScope scope(
-      application, std::shared_ptr<ui::Ui>(std::shared_ptr<ui::Ui>(), io.presenter));
+  // The wizard's pages go to whoever asked for it (a job's client; a host of the
+  // command's own asks its terminal already, through the application's presenter).
+  std::optional<host::Application::PresenterScope> scope;
+  if (io.presenter != &application.Presenter()) {
+    scope.emplace(application, std::shared_ptr<ui::Ui>(std::shared_ptr<ui::Ui>(), io.presenter));
+  }
   host::Outcome outcome = host::ClickForRequest(application, io.host->AddIns(),
                                                 outlook::kCmdFirstRunWizard, *inbox, {});
   if (!outcome.ok()) {

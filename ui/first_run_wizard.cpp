@@ -15,10 +15,10 @@ Control Label(std::string id, std::string_view text) {
   return c;
 }
 
-Page MakePage(std::string id, std::vector<Control> controls) {
+Page MakePage(std::string id, std::string title, std::vector<Control> controls) {
   Page page;
   page.id = std::move(id);
-  page.title = std::string(kTitle);
+  page.title = std::move(title);
   page.controls = std::move(controls);
   return page;
 }
@@ -31,18 +31,21 @@ Dialog WizardDialog(bool skipScan) {
   d.title = std::string(kTitle);
   d.style = DialogStyle::kWizard;
   if (!skipScan) {
-    d.pages.push_back(MakePage(
-        kWelcome, {Label("welcome-text", kWelcomeText), Label("welcome-continue", kContinue)}));
-    d.pages.push_back(MakePage(
-        kWhiteList, {Label("white-list-text", kWhiteListText),
-                     Label("white-list-note", kWhiteListNote), Label(kWhiteListContinue, "")}));
+    d.pages.push_back(
+        MakePage(kWelcome, "Welcome",
+                 {Label("welcome-text", kWelcomeText), Label("welcome-continue", kContinue)}));
+    d.pages.push_back(
+        MakePage(kWhiteList, "White List",
+                 {Label("white-list-text", kWhiteListText),
+                  Label("white-list-note", kWhiteListNote), Label(kWhiteListContinue, "")}));
     Control list;
     list.kind = ControlKind::kList;
     list.id = kFolderList;
     list.columns = {"Folder"};
     list.multiSelect = true;
-    Page folders = MakePage(
-        kFolders, {Label("folders-text", kFoldersText), list, Label("folders-next", kFoldersNext)});
+    Page folders =
+        MakePage(kFolders, "Folders",
+                 {Label("folders-text", kFoldersText), list, Label("folders-next", kFoldersNext)});
     Button add = RoleButton(ButtonRole::kPlain, "&Add");
     add.id = kAddButton;
     add.closes = false;
@@ -53,13 +56,14 @@ Dialog WizardDialog(bool skipScan) {
     folders.buttons = {add, remove};
     d.pages.push_back(std::move(folders));
   }
-  d.pages.push_back(MakePage(kScan, {Label("scan-text", kScanText), Label(kScanContinue, "")}));
+  d.pages.push_back(
+      MakePage(kScan, "Scan", {Label("scan-text", kScanText), Label(kScanContinue, "")}));
   Control check;
   check.kind = ControlKind::kCheckBox;
   check.id = kCheckInbox;
   check.label = std::string(kCheckInboxLabel);
-  d.pages.push_back(
-      MakePage(kDone, {Label("done-text", kDoneText), Label(kSpamFolder, kSpamFolderIs), check}));
+  d.pages.push_back(MakePage(
+      kDone, "Done", {Label("done-text", kDoneText), Label(kSpamFolder, kSpamFolderIs), check}));
   // The sheet's own buttons; Cancel stays disabled (closing the window still ends it).
   Button cancel = RoleButton(ButtonRole::kCancel, "Cancel");
   cancel.enabled = false;
