@@ -32,6 +32,10 @@ const std::vector<Command>& CommandTable() {
       Routed(FoldersCommand()),
       Routed(MessagesCommand()),
       Routed(WizardCommand()),
+      Routed(CheckCommand()),
+      Routed(TestCommand()),
+      Routed(EmptySpamCommand()),
+      Routed(SupportCommand()),
   };
   return table;
 }

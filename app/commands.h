@@ -37,6 +37,10 @@ Command StatusCommand();
 Command FoldersCommand();
 Command MessagesCommand();
 Command WizardCommand();
+Command CheckCommand();
+Command TestCommand();
+Command EmptySpamCommand();
+Command SupportCommand();
 
 // Runs a command line a client sent to `host` (no routing), on the job's own thread:
 // against the host's settings and mail base, in the client's folder, its questions

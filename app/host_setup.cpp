@@ -7,6 +7,7 @@
 #include "app/crash_setup.h"
 #include "app/profile_store.h"
 #include "app/terminal_message_boxes.h"
+#include "app/version.h"
 #include "outlook/add_in.h"
 #include "outlook/core_services.h"
 #include "outlook/journal_file.h"
@@ -107,6 +108,7 @@ host::AddInFactories ProgramAddIns() {
       // The tray popup of a host without a desktop: a line on its standard error, and a
       // notice through the desktop's notification service when a session bus is there.
       options.log = LogLine;
+      options.version = kVersion;
       options.journal = Holder().journal.get();
       options.wizardOnDefaults = wizardOnDefaults.load();
       options.desktopNotify = [](const std::string& title, const std::string& text) {

@@ -41,6 +41,29 @@ std::string Trim(const std::string& s) {
   return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
 }
 
+// A text of several lines under its label, each line indented and its tabs moving
+// on to the next column, so that a listing of words and numbers reads as two columns.
+void ShowLines(std::ostream& err, const std::string& text) {
+  constexpr std::size_t kColumn = 24;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = "  ";
+    for (std::size_t i = start; i < end; ++i) {
+      if (text[i] == '\r') continue;
+      if (text[i] != '\t') {
+        line.push_back(text[i]);
+        continue;
+      }
+      const std::size_t at = line.size() - 2;
+      line.append(at < kColumn ? kColumn - at : 1, ' ');
+    }
+    err << line << "\n";
+    start = end + 1;
+  }
+}
+
 // The rows under their column headings, indented to where the cells start.
 void ShowRows(std::ostream& err, const ui::Control& list) {
   if (!list.columns.empty()) {
@@ -126,8 +149,13 @@ void ShowControls(TerminalPrompt& prompt, ui::Dialog& dialog, std::set<std::stri
         if (asked && !c.multiline) {
           std::string a = prompt.ask(Plain(c.label) + " [" + c.text + "]: ");
           if (!a.empty() && a != "\x04") c.text = a;
+        } else if (c.multiline && c.text.find('\n') != std::string::npos) {
+          err << Plain(c.label) << off << "\n";
+          ShowLines(err, c.text);
         } else {
-          err << Plain(c.label) << ": " << c.text << off << "\n";
+          const std::string label = Plain(c.label);
+          err << label << (!label.empty() && label.back() == ':' ? " " : ": ") << c.text << off
+              << "\n";
         }
         break;
       case ui::ControlKind::kChoice:

@@ -63,3 +63,38 @@ TEST(TerminalDialogTest, ChangesArePrintedAsLinesNotTheListAgain) {
 
 }  // namespace
 }  // namespace quorvel::app
+
+namespace quorvel::app {
+namespace {
+
+// A read-only text of several lines (the Bayesian listing of a tested message) is
+// printed under its label, its tab-separated cells lined up as columns.
+TEST(TerminalDialogTest, ALongTextLinesUpItsTabbedCellsAsColumns) {
+  ui::Dialog d;
+  d.controls = {{.kind = ui::ControlKind::kTextBox,
+                 .id = "reason",
+                 .label = "Reason:",
+                 .multiline = true,
+                 .readOnly = true,
+                 .text = "Bayesian Filter"},
+                {.kind = ui::ControlKind::kTextBox,
+                 .id = "information",
+                 .label = "Information:",
+                 .multiline = true,
+                 .readOnly = true,
+                 .text = "Total Score is 0.98\r\n---\r\nviagra\t0.9900000\r\n"
+                         "averyveryverylongtokenindeed\t0.0100000"}};
+  std::ostringstream err;
+  TerminalPrompt prompt{err, [](const std::string&) { return std::string("\x04"); }, false};
+  ShowControls(prompt, d, nullptr);
+  EXPECT_EQ(err.str(),
+            "Reason: Bayesian Filter\n"
+            "Information:\n"
+            "  Total Score is 0.98\n"
+            "  ---\n"
+            "  viagra                  0.9900000\n"
+            "  averyveryverylongtokenindeed 0.0100000\n");
+}
+
+}  // namespace
+}  // namespace quorvel::app

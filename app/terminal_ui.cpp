@@ -211,7 +211,23 @@ std::unique_ptr<ui::DialogSession> TerminalUi::Open(ui::Dialog& dialog) {
   return std::make_unique<TerminalSession>(*this, dialog);
 }
 
-// Progress as one line: "<title>: <done>[/<total>] <text>", rewritten on each update
+namespace {
+
+// "[####      ]  40%": a known total as a bar of ten cells and the part done.
+std::string Bar(std::uint64_t done, std::uint64_t total) {
+  const std::uint64_t shown = std::min(done, total);
+  const auto cells = static_cast<std::size_t>(shown * 10 / total);
+  std::string pct = std::to_string(shown * 100 / total) + "%";
+  return "[" + std::string(cells, '#') + std::string(10 - cells, ' ') + "] " +
+         std::string(4 - std::min<std::size_t>(4, pct.size()), ' ') + pct;
+}
+
+constexpr std::size_t kLineWidth = 79;
+
+}  // namespace
+
+// Progress as one line, "<title>: <done> <text>", or with a known total
+// "<title> [####      ]  40% <text>", rewritten on each update
 // (at most ten times a second: ThrottledProgress) and wiped at the end; nothing at all
 // when standard error is no terminal. While the line shows, Ctrl-C cancels the work.
 class TerminalProgress final : public ui::Progress {
@@ -227,7 +243,7 @@ class TerminalProgress final : public ui::Progress {
   void Update(std::uint64_t done, std::uint64_t total, const std::string& text) override {
     if (!ui_.progressLine_) return;
     std::string line = title_ + ": " + std::to_string(done);
-    if (total) line += "/" + std::to_string(total);
+    if (total) line = title_ + " " + Bar(done, total);
     if (token_.Cancelled()) {
       line += " cancelling (Ctrl-C again stops at once)";
     } else if (!text.empty()) {
@@ -236,8 +252,8 @@ class TerminalProgress final : public ui::Progress {
     for (char& c : line) {
       if (c == '\n' || c == '\r' || c == '\t') c = ' ';
     }
-    if (line.size() > 76) {
-      std::size_t cut = 73;
+    if (line.size() > kLineWidth) {
+      std::size_t cut = kLineWidth - 3;
       while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
       line = line.substr(0, cut) + "...";
     }

@@ -1,6 +1,11 @@
 #include "host/application.h"
 
 namespace quorvel::host {
+namespace {
+
+thread_local ui::Ui* threadPresenter = nullptr;  // ThreadPresenterScope's
+
+}  // namespace
 
 // Forwards every call to the presenter current at the time of the call.
 class Application::RoutingUi final : public ui::Ui {
@@ -52,9 +57,18 @@ bool Application::WithdrawPending(std::uint64_t id) {
 }
 
 std::shared_ptr<ui::Ui> Application::Current() {
+  if (threadPresenter != nullptr)
+    return std::shared_ptr<ui::Ui>(std::shared_ptr<ui::Ui>(), threadPresenter);
   std::lock_guard lock(presenterMutex_);
   return current_;
 }
+
+Application::ThreadPresenterScope::ThreadPresenterScope(ui::Ui* presenter)
+    : previous_(threadPresenter) {
+  if (presenter != nullptr) threadPresenter = presenter;
+}
+
+Application::ThreadPresenterScope::~ThreadPresenterScope() { threadPresenter = previous_; }
 
 Application::PresenterScope::PresenterScope(Application& application,
                                             std::shared_ptr<ui::Ui> presenter)

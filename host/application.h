@@ -59,6 +59,9 @@ class Application {
   std::string Name() const { return "Quorvel host"; }
 
   ui::Ui& Presenter();
+  // The presenter Presenter() forwards to on this thread at this moment (never the
+  // forwarding one itself), kept alive by the pointer.
+  std::shared_ptr<ui::Ui> CurrentPresenter() { return Current(); }
   // Makes `presenter` the current one until the guard ends; a call that began before
   // keeps the presenter alive until it returns. Guards nest: the previous presenter
   // comes back.
@@ -72,6 +75,21 @@ class Application {
    private:
     Application& application_;
     std::shared_ptr<ui::Ui> previous_;
+  };
+
+  // While it lives, what this thread shows through Presenter() goes to `presenter`
+  // (a request's, which asks the client that sent it) whatever presenter is current,
+  // so that requests of several clients run side by side. Nests; null: no change.
+  // REQUIRES: `presenter` outlives the scope.
+  class ThreadPresenterScope {
+   public:
+    explicit ThreadPresenterScope(ui::Ui* presenter);
+    ~ThreadPresenterScope();
+    ThreadPresenterScope(const ThreadPresenterScope&) = delete;
+    ThreadPresenterScope& operator=(const ThreadPresenterScope&) = delete;
+
+   private:
+    ui::Ui* previous_;
   };
 
   // Questions for a person that cannot be asked now (the wizard due at start, a crash

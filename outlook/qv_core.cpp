@@ -1,10 +1,16 @@
 #include "outlook/qv_core.h"
 
+#include "crash/version_text.h"
 #include "mapi/queries.h"
 #include "mapi/restriction.h"
+#include "outlook/empty_spam.h"
 #include "outlook/first_run_wizard.h"
 #include "outlook/spam_folder.h"
+#include "outlook/support_mail.h"
+#include "outlook/test_message.h"
+#include "platform/code_page.h"
 #include "platform/string_table.h"
+#include "ui/check_folder_dialog.h"
 
 namespace quorvel::outlook {
 namespace {
@@ -24,7 +30,19 @@ constexpr const char* kNoSessions = "Cannot obtain Outlook sessions.";
 constexpr const char* kNoWorker = "Quorvel cannot start its mail filtering thread.";
 constexpr const char* kNoNotifications = "Quorvel cannot watch the mail stores for new mail.";
 
+constexpr unsigned kStringSpamFolderMoved = 559;
 constexpr std::int32_t kStartupScanBatch = 128;
+constexpr int kMaxFolderDepth = 64;
+
+// What a check found, as the notice at its end says it.
+std::string CheckSummary(const CheckOutcome& outcome) {
+  const CheckTally& t = outcome.tally;
+  std::string text = outcome.end == CheckEnd::kCancelled ? "Check cancelled: " : "Check done: ";
+  text += std::to_string(t.checked) + " message" + (t.checked == 1 ? "" : "s") + " checked, " +
+          std::to_string(t.spam) + " spam";
+  if (t.spam > 0) text += ", " + std::to_string(t.moved) + " moved to the spam folder";
+  return text;
+}
 
 std::string ProfileName(mapi::Session& session) {
   auto table = session.GetStatusTable(0);
@@ -95,6 +113,7 @@ HRESULT QVCore::Initialize(host::Application* application) {
       ClassifyContext{p.settings(), p.mailbase(), p.environment().messageBoxes,
                       p.environment().clock},
       &application_->counters().mailbaseUnusable);
+  folderChecker_ = std::make_unique<FolderChecker>(p.settings(), *judge_);
   worker_ = std::make_unique<Worker>(
       WorkerOptions{.queue = p.queue(),
                     .settings = p.settings(),
@@ -221,8 +240,19 @@ void QVCore::RunWizard(ui::Ui& presenter) {
   WizardContext context{presenter, *namespace_, o_.process, o_.pickFolder};
   RunFirstRunWizard(context, result);
   wizardOpen_ = false;
-  if (result.checkInbox && o_.inboxCheck) o_.inboxCheck(presenter);
+  if (result.checkInbox) CheckInboxAfterWizard(presenter);
   if (o_.process.settings().Lock()->showWizard == 0) WizardSettled();
+}
+
+void QVCore::CheckInboxAfterWizard(ui::Ui& presenter) {
+  auto s = session();
+  if (!s) return;
+  EntryId inbox = DefaultInboxId(*s);
+  if (!inbox.present() || inbox.empty()) return;
+  CheckOutcome outcome = RunFolderCheck(presenter, inbox, /*includeSubfolders=*/false);
+  if (outcome.end == CheckEnd::kFinished || outcome.end == CheckEnd::kCancelled) {
+    presenter.Notify(std::string(platform::kProductName), CheckSummary(outcome));
+  }
 }
 
 void QVCore::OfferWizard() {
@@ -290,6 +320,96 @@ HRESULT QVCore::PostStartupActions() {
       }
     }
   }
+  return mapi::S_OK;
+}
+
+namespace {
+
+// Messages in `folder` and, with `subtree`, in all folders under it.
+std::uint64_t MessagesIn(mapi::Session& session, mapi::Folder& folder, bool subtree,
+                         int depth = 0) {
+  auto count = mapi::HrGetOneProp(folder, mapi::PR_CONTENT_COUNT);
+  std::uint64_t total =
+      count.ok() && count->AsLong() ? static_cast<std::uint32_t>(*count->AsLong()) : 0;
+  if (!subtree || depth > kMaxFolderDepth) return total;
+  auto table = folder.GetHierarchyTable(0);
+  if (!table.ok() || !*table) return total;
+  const mapi::PropTag columns[] = {mapi::PR_ENTRYID};
+  auto rows = mapi::HrQueryAllRows(**table, columns, std::nullopt);
+  if (!rows.ok()) return total;
+  for (const mapi::Row& row : *rows) {
+    auto opened =
+        session.OpenEntry(mapi::GetEntryId(row, mapi::PR_ENTRYID), mapi::MAPI_BEST_ACCESS);
+    if (!opened.ok() || opened->objectType != mapi::MAPI_FOLDER) continue;
+    if (auto child = opened->As<mapi::Folder>())
+      total += MessagesIn(session, *child, true, depth + 1);
+  }
+  return total;
+}
+
+}  // namespace
+
+HRESULT QVCore::CheckFolder(host::Explorer* explorer) {
+  auto s = session();
+  if (!initialized_ || !application_ || !explorer || !s) return mapi::S_OK;
+  // 1: a folder of mail, and its subfolders.
+  std::shared_ptr<host::MAPIFolder> folder = explorer->CurrentFolder();
+  if (!folder || folder->DefaultItemType() != host::olMailItem) return mapi::S_OK;
+  auto children = folder->Folders();
+  const bool hasSubfolders = children && children->Count() > 0;
+  // 2-3: the confirmation.
+  ui::Ui& ui = application_->Presenter();
+  ui::Dialog confirm =
+      ui::CheckFolderConfirmation(platform::AnsiToUtf8(folder->Name()), hasSubfolders);
+  if (ui.Present(confirm) != platform::IDYES) return mapi::S_OK;
+  // 4-5: nothing to check ends here without a word.
+  const bool include = hasSubfolders && ui::IncludesSubfolders(confirm);
+  auto id = EntryId::FromHex(folder->EntryID());
+  auto opened = folder->MAPIOBJECT();
+  if (!id || !opened.ok() || !*opened) return mapi::S_OK;
+  if (MessagesIn(*s, **opened, include) == 0) return mapi::S_OK;
+  CheckOutcome outcome = RunFolderCheck(ui, *id, include);
+  if (outcome.end == CheckEnd::kFinished || outcome.end == CheckEnd::kCancelled) {
+    ui.Notify(std::string(platform::kProductName), CheckSummary(outcome));
+  }
+  return mapi::S_OK;
+}
+
+CheckOutcome QVCore::RunFolderCheck(ui::Ui& ui, const EntryId& folderId, bool includeSubfolders) {
+  if (!folderChecker_) {
+    ui.Show(std::string(platform::LoadString(kStringSpamFolderMoved)),
+            std::string(platform::kProductName), platform::MB_OK | platform::MB_ICONWARNING);
+    return {CheckEnd::kNoSpamFolder, {}};
+  }
+  return folderChecker_->Run(ui, session(), folderId, includeSubfolders);
+}
+
+HRESULT QVCore::TestMessage(host::Explorer* explorer) {
+  if (!initialized_ || !application_ || !judge_) return mapi::S_OK;
+  return TestSelection(application_->Presenter(), *judge_, explorer);
+}
+
+HRESULT QVCore::DeleteSpam() {
+  auto s = session();
+  if (!initialized_ || !application_ || !s) return mapi::S_OK;
+  ui::Ui& ui = application_->Presenter();
+  EmptySpamOutcome emptied = EmptySpamFolder(ui, *s, o_.process.settings());
+  if (emptied.end == EmptySpamEnd::kEmptied) {
+    ui.Notify(std::string(platform::kProductName), std::to_string(emptied.deleted) + " message" +
+                                                       (emptied.deleted == 1 ? "" : "s") +
+                                                       " deleted from the spam folder");
+  }
+  return mapi::S_OK;
+}
+
+HRESULT QVCore::EmailToSupport() {
+  if (!application_) return mapi::S_OK;
+  outlook::EmailToSupport(
+      application_->Presenter(),
+      SupportTexts{.programVersion = o_.version.empty() ? std::string("unknown") : o_.version,
+                   .compilationDate = crash::CompilationDate(),
+                   .systemText = WindowsVersionText(kVersionBufferSize),
+                   .hostText = OutlookVersionText(application_->Name(), o_.version)});
   return mapi::S_OK;
 }
 

@@ -20,9 +20,13 @@
 // (RunWizardOnDemand, the `wizard` command); "Skip" on the offer declines it (ShowWizard
 // cleared). Once a wizard that was left waiting is done or declined, the core runs
 // PostStartupActions itself, on the user-interface thread. After the wizard, its check
-// box runs the Inbox check (inboxCheck).
+// box runs the folder check on the Inbox (no subfolders, no confirmation).
 //
-// The marking, checking and e-mail commands come with their own parts of the add-in;
+// The commands: CheckFolder (folder_check.h: the confirmation, then the check on a
+// thread of its own; a second check while one runs is refused), TestMessage
+// (test_message.h), DeleteSpam (empty_spam.h) and EmailToSupport (support_mail.h). They
+// ask and show through the application's presenter: on a request's thread, the
+// client that sent it. The marking commands come with their own part of the add-in;
 // until then they answer E_NOTIMPL.
 //
 // Shutdown follows its order (popup, worker, notifications, namespace, settings) and
@@ -32,7 +36,8 @@
 // moved everything queued: what the start-up scan queued, and whatever notifications
 // brought meanwhile.
 //
-// Threading: every method on the host's user-interface thread.
+// Threading: every method on the host's user-interface thread, except the commands,
+// which may run on a request's own thread (quorvel2.h); RunFolderCheck on any thread.
 #ifndef QUORVEL_OUTLOOK_QV_CORE_H_
 #define QUORVEL_OUTLOOK_QV_CORE_H_
 
@@ -45,6 +50,7 @@
 
 #include "host/application.h"
 #include "outlook/add_in_process.h"
+#include "outlook/folder_check.h"
 #include "outlook/popup_window.h"
 #include "outlook/quorvel2.h"
 #include "outlook/spam_judge.h"
@@ -73,14 +79,13 @@ struct CoreOptions {
   // Takes the host's new-mail mark away; empty where the host has none.
   std::function<void()> removeNewMailIcon = {};
   std::uint32_t workerIdleReleaseMs = 10000;
+  // The program's version, for the support request; "" when unknown.
+  std::string version = {};
   // Where the worker records the verdicts it acts on; may be null. Must outlive the core.
   VerdictJournal* journal = nullptr;
   // The first-run wizard runs on the presenter's defaults when nobody answers (a host
   // started with --yes), instead of waiting for a person.
   bool wizardOnDefaults = false;
-  // Checks the default Inbox for spam (no subfolders, no confirmation) after the
-  // wizard; empty: no check.
-  std::function<void(ui::Ui& presenter)> inboxCheck = {};
   // The wizard's folder picker; empty: a choice among the profile's folders.
   std::function<std::optional<ui::wizard::ChosenFolders::Folder>()> pickFolder = {};
 };
@@ -95,16 +100,22 @@ class QVCore final : public IQuorvel2, public PendingWork, public OnDemandWizard
   HRESULT ShowOptions() override;
   HRESULT MarkAsGood(host::Explorer*) override { return E_NOTIMPL; }
   HRESULT MarkAsJunk(host::Explorer*) override { return E_NOTIMPL; }
-  HRESULT CheckFolder(host::Explorer*) override { return E_NOTIMPL; }
-  HRESULT TestMessage(host::Explorer*) override { return E_NOTIMPL; }
-  HRESULT EmailToSupport() override { return E_NOTIMPL; }
-  HRESULT DeleteSpam() override { return E_NOTIMPL; }
+  HRESULT CheckFolder(host::Explorer* explorer) override;
+  HRESULT TestMessage(host::Explorer* explorer) override;
+  HRESULT EmailToSupport() override;
+  HRESULT DeleteSpam() override;
   HRESULT PostStartupActions() override;
   HRESULT InitialWizard() override;
   void WaitUntilIdle() override;
   // Runs the wizard with the current presenter (a command's), from any thread; a
   // second one while one is open is refused with a message.
   HRESULT RunWizardOnDemand() override;
+
+  // The folder check without its confirmation, for the first-run wizard's Inbox
+  // check and the Check Folder command: checks the folder `folderId` (and its
+  // subfolders when asked), showing progress and asking through `ui`. kBusy while
+  // another check runs; kNoSpamFolder (559 shown) before Initialize.
+  CheckOutcome RunFolderCheck(ui::Ui& ui, const mapi::EntryId& folderId, bool includeSubfolders);
 
   bool initialized() const { return initialized_; }
   const std::string& outboxMessageClass() const { return outboxMessageClass_; }
@@ -119,6 +130,7 @@ class QVCore final : public IQuorvel2, public PendingWork, public OnDemandWizard
   void RunWizard(ui::Ui& presenter);
   void OfferWizard();
   void WizardSettled();  // done or declined: the deferred start-up actions run
+  void CheckInboxAfterWizard(ui::Ui& presenter);
 
   CoreOptions o_;
   bool initialized_ = true;
@@ -128,6 +140,7 @@ class QVCore final : public IQuorvel2, public PendingWork, public OnDemandWizard
   std::shared_ptr<mapi::Session> session_;  // guarded by sessionMutex_ (the worker asks)
   std::string outboxMessageClass_;
   std::unique_ptr<ClassifierJudge> judge_;
+  std::unique_ptr<FolderChecker> folderChecker_;
   TrayCounter tray_;
   std::unique_ptr<Worker> worker_;
   std::shared_ptr<StoreWatcher> storeWatcher_;

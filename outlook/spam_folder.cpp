@@ -211,6 +211,13 @@ SpamFolderResult CheckSpamFolder(mapi::Session& session, SettingsHolder& setting
   return resolved.result;
 }
 
+EntryId StoredSpamFolderId(SettingsHolder& settings) {
+  auto ref = settings.GetSpamFolder();
+  if (!ref) return {};
+  auto id = EntryId::FromHex(platform::WideToAnsi(ref->entryId));
+  return id ? *id : EntryId();
+}
+
 bool SpamFolderIsInbox(mapi::Session& session, SettingsHolder& settings) {
   EntryId inbox = DefaultInboxId(session);
   auto ref = settings.GetSpamFolder();

@@ -42,6 +42,10 @@ ResolvedSpamFolder ResolveSpamFolder(mapi::Session& session, SpamFolderRef& ref)
 // Resolves the stored reference and stores the rewritten one back (unless kNone).
 SpamFolderResult CheckSpamFolder(mapi::Session& session, SettingsHolder& settings);
 
+// The entry id the settings hold for the spam folder; absent when none is stored or
+// it is no hexadecimal id.
+mapi::EntryId StoredSpamFolderId(SettingsHolder& settings);
+
 // Whether the stored spam folder id is exactly the Inbox's.
 bool SpamFolderIsInbox(mapi::Session& session, SettingsHolder& settings);
 

@@ -19,6 +19,11 @@ constexpr Entry kStrings[] = {
     {129, "You set Inbox as  spam storage.\nPlease choose another folder."},
     {150, "Spam"},
     {185, "You've got %u spam message%s"},
+    {198, "Message is recognized as Junk e-mail"},
+    {199, "Message is recognized as Good e-mail"},
+    {210,
+     "Quorvel cannot empty the spam folder because it is used as a receive folder for some "
+     "message store."},
     // Reasons of the rule chain and the predefined rules.
     {211, "Recipient's address is in Safe Recipients List\n%s"},
     {212, "Blank \"From\" field"},
@@ -49,6 +54,11 @@ constexpr Entry kStrings[] = {
     {244, "Reverse DNS lookup failed. Suspected for spam."},
     {245, "My own email (correct display name)."},
     {541, "Could not load spam mail base.\nPlease reinstall Quorvel."},
+    {551, "You should select a mail item."},
+    {557, "Please select only one mail item."},
+    {559,
+     "Warning: Spam folder was moved or deleted.\nPlease choose another Spam folder in Quorvel "
+     "settings."},
     {560,
      "Spam folder cannot be found. It could be possibly deleted. Quorvel will use \"Spam\" "
      "subfolder of \"Inbox\" folder as a default spam folder. You can use Quorvel Settings "
@@ -57,6 +67,7 @@ constexpr Entry kStrings[] = {
     {583,
      "There are some problems with finding Spam Folder.\nPlease go to Options and reassign new "
      "folder."},
+    {602, "Are you sure you want to delete all items in the Spam folder?"},
     {604, "Could not load spam mail base.\nPlease reinstall Quorvel."},
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "mapi/maildir/maildir_contents.h"
 #include "mapi/maildir/maildir_listing.h"
 #include "mapi/maildir/props_file.h"
 #include "mapi/message_batch.h"
@@ -105,15 +106,9 @@ Result<std::shared_ptr<Stream>> MaildirFolder::OpenProperty(PropTag tag, std::ui
 
 Result<std::shared_ptr<Table>> MaildirFolder::GetContentsTable(std::uint32_t) {
   if (!core_->FolderExists(path_)) return MAPI_E_OBJECT_DELETED;
-  std::unordered_set<std::string> withProps = UniquesWithProps(core_->files(), core_->root());
-  std::vector<std::vector<PropValue>> rows;
-  for (const MessageLocation& at : core_->ListMessages(path_)) {
-    auto row = core_->SummaryRow(at, withProps.count(at.name.unique) > 0);
-    if (row) rows.push_back(std::move(*row));  // a file that vanished is skipped
-  }
-  std::vector<PropTag> columns = {PR_ENTRYID, PR_SUBJECT, PR_SENDER_NAME, PR_MESSAGE_FLAGS,
-                                  PR_MESSAGE_DELIVERY_TIME};
-  return Ok(std::shared_ptr<Table>(std::make_shared<RowTable>(std::move(rows), columns)));
+  // Message files are read only for rows that ask for more than ids (maildir_contents.h).
+  return Ok(std::shared_ptr<Table>(std::make_shared<MaildirContentsTable>(
+      core_, core_->ListMessages(path_), UniquesWithProps(core_->files(), core_->root()))));
 }
 
 Result<std::shared_ptr<Table>> MaildirFolder::GetHierarchyTable(std::uint32_t) {
