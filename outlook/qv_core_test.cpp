@@ -118,6 +118,8 @@ TEST_F(QVCoreTest, NewSpamInTheInboxEndsInTheSpamFolderAndIsAnnounced) {
   ASSERT_EQ(core->InitialWizard(), mapi::S_OK);
   EXPECT_EQ(process.settings().Lock()->showWizard, 0u);
   EXPECT_TRUE(Contains(ui.texts(), "Welcome to Quorvel!"));
+  // Its check box, checked after the scan, ran the folder check on the Inbox.
+  EXPECT_TRUE(Contains(ui.texts(), "Check done: 1 message checked"));
   ASSERT_EQ(core->Shutdown(), mapi::S_OK);
   // The settings were saved, the spam folder among them.
   UserSettings saved;
