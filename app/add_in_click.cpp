@@ -63,7 +63,7 @@ ClickResult ClickAddIn(CommandIo& io, int commandId, std::shared_ptr<host::MAPIF
   CommandPresenter presenter(*current, std::move(hook));
   host::Outcome clicked;
   {
-    host::Application::ThreadPresenterScope scope(&presenter);
+    host::Application::ThreadPresenterScope scope(application, &presenter);
     clicked = host::ClickForRequest(application, io.host->AddIns(), commandId, std::move(folder),
                                     std::move(selection));
   }

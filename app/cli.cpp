@@ -221,8 +221,8 @@ int RunJob(host::ProfileHost& host, host::JobContext& job) {
   io.presenter = job.presenter.get();
   // What the process-wide objects show while this job runs goes to its client too.
   JobPresenterScope scope(job.presenter.get());
-  // And what the add-in shows for a command of this job (host::Application::Presenter).
-  host::Application::ThreadPresenterScope requestScope(job.presenter.get());
+  // The add-in's commands this job clicks ask its client too.
+  host::Application::ThreadPresenterScope here(host.application(), job.presenter.get());
   return Dispatch(static_cast<int>(argv.size()), argv.data(), io);
 }
 

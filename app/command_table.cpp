@@ -36,6 +36,7 @@ const std::vector<Command>& CommandTable() {
       Routed(TestCommand()),
       Routed(EmptySpamCommand()),
       Routed(SupportCommand()),
+      Routed(ToolbarCommand()),
   };
   return table;
 }

@@ -41,6 +41,7 @@ Command CheckCommand();
 Command TestCommand();
 Command EmptySpamCommand();
 Command SupportCommand();
+Command ToolbarCommand();
 
 // Runs a command line a client sent to `host` (no routing), on the job's own thread:
 // against the host's settings and mail base, in the client's folder, its questions

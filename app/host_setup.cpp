@@ -12,6 +12,7 @@
 #include "outlook/core_services.h"
 #include "outlook/journal_file.h"
 #include "outlook/registration.h"
+#include "outlook/toolbar.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/gio/desktop_notifier.h"
@@ -104,6 +105,12 @@ host::AddInFactories ProgramAddIns() {
   factories.addIns[outlook::kAddInClsid] = [] {
     outlook::AddInServices services;
     services.helpPath = DefaultDataFolders().ModuleFolder() + "quorvel.html";
+    // The toolbar's faces come from the strip beside the program; without it the
+    // buttons have none.
+    std::string strip;
+    platform::RealFileSystem().ReadFile(DefaultDataFolders().ModuleFolder() + "toolbar.xpm",
+                                        &strip);
+    outlook::AttachToolbar(services, *Holder().registry, std::move(strip));
     outlook::AttachCore(services, SharedProcess(), [](outlook::CoreOptions& options) {
       // The tray popup of a host without a desktop: a line on its standard error, and a
       // notice through the desktop's notification service when a session bus is there.

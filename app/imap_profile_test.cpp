@@ -283,6 +283,35 @@ TEST_F(ImapHostTest, MessagesAreListedByTheirUidsInTheFolder) {
   EXPECT_THAT(home_.Run({"folders"}).out, HasSubstr("Inbox/Junk\t1\t"));
 }
 
+// Check Folder and Test Message on an IMAP profile: read mail in the Inbox (which the
+// start-up scan leaves alone) is judged by the check, its spam moved; a test names a
+// message by folder and UID and moves nothing.
+TEST_F(ImapHostTest, CheckAndTestWorkOnAnImapFolder) {
+  ImportLists();
+  AddProfile("box", server_->tlsPort(), {"--ca-file", server_->caFile()});
+  mapi::imap::ImapError error;
+  for (const auto& [subject, from] : {std::pair{"read-spam", "spammer@bad.example"},
+                                      std::pair{"read-good", "friend@good.example"}}) {
+    ASSERT_TRUE(direct_->Append("INBOX", Mail(subject, from), {"\\Seen"}, &error)) << error.text;
+  }
+  std::string spamName;
+  for (const auto& m : Messages(*direct_, "INBOX")) {
+    if (m.content.find("read-spam") != std::string::npos) {
+      spamName = "Inbox/" + std::to_string(m.uid);
+    }
+  }
+  Ended end = home_.Run({"test", "--json", spamName});
+  ASSERT_EQ(end.status, 0) << end.err;
+  EXPECT_EQ(nlohmann::json::parse(end.out)["verdict"], "spam");
+  EXPECT_EQ(Subjects("INBOX"), (std::vector<std::string>{"read-good", "read-spam"}));
+
+  end = home_.Run({"check", "--yes"});
+  ASSERT_EQ(end.status, 0) << end.err;
+  EXPECT_THAT(end.err, HasSubstr("Check done: 2 messages checked, 1 spam, 1 moved"));
+  EXPECT_EQ(Subjects("INBOX"), std::vector<std::string>{"read-good"});
+  EXPECT_EQ(Subjects("Junk"), std::vector<std::string>{"read-spam"});
+}
+
 // The host's connections pass through a proxy that cuts them: the host keeps running,
 // connects again and still moves the spam that arrived meanwhile.
 TEST_F(ImapHostTest, HostKeepsWorkingWhenItsConnectionDrops) {

@@ -31,6 +31,8 @@
 #include "host/channel.h"
 #include "host/client.h"
 #include "host/folder_listing.h"
+#include "host/store_events.h"
+#include "host/window_requests.h"
 #include "platform/lock_file.h"
 #include "platform/registry_file.h"
 #include "platform/service_notify.h"
@@ -166,7 +168,9 @@ int Run(bool once, CommandIo& io) {
       host::ProfileHost* h = host.get();
       handlers.hello.software = std::string("quorvel ") + kVersion;
       handlers.hello.profile = profile.name;
-      handlers.hello.capabilities = {"run", "status", "events", "list-folders", "pending"};
+      handlers.hello.capabilities = {"run",     "status",           "events", "list-folders",
+                                     "pending", "list-items",       "select", "command-bars",
+                                     "click",   "dialogs-kept-open"};
       handlers.pending = &pending;
       handlers.run = [h](host::JobContext& job) { return RunJob(*h, job); };
       handlers.status = [h, &pending] {
@@ -181,6 +185,14 @@ int Run(bool once, CommandIo& io) {
       };
       handlers.log = LogLine;
       handlers.listFolders = [h] { return host::ListFolders(*h->application().Session()); };
+      handlers.window = [h](const host::protocol::Message& request) {
+        return host::AnswerWindowRequest(h->application(), request);
+      };
+      handlers.click = [h](host::JobContext& job, const host::protocol::ClickRequest& click) {
+        // What the process-wide objects show while the click runs goes to its client too.
+        JobPresenterScope scope(job.presenter.get());
+        return host::RunClick(h->application(), h->AddIns(), job, click);
+      };
       server =
           host::ChannelServer::Start(path, host->application().loop(), events, handlers, &error);
     }
@@ -191,6 +203,9 @@ int Run(bool once, CommandIo& io) {
     }
   }
   host->application().counters().events = &events;  // the add-in announces its moves
+  // Front ends hear of the store and of folders whose messages changed.
+  std::unique_ptr<host::StoreEvents> storeEvents;
+  if (!once) storeEvents = host::WatchDefaultStore(*host->application().Session(), events);
   if (!once) {
     host->application().SetPendingQueue(&pending);
     // A report a dead host left waits for the next client that has a person to ask.
@@ -218,6 +233,7 @@ int Run(bool once, CommandIo& io) {
   platform::NotifyServiceManager("STOPPING=1");
   // Clients first (told, their jobs cancelled, cut off), then the add-ins save.
   const std::size_t stuck = server->Stop(kJobDeadline);
+  storeEvents.reset();
   pending.Stop();  // a background thread waiting for an answer takes its default
   host->Disconnect();
   io.err << "quorvel: host for profile " << profile.name << " stopped ("

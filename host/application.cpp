@@ -3,7 +3,12 @@
 namespace quorvel::host {
 namespace {
 
-thread_local ui::Ui* threadPresenter = nullptr;  // ThreadPresenterScope's
+// The presenter of the request that runs on this thread, and its application.
+struct ThreadPresenter {
+  const Application* application = nullptr;
+  ui::Ui* presenter = nullptr;
+};
+thread_local ThreadPresenter threadPresenter;
 
 }  // namespace
 
@@ -57,18 +62,12 @@ bool Application::WithdrawPending(std::uint64_t id) {
 }
 
 std::shared_ptr<ui::Ui> Application::Current() {
-  if (threadPresenter != nullptr)
-    return std::shared_ptr<ui::Ui>(std::shared_ptr<ui::Ui>(), threadPresenter);
+  if (threadPresenter.application == this) {
+    return std::shared_ptr<ui::Ui>(std::shared_ptr<ui::Ui>(), threadPresenter.presenter);
+  }
   std::lock_guard lock(presenterMutex_);
   return current_;
 }
-
-Application::ThreadPresenterScope::ThreadPresenterScope(ui::Ui* presenter)
-    : previous_(threadPresenter) {
-  if (presenter != nullptr) threadPresenter = presenter;
-}
-
-Application::ThreadPresenterScope::~ThreadPresenterScope() { threadPresenter = previous_; }
 
 Application::PresenterScope::PresenterScope(Application& application,
                                             std::shared_ptr<ui::Ui> presenter)
@@ -81,6 +80,20 @@ Application::PresenterScope::PresenterScope(Application& application,
 Application::PresenterScope::~PresenterScope() {
   std::lock_guard lock(application_.presenterMutex_);
   application_.current_ = std::move(previous_);
+}
+
+}  // namespace quorvel::host
+
+namespace quorvel::host {
+
+Application::ThreadPresenterScope::ThreadPresenterScope(Application& application, ui::Ui* presenter)
+    : previousApplication_(threadPresenter.application),
+      previousPresenter_(threadPresenter.presenter) {
+  threadPresenter = {&application, presenter};
+}
+
+Application::ThreadPresenterScope::~ThreadPresenterScope() {
+  threadPresenter = {previousApplication_, previousPresenter_};
 }
 
 }  // namespace quorvel::host

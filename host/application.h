@@ -77,19 +77,20 @@ class Application {
     std::shared_ptr<ui::Ui> previous_;
   };
 
-  // While it lives, what this thread shows through Presenter() goes to `presenter`
-  // (a request's, which asks the client that sent it) whatever presenter is current,
-  // so that requests of several clients run side by side. Nests; null: no change.
-  // REQUIRES: `presenter` outlives the scope.
+  // Makes `presenter` the current one for the calling thread alone until the guard
+  // ends: a request's job (a command line, a click) asks its own client while other
+  // threads keep theirs. It comes before a PresenterScope's. Guards nest: the
+  // previous one comes back. REQUIRES: `presenter` outlives the guard.
   class ThreadPresenterScope {
    public:
-    explicit ThreadPresenterScope(ui::Ui* presenter);
+    ThreadPresenterScope(Application& application, ui::Ui* presenter);
     ~ThreadPresenterScope();
     ThreadPresenterScope(const ThreadPresenterScope&) = delete;
     ThreadPresenterScope& operator=(const ThreadPresenterScope&) = delete;
 
    private:
-    ui::Ui* previous_;
+    const Application* previousApplication_;
+    ui::Ui* previousPresenter_;
   };
 
   // Questions for a person that cannot be asked now (the wizard due at start, a crash

@@ -20,6 +20,12 @@ std::string VersionText(int major, int minor) {
   return std::to_string(major) + "." + std::to_string(minor);
 }
 
+bool IsWindowRequest(const protocol::Message& m) {
+  return std::holds_alternative<protocol::ListItemsRequest>(m) ||
+         std::holds_alternative<protocol::SelectRequest>(m) ||
+         std::holds_alternative<protocol::CommandBarsRequest>(m);
+}
+
 protocol::Error Refusal(std::uint64_t id, OutcomeCode code, std::string message) {
   return protocol::Error{id, Outcome::Of(code, std::move(message))};
 }
@@ -198,19 +204,43 @@ bool ChannelServer::Handshake(Connection& c) {
     return false;
   }
   SetReceiveTimeout(c.socket, 0);
+  c.clientMinor = theirs->minor;
   protocol::Hello mine = handlers_.hello;
   mine.major = protocol::kMajor;
   mine.minor = protocol::kMinor;
   return c.Send(mine);
 }
 
+bool ChannelServer::AdmitJob(const std::shared_ptr<Connection>& c, std::uint64_t id, int input) {
+  std::string refusal;
+  OutcomeCode code = OutcomeCode::kRefused;
+  {
+    std::scoped_lock lock(mutex_, c->mutex);
+    if (c->jobs.count(id) != 0) {
+      refusal = "request " + std::to_string(id) + " runs already";
+    } else if (stopping_) {
+      refusal = "the host is stopping";
+      code = OutcomeCode::kCancelled;
+    } else if (jobs_ >= limits_.maxJobs) {
+      refusal = "the host runs " + std::to_string(jobs_) + " commands already; try again";
+      code = OutcomeCode::kBusy;
+    } else {
+      ++jobs_;
+      return true;
+    }
+  }
+  if (input >= 0) ::close(input);
+  c->Send(Refusal(id, code, refusal));
+  return false;
+}
+
 void ChannelServer::StartJob(const std::shared_ptr<Connection>& c, protocol::RunRequest run,
-                             int input) {
+                             int input, std::function<int(JobContext&)> body) {
   auto cancel = std::make_shared<Cancellation>();
   std::lock_guard lock(c->mutex);
   Connection::Job& job = c->jobs[run.id];
   job.cancel = cancel;
-  job.thread = std::thread([this, c, cancel, input, run = std::move(run)] {
+  job.thread = std::thread([this, c, cancel, input, run = std::move(run), body = std::move(body)] {
     const std::string command = run.argv.size() > 1 ? run.argv[1] : run.argv[0];
     events_.Publish({"job", {{"state", "started"}, {"command", command}}});
     int status = 1;
@@ -218,18 +248,19 @@ void ChannelServer::StartJob(const std::shared_ptr<Connection>& c, protocol::Run
     {
       JobOutputBuffer outBuffer(*c, run.id, 1), errBuffer(*c, run.id, 2);
       std::ostream out(&outBuffer), err(&errBuffer);
-      JobContext context{run.argv,
-                         run.cwd,
-                         run.interactive,
-                         run.yes,
-                         input,
-                         out,
-                         err,
-                         MakeJobPresenter(c, run.id, cancel, run.interactive && !run.yes),
-                         cancel,
-                         &loop_};
+      JobContext context{
+          run.argv,
+          run.cwd,
+          run.interactive,
+          run.yes,
+          input,
+          out,
+          err,
+          MakeJobPresenter(c, run.id, cancel, run.interactive && !run.yes, c->clientMinor >= 1),
+          cancel,
+          &loop_};
       try {
-        status = handlers_.run(context);
+        status = body(context);
       } catch (const std::exception& e) {
         outcome = Outcome::Of(OutcomeCode::kFailed, std::string("the command failed: ") + e.what());
       } catch (...) {
@@ -307,30 +338,25 @@ void ChannelServer::Serve(const std::shared_ptr<Connection>& c) {
           c->Send(Refusal(run->id, OutcomeCode::kRefused, "the standard input did not come"));
           break;
         }
-        std::string refusal;
-        OutcomeCode code = OutcomeCode::kRefused;
-        {
-          std::scoped_lock lock(mutex_, c->mutex);
-          if (run->argv.empty()) {
-            refusal = "the command line is empty";
-          } else if (c->jobs.count(run->id) != 0) {
-            refusal = "request " + std::to_string(run->id) + " runs already";
-          } else if (stopping_) {
-            refusal = "the host is stopping";
-            code = OutcomeCode::kCancelled;
-          } else if (jobs_ >= limits_.maxJobs) {
-            refusal = "the host runs " + std::to_string(jobs_) + " commands already; try again";
-            code = OutcomeCode::kBusy;
-          } else {
-            ++jobs_;
-          }
-        }
-        if (!refusal.empty()) {
+        if (run->argv.empty()) {
           if (input >= 0) ::close(input);
-          c->Send(Refusal(run->id, code, refusal));
+          c->Send(Refusal(run->id, OutcomeCode::kRefused, "the command line is empty"));
           continue;
         }
-        StartJob(c, std::move(*run), input);
+        if (!AdmitJob(c, run->id, input)) continue;
+        StartJob(c, std::move(*run), input, handlers_.run);
+      } else if (auto* click = std::get_if<protocol::ClickRequest>(&d.message);
+                 click && handlers_.click) {
+        if (!AdmitJob(c, click->id, -1)) continue;
+        protocol::RunRequest named{click->id,
+                                   {"quorvel", "click", std::to_string(click->command)},
+                                   "/",
+                                   click->interactive,
+                                   click->yes};
+        StartJob(c, std::move(named), -1,
+                 [clicked = *click, handler = handlers_.click](JobContext& job) {
+                   return handler(job, clicked);
+                 });
       } else if (auto* status = std::get_if<protocol::StatusRequest>(&d.message)) {
         protocol::Status s = handlers_.status ? handlers_.status() : protocol::Status{};
         s.id = status->id;
@@ -387,6 +413,15 @@ void ChannelServer::Serve(const std::shared_ptr<Connection>& c) {
           break;  // the client or the host is going
         }
         c->Send(protocol::FolderList{list->id, std::move(*folders)});
+      } else if (IsWindowRequest(d.message) && handlers_.window) {
+        // Answered on the user-interface thread, as the folders are.
+        auto reply = std::make_shared<protocol::Message>();
+        if (!RunOnUserInterfaceThread(loop_, c->leaving,
+                                      [reply, request = std::move(d.message),
+                                       answer = handlers_.window] { *reply = answer(request); })) {
+          break;
+        }
+        c->Send(*reply);
       } else if (auto* listPending = std::get_if<protocol::ListPendingRequest>(&d.message);
                  listPending && handlers_.pending) {
         c->Send(PendingListReply(*handlers_.pending, listPending->id));
@@ -415,6 +450,13 @@ void ChannelServer::Serve(const std::shared_ptr<Connection>& c) {
       } else if (auto* p = std::get_if<protocol::CancelProgress>(&d.message)) {
         std::lock_guard lock(c->mutex);
         c->cancelledProgress.insert({p->id, p->progress});
+      } else if (IsWindowRequest(d.message) ||
+                 std::holds_alternative<protocol::ClickRequest>(d.message) ||
+                 std::holds_alternative<protocol::ListFoldersRequest>(d.message) ||
+                 std::holds_alternative<protocol::ListPendingRequest>(d.message) ||
+                 std::holds_alternative<protocol::TakePending>(d.message)) {
+        c->Send(Refusal(d.id, OutcomeCode::kRefused,
+                        "this host does not serve \"" + d.type + "\" requests"));
       } else {
         c->Send(Refusal(d.id, OutcomeCode::kRefused,
                         "\"" + d.type + "\" is a message of the host, not a request"));

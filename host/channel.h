@@ -55,6 +55,13 @@ class ChannelServer {
     std::function<void(const std::string&)> log;  // a line for the host's log; any thread
     // The profile's folders; on the user-interface thread. Unset: not served.
     std::function<std::vector<protocol::FolderEntry>()> listFolders;
+    // A front end's requests about the window (ListItemsRequest, SelectRequest,
+    // CommandBarsRequest), answered with the reply or an Error; on the user-interface
+    // thread. Unset: not served.
+    std::function<protocol::Message(const protocol::Message& request)> window;
+    // A click of a command (ClickRequest), run as a job like a command line, on the
+    // job's own thread; returns the exit status. Unset: not served.
+    std::function<int(JobContext& job, const protocol::ClickRequest& click)> click;
     // Questions waiting for a person, listed, taken and answered by clients; what a
     // client holds is released when it leaves. Null: not served. Outlives the server.
     PendingInteractions* pending = nullptr;
@@ -81,7 +88,11 @@ class ChannelServer {
   void AcceptLoop();
   void Serve(const std::shared_ptr<Connection>& connection);
   bool Handshake(Connection& connection);
-  void StartJob(const std::shared_ptr<Connection>& connection, protocol::RunRequest run, int input);
+  // Admits a job of request `id` (false: refused, and the client told so).
+  bool AdmitJob(const std::shared_ptr<Connection>& connection, std::uint64_t id, int input);
+  // Runs `body` as the job of `run` (its argv names it in the "job" events).
+  void StartJob(const std::shared_ptr<Connection>& connection, protocol::RunRequest run, int input,
+                std::function<int(JobContext&)> body);
   void Reap();
 
   const std::string path_;

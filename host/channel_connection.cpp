@@ -120,11 +120,65 @@ class JobProgress final : public ui::Progress {
   std::optional<protocol::ProgressUpdate> pending_;
 };
 
+// A dialog kept open at the client: opened once, changed in place, each press asked
+// for with dialog-next and answered with the button, the page and its values.
+class ChannelSession final : public ui::DialogSession {
+ public:
+  ChannelSession(std::shared_ptr<Connection> c, std::uint64_t job,
+                 std::shared_ptr<Cancellation> cancel, ui::Dialog& dialog)
+      : c_(std::move(c)),
+        job_(job),
+        question_(c_->NewQuestion()),
+        cancel_(std::move(cancel)),
+        dialog_(dialog) {
+    protocol::DialogOpen open{job_, question_, dialog_};
+    open.dialog.validate = nullptr;
+    open.dialog.validatePage = nullptr;
+    open.dialog.nextPage = nullptr;
+    c_->Send(open);
+  }
+  ~ChannelSession() override { c_->Send(protocol::DialogClose{job_, question_}); }
+
+  std::int32_t Next() override {
+    auto answer = c_->Ask({job_, question_}, protocol::DialogNext{job_, question_}, *cancel_);
+    if (!answer) return dialog_.cancelButton;
+    // The values are those of the page the user pressed the button on.
+    if (!answer->page.empty() && dialog_.FindPage(answer->page) != nullptr) {
+      dialog_.currentPage = answer->page;
+    }
+    ui::Dialog shown;
+    shown.controls = std::move(answer->controls);
+    ui::CopyValuesBack(shown, dialog_);
+    return answer->button;
+  }
+  bool Update(const ui::DialogChange& change) override {
+    if (!ui::ApplyChange(dialog_, change)) return false;
+    c_->Send(protocol::DialogChangeMessage{job_, question_, change});
+    return true;
+  }
+  ui::Dialog& dialog() override { return dialog_; }
+
+ private:
+  std::shared_ptr<Connection> c_;
+  std::uint64_t job_, question_;
+  std::shared_ptr<Cancellation> cancel_;
+  ui::Dialog& dialog_;
+};
+
 class JobUi final : public ui::Ui {
  public:
   JobUi(std::shared_ptr<Connection> c, std::uint64_t job, std::shared_ptr<Cancellation> cancel,
-        bool interactive)
-      : c_(std::move(c)), job_(job), cancel_(std::move(cancel)), interactive_(interactive) {}
+        bool interactive, bool keepsDialogsOpen)
+      : c_(std::move(c)),
+        job_(job),
+        cancel_(std::move(cancel)),
+        interactive_(interactive),
+        keepsDialogsOpen_(keepsDialogsOpen) {}
+
+  std::unique_ptr<ui::DialogSession> Open(ui::Dialog& dialog) override {
+    if (!keepsDialogsOpen_) return ui::PresentEachTime(*this, dialog);
+    return std::make_unique<ChannelSession>(c_, job_, cancel_, dialog);
+  }
 
   int Show(const std::string& text, const std::string& caption, std::uint32_t style) override {
     const std::uint64_t q = c_->NewQuestion();
@@ -162,13 +216,16 @@ class JobUi final : public ui::Ui {
   std::uint64_t job_;
   std::shared_ptr<Cancellation> cancel_;
   bool interactive_;
+  bool keepsDialogsOpen_;
 };
 
 }  // namespace
 
 std::shared_ptr<ui::Ui> MakeJobPresenter(std::shared_ptr<Connection> connection, std::uint64_t job,
-                                         std::shared_ptr<Cancellation> cancel, bool interactive) {
-  return std::make_shared<JobUi>(std::move(connection), job, std::move(cancel), interactive);
+                                         std::shared_ptr<Cancellation> cancel, bool interactive,
+                                         bool keepsDialogsOpen) {
+  return std::make_shared<JobUi>(std::move(connection), job, std::move(cancel), interactive,
+                                 keepsDialogsOpen);
 }
 
 JobOutputBuffer::int_type JobOutputBuffer::overflow(int_type ch) {

@@ -42,6 +42,7 @@ struct ChannelServer::Connection {
   platform::Socket socket;
   std::thread reader;
   bool finished = false;  // the reader is done; guarded by the server's mutex_
+  int clientMinor = 0;    // the client's protocol minor; set by the handshake, then read only
 
   std::mutex sendMutex;
   // Guards the descriptor's closing against a shutdown from another thread; held for
@@ -83,10 +84,12 @@ struct ChannelServer::Connection {
 // The presenter of a job: its questions go to the job's client and wait for the
 // answer (the cancel answer when the client leaves or the job is cancelled); its
 // progress travels at most ten times a second, and the last update before the end
-// always travels.
+// always travels. With `keepsDialogsOpen` (a client of minor 1 or later) a dialog kept
+// open stays open at the client (dialog-open, -change, -next, -close); an older
+// client is sent the shown page again for each press.
 std::shared_ptr<ui::Ui> MakeJobPresenter(std::shared_ptr<ChannelServer::Connection> connection,
                                          std::uint64_t job, std::shared_ptr<Cancellation> cancel,
-                                         bool interactive);
+                                         bool interactive, bool keepsDialogsOpen);
 
 // A job's standard output or error, sent in frames. Once the client is gone writing
 // fails, so that a command that checks its output stops at the next line.

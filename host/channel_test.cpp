@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "host/channel_test_fixture.h"
 #include "host/client.h"
 #include "host/frames.h"
 #include "testing/wait_until.h"
@@ -25,96 +26,6 @@ namespace {
 using namespace std::chrono_literals;
 using platform::IDCANCEL;
 using platform::IDNO;
-
-class ChannelTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = std::filesystem::path(::testing::TempDir()) /
-           ("channel-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-    path_ = (dir_ / "h.sock").string();
-  }
-  void TearDown() override {
-    server_.reset();
-    if (loopThread_.joinable()) {
-      loop_.Quit();
-      loopThread_.join();
-    }
-    std::filesystem::remove_all(dir_);
-  }
-  void StartServer(std::function<int(JobContext&)> run, ChannelLimits limits = {}) {
-    ChannelServer::Handlers handlers;
-    handlers.hello.software = "test host";
-    handlers.run = std::move(run);
-    handlers.status = [] {
-      protocol::Status s;
-      s.profile = "p";
-      s.state = "ready";
-      return s;
-    };
-    std::string error;
-    server_ = ChannelServer::Start(path_, loop_, events_, handlers, &error, limits);
-    ASSERT_NE(server_, nullptr) << error;
-    loopThread_ = std::thread([this] { loop_.Run(); });
-  }
-  std::unique_ptr<HostClient> Client() {
-    Outcome outcome;
-    auto client = HostClient::Connect(path_, {}, &outcome);
-    EXPECT_TRUE(client) << outcome.message;
-    return client;
-  }
-  static protocol::RunRequest Request(std::vector<std::string> argv) {
-    protocol::RunRequest r;
-    r.argv = std::move(argv);
-    r.cwd = "/";
-    r.interactive = true;
-    return r;
-  }
-  // A raw connection that has said hello.
-  platform::Socket Raw(bool hello = true) {
-    std::string error;
-    platform::Socket s = platform::ConnectUnix(path_, &error);
-    EXPECT_TRUE(s.valid()) << error;
-    if (hello) {
-      SendMessage(s, protocol::Hello{});
-      EXPECT_TRUE(std::holds_alternative<protocol::Hello>(Next(s).message));
-    }
-    return s;
-  }
-  // A client that sends a command line (request 1) and leaves its first question
-  // unanswered.
-  platform::Socket SilentOnAQuestion() {
-    platform::Socket client = Raw();
-    auto request = Request({"quorvel", "ask"});
-    request.id = 1;
-    SendMessage(client, request);
-    EXPECT_TRUE(std::holds_alternative<protocol::MessageBox>(Next(client).message));
-    return client;
-  }
-  static protocol::Decoded Next(platform::Socket& s) {
-    std::string body;
-    SetReceiveTimeout(s, 10000);
-    if (ReadFrame(s, &body) != FrameRead::kOk) {
-      protocol::Decoded none;
-      none.error = std::strerror(errno);
-      return none;
-    }
-    return protocol::Decode(body);
-  }
-  bool Serving() {
-    auto client = Client();
-    protocol::Status status;
-    return client && client->QueryStatus(&status).ok() && status.state == "ready";
-  }
-
-  std::filesystem::path dir_;
-  std::string path_;
-  MessageLoop loop_;
-  EventBus events_;
-  std::thread loopThread_;
-  std::unique_ptr<ChannelServer> server_;
-};
 
 TEST_F(ChannelTest, DialogsAreAnsweredByTheClientThatSentTheCommand) {
   std::atomic<int> hostSaw{0};
@@ -235,7 +146,7 @@ TEST_F(ChannelTest, BadClientsGetAClearErrorAndTheHostGoesOn) {
   const Case cases[] = {
       {std::string("\x05\x00\x00\x00{zzzz", 9), OutcomeCode::kRefused, "first message"},
       {Encode(protocol::Hello{3, 1, "quorvel 9", {}, ""}), OutcomeCode::kVersionMismatch,
-       "the client speaks protocol 3.1 and the host 2.0; restart the host: systemctl --user "
+       "the client speaks protocol 3.1 and the host 2.1; restart the host: systemctl --user "
        "restart quorvel"},
       {Encode(protocol::StatusRequest{1}), OutcomeCode::kRefused, "hello"},
   };

@@ -31,10 +31,8 @@ bool PrivateFolder(const std::string& folder) {
          (st.st_mode & 022) == 0;
 }
 
-void EscapeDialog(ui::Dialog& d) {
-  d.title = platform::PrintableBlock(d.title);
-  d.headline = platform::PrintableBlock(d.headline);
-  for (ui::Control& c : d.controls) {
+void EscapeControls(std::vector<ui::Control>& controls) {
+  for (ui::Control& c : controls) {
     c.label = platform::PrintableBlock(c.label);
     for (auto& o : c.options) o = platform::PrintableBlock(o);
     for (auto& h : c.columns) h = platform::PrintableBlock(h);
@@ -42,7 +40,22 @@ void EscapeDialog(ui::Dialog& d) {
       for (auto& cell : row) cell = platform::PrintableBlock(cell);
     }
   }
-  for (ui::Button& b : d.buttons) b.text = platform::PrintableBlock(b.text);
+}
+
+void EscapeButtons(std::vector<ui::Button>& buttons) {
+  for (ui::Button& b : buttons) b.text = platform::PrintableBlock(b.text);
+}
+
+void EscapeDialog(ui::Dialog& d) {
+  d.title = platform::PrintableBlock(d.title);
+  d.headline = platform::PrintableBlock(d.headline);
+  EscapeControls(d.controls);
+  EscapeButtons(d.buttons);
+  for (ui::Page& p : d.pages) {
+    p.title = platform::PrintableBlock(p.title);
+    EscapeControls(p.controls);
+    EscapeButtons(p.buttons);
+  }
 }
 
 }  // namespace
@@ -190,18 +203,51 @@ HostClient::RunResult HostClient::Run(const protocol::RunRequest& request, int s
   protocol::RunRequest run = request;
   run.id = nextId_++;
   run.standardInput = standardInput >= 0;
-  RunResult result;
   if (!SendMessage(socket_, run) || (run.standardInput && !socket_.SendDescriptor(standardInput))) {
-    result.outcome = Lost("the command to be taken");
-    return result;
+    return {Lost("the command to be taken"), 1};
   }
+  return FollowJob(run.id, presenter, out, err);
+}
+
+HostClient::RunResult HostClient::Click(const protocol::ClickRequest& click, ui::Ui& presenter,
+                                        std::ostream& out, std::ostream& err) {
+  if (Outcome offered = Offers("click", "clicks of commands"); !offered.ok()) return {offered, 1};
+  protocol::ClickRequest request = click;
+  request.id = nextId_++;
+  if (!SendMessage(socket_, request)) return {Lost("the click to be taken"), 1};
+  return FollowJob(request.id, presenter, out, err);
+}
+
+namespace {
+
+// A dialog the host keeps open at this client.
+struct OpenDialog {
+  std::unique_ptr<ui::Dialog> dialog;
+  std::unique_ptr<ui::DialogSession> session;
+};
+
+void EscapeChange(ui::DialogChange& c) {
+  for (auto& row : c.rows) {
+    for (auto& cell : row) cell = platform::PrintableBlock(cell);
+  }
+  std::vector<ui::Control> value{std::move(c.value)};
+  EscapeControls(value);
+  c.value = std::move(value.front());
+}
+
+}  // namespace
+
+HostClient::RunResult HostClient::FollowJob(std::uint64_t id, ui::Ui& presenter, std::ostream& out,
+                                            std::ostream& err) {
+  RunResult result;
   SetReceiveTimeout(socket_, 0);  // the command takes as long as it takes
   std::map<std::uint64_t, std::unique_ptr<ui::Progress>> progress;
+  std::map<std::uint64_t, OpenDialog> dialogs;
   std::set<std::uint64_t> cancelled;  // progress whose cancel has gone to the host
   auto sendCancels = [&] {
-    for (const auto& [id, shown] : progress) {
-      if (shown && shown->Cancelled() && cancelled.insert(id).second) {
-        SendMessage(socket_, protocol::CancelProgress{run.id, id});
+    for (const auto& [number, shown] : progress) {
+      if (shown && shown->Cancelled() && cancelled.insert(number).second) {
+        SendMessage(socket_, protocol::CancelProgress{id, number});
       }
     }
   };
@@ -219,19 +265,46 @@ HostClient::RunResult HostClient::Run(const protocol::RunRequest& request, int s
       result.outcome = received.message.empty() ? Lost("the command to finish") : received;
       return result;
     }
-    if (auto* o = std::get_if<protocol::Output>(&*message); o && o->id == run.id) {
+    if (auto* o = std::get_if<protocol::Output>(&*message); o && o->id == id) {
       (o->stream == 2 ? err : out) << o->text << std::flush;
-    } else if (auto* box = std::get_if<protocol::MessageBox>(&*message); box && box->id == run.id) {
+    } else if (auto* box = std::get_if<protocol::MessageBox>(&*message); box && box->id == id) {
       const int button = presenter.Show(platform::PrintableBlock(box->text),
                                         platform::PrintableBlock(box->caption), box->style);
-      SendMessage(socket_, protocol::Answer{run.id, box->question, button, {}});
+      SendMessage(socket_, protocol::Answer{id, box->question, button, {}});
     } else if (auto* dialog = std::get_if<protocol::DialogRequest>(&*message);
-               dialog && dialog->id == run.id) {
+               dialog && dialog->id == id) {
       EscapeDialog(dialog->dialog);
       const std::int32_t button = presenter.Present(dialog->dialog);
-      SendMessage(socket_,
-                  protocol::Answer{run.id, dialog->question, button, dialog->dialog.controls});
-    } else if (auto* p = std::get_if<protocol::ProgressUpdate>(&*message); p && p->id == run.id) {
+      SendMessage(socket_, protocol::Answer{id, dialog->question, button, dialog->dialog.controls});
+    } else if (auto* open = std::get_if<protocol::DialogOpen>(&*message); open && open->id == id) {
+      EscapeDialog(open->dialog);
+      OpenDialog& shown = dialogs[open->question];
+      shown.session.reset();
+      shown.dialog = std::make_unique<ui::Dialog>(std::move(open->dialog));
+      shown.session = presenter.Open(*shown.dialog);
+    } else if (auto* change = std::get_if<protocol::DialogChangeMessage>(&*message);
+               change && change->id == id) {
+      // A change that does not fit the dialog shown here is left out; the next press
+      // still answers with what the user sees.
+      if (auto it = dialogs.find(change->question); it != dialogs.end()) {
+        EscapeChange(change->change);
+        it->second.session->Update(change->change);
+      }
+    } else if (auto* next = std::get_if<protocol::DialogNext>(&*message); next && next->id == id) {
+      protocol::Answer answer{id, next->question, 0, {}};
+      if (auto it = dialogs.find(next->question); it != dialogs.end()) {
+        ui::Dialog& d = *it->second.dialog;
+        answer.button = it->second.session->Next();
+        answer.controls = d.ShownControls();
+        if (const ui::Page* page = d.Current()) answer.page = page->id;
+      } else {
+        answer.button = 2;  // no such dialog here: closed
+      }
+      SendMessage(socket_, answer);
+    } else if (auto* close = std::get_if<protocol::DialogClose>(&*message);
+               close && close->id == id) {
+      dialogs.erase(close->question);
+    } else if (auto* p = std::get_if<protocol::ProgressUpdate>(&*message); p && p->id == id) {
       auto it = progress.find(p->progress);
       if (p->ended) {
         if (it != progress.end()) progress.erase(it);
@@ -244,7 +317,7 @@ HostClient::RunResult HostClient::Run(const protocol::RunRequest& request, int s
     } else if (auto* notice = std::get_if<protocol::Notice>(&*message)) {
       presenter.Notify(platform::PrintableBlock(notice->title),
                        platform::PrintableBlock(notice->text));
-    } else if (auto* url = std::get_if<protocol::OpenUrl>(&*message); url && url->id == run.id) {
+    } else if (auto* url = std::get_if<protocol::OpenUrl>(&*message); url && url->id == id) {
       bool opened = false;
       const std::string shown = platform::PrintableBlock(url->url);
       if (!IsOpenableUrl(url->url)) {
@@ -256,18 +329,50 @@ HostClient::RunResult HostClient::Run(const protocol::RunRequest& request, int s
                  platform::IDYES) {
         opened = presenter.OpenUrl(url->url);
       }
-      SendMessage(socket_, protocol::Answer{run.id, url->question, opened ? 1 : 0, {}});
-    } else if (auto* done = std::get_if<protocol::Done>(&*message); done && done->id == run.id) {
+      SendMessage(socket_, protocol::Answer{id, url->question, opened ? 1 : 0, {}});
+    } else if (auto* done = std::get_if<protocol::Done>(&*message); done && done->id == id) {
       result.status = done->status;
       result.outcome = Outcome::Ok();
       if (done->outcome.code == OutcomeCode::kFailed) result.outcome = done->outcome;
       return result;
     } else if (auto* e = std::get_if<protocol::Error>(&*message);
-               e && (e->id == run.id || e->id == 0)) {
+               e && (e->id == id || e->id == 0)) {
       result.outcome = e->outcome;
       return result;
     }
   }
+}
+
+Outcome HostClient::Offers(const std::string& capability, const std::string& what) const {
+  const auto& caps = hello_.capabilities;
+  if (std::find(caps.begin(), caps.end(), capability) != caps.end()) return Outcome::Ok();
+  return Outcome::Of(OutcomeCode::kRefused,
+                     "the host speaks protocol " + std::to_string(hello_.major) + "." +
+                         std::to_string(hello_.minor) + " and serves no " + what +
+                         " (this quorvel speaks " + OurVersion() + "); " + kRestartAdvice);
+}
+
+Outcome HostClient::ListItems(const protocol::ListItemsRequest& request,
+                              protocol::ItemList* items) {
+  if (Outcome offered = Offers("list-items", "lists of a folder's items"); !offered.ok()) {
+    return offered;
+  }
+  protocol::ListItemsRequest asked = request;
+  asked.id = nextId_++;
+  return Ask(asked, asked.id, "the folder's items", items);
+}
+
+Outcome HostClient::Select(const std::string& folder, const std::vector<std::string>& items,
+                           protocol::Selected* selected) {
+  if (Outcome offered = Offers("select", "selections"); !offered.ok()) return offered;
+  const std::uint64_t id = nextId_++;
+  return Ask(protocol::SelectRequest{id, folder, items}, id, "the selection", selected);
+}
+
+Outcome HostClient::GetCommandBars(protocol::CommandBarList* bars) {
+  if (Outcome offered = Offers("command-bars", "command bars"); !offered.ok()) return offered;
+  const std::uint64_t id = nextId_++;
+  return Ask(protocol::CommandBarsRequest{id}, id, "the command bars", bars);
 }
 
 template <typename Reply>

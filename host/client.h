@@ -61,6 +61,17 @@ class HostClient {
   // progress and notices to `presenter`. `standardInput` (-1: none) goes along.
   RunResult Run(const protocol::RunRequest& request, int standardInput, ui::Ui& presenter,
                 std::ostream& out, std::ostream& err);
+  // Runs command `click.command` as a click in the host's window does (the id is
+  // chosen here); answered as Run is.
+  RunResult Click(const protocol::ClickRequest& click, ui::Ui& presenter, std::ostream& out,
+                  std::ostream& err);
+  // Rows of a folder (`request.id` is chosen here); at most
+  // protocol::kMaxItemsPerRequest come at once.
+  Outcome ListItems(const protocol::ListItemsRequest& request, protocol::ItemList* items);
+  // The window shows `folder` with `items` selected (SelectionChange reaches the add-in).
+  Outcome Select(const std::string& folder, const std::vector<std::string>& items,
+                 protocol::Selected* selected);
+  Outcome GetCommandBars(protocol::CommandBarList* bars);
   Outcome QueryStatus(protocol::Status* status);
   Outcome ListFolders(std::vector<protocol::FolderEntry>* folders);
   Outcome Subscribe(const std::vector<std::string>& events);
@@ -81,6 +92,11 @@ class HostClient {
   // `eventEnds`, nothing (and an ok outcome) as soon as an event was kept.
   std::optional<protocol::Message> Receive(Outcome* outcome, bool eventEnds = false);
   Outcome Lost(const std::string& waitingFor);
+  // kRefused, saying to restart the host, when it does not offer `capability` (an
+  // older host).
+  Outcome Offers(const std::string& capability, const std::string& what) const;
+  // Serves request `id` that runs as a job until its Done.
+  RunResult FollowJob(std::uint64_t id, ui::Ui& presenter, std::ostream& out, std::ostream& err);
   // Sends `request` and waits (at most the deadline) for its `Reply` of the same id.
   Outcome AnswerPending(std::uint64_t pending, ui::Ui& presenter);
   template <typename Reply>

@@ -32,6 +32,12 @@ void CommandBarControls::Remove(const std::shared_ptr<CommandBarControl>& contro
   controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
 }
 
+void CommandBarControls::Move(const std::shared_ptr<CommandBarControl>& control, int before) {
+  Remove(control);
+  auto at = (before >= 1 && before <= Count()) ? controls_.begin() + (before - 1) : controls_.end();
+  controls_.insert(at, control);
+}
+
 std::shared_ptr<CommandBarControl> CommandBarControls::FindByTag(const std::string& tag) const {
   for (const auto& control : controls_) {
     if (control->tag == tag) return control;

@@ -38,10 +38,12 @@ class CommandBarControl {
   int id = 1;           // built-in control id; 1 for custom controls
   std::string caption;  // '&' marks the access key
   std::string tooltipText;
-  std::string shortcutText;        // shown beside a menu item: "Ctrl+Shift+G"
-  int faceId = 0;                  // an icon of the built-in set
-  std::vector<std::uint8_t> face;  // a picture of its own (BMP bytes), when given
-  std::string tag;                 // the add-in's own mark, found with FindControl
+  std::string shortcutText;  // shown beside a menu item: "Ctrl+Shift+G"
+  int faceId = 0;            // an icon of the built-in set
+  std::string face;          // a picture of its own, 16x16, as XPM text; "" without one
+  std::string tag;           // the add-in's own mark, found with FindControl
+  // The add-in's own value; the command identifier a click delivers, as decimal text,
+  // for a front end that clicks through the host (protocol "click").
   std::string parameter;
   bool visible = true;
   bool enabled = true;
@@ -68,6 +70,9 @@ class CommandBarControls {
   // Inserts before the control at `before` (from 1), or at the end when 0.
   std::shared_ptr<CommandBarControl> Add(int type, int before = 0, bool temporary = false);
   void Remove(const std::shared_ptr<CommandBarControl>& control);
+  // Puts `control` (taken out of this collection first, when it is in it) before the
+  // control at `before` (from 1), or at the end when 0 (Office's Control.Move).
+  void Move(const std::shared_ptr<CommandBarControl>& control, int before = 0);
   // Depth-first over popups: the first control with this tag, or null.
   std::shared_ptr<CommandBarControl> FindByTag(const std::string& tag) const;
   const std::vector<std::shared_ptr<CommandBarControl>>& all() const { return controls_; }
@@ -92,6 +97,12 @@ class CommandBar {
   CommandBarControls controls_;
 };
 
+// A key of the window's key table and the command it delivers.
+struct Accelerator {
+  std::string keys;  // "Ctrl+Alt+F"
+  int command = 0;
+};
+
 class CommandBars {
  public:
   CommandBars();  // with the window's "Menu Bar"
@@ -106,6 +117,10 @@ class CommandBars {
   std::shared_ptr<CommandBar> ActiveMenuBar() const { return bars_.front(); }
   // The first control with this tag on any bar, or null.
   std::shared_ptr<CommandBarControl> FindControl(const std::string& tag) const;
+
+  // The window's key table, set by the add-in; a front end sends a key's command as a
+  // click.
+  std::vector<Accelerator> accelerators;
 
  private:
   std::vector<std::shared_ptr<CommandBar>> bars_;

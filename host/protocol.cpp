@@ -4,6 +4,7 @@
 
 #include "host/protocol_dialog.h"
 #include "host/protocol_json.h"
+#include "host/protocol_window_json.h"
 
 namespace quorvel::host::protocol {
 namespace {
@@ -12,10 +13,15 @@ using nlohmann::json;
 
 // The wire name of each alternative of Message, in the variant's order.
 constexpr std::string_view kTypes[] = {
-    "hello",           "run",     "status",       "subscribe",    "cancel",      "answer",
-    "cancel-progress", "output",  "message-box",  "dialog",       "open-url",    "progress",
-    "notice",          "done",    "status",       "subscribed",   "event",       "error",
-    "list-folders",    "folders", "list-pending", "pending-list", "take-pending"};
+    "hello",        "run",          "status",          "subscribe",
+    "cancel",       "answer",       "cancel-progress", "output",
+    "message-box",  "dialog",       "open-url",        "progress",
+    "notice",       "done",         "status",          "subscribed",
+    "event",        "error",        "list-folders",    "folders",
+    "list-pending", "pending-list", "take-pending",    "list-items",
+    "items",        "select",       "selected",        "get-command-bars",
+    "command-bars", "click",        "dialog-open",     "dialog-change",
+    "dialog-next",  "dialog-close"};
 static_assert(std::size(kTypes) == std::variant_size_v<Message>);
 
 json OutcomeJson(json j, const Outcome& o) {
@@ -25,6 +31,10 @@ json OutcomeJson(json j, const Outcome& o) {
 }
 
 struct Encoder {
+  template <typename Window>
+  json operator()(const Window& m) const {
+    return WindowJson(m);
+  }
   json operator()(const Hello& m) const {
     json j = {{"protocol", {m.major, m.minor}},
               {"software", m.software},
@@ -43,6 +53,7 @@ struct Encoder {
   json operator()(const Answer& m) const {
     json j = {{"id", m.id}, {"question", m.question}, {"button", m.button}};
     if (!m.controls.empty()) j["controls"] = ControlsJson(m.controls);
+    if (!m.page.empty()) j["page"] = m.page;
     return j;
   }
   json operator()(const CancelProgress& m) const {
@@ -154,6 +165,7 @@ bool Read(const json& j, std::string_view type, bool fromHost, Message* out, std
     Answer m{id};
     r.Number("question", &m.question);
     r.Number("button", &m.button);
+    r.Text("page", &m.page);
     if (const json* controls = r.Find("controls"); controls && r.ok()) {
       if (!ControlsFromJson(*controls, &m.controls, error)) return false;
     }
@@ -276,6 +288,9 @@ bool Read(const json& j, std::string_view type, bool fromHost, Message* out, std
     TakePending m{id};
     r.Number("pending", &m.pending);
     *out = m;
+  } else {
+    bool handled = false;
+    return ReadWindow(j, type, id, out, &handled, error) && handled;
   }
   if (!r.ok()) *error = std::string(type) + ": " + r.error();
   return r.ok();

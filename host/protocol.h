@@ -22,12 +22,13 @@
 #include <vector>
 
 #include "host/outcome.h"
+#include "host/protocol_window.h"
 #include "ui/dialog.h"
 
 namespace quorvel::host::protocol {
 
 inline constexpr int kMajor = 2;
-inline constexpr int kMinor = 0;
+inline constexpr int kMinor = 1;
 inline constexpr std::uint32_t kMaxFrame = 16u << 20;
 
 // Both directions: the first message of a connection.
@@ -64,6 +65,7 @@ struct Answer {  // to a MessageBox, DialogRequest or OpenUrl of request `id`
   std::uint64_t question = 0;
   std::int32_t button = 0;
   std::vector<ui::Control> controls{};  // a dialog's controls with their values
+  std::string page{};  // a dialog kept open: the page shown when the button was pressed
 };
 struct CancelProgress {  // the user cancelled progress `progress` of request `id`
   std::uint64_t id = 0;
@@ -165,7 +167,9 @@ using Message =
     std::variant<Hello, RunRequest, StatusRequest, Subscribe, CancelRequest, Answer, CancelProgress,
                  Output, MessageBox, DialogRequest, OpenUrl, ProgressUpdate, Notice, Done, Status,
                  Subscribed, Event, Error, ListFoldersRequest, FolderList, ListPendingRequest,
-                 PendingList, TakePending>;
+                 PendingList, TakePending, ListItemsRequest, ItemList, SelectRequest, Selected,
+                 CommandBarsRequest, CommandBarList, ClickRequest, DialogOpen, DialogChangeMessage,
+                 DialogNext, DialogClose>;
 
 // A message's "type" on the wire ("hello", "run", ...).
 std::string_view TypeName(const Message& message);

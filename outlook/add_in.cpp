@@ -123,7 +123,11 @@ bool QVAddIn::Start() {
   if (startState_ == -1 || explorerConnection_ != 0) StopListening();
   startState_ = 1;
   Listen(active);
-  if (services_.buildCommandBars) services_.buildCommandBars(*active);
+  if (services_.buildCommandBars) {
+    services_.buildCommandBars(*active, [weak = weak_from_this()](int id) {
+      if (auto addIn = weak.lock()) addIn->OnCommand(id);
+    });
+  }
   if (firstStart) {
     core_->InitialWizard();
     if (!services_.wizardPending || !services_.wizardPending()) core_->PostStartupActions();
@@ -224,11 +228,9 @@ bool QVAddIn::RunCommand(int id, host::Explorer* explorer, bool request) {
   }
   if (id == kCmdCustomizeToolbar) {
     // The toolbar is a window's: a request's explorer has none, so the dialog acts on
-    // the window in front, on the user-interface thread.
-    if (services_.customizeToolbar && application) {
-      application->loop().Call(
-          [&] { services_.customizeToolbar(application->ActiveExplorer().get()); });
-    }
+    // the window in front. It is asked on this thread (a request's asks its client);
+    // the window is changed on the user-interface thread.
+    if (services_.customizeToolbar && application) services_.customizeToolbar(*application);
     return true;
   }
   for (const CommandEntry& entry : kCoreCommands) {

@@ -52,11 +52,13 @@ struct AddInServices {
   CoreFactory createCore;
   // The product's help, opened by the Help command.
   std::string helpPath;
-  // Builds the toolbar and menu of a window, and saves their position and releases
-  // them again.
-  std::function<void(host::Explorer&)> buildCommandBars;
+  // Builds the toolbar, menu and keys of a window (each click runs `click` with its
+  // command id), and saves their position and removes them again.
+  std::function<void(host::Explorer&, std::function<void(int)> click)> buildCommandBars;
   std::function<void(host::Explorer&)> releaseCommandBars;
-  std::function<void(host::Explorer*)> customizeToolbar;
+  // The customize dialog, on the thread of the command that runs it (a request's
+  // asks its client); it reaches the window through the application's loop.
+  std::function<void(host::Application&)> customizeToolbar;
   // Whether the first-run wizard is still pending after InitialWizard (the
   // ShowWizard setting): PostStartupActions waits for it.
   std::function<bool()> wizardPending;
