@@ -28,19 +28,34 @@ using ::testing::Not;
 std::string SentMail(int i) {
   const std::string n = std::to_string(i);
   return "From: Me Myself <me@example.org>\r\n"
-         "To: \"Colleague " + n + "\" <colleague" + n + "@partner.example>\r\n"
+         "To: \"Colleague " +
+         n + "\" <colleague" + n +
+         "@partner.example>\r\n"
          "Cc: Team Lead <lead@example.org>\r\n"
-         "Subject: Re: Quarterly figures " + n + "\r\n"
-         "Date: Tue, 1 Dec 2026 10:0" + std::to_string(i % 10) + ":00 +0100\r\n"
-         "Message-ID: <sent" + n + "@example.org>\r\n"
+         "Subject: Re: Quarterly figures " +
+         n +
+         "\r\n"
+         "Date: Tue, 1 Dec 2026 10:0" +
+         std::to_string(i % 10) +
+         ":00 +0100\r\n"
+         "Message-ID: <sent" +
+         n +
+         "@example.org>\r\n"
          "MIME-Version: 1.0\r\n"
-         "Content-Type: multipart/alternative; boundary=\"b" + n + "\"\r\n\r\n"
-         "--b" + n + "\r\nContent-Type: text/plain; charset=utf-8\r\n"
+         "Content-Type: multipart/alternative; boundary=\"b" +
+         n +
+         "\"\r\n\r\n"
+         "--b" +
+         n +
+         "\r\nContent-Type: text/plain; charset=utf-8\r\n"
          "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
          "Attached are the revised spreadsheet numbers =E2=80=93 regards.\r\n"
-         "--b" + n + "\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
+         "--b" +
+         n +
+         "\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
          "<html><body><p>Attached are the revised <b>spreadsheet</b> numbers, regards."
-         "</p></body></html>\r\n--b" + n + "--\r\n";
+         "</p></body></html>\r\n--b" +
+         n + "--\r\n";
 }
 
 class WizardEndToEndTest : public ::testing::Test {
@@ -92,9 +107,9 @@ TEST_F(WizardEndToEndTest, WhiteListAndMailBaseComeFromTheUsersOwnMail) {
   const std::string exported = home_.root() + "/white.txt";
   ASSERT_EQ(Run({"lists", "export", "--list", "white", exported}).end.status, 0);
   const std::string white = Slurp(exported);
-  for (const char* address : {"juergen@mueller.example", "ann@work.example", "ann@home.example",
-                              "bob@team.example", "colleague0@partner.example",
-                              "colleague11@partner.example", "lead@example.org"}) {
+  for (const char* address :
+       {"juergen@mueller.example", "ann@work.example", "ann@home.example", "bob@team.example",
+        "colleague0@partner.example", "colleague11@partner.example", "lead@example.org"}) {
     EXPECT_THAT(white, HasSubstr(address));
   }
   EXPECT_THAT(white, HasSubstr("Colleague 11"));
@@ -104,7 +119,8 @@ TEST_F(WizardEndToEndTest, WhiteListAndMailBaseComeFromTheUsersOwnMail) {
   ProgramRun after = Run({"mailbase", "stats"});
   ASSERT_EQ(after.end.status, 0) << after.err;
   EXPECT_NE(Learned(after.out, "Learned tokens"), Learned(before.out, "Learned tokens"));
-  EXPECT_EQ(Learned(after.out, "Learned junk messages"), Learned(before.out, "Learned junk messages"));
+  EXPECT_EQ(Learned(after.out, "Learned junk messages"),
+            Learned(before.out, "Learned junk messages"));
   EXPECT_THAT(Slurp(home_.RegistryFile()), HasSubstr("\"ShowWizard\"=dword:00000000"));
 }
 
