@@ -35,6 +35,7 @@ const std::vector<Command>& CommandTable() {
       Routed(DebugCommand()),
       Routed(FoldersCommand()),
       Routed(MessagesCommand()),
+      Routed(WizardCommand()),
       Routed(CheckCommand()),
       Routed(TestCommand()),
       Routed(EmptySpamCommand()),

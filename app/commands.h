@@ -40,6 +40,7 @@ Command RunCommand();
 Command StatusCommand();
 Command FoldersCommand();
 Command MessagesCommand();
+Command WizardCommand();
 Command CheckCommand();
 Command TestCommand();
 Command EmptySpamCommand();

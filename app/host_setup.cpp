@@ -1,5 +1,6 @@
 #include "app/host_setup.h"
 
+#include <atomic>
 #include <iostream>
 #include <mutex>
 
@@ -93,6 +94,12 @@ void CloseHost::operator()(host::ProfileHost* host) const {
   UninstallHostReporter();
 }
 
+namespace {
+std::atomic<bool> wizardOnDefaults{false};
+}  // namespace
+
+void SetWizardOnDefaults(bool onDefaults) { wizardOnDefaults = onDefaults; }
+
 host::AddInFactories ProgramAddIns() {
   host::AddInFactories factories;
   factories.addIns[outlook::kAddInClsid] = [] {
@@ -110,6 +117,7 @@ host::AddInFactories ProgramAddIns() {
       options.log = LogLine;
       options.version = kVersion;
       options.journal = Holder().journal.get();
+      options.wizardOnDefaults = wizardOnDefaults.load();
       options.desktopNotify = [](const std::string& title, const std::string& text) {
         static platform::DesktopNotifier notifier;  // one connection for the process
         notifier.Notify(title, text);

@@ -22,6 +22,10 @@ namespace quorvel::app {
 // The add-ins of this program by class id: QVAddIn.
 host::AddInFactories ProgramAddIns();
 
+// Whether the cores made from now on run a due first-run wizard on its defaults when
+// nobody answers (quorvel run --yes) instead of leaving it waiting for a person.
+void SetWizardOnDefaults(bool onDefaults);
+
 // The add-in's process-wide objects (settings, mail base, pending queue), made on
 // first use and kept to the end of the process. Their message boxes go to the
 // presenter of the host open in this process, else to standard error.

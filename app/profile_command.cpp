@@ -1,15 +1,18 @@
-// quorvel profile add NAME --maildir DIR [--address ADDR]... [--default]
+// quorvel profile add NAME --maildir DIR [--address ADDR]... [--address-book PATH]...
+//                          [--default]
 // quorvel profile add NAME --imap imaps://USER@HOST[:PORT] [--password-command CMD]
 //                          [--ca-file FILE] [--accept-untrusted-certificate] ...
 // quorvel profile list | remove NAME | default NAME
 //
 // Profiles name their default store (a Maildir or an IMAP account) and the user's own
-// addresses. The first profile added becomes the default. The password of an IMAP
-// account comes from its command, or from the profile's credentials file, which `add`
-// writes (mode 0600) from what it reads on standard input (asked for, without echo, at
-// a terminal) unless the file is there already. An account address never holds the
-// password. `add` of an IMAP profile logs in once first (unless --no-check), and the
-// first profile registers the add-in when nothing is registered.
+// addresses, and the user's address books (vCard files or folders of .vcf files; the
+// first is the Contacts folder). The first profile added becomes the default. The
+// password of an IMAP account comes from its command, or from the profile's
+// credentials file, which `add` writes (mode 0600) from what it reads on standard input
+// (asked for, without echo, at a terminal) unless the file is there already. An
+// account address never holds the password. `add` of an IMAP profile logs in once
+// first (unless --no-check), and the first profile registers the add-in when nothing
+// is registered.
 // Exit status: 0; 1 when the change cannot be made (an unknown or existing
 // name, a folder that is neither a Maildir nor empty, an address that is no IMAP
 // account or no mail address, no password, an unwritable registry, the host of the
@@ -49,6 +52,7 @@ struct ProfileOptions {
   std::string caFile;
   bool acceptUntrusted = false;
   std::vector<std::string> addresses;
+  std::vector<std::string> addressBooks;
   bool makeDefault = false;
   bool noCheck = false;
 };
@@ -186,6 +190,15 @@ int Add(const ProfileOptions& o, CommandIo& io) {
     return kExitUsage;
   }
   host::Profile profile{o.name, "", o.addresses, false};
+  for (const std::string& book : o.addressBooks) {
+    std::string path = Resolved(book, true);
+    if (path.empty()) path = Resolved(book, false);
+    if (path.empty() || ::access(path.c_str(), R_OK) != 0) {
+      return Fail(io,
+                  "the address book " + book + " is neither a readable vCard file nor a folder");
+    }
+    profile.addressBooks.push_back(path);
+  }
   if (!host::ValidProfileName(o.name)) {
     return Fail(io, "'" + o.name +
                         "' is not a usable profile name (letters, digits, '.', '_' and '-', at "
@@ -271,6 +284,9 @@ void SetupProfile(CLI::App& sub, CommandIo& io) {
   add->add_flag("--accept-untrusted-certificate", o->acceptUntrusted,
                 "Accept an IMAP server certificate that does not verify (refused by default)");
   add->add_option("--address", o->addresses, "An address of the user's own (repeat)");
+  add->add_option("--address-book", o->addressBooks,
+                  "A vCard file or a folder of .vcf files (repeat; the first is the Contacts "
+                  "folder)");
   add->add_flag("--default", o->makeDefault, "Make it the default profile");
   add->add_flag("--no-check", o->noCheck,
                 "Add an IMAP profile without trying its server and password first");

@@ -136,6 +136,8 @@ int Run(bool once, CommandIo& io) {
   StartupStop startupStop(signals, profile.name);
   // Each lost and regained connection of the store is logged and published.
   host::StoreLinks links(&events, LogLine);
+  // --yes: a first-run wizard that is due runs on its defaults, without questions.
+  SetWizardOnDefaults(io.yes);
   host::OutcomeCode failure = host::OutcomeCode::kFailed;
   auto host =
       OpenProfileHost(*registry, profile, hostUi, /*watch=*/!once, &error, &failure, &links);

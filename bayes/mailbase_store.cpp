@@ -367,6 +367,12 @@ void MailbaseStore::set_balance(std::int32_t balance) {
   balance_ = balance;
 }
 
+void MailbaseStore::MarkDirty() {
+  auto lock = Lock();
+  dirty_ = true;
+  changed_ = true;
+}
+
 void MailbaseStore::SetMainPair(const CorpusPair& pair) {
   auto lock = Lock();
   main_ = pair;

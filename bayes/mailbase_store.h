@@ -128,6 +128,10 @@ class MailbaseStore {
   // request not yet served when the thread is stopped is served before it ends.
   void RequestRebuild();
 
+  // Marks the counts as changed, so that the next save writes them (an older mail
+  // base imported in place of the loaded one).
+  void MarkDirty();
+
   // Inspection (copies taken under the lock).
   CorpusPair MainPair() const;
   CorpusPair PendingPair() const;

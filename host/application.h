@@ -101,6 +101,9 @@ class Application {
   std::uint64_t RaisePending(Interaction interaction,
                              PendingInteractions::Clock::time_point deadline,
                              PendingInteractions::Completion done = {});
+  // Withdraws a question raised with RaisePending (its completion gets the default);
+  // false when it is no longer waiting. Any thread.
+  bool WithdrawPending(std::uint64_t id);
   // Set by the host before the add-ins connect; `pending` outlives the application's
   // use of it (null: no queue).
   void SetPendingQueue(PendingInteractions* pending) { pending_.store(pending); }

@@ -99,6 +99,7 @@ class ProfileHost {
   std::shared_ptr<Explorer> mainWindow_;
   std::shared_ptr<mapi::MsgStore> store_;  // the default store
   LoadResult loaded_;
+  std::vector<std::string> bookNotes_;  // address books that could not be read
   std::shared_ptr<ExtensionEvents> extensionEvents_;
   std::time_t since_ = 0;
   std::atomic<bool> ready_{false};

@@ -46,6 +46,7 @@ enum CommandId : int {
   kCmdCustomizeToolbar = 32789,
   // Requests only (no button, menu item or key): good e-mail with the senders' domains.
   kCmdGoodEmailDomain = 32790,
+  kCmdFirstRunWizard = 32791,  // the command line's `wizard`; no button
 };
 
 // What the add-in needs from the rest of the program; every function may be empty.

@@ -62,6 +62,14 @@ class PendingWork {
   virtual bool WaitUntilIdleFor(std::chrono::milliseconds limit) = 0;
 };
 
+// The first-run wizard run on demand (a command), whether or not it is due. A core
+// implements it beside IQuorvel2.
+class OnDemandWizard {
+ public:
+  virtual ~OnDemandWizard() = default;
+  virtual HRESULT RunWizardOnDemand() = 0;
+};
+
 // Makes a core object; null when it cannot be made (the add-in's start then fails).
 using CoreFactory = std::function<std::shared_ptr<IQuorvel2>()>;
 

@@ -4,6 +4,7 @@
 #include "mapi/queries.h"
 #include "mapi/restriction.h"
 #include "outlook/empty_spam.h"
+#include "outlook/first_run_wizard.h"
 #include "outlook/marking_journal.h"
 #include "outlook/spam_folder.h"
 #include "outlook/spam_folder_picker.h"
@@ -296,9 +297,75 @@ MarkingRecord QVCore::MarkQuietly(const MarkingSelection& selection, MarkingMode
 }
 
 HRESULT QVCore::InitialWizard() {
-  // The first-run wizard is not there yet: a first start counts it as done.
-  o_.process.settings().Lock()->showWizard = 0;
+  if (!initialized_ || !namespace_ || !application_) return mapi::S_OK;
+  if (o_.process.settings().Lock()->showWizard == 0) return mapi::S_OK;
+  ui::Ui& presenter = application_->Presenter();
+  if (presenter.Interactive() || o_.wizardOnDefaults) {
+    startWizardAsked_ = presenter.Interactive();
+    RunWizard(presenter);
+  } else {
+    OfferWizard();
+  }
   return mapi::S_OK;
+}
+
+HRESULT QVCore::RunWizardOnDemand() {
+  if (!initialized_ || !namespace_ || !application_) return mapi::S_OK;
+  // The person who asked for it has just been through it at start (a host of the
+  // command's own): once is enough.
+  if (startWizardAsked_.exchange(false)) return mapi::S_OK;
+  RunWizard(application_->Presenter());
+  return mapi::S_OK;
+}
+
+void QVCore::RunWizard(ui::Ui& presenter) {
+  if (wizardOpen_.exchange(true)) {
+    presenter.Show("The first-run wizard is open already.", std::string(platform::kProductName),
+                   platform::MB_OK | platform::MB_ICONINFORMATION);
+    return;
+  }
+  if (std::uint64_t offer = wizardOffer_.exchange(0)) application_->WithdrawPending(offer);
+  WizardResult result;
+  WizardContext context{presenter, *namespace_, o_.process, o_.pickFolder};
+  RunFirstRunWizard(context, result);
+  wizardOpen_ = false;
+  if (result.checkInbox) CheckInboxAfterWizard(presenter);
+  if (o_.process.settings().Lock()->showWizard == 0) WizardSettled();
+}
+
+void QVCore::CheckInboxAfterWizard(ui::Ui& presenter) {
+  auto s = session();
+  if (!s) return;
+  EntryId inbox = DefaultInboxId(*s);
+  if (!inbox.present() || inbox.empty()) return;
+  CheckOutcome outcome = RunFolderCheck(presenter, inbox, /*includeSubfolders=*/false);
+  if (outcome.end == CheckEnd::kFinished || outcome.end == CheckEnd::kCancelled) {
+    presenter.Notify(std::string(platform::kProductName), CheckSummary(outcome));
+  }
+}
+
+void QVCore::OfferWizard() {
+  host::Interaction offer;
+  offer.kind = "wizard";
+  offer.dialog = ui::wizard::OfferDialog();
+  offer.caption = offer.dialog.title;
+  offer.defaultAnswer = offer.dialog.defaultButton;
+  postStartupDeferred_ = true;
+  wizardOffer_ =
+      application_->RaisePending(std::move(offer), host::PendingInteractions::kNoDeadline,
+                                 [this](const host::InteractionAnswer& answer) {
+                                   if (!answer.byPerson || answer.button != ui::wizard::kSkipButton)
+                                     return;
+                                   wizardOffer_ = 0;
+                                   o_.process.settings().Lock()->showWizard = 0;
+                                   o_.process.SaveSettings();
+                                   WizardSettled();
+                                 });
+}
+
+void QVCore::WizardSettled() {
+  if (!postStartupDeferred_.exchange(false) || !application_) return;
+  application_->loop().Post([this] { PostStartupActions(); });
 }
 
 HRESULT QVCore::PostStartupActions() {

@@ -13,10 +13,14 @@
 //   11-12 the mail base files in the data folder   13 the store notifications
 //   14 the tray popup window
 //
-// Until the first-run wizard exists, InitialWizard treats it as done: it clears
-// ShowWizard, so that PostStartupActions runs at once. A wizard that waits for a
-// terminal or a window leaves ShowWizard set and calls PostStartupActions itself when
-// it finishes.
+// InitialWizard runs the first-run wizard (first_run_wizard.h) while ShowWizard is
+// set: at once when the presenter has a person to ask (or with wizardOnDefaults, on
+// its defaults), else it leaves ShowWizard set and offers the wizard as a pending
+// question for the next client with a person. The wizard then runs on demand
+// (RunWizardOnDemand, the `wizard` command); "Skip" on the offer declines it (ShowWizard
+// cleared). Once a wizard that was left waiting is done or declined, the core runs
+// PostStartupActions itself, on the user-interface thread. After the wizard, its check
+// box runs the folder check on the Inbox (no subfolders, no confirmation).
 //
 // The commands: MarkAsGood and MarkAsJunk run the marking routine (marking.h) on the
 // explorer's folder and selection, on the caller's thread, one marking at a time;
@@ -37,9 +41,11 @@
 #ifndef QUORVEL_OUTLOOK_QV_CORE_H_
 #define QUORVEL_OUTLOOK_QV_CORE_H_
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "host/application.h"
@@ -54,6 +60,7 @@
 #include "outlook/store_watcher.h"
 #include "outlook/tray_counter.h"
 #include "outlook/worker.h"
+#include "ui/first_run_wizard.h"
 #include "ui/tray_popup.h"
 
 namespace quorvel::outlook {
@@ -87,9 +94,17 @@ struct CoreOptions {
   // Hears of every marking that ran, with what it changed; may be empty. Called on
   // the marking's thread after the marking.
   std::function<void(const MarkingRecord&)> marked = {};
+  // The first-run wizard runs on the presenter's defaults when nobody answers (a host
+  // started with --yes), instead of waiting for a person.
+  bool wizardOnDefaults = false;
+  // The wizard's folder picker; empty: a choice among the profile's folders.
+  std::function<std::optional<ui::wizard::ChosenFolders::Folder>()> pickFolder = {};
 };
 
-class QVCore final : public IQuorvel2, public PendingWork, public UserMoveSink {
+class QVCore final : public IQuorvel2,
+                     public PendingWork,
+                     public UserMoveSink,
+                     public OnDemandWizard {
  public:
   explicit QVCore(CoreOptions options);
   ~QVCore() override;
@@ -115,6 +130,9 @@ class QVCore final : public IQuorvel2, public PendingWork, public UserMoveSink {
   HRESULT InitialWizard() override;
   void WaitUntilIdle() override;
   bool WaitUntilIdleFor(std::chrono::milliseconds limit) override;
+  // Runs the wizard with the current presenter (a command's), from any thread; a
+  // second one while one is open is refused with a message.
+  HRESULT RunWizardOnDemand() override;
 
   // The folder check without its confirmation, for the first-run wizard's Inbox
   // check and the Check Folder command: checks the folder `folderId` (and its
@@ -137,6 +155,10 @@ class QVCore final : public IQuorvel2, public PendingWork, public UserMoveSink {
   // One marking at a time: a second one waits, then finds the messages the first
   // moved gone from its folder.
   MarkingRecord Mark(const std::function<MarkingRecord(MarkingContext&)>& run);
+  void RunWizard(ui::Ui& presenter);
+  void OfferWizard();
+  void WizardSettled();  // done or declined: the deferred start-up actions run
+  void CheckInboxAfterWizard(ui::Ui& presenter);
 
   CoreOptions o_;
   bool initialized_ = true;
@@ -154,6 +176,10 @@ class QVCore final : public IQuorvel2, public PendingWork, public UserMoveSink {
   std::unique_ptr<Worker> worker_;
   std::shared_ptr<StoreWatcher> storeWatcher_;
   std::unique_ptr<PopupWindow> popupWindow_;
+  std::atomic<bool> wizardOpen_{false};
+  std::atomic<std::uint64_t> wizardOffer_{0};     // the pending question, 0 when none
+  std::atomic<bool> postStartupDeferred_{false};  // PostStartupActions waits for the wizard
+  std::atomic<bool> startWizardAsked_{false};     // the start-up wizard ran with a person
 };
 
 }  // namespace quorvel::outlook
