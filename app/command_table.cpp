@@ -35,10 +35,14 @@ const std::vector<Command>& CommandTable() {
       Routed(DebugCommand()),
       Routed(FoldersCommand()),
       Routed(MessagesCommand()),
+      Routed(WizardCommand()),
       Routed(CheckCommand()),
       Routed(TestCommand()),
       Routed(EmptySpamCommand()),
       Routed(SupportCommand()),
+      Routed(GoodCommand()),
+      Routed(JunkCommand()),
+      Routed(UndoCommand()),
       Routed(ToolbarCommand()),
   };
   return table;

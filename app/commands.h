@@ -40,10 +40,14 @@ Command RunCommand();
 Command StatusCommand();
 Command FoldersCommand();
 Command MessagesCommand();
+Command WizardCommand();
 Command CheckCommand();
 Command TestCommand();
 Command EmptySpamCommand();
 Command SupportCommand();
+Command GoodCommand();
+Command JunkCommand();
+Command UndoCommand();
 Command ToolbarCommand();
 
 // Runs a command line a client sent to `host` (no routing), on the job's own thread:

@@ -1,5 +1,6 @@
 #include "app/host_setup.h"
 
+#include <atomic>
 #include <iostream>
 #include <mutex>
 
@@ -93,6 +94,12 @@ void CloseHost::operator()(host::ProfileHost* host) const {
   UninstallHostReporter();
 }
 
+namespace {
+std::atomic<bool> wizardOnDefaults{false};
+}  // namespace
+
+void SetWizardOnDefaults(bool onDefaults) { wizardOnDefaults = onDefaults; }
+
 host::AddInFactories ProgramAddIns() {
   host::AddInFactories factories;
   factories.addIns[outlook::kAddInClsid] = [] {
@@ -110,6 +117,7 @@ host::AddInFactories ProgramAddIns() {
       options.log = LogLine;
       options.version = kVersion;
       options.journal = Holder().journal.get();
+      options.wizardOnDefaults = wizardOnDefaults.load();
       options.desktopNotify = [](const std::string& title, const std::string& text) {
         static platform::DesktopNotifier notifier;  // one connection for the process
         notifier.Notify(title, text);
@@ -129,7 +137,7 @@ bool ResolveProfile(platform::Registry& registry, const std::string& requested,
 
 OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& profile,
                            ui::Ui& presenter, bool watch, std::string* error,
-                           host::OutcomeCode* code) {
+                           host::OutcomeCode* code, host::StoreLinks* links) {
   if (code) *code = host::OutcomeCode::kFailed;
   std::string dataFolder = DefaultDataFolders().DataFolder();
   if (dataFolder.empty()) {
@@ -147,8 +155,8 @@ OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& pr
   config.presenter = &presenter;
   config.lockPath = host::HostLockPath(dataFolder, profile.name);
   config.watch = watch;
-  config.openStore = [code](const host::Profile& p, bool w, std::string* e) {
-    return OpenProfileStore(p, w, e, code);
+  config.openStore = [code, links](const host::Profile& p, bool w, std::string* e) {
+    return OpenProfileStore(p, w, e, code, links);
   };
   OpenedHost host(host::ProfileHost::Open(std::move(config), error).release());
   if (!host) return host;

@@ -12,6 +12,7 @@
 #include "host/outcome.h"
 #include "host/profile_host.h"
 #include "host/profiles.h"
+#include "host/store_links.h"
 #include "outlook/add_in_process.h"
 #include "platform/registry.h"
 #include "ui/ui.h"
@@ -20,6 +21,10 @@ namespace quorvel::app {
 
 // The add-ins of this program by class id: QVAddIn.
 host::AddInFactories ProgramAddIns();
+
+// Whether the cores made from now on run a due first-run wizard on its defaults when
+// nobody answers (quorvel run --yes) instead of leaving it waiting for a person.
+void SetWizardOnDefaults(bool onDefaults);
 
 // The add-in's process-wide objects (settings, mail base, pending queue), made on
 // first use and kept to the end of the process. Their message boxes go to the
@@ -53,10 +58,11 @@ using OpenedHost = std::unique_ptr<host::ProfileHost, CloseHost>;
 // Opens the host of `profile` on the store the profile names, without connecting
 // its add-ins. One at a time. `*code` (when given) says why it failed: kUnreachable
 // when the profile's IMAP server could not be reached, kRefused for a wrong password or
-// certificate, else kFailed.
+// certificate, else kFailed. `links` (when given) keeps the store's connection state
+// and must outlive the host.
 OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& profile,
                            ui::Ui& presenter, bool watch, std::string* error,
-                           host::OutcomeCode* code = nullptr);
+                           host::OutcomeCode* code = nullptr, host::StoreLinks* links = nullptr);
 
 // The running program's path (what registration writes as the module).
 std::string ProgramPath();

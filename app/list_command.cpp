@@ -98,6 +98,13 @@ std::int32_t Row(ui::SenderListPage& page, const std::string& address, CommandIo
 int Change(const std::string& action, const ListOptions& o, CommandIo& io) {
   // A file to import is read before the settings are locked: it may be a slow pipe.
   ListFileContents file;
+  // List files are read and written whole, by name: "-" would be taken for a file of
+  // that name in the working folder (or, sent to a host, the host's own streams).
+  if ((action == "import" || action == "export") && o.path == "-") {
+    io.err << "quorvel: " << action << " needs a file name; \"-\" (standard "
+           << (action == "import" ? "input" : "output") << ") is not taken\n";
+    return kExitUsage;
+  }
   if (action == "import") {
     if (const int code = ReadListFile(io.ResolvePath(o.path), platform::DefaultClock(), &file)) {
       io.err << "quorvel: File Error: " << std::strerror(code) << " ("

@@ -17,7 +17,8 @@ std::string Trimmed(const std::string& line) {
 
 host::Outcome LocateMessages(host::MessageLocator& locator, const std::vector<std::string>& names,
                              std::istream& in, std::ostream& err,
-                             std::vector<host::LocatedMessage>* found) {
+                             std::vector<host::LocatedMessage>* found,
+                             std::vector<host::Outcome>* failures) {
   host::Outcome first = host::Outcome::Ok();
   auto locate = [&](const std::string& name) {
     host::LocatedMessage message;
@@ -27,6 +28,7 @@ host::Outcome LocateMessages(host::MessageLocator& locator, const std::vector<st
       return;
     }
     err << "quorvel: " << outcome.message << "\n";
+    if (failures != nullptr) failures->push_back(outcome);
     if (first.ok()) first = outcome;
   };
   bool readInput = false;

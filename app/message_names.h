@@ -19,11 +19,13 @@
 namespace quorvel::app {
 
 // Finds every named message, in the order named. Each name that finds nothing (or too
-// much) is reported on `err` as "quorvel: <reason>" and left out; the outcome is ok when
-// every name was found, else the first failure's. `in` is read only for "-" (once).
+// much) is reported on `err` as "quorvel: <reason>" and left out (and its outcome added
+// to `failures` when given); the outcome is ok when every name was found, else the
+// first failure's. `in` is read only for "-" (once).
 host::Outcome LocateMessages(host::MessageLocator& locator, const std::vector<std::string>& names,
                              std::istream& in, std::ostream& err,
-                             std::vector<host::LocatedMessage>* found);
+                             std::vector<host::LocatedMessage>* found,
+                             std::vector<host::Outcome>* failures = nullptr);
 
 }  // namespace quorvel::app
 

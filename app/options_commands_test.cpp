@@ -145,6 +145,8 @@ TEST_F(OptionsCommandsTest, BadInputIsRefusedClearlyAndLeavesTheSettingsAsTheyWe
       {{"dict", "good", "add", std::string(100'000, 'w')}, 1, "longer than 1024"},
       {{"dict", "good", "add", "tab\there"}, 1, "control characters"},
       {{"list", "white", "remove", "nobody@example.org"}, 1, "has no entry"},
+      {{"list", "white", "export", "-"}, 2, "needs a file name"},
+      {{"list", "black", "import", "-"}, 2, "needs a file name"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0] + " " + c.args[1] + " " + c.args[2].substr(0, 20));

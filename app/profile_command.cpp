@@ -1,17 +1,22 @@
-// quorvel profile add NAME --maildir DIR [--address ADDR]... [--default]
+// quorvel profile add NAME --maildir DIR [--address ADDR]... [--address-book PATH]...
+//                          [--default]
 // quorvel profile add NAME --imap imaps://USER@HOST[:PORT] [--password-command CMD]
 //                          [--ca-file FILE] [--accept-untrusted-certificate] ...
 // quorvel profile list | remove NAME | default NAME
 //
 // Profiles name their default store (a Maildir or an IMAP account) and the user's own
-// addresses. The first profile added becomes the default. The password of an IMAP
-// account comes from its command, or from the profile's credentials file, which `add`
-// writes (mode 0600) from what it reads on standard input (asked for, without echo, at
-// a terminal) unless the file is there already. An account address never holds the
-// password. Exit status: 0; 1 when the change cannot be made (an unknown or existing
+// addresses, and the user's address books (vCard files or folders of .vcf files; the
+// first is the Contacts folder). The first profile added becomes the default. The
+// password of an IMAP account comes from its command, or from the profile's
+// credentials file, which `add` writes (mode 0600) from what it reads on standard input
+// (asked for, without echo, at a terminal) unless the file is there already. An
+// account address never holds the password. `add` of an IMAP profile logs in once
+// first (unless --no-check), and the first profile registers the add-in when nothing
+// is registered.
+// Exit status: 0; 1 when the change cannot be made (an unknown or existing
 // name, a folder that is neither a Maildir nor empty, an address that is no IMAP
 // account or no mail address, no password, an unwritable registry, the host of the
-// profile to remove still running).
+// profile to remove still running, an IMAP account that cannot be logged in to).
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -29,6 +34,7 @@
 #include "host/profiles.h"
 #include "mapi/imap/imap_account.h"
 #include "mapi/imap/password_source.h"
+#include "outlook/registration.h"
 #include "platform/file_system.h"
 #include "platform/lock_file.h"
 #include "platform/printable.h"
@@ -46,7 +52,9 @@ struct ProfileOptions {
   std::string caFile;
   bool acceptUntrusted = false;
   std::vector<std::string> addresses;
+  std::vector<std::string> addressBooks;
   bool makeDefault = false;
+  bool noCheck = false;
 };
 
 int Fail(CommandIo& io, const std::string& error) {
@@ -123,7 +131,8 @@ bool HostStopped(const std::string& profile, CommandIo& io) {
 
 // The IMAP half of `add`: the account checked, its certificate rules, and the
 // password's source ready (the credentials file written when needed).
-bool PrepareImap(const ProfileOptions& o, host::Profile* profile, CommandIo& io) {
+bool PrepareImap(const ProfileOptions& o, host::Profile* profile, bool* wrotePassword,
+                 CommandIo& io) {
   std::string error;
   auto account = mapi::imap::ParseImapUrl(o.imap, &error);
   if (!account) {
@@ -166,6 +175,7 @@ bool PrepareImap(const ProfileOptions& o, host::Profile* profile, CommandIo& io)
     Fail(io, error);
     return false;
   }
+  *wrotePassword = true;
   return true;
 }
 
@@ -180,6 +190,15 @@ int Add(const ProfileOptions& o, CommandIo& io) {
     return kExitUsage;
   }
   host::Profile profile{o.name, "", o.addresses, false};
+  for (const std::string& book : o.addressBooks) {
+    std::string path = Resolved(book, true);
+    if (path.empty()) path = Resolved(book, false);
+    if (path.empty() || ::access(path.c_str(), R_OK) != 0) {
+      return Fail(io,
+                  "the address book " + book + " is neither a readable vCard file nor a folder");
+    }
+    profile.addressBooks.push_back(path);
+  }
   if (!host::ValidProfileName(o.name)) {
     return Fail(io, "'" + o.name +
                         "' is not a usable profile name (letters, digits, '.', '_' and '-', at "
@@ -193,19 +212,42 @@ int Add(const ProfileOptions& o, CommandIo& io) {
                           std::string(host::kProfilesKey) + "\\" + o.name)) {
     return Fail(io, "a profile named '" + o.name + "' exists already");
   }
+  bool wrotePassword = false;  // by this command, from standard input
   if (!o.maildir.empty()) {
     profile.maildir = Resolved(o.maildir, true);
     if (profile.maildir.empty()) return Fail(io, "the Maildir " + o.maildir + " is not a folder");
     if (std::string problem = MaildirProblem(profile.maildir); !problem.empty()) {
       return Fail(io, problem);
     }
-  } else if (!PrepareImap(o, &profile, io)) {
+  } else if (!PrepareImap(o, &profile, &wrotePassword, io)) {
     return kExitFailure;
   }
+  if (!profile.imap.empty() && !o.noCheck) {
+    // The server, the certificate and the password are tried once now, so that a
+    // mistake is said here rather than by a host that never starts.
+    auto store = OpenProfileStore(profile, /*watch=*/false, &error);
+    if (!store.ok()) {
+      if (wrotePassword) platform::RealFileSystem().Remove(CredentialsPath(o.name));
+      return Fail(io, error + "; the profile was not added (--no-check adds it without trying)");
+    }
+  }
+  std::vector<host::Profile> before;
+  const bool first = profiles.List(&before, &error) && before.empty();
   if (!profiles.Add(profile, o.makeDefault, &error)) return Fail(io, error);
   io.out << "Added profile " << o.name << " (" << platform::Printable(profile.StoreName()) << ")\n";
   if (!profile.imap.empty() && profile.passwordCommand.empty()) {
     io.out << "Its password is kept in " << platform::Printable(CredentialsPath(o.name)) << "\n";
+  }
+  // The first profile registers the add-in where nothing is registered, as an
+  // installer would; after `unregister` later profiles leave that choice alone.
+  if (first && !outlook::AddInRegistered(*registry)) {
+    const std::string module = ProgramPath();
+    if (outlook::RegisterAddIn(*registry, module, &error) == platform::ERROR_SUCCESS) {
+      io.out << "Registered the add-in (" << platform::Printable(module) << ")\n";
+    } else {
+      io.err << "quorvel: the add-in could not be registered: " << platform::Printable(error)
+             << "; run \"quorvel register\"\n";
+    }
   }
   return kExitOk;
 }
@@ -242,7 +284,12 @@ void SetupProfile(CLI::App& sub, CommandIo& io) {
   add->add_flag("--accept-untrusted-certificate", o->acceptUntrusted,
                 "Accept an IMAP server certificate that does not verify (refused by default)");
   add->add_option("--address", o->addresses, "An address of the user's own (repeat)");
+  add->add_option("--address-book", o->addressBooks,
+                  "A vCard file or a folder of .vcf files (repeat; the first is the Contacts "
+                  "folder)");
   add->add_flag("--default", o->makeDefault, "Make it the default profile");
+  add->add_flag("--no-check", o->noCheck,
+                "Add an IMAP profile without trying its server and password first");
   add->callback([o, &io] { io.status = Add(*o, io); });
   CLI::App* list = sub.add_subcommand("list", "List the profiles (* marks the default)");
   list->callback([&io] { io.status = List(io); });

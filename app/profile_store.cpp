@@ -1,5 +1,7 @@
 #include "app/profile_store.h"
 
+#include <iostream>
+
 #include "host/profile_host.h"
 #include "mapi/imap/imap_store.h"
 #include "platform/registry_file.h"
@@ -15,7 +17,8 @@ std::string CredentialsPath(const std::string& profile) {
 
 mapi::Result<std::shared_ptr<mapi::MsgStore>> OpenProfileStore(const host::Profile& profile,
                                                                bool watch, std::string* error,
-                                                               host::OutcomeCode* code) {
+                                                               host::OutcomeCode* code,
+                                                               host::StoreLinks* links) {
   if (code) *code = host::OutcomeCode::kFailed;
   if (profile.imap.empty()) return host::OpenMaildirProfileStore(profile, watch, error);
   const std::string what =
@@ -34,8 +37,19 @@ mapi::Result<std::shared_ptr<mapi::MsgStore>> OpenProfileStore(const host::Profi
   if (profile.passwordCommand.empty()) options.password.file = CredentialsPath(profile.name);
   options.accountAddress = profile.addresses.empty() ? std::string() : profile.addresses.front();
   options.watch = watch;
+  options.log = [](const std::string& line) { std::cerr << ("quorvel: " + line + "\n"); };
+  // Named as the store names itself, as its other events do.
+  const std::string name = options.account.user + "@" + options.account.host;
+  if (links != nullptr) {
+    options.linkChanged = [links, name](const mapi::ImapLinkChange& change) {
+      links->Changed(name, change.connected, change.reason);
+    };
+  }
   auto store = mapi::OpenImapStore(options, &why);
-  if (store.ok()) return store;
+  if (store.ok()) {
+    if (links != nullptr) links->Add(name);
+    return store;
+  }
   *error = what + " cannot be opened: " + why;
   if (code && store.hr == mapi::MAPI_E_NETWORK_ERROR) *code = host::OutcomeCode::kUnreachable;
   if (code && store.hr == mapi::MAPI_E_LOGON_FAILED) *code = host::OutcomeCode::kRefused;

@@ -9,6 +9,7 @@
 
 #include "host/outcome.h"
 #include "host/profiles.h"
+#include "host/store_links.h"
 #include "mapi/store.h"
 
 namespace quorvel::app {
@@ -21,9 +22,12 @@ std::string CredentialsPath(const std::string& profile);
 // what went wrong and what the user can do; `*code` (when given) tells a server that
 // could not be reached (kUnreachable: worth trying again later) from a wrong password
 // or certificate (kRefused: trying again does not help) and any other failure (kFailed).
+// `links` (when given) hears when an IMAP store's connection is lost and back, and
+// must outlive the store.
 mapi::Result<std::shared_ptr<mapi::MsgStore>> OpenProfileStore(const host::Profile& profile,
                                                                bool watch, std::string* error,
-                                                               host::OutcomeCode* code = nullptr);
+                                                               host::OutcomeCode* code = nullptr,
+                                                               host::StoreLinks* links = nullptr);
 
 }  // namespace quorvel::app
 

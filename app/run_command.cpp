@@ -32,8 +32,12 @@
 #include "host/client.h"
 #include "host/folder_listing.h"
 #include "host/store_events.h"
+#include "host/store_links.h"
 #include "host/window_requests.h"
+#include "mapi/imap/password_source.h"
+#include "outlook/registration.h"
 #include "platform/lock_file.h"
+#include "platform/printable.h"
 #include "platform/registry_file.h"
 #include "platform/service_notify.h"
 #include "settings/data_folder.h"
@@ -52,6 +56,9 @@ std::string TimeText(std::int64_t since) {
 // How long SIGTERM waits for the jobs of clients before the add-ins save and the host
 // exits: the whole stop stays within 2 s whatever the clients do.
 constexpr std::chrono::milliseconds kJobDeadline{1200};
+
+constexpr const char* kNotRegistered =
+    "the add-in is not registered, so no mail is filtered: run \"quorvel register\"";
 
 // The host's log: its standard error, one line at a time from any thread.
 void LogLine(const std::string& line) { std::cerr << ("quorvel: " + line + "\n") << std::flush; }
@@ -77,6 +84,7 @@ class StartupStop {
       if (caught == SIGINT || caught == SIGTERM) {
         LogLine("host for profile " + profile_ + " stopped (" +
                 (caught == SIGINT ? "SIGINT" : "SIGTERM") + ") before it was ready");
+        mapi::imap::StopPasswordCommands();  // and whatever they started
         std::_Exit(kExitOk);
       }
     }
@@ -126,8 +134,13 @@ int Run(bool once, CommandIo& io) {
   // (a password command that does not return, a server that does not answer): nothing
   // is connected yet, so there is nothing to save.
   StartupStop startupStop(signals, profile.name);
+  // Each lost and regained connection of the store is logged and published.
+  host::StoreLinks links(&events, LogLine);
+  // --yes: a first-run wizard that is due runs on its defaults, without questions.
+  SetWizardOnDefaults(io.yes);
   host::OutcomeCode failure = host::OutcomeCode::kFailed;
-  auto host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/!once, &error, &failure);
+  auto host =
+      OpenProfileHost(*registry, profile, hostUi, /*watch=*/!once, &error, &failure, &links);
   // A server that cannot be reached yet (the network is not up) is tried again after
   // 1, 2, 4 ... up to 300 seconds, until SIGINT or SIGTERM; --once gives up at once.
   // A service manager hears why it is not ready yet, and waits that much longer.
@@ -146,7 +159,7 @@ int Run(bool once, CommandIo& io) {
       pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
       return kExitOk;
     }
-    host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/true, &error, &failure);
+    host = OpenProfileHost(*registry, profile, hostUi, /*watch=*/true, &error, &failure, &links);
   }
   startupStop.Finish();
   if (!host) {
@@ -171,14 +184,21 @@ int Run(bool once, CommandIo& io) {
                                      "click",   "dialogs-kept-open"};
       handlers.pending = &pending;
       handlers.run = [h](host::JobContext& job) { return RunJob(*h, job); };
-      handlers.status = [h, &pending] {
+      handlers.status = [h, &pending, &links] {
         // A host whose mail base does not load filters by the other rules only: it is
-        // degraded, not ready, so that a service check sees it.
+        // degraded, not ready, so that a service check sees it; one without the add-in
+        // filters nothing.
         const char* state = !h->ready()                                           ? "starting"
+                            : !h->FindAddIn(outlook::kAddInClsid)                 ? "not-registered"
                             : h->application().counters().mailbaseUnusable.load() ? "degraded"
                                                                                   : "ready";
         host::protocol::Status s = HostStatus(*h, state);
         s.pending = pending.Count();
+        s.queued = h->application().counters().queued.load();
+        for (const host::StoreLink& link : links.Snapshot()) {
+          s.stores.push_back({link.store, link.connected ? "connected" : "reconnecting", link.since,
+                              link.lastError});
+        }
         return s;
       };
       handlers.log = LogLine;
@@ -210,9 +230,25 @@ int Run(bool once, CommandIo& io) {
     OfferWaitingReportToClients(host->application(), profile, DefaultDataFolders().DataFolder());
   }
   for (const std::string& note : host->Connect()) io.err << "quorvel: " << note << "\n";
+  if (!host->FindAddIn(outlook::kAddInClsid)) {
+    // A host without its add-in would look healthy and filter nothing.
+    io.err << "quorvel: " << kNotRegistered << "\n";
+    platform::NotifyServiceManager(std::string("STATUS=") + kNotRegistered);
+  }
   if (once) {
-    host->WaitUntilIdle();
+    // SIGINT and SIGTERM are looked for while the work is done: a stop ends the run
+    // cleanly (the add-in disconnects and saves) at the next check.
+    int caught = 0;
+    while (!host->WaitUntilIdleFor(std::chrono::milliseconds(100))) {
+      timespec now{0, 0};
+      caught = sigtimedwait(&signals, nullptr, &now);
+      if (caught == SIGINT || caught == SIGTERM) break;
+    }
     host->Disconnect();
+    if (caught == SIGINT || caught == SIGTERM) {
+      io.err << "quorvel: host for profile " << profile.name << " stopped ("
+             << (caught == SIGINT ? "SIGINT" : "SIGTERM") << ") before its work was done\n";
+    }
     pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
     return kExitOk;
   }
@@ -284,10 +320,14 @@ int Status(bool json, CommandIo& io) {
       io.err << "quorvel: " << outcome.message << "\n";
     }
   }
-  const bool ready = status->state == "ready";
-  // A degraded host filters by the rules but not by its mail base: it counts, and is
-  // not ready.
-  const bool serving = ready || status->state == "degraded";
+  // Ready: it filters every new message. A degraded host filters by the rules but not
+  // by its mail base, and one whose store is reconnecting sees no new mail: they
+  // count, and are not ready.
+  bool connected = true;
+  for (const auto& store : status->stores) connected = connected && store.state == "connected";
+  const bool ready = status->state == "ready" && connected;
+  const bool serving =
+      status->state == "ready" || status->state == "degraded" || status->state == "not-registered";
   bool running = status->pid != 0;
   if (json) {
     nlohmann::json j = {{"profile", profile.name}, {"running", running}, {"ready", ready}};
@@ -301,6 +341,15 @@ int Status(bool json, CommandIo& io) {
       j["jobs"] = status->jobs;
       j["events"] = status->events;
       j["pending"] = status->pending;
+      j["queued"] = status->queued;
+      nlohmann::json stores = nlohmann::json::array();
+      for (const auto& store : status->stores) {
+        nlohmann::json one = {{"store", store.store}, {"state", store.state}};
+        if (store.since > 0) one["since"] = TimeText(store.since);
+        if (!store.error.empty()) one["error"] = store.error;
+        stores.push_back(one);
+      }
+      j["stores"] = stores;
     }
     io.out << j.dump() << "\n";
   } else if (!running) {
@@ -312,10 +361,21 @@ int Status(bool json, CommandIo& io) {
     io.out << ", " << status->state;
     if (serving) {
       io.out << "; " << status->judged << " judged, " << status->moved << " moved to spam";
+      if (status->queued > 0) io.out << "; " << status->queued << " waiting to be judged";
       if (status->pending > 0) io.out << "; " << status->pending << " question(s) waiting";
     }
     if (status->state == "degraded") {
       io.out << "\nthe mail base does not load: the Bayesian filter moves nothing until it does";
+    }
+    if (status->state == "not-registered") io.out << "\n" << kNotRegistered;
+    for (const auto& store : status->stores) {
+      io.out << "\n" << platform::Printable(store.store) << ": ";
+      if (store.state == "connected") {
+        io.out << "connected";
+      } else {
+        io.out << "reconnecting since " << TimeText(store.since);
+        if (!store.error.empty()) io.out << " (" << platform::Printable(store.error) << ")";
+      }
     }
     io.out << "\n";
   }

@@ -4,6 +4,7 @@
 // own commands. Nothing waits a fixed time: each wait is for a condition, with a
 // deadline.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "testing/child_process.h"
 #include "testing/file_bytes.h"
 #include "testing/host_process.h"
 #include "testing/temporary_home.h"
@@ -274,23 +276,76 @@ TEST_F(RunCommandTest, MessagesTakenAwayBeforeTheWorkerReachesThemAreSkipped) {
   StopHost();
 }
 
+// The spam folder is made by the first move into it; a file in its place is reported
+// then, once, and the host keeps running.
 TEST_F(RunCommandTest, ASpamFolderThatIsAFileIsReportedAndTheHostKeepsRunning) {
   std::ofstream(maildir / ".Spam") << "not a folder\n";
   StartHost();
-  EXPECT_NE(host.Errors().find("problems with finding Spam Folder"), std::string::npos)
-      << host.Errors();
   Deliver("", Unique("spam", 0), Message("Offers <spammer@bad.example>", "offer0"));
   Deliver("", Unique("good", 0), Message("Friend <friend@good.example>", "hi0"));
+  EXPECT_TRUE(
+      WaitUntil([&] { return host.Errors().find("cannot be found or made") != std::string::npos; },
+                kDeadline))
+      << host.Errors();
   EXPECT_TRUE(host.Running());
   StopHost();
   // Without a spam folder nothing is moved: the mail stays where it is, the file too.
   EXPECT_EQ(Messages("").size(), 2u);
   EXPECT_EQ(Slurp(maildir / ".Spam"), "not a folder\n");
   // A host that runs once says so as well, and ends normally.
+  Deliver("", Unique("spam", 1), Message("Offers <spammer@bad.example>", "offer1"));
   ProgramRun once = host.Quorvel({"run", "--once"});
   EXPECT_EQ(once.end.status, 0) << once.err;
-  EXPECT_NE(once.err.find("problems with finding Spam Folder"), std::string::npos) << once.err;
-  EXPECT_EQ(Messages("").size(), 2u);
+  EXPECT_NE(once.err.find("cannot be found or made"), std::string::npos) << once.err;
+  EXPECT_EQ(Messages("").size(), 3u);
+}
+
+// `run --once` kept SIGTERM blocked until its work was done, then died of it. Now a
+// stop ends it at the next check: the add-in disconnects and saves, it says so, and
+// it exits 0 with nothing lost.
+TEST_F(RunCommandTest, RunOnceStopsOnSigtermWhileItWorks) {
+  const std::string body(20000, 'x');
+  constexpr int kMessages = 1500;
+  for (int i = 0; i < kMessages; ++i) {
+    Deliver("", Unique("spam", i),
+            Message("Offers <spammer@bad.example>", "offer" + std::to_string(i)) + body + "\n");
+  }
+  std::string error;
+  auto once = quorvel::testing::ChildProcess::Start({QUORVEL_PROGRAM, "run", "--once"},
+                                                    home.Environment(), {}, &error);
+  ASSERT_TRUE(once) << error;
+  ASSERT_TRUE(WaitUntil([&] { return !Messages("Spam").empty() || !once->Running(); }, kDeadline));
+  once->Signal(SIGTERM);
+  auto end = once->Wait(kDeadline);
+  ASSERT_TRUE(end) << "still running";
+  EXPECT_EQ(end->status, 0) << once->Errors();
+  EXPECT_NE(once->Errors().find("stopped (SIGTERM) before its work was done"), std::string::npos)
+      << once->Errors();
+  EXPECT_EQ(Messages("").size() + Messages("Spam").size(), static_cast<std::size_t>(kMessages));
+}
+
+// A host without the add-in's registration filtered nothing while `status` said ready
+// and exited 0. It says so at the start, and `status` names the state and exits 1.
+TEST_F(RunCommandTest, AHostWithoutTheAddInSaysSoAndIsNotReady) {
+  Ok(host.Quorvel({"unregister"}));
+  std::string error;
+  EXPECT_FALSE(host.Start(std::chrono::seconds(3), &error));  // never ready
+  ASSERT_TRUE(host.Running()) << error;
+  ProgramRun status;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        status = host.Quorvel({"status"});
+        return status.out.find("not-registered") != std::string::npos;
+      },
+      kDeadline))
+      << status.out << status.err;
+  EXPECT_EQ(status.end.status, 1);
+  EXPECT_NE(status.out.find("quorvel register"), std::string::npos) << status.out;
+  ProgramRun json = host.Quorvel({"status", "--json"});
+  EXPECT_EQ(json.end.status, 1);
+  EXPECT_NE(json.out.find("\"state\":\"not-registered\""), std::string::npos) << json.out;
+  EXPECT_NE(host.Errors().find("the add-in is not registered"), std::string::npos) << host.Errors();
+  StopHost();
 }
 
 TEST_F(RunCommandTest, AMoveIntoASpamFolderThatCannotTakeMailLeavesTheMessageInTheInbox) {

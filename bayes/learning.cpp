@@ -1,4 +1,5 @@
 // Learning messages into the store, the wizard's scan corpus, and the rebuild.
+#include <algorithm>
 #include <string>
 
 #include "bayes/mailbase_store.h"
@@ -26,11 +27,12 @@ bool MailbaseStore::EnsureLoadedOrTell() {
 }
 
 void MailbaseStore::Learn(std::u16string_view body, std::u16string_view subject, bool junk,
-                          std::int32_t weight, bool force) {
+                          std::int32_t weight, bool force, LearnedCounts* learned) {
   EnsureLoadedOrTell();  // learning goes on in memory either way
   auto lock = Lock();
   dirty_ = true;
   changed_ = true;
+  const std::int32_t before = balance_;
   if (junk) {
     balance_ = SaturatingAdd(balance_, weight);
   } else if (balance_ > 0 || force) {
@@ -38,8 +40,46 @@ void MailbaseStore::Learn(std::u16string_view body, std::u16string_view subject,
   } else {
     return;
   }
-  pending_.Half(junk ? CorpusPair::kJunk : CorpusPair::kGood)
-      .LearnText(SubjectAndBody(subject, body), weight);
+  const int half = junk ? CorpusPair::kJunk : CorpusPair::kGood;
+  const std::u16string text = SubjectAndBody(subject, body);
+  pending_.Half(half).LearnText(text, weight);
+  if (learned != nullptr) {
+    learned->pair.Half(half).LearnText(text, weight);
+    learned->balance = SaturatingAdd(learned->balance, std::int64_t{balance_} - before);
+  }
+}
+
+bool MailbaseStore::Unlearn(const LearnedCounts& learned) {
+  auto lock = Lock();
+  if (!EnsureLoaded()) return false;
+  // First make sure every count is there, so that a refusal changes nothing.
+  for (int half : {CorpusPair::kGood, CorpusPair::kJunk}) {
+    const TokenCorpus& taken = learned.pair.Half(half);
+    if (std::int64_t{pending_.Half(half).messageCount()} + main_.Half(half).messageCount() <
+        taken.messageCount()) {
+      return false;
+    }
+    for (const auto& [token, count] : taken.counts()) {
+      if (std::int64_t{pending_.Half(half).Count(token)} + main_.Half(half).Count(token) < count) {
+        return false;
+      }
+    }
+  }
+  for (int half : {CorpusPair::kGood, CorpusPair::kJunk}) {
+    const TokenCorpus& taken = learned.pair.Half(half);
+    TokenCorpus& pending = pending_.Half(half);
+    TokenCorpus& main = main_.Half(half);
+    for (const auto& [token, count] : taken.counts()) {
+      main.Take(token, count - pending.Take(token, count));
+    }
+    const std::int32_t fromPending = std::min(pending.messageCount(), taken.messageCount());
+    pending.AddMessages(-fromPending);
+    main.AddMessages(-(taken.messageCount() - fromPending));
+  }
+  balance_ = SaturatingAdd(balance_, -std::int64_t{learned.balance});
+  dirty_ = true;
+  changed_ = true;
+  return true;
 }
 
 void MailbaseStore::LearnScan(std::u16string_view subject, std::u16string_view body) {
@@ -91,6 +131,8 @@ void MailbaseStore::Rebuild() {
   const std::string table = table_.CompileForSaving(main_.good(), main_.junk(), stamp);
   if (!WriteFiles(rawPath_, countsChanged ? &raw : nullptr, &table, /*wait=*/true)) return;
   dirty_ = false;
+  // The counts on disk are now the user's own, whatever they started from.
+  if (countsChanged) loadedFrom_ = LoadSource::kRaw;
 }
 
 }  // namespace quorvel

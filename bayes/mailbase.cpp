@@ -28,6 +28,7 @@ Mailbase::~Mailbase() {
 
 void Mailbase::SetPaths(const std::string& dataFolder, const std::string& moduleFolder) {
   dataFolder_ = dataFolder;
+  moduleFolder_ = moduleFolder;
   table_.SetPath(JoinPath(dataFolder, kTableFileName));
   store_.SetInitialPath(JoinPath(moduleFolder, kInitialRawFileName));
   const std::string raw = JoinPath(dataFolder, kRawFileName);
@@ -68,10 +69,19 @@ JudgingReadiness Mailbase::PrepareForJudging() {
   // Counts taken from the shipped seed must not be saved over the user's damaged files
   // because of this check: the store forgets them (and is not dirty).
   store_.Reset();
+  std::string missing;  // the shipped files a new data folder would be given
+  for (const std::string_view name : {kTableFileName, kRawFileName}) {
+    const std::string shipped = JoinPath(moduleFolder_, name);
+    if (files_.Exists(shipped)) continue;
+    missing += (missing.empty() ? "\"" : ", \"") + shipped + "\"";
+  }
   readiness.note = "the mail base cannot be loaded: \"" + table + "\", \"" +
                    JoinPath(dataFolder_, kRawFileName) +
                    "\" and their .bak copies are missing or damaged (\"quorvel mailbase build\" "
-                   "makes a new one; without any of these files the shipped one is copied again)";
+                   "makes a new one; " +
+                   (missing.empty() ? "without any of these files the shipped one is copied again"
+                                    : "the shipped mail base is missing too: " + missing) +
+                   ")";
   return readiness;
 }
 

@@ -65,6 +65,7 @@ class Mailbase {
   ProbabilityTable table_;  // declared before the store: the store refers to it
   MailbaseStore store_;
   std::string dataFolder_;
+  std::string moduleFolder_;
   std::atomic<bool> unusable_{false};
 };
 

@@ -56,12 +56,15 @@ bool BringMailbaseFiles(const std::string& dataFolder, const std::string& module
   }
   const std::string seedTable = JoinPath(moduleFolder, kTableFileName);
   const std::string userTable = JoinPath(dataFolder, kTableFileName);
+  // A table of the user's own without its counts is used as it is: shipped counts
+  // beside it would claim it as their partner and have it compiled over.
+  const bool ownTable = files.Exists(userTable) || files.Exists(userTable + ".bak");
   if (CopyNoOverwrite(files, seedTable, userTable, error)) {
     CopyNoOverwrite(files, seedTable, userTable + ".bak", error);
   }
   const std::string seedRaw = JoinPath(moduleFolder, kRawFileName);
   const std::string userRaw = JoinPath(dataFolder, kRawFileName);
-  if (CopyNoOverwrite(files, seedRaw, userRaw, error)) {
+  if (!ownTable && CopyNoOverwrite(files, seedRaw, userRaw, error)) {
     CopyNoOverwrite(files, seedRaw, userRaw + ".bak", error);
     CopyNoOverwrite(files, seedRaw, userRaw + ".old", error);
   }

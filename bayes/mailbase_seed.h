@@ -6,6 +6,9 @@
 //   "Bayes.db"  -> "Bayes.db", and when that copy was made also "Bayes.db.bak";
 //   "Bayes.raw" -> "Bayes.raw", and when that copy was made also "Bayes.raw.bak"
 //                  and "Bayes.raw.old".
+// "Bayes.raw" is not copied beside a "Bayes.db" (or its ".bak") the data folder already
+// holds: that table is the user's, and the shipped counts are not its partner (the
+// store takes the counts from the seed only when learning needs them, mailbase_store.h).
 // A copy that is not made because the file exists already, or because there is no
 // seed, is not an error; the copies that depend on it are skipped. A copy that fails
 // (a full disk, no permission) is reported.

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "bayes/corpus_blocks.h"
 #include "bayes/mailbase_file.h"
 
 namespace quorvel {
@@ -12,54 +13,6 @@ namespace {
 
 // Legacy T1 totals outside (0, 1,000,000) mean the file carries record lists.
 constexpr std::int64_t kLegacyRecordThreshold = 1'000'000;
-
-bool ReadCorpus(FileReader& reader, TokenCorpus* corpus) {
-  std::int32_t messages = 0;
-  std::int32_t entries = 0;
-  if (!reader.ReadInt32(true, &messages) || !reader.ReadInt32(true, &entries)) return false;
-  corpus->set_messageCount(messages);
-  // Each entry takes at least 8 bytes: the file bounds the reservation.
-  corpus->Reserve(std::min<std::size_t>(entries > 0 ? static_cast<std::size_t>(entries) : 0,
-                                        reader.remaining() / 8));
-  std::u16string token;
-  while (!reader.AtEnd() && entries > 0) {
-    std::int32_t length = 0;
-    if (!reader.ReadInt32(true, &length)) break;  // the end of the file: not an error
-    if (length < 0 || length > kMaxTokenLength) return false;
-    token.clear();
-    if (!reader.ReadText(true, static_cast<std::size_t>(length), &token)) return false;
-    std::int32_t count = 0;
-    // An entry whose count is cut off by the end of the file is dropped.
-    if (!reader.ReadInt32(true, &count)) break;
-    corpus->Set(token, count);
-    --entries;
-  }
-  return true;
-}
-
-// Junk corpus first, then good.
-bool ReadPair(FileReader& reader, CorpusPair* pair) {
-  return ReadCorpus(reader, &pair->junk()) && ReadCorpus(reader, &pair->good());
-}
-
-void WriteCorpus(FileWriter& writer, const TokenCorpus& corpus) {
-  auto entries = corpus.SortedEntries();
-  // Tokens too long for the format would make the whole file unreadable.
-  std::erase_if(entries, [](const auto& e) {
-    return e.first.size() > static_cast<std::size_t>(kMaxTokenLength);
-  });
-  writer.Int32(true, corpus.messageCount());
-  writer.Int32(true, static_cast<std::int32_t>(entries.size()));
-  for (const auto& [token, count] : entries) {
-    writer.LengthAndText(true, token);
-    writer.Int32(true, count);
-  }
-}
-
-void WritePair(FileWriter& writer, const CorpusPair& pair) {
-  WriteCorpus(writer, pair.junk());
-  WriteCorpus(writer, pair.good());
-}
 
 // One message of the legacy record lists, learned as S2 + " " + S1 + S3; `repeat`
 // stands for that many identical records.
@@ -129,14 +82,16 @@ bool MailbaseStore::IsLoadable(std::string_view file) {
   CorpusPair first;
   CorpusPair second;
   if (reader.ReadInt32(false, &version) && version == kMailbaseVersion &&
-      reader.ReadInt32(false, &balance) && ReadPair(reader, &first) && ReadPair(reader, &second)) {
+      reader.ReadInt32(false, &balance) && ReadCorpusPair(reader, &first) &&
+      ReadCorpusPair(reader, &second)) {
     return true;
   }
   // The legacy layout: three pairs at least.
   FileReader legacy(std::span<const std::uint8_t>(
       reinterpret_cast<const std::uint8_t*>(file.data()), file.size()));
   CorpusPair third;
-  return ReadPair(legacy, &first) && ReadPair(legacy, &second) && ReadPair(legacy, &third);
+  return ReadCorpusPair(legacy, &first) && ReadCorpusPair(legacy, &second) &&
+         ReadCorpusPair(legacy, &third);
 }
 
 MailbaseStore::~MailbaseStore() { StopRebuildThread(); }
@@ -214,7 +169,8 @@ bool MailbaseStore::LoadRaw(const std::string& path) {
   CorpusPair pending;
   CorpusPair main;
   if (reader.ReadInt32(false, &version) && version == kMailbaseVersion &&
-      reader.ReadInt32(false, &balance) && ReadPair(reader, &pending) && ReadPair(reader, &main)) {
+      reader.ReadInt32(false, &balance) && ReadCorpusPair(reader, &pending) &&
+      ReadCorpusPair(reader, &main)) {
     auto lock = Lock();
     pending_ = std::move(pending);
     main_ = std::move(main);
@@ -242,7 +198,7 @@ bool MailbaseStore::LoadLegacyBytes(std::string_view file) {
   CorpusPair t1;
   CorpusPair t2;
   std::vector<LegacyRecord> lists[2];
-  bool ok = ReadPair(reader, &t1);
+  bool ok = ReadCorpusPair(reader, &t1);
   if (ok) {
     const std::int64_t total = t1.TotalMessages();
     const bool convert = total > 0 && total < kLegacyRecordThreshold;
@@ -252,8 +208,8 @@ bool MailbaseStore::LoadLegacyBytes(std::string_view file) {
       }
     }
     std::int32_t ignored = 0;
-    ok = ReadPair(reader, &t2) && ReadPair(reader, &main_) && reader.ReadInt32(true, &ignored) &&
-         reader.ReadInt32(true, &ignored);
+    ok = ReadCorpusPair(reader, &t2) && ReadCorpusPair(reader, &main_) &&
+         reader.ReadInt32(true, &ignored) && reader.ReadInt32(true, &ignored);
     if (ok && (total == 0 || total >= kLegacyRecordThreshold)) ReadRecordLists(reader, lists);
   }
   if (!ok) {
@@ -286,9 +242,9 @@ std::string MailbaseStore::SerializeRaw(PairStamp* stamp) const {
   FileWriter writer;
   writer.Int32(false, kMailbaseVersion);
   writer.Int32(false, balance_);
-  WritePair(writer, pending_);
+  WriteCorpusPair(writer, pending_);
   const std::size_t mainStart = writer.bytes().size();
-  WritePair(writer, main_);
+  WriteCorpusPair(writer, main_);
   *stamp = StampOfMainPair(std::string_view(writer.bytes()).substr(mainStart));
   writer.Int32(false, balance_);
   std::string bytes = writer.bytes();
@@ -328,6 +284,13 @@ bool MailbaseStore::SaveRaw(const std::string& path) {
 void MailbaseStore::SaveIfDirty() {
   auto lock = Lock();
   if (!dirty_ || failed_ || !loaded_) return;
+  // Counts taken from the shipped seed are saved only together with a table compiled
+  // from them: beside a table of the user's own they would otherwise claim it as their
+  // partner, and that table would be compiled over without a backup.
+  if (loadedFrom_ == LoadSource::kSeed) {
+    Rebuild();
+    return;
+  }
   if (!SaveRaw(rawPath_)) return;  // stays dirty: the next save tries again
   dirty_ = false;
   loaded_ = true;
@@ -402,6 +365,12 @@ bool MailbaseStore::dirty() const {
 void MailbaseStore::set_balance(std::int32_t balance) {
   auto lock = Lock();
   balance_ = balance;
+}
+
+void MailbaseStore::MarkDirty() {
+  auto lock = Lock();
+  dirty_ = true;
+  changed_ = true;
 }
 
 void MailbaseStore::SetMainPair(const CorpusPair& pair) {

@@ -24,6 +24,7 @@
 #include <string_view>
 #include <thread>
 
+#include "bayes/learned_counts.h"
 #include "bayes/mailbase_pair.h"
 #include "bayes/probability_table.h"
 #include "bayes/token_corpus.h"
@@ -78,7 +79,9 @@ class MailbaseStore {
   // Copies the file to ".bak" when it is whole and writes the counts, stamped with
   // their main pair. False when it could not write (lastSaveError says why).
   bool SaveRaw(const std::string& path);
-  // Saves when dirty and not failed; a failed write leaves the store dirty.
+  // Saves when dirty and not failed; a failed write leaves the store dirty. Counts
+  // loaded from the seed are saved by a rebuild, which writes their table with them
+  // (the table they replace kept as its ".bak").
   void SaveIfDirty();
   // Whether anything was learned or replaced since the counts were loaded. Loading
   // alone (even from the ".bak", which makes the store dirty) never writes a file:
@@ -100,8 +103,15 @@ class MailbaseStore {
 
   // Learns subject + " " + body into the pending junk or good corpus with `weight`.
   // A good message is learned only while the balance is above 0 or with `force`.
+  // When `learned` is given, what this call added is added to it as well.
   void Learn(std::u16string_view body, std::u16string_view subject, bool junk, std::int32_t weight,
-             bool force);
+             bool force, LearnedCounts* learned = nullptr);
+  // Takes back what `learned` added: from the pending counts first, the rest from the
+  // main ones; a token left with nothing is removed, so that learning and unlearning
+  // leave the files as they were. False, changing nothing, when the store cannot be
+  // loaded or holds less than that (its counts were replaced since, by the wizard's
+  // scan or a new mail base).
+  bool Unlearn(const LearnedCounts& learned);
   // The wizard's scan: one message into the scan corpus; empty it; put it in place
   // of the main good corpus (scaled to its size) and rebuild.
   void LearnScan(std::u16string_view subject, std::u16string_view body);
@@ -117,6 +127,10 @@ class MailbaseStore {
   // Wakes the rebuild thread; requests made during a rebuild collapse into one. A
   // request not yet served when the thread is stopped is served before it ends.
   void RequestRebuild();
+
+  // Marks the counts as changed, so that the next save writes them (an older mail
+  // base imported in place of the loaded one).
+  void MarkDirty();
 
   // Inspection (copies taken under the lock).
   CorpusPair MainPair() const;

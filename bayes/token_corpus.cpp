@@ -64,6 +64,15 @@ void TokenCorpus::Add(std::u16string_view token, std::int32_t weight) {
   }
 }
 
+std::int32_t TokenCorpus::Take(std::u16string_view token, std::int32_t amount) {
+  auto it = counts_.find(token);
+  if (it == counts_.end() || amount <= 0) return 0;
+  const std::int32_t taken = std::min(amount, std::max(it->second, 0));
+  it->second -= taken;
+  if (it->second <= 0) counts_.erase(it);
+  return taken;
+}
+
 void TokenCorpus::Set(std::u16string_view token, std::int32_t count) {
   auto it = counts_.find(token);
   if (it != counts_.end()) {

@@ -59,6 +59,9 @@ class TokenCorpus {
   void Add(std::u16string_view token, std::int32_t weight);
   // Sets the token's count, replacing an earlier one.
   void Set(std::u16string_view token, std::int32_t count);
+  // Takes up to `amount` from the token's count, removing the token when nothing is
+  // left; returns what was taken (0 for an absent token).
+  std::int32_t Take(std::u16string_view token, std::int32_t amount);
   // The token's count, or nullptr when the corpus lacks it.
   const std::int32_t* Find(std::u16string_view token) const;
   // The token's count, 0 when absent.

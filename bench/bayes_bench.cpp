@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bayes/learned_counts.h"
 #include "bayes/mailbase.h"
 #include "bayes/probability_table.h"
 #include "bayes/token_stream.h"
@@ -49,6 +50,12 @@ const std::vector<std::u16string>& Vocabulary() {
     return w;
   }();
   return words;
+}
+
+// A word of its own for message `i`, so that a marking learns tokens nothing else has.
+std::u16string RandomWordAt(int i) {
+  return u" uniq" + std::u16string(1, u'a' + i % 26) + std::u16string(1, u'a' + i / 26 % 26) +
+         std::u16string(1, u'a' + i / 676 % 26);
 }
 
 // About 10 KB of mail text: words, numbers, punctuation, line breaks and a few links.
@@ -227,6 +234,62 @@ void BM_Learn10KBMessage(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_Learn10KBMessage);
+
+// The whole rebuild (merge, compile, both files written) of a mail base of 100,000
+// tokens after one marking.
+void BM_Rebuild100k(benchmark::State& state) {
+  const std::string folder = TempFile("rebuild");
+  std::filesystem::create_directories(folder);
+  platform::ScriptedMessageBoxes boxes;
+  Mailbase mailbase(boxes, folder, folder);
+  CorpusPair pair;
+  FillCorpora(&pair.good(), &pair.junk());
+  mailbase.store().StartFresh();
+  mailbase.store().SetMainPair(pair);
+  const std::u16string body = Body(2 * 1024);
+  for (auto _ : state) {
+    mailbase.store().Learn(body, u"offer", true, kMarkingWeight, true);
+    mailbase.store().Rebuild();
+  }
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_Rebuild100k)->Unit(benchmark::kMillisecond);
+
+// Taking back a marking of 1,000 messages (about 2 KB each) from a mail base of 100,000
+// tokens, and the rebuild that follows; marked again before each round.
+void BM_UndoMarking1000(benchmark::State& state) {
+  const std::string folder = TempFile("undo");
+  std::filesystem::create_directories(folder);
+  platform::ScriptedMessageBoxes boxes;
+  Mailbase mailbase(boxes, folder, folder);
+  CorpusPair pair;
+  FillCorpora(&pair.good(), &pair.junk());
+  mailbase.store().StartFresh();
+  mailbase.store().SetMainPair(pair);
+  std::vector<std::u16string> bodies;
+  for (int i = 0; i < 1000; ++i) bodies.push_back(Body(2 * 1024) + RandomWordAt(i));
+  std::size_t tokens = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    LearnedCounts learned;
+    for (const std::u16string& body : bodies) {
+      mailbase.store().Learn(body, u"offer", true, kMarkingWeight, true, &learned);
+    }
+    mailbase.store().Rebuild();
+    tokens = learned.pair.junk().size();
+    const LearnedCounts kept = [&] {
+      LearnedCounts read;
+      ParseLearned(SerializeLearned(learned), &read);
+      return read;
+    }();
+    state.ResumeTiming();
+    if (!mailbase.store().Unlearn(kept)) state.SkipWithError("unlearn refused");
+    mailbase.store().Rebuild();
+  }
+  state.counters["learned_tokens"] = static_cast<double>(tokens);
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_UndoMarking1000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 }  // namespace quorvel

@@ -15,6 +15,7 @@ constexpr std::array kTargets = {
     FuzzTarget{"contact_list", FuzzContactList},
     FuzzTarget{"string_set", FuzzStringSet},
     FuzzTarget{"list_import", FuzzListImport},
+    FuzzTarget{"vcard", FuzzVCard},
     FuzzTarget{"spam_folder_image", FuzzSpamFolderImage},
     FuzzTarget{"bayes_raw", FuzzBayesRaw},
     FuzzTarget{"bayes_raw_legacy", FuzzBayesRawLegacy},

@@ -43,6 +43,7 @@ std::string FuzzBayesDb(FuzzInput input);
 std::string FuzzRegistryText(FuzzInput input);
 std::string FuzzMime(FuzzInput input);
 std::string FuzzChannelRequest(FuzzInput input);
+std::string FuzzVCard(FuzzInput input);
 
 // A folder of its own for the targets that must read files, made on first use and
 // removed at exit.

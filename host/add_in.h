@@ -5,6 +5,7 @@
 #ifndef QUORVEL_HOST_ADD_IN_H_
 #define QUORVEL_HOST_ADD_IN_H_
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -32,6 +33,12 @@ class AddIn {
   // --once`) calls it after the start and before the disconnection, and it returns
   // when the add-in has finished the work that was pending at its start.
   virtual void WaitUntilIdle() {}
+  // The same, waiting at most `limit`: whether the work is done (false: still going).
+  virtual bool WaitUntilIdleFor(std::chrono::milliseconds limit) {
+    (void)limit;
+    WaitUntilIdle();
+    return true;
+  }
   // Not an add-in event of the mail client either: a command sent to the host (the
   // command line, a desktop window's click) enters through the add-in's command
   // handler with the explorer built for the request, instead of the window in front.

@@ -56,6 +56,11 @@ std::uint64_t Application::RaisePending(Interaction interaction,
   return 0;
 }
 
+bool Application::WithdrawPending(std::uint64_t id) {
+  PendingInteractions* pending = pending_.load();
+  return pending && id != 0 && pending->Withdraw(id);
+}
+
 std::shared_ptr<ui::Ui> Application::Current() {
   if (threadPresenter.application == this) {
     return std::shared_ptr<ui::Ui>(std::shared_ptr<ui::Ui>(), threadPresenter.presenter);

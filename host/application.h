@@ -35,6 +35,7 @@ struct HostCounters {
   // The mail base does not load: the host is degraded (the Bayesian filter decides
   // nothing) until it does.
   std::atomic<bool> mailbaseUnusable{false};
+  std::atomic<std::uint64_t> queued{0};  // new messages waiting to be judged
   // Where the add-in announces each message it moved ("spam-moved"); set by the host
   // before the add-ins connect, null when nobody listens.
   EventBus* events = nullptr;
@@ -100,6 +101,9 @@ class Application {
   std::uint64_t RaisePending(Interaction interaction,
                              PendingInteractions::Clock::time_point deadline,
                              PendingInteractions::Completion done = {});
+  // Withdraws a question raised with RaisePending (its completion gets the default);
+  // false when it is no longer waiting. Any thread.
+  bool WithdrawPending(std::uint64_t id);
   // Set by the host before the add-ins connect; `pending` outlives the application's
   // use of it (null: no queue).
   void SetPendingQueue(PendingInteractions* pending) { pending_.store(pending); }

@@ -94,6 +94,21 @@ bool PendingInteractions::Answer(std::uint64_t id, std::uint64_t taker, Interact
   return true;
 }
 
+bool PendingInteractions::Withdraw(std::uint64_t id) {
+  Item item;
+  {
+    std::lock_guard lock(mutex_);
+    auto it = items_.find(id);
+    if (it == items_.end()) return false;
+    item = std::move(it->second);
+    items_.erase(it);
+  }
+  changed_.notify_all();
+  InteractionAnswer answer = DefaultOf(item.interaction);
+  Finish(id, std::move(item), std::move(answer), "withdrawn");
+  return true;
+}
+
 void PendingInteractions::Release(std::uint64_t taker) {
   std::lock_guard lock(mutex_);
   for (auto& [id, item] : items_) {

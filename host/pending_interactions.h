@@ -8,7 +8,7 @@
 // it; a taker that goes away releases what it held, which waits for the next one.
 // Raising publishes a "pending" event (fields "id", "kind", "title"); answering,
 // expiring or stopping publishes "pending-gone" (fields "id", "how": "answered",
-// "expired", "stopped").
+// "expired", "stopped", "withdrawn").
 //
 // Raise never blocks; Ask raises and waits for the answer (at most its deadline).
 // Completions and events run outside the lock, on the thread that answers, expires
@@ -83,6 +83,9 @@ class PendingInteractions {
   std::optional<Interaction> Take(std::uint64_t id, std::uint64_t taker);
   // Completes `id` with `answer`, only for the taker that holds it. False otherwise.
   bool Answer(std::uint64_t id, std::uint64_t taker, InteractionAnswer answer);
+  // Completes `id` with its default, whether or not a taker holds it (the question
+  // was answered some other way meanwhile). False when there is no such interaction.
+  bool Withdraw(std::uint64_t id);
   // Every interaction `taker` holds waits again for someone else.
   void Release(std::uint64_t taker);
   // Completes everything still waiting with its default; later raises complete at once.

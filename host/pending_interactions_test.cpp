@@ -86,6 +86,27 @@ TEST(PendingInteractionsTest, RaisedListedTakenAndAnsweredOnce) {
   EXPECT_EQ(Field(seen[1], "how"), "answered");
 }
 
+TEST(PendingInteractionsTest, WithdrawnEvenWhileTakenCompletesWithTheDefault) {
+  Recorder events;
+  PendingInteractions pending(&events.bus);
+  int calls = 0;
+  InteractionAnswer got;
+  const auto id = pending.Raise(Question("Quorvel", 2), PendingInteractions::kNoDeadline,
+                                [&](const InteractionAnswer& a) { ++calls, got = a; });
+  ASSERT_TRUE(pending.Take(id, 5));
+  EXPECT_TRUE(pending.Withdraw(id));
+  EXPECT_FALSE(pending.Withdraw(id));
+  // The taker's late answer finds nothing.
+  EXPECT_FALSE(pending.Answer(id, 5, {6}));
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(got.button, 2);
+  EXPECT_FALSE(got.byPerson);
+  EXPECT_EQ(pending.Count(), 0u);
+  auto seen = events.Events();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(Field(seen[1], "how"), "withdrawn");
+}
+
 TEST(PendingInteractionsTest, TwoTakersRacingOnlyOneGetsIt) {
   for (int round = 0; round < 50; ++round) {
     PendingInteractions pending;

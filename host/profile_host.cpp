@@ -7,6 +7,7 @@
 #include "host/store_namespace.h"
 #include "host/store_session.h"
 #include "mapi/maildir/maildir_store.h"
+#include "mapi/vcard/vcard_books.h"
 
 namespace quorvel::host {
 
@@ -56,8 +57,15 @@ std::unique_ptr<ProfileHost> ProfileHost::Open(HostConfig config, std::string* e
   auto store = open(profile, host->config_.watch, error);
   if (!store.ok()) return nullptr;
   host->store_ = *store;
+  std::shared_ptr<mapi::vcard::VCardBooks> books;
+  if (!profile.addressBooks.empty()) {
+    books = mapi::vcard::VCardBooks::Load(profile.addressBooks);
+    for (const std::string& problem : books->problems()) {
+      host->bookNotes_.push_back("address book " + problem);
+    }
+  }
   auto session = std::make_shared<StoreSession>(
-      profile.name, std::vector<std::shared_ptr<mapi::MsgStore>>{*store});
+      profile.name, std::vector<std::shared_ptr<mapi::MsgStore>>{*store}, books);
   auto nameSpace = StoreNameSpace::Create(session, profile.name, profile.addresses);
   host->application_ = std::make_unique<Application>(nameSpace, *host->config_.presenter);
   auto inbox = nameSpace->GetDefaultFolder(olFolderInbox);
@@ -92,7 +100,9 @@ std::vector<std::string> ProfileHost::Connect() {
   for (LoadedAddIn& a : loaded_.addIns) a.addIn->OnConnection(*application_, ext_cm_Startup);
   for (LoadedAddIn& a : loaded_.addIns) a.addIn->OnStartupComplete();
   ready_ = true;
-  return loaded_.notes;
+  std::vector<std::string> notes = bookNotes_;
+  notes.insert(notes.end(), loaded_.notes.begin(), loaded_.notes.end());
+  return notes;
 }
 
 void ProfileHost::Disconnect() {
@@ -108,6 +118,13 @@ void ProfileHost::Disconnect() {
 
 void ProfileHost::WaitUntilIdle() {
   for (LoadedAddIn& a : loaded_.addIns) a.addIn->WaitUntilIdle();
+}
+
+bool ProfileHost::WaitUntilIdleFor(std::chrono::milliseconds limit) {
+  for (LoadedAddIn& a : loaded_.addIns) {
+    if (!a.addIn->WaitUntilIdleFor(limit)) return false;
+  }
+  return true;
 }
 
 std::shared_ptr<AddIn> ProfileHost::FindAddIn(const std::string& clsid) const {

@@ -16,6 +16,7 @@
 #define QUORVEL_HOST_PROFILE_HOST_H_
 
 #include <atomic>
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -72,6 +73,8 @@ class ProfileHost {
   void Disconnect();
   // Returns when the add-ins have done the work pending at their start.
   void WaitUntilIdle();
+  // The same, waiting at most about `limit`: whether they have.
+  bool WaitUntilIdleFor(std::chrono::milliseconds limit);
 
   Application& application() { return *application_; }
   const Profile& profile() const { return config_.profile; }
@@ -96,6 +99,7 @@ class ProfileHost {
   std::shared_ptr<Explorer> mainWindow_;
   std::shared_ptr<mapi::MsgStore> store_;  // the default store
   LoadResult loaded_;
+  std::vector<std::string> bookNotes_;  // address books that could not be read
   std::shared_ptr<ExtensionEvents> extensionEvents_;
   std::time_t since_ = 0;
   std::atomic<bool> ready_{false};

@@ -160,6 +160,10 @@ bool Profiles::Read(const std::string& name, Profile* out, std::string* error) {
   if (registry_.QueryValue(HKCU, key, "Addresses", &addresses) == platform::ERROR_SUCCESS) {
     out->addresses = SplitMulti(addresses);
   }
+  RegValue books;
+  if (registry_.QueryValue(HKCU, key, "AddressBooks", &books) == platform::ERROR_SUCCESS) {
+    out->addressBooks = SplitMulti(books);
+  }
   out->isDefault = platform::CompareNoCase(DefaultName(), out->name) == 0;
   return true;
 }
@@ -201,6 +205,9 @@ bool Profiles::Add(const Profile& profile, bool makeDefault, std::string* error)
     }
   }
   values.emplace_back("Addresses", MultiString(profile.addresses));
+  if (!profile.addressBooks.empty()) {
+    values.emplace_back("AddressBooks", MultiString(profile.addressBooks));
+  }
   bool failed = Failed(registry_.CreateKey(HKCU, key), "cannot create profile", registry_, error);
   for (const auto& [valueName, value] : values) {
     failed = failed || Failed(registry_.SetValue(HKCU, key, valueName, value),

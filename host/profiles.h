@@ -46,6 +46,9 @@ struct Profile {
   std::string passwordCommand;
   std::string caFile;
   bool acceptUntrustedCertificate = false;
+  // The user's address books: vCard files or folders of ".vcf" files. The first is
+  // the Contacts folder, the others are containers of the address book.
+  std::vector<std::string> addressBooks;
 
   // What the profile's store is, for the user: the folder or the account's address.
   const std::string& StoreName() const { return imap.empty() ? maildir : imap; }

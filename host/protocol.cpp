@@ -86,10 +86,16 @@ struct Encoder {
     return OutcomeJson({{"id", m.id}, {"status", m.status}}, m.outcome);
   }
   json operator()(const Status& m) const {
+    json stores = json::array();
+    for (const StoreStatus& s : m.stores) {
+      stores.push_back(
+          {{"store", s.store}, {"state", s.state}, {"since", s.since}, {"error", s.error}});
+    }
     return {{"id", m.id},         {"profile", m.profile}, {"pid", m.pid},
             {"since", m.since},   {"state", m.state},     {"judged", m.judged},
             {"moved", m.moved},   {"clients", m.clients}, {"jobs", m.jobs},
-            {"events", m.events}, {"pending", m.pending}};
+            {"events", m.events}, {"pending", m.pending}, {"queued", m.queued},
+            {"stores", stores}};
   }
   json operator()(const Subscribed& m) const { return {{"id", m.id}, {"events", m.events}}; }
   json operator()(const Event& m) const {
@@ -231,6 +237,19 @@ bool Read(const json& j, std::string_view type, bool fromHost, Message* out, std
     r.Number("jobs", &m.jobs);
     r.Number("events", &m.events);
     r.Number("pending", &m.pending);
+    r.Number("queued", &m.queued);
+    const json* stores = r.Find("stores");
+    if (stores != nullptr && !stores->is_array()) r.Fail("stores is not a list");
+    for (const json& item : stores && stores->is_array() ? *stores : json::array()) {
+      FieldReader f(item);
+      StoreStatus store;
+      f.Text("store", &store.store);
+      f.Text("state", &store.state);
+      f.Number("since", &store.since);
+      f.Text("error", &store.error);
+      if (!f.ok()) r.Fail("store: " + f.error());
+      m.stores.push_back(std::move(store));
+    }
     *out = std::move(m);
   } else if (type == "subscribed") {
     Subscribed m{id};

@@ -139,14 +139,23 @@ struct Done {  // request `id` ended: a command line's exit status and how it en
   std::int32_t status = 0;
   Outcome outcome{};
 };
+struct StoreStatus {
+  std::string store{};     // its name, as the store calls itself ("me@mail.example.org")
+  std::string state{};     // "connected", "reconnecting"
+  std::int64_t since = 0;  // seconds since 1970: since when in that state
+  std::string error{};     // the last connection error ("" when none)
+};
 struct Status {
   std::uint64_t id = 0;
   std::string profile{};
   std::int64_t pid = 0;
   std::int64_t since = 0;  // seconds since 1970
-  std::string state{};     // "starting", "ready", "stopping"
+  // "starting", "ready", "degraded", "not-registered", "stopping"
+  std::string state{};
   std::uint64_t judged = 0, moved = 0;
   std::uint64_t clients = 0, jobs = 0, events = 0, pending = 0;
+  std::uint64_t queued = 0;           // new messages waiting to be judged
+  std::vector<StoreStatus> stores{};  // the stores that have a connection to keep
 };
 struct Subscribed {
   std::uint64_t id = 0;

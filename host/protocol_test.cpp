@@ -76,6 +76,23 @@ TEST(ProtocolTest, FixedTextsDecodeAndUnknownFieldsAreSkipped) {
   d = Decode(R"({"type":"status","id":1,"profile":"p","state":"ready","pid":4,"judged":12})");
   ASSERT_EQ(d.kind, Decoded::kMessage) << d.error;
   EXPECT_EQ(std::get<Status>(d.message).judged, 12u);
+  EXPECT_TRUE(std::get<Status>(d.message).stores.empty());  // an older host's status
+
+  // The stores' connections and the queue travel and come back the same.
+  Status status{6, "p", 4, 100, "ready"};
+  status.queued = 3;
+  status.stores = {{"imaps://me@mail.example", "reconnecting", 1700, "connection refused"},
+                   {"imaps://b@two.example", "connected", 1600, ""}};
+  d = Decode(Body(status));
+  ASSERT_EQ(d.kind, Decoded::kMessage) << d.error;
+  const Status& back = std::get<Status>(d.message);
+  EXPECT_EQ(back.queued, 3u);
+  ASSERT_EQ(back.stores.size(), 2u);
+  EXPECT_EQ(back.stores[0].store, "imaps://me@mail.example");
+  EXPECT_EQ(back.stores[0].state, "reconnecting");
+  EXPECT_EQ(back.stores[0].since, 1700);
+  EXPECT_EQ(back.stores[0].error, "connection refused");
+  EXPECT_EQ(back.stores[1].state, "connected");
 
   // A newer minor's message type is told apart from a broken one.
   d = Decode(R"({"type":"list-widgets","id":5})");
@@ -104,6 +121,8 @@ TEST(ProtocolTest, MalformedBodiesAreRefusedWithAReason) {
       R"({"type":"answer","id":1,"question":1,"controls":[{"kind":7}]})",
       R"({"type":"dialog","id":1,"question":1})",
       R"({"type":"status","id":1,"profile":"p","pid":"12"})",
+      R"({"type":"status","id":1,"profile":"p","stores":{"store":"x"}})",
+      R"({"type":"status","id":1,"profile":"p","stores":[{"store":"x","since":"yesterday"}]})",
       R"({"type":"event","event":"x","a":)" + deep + "}",
       "{\"type\":\"notice\",\"text\":\"\xff\"}",
   };

@@ -273,6 +273,15 @@ Result<std::shared_ptr<MAPIFolder>> StoreNameSpace::GetDefaultFolder(int folderT
       if (!inbox.ok()) return inbox.hr;
       folder = IdProp(**inbox, folderType == olFolderContacts ? mapi::PR_IPM_CONTACT_ENTRYID
                                                               : mapi::PR_IPM_DRAFTS_ENTRYID);
+      // A mail store without contacts of its own: the profile's address book names
+      // the Contacts folder.
+      if (folderType == olFolderContacts && (!folder.present() || folder.empty())) {
+        if (auto book = session_->OpenAddressBook(0); book.ok() && *book) {
+          auto root = (*book)->OpenEntry(EntryId(), 0);
+          if (root.ok() && root->object)
+            folder = IdProp(*root->object, mapi::PR_IPM_CONTACT_ENTRYID);
+        }
+      }
       break;
     }
     default:

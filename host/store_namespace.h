@@ -2,7 +2,8 @@
 // session (mapi/session.h). Default folders come from the default store: the Inbox is
 // its receive folder for "IPM.Note", Outbox, Sent Items and Deleted Items its
 // PR_IPM_..._ENTRYID properties, Contacts and Drafts the Inbox's
-// PR_IPM_CONTACT_ENTRYID and PR_IPM_DRAFTS_ENTRYID. A store's top folders are the
+// PR_IPM_CONTACT_ENTRYID and PR_IPM_DRAFTS_ENTRYID (Contacts, where the Inbox has
+// none, from the address book root's PR_IPM_CONTACT_ENTRYID). A store's top folders are the
 // children of its IPM subtree, or, where the subtree is the Inbox itself (a Maildir),
 // that folder.
 //

@@ -10,8 +10,9 @@ using mapi::PropTag;
 using mapi::PropValue;
 
 StoreSession::StoreSession(std::string profileName,
-                           std::vector<std::shared_ptr<mapi::MsgStore>> stores)
-    : profileName_(std::move(profileName)) {
+                           std::vector<std::shared_ptr<mapi::MsgStore>> stores,
+                           std::shared_ptr<mapi::AddressBook> addressBook)
+    : profileName_(std::move(profileName)), addressBook_(std::move(addressBook)) {
   for (auto& store : stores) {
     auto id = mapi::HrGetOneProp(*store, mapi::PR_ENTRYID);
     stores_.push_back({id.ok() ? id->AsEntryId() : EntryId(), std::move(store)});
@@ -26,6 +27,11 @@ mapi::Result<mapi::OpenedEntry> StoreSession::OpenEntry(const EntryId& id, std::
     if (opened.ok()) return opened;
     // An id of another store is not found here; a malformed id is malformed for all.
     if (opened.hr != mapi::MAPI_E_NOT_FOUND) last = opened.hr;
+  }
+  if (addressBook_) {
+    auto opened = addressBook_->OpenEntry(id, flags);
+    if (opened.ok()) return opened;
+    if (opened.hr != mapi::MAPI_E_INVALID_ENTRYID) return opened.hr;
   }
   return last == mapi::MAPI_E_INVALID_ENTRYID && stores_.size() > 1 ? mapi::MAPI_E_NOT_FOUND : last;
 }
@@ -98,7 +104,8 @@ mapi::Result<bool> StoreSession::CompareEntryIDs(const EntryId& a, const EntryId
 }
 
 mapi::Result<std::shared_ptr<mapi::AddressBook>> StoreSession::OpenAddressBook(std::uint32_t) {
-  return mapi::MAPI_E_NO_SUPPORT;
+  if (!addressBook_) return mapi::MAPI_E_NO_SUPPORT;
+  return mapi::Ok(addressBook_);
 }
 
 }  // namespace quorvel::host

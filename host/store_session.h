@@ -18,8 +18,11 @@ namespace quorvel::host {
 
 class StoreSession final : public mapi::Session {
  public:
-  // `stores` must not be empty; stores[0] is the default store.
-  StoreSession(std::string profileName, std::vector<std::shared_ptr<mapi::MsgStore>> stores);
+  // `stores` must not be empty; stores[0] is the default store. `addressBook` (may be
+  // null) is the profile's address book; the entries it opens (its Contacts folder
+  // among them) are opened through OpenEntry too.
+  StoreSession(std::string profileName, std::vector<std::shared_ptr<mapi::MsgStore>> stores,
+               std::shared_ptr<mapi::AddressBook> addressBook = nullptr);
 
   mapi::Result<mapi::OpenedEntry> OpenEntry(const mapi::EntryId& id, std::uint32_t flags) override;
   mapi::Result<std::shared_ptr<mapi::Table>> GetMsgStoresTable(std::uint32_t flags) override;
@@ -29,7 +32,7 @@ class StoreSession final : public mapi::Session {
   mapi::Result<std::shared_ptr<mapi::Table>> GetProviderTable(std::uint32_t flags) override;
   mapi::Result<bool> CompareEntryIDs(const mapi::EntryId& a, const mapi::EntryId& b,
                                      std::uint32_t flags) override;
-  // No address book yet: MAPI_E_NO_SUPPORT.
+  // The profile's address book; MAPI_E_NO_SUPPORT when it has none.
   mapi::Result<std::shared_ptr<mapi::AddressBook>> OpenAddressBook(std::uint32_t flags) override;
   // The stores deliver their notifications on their own threads.
   mapi::HRESULT DispatchNotifications() override { return mapi::S_OK; }
@@ -41,6 +44,7 @@ class StoreSession final : public mapi::Session {
   };
   const std::string profileName_;
   std::vector<OpenStore> stores_;
+  std::shared_ptr<mapi::AddressBook> addressBook_;
 };
 
 }  // namespace quorvel::host

@@ -24,6 +24,11 @@ constexpr CommandEntry kCoreCommands[] = {
     {kCmdEmailToSupport, [](IQuorvel2& c, host::Explorer*) { return c.EmailToSupport(); }},
     {kCmdGoodEmailDomain,
      [](IQuorvel2& c, host::Explorer* e) { return c.MarkAsGoodWithDomain(e); }},
+    {kCmdFirstRunWizard,
+     [](IQuorvel2& c, host::Explorer*) {
+       auto* wizard = dynamic_cast<OnDemandWizard*>(&c);
+       return wizard ? wizard->RunWizardOnDemand() : mapi::MAPI_E_NO_SUPPORT;
+     }},
 };
 
 }  // namespace
@@ -200,6 +205,11 @@ void QVAddIn::Closed() {
 
 void QVAddIn::WaitUntilIdle() {
   if (auto* pending = dynamic_cast<PendingWork*>(core_.get())) pending->WaitUntilIdle();
+}
+
+bool QVAddIn::WaitUntilIdleFor(std::chrono::milliseconds limit) {
+  auto* pending = dynamic_cast<PendingWork*>(core_.get());
+  return pending == nullptr || pending->WaitUntilIdleFor(limit);
 }
 
 bool QVAddIn::OnCommand(int id) {

@@ -46,6 +46,7 @@ enum CommandId : int {
   kCmdCustomizeToolbar = 32789,
   // Requests only (no button, menu item or key): good e-mail with the senders' domains.
   kCmdGoodEmailDomain = 32790,
+  kCmdFirstRunWizard = 32791,  // the command line's `wizard`; no button
 };
 
 // What the add-in needs from the rest of the program; every function may be empty.
@@ -80,6 +81,7 @@ class QVAddIn final : public host::AddIn, public std::enable_shared_from_this<QV
   HRESULT OnStartupComplete() override;
   HRESULT OnBeginShutdown() override { return mapi::S_OK; }
   void WaitUntilIdle() override;
+  bool WaitUntilIdleFor(std::chrono::milliseconds limit) override;
 
   // Runs the command's handler with the window active now. False when the table has
   // no entry for `id` (nothing happens).

@@ -1,8 +1,8 @@
 // AddInProcess: the add-in's process-wide objects, made once by the program and
 // shared by the core object, the client extension and the commands a host runs: the
 // settings record and its lock, the mail base, the pending queue, the recorder of
-// sent mail, the goodSeen flag and the client extension itself (made by its entry
-// point on first use).
+// sent mail, the host's own moves, the goodSeen flag and the client extension itself (made by its
+// entry point on first use).
 //
 // Thread-safety: the objects it hands out guard themselves; mutex_ guards the
 // extension pointer, the settings' load issues and whether the mail base is open.
@@ -16,6 +16,7 @@
 
 #include "bayes/mailbase.h"
 #include "host/client_extension.h"
+#include "outlook/own_moves.h"
 #include "outlook/pending_queue.h"
 #include "outlook/sent_mail.h"
 #include "platform/clock.h"
@@ -67,6 +68,8 @@ class AddInProcess {
   bool OpenMailbase(std::string* error = nullptr);
   PendingQueue& queue() { return queue_; }
   SentMailRecorder& recorder() { return recorder_; }
+  // The moves the host makes itself (the worker's, markings', undo's).
+  OwnMoves& ownMoves() { return ownMoves_; }
   // A good message arrived since the user last changed the selection.
   std::atomic<bool>& goodSeen() { return goodSeen_; }
 
@@ -79,6 +82,7 @@ class AddInProcess {
   Mailbase mailbase_;
   PendingQueue queue_;
   SentMailRecorder recorder_;
+  OwnMoves ownMoves_{env_.clock};
   std::atomic<bool> goodSeen_{false};
   mutable std::mutex mutex_;
   std::shared_ptr<host::ClientExtension> extension_;  // guarded by mutex_

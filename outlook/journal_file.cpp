@@ -40,7 +40,9 @@ std::size_t Utf8Length(std::string_view s, std::size_t i) {
   return n;
 }
 
-void AppendString(std::string& out, std::string_view s) {
+}  // namespace
+
+void AppendJsonString(std::string& out, std::string_view s) {
   out.push_back('"');
   for (std::size_t i = 0; i < s.size();) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
@@ -69,14 +71,12 @@ void AppendString(std::string& out, std::string_view s) {
   out.push_back('"');
 }
 
-void AppendField(std::string& out, const char* name, std::string_view value) {
+void AppendJsonField(std::string& out, const char* name, std::string_view value) {
   out.push_back(',');
-  AppendString(out, name);
+  AppendJsonString(out, name);
   out.push_back(':');
-  AppendString(out, value);
+  AppendJsonString(out, value);
 }
-
-}  // namespace
 
 std::string IsoTime(platform::FileTime time) {
   const platform::FileTime sinceEpoch = time > kUnixEpoch ? time - kUnixEpoch : 0;
@@ -92,14 +92,14 @@ std::string IsoTime(platform::FileTime time) {
 
 std::string JournalLine(const JournalEntry& entry) {
   std::string line = "{\"kind\":\"verdict\"";
-  AppendField(line, "time", IsoTime(entry.time));
-  AppendField(line, "folder", entry.folder);
-  AppendField(line, "message_id", entry.messageId);
-  AppendField(line, "sender", entry.sender);
-  AppendField(line, "subject", entry.subject);
-  AppendField(line, "verdict", entry.verdict);
-  AppendField(line, "reason", entry.reason);
-  AppendField(line, "destination", entry.destination);
+  AppendJsonField(line, "time", IsoTime(entry.time));
+  AppendJsonField(line, "folder", entry.folder);
+  AppendJsonField(line, "message_id", entry.messageId);
+  AppendJsonField(line, "sender", entry.sender);
+  AppendJsonField(line, "subject", entry.subject);
+  AppendJsonField(line, "verdict", entry.verdict);
+  AppendJsonField(line, "reason", entry.reason);
+  AppendJsonField(line, "destination", entry.destination);
   line += "}\n";
   return line;
 }
@@ -111,16 +111,19 @@ JournalFile::JournalFile(platform::FileSystem& files, std::string dataFolder,
       log_(std::move(log)),
       rotateBytes_(rotateBytes) {}
 
-void JournalFile::Record(const JournalEntry& entry) {
-  if (folder_.empty()) return;
+void JournalFile::Record(const JournalEntry& entry) { AppendLine(JournalLine(entry)); }
+
+bool JournalFile::AppendLine(const std::string& line) {
+  if (folder_.empty()) return false;
   std::uint64_t size = 0;
-  platform::FileStatus status = files_.AppendToFile(path(), JournalLine(entry), &size);
+  platform::FileStatus status = files_.AppendToFile(path(), line, &size);
   if (!status.ok()) {
     // Reported once: a full disk would otherwise fill the log with the same line.
     if (failures_.fetch_add(1) == 0 && log_) log_("journal not written: " + status.message());
-    return;
+    return false;
   }
   if (size >= rotateBytes_) Rotate();
+  return true;
 }
 
 void JournalFile::Rotate() {

@@ -37,6 +37,11 @@ inline constexpr std::uint64_t kJournalRotateBytes = 10 * 1024 * 1024;
 // The line (with its '\n') that records `entry`.
 std::string JournalLine(const JournalEntry& entry);
 
+// JSON text pieces for journal lines: a quoted string (bad UTF-8 replaced), and
+// ',"name":"value"'.
+void AppendJsonString(std::string& out, std::string_view s);
+void AppendJsonField(std::string& out, const char* name, std::string_view value);
+
 // "2026-12-08T06:57:35.123Z" for a file time.
 std::string IsoTime(platform::FileTime time);
 
@@ -48,6 +53,9 @@ class JournalFile final : public VerdictJournal {
               std::uint64_t rotateBytes = kJournalRotateBytes);
 
   void Record(const JournalEntry& entry) override;
+  // Appends one line of another kind (with its '\n'), as Record does. False when it
+  // was not written.
+  bool AppendLine(const std::string& line);
 
   std::string path() const { return folder_ + kJournalFileName; }
   std::uint64_t failures() const { return failures_.load(); }

@@ -184,7 +184,7 @@ void Learn(MarkingContext& c, const std::vector<Collected>& collected, bool junk
     auto subject = ReadStringProperty(item.message.get(), mapi::PR_SUBJECT, false);
     auto body = ReadStringProperty(item.message.get(), mapi::PR_BODY, true);
     store.Learn(platform::AnsiToWide(body.value), platform::AnsiToWide(subject.value), junk,
-                kMarkingWeight, /*force=*/true);
+                kMarkingWeight, /*force=*/true, &record.counts);
     record.learned.push_back({item.id.ToHex(), item.messageId, junk, kMarkingWeight});
   }
 }
@@ -270,6 +270,9 @@ MarkingRecord MarkMessages(MarkingContext& c, const MarkingSelection& selection,
     if (options.applyToAll) CollectSameSenders(*folder, moving, senders);
     if (destination.id.present() && !moving.empty()) {
       if (std::shared_ptr<mapi::Folder> to = OpenFolder(c.session, destination.id)) {
+        // The watchers of the user's moves must not take this one for theirs.
+        for (const MoveItem& item : moving)
+          c.process.ownMoves().Note(item.messageId, destination.id);
         record.moved = true;
         record.move = MoveAll(*folder, *to, moving);
         record.move.sourceFolder = selection.folder.ToHex();

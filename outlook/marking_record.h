@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bayes/learned_counts.h"
 #include "lists/list_edit.h"
 
 namespace quorvel::outlook {
@@ -52,6 +53,7 @@ struct MarkingRecord {
   bool quiet = false;  // asked nothing (a message the user moved)
   std::string folder;  // entry id of the folder the messages were marked in
   std::vector<LearnedMessage> learned;
+  LearnedCounts counts;  // what the learning added, token by token (to take it back)
   // What the marking changed in each list (the pattern lists never change).
   ListChange whiteList;
   ListChange blackList;

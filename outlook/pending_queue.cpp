@@ -23,6 +23,7 @@ void PendingQueue::Enqueue(const mapi::EntryId& parentId, const mapi::EntryId& m
                            std::uint32_t origin) {
   std::uint32_t now = clock_.TickCount();
   std::lock_guard<std::mutex> lock(mutex_);
+  CountOnExit counted(*this);  // before the lock goes
   if (auto judged = recentJudged_.find(messageId);
       judged != recentJudged_.end() && IsRecent(judged->second, now, kRecentJudgedMs)) {
     return;  // the same arrival, by its second road
@@ -47,6 +48,7 @@ void PendingQueue::Complete(const mapi::EntryId& messageId, bool wasSpam) {
   bool remember = wasSpam && !RespectRules();
   std::uint32_t now = clock_.TickCount();
   std::lock_guard<std::mutex> lock(mutex_);
+  CountOnExit counted(*this);  // before the lock goes
   auto it = pending_.find(messageId);
   if (it == pending_.end()) return;
   if (remember) recentSpam_.try_emplace(messageId, it->second);
@@ -69,6 +71,7 @@ void PendingQueue::NoteMoved(const mapi::EntryId& messageId, const mapi::EntryId
   bool respect = RespectRules();
   std::uint32_t now = clock_.TickCount();
   std::lock_guard<std::mutex> lock(mutex_);
+  CountOnExit counted(*this);  // before the lock goes
   auto it = FindEither(pending_, messageId, oldMessageId);
   if (it != pending_.end()) {
     if (respect) {
@@ -90,6 +93,16 @@ void PendingQueue::NoteMoved(const mapi::EntryId& messageId, const mapi::EntryId
   pending_.try_emplace(messageId,
                        Entry{newParentId, now, recent->second.origin | kOriginJudgedSpam});
   if (wake_) wake_->Set();
+}
+
+void PendingQueue::SetLengthCounter(std::atomic<std::uint64_t>* counter) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  lengthCounter_ = counter;
+  if (lengthCounter_ != nullptr) *lengthCounter_ = pending_.size();
+}
+
+PendingQueue::CountOnExit::~CountOnExit() {
+  if (queue.lengthCounter_ != nullptr) *queue.lengthCounter_ = queue.pending_.size();
 }
 
 std::size_t PendingQueue::PendingCount() const {

@@ -25,6 +25,7 @@
 #ifndef QUORVEL_OUTLOOK_PENDING_QUEUE_H_
 #define QUORVEL_OUTLOOK_PENDING_QUEUE_H_
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -88,6 +89,9 @@ class PendingQueue {
                  const mapi::EntryId& oldMessageId = {});
 
   std::size_t PendingCount() const;
+  // `counter` (null: none) is kept at PendingCount() from now on, for whoever reports
+  // the queue's length without reaching the queue; it must outlive its use here.
+  void SetLengthCounter(std::atomic<std::uint64_t>* counter);
   // Every pending entry, in the order the worker takes them.
   std::vector<PendingMessage> Snapshot() const;
   std::size_t RecentSpamCount() const;
@@ -100,6 +104,12 @@ class PendingQueue {
   };
   using Map = std::map<mapi::EntryId, Entry>;
 
+  // Brings lengthCounter_ up to date when it goes. REQUIRES: mutex_ held for its life.
+  struct CountOnExit {
+    PendingQueue& queue;
+    explicit CountOnExit(PendingQueue& q) : queue(q) {}
+    ~CountOnExit();
+  };
   bool RespectRules() const;
   static bool IsRecent(std::uint32_t tick, std::uint32_t now,
                        std::uint32_t window = kRecentSpamMs) {
@@ -115,6 +125,7 @@ class PendingQueue {
   Map recentSpam_;                                       // guarded by mutex_
   std::map<mapi::EntryId, std::uint32_t> recentJudged_;  // completion ticks; guarded by mutex_
   std::shared_ptr<platform::AutoResetEvent> wake_;       // guarded by mutex_
+  std::atomic<std::uint64_t>* lengthCounter_ = nullptr;  // guarded by mutex_
 };
 
 }  // namespace quorvel::outlook

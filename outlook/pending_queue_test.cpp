@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 namespace quorvel::outlook {
 namespace {
 
@@ -38,6 +40,25 @@ TEST_F(PendingQueueTest, EntriesComeInIdOrderAndTheFirstQueuingWins) {
   EXPECT_EQ(second->origin, kOriginDelivery);
   queue.Complete(second->messageId, false);
   EXPECT_FALSE(queue.HasPending());
+}
+
+// The queue's length, reported by the host's status, follows every way in and out.
+TEST_F(PendingQueueTest, TheLengthCounterFollowsTheQueue) {
+  queue.Enqueue(Id("inbox"), Id("before"), kOriginStartupScan);
+  std::atomic<std::uint64_t> length{99};
+  queue.SetLengthCounter(&length);
+  EXPECT_EQ(length.load(), 1u);
+  queue.Enqueue(Id("inbox"), Id("a"), kOriginNotification);
+  queue.Enqueue(Id("inbox"), Id("a"), kOriginDelivery);  // the same arrival
+  EXPECT_EQ(length.load(), 2u);
+  settings.Lock()->respectOutlookRules = 1;
+  queue.NoteMoved(Id("a"), Id("elsewhere"));  // a rule took it
+  EXPECT_EQ(length.load(), 1u);
+  queue.Complete(Id("before"), false);
+  EXPECT_EQ(length.load(), 0u);
+  queue.SetLengthCounter(nullptr);
+  queue.Enqueue(Id("inbox"), Id("b"), kOriginNotification);
+  EXPECT_EQ(length.load(), 0u);
 }
 
 TEST_F(PendingQueueTest, RespectingRulesAMovedMessageIsDroppedAndSpamIsNotRemembered) {

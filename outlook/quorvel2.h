@@ -13,6 +13,7 @@
 #ifndef QUORVEL_OUTLOOK_QUORVEL2_H_
 #define QUORVEL_OUTLOOK_QUORVEL2_H_
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -57,6 +58,16 @@ class PendingWork {
   // Returns when the mail that was waiting at the start has been judged (and what
   // arrived meanwhile), or at once when nothing runs.
   virtual void WaitUntilIdle() = 0;
+  // The same, waiting at most `limit`: whether that work is done.
+  virtual bool WaitUntilIdleFor(std::chrono::milliseconds limit) = 0;
+};
+
+// The first-run wizard run on demand (a command), whether or not it is due. A core
+// implements it beside IQuorvel2.
+class OnDemandWizard {
+ public:
+  virtual ~OnDemandWizard() = default;
+  virtual HRESULT RunWizardOnDemand() = 0;
 };
 
 // Makes a core object; null when it cannot be made (the add-in's start then fails).

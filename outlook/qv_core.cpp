@@ -4,6 +4,8 @@
 #include "mapi/queries.h"
 #include "mapi/restriction.h"
 #include "outlook/empty_spam.h"
+#include "outlook/first_run_wizard.h"
+#include "outlook/marking_journal.h"
 #include "outlook/spam_folder.h"
 #include "outlook/spam_folder_picker.h"
 #include "outlook/support_mail.h"
@@ -139,6 +141,12 @@ HRESULT QVCore::Initialize(host::Application* application) {
                       p.environment().clock},
       &application_->counters().mailbaseUnusable);
   folderChecker_ = std::make_unique<FolderChecker>(p.settings(), *judge_);
+  moves_ = std::make_unique<MoveDetector>(p.settings(), p.ownMoves(),
+                                          o_.moveSink ? o_.moveSink : this, o_.log);
+  if (!p.environment().dataFolder.empty() && !markings_) {
+    markings_ = std::make_unique<JournalFile>(platform::RealFileSystem(),
+                                              p.environment().dataFolder, o_.log);
+  }
   worker_ = std::make_unique<Worker>(
       WorkerOptions{.queue = p.queue(),
                     .settings = p.settings(),
@@ -153,16 +161,20 @@ HRESULT QVCore::Initialize(host::Application* application) {
                     .stopRebuild = [&p] { p.mailbase().store().StopRebuildThread(); },
                     .idleReleaseMs = o_.workerIdleReleaseMs,
                     .journal = o_.journal,
-                    .log = o_.log});
+                    .log = o_.log,
+                    .moves = moves_.get(),
+                    .ownMoves = &p.ownMoves()});
   if (mapi::Failed(worker_->Start())) return Fail(kNoWorker);
+  p.queue().SetLengthCounter(&application_->counters().queued);
 
   // 7-8: the settings of this profile.
   std::string profile = ProfileName(*mapiSession);
   p.LoadSettings();
   p.settings().Lock()->profileKey = profile;
 
-  // 9-10: the spam folder.
-  if (CheckSpamFolder(*mapiSession, p.settings()) == SpamFolderResult::kNone) {
+  // 9-10: the spam folder. One that does not exist yet is made by the first move into
+  // it, not now: a folder appears in the user's mailbox only when it holds something.
+  if (CheckSpamFolder(*mapiSession, p.settings(), /*make=*/false) == SpamFolderResult::kNone) {
     application_->Presenter().Show(std::string(platform::LoadString(kStringSpamFolderProblem)),
                                    std::string(platform::kProductName),
                                    platform::MB_OK | platform::MB_ICONWARNING);
@@ -182,7 +194,10 @@ HRESULT QVCore::Initialize(host::Application* application) {
 
   // 13: the store notifications.
   storeWatcher_ = std::make_shared<StoreWatcher>(p.queue(), p.recorder(), p.environment().clock);
+  storeWatcher_->SetMoveDetector(moves_.get());
   if (mapi::Failed(storeWatcher_->AdviseStores(mapiSession))) return Fail(kNoNotifications);
+  // What the spam folder holds now, and later what the user moves into it.
+  moves_->StartScanning([this] { return session(); }, o_.spamScanMs);
 
   // 14: the tray popup.
   if (!popupWindow_) {
@@ -241,8 +256,22 @@ MarkingRecord QVCore::Mark(const std::function<MarkingRecord(MarkingContext&)>& 
     std::lock_guard<std::mutex> lock(markingMutex_);
     record = run(context);
   }
+  if (record.ran && markings_) {
+    // Written down with what it changed, so that `quorvel undo` can take it back.
+    MarkingEntry entry = EntryOfRecord(record, o_.process.environment().clock.Now());
+    std::string error;
+    if (!RecordMarking(platform::RealFileSystem(), *markings_, o_.process.environment().dataFolder,
+                       &entry, record.counts, &error) &&
+        o_.log) {
+      o_.log(error);
+    }
+  }
   if (record.ran && o_.marked) o_.marked(record);
   return record;
+}
+
+void QVCore::OnUserMove(const UserMove& move) {
+  MarkQuietly({move.folder, move.messages}, move.junk ? MarkingMode::kJunk : MarkingMode::kGood);
 }
 
 HRESULT QVCore::MarkAsGood(host::Explorer* explorer) {
@@ -268,9 +297,75 @@ MarkingRecord QVCore::MarkQuietly(const MarkingSelection& selection, MarkingMode
 }
 
 HRESULT QVCore::InitialWizard() {
-  // The first-run wizard is not there yet: a first start counts it as done.
-  o_.process.settings().Lock()->showWizard = 0;
+  if (!initialized_ || !namespace_ || !application_) return mapi::S_OK;
+  if (o_.process.settings().Lock()->showWizard == 0) return mapi::S_OK;
+  ui::Ui& presenter = application_->Presenter();
+  if (presenter.Interactive() || o_.wizardOnDefaults) {
+    startWizardAsked_ = presenter.Interactive();
+    RunWizard(presenter);
+  } else {
+    OfferWizard();
+  }
   return mapi::S_OK;
+}
+
+HRESULT QVCore::RunWizardOnDemand() {
+  if (!initialized_ || !namespace_ || !application_) return mapi::S_OK;
+  // The person who asked for it has just been through it at start (a host of the
+  // command's own): once is enough.
+  if (startWizardAsked_.exchange(false)) return mapi::S_OK;
+  RunWizard(application_->Presenter());
+  return mapi::S_OK;
+}
+
+void QVCore::RunWizard(ui::Ui& presenter) {
+  if (wizardOpen_.exchange(true)) {
+    presenter.Show("The first-run wizard is open already.", std::string(platform::kProductName),
+                   platform::MB_OK | platform::MB_ICONINFORMATION);
+    return;
+  }
+  if (std::uint64_t offer = wizardOffer_.exchange(0)) application_->WithdrawPending(offer);
+  WizardResult result;
+  WizardContext context{presenter, *namespace_, o_.process, o_.pickFolder};
+  RunFirstRunWizard(context, result);
+  wizardOpen_ = false;
+  if (result.checkInbox) CheckInboxAfterWizard(presenter);
+  if (o_.process.settings().Lock()->showWizard == 0) WizardSettled();
+}
+
+void QVCore::CheckInboxAfterWizard(ui::Ui& presenter) {
+  auto s = session();
+  if (!s) return;
+  EntryId inbox = DefaultInboxId(*s);
+  if (!inbox.present() || inbox.empty()) return;
+  CheckOutcome outcome = RunFolderCheck(presenter, inbox, /*includeSubfolders=*/false);
+  if (outcome.end == CheckEnd::kFinished || outcome.end == CheckEnd::kCancelled) {
+    presenter.Notify(std::string(platform::kProductName), CheckSummary(outcome));
+  }
+}
+
+void QVCore::OfferWizard() {
+  host::Interaction offer;
+  offer.kind = "wizard";
+  offer.dialog = ui::wizard::OfferDialog();
+  offer.caption = offer.dialog.title;
+  offer.defaultAnswer = offer.dialog.defaultButton;
+  postStartupDeferred_ = true;
+  wizardOffer_ =
+      application_->RaisePending(std::move(offer), host::PendingInteractions::kNoDeadline,
+                                 [this](const host::InteractionAnswer& answer) {
+                                   if (!answer.byPerson || answer.button != ui::wizard::kSkipButton)
+                                     return;
+                                   wizardOffer_ = 0;
+                                   o_.process.settings().Lock()->showWizard = 0;
+                                   o_.process.SaveSettings();
+                                   WizardSettled();
+                                 });
+}
+
+void QVCore::WizardSettled() {
+  if (!postStartupDeferred_.exchange(false) || !application_) return;
+  application_->loop().Post([this] { PostStartupActions(); });
 }
 
 HRESULT QVCore::PostStartupActions() {
@@ -411,6 +506,10 @@ void QVCore::WaitUntilIdle() {
   if (worker_) worker_->WaitUntilIdle();
 }
 
+bool QVCore::WaitUntilIdleFor(std::chrono::milliseconds limit) {
+  return !worker_ || worker_->WaitUntilIdleFor(limit);
+}
+
 HRESULT QVCore::Shutdown() {
   {
     std::lock_guard<std::mutex> lock(sessionMutex_);
@@ -418,6 +517,7 @@ HRESULT QVCore::Shutdown() {
   }
   tray_.SetWindow(nullptr);
   if (worker_) worker_->Stop();  // the worker no longer feeds the window after this
+  if (worker_) o_.process.queue().SetLengthCounter(nullptr);
   popupWindow_.reset();
   worker_.reset();
   // What the worker learned: the mail client's module saves it when it is unloaded;
@@ -428,6 +528,7 @@ HRESULT QVCore::Shutdown() {
     storeWatcher_->UnadviseStores();
     storeWatcher_.reset();
   }
+  if (moves_) moves_->StopScanning();
   namespace_.reset();
   if (initialized_ && application_) {
     o_.process.SaveSettings();  // what did not load stays as it is on disk

@@ -13,18 +13,21 @@
 //   11-12 the mail base files in the data folder   13 the store notifications
 //   14 the tray popup window
 //
-// Until the first-run wizard exists, InitialWizard treats it as done: it clears
-// ShowWizard, so that PostStartupActions runs at once. A wizard that waits for a
-// terminal or a window leaves ShowWizard set and calls PostStartupActions itself when
-// it finishes.
+// InitialWizard runs the first-run wizard (first_run_wizard.h) while ShowWizard is
+// set: at once when the presenter has a person to ask (or with wizardOnDefaults, on
+// its defaults), else it leaves ShowWizard set and offers the wizard as a pending
+// question for the next client with a person. The wizard then runs on demand
+// (RunWizardOnDemand, the `wizard` command); "Skip" on the offer declines it (ShowWizard
+// cleared). Once a wizard that was left waiting is done or declined, the core runs
+// PostStartupActions itself, on the user-interface thread. After the wizard, its check
+// box runs the folder check on the Inbox (no subfolders, no confirmation).
 //
-// MarkAsGood and MarkAsJunk run the marking routine (marking.h) on the explorer's
-// folder and selection, on the caller's thread, one marking at a time.
-// The other commands: CheckFolder (folder_check.h: the confirmation, then the check on a
-// thread of its own; a second check while one runs is refused), TestMessage
-// (test_message.h), DeleteSpam (empty_spam.h) and EmailToSupport (support_mail.h). They
-// ask and show through the application's presenter: on a request's thread, the
-// client that sent it.
+// The commands: MarkAsGood and MarkAsJunk run the marking routine (marking.h) on the
+// explorer's folder and selection, on the caller's thread, one marking at a time;
+// CheckFolder (folder_check.h: the confirmation, then the check on a thread of its own;
+// a second check while one runs is refused), TestMessage (test_message.h), DeleteSpam
+// (empty_spam.h) and EmailToSupport (support_mail.h). They ask and show through the
+// application's presenter: on a request's thread, the client that sent it.
 //
 // Shutdown follows its order (popup, worker, notifications, namespace, settings) and
 // also saves what the worker learned into the mail base.
@@ -38,21 +41,26 @@
 #ifndef QUORVEL_OUTLOOK_QV_CORE_H_
 #define QUORVEL_OUTLOOK_QV_CORE_H_
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "host/application.h"
 #include "outlook/add_in_process.h"
 #include "outlook/folder_check.h"
+#include "outlook/journal_file.h"
 #include "outlook/marking.h"
+#include "outlook/move_detector.h"
 #include "outlook/popup_window.h"
 #include "outlook/quorvel2.h"
 #include "outlook/spam_judge.h"
 #include "outlook/store_watcher.h"
 #include "outlook/tray_counter.h"
 #include "outlook/worker.h"
+#include "ui/first_run_wizard.h"
 #include "ui/tray_popup.h"
 
 namespace quorvel::outlook {
@@ -78,12 +86,25 @@ struct CoreOptions {
   std::string version = {};
   // Where the worker records the verdicts it acts on; may be null. Must outlive the core.
   VerdictJournal* journal = nullptr;
+  // What learns from the user's moves into and out of the spam folder; may be null
+  // (moves are still not judged as new mail). Must outlive the core.
+  UserMoveSink* moveSink = nullptr;
+  // How often the spam folder is scanned for messages the user moved into it.
+  std::uint32_t spamScanMs = kSpamScanMs;
   // Hears of every marking that ran, with what it changed; may be empty. Called on
   // the marking's thread after the marking.
   std::function<void(const MarkingRecord&)> marked = {};
+  // The first-run wizard runs on the presenter's defaults when nobody answers (a host
+  // started with --yes), instead of waiting for a person.
+  bool wizardOnDefaults = false;
+  // The wizard's folder picker; empty: a choice among the profile's folders.
+  std::function<std::optional<ui::wizard::ChosenFolders::Folder>()> pickFolder = {};
 };
 
-class QVCore final : public IQuorvel2, public PendingWork {
+class QVCore final : public IQuorvel2,
+                     public PendingWork,
+                     public UserMoveSink,
+                     public OnDemandWizard {
  public:
   explicit QVCore(CoreOptions options);
   ~QVCore() override;
@@ -99,6 +120,8 @@ class QVCore final : public IQuorvel2, public PendingWork {
   // The marking without questions, for messages the user moved by hand (marking.h).
   // Markings run one at a time.
   MarkingRecord MarkQuietly(const MarkingSelection& selection, MarkingMode mode);
+  // A move of the user's (move_detector.h): marked quietly, good or junk.
+  void OnUserMove(const UserMove& move) override;
   HRESULT CheckFolder(host::Explorer* explorer) override;
   HRESULT TestMessage(host::Explorer* explorer) override;
   HRESULT EmailToSupport() override;
@@ -106,6 +129,10 @@ class QVCore final : public IQuorvel2, public PendingWork {
   HRESULT PostStartupActions() override;
   HRESULT InitialWizard() override;
   void WaitUntilIdle() override;
+  bool WaitUntilIdleFor(std::chrono::milliseconds limit) override;
+  // Runs the wizard with the current presenter (a command's), from any thread; a
+  // second one while one is open is refused with a message.
+  HRESULT RunWizardOnDemand() override;
 
   // The folder check without its confirmation, for the first-run wizard's Inbox
   // check and the Check Folder command: checks the folder `folderId` (and its
@@ -116,6 +143,7 @@ class QVCore final : public IQuorvel2, public PendingWork {
   bool initialized() const { return initialized_; }
   const std::string& outboxMessageClass() const { return outboxMessageClass_; }
   Worker* worker() { return worker_.get(); }
+  MoveDetector* moveDetector() { return moves_.get(); }
 
  private:
   HRESULT Fail(const std::string& text);
@@ -127,6 +155,10 @@ class QVCore final : public IQuorvel2, public PendingWork {
   // One marking at a time: a second one waits, then finds the messages the first
   // moved gone from its folder.
   MarkingRecord Mark(const std::function<MarkingRecord(MarkingContext&)>& run);
+  void RunWizard(ui::Ui& presenter);
+  void OfferWizard();
+  void WizardSettled();  // done or declined: the deferred start-up actions run
+  void CheckInboxAfterWizard(ui::Ui& presenter);
 
   CoreOptions o_;
   bool initialized_ = true;
@@ -135,13 +167,19 @@ class QVCore final : public IQuorvel2, public PendingWork {
   mutable std::mutex sessionMutex_;
   std::shared_ptr<mapi::Session> session_;  // guarded by sessionMutex_ (the worker asks)
   std::mutex markingMutex_;                 // held for one whole marking
+  std::unique_ptr<JournalFile> markings_;   // where markings are recorded; null: nowhere
   std::string outboxMessageClass_;
   std::unique_ptr<ClassifierJudge> judge_;
   std::unique_ptr<FolderChecker> folderChecker_;
   TrayCounter tray_;
+  std::unique_ptr<MoveDetector> moves_;  // before the worker, which refers to it
   std::unique_ptr<Worker> worker_;
   std::shared_ptr<StoreWatcher> storeWatcher_;
   std::unique_ptr<PopupWindow> popupWindow_;
+  std::atomic<bool> wizardOpen_{false};
+  std::atomic<std::uint64_t> wizardOffer_{0};     // the pending question, 0 when none
+  std::atomic<bool> postStartupDeferred_{false};  // PostStartupActions waits for the wizard
+  std::atomic<bool> startWizardAsked_{false};     // the start-up wizard ran with a person
 };
 
 }  // namespace quorvel::outlook

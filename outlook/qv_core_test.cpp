@@ -5,7 +5,9 @@
 #include <chrono>
 #include <thread>
 
+#include "host/background_ui.h"
 #include "host/memory_host.h"
+#include "host/pending_interactions.h"
 #include "host/store_namespace.h"
 #include "lists/contact.h"
 #include "mapi/queries.h"
@@ -97,22 +99,34 @@ TEST_F(QVCoreTest, NewSpamInTheInboxEndsInTheSpamFolderAndIsAnnounced) {
   EXPECT_TRUE(core->initialized());
   EXPECT_EQ(core->outboxMessageClass(), "IPM.Note");
   EXPECT_EQ(process.settings().Lock()->profileKey, "Work");
-  EntryId spam = SpamFolderId();
-  ASSERT_TRUE(spam.present());  // the Inbox's "Spam", made on the first start
+  // The Inbox's "Spam" is named, not made: the first spam makes it.
+  EXPECT_TRUE(SpamFolderId().empty());
+  EXPECT_EQ(process.settings().GetSpamFolder()->friendlyName.substr(
+                process.settings().GetSpamFolder()->friendlyName.size() - 13),
+            u"Inbox -> Spam");
   EXPECT_TRUE(pagesAsked.empty());
 
   auto inbox = box.session->OpenEntry(box.layout.inbox, 0)->As<mapi::Folder>();
   EntryId bad =
       *MessageBuilder().Subject("offer").From("S", "spammer@bad.example").DeliverTo(*inbox);
   EntryId good = *MessageBuilder().Subject("hi").From("F", "friend@good.example").DeliverTo(*inbox);
-  ASSERT_TRUE(WaitUntil([&] { return MessagesIn(*box.session, spam).size() == 1; }));
+  EntryId spam;
+  ASSERT_TRUE(WaitUntil([&] {
+    spam = SpamFolderId();
+    return MessagesIn(*box.session, spam).size() == 1;
+  }));
   EXPECT_EQ(MessagesIn(*box.session, spam), std::vector<EntryId>{bad});
   EXPECT_TRUE(WaitUntil([&] { return !process.queue().HasPending(); }));
   EXPECT_EQ(MessagesIn(*box.session, box.layout.inbox), std::vector<EntryId>{good});
   EXPECT_TRUE(WaitUntil([&] { return Contains(Log(), "You've got 1 spam message"); }));
 
+  // A person goes through the wizard (on its defaults): it is no longer due.
+  process.mailbase().store().StartFresh();
   ASSERT_EQ(core->InitialWizard(), mapi::S_OK);
   EXPECT_EQ(process.settings().Lock()->showWizard, 0u);
+  EXPECT_TRUE(Contains(ui.texts(), "Welcome to Quorvel!"));
+  // Its check box, checked after the scan, ran the folder check on the Inbox.
+  EXPECT_TRUE(Contains(ui.texts(), "Check done: 1 message checked"));
   ASSERT_EQ(core->Shutdown(), mapi::S_OK);
   // The settings were saved, the spam folder among them.
   UserSettings saved;
@@ -253,6 +267,56 @@ TEST_F(QVCoreTest, WaitUntilIdleReturnsWhenWhatTheStartUpScanQueuedIsJudged) {
   EXPECT_EQ(MessagesIn(*session, layout.inbox).size(), 30u);
   core->Shutdown();
   core->WaitUntilIdle();  // after the end: at once
+}
+
+}  // namespace
+}  // namespace quorvel::outlook
+
+namespace quorvel::outlook {
+namespace {
+
+// A host without a person: the wizard waits as a pending question; Skip declines it,
+// the `wizard` command runs it (taking the question back), --yes runs it at once.
+TEST_F(QVCoreTest, WithoutAPersonTheWizardWaitsForOneOrRunsOnItsDefaults) {
+  host::BackgroundUi nobody([](const std::string&) {}, nullptr);
+  host::MemoryHost box(nobody, "Work");
+  host::PendingInteractions pending;
+  box.application->SetPendingQueue(&pending);
+  auto core = MakeCore();
+  ASSERT_EQ(core->Initialize(box.application.get()), mapi::S_OK);
+  process.mailbase().store().StartFresh();
+
+  ASSERT_EQ(core->InitialWizard(), mapi::S_OK);
+  auto waiting = pending.List();
+  ASSERT_EQ(waiting.size(), 1u);
+  EXPECT_EQ(waiting[0].kind, "wizard");
+  EXPECT_EQ(process.settings().Lock()->showWizard, 1u);
+  // Skip declines it for good.
+  ASSERT_TRUE(pending.Take(waiting[0].id, 5));
+  ASSERT_TRUE(pending.Answer(waiting[0].id, 5, {ui::wizard::kSkipButton}));
+  EXPECT_EQ(process.settings().Lock()->showWizard, 0u);
+  EXPECT_EQ(box.application->loop().RunPending(), 1);  // the start-up actions
+
+  // Due again: the command runs it on its presenter's defaults and withdraws the offer.
+  process.settings().Lock()->showWizard = 1;
+  ASSERT_EQ(core->InitialWizard(), mapi::S_OK);
+  ASSERT_EQ(pending.Count(), 1u);
+  ASSERT_EQ(core->RunWizardOnDemand(), mapi::S_OK);
+  EXPECT_EQ(pending.Count(), 0u);
+  EXPECT_EQ(process.settings().Lock()->showWizard, 0u);
+  EXPECT_EQ(box.application->loop().RunPending(), 1);
+  core->Shutdown();
+
+  // With --yes nothing waits.
+  process.settings().Lock()->showWizard = 1;
+  CoreOptions onDefaults{.process = process, .wizardOnDefaults = true};
+  QVCore yes(onDefaults);
+  ASSERT_EQ(yes.Initialize(box.application.get()), mapi::S_OK);
+  process.mailbase().store().StartFresh();
+  ASSERT_EQ(yes.InitialWizard(), mapi::S_OK);
+  EXPECT_EQ(pending.Count(), 0u);
+  EXPECT_EQ(process.settings().Lock()->showWizard, 0u);
+  yes.Shutdown();
 }
 
 }  // namespace

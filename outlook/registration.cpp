@@ -167,4 +167,8 @@ long UnregisterAddIn(platform::Registry& registry, std::string* error) {
   return platform::ERROR_SUCCESS;
 }
 
+bool AddInRegistered(platform::Registry& registry) {
+  return registry.KeyExists(HKCR, std::string("CLSID\\") + kAddInClsid);
+}
+
 }  // namespace quorvel::outlook

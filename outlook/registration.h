@@ -33,6 +33,9 @@ long RegisterAddIn(platform::Registry& registry, const std::string& modulePath, 
 // loads the add-in. Values already gone are not an error.
 long UnregisterAddIn(platform::Registry& registry, std::string* error);
 
+// Whether the add-in's class is registered (what the host needs to load it).
+bool AddInRegistered(platform::Registry& registry);
+
 }  // namespace quorvel::outlook
 
 #endif  // QUORVEL_OUTLOOK_REGISTRATION_H_

@@ -171,23 +171,40 @@ std::string FriendlyPath(mapi::Session& session, const EntryId& folderId) {
   return {};
 }
 
-ResolvedSpamFolder ResolveSpamFolder(mapi::Session& session, SpamFolderRef& ref) {
+ResolvedSpamFolder ResolveSpamFolder(mapi::Session& session, SpamFolderRef& ref, bool make) {
   ResolvedSpamFolder out;
   std::string path = platform::WideToAnsi(ref.friendlyName);
   if (!path.empty()) out.folder = WalkPath(session, path, false);
   if (!out.folder && !ref.entryId.empty()) {
     if (auto id = EntryId::FromHex(HexOf(ref.entryId))) out.folder = OpenFolder(session, *id);
   }
-  if (!out.folder && !path.empty()) out.folder = WalkPath(session, path, true);
+  if (!out.folder && !path.empty()) {
+    if (!make && WalkPath(session, SplitPath(path)[0], false)) {
+      ref.entryId.clear();  // made along the path when first needed
+      out.result = SpamFolderResult::kToBeMade;
+      return out;
+    }
+    out.folder = WalkPath(session, path, make);
+  }
   bool fallback = false;
   if (!out.folder) {
-    if (auto inbox = OpenFolder(session, DefaultInboxId(session))) {
+    const EntryId inboxId = DefaultInboxId(session);
+    if (auto inbox = OpenFolder(session, inboxId)) {
       // The junk folder the user's other mail programs already use, before a new one.
       auto junk = mapi::HrGetOneProp(*inbox, mapi::PR_JUNK_FOLDER_ENTRYID);
       if (junk.ok()) out.folder = OpenFolder(session, junk->AsEntryId());
+      const std::string spam(platform::LoadString(kStringSpam));
       if (!out.folder) {
         out.folder =
-            SubfolderOrNew(*inbox, session, std::string(platform::LoadString(kStringSpam)));
+            make ? SubfolderOrNew(*inbox, session, spam) : FindSubfolder(*inbox, session, spam);
+      }
+      if (!out.folder && !make) {
+        const std::string inboxPath = FriendlyPath(session, inboxId);
+        if (inboxPath.empty()) return out;
+        ref.entryId.clear();
+        ref.friendlyName = platform::AnsiToWide(inboxPath + std::string(kPathSeparator) + spam);
+        out.result = SpamFolderResult::kToBeMade;
+        return out;
       }
       fallback = out.folder != nullptr;
     }
@@ -204,9 +221,9 @@ ResolvedSpamFolder ResolveSpamFolder(mapi::Session& session, SpamFolderRef& ref)
   return out;
 }
 
-SpamFolderResult CheckSpamFolder(mapi::Session& session, SettingsHolder& settings) {
+SpamFolderResult CheckSpamFolder(mapi::Session& session, SettingsHolder& settings, bool make) {
   SpamFolderRef ref = settings.GetSpamFolder().value_or(SpamFolderRef{});
-  ResolvedSpamFolder resolved = ResolveSpamFolder(session, ref);
+  ResolvedSpamFolder resolved = ResolveSpamFolder(session, ref, make);
   if (resolved.result != SpamFolderResult::kNone) settings.SetSpamFolder(ref);
   return resolved.result;
 }

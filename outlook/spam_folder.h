@@ -25,6 +25,7 @@ enum class SpamFolderResult {
   kFound = 0,     // the referenced folder
   kFallback = 1,  // the store's junk folder, else the Inbox's "Spam" subfolder (found or made)
   kNone = 2,      // no folder at all
+  kToBeMade = 3,  // none yet; it is made where the reference says when it is first needed
 };
 
 struct ResolvedSpamFolder {
@@ -37,10 +38,13 @@ struct ResolvedSpamFolder {
 // making what is missing; the default store's own junk folder (the Inbox's
 // PR_JUNK_FOLDER_ENTRYID); the Inbox's "Spam" subfolder (made when missing). On
 // kFound or kFallback `ref` is rewritten from the folder; on kNone it is left alone.
-ResolvedSpamFolder ResolveSpamFolder(mapi::Session& session, SpamFolderRef& ref);
+// Without `make` nothing is made: a folder that would be is kToBeMade, with `ref`
+// naming its path (the Inbox's "Spam" when the reference named none) and no entry id.
+ResolvedSpamFolder ResolveSpamFolder(mapi::Session& session, SpamFolderRef& ref, bool make = true);
 
 // Resolves the stored reference and stores the rewritten one back (unless kNone).
-SpamFolderResult CheckSpamFolder(mapi::Session& session, SettingsHolder& settings);
+SpamFolderResult CheckSpamFolder(mapi::Session& session, SettingsHolder& settings,
+                                 bool make = true);
 
 // The entry id the settings hold for the spam folder; absent when none is stored or
 // it is no hexadecimal id.

@@ -160,6 +160,8 @@ void StoreWatcher::Handle(mapi::Session& session, const mapi::Notification& n) {
         // A mail program that keeps its own copy of sent mail writes it straight into
         // Sent Items rather than moving it there from the Outbox.
         if (auto message = OpenMessage(session, messageId)) recorder_.RecordSentMessage(*message);
+      } else if (moves_) {
+        moves_->OnCreatedElsewhere(session, n);  // a copy into or out of the spam folder
       }
       return;
     }
@@ -170,6 +172,7 @@ void StoreWatcher::Handle(mapi::Session& session, const mapi::Notification& n) {
         return;
       }
       queue_.NoteMoved(messageId, parentId, n.oldId);
+      if (moves_) moves_->OnMoved(session, n);
       return;
     }
     default:

@@ -24,6 +24,7 @@
 #include "mapi/notification.h"
 #include "mapi/session.h"
 #include "outlook/folder_kind_cache.h"
+#include "outlook/move_detector.h"
 #include "outlook/pending_queue.h"
 #include "outlook/sent_mail.h"
 #include "platform/clock.h"
@@ -47,6 +48,9 @@ class StoreWatcher : public std::enable_shared_from_this<StoreWatcher> {
   void UnadviseStores();
   std::size_t RegistrationCount() const;
 
+  // Where moves and copies are shown, to tell the user's moves (null: nowhere). Set
+  // before AdviseStores; must outlive the registrations.
+  void SetMoveDetector(MoveDetector* moves) { moves_ = moves; }
   // Called by the stores; always returns 0.
   mapi::HRESULT OnNotify(std::span<const mapi::Notification> notifications);
 
@@ -62,6 +66,7 @@ class StoreWatcher : public std::enable_shared_from_this<StoreWatcher> {
   SentMailRecorder& recorder_;
   FolderKindCache exchangeFolders_;
   FolderKindCache localFolders_;
+  MoveDetector* moves_ = nullptr;  // set before the registrations
   mutable std::mutex mutex_;
   std::shared_ptr<mapi::Session> session_;   // guarded by mutex_
   std::vector<Registration> registrations_;  // guarded by mutex_

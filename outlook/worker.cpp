@@ -5,6 +5,7 @@
 #include "core/reason_text.h"
 #include "crash/reporter.h"
 #include "mapi/queries.h"
+#include "outlook/spam_folder.h"
 #include "platform/code_page.h"
 #include "platform/printable.h"
 
@@ -76,11 +77,17 @@ bool Worker::Idle() const {
 }
 
 void Worker::WaitUntilIdle() {
-  if (!running()) return;
+  while (!WaitUntilIdleFor(std::chrono::hours(1))) {
+  }
+}
+
+bool Worker::WaitUntilIdleFor(std::chrono::milliseconds limit) {
+  if (!running()) return true;
   std::unique_lock<std::mutex> lock(idleMutex_);
   // A message queued while the thread is not busy makes it busy before it is taken,
   // and the end of every pass (and the thread's end) notifies.
-  idleChanged_.wait(lock, [this] { return stop_ || (!busy_ && !o_.queue.HasPending()); });
+  return idleChanged_.wait_for(lock, limit,
+                               [this] { return stop_ || (!busy_ && !o_.queue.HasPending()); });
 }
 
 void Worker::Loop() {
@@ -131,6 +138,24 @@ void Worker::Acquire() {
   }
 }
 
+bool Worker::EnsureSpamFolder() {
+  if (spamFolder_) return true;
+  Acquire();
+  if (spamFolder_ || !session_) return spamFolder_ != nullptr;
+  // Gone (deleted, or replaced by something that is no folder, while the host runs):
+  // found or made again the way the core does at its start, and the new reference
+  // stored. What cannot be made is said once; the spam stays where it is meanwhile.
+  if (CheckSpamFolder(*session_, o_.settings) != SpamFolderResult::kNone) Acquire();
+  if (spamFolder_) {
+    if (spamFolderMissing_ && o_.log) o_.log("the spam folder is there again");
+    spamFolderMissing_ = false;
+  } else if (!spamFolderMissing_) {
+    spamFolderMissing_ = true;
+    if (o_.log) o_.log("the spam folder cannot be found or made: spam stays where it is");
+  }
+  return spamFolder_ != nullptr;
+}
+
 void Worker::RunPass() {
   crash::OwnCodeScope ownCode;  // a fault while judging is reported
   o_.queue.PurgeRecent();
@@ -164,13 +189,15 @@ void Worker::HandleMessage(const PendingMessage& item) {
   std::string reason;
   std::shared_ptr<mapi::Folder> folder;
   std::shared_ptr<mapi::Message> message;
-  if (session_ && spamFolder_ && Open(item.parentId, item.messageId, &folder, &message)) {
+  if (session_ && Open(item.parentId, item.messageId, &folder, &message)) {
     if (item.origin & kOriginJudgedSpam) {
       // Reported as moved into the spam folder (by our own move): nothing to do, and
       // nothing to remember, or the user taking it back out would be undone.
       spam = !SameEntry(item.parentId, spamFolderId_);
       if (spam) reason = "judged spam before a rule of the mail client moved it";
-    } else if (IsReturnFromSpam(*message)) {
+    } else if ((o_.moves &&
+                o_.moves->ArrivedFromSpam(*session_, *message, item.parentId, item.messageId)) ||
+               IsReturnFromSpam(*message)) {
       // Taken back out of the spam folder as a copy: a move, not new mail.
       returned = true;
       if (o_.journal) {
@@ -199,6 +226,7 @@ void Worker::HandleMessage(const PendingMessage& item) {
   // What is recorded and announced of the move is read first, while the message is
   // where it was.
   JournalEntry entry = EntryFor(*message, folder.get(), kVerdictSpam, reason);
+  if (o_.ownMoves) o_.ownMoves->Note(MessageIdOf(*message), spamFolderId_);
   const bool moved = MoveToSpam(*message, folder, item.messageId, item.parentId, flags);
   if (moved) entry.destination = SpamFolderName();
   Record(entry);
@@ -264,7 +292,7 @@ bool Worker::SameEntry(const mapi::EntryId& a, const mapi::EntryId& b) {
 bool Worker::MoveToSpam(mapi::Message& message, std::shared_ptr<mapi::Folder> source,
                         const mapi::EntryId& messageId, const mapi::EntryId& queuedParent,
                         ClassifyFlags flags) {
-  if (!spamFolder_) return false;
+  if (!EnsureSpamFolder()) return false;
   auto parent = mapi::HrGetOneProp(message, mapi::PR_PARENT_ENTRYID);
   if (parent.ok()) {
     mapi::EntryId current = parent->AsEntryId();
@@ -284,13 +312,20 @@ bool Worker::MoveToSpam(mapi::Message& message, std::shared_ptr<mapi::Folder> so
     message.SetReadFlag(0);
   }
   const mapi::EntryId ids[] = {messageId};
-  mapi::HRESULT hr = source->CopyMessages(ids, *spamFolder_, mapi::MESSAGE_MOVE);
-  if (hr == mapi::S_OK) return true;
-  // The spam folder may be gone (deleted while the host runs): open it afresh from the
-  // settings next time instead of failing every later move against a dead object.
+  if (source->CopyMessages(ids, *spamFolder_, mapi::MESSAGE_MOVE) == mapi::S_OK) return true;
+  // The spam folder may be gone (deleted while the host runs): it is opened, or made,
+  // afresh and the move tried once more, instead of failing every later move against
+  // a dead object. A message the failed move did take is not moved twice: its parent
+  // is the spam folder then.
   spamFolder_.reset();
   spamFolderId_ = {};
-  return false;
+  spamFolderName_.clear();
+  if (!EnsureSpamFolder()) return false;
+  if (auto now = mapi::HrGetOneProp(message, mapi::PR_PARENT_ENTRYID);
+      now.ok() && SameEntry(now->AsEntryId(), spamFolderId_)) {
+    return false;
+  }
+  return source->CopyMessages(ids, *spamFolder_, mapi::MESSAGE_MOVE) == mapi::S_OK;
 }
 
 }  // namespace quorvel::outlook

@@ -36,6 +36,8 @@
 #include "mapi/folder.h"
 #include "mapi/message.h"
 #include "mapi/session.h"
+#include "outlook/move_detector.h"
+#include "outlook/own_moves.h"
 #include "outlook/pending_queue.h"
 #include "outlook/spam_judge.h"
 #include "outlook/spam_returns.h"
@@ -73,6 +75,10 @@ struct WorkerOptions {
   VerdictJournal* journal = nullptr;
   // A line on the host's log (one per move); may be empty.
   std::function<void(const std::string&)> log = {};
+  // Tells arrivals that came out of the spam folder from new mail; may be null.
+  MoveDetector* moves = nullptr;
+  // Where the worker notes its own moves into the spam folder; may be null.
+  OwnMoves* ownMoves = nullptr;
 };
 
 class Worker {
@@ -96,6 +102,8 @@ class Worker {
   // Returns once the thread is idle (what was queued before and meanwhile is judged
   // and moved), or once it stops; at once when it does not run.
   void WaitUntilIdle();
+  // The same, waiting at most `limit`: whether it is idle.
+  bool WaitUntilIdleFor(std::chrono::milliseconds limit);
 
   // One round of the loop once work is there: forget old recent spam, take the session
   // and spam folder when not held, and handle every pending message.
@@ -111,6 +119,9 @@ class Worker {
   void Loop();
   void SetBusy(bool busy);
   void Acquire();
+  // The spam folder for a move: the one held, the one the settings name, else resolved
+  // again (found or made) and the settings rewritten. False when there is none.
+  bool EnsureSpamFolder();
   bool MoveToSpam(mapi::Message& message, std::shared_ptr<mapi::Folder> source,
                   const mapi::EntryId& messageId, const mapi::EntryId& queuedParent,
                   ClassifyFlags flags);
@@ -137,7 +148,8 @@ class Worker {
   std::shared_ptr<mapi::Session> session_;
   std::shared_ptr<mapi::Folder> spamFolder_;
   mapi::EntryId spamFolderId_;
-  std::string spamFolderName_;  // empty: not read yet
+  std::string spamFolderName_;      // empty: not read yet
+  bool spamFolderMissing_ = false;  // said once until it is back
   std::atomic<bool> holdsSession_{false};
   SpamReturns returns_;  // the worker thread's
   mutable std::mutex idleMutex_;

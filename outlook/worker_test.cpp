@@ -223,7 +223,8 @@ TEST_F(WorkerTest, FailuresLeaveTheMessageWhereItIsAndUncounted) {
   Queue(gone);
   // The move fails.
   EntryId stuck = Deliver("SPAM stuck");
-  box.session->faults().Fail(Call::kCopyMessages, box.layout.inbox, mapi::MAPI_E_CALL_FAILED, 1);
+  // Fails twice: the move, and its one retry on the spam folder opened afresh.
+  box.session->faults().Fail(Call::kCopyMessages, box.layout.inbox, mapi::MAPI_E_CALL_FAILED, 2);
   Queue(stuck);
   Worker(Options()).RunPass();
   EXPECT_FALSE(queue.HasPending());
@@ -233,33 +234,78 @@ TEST_F(WorkerTest, FailuresLeaveTheMessageWhereItIsAndUncounted) {
   EXPECT_TRUE(window.counts.empty());
 }
 
-TEST_F(WorkerTest, WithoutASpamFolderNothingIsJudgedOrMoved) {
+// The spam folder is looked for (and made) at the first spam, not before: good mail
+// alone makes no folder.
+TEST_F(WorkerTest, WithoutAReferenceTheSpamFolderIsMadeAtTheFirstSpam) {
+  ASSERT_EQ(box.Inbox()->DeleteFolder(spam, mapi::DEL_FOLDERS | mapi::DEL_MESSAGES), mapi::S_OK);
   settings.SetSpamFolder({u"", u""});
+  Worker worker(Options());
+  EntryId good = Deliver("hello");
+  Queue(good);
+  worker.RunPass();
+  EXPECT_EQ(judge.calls(), 1u);
+  EXPECT_TRUE(box.MessagesIn(box.layout.inbox) == std::vector<EntryId>{good});
+  EXPECT_TRUE(settings.GetSpamFolder()->entryId.empty());
   EntryId bad = Deliver("SPAM");
   Queue(bad);
-  Worker(Options()).RunPass();
-  EXPECT_EQ(judge.calls(), 0u);
+  worker.RunPass();
+  EXPECT_EQ(judge.calls(), 2u);
+  auto ref = settings.GetSpamFolder();
+  ASSERT_TRUE(ref && !ref->entryId.empty());
+  auto made = EntryId::FromHex(platform::WideToAnsi(ref->entryId));
+  ASSERT_TRUE(made);
+  EXPECT_EQ(box.MessagesIn(*made), std::vector<EntryId>{bad});
   EXPECT_FALSE(queue.HasPending());
 }
 
-TEST_F(WorkerTest, ASpamFolderDeletedWhileRunningIsOpenedAgainOnceItIsBack) {
-  Worker worker(Options());
+// The spam folder deleted while the host runs stopped every move until a restart. The
+// next spam finds it gone, makes it again along its stored path and moves into it;
+// the worker says once when it cannot be made, and the spam stays in the Inbox then.
+TEST_F(WorkerTest, ASpamFolderDeletedWhileRunningIsMadeAgainAtTheNextSpam) {
+  std::vector<std::string> logged;
+  WorkerOptions options = Options();
+  options.log = [&](const std::string& line) { logged.push_back(line); };
+  Worker worker(options);
   Queue(Deliver("SPAM 1"));
   worker.RunPass();
   ASSERT_EQ(box.MessagesIn(spam).size(), 1u);
-  // The folder goes away under the worker; the next move fails and the worker lets
-  // go of it, then picks up the folder the settings name now.
+  const std::u16string path = settings.GetSpamFolder()->friendlyName;
   ASSERT_EQ(box.Inbox()->DeleteFolder(spam, mapi::DEL_FOLDERS | mapi::DEL_MESSAGES), mapi::S_OK);
   EntryId second = Deliver("SPAM 2");
   Queue(second);
   worker.RunPass();
-  EXPECT_EQ(box.MessagesIn(box.layout.inbox), std::vector<EntryId>{second});
-  spam = box.AddFolder(box.layout.inbox, "Spam");
-  settings.SetSpamFolder({platform::AnsiToWide(spam.ToHex()), u"x"});
+  auto ref = settings.GetSpamFolder();
+  ASSERT_TRUE(ref);
+  auto again = EntryId::FromHex(platform::WideToAnsi(ref->entryId));
+  ASSERT_TRUE(again);
+  EXPECT_NE(*again, spam);
+  EXPECT_EQ(ref->friendlyName, path);
+  EXPECT_EQ(box.MessagesIn(*again), std::vector<EntryId>{second});
+  EXPECT_TRUE(box.MessagesIn(box.layout.inbox).empty());
+
+  // A store that refuses to make folders: the spam stays, said once, and moving
+  // starts again once the folder can be had.
+  ASSERT_EQ(box.Inbox()->DeleteFolder(*again, mapi::DEL_FOLDERS | mapi::DEL_MESSAGES), mapi::S_OK);
+  box.session->faults().Fail(Call::kCreateFolder, {}, mapi::MAPI_E_NO_ACCESS);
   EntryId third = Deliver("SPAM 3");
+  EntryId fourth = Deliver("SPAM 4");
   Queue(third);
+  Queue(fourth);
   worker.RunPass();
-  EXPECT_TRUE(InSpam(third));
+  EXPECT_EQ(box.MessagesIn(box.layout.inbox).size(), 2u);
+  EXPECT_EQ(std::count_if(logged.begin(), logged.end(),
+                          [](const std::string& l) {
+                            return l.find("cannot be found or made") != std::string::npos;
+                          }),
+            1);
+  box.session->faults().Clear();
+  EntryId fifth = Deliver("SPAM 5");
+  Queue(fifth);
+  worker.RunPass();
+  ref = settings.GetSpamFolder();
+  auto made = EntryId::FromHex(platform::WideToAnsi(ref->entryId));
+  ASSERT_TRUE(made);
+  EXPECT_EQ(box.MessagesIn(*made), std::vector<EntryId>{fifth});
 }
 
 TEST_F(WorkerTest, TrayCountAddsUpWithinTwoSecondsAndStartsOverAfter) {
@@ -365,7 +411,8 @@ TEST_F(WorkerTest, EachActedVerdictIsJournaledAndEachMoveLogged) {
   Queue(Deliver("lunch"));
   // Judged spam whose move fails: journaled as staying where it was, not logged.
   Queue(Deliver("SPAM stuck"));
-  box.session->faults().Fail(Call::kCopyMessages, box.layout.inbox, mapi::MAPI_E_CALL_FAILED, 1);
+  // Fails twice: the move, and its one retry on the spam folder opened afresh.
+  box.session->faults().Fail(Call::kCopyMessages, box.layout.inbox, mapi::MAPI_E_CALL_FAILED, 2);
   Queue(Deliver("SPAM pills\x1b[2J"));
   clock.Set(clock.Now() + 5 * platform::kFileTimeSecond);
   Worker(options).RunPass();

@@ -45,6 +45,7 @@ const std::array kBindings = {
     Dword("JunkDoNotShowAnymore", &S::junkDoNotShowAnymore),
     Dword("JunkMoveInbox", &S::junkMoveInbox),
     Dword("LastOptionsPage", &S::lastOptionsPage),
+    Dword("LearnFromMoves", &S::learnFromMoves),
     MailBase("MailBase for Bayes", "Bayes.raw", "Bayes.raw.tmp"),
     Dword("MarkSpamAsRead", &S::markSpamAsRead),
     Dword("RespectOutlookRules", &S::respectOutlookRules),

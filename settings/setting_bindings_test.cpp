@@ -11,7 +11,7 @@ namespace {
 
 TEST(SettingBindingsTest, OrderedByValueNameWithoutRegardToCase) {
   auto bindings = SettingBindings();
-  ASSERT_EQ(bindings.size(), 31u);  // 29 stored values and the two mail base files
+  ASSERT_EQ(bindings.size(), 32u);  // 30 stored values and the two mail base files
   EXPECT_EQ(bindings.front().valueName, "AutoAddToWhiteList");
   EXPECT_EQ(bindings.back().valueName, "WhiteListWildcards");
   for (std::size_t i = 1; i < bindings.size(); ++i) {

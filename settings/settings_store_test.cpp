@@ -184,7 +184,7 @@ TEST_F(SettingsStoreTest, EachValueNameCarriesItsOwnField) {
   EXPECT_FALSE(HasValue("MailBase for Bayes"));
   std::vector<std::string> names;
   ASSERT_EQ(memory_.EnumValues(kHkcu, kSettingsKey, &names), 0);
-  EXPECT_EQ(names.size(), 29u);
+  EXPECT_EQ(names.size(), 30u);
 
   UserSettings loaded;
   ASSERT_TRUE(Store().Load(&loaded));

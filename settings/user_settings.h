@@ -73,6 +73,9 @@ struct UserSettings {
   StringSet customSpamDictionary;  // CustomSpamDictionary
 
   std::uint32_t lastOptionsPage = 0;  // LastOptionsPage
+  // LearnFromMoves: a message the user moves out of the spam folder is marked good, one
+  // moved into it junk, as the marking commands would without their questions.
+  std::uint32_t learnFromMoves = 1;
 
   // The spam folder of the current profile. With no profile key: the plain pair.
   // With a profile key: the map's pair for it; when the key is absent, the plain

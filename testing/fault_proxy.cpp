@@ -114,7 +114,8 @@ void FaultProxy::Pump(int client, int server) {
   };
   while (open) {
     pollfd fds[3] = {{client, POLLIN, 0}, {server, POLLIN, 0}, {stopFd_, POLLIN, 0}};
-    if (::poll(fds, 3, 100) < 0) continue;
+    const nfds_t watched = frozen_ ? 0 : 2;  // frozen: only the stop signal
+    if (::poll(fds + 2 - watched, watched + 1, 100) < 0) continue;
     if (fds[2].revents & POLLIN) break;
     if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
       ssize_t n = ::recv(client, buf, sizeof buf, 0);

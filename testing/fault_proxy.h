@@ -7,7 +7,9 @@
 //     the answer is lost), or answer in the server's place with given bytes, optionally
 //     followed by an endless stream (a huge literal).
 // An armed fault is taken by the next connection that passes bytes and is then used
-// up. Without a fault bytes pass unchanged.
+// up. Without a fault bytes pass unchanged. Freeze stops every connection, old and new,
+// from passing bytes either way while keeping it open: a peer that went silent (a
+// cable pulled, a server stopped) rather than one that closed.
 //
 // Thread-safety: all methods may be called from any thread; the proxy runs one thread
 // to accept and one per connection.
@@ -49,6 +51,7 @@ class FaultProxy {
   std::uint16_t port() const { return port_; }
   void Arm(const Fault& fault);
   void Disarm();
+  void Freeze(bool frozen) { frozen_ = frozen; }
   // Whether the armed fault has struck.
   bool Struck() const { return struck_.load(); }
   int Connections() const { return connections_.load(); }
@@ -62,6 +65,7 @@ class FaultProxy {
   int listenFd_ = -1;
   int stopFd_ = -1;
   std::atomic<bool> struck_{false};
+  std::atomic<bool> frozen_{false};
   std::atomic<int> connections_{0};
   std::mutex mutex_;
   std::optional<Fault> armed_;      // guarded by mutex_

@@ -2,7 +2,9 @@
 
 #include <utility>
 
+#include "platform/code_page.h"
 #include "platform/string_table.h"
+#include "ui/entry_text.h"
 
 namespace quorvel::ui {
 namespace {
@@ -160,9 +162,24 @@ bool AddListEntry(Ui& ui, const ListPageLists& lists, std::string_view address,
   return true;
 }
 
+// The Edit dialog speaks UTF-8 and the lists keep the ANSI code page: what the user
+// typed is converted, or refused with the reason when the code page cannot hold it.
+static bool TypedEntryToAnsi(Ui& ui, std::string* address, std::string* name) {
+  std::string ansiAddress, ansiName;
+  std::string problem = CheckEntryText(*address, "address", &ansiAddress);
+  if (problem.empty()) problem = CheckEntryText(*name, "name", &ansiName);
+  if (!problem.empty()) {
+    Warn(ui, problem);
+    return false;
+  }
+  *address = std::move(ansiAddress);
+  *name = std::move(ansiName);
+  return true;
+}
+
 bool AddListEntryAsked(Ui& ui, const ListPageLists& lists, platform::FileTime now) {
   std::string address, name;
-  if (!RunEditEntry(ui, &address, &name)) return false;
+  if (!RunEditEntry(ui, &address, &name) || !TypedEntryToAnsi(ui, &address, &name)) return false;
   return AddListEntry(ui, lists, address, name, now);
 }
 
@@ -184,7 +201,9 @@ bool EditListEntry(Ui& ui, const ListPageLists& lists, const ListEntryRef& entry
     name = found->Entry() != nullptr ? found->Entry()->name : std::string();
     contacts.RemoveAt(*found);
   }
-  if (!RunEditEntry(ui, &address, &name)) return false;
+  address = platform::AnsiToUtf8(address);
+  name = platform::AnsiToUtf8(name);
+  if (!RunEditEntry(ui, &address, &name) || !TypedEntryToAnsi(ui, &address, &name)) return false;
   ListPageLists copies{lists.kind, contacts, patterns, sameList ? contacts : opposite};
   if (!AddListEntry(ui, copies, address, name, now)) return false;
   lists.contacts = std::move(contacts);

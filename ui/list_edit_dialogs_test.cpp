@@ -179,6 +179,27 @@ TEST(EditListEntryTest, AWildcardEditedIntoItselfIsNotAlreadyThere) {
   EXPECT_EQ(l.whitePatterns.Count(), 1u);
 }
 
+TEST(EditListEntryTest, TheDialogSpeaksUtf8AndTheListKeepsTheCodePage) {
+  Lists l;
+  l.white.AddAddress(MakeContact("a@example.org"), "Zo\xEB", kNow);  // "Zoë" in Windows-1252
+  ScriptedUi ui;
+  Dialog seen;
+  ui.QueueDialog([&](Dialog& d) {
+    seen = d;
+    d.Find(kEditName)->text = "Zo\xC3\xAB B\xC3\xA4r";  // "Zoë Bär" typed
+    return platform::IDOK;
+  });
+  ASSERT_TRUE(EditListEntry(ui, l.Page(), {false, "a@example.org"}, kNow));
+  EXPECT_EQ(seen.Find(kEditName)->text, "Zo\xC3\xAB");
+  ASSERT_EQ(Shown(l.white).size(), 1u);
+  EXPECT_EQ(l.white.begin()->Entry()->name, "Zo\xEB B\xE4r");
+  // A name the code page cannot hold is refused and the entry stays as it was.
+  ui.QueueDialog(Fill("a@example.org", "\xE4\xB8\xAD\xE6\x96\x87", platform::IDOK));
+  EXPECT_FALSE(EditListEntry(ui, l.Page(), {false, "a@example.org"}, kNow));
+  ASSERT_EQ(Shown(l.white).size(), 1u);
+  EXPECT_EQ(l.white.begin()->Entry()->name, "Zo\xEB B\xE4r");
+}
+
 TEST(RemoveListEntriesTest, AsksWithTheCountAndRemovesOnlyOnYes) {
   EXPECT_EQ(RemoveQuestion(1), "Are you sure you want to delete this item?");
   EXPECT_EQ(RemoveQuestion(3), "Are you sure you want to delete these 3 items?");

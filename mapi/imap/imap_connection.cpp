@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <libetpan/libetpan.h>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -126,6 +128,16 @@ int ConnectTcp(const std::string& host, std::uint16_t port, int timeout) {
       socklen_t length = sizeof error;
       connected = ::poll(&p, 1, timeout * 1000) == 1 &&
                   ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+    }
+    if (connected) {
+      // The kernel probes a connection that has been quiet for 20 s, and gives it up
+      // after three probes 10 s apart go unanswered: a peer that vanished without a
+      // word (the network gone, the machine off) is found even between commands.
+      const int on = 1, idle = 20, interval = 10, count = 3;
+      ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+      ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+      ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+      ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
     }
     const int flags = connected ? ::fcntl(fd, F_GETFL) : -1;
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
@@ -653,6 +665,12 @@ bool ImapConnection::Create(const std::string& mailbox, ImapError* error) {
   if (broken_) return Check(MAILIMAP_ERROR_STREAM, "CREATE", error);
   impl_->StartCommand();
   return Check(mailimap_create(impl_->imap, mailbox.c_str()), "CREATE", error);
+}
+
+bool ImapConnection::Subscribe(const std::string& mailbox, ImapError* error) {
+  if (broken_) return Check(MAILIMAP_ERROR_STREAM, "SUBSCRIBE", error);
+  impl_->StartCommand();
+  return Check(mailimap_subscribe(impl_->imap, mailbox.c_str()), "SUBSCRIBE", error);
 }
 
 bool ImapConnection::Delete(const std::string& mailbox, ImapError* error) {

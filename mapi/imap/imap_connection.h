@@ -103,6 +103,7 @@ class ImapConnection {
   bool Append(const std::string& mailbox, const std::string& bytes,
               const std::vector<std::string>& flags, ImapError* error);
   bool Create(const std::string& mailbox, ImapError* error);
+  bool Subscribe(const std::string& mailbox, ImapError* error);
   bool Delete(const std::string& mailbox, ImapError* error);
   bool Noop(ImapError* error);
 

@@ -257,8 +257,13 @@ bool ImapCore::SelectChecked(ImapConnection& c, const std::string& mailbox, std:
     return false;
   }
   if (c.selected()->uidValidity != validity) {
-    *stale = true;
-    return false;
+    // The session may hold an older view of the mailbox: a UIDVALIDITY that changed
+    // since it was selected shows only in a new SELECT.
+    if (!c.Select(mailbox, false, error, /*refresh=*/true)) return false;
+    if (c.selected()->uidValidity != validity) {
+      *stale = true;
+      return false;
+    }
   }
   return true;
 }
@@ -359,7 +364,8 @@ Result<std::vector<std::vector<PropValue>>> ImapCore::ContentsRows(const std::st
   std::vector<std::vector<PropValue>> rows;
   HRESULT hr = Run("FETCH", true, [&](ImapConnection& c, ImapError* e) {
     rows.clear();
-    if (!c.Select(mailbox, false, e)) return false;
+    // Selected again: a mailbox kept selected shows no mail that arrived since.
+    if (!c.Select(mailbox, false, e, /*refresh=*/true)) return false;
     std::uint32_t validity = c.selected()->uidValidity;
     std::vector<MessageSummary> all;
     if (c.selected()->exists > 0 && !c.Fetch(1, 0, false, false, &all, e)) return false;
@@ -546,6 +552,28 @@ HRESULT ImapCore::TransferLocked(const std::string& mailbox, std::uint32_t valid
     }
     return uids.size();
   };
+  // The UID of the original's copy in the destination, left there by a move that the
+  // server's death interrupted (COPY done, or a MOVE that the server carries out as a
+  // copy and an expunge): the same Message-ID, size and arrival time. Nothing when
+  // there is none or it cannot be found out.
+  auto earlierCopy = [&](ImapConnection& c, const MessageSummary& original,
+                         const std::string& messageId,
+                         ImapError* e) -> std::optional<std::uint32_t> {
+    std::vector<std::uint32_t> uids;
+    if (messageId.empty() || !c.Select(destination, true, e) ||
+        !c.SearchMessageId(messageId, &uids, e)) {
+      return std::nullopt;
+    }
+    for (std::uint32_t candidate : uids) {
+      std::vector<MessageSummary> seen;
+      if (!c.Fetch(candidate, candidate, false, false, &seen, e)) return std::nullopt;
+      if (!seen.empty() && !seen[0].HasFlag("\\Deleted") && seen[0].size == original.size &&
+          seen[0].internalDate == original.internalDate) {
+        return candidate;
+      }
+    }
+    return std::nullopt;
+  };
   for (int attempt = 0; attempt < 2; ++attempt) {
     ImapConnection* c = nullptr;
     HRESULT hr = ConnectLocked(&c);
@@ -563,7 +591,27 @@ HRESULT ImapCore::TransferLocked(const std::string& mailbox, std::uint32_t valid
     std::string messageId = HeaderValue(found[0].content, "Message-ID");
     std::optional<std::uint32_t> newUid;
 
-    if (move && c->HasCapability("MOVE")) {
+    // A move finished by another process's start: the copy is there already, so only
+    // the original goes (never a second copy).
+    bool finishing = false;
+    if (move) {
+      newUid = earlierCopy(*c, found[0], messageId, &e);
+      if (c->broken()) continue;
+      if (newUid) {
+        finishing = true;
+        if (options_.log) {
+          options_.log("a move of " + messageId + " into \"" + destination +
+                       "\" was left half done; its copy is there, so the original goes");
+        }
+      }
+      if (!SelectChecked(*c, mailbox, validity, &e, &stale)) {
+        if (stale) return MAPI_E_NOT_FOUND;
+        if (c->broken() && attempt == 0) continue;
+        return FailLocked(e);
+      }
+    }
+
+    if (move && !finishing && c->HasCapability("MOVE")) {
       if (c->Move(uid, destination, &newUid, &e)) {
         setNewId(*c, newUid);
         return S_OK;
@@ -581,7 +629,7 @@ HRESULT ImapCore::TransferLocked(const std::string& mailbox, std::uint32_t valid
 
     // COPY, and for a move the original marked \Deleted and expunged afterwards.
     std::optional<std::size_t> before;
-    if (move) {
+    if (move && !finishing) {
       before = countById(*c, messageId, &e);
       if (c->broken()) continue;
       if (!SelectChecked(*c, mailbox, validity, &e, &stale)) {
@@ -590,7 +638,7 @@ HRESULT ImapCore::TransferLocked(const std::string& mailbox, std::uint32_t valid
         return FailLocked(e);
       }
     }
-    if (!c->Copy(uid, destination, &newUid, &e)) {
+    if (!finishing && !c->Copy(uid, destination, &newUid, &e)) {
       if (!c->broken()) return FailLocked(e);
       NoteError(e.text);
       if (Failed(hr = ReopenLocked(&c))) return hr;
@@ -635,6 +683,12 @@ HRESULT ImapCore::Transfer(const std::string& mailbox, std::uint32_t validity, s
   {
     std::lock_guard<std::mutex> lock(connMutex_);
     hr = TransferLocked(mailbox, validity, uid, destination, move, &newId);
+  }
+  if (hr == MAPI_E_CALL_FAILED) {
+    // Refused: the destination may have been deleted by another client since the
+    // mailboxes were listed. Then the caller hears that it is gone, not a failure.
+    auto listed = Folders(true);
+    if (listed.ok() && !Find(destination)) return MAPI_E_NOT_FOUND;
   }
   if (Failed(hr)) return hr;
   Notification n;
@@ -706,6 +760,19 @@ Result<std::string> ImapCore::CreateFolder(const std::string& parent, const std:
   }
   HRESULT hr =
       Run("CREATE", true, [&](ImapConnection& c, ImapError* e) { return c.Create(mailbox, e); });
+  if (Succeeded(hr)) {
+    // Subscribed, so that mail programs that show only subscribed mailboxes show it;
+    // a server that refuses keeps the mailbox all the same.
+    std::string refused;
+    Run("SUBSCRIBE", true, [&](ImapConnection& c, ImapError* e) {
+      if (c.Subscribe(mailbox, e)) return true;
+      refused = e->text;
+      return false;
+    });
+    if (!refused.empty() && options_.log) {
+      options_.log("the new mailbox \"" + mailbox + "\" is not subscribed: " + refused);
+    }
+  }
   auto after = Folders(true);
   bool exists = after.ok() && Find(mailbox).has_value();
   if (Failed(hr) && !exists) return hr;

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <iostream>
+#include <mutex>
 
 #include "mapi/folder.h"
 #include "mapi/imap/imap_names.h"
@@ -12,6 +13,7 @@
 #include "mapi/imap/test_dovecot.h"
 #include "mapi/queries.h"
 #include "testing/fault_proxy.h"
+#include "testing/recording_sink.h"
 #include "testing/wait_until.h"
 
 namespace quorvel::mapi {
@@ -215,6 +217,58 @@ TEST_F(ImapFaultsTest, AWatcherWhoseFetchesAllFailBacksOff) {
       std::chrono::seconds(30)));
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   proxy_->Disarm();
+}
+
+// A connection that goes silent without closing (the server stopped, the network
+// gone) went unnoticed for 12 minutes while the watcher waited in IDLE. The end of
+// each IDLE is now waited for with a deadline: the loss is told within the renewal
+// interval plus the deadline, the connection comes back once the server answers, and
+// mail that arrived meanwhile is announced.
+TEST_F(ImapFaultsTest, ASilentConnectionIsFoundAndRegained) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  ImapStoreOptions options = Options();
+  options.watch = true;
+  options.account.timeoutSeconds = 60;  // a command's own limit: far beyond the deadline
+  options.idleSeconds = 1;
+  options.answerSeconds = 2;
+  std::mutex mutex;
+  std::vector<ImapLinkChange> changes;
+  options.linkChanged = [&](const ImapLinkChange& change) {
+    std::lock_guard<std::mutex> lock(mutex);
+    changes.push_back(change);
+  };
+  auto count = [&] {
+    std::lock_guard<std::mutex> lock(mutex);
+    return changes.size();
+  };
+  auto store = OpenImapStore(options);
+  ASSERT_TRUE(store.ok());
+  auto sink = std::make_shared<RecordingSink>();
+  ASSERT_TRUE((*store)->Advise(EntryId(), fnevNewMail, sink).ok());
+  ASSERT_TRUE(quorvel::testing::WaitUntil([&] { return proxy_->Connections() >= 2; },
+                                          std::chrono::seconds(10)));
+  proxy_->Freeze(true);
+  const auto frozen = std::chrono::steady_clock::now();
+  const bool lost =
+      quorvel::testing::WaitUntil([&] { return count() >= 1; }, std::chrono::seconds(12));
+  EXPECT_TRUE(lost) << "a silent connection was not noticed within 12 s";
+  if (lost) {
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_FALSE(changes[0].connected);
+    EXPECT_FALSE(changes[0].reason.empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - frozen, std::chrono::seconds(8));
+  }
+  Deliver("INBOX", "while away");
+  proxy_->Freeze(false);
+  ASSERT_TRUE(quorvel::testing::WaitUntil([&] { return count() >= 2; }, std::chrono::seconds(20)));
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_TRUE(changes[1].connected);
+  }
+  EXPECT_TRUE(
+      quorvel::testing::WaitUntil([&] { return !sink->All().empty(); }, std::chrono::seconds(10)));
 }
 
 }  // namespace

@@ -20,6 +20,17 @@ Result<std::vector<PropValue>> ImapFolder::AllProps(bool withCounts) const {
       PropValue::ULong(PR_FOLDER_TYPE, FOLDER_GENERIC),
       PropValue::String8(PR_CONTAINER_CLASS, "IPF.Note"),
       PropValue::Boolean(PR_SUBFOLDERS, !core_->Children(mailbox_).empty())};
+  if (mailbox_ == "INBOX") {
+    // The Inbox names the account's own junk and drafts mailboxes (SPECIAL-USE), as
+    // the mail client's does, so that the spam folder is the junk mailbox the user's
+    // other programs already use.
+    if (auto junk = core_->FindSpecial("\\Junk")) {
+      props.push_back(PropValue::Id(PR_JUNK_FOLDER_ENTRYID, core_->FolderId(junk->mailbox)));
+    }
+    if (auto drafts = core_->FindSpecial("\\Drafts")) {
+      props.push_back(PropValue::Id(PR_IPM_DRAFTS_ENTRYID, core_->FolderId(drafts->mailbox)));
+    }
+  }
   if (withCounts) {
     auto counts = core_->CountMessages(mailbox_);
     if (!counts.ok()) return counts.hr;

@@ -37,6 +37,7 @@
 #ifndef QUORVEL_MAPI_IMAP_IMAP_STORE_H_
 #define QUORVEL_MAPI_IMAP_IMAP_STORE_H_
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -50,16 +51,32 @@ namespace quorvel::mapi {
 // system's own code for a network failure).
 inline constexpr HRESULT MAPI_E_NETWORK_ERROR = MakeResult(0x80040115);
 
+// The watcher's connection to the server was lost or is back.
+struct ImapLinkChange {
+  bool connected = false;
+  std::string reason;  // lost: what happened, for the user
+};
+
 struct ImapStoreOptions {
   imap::ImapAccount account;
   imap::PasswordSource password;
   std::string accountAddress;  // PR_RECEIVED_BY_EMAIL_ADDRESS; default: the user if it has an @
   std::string displayName;     // the store's PR_DISPLAY_NAME; default: "user@host"
   bool watch = true;           // report new mail in the Inbox
-  int idleSeconds = 600;       // IDLE is renewed this often
-  int pollSeconds = 60;        // NOOP interval where the server has no IDLE
-  int retryMinSeconds = 1;     // first wait after a failed connection attempt
+  // IDLE is ended and renewed this often, and the server must answer its end (or a
+  // NOOP) within answerSeconds: a connection that went dead without a word is found
+  // within their sum (with TCP keepalive beside it).
+  int idleSeconds = 25;
+  int answerSeconds = 25;
+  int pollSeconds = 25;     // NOOP interval where the server has no IDLE
+  int retryMinSeconds = 1;  // first wait after a failed connection attempt
   int retryMaxSeconds = 300;
+  // Where the store says what it did beside what was asked (a move that an earlier
+  // run left half done, finished); called on the calling thread. Empty: nowhere.
+  std::function<void(const std::string&)> log = {};
+  // Called on the watcher's thread each time its connection is lost (with the
+  // reason) and each time it is back; not called for the first connection.
+  std::function<void(const ImapLinkChange&)> linkChanged = {};
 };
 
 // Connects and logs in once, so that a wrong address, password or certificate is

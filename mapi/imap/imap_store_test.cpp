@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
+#include <set>
 
 #include "mapi/folder.h"
 #include "mapi/imap/imap_names.h"
@@ -162,6 +166,13 @@ TEST_F(ImapStoreTest, FoldersFromListWithDelimiterAndSpecialUse) {
   ASSERT_TRUE(sent.ok());
   EXPECT_EQ(sent->AsEntryId(), HrGetOneProp(*FolderOf(*store, "Sent"), PR_ENTRYID)->AsEntryId());
   EXPECT_TRUE(HrGetOneProp(*store, PR_IPM_WASTEBASKET_ENTRYID).ok());
+  // The Inbox names the \Junk mailbox as its junk folder (the spam folder where the
+  // settings name none); there is no \Drafts mailbox here.
+  auto junk = HrGetOneProp(*inbox, PR_JUNK_FOLDER_ENTRYID);
+  ASSERT_TRUE(junk.ok());
+  EXPECT_EQ(junk->AsEntryId(), HrGetOneProp(*FolderOf(*store, "Junk"), PR_ENTRYID)->AsEntryId());
+  EXPECT_FALSE(HrGetOneProp(*inbox, PR_IPM_DRAFTS_ENTRYID).ok());
+  EXPECT_FALSE(HrGetOneProp(*archive, PR_JUNK_FOLDER_ENTRYID).ok());
 
   // The Inbox's "Spam" folder is the server's \Junk mailbox; other names are created
   // with the delimiter, and a name holding the delimiter is refused.
@@ -173,6 +184,11 @@ TEST_F(ImapStoreTest, FoldersFromListWithDelimiterAndSpecialUse) {
   ASSERT_TRUE(direct_->List(&listed, &error));
   EXPECT_TRUE(std::any_of(listed.begin(), listed.end(),
                           [](const auto& m) { return m.name == "Archive/2025"; }));
+  // A mailbox the store makes is subscribed (Dovecot keeps the list beside the mail).
+  std::ifstream subscriptions(server_->Maildir(user_) + "/subscriptions");
+  const std::string subscribed((std::istreambuf_iterator<char>(subscriptions)),
+                               std::istreambuf_iterator<char>());
+  EXPECT_NE(subscribed.find("2025"), std::string::npos) << subscribed;
   EXPECT_EQ(archive->CreateFolder(FOLDER_GENERIC, "2025", "", 0).hr, MAPI_E_COLLISION);
   EXPECT_EQ(archive->CreateFolder(FOLDER_GENERIC, "a/b", "", 0).hr, MAPI_E_INVALID_PARAMETER);
 }
@@ -282,6 +298,53 @@ TEST_F(ImapStoreTest, MoveWithoutMoveCommandCopiesThenExpunges) {
   EXPECT_EQ(direct_->selected()->exists, 2u);
 }
 
+// A server killed in the middle of a move (COPY done, or a MOVE it makes as a copy and
+// an expunge) leaves the copy in the spam mailbox and the original in the Inbox. The
+// next start judges the original again; its move finishes the first one instead of
+// making a second copy. A different message under the same Message-ID is not taken
+// for the copy.
+TEST_F(ImapStoreTest, AMoveLeftHalfDoneIsFinishedNotDoubled) {
+  struct Case {
+    const char* capabilities;
+    bool sameMessage;  // the destination holds the original's copy, or only a namesake
+  } cases[] = {
+      {"", true},
+      {imap::testing::kNoMoveNoIdle, true},
+      {"", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.capabilities) + (c.sameMessage ? " copy" : " namesake"));
+    DovecotServer* server;
+    QUORVEL_NEED_DOVECOT(server, c.capabilities);
+    Use(server);
+    Deliver("INBOX", "keep me");
+    Deliver("INBOX", "half moved");
+    imap::ImapError error;
+    if (c.sameMessage) {
+      ASSERT_TRUE(direct_->Select("INBOX", false, &error, true)) << error.text;
+      std::optional<std::uint32_t> copied;
+      ASSERT_TRUE(direct_->Copy(2, "Junk", &copied, &error)) << error.text;
+    } else {
+      // Same Message-ID and subject, another body.
+      std::string other = Mail("half moved");
+      other += "and a line more\r\n";
+      ASSERT_TRUE(direct_->Append("Junk", other, {}, &error)) << error.text;
+    }
+    std::vector<std::string> logged;
+    ImapStoreOptions options = Options();
+    options.log = [&](const std::string& line) { logged.push_back(line); };
+    auto store = Open(options);
+    auto inbox = FolderOf(*store, "INBOX");
+    EntryId id = Ids(*inbox)["half moved"];
+    ASSERT_EQ(inbox->CopyMessages(std::span<const EntryId>(&id, 1), *FolderOf(*store, "Junk"),
+                                  MESSAGE_MOVE),
+              S_OK);
+    EXPECT_EQ(Subjects("INBOX"), std::vector<std::string>{"keep me"});
+    EXPECT_EQ(Subjects("Junk"), (std::vector<std::string>(c.sameMessage ? 1 : 2, "half moved")));
+    EXPECT_EQ(logged.size(), c.sameMessage ? 1u : 0u);
+  }
+}
+
 TEST_F(ImapStoreTest, IdleReportsNewMail) {
   DovecotServer* server;
   QUORVEL_NEED_DOVECOT(server, "");
@@ -352,6 +415,62 @@ TEST_F(ImapStoreTest, ChangedUidValidityMakesOldIdsNotFound) {
   auto ids = Ids(*archive);
   ASSERT_EQ(ids.size(), 1u);
   EXPECT_NE(ids["after"], old);
+}
+
+// The Inbox's UIDVALIDITY changes while the store watches it (the server rebuilt its
+// index): every UID of the new life is new, so the unread mail in it is announced
+// again, and mail that comes afterwards too; read mail is left alone. Nothing more was
+// announced until a restart.
+TEST_F(ImapStoreTest, AnInboxWhoseUidValidityChangesIsLookedAtAgain) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  Deliver("INBOX", "read before", {"\\Seen"});
+  Deliver("INBOX", "unread before");
+  ImapStoreOptions options = Options();
+  options.watch = true;
+  options.idleSeconds = 1;
+  auto store = Open(options);
+  auto sink = std::make_shared<RecordingSink>();
+  ASSERT_TRUE(store->Advise(EntryId(), fnevNewMail, sink).ok());
+  imap::ImapError error;
+  ASSERT_TRUE(direct_->Select("INBOX", true, &error, true)) << error.text;
+  const std::uint32_t before = direct_->selected()->uidValidity;
+  direct_.reset();
+  // A new UIDVALIDITY, as the server gives a mailbox whose index it rebuilt.
+  const std::string maildir = server_->Maildir(user_);
+  std::string uidlist;
+  {
+    std::ifstream in(maildir + "/dovecot-uidlist");
+    std::getline(in, uidlist);
+  }
+  const std::size_t v = uidlist.find(" V");
+  ASSERT_NE(v, std::string::npos) << uidlist;
+  const std::size_t end = uidlist.find(' ', v + 2);
+  const std::string header = uidlist.substr(0, v + 2) +
+                             std::to_string(std::stoul(uidlist.substr(v + 2, end - v - 2)) + 7) +
+                             uidlist.substr(end);
+  {
+    // Written aside and renamed into place, as Dovecot writes it.
+    std::ofstream(maildir + "/dovecot-uidlist.new") << header << "\n";
+  }
+  std::filesystem::rename(maildir + "/dovecot-uidlist.new", maildir + "/dovecot-uidlist");
+  direct_ = Direct(*server_, user_);
+  ASSERT_TRUE(direct_->Select("INBOX", true, &error, true)) << error.text;
+  ASSERT_NE(direct_->selected()->uidValidity, before);
+  Deliver("INBOX", "after");
+  ASSERT_TRUE(WaitFor([&] { return sink->All().size() >= 2; }, 20));
+  std::set<std::string> announced;
+  for (const Notification& n : sink->All()) {
+    auto opened = store->OpenEntry(n.entryId, 0);
+    auto decoded = imap::DecodeId(n.entryId.bytes());
+    ASSERT_TRUE(opened.ok()) << LastImapError(*store) << " validity "
+                             << (decoded ? decoded->uidValidity : 0) << " uid "
+                             << (decoded ? decoded->uid : 0) << " now "
+                             << direct_->selected()->uidValidity;
+    announced.insert(*HrGetOneProp(*opened->As<Message>(), PR_SUBJECT)->AsString8());
+  }
+  EXPECT_EQ(announced, (std::set<std::string>{"unread before", "after"}));
 }
 
 // A message larger than a response may be failed the response bound at every try: it

@@ -43,17 +43,25 @@ bool ImapWatcher::WaitStop(int seconds) {
 void ImapWatcher::Check(ImapConnection& c, std::uint32_t* validity, std::uint32_t* lastUid,
                         bool* ok) {
   ImapError error;
+  // Selected afresh each time: the server tells a changed UIDVALIDITY only there.
+  if (!c.Select("INBOX", true, &error, /*refresh=*/true)) {
+    *ok = false;
+    noteError_(error.text);
+    return;
+  }
   const std::optional<SelectedMailbox>& selected = c.selected();
   if (!selected) {
     *ok = false;
     return;
   }
-  if (selected->uidValidity != *validity) {
-    // A new life of the Inbox (or the first look): what is there now is not new mail.
+  // A new life of the Inbox (its UIDVALIDITY changed under the session: the server
+  // rebuilt it, or it was made again): every UID is new, so the whole mailbox is
+  // looked at again and its unread mail announced, as a start would judge it; what
+  // was read is left alone.
+  const bool newLife = selected->uidValidity != *validity;
+  if (newLife) {
     *validity = selected->uidValidity;
-    *lastUid = selected->uidNext > 0 ? selected->uidNext - 1 : 0;
-    std::vector<std::uint32_t> all;
-    if (selected->uidNext == 0 && c.SearchAll(&all, &error) && !all.empty()) *lastUid = all.back();
+    *lastUid = 0;
   }
   std::vector<MessageSummary> arrived;
   if (!c.Fetch(*lastUid + 1, 0, true, false, &arrived, &error)) {
@@ -65,7 +73,7 @@ void ImapWatcher::Check(ImapConnection& c, std::uint32_t* validity, std::uint32_
   EntryId inbox = FolderIdOf(key_, "INBOX");
   for (const MessageSummary& m : arrived) {
     *lastUid = std::max(*lastUid, m.uid);
-    if (m.HasFlag("\\Deleted")) continue;
+    if (m.HasFlag("\\Deleted") || (newLife && m.HasFlag("\\Seen"))) continue;
     MimeMessage parsed = ParseMime(m.content);
     Notification n;
     n.eventType = fnevNewMail;
@@ -90,13 +98,21 @@ void ImapWatcher::Run() {
   std::uint32_t validity = startValidity_;
   std::uint32_t lastUid = startLastUid_;
   int failures = 0;
+  bool linked = true;  // the store opened on a working connection
+  // Every answer of the server, the end of an IDLE included, is waited for at most
+  // answerSeconds: a connection that went dead without a word is found within
+  // idleSeconds + answerSeconds.
+  ImapAccount account = options_.account;
+  if (options_.answerSeconds > 0) {
+    account.timeoutSeconds = std::min(account.timeoutSeconds, options_.answerSeconds);
+  }
   while (true) {
     std::unique_ptr<ImapConnection> c;
     std::string passwordError;
     auto password = ReadPassword(options_.password, &passwordError);
     ImapError error;
     if (password) {
-      c = ImapConnection::Open(options_.account, *password, &error);
+      c = ImapConnection::Open(account, *password, &error);
     } else {
       error.text = passwordError;
     }
@@ -110,6 +126,11 @@ void ImapWatcher::Run() {
       return;
     }
     bool ok = c != nullptr && c->Select("INBOX", true, &error);
+    if (ok && !linked) {
+      // Back before anything that came meanwhile is announced.
+      linked = true;
+      if (options_.linkChanged) options_.linkChanged(ImapLinkChange{true, ""});
+    }
     while (ok) {
       Check(*c, &validity, &lastUid, &ok);
       if (!ok) break;
@@ -133,6 +154,13 @@ void ImapWatcher::Run() {
     pollfd fd{stopFd_, POLLIN, 0};
     if (::poll(&fd, 1, 0) > 0) return;
     if (!error.text.empty()) noteError_(error.text);
+    if (linked) {
+      linked = false;
+      if (options_.linkChanged) {
+        options_.linkChanged(ImapLinkChange{
+            false, error.text.empty() ? "the connection to the IMAP server was lost" : error.text});
+      }
+    }
     int wait =
         std::min(options_.retryMaxSeconds, options_.retryMinSeconds << std::min(failures, 16));
     if (failures == 0 && ok == false && error.kind == ImapErrorKind::kNetwork) wait = 0;

@@ -1,10 +1,12 @@
 // Internal to mapi/imap: the thread that watches the Inbox for new mail on a
 // connection of its own. It waits in IDLE (renewed every idleSeconds) or, where the
-// server lacks IDLE, sends a NOOP every pollSeconds; each message with a UID above the
+// server lacks IDLE, sends a NOOP every pollSeconds, and waits for each answer at most
+// answerSeconds, so that a dead connection is found; each message with a UID above the
 // highest one seen so far is announced as fnevNewMail and fnevObjectCreated. Mail
 // that arrives while the connection is down is announced once it is back; a changed
 // UIDVALIDITY starts the count again from the mailbox's current end. A lost
-// connection is opened again after 1, 2, 4 ... up to retryMaxSeconds.
+// connection is opened again after 1, 2, 4 ... up to retryMaxSeconds; its loss and its
+// return are told through ImapStoreOptions::linkChanged.
 //
 // Thread-safety: constructed and destroyed on one thread; the destructor stops the
 // thread (interrupting a blocked command) and waits for it.

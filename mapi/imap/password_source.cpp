@@ -1,13 +1,20 @@
 #include "mapi/imap/password_source.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <mutex>
+#include <set>
+#include <thread>
 
 #include "platform/file_system.h"
 
@@ -70,7 +77,21 @@ std::string CommandName(const std::string& command) {
   return command.substr(start, command.find_first_of(" \t\r\n", start) - start);
 }
 
-std::optional<std::string> FromCommand(const std::string& command, std::string* error) {
+// The process groups of the password commands running now, for StopPasswordCommands.
+std::mutex runningMutex;
+std::set<pid_t> running;  // guarded by runningMutex
+
+// Kills the command's whole group (the shell and whatever it started) and reaps the
+// shell.
+void KillGroup(pid_t pid) {
+  ::kill(-pid, SIGKILL);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+}
+
+std::optional<std::string> FromCommand(const std::string& command, int timeoutSeconds,
+                                       std::string* error) {
   int pipefd[2];
   if (::pipe2(pipefd, O_CLOEXEC) != 0) {
     *error = "cannot run the password command";
@@ -80,25 +101,71 @@ std::optional<std::string> FromCommand(const std::string& command, std::string* 
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipefd[1], STDOUT_FILENO);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  // A group of its own, so that the deadline (or a stop) ends its children with it.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
   const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
   pid_t pid = 0;
-  int rc = posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char**>(argv), environ);
+  int rc;
+  {
+    std::lock_guard<std::mutex> lock(runningMutex);
+    rc = posix_spawn(&pid, "/bin/sh", &actions, &attributes, const_cast<char**>(argv), environ);
+    if (rc == 0) running.insert(pid);
+  }
   posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
   ::close(pipefd[1]);
   if (rc != 0) {
     ::close(pipefd[0]);
     *error = "cannot run the password command: " + std::string(std::strerror(rc));
     return std::nullopt;
   }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  auto left = [&] {
+    return static_cast<int>(std::max<std::int64_t>(
+        0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                 std::chrono::steady_clock::now())
+               .count()));
+  };
+  // Its first line is all that is read: a child it left running may hold the pipe open.
   std::string text;
   char buf[512];
-  ssize_t n;
-  while ((n = ::read(pipefd[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR)) {
-    if (n > 0 && text.size() < kMaxPassword) text.append(buf, static_cast<std::size_t>(n));
+  bool late = false;
+  while (text.find_first_of("\r\n") == std::string::npos && text.size() < kMaxPassword) {
+    pollfd p{pipefd[0], POLLIN, 0};
+    const int ready = ::poll(&p, 1, left());
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready == 0) {
+      late = true;
+      break;
+    }
+    const ssize_t n = ::read(pipefd[0], buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    text.append(buf, static_cast<std::size_t>(n));
   }
   ::close(pipefd[0]);
   int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  while (!late) {
+    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    if (done == pid || (done < 0 && errno != EINTR)) break;
+    if (left() == 0) {
+      late = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (late) KillGroup(pid);
+  {
+    std::lock_guard<std::mutex> lock(runningMutex);
+    running.erase(pid);
+  }
+  if (late) {
+    *error = "the password command \"" + CommandName(command) + "\" did not finish within " +
+             std::to_string(timeoutSeconds) + " s";
+    return std::nullopt;
   }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     *error = "the password command \"" + CommandName(command) + "\" failed" +
@@ -138,10 +205,15 @@ bool WritePasswordFile(const std::string& path, const std::string& password, std
 std::optional<std::string> ReadPassword(const PasswordSource& source, std::string* error) {
   std::string ignored;
   if (error == nullptr) error = &ignored;
-  if (!source.command.empty()) return FromCommand(source.command, error);
+  if (!source.command.empty()) return FromCommand(source.command, source.timeoutSeconds, error);
   if (!source.file.empty()) return FromFile(source.file, error);
   *error = "no password: neither a credentials file nor a password command is set";
   return std::nullopt;
+}
+
+void StopPasswordCommands() {
+  std::lock_guard<std::mutex> lock(runningMutex);
+  for (pid_t pid : running) ::kill(-pid, SIGKILL);
 }
 
 }  // namespace quorvel::mapi::imap

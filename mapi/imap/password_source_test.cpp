@@ -4,8 +4,11 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+
+#include "testing/wait_until.h"
 
 namespace quorvel::mapi::imap {
 namespace {
@@ -81,6 +84,43 @@ TEST_F(PasswordSourceTest, CommandPrintsThePassword) {
   EXPECT_EQ(error, "the password command \"true\" printed no password");
   // A command that waits for input gets none rather than hanging.
   EXPECT_FALSE(ReadPassword(PasswordSource{"", "cat"}, &error));
+}
+
+// Whether the process `pid` is gone (or only a zombie nobody reaped yet).
+bool Gone(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;
+  const std::size_t close = line.rfind(')');
+  return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
+}
+
+// A command that hung (a keyring waiting for a person) held the host for good, and
+// its children outlived it. It has a deadline now, and its whole process group goes
+// when it passes; a child left running that holds the output open does not hold up
+// a command that printed its line and ended.
+TEST_F(PasswordSourceTest, ACommandGetsADeadlineAndItsChildrenGoWithIt) {
+  const std::string pidFile = dir_ + "/child.pid";
+  PasswordSource hanging{"", "sleep 60 & echo $! > " + pidFile + "; wait"};
+  hanging.timeoutSeconds = 1;
+  std::string error;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(ReadPassword(hanging, &error));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(error, "the password command \"sleep\" did not finish within 1 s");
+  pid_t child = 0;
+  std::ifstream(pidFile) >> child;
+  ASSERT_GT(child, 0);
+  EXPECT_TRUE(quorvel::testing::WaitUntil([&] { return Gone(child); }, std::chrono::seconds(5)))
+      << "the command's child outlived it";
+
+  PasswordSource leaves{"", "sleep 30 & echo pw"};
+  leaves.timeoutSeconds = 20;
+  const auto again = std::chrono::steady_clock::now();
+  auto password = ReadPassword(leaves, &error);
+  ASSERT_TRUE(password) << error;
+  EXPECT_EQ(*password, "pw");
+  EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::seconds(5));
 }
 
 TEST_F(PasswordSourceTest, WrittenCredentialsFileIsPrivateAndReadsBack) {

@@ -1,8 +1,13 @@
 #include "mapi/maildir/keywords_file.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
+#include <thread>
 
 namespace quorvel::mapi {
 namespace {
@@ -56,16 +61,45 @@ std::string SerializeKeywordTable(const KeywordTable& table) {
   return out;
 }
 
-std::string TranslateKeywordFlags(platform::FileSystem& files, const std::string& sourceDir,
-                                  const std::string& destinationDir, std::string_view flags,
-                                  std::string* note) {
+namespace {
+
+// Dovecot's own lock on a folder's keywords file: "dovecot-keywords.lock", made
+// exclusively, filled with the new table and renamed over the file. A lock that has
+// not changed for kStaleLockNs was left by a writer that died and is taken over.
+constexpr std::int64_t kStaleLockNs = 30'000'000'000;
+constexpr int kLockTries = 200;  // 10 ms apart
+
+platform::FileStatus TakeDotLock(platform::FileSystem& files, const std::string& lock) {
+  static std::atomic<unsigned> counter{0};
+  const std::string staged =
+      lock + "." + std::to_string(::getpid()) + "." + std::to_string(++counter) + ".new";
+  platform::FileStatus status;
+  for (int i = 0; i < kLockTries; ++i) {
+    if (status = files.WriteFileAtomic(staged, ""); !status.ok()) return status;
+    status = files.RenameNoReplace(staged, lock);
+    if (status.ok()) return status;
+    files.Remove(staged);
+    if (status.code() != EEXIST) return status;
+    platform::FileInfo info;
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
+    if (files.Stat(lock, &info).ok() && info.kind != platform::FileKind::kMissing &&
+        now - info.modifiedNs > kStaleLockNs) {
+      files.Remove(lock);
+      continue;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return status;
+}
+
+// The letters of `letters` (named in `source`) in `destination`, adding what it lacks
+// to it; `added` gets the letters it was given.
+std::string Translate(const KeywordTable& source, KeywordTable& destination,
+                      const std::string& sourceDir, const std::string& destinationDir,
+                      std::string_view letters, std::string* added, std::string* note) {
   std::string out;
-  std::string letters;
-  for (char c : flags) (IsKeywordLetter(c) ? letters : out).push_back(c);
-  if (letters.empty() || sourceDir == destinationDir) return std::string(flags);
-  const KeywordTable source = LoadTable(files, sourceDir);
-  KeywordTable destination = LoadTable(files, destinationDir);
-  std::string added;  // letters given a new line in the destination's file
   for (char c : letters) {
     const std::string& name = source.names[c - 'a'];
     if (name.empty()) {
@@ -90,17 +124,48 @@ std::string TranslateKeywordFlags(platform::FileSystem& files, const std::string
       continue;
     }
     *free = name;
-    added.push_back(static_cast<char>('a' + (free - destination.names.begin())));
+    added->push_back(static_cast<char>('a' + (free - destination.names.begin())));
   }
+  return out;
+}
+
+}  // namespace
+
+std::string TranslateKeywordFlags(platform::FileSystem& files, const std::string& sourceDir,
+                                  const std::string& destinationDir, std::string_view flags,
+                                  std::string* note) {
+  std::string out;
+  std::string letters;
+  for (char c : flags) (IsKeywordLetter(c) ? letters : out).push_back(c);
+  if (letters.empty() || sourceDir == destinationDir) return std::string(flags);
+  const KeywordTable source = LoadTable(files, sourceDir);
+  KeywordTable destination = LoadTable(files, destinationDir);
+  std::string added;  // letters given a new line in the destination's file
+  std::string carried =
+      Translate(source, destination, sourceDir, destinationDir, letters, &added, note);
   if (!added.empty()) {
-    platform::FileStatus written = files.WriteFileAtomic(
-        destinationDir + "/" + std::string(kKeywordsFile), SerializeKeywordTable(destination));
-    if (written.ok()) {
-      out += added;
-    } else {
-      AddNote(note, "keywords left off: " + written.message());
+    // The file gains lines: under Dovecot's lock, and from the file as it is then
+    // (another writer may have added keywords meanwhile).
+    const std::string target = destinationDir + "/" + std::string(kKeywordsFile);
+    const std::string lock = target + ".lock";
+    platform::FileStatus status = TakeDotLock(files, lock);
+    if (status.ok()) {
+      destination = LoadTable(files, destinationDir);
+      added.clear();
+      carried = Translate(source, destination, sourceDir, destinationDir, letters, &added, nullptr);
+      if (!added.empty()) {
+        status = files.WriteFileAtomic(lock, SerializeKeywordTable(destination));
+        if (status.ok()) status = files.Rename(lock, target);
+      }
+      if (added.empty() || !status.ok()) files.Remove(lock);
+    }
+    if (!status.ok()) {
+      AddNote(note,
+              "keywords left off: " + target + " cannot be written (" + status.message() + ")");
+      added.clear();
     }
   }
+  out += carried + added;
   std::sort(out.begin(), out.end());
   out.erase(std::unique(out.begin(), out.end()), out.end());
   return out;

@@ -3,8 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
 
 #include "platform/memory_file_system.h"
+#include "testing/temporary_folder.h"
 
 namespace quorvel::mapi {
 namespace {
@@ -90,6 +96,45 @@ TEST_F(TranslateTest, WhatCannotBeCarriedIsLeftOffAndSaid) {
   files.FailCall(0, ENOSPC);
   EXPECT_EQ(Move("Sa"), "S");
   EXPECT_NE(note.find("left off"), std::string::npos);
+}
+
+// Dovecot takes "dovecot-keywords.lock" while it rewrites the file. Written beside its
+// lock, a keyword we added was lost when Dovecot renamed its lock over the file, and
+// the letter we gave it then named Dovecot's keyword. The move now waits for the lock
+// and adds to the file as Dovecot left it; a lock its writer left behind (unchanged
+// for a minute) is taken over.
+TEST(KeywordLockTest, DovecotsLockIsWaitedForAndAStaleOneTakenOver) {
+  testing::TemporaryFolder root;
+  namespace fs = std::filesystem;
+  const std::string spam = root.File(".Spam");
+  fs::create_directories(spam);
+  std::ofstream(root.File("dovecot-keywords")) << "0 $Forwarded\n";
+  const std::string lock = spam + "/dovecot-keywords.lock";
+  std::ofstream(lock) << "0 Other\n";  // Dovecot writes its new table into the lock
+  std::thread dovecot([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    fs::rename(lock, spam + "/dovecot-keywords");
+  });
+  std::string note;
+  const std::string flags =
+      TranslateKeywordFlags(platform::RealFileSystem(), root.path(), spam, "Sa", &note);
+  dovecot.join();
+  EXPECT_EQ(flags, "Sb");
+  EXPECT_EQ(note, "");
+  std::ifstream in(spam + "/dovecot-keywords");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "0 Other\n1 $Forwarded\n");
+  EXPECT_FALSE(fs::exists(lock));
+
+  // Left behind by a writer that died.
+  std::ofstream(lock) << "";
+  fs::last_write_time(lock, fs::file_time_type::clock::now() - std::chrono::minutes(2));
+  std::ofstream(root.File("dovecot-keywords")) << "0 $Forwarded\n1 Late\n";
+  EXPECT_EQ(TranslateKeywordFlags(platform::RealFileSystem(), root.path(), spam, "Sb", &note),
+            "Sc");
+  EXPECT_FALSE(fs::exists(lock));
+  for (const auto& entry : fs::directory_iterator(spam)) {
+    EXPECT_EQ(entry.path().filename().string().find(".lock"), std::string::npos) << entry.path();
+  }
 }
 
 }  // namespace

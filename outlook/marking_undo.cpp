@@ -1,0 +1,214 @@
+#include "outlook/marking_undo.h"
+
+#include <cstdio>
+#include <map>
+#include <utility>
+
+#include "lists/contact.h"
+#include "mapi/queries.h"
+
+namespace quorvel::outlook {
+namespace {
+
+struct ListBinding {
+  const char* name;
+  ContactList UserSettings::*contacts;
+  StringSet UserSettings::*strings;
+};
+
+constexpr ListBinding kLists[] = {
+    {"WhiteList", &UserSettings::whiteList, nullptr},
+    {"BlackList", &UserSettings::blackList, nullptr},
+    {"SafeRecipients", &UserSettings::safeRecipients, nullptr},
+    {"WhiteListWildcards", nullptr, &UserSettings::whiteListWildcards},
+    {"BlackListWildcards", nullptr, &UserSettings::blackListWildcards},
+    {"SafeRecipientsWildcards", nullptr, &UserSettings::safeRecipientsWildcards},
+};
+
+const ListBinding* BindingOf(const std::string& list) {
+  for (const ListBinding& b : kLists) {
+    if (list == b.name) return &b;
+  }
+  return nullptr;
+}
+
+// Puts one change of a list back as it was before it.
+void Reverse(UserSettings& settings, const ListEntryChange& change, platform::FileTime now) {
+  const ListBinding* binding = BindingOf(change.list);
+  if (binding == nullptr) return;
+  if (binding->strings != nullptr) {
+    StringSet& set = settings.*(binding->strings);
+    if (change.added) {
+      set.Erase(change.entry);
+    } else {
+      set.Insert(change.entry);
+    }
+    return;
+  }
+  ContactList& list = settings.*(binding->contacts);
+  const Contact contact = MakeContact(change.entry);
+  if (!change.added) {
+    if (change.domain) {
+      list.AddDomain(contact);
+    } else {
+      list.AddAddress(contact, change.name, now);
+    }
+    return;
+  }
+  if (change.domain) {
+    if (auto group = list.FindGroup(contact); group && group->IsDomainEntry())
+      list.RemoveAt(*group);
+  } else if (auto found = list.Find(contact); found && found->Entry() != nullptr) {
+    list.RemoveAt(*found);
+  }
+}
+
+mapi::EntryId FromHex(const std::string& hex) {
+  auto id = mapi::EntryId::FromHex(hex);
+  return id ? *id : mapi::EntryId();
+}
+
+std::shared_ptr<mapi::Folder> OpenFolder(mapi::Session& session, const std::string& hex) {
+  auto opened = session.OpenEntry(FromHex(hex), mapi::MAPI_BEST_ACCESS);
+  if (!opened.ok() || opened->objectType != mapi::MAPI_FOLDER) return nullptr;
+  return opened->As<mapi::Folder>();
+}
+
+// The entry ids of `folder`'s messages by Message-ID.
+std::multimap<std::string, mapi::EntryId> MessagesById(mapi::Session& session,
+                                                       mapi::Folder& folder) {
+  std::multimap<std::string, mapi::EntryId> byId;
+  auto table = folder.GetContentsTable(0);
+  if (!table.ok()) return byId;
+  const mapi::PropTag columns[] = {mapi::PR_ENTRYID, mapi::PR_INTERNET_MESSAGE_ID};
+  auto rows = mapi::HrQueryAllRows(**table, columns, std::nullopt);
+  if (!rows.ok()) return byId;
+  for (const mapi::Row& row : *rows) {
+    const mapi::EntryId id = mapi::GetEntryId(row, mapi::PR_ENTRYID);
+    std::string messageId = mapi::GetString8(row, mapi::PR_INTERNET_MESSAGE_ID);
+    if (messageId.empty()) {  // a store that does not list it: read the message
+      auto opened = session.OpenEntry(id, mapi::MAPI_BEST_ACCESS);
+      if (!opened.ok()) continue;
+      if (auto message = opened->As<mapi::Message>()) {
+        auto value = mapi::HrGetOneProp(*message, mapi::PR_INTERNET_MESSAGE_ID);
+        if (value.ok() && value->AsString8()) messageId = *value->AsString8();
+      }
+    }
+    if (!messageId.empty()) byId.emplace(messageId, id);
+  }
+  return byId;
+}
+
+bool SameListEntry(const ListEntryChange& a, const ListEntryChange& b) {
+  if (a.list != b.list || a.domain != b.domain) return false;
+  if (a.domain) return MakeContact(a.entry).domainKey == MakeContact(b.entry).domainKey;
+  const platform::LessNoCase less;
+  return !less(a.entry, b.entry) && !less(b.entry, a.entry);
+}
+
+}  // namespace
+
+std::optional<MarkingEntry> DependentMarking(const MarkingEntry& entry,
+                                             const std::vector<MarkingEntry>& later) {
+  for (const MarkingEntry& next : later) {
+    for (const MarkedMessage& m : entry.messages) {
+      for (const MarkedMessage& n : next.messages) {
+        if (m.messageId == n.messageId && m.from != m.to) return next;
+      }
+    }
+    for (const ListEntryChange& c : entry.lists) {
+      for (const ListEntryChange& d : next.lists) {
+        if (SameListEntry(c, d)) return next;
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+bool UndoMarking(AddInProcess& process, mapi::Session& session, const MarkingEntry& entry,
+                 std::string* error) {
+  const AddInEnvironment& env = process.environment();
+  // 1. What was learned, whole.
+  LearnedCounts learned;
+  if (!entry.counts.empty()) {
+    std::string bytes;
+    const std::string path = platform::JoinFilePath(env.dataFolder, entry.counts);
+    if (env.dataFolder.empty() || !platform::RealFileSystem().ReadFile(path, &bytes).ok() ||
+        !ParseLearned(bytes, &learned)) {
+      *error = "what the marking learned (\"" + path + "\") is missing or damaged";
+      return false;
+    }
+  }
+  // 2. Every moved message still where the marking put it.
+  struct Back {
+    std::shared_ptr<mapi::Folder> from, to;
+    std::vector<mapi::EntryId> messages;
+    std::vector<std::string> ids;
+  };
+  std::map<std::pair<std::string, std::string>, Back> moves;
+  std::map<std::string, std::multimap<std::string, mapi::EntryId>> listed;
+  for (const MarkedMessage& m : entry.messages) {
+    if (m.from == m.to) continue;
+    Back& back = moves[{m.to, m.from}];
+    if (!back.to) back.to = OpenFolder(session, m.to);
+    if (!back.from) back.from = OpenFolder(session, m.from);
+    if (!back.to || !back.from) {
+      *error = "the folder \"" + (back.to ? m.fromName : m.toName) + "\" cannot be opened";
+      return false;
+    }
+    if (!m.entry.empty()) {  // the store said where it went: look there first
+      auto opened = session.OpenEntry(FromHex(m.entry), mapi::MAPI_BEST_ACCESS);
+      if (opened.ok() && opened->objectType == mapi::MAPI_MESSAGE) {
+        back.messages.push_back(FromHex(m.entry));
+        back.ids.push_back(m.messageId);
+        continue;
+      }
+    }
+    if (!listed.count(m.to)) listed[m.to] = MessagesById(session, *back.to);
+    auto& byId = listed[m.to];
+    auto found = m.messageId.empty() ? byId.end() : byId.find(m.messageId);
+    if (found == byId.end()) {
+      *error = "the message " + (m.messageId.empty() ? m.entry : m.messageId) +
+               " is no longer in \"" + m.toName + "\"";
+      return false;
+    }
+    back.messages.push_back(found->second);
+    back.ids.push_back(m.messageId);
+    byId.erase(found);
+  }
+  // 3. The counts, still there to take.
+  MailbaseStore& store = process.mailbase().store();
+  if (!entry.counts.empty() && !store.Unlearn(learned)) {
+    *error = "the learned counts have been replaced since (a new mail base or the wizard's scan)";
+    return false;
+  }
+  // 4. The lists, latest change first.
+  {
+    auto settings = process.settings().Lock();
+    for (auto it = entry.lists.rbegin(); it != entry.lists.rend(); ++it) {
+      Reverse(*settings, *it, env.clock.Now());
+    }
+  }
+  // 5. The messages, each back where it was; the watchers know the moves are ours.
+  for (auto& [folders, back] : moves) {
+    for (const std::string& id : back.ids) process.ownMoves().Note(id, FromHex(folders.second));
+    const mapi::HRESULT hr = back.to->CopyMessages(back.messages, *back.from, mapi::MESSAGE_MOVE);
+    if (mapi::Failed(hr)) {
+      char code[16];
+      std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+      *error = std::string("moving the messages back failed (") + code + ")";
+      // What was unlearned and restored stays so: the journal says the marking is undone
+      // only when everything is.
+      return false;
+    }
+  }
+  if (!entry.counts.empty()) store.Rebuild();
+  std::string saveError;
+  if (!process.SaveSettings(&saveError) && !entry.lists.empty()) {
+    *error = "the lists could not be saved: " + saveError;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace quorvel::outlook

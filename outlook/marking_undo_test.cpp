@@ -1,0 +1,185 @@
+#include "outlook/marking_undo.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bayes/test_bytes.h"
+#include "lists/archive.h"
+#include "lists/contact.h"
+#include "mapi/maildir/maildir_store.h"
+#include "mapi/maildir/test_maildir.h"
+#include "platform/registry_memory.h"
+#include "testing/one_store_session.h"
+#include "ui/scripted_ui.h"
+
+namespace quorvel::outlook {
+namespace {
+
+using mapi::EntryId;
+using mapi::testing::TempMaildir;
+using testing_bytes::ReadFile;
+
+std::string Mail(const std::string& id) {
+  return "From: <spammer@bad.example>\nTo: me@home.example\nMessage-ID: <" + id +
+         ">\nSubject: offer " + id + "\n\nCheap pills, buy " + id + " today\n";
+}
+
+// A marking of junk made by hand the way the marking routine makes one: learned with a
+// record, list entries changed, messages moved, the journal written.
+class MarkingUndoTest : public ::testing::Test {
+ protected:
+  MarkingUndoTest() {
+    dir_.AddFolder("Spam");
+    store_ = *mapi::OpenMaildirStore(dir_.root(), mapi::testing::UnwatchedOptions());
+    session_ = std::make_shared<OneStoreSession>(store_);
+    key_ = mapi::testing::StoreKeyOf(*store_);
+    std::filesystem::create_directories(data_);
+    process_.mailbase().SetPaths(data_, data_);
+    process_.mailbase().store().StartFresh();
+    process_.mailbase().store().Learn(u"meeting agenda monday", u"Meeting", false, 1, true);
+    process_.mailbase().store().Rebuild();
+    auto settings = process_.settings().Lock();
+    settings->whiteList.AddAddress(MakeContact("old@friend.example"), "Old Friend", 1);
+    settings->whiteList.AddAddress(MakeContact("new@friend.example"), "", 1);
+  }
+
+  std::string Hex(const std::string& folder) const {
+    return mapi::MaildirFolderId(key_, folder).ToHex();
+  }
+  // Everything undo must give back: the mail base files, the lists, each folder's mail.
+  std::vector<std::string> State() {
+    std::vector<std::string> state = {ReadFile(data_ + "Bayes.raw"), ReadFile(data_ + "Bayes.db")};
+    UserSettings copy = process_.settings().CopyOut();
+    state.push_back(WriteImage(copy.whiteList));
+    state.push_back(WriteImage(copy.blackList));
+    state.push_back(WriteImage(copy.blackListWildcards));
+    for (const std::string folder : {"", "Spam"}) {
+      std::vector<std::string> texts;
+      for (const char* sub : {"/cur", "/new"}) {
+        for (const auto& e : std::filesystem::directory_iterator(dir_.Dir(folder) + sub)) {
+          texts.push_back(ReadFile(e.path().string()));
+        }
+      }
+      std::sort(texts.begin(), texts.end());
+      for (const std::string& t : texts) state.push_back(folder + ": " + t);
+    }
+    return state;
+  }
+  // Marks the messages `ids` (delivered into the Inbox) junk.
+  MarkingEntry Mark(const std::vector<std::string>& ids) {
+    MarkingEntry entry{.id = NewMarkingId(clock_.Now()), .time = clock_.Now(), .junk = true};
+    LearnedCounts learned;
+    std::vector<EntryId> moving;
+    for (const std::string& id : ids) {
+      process_.mailbase().store().Learn(u"Cheap pills, buy today", u"offer", true, kMarkingWeight,
+                                        true, &learned);
+      moving.push_back(mapi::MaildirMessageId(key_, "", id + ".mx"));
+      entry.messages.push_back({"<" + id + ">", Hex(""), Hex("Spam"), "Inbox", "Spam"});
+    }
+    {
+      auto settings = process_.settings().Lock();
+      settings->blackList.AddAddress(MakeContact("spammer@bad.example"), "Spammer", 2);
+      settings->blackListWildcards.Insert("*@bad.example");
+      if (auto old = settings->whiteList.Find(MakeContact("old@friend.example"))) {
+        settings->whiteList.RemoveAt(*old);
+      }
+    }
+    entry.lists = {{"BlackList", true, "spammer@bad.example", "Spammer", false},
+                   {"BlackListWildcards", true, "*@bad.example", "", false},
+                   {"WhiteList", false, "old@friend.example", "Old Friend", false}};
+    auto inbox = *session_->OpenEntry(mapi::MaildirFolderId(key_, ""), 0);
+    auto spam = *session_->OpenEntry(mapi::MaildirFolderId(key_, "Spam"), 0);
+    EXPECT_EQ(inbox.As<mapi::Folder>()->CopyMessages(moving, *spam.As<mapi::Folder>(),
+                                                     mapi::MESSAGE_MOVE),
+              mapi::S_OK);
+    std::string error;
+    EXPECT_TRUE(RecordMarking(platform::RealFileSystem(), journal_, data_, &entry, learned, &error))
+        << error;
+    process_.mailbase().store().Rebuild();
+    return entry;
+  }
+
+  TempMaildir dir_;
+  testing_bytes::TempFolder folder_;
+  std::string data_ = folder_.path() + "/data/";
+  std::shared_ptr<mapi::MsgStore> store_;
+  std::shared_ptr<OneStoreSession> session_;
+  mapi::StoreKey key_;
+  platform::SystemClock clock_;
+  platform::RegistryMemory registry_;
+  ui::ScriptedUi ui_;
+  AddInProcess process_{AddInEnvironment{registry_, clock_, ui_, data_, data_}};
+  JournalFile journal_{platform::RealFileSystem(), data_};
+};
+
+TEST_F(MarkingUndoTest, UndoGivesBackCountsListsAndFoldersByteForByte) {
+  for (const char* id : {"1", "2", "3"})
+    dir_.Deliver("", "cur", std::string(id) + ".mx:2,S", Mail(id));
+  const std::vector<std::string> before = State();
+  const MarkingEntry entry = Mark({"1", "2"});
+  ASSERT_NE(State(), before);
+  EXPECT_NE(ReadFile(journal_.path()).find("\"kind\":\"marking\""), std::string::npos);
+
+  std::string error;
+  ASSERT_TRUE(UndoMarking(process_, *session_, entry, &error)) << error;
+  const std::vector<std::string> after = State();
+  ASSERT_EQ(after.size(), before.size());
+  for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(after[i], before[i]) << "part " << i;
+  // The moves back were the host's: noted for the watchers of the user's moves.
+  EXPECT_TRUE(process_.ownMoves().IsOwn("<1>", mapi::MaildirFolderId(key_, "")));
+}
+
+TEST_F(MarkingUndoTest, AMarkingThatCannotBeTakenBackWholeIsLeftAsItIs) {
+  for (const char* id : {"1", "2"}) dir_.Deliver("", "cur", std::string(id) + ".mx:2,S", Mail(id));
+  MarkingEntry entry = Mark({"1", "2"});
+  const std::vector<std::string> marked = State();
+  std::string error;
+
+  // A message the user deleted since.
+  for (const auto& e : std::filesystem::directory_iterator(dir_.Dir("Spam") + "/cur")) {
+    if (ReadFile(e.path().string()).find("<2>") != std::string::npos) {
+      std::filesystem::rename(e.path(), folder_.path() + "/kept");
+    }
+  }
+  EXPECT_FALSE(UndoMarking(process_, *session_, entry, &error));
+  EXPECT_NE(error.find("<2> is no longer in \"Spam\""), std::string::npos) << error;
+  std::filesystem::rename(folder_.path() + "/kept", dir_.Dir("Spam") + "/cur/2.mx:2,S");
+  EXPECT_EQ(State(), marked);
+
+  // Its counts file damaged.
+  const std::string counts = data_ + entry.counts;
+  const std::string bytes = ReadFile(counts);
+  testing_bytes::WriteFile(counts, bytes.substr(0, bytes.size() / 2));
+  EXPECT_FALSE(UndoMarking(process_, *session_, entry, &error));
+  EXPECT_NE(error.find("missing or damaged"), std::string::npos) << error;
+  EXPECT_EQ(State(), marked);
+  testing_bytes::WriteFile(counts, bytes);
+
+  // The counts replaced since.
+  process_.mailbase().store().SetMainPair(CorpusPair());
+  EXPECT_FALSE(UndoMarking(process_, *session_, entry, &error));
+  EXPECT_NE(error.find("replaced since"), std::string::npos) << error;
+}
+
+TEST(DependentMarkingTest, ALaterMarkingOfTheSameMessageOrListEntryDependsOnIt) {
+  const MarkingEntry first{.id = "a",
+                           .messages = {{"<m1>", "I", "S", "Inbox", "Spam"}},
+                           .lists = {{"BlackList", true, "Spammer@Bad.example", "", false}}};
+  const MarkingEntry moveAgain{.id = "b", .messages = {{"<m1>", "S", "I", "Spam", "Inbox"}}};
+  const MarkingEntry sameEntry{.id = "c", .lists = {{"BlackList", false, "spammer@bad.example"}}};
+  const MarkingEntry otherList{.id = "d", .lists = {{"WhiteList", true, "spammer@bad.example"}}};
+  const MarkingEntry otherMessage{.id = "e", .messages = {{"<m2>", "I", "S", "Inbox", "Spam"}}};
+  EXPECT_EQ(DependentMarking(first, {otherList, moveAgain})->id, "b");
+  EXPECT_EQ(DependentMarking(first, {sameEntry})->id, "c");
+  EXPECT_FALSE(DependentMarking(first, {otherList, otherMessage}).has_value());
+  // A message that stayed where it was (marked where it lay) binds nothing.
+  const MarkingEntry stayed{.id = "f", .messages = {{"<m2>", "I", "I", "Inbox", "Inbox"}}};
+  EXPECT_FALSE(DependentMarking(stayed, {otherMessage}).has_value());
+}
+
+}  // namespace
+}  // namespace quorvel::outlook

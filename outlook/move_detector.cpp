@@ -1,0 +1,322 @@
+#include "outlook/move_detector.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "mapi/queries.h"
+
+namespace quorvel::outlook {
+namespace {
+
+std::string MessageIdOf(mapi::Message& message) {
+  auto value = mapi::HrGetOneProp(message, mapi::PR_INTERNET_MESSAGE_ID);
+  const std::string* text = value.ok() ? value->AsString8() : nullptr;
+  return text ? *text : std::string();
+}
+
+std::shared_ptr<mapi::Message> OpenMessage(mapi::Session& session, const mapi::EntryId& id) {
+  auto opened = session.OpenEntry(id, mapi::MAPI_BEST_ACCESS);
+  if (!opened.ok() || opened->objectType != mapi::MAPI_MESSAGE) return nullptr;
+  return opened->As<mapi::Message>();
+}
+
+bool StartsWithNoCase(std::string_view line, std::string_view prefix) {
+  if (line.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(line[i])) !=
+        std::tolower(static_cast<unsigned char>(prefix[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The fields of a header block that record one delivery (with their continuation
+// lines). A copy of a message carries the same; the same message delivered again
+// does not. Flags a mail program keeps in the header (Status, X-Keywords) differ
+// between a copy and its original and are left out.
+std::string DeliveryTrace(std::string_view headers) {
+  static constexpr std::array<std::string_view, 5> kFields = {
+      "received:", "delivered-to:", "x-original-to:", "return-path:", "date:"};
+  std::string trace;
+  bool keep = false;
+  while (!headers.empty()) {
+    const std::size_t end = headers.find('\n');
+    std::string_view line = headers.substr(0, end);
+    headers = end == std::string_view::npos ? std::string_view() : headers.substr(end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) break;
+    if (line.front() != ' ' && line.front() != '\t') {
+      keep = std::any_of(kFields.begin(), kFields.end(),
+                         [&](std::string_view f) { return StartsWithNoCase(line, f); });
+    }
+    if (keep) trace.append(line).push_back('\n');
+  }
+  return trace;
+}
+
+std::string TraceOf(mapi::Message& message) {
+  auto value = mapi::HrGetOneProp(message, mapi::PR_TRANSPORT_MESSAGE_HEADERS);
+  const std::string* text = value.ok() ? value->AsString8() : nullptr;
+  return text ? DeliveryTrace(*text) : std::string();
+}
+
+std::string Bytes(const mapi::EntryId& id) { return std::string(id.bytes()); }
+
+}  // namespace
+
+MoveDetector::MoveDetector(SettingsHolder& settings, OwnMoves& own, UserMoveSink* sink,
+                           std::function<void(const std::string&)> log)
+    : settings_(settings), own_(own), sink_(sink), log_(std::move(log)) {}
+
+MoveDetector::~MoveDetector() { StopScanning(); }
+
+mapi::EntryId MoveDetector::SpamFolderId() const {
+  auto ref = settings_.GetSpamFolder();
+  if (!ref || ref->entryId.empty()) return {};
+  std::string hex;
+  for (char16_t c : ref->entryId) {
+    if (c > 0x7F) return {};
+    hex.push_back(static_cast<char>(c));
+  }
+  auto id = mapi::EntryId::FromHex(hex);
+  return id ? *id : mapi::EntryId();
+}
+
+bool MoveDetector::SameFolder(mapi::Session& session, const mapi::EntryId& a,
+                              const mapi::EntryId& b) const {
+  if (!a.present() || !b.present()) return false;
+  if (a == b) return true;
+  auto same = session.CompareEntryIDs(a, b, 0);
+  return same.ok() && *same;
+}
+
+void MoveDetector::AddKnown(const std::string& entry, const std::string& messageId) {
+  RemoveKnown(entry);
+  entries_[entry] = messageId;
+  if (!messageId.empty()) byId_[messageId].insert(entry);
+}
+
+void MoveDetector::RemoveKnown(const std::string& entry) {
+  auto it = entries_.find(entry);
+  if (it == entries_.end()) return;
+  if (auto ids = byId_.find(it->second); ids != byId_.end()) {
+    ids->second.erase(entry);
+    if (ids->second.empty()) byId_.erase(ids);
+  }
+  entries_.erase(it);
+}
+
+void MoveDetector::Report(UserMove move) {
+  if (move.messages.empty()) return;
+  const bool learn = settings_.Lock()->learnFromMoves != 0;
+  if (log_) {
+    log_("the user moved " + std::to_string(move.messages.size()) + " message(s) " +
+         (move.junk ? "into" : "out of") + " the spam folder" +
+         (learn ? "" : " (not learned: LearnFromMoves is off)"));
+  }
+  if (sink_ != nullptr && learn) sink_->OnUserMove(move);
+}
+
+bool MoveDetector::ScanSpamFolder(mapi::Session& session) {
+  const mapi::EntryId spamId = SpamFolderId();
+  if (!spamId.present()) return false;
+  auto opened = session.OpenEntry(spamId, mapi::MAPI_BEST_ACCESS);
+  if (!opened.ok() || opened->objectType != mapi::MAPI_FOLDER) return false;
+  auto folder = opened->As<mapi::Folder>();
+  auto table = folder ? folder->GetContentsTable(0)
+                      : mapi::Result<std::shared_ptr<mapi::Table>>(mapi::MAPI_E_NOT_FOUND);
+  if (!table.ok()) return false;
+  const mapi::PropTag columns[] = {mapi::PR_ENTRYID};
+  auto rows = mapi::HrQueryAllRows(**table, columns, std::nullopt);
+  if (!rows.ok()) return false;
+  std::set<std::string> now;
+  for (const mapi::Row& row : *rows) {
+    mapi::EntryId id = mapi::GetEntryId(row, mapi::PR_ENTRYID);
+    if (id.present()) now.insert(Bytes(id));
+  }
+  std::vector<std::string> fresh;
+  bool baseline = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (folder_ != Bytes(spamId)) {  // another spam folder: learn it afresh
+      folder_ = Bytes(spamId);
+      entries_.clear();
+      byId_.clear();
+      scanned_ = false;
+    }
+    baseline = !scanned_;
+    std::vector<std::string> gone;
+    for (const auto& [entry, id] : entries_) {
+      if (!now.count(entry)) gone.push_back(entry);
+    }
+    for (const std::string& entry : gone) RemoveKnown(entry);
+    for (const std::string& entry : now) {
+      if (!entries_.count(entry)) fresh.push_back(entry);
+    }
+  }
+  // Message-IDs are read without the lock: a store may be slow.
+  std::vector<std::pair<std::string, std::string>> read;
+  for (const std::string& entry : fresh) {
+    auto message = OpenMessage(session, mapi::EntryId(entry));
+    read.emplace_back(entry, message ? MessageIdOf(*message) : std::string());
+  }
+  UserMove junk{spamId, {}, true};
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [entry, messageId] : read) {
+      // Already there under another entry (the same message seen twice, a moved
+      // notification reported it, a duplicate) or put there by the host: no move.
+      const bool known = !messageId.empty() && byId_.count(messageId) > 0;
+      AddKnown(entry, messageId);
+      if (baseline || known || messageId.empty() || own_.IsOwn(messageId, spamId)) continue;
+      junk.messages.emplace_back(entry);
+    }
+    scanned_ = true;
+    ++scans_;
+  }
+  Report(std::move(junk));
+  return true;
+}
+
+void MoveDetector::OnMoved(mapi::Session& session, const mapi::Notification& n) {
+  const mapi::EntryId spamId = SpamFolderId();
+  if (!spamId.present() || n.objectType != mapi::MAPI_MESSAGE) return;
+  const bool into = SameFolder(session, n.parentId, spamId);
+  const bool outOf = SameFolder(session, n.oldParentId, spamId);
+  if (into == outOf) return;  // neither, or within the spam folder
+  std::string messageId;
+  if (into) {
+    if (auto message = OpenMessage(session, n.entryId)) messageId = MessageIdOf(*message);
+  } else {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (auto it = entries_.find(Bytes(n.oldId)); it != entries_.end()) messageId = it->second;
+  }
+  if (messageId.empty() && !into) {
+    if (auto message = OpenMessage(session, n.entryId)) messageId = MessageIdOf(*message);
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (into) {
+      const bool known = !messageId.empty() && byId_.count(messageId) > 0;
+      if (folder_ == Bytes(spamId)) AddKnown(Bytes(n.entryId), messageId);
+      if (known) return;
+    } else {
+      RemoveKnown(Bytes(n.oldId));
+    }
+  }
+  if (own_.IsOwn(messageId, n.parentId)) return;
+  Report(UserMove{n.parentId, {n.entryId}, into});
+}
+
+void MoveDetector::OnCreatedElsewhere(mapi::Session& session, const mapi::Notification& n) {
+  if (n.objectType != mapi::MAPI_MESSAGE) return;
+  if (SameFolder(session, n.parentId, SpamFolderId())) {
+    Wake();
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (byId_.empty()) return;  // nothing in the spam folder it could have come from
+  }
+  if (auto message = OpenMessage(session, n.entryId)) {
+    ArrivedFromSpam(session, *message, n.parentId, n.entryId);
+  }
+}
+
+bool MoveDetector::ArrivedFromSpam(mapi::Session& session, mapi::Message& message,
+                                   const mapi::EntryId& folder, const mapi::EntryId& entry) {
+  const std::string messageId = MessageIdOf(message);
+  if (messageId.empty()) return false;
+  std::vector<std::string> candidates;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = byId_.find(messageId);
+    if (it == byId_.end()) return false;
+    candidates.assign(it->second.begin(), it->second.end());
+  }
+  std::string trace;
+  bool traceRead = false;
+  bool moved = false;
+  std::vector<std::string> gone;
+  for (const std::string& candidate : candidates) {
+    auto original = OpenMessage(session, mapi::EntryId(candidate));
+    if (!original) {  // left the spam folder: this is where it went
+      gone.push_back(candidate);
+      moved = true;
+      continue;
+    }
+    if (!traceRead) {
+      trace = TraceOf(message);
+      traceRead = true;
+    }
+    // A copy whose original is not deleted yet. Without any delivery fields the two
+    // cannot be told from one message delivered twice, which is judged.
+    if (!trace.empty() && TraceOf(*original) == trace) moved = true;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const std::string& candidate : gone) RemoveKnown(candidate);
+  }
+  if (!moved) return false;
+  if (!own_.IsOwn(messageId, folder)) Report(UserMove{folder, {entry}, false});
+  return true;
+}
+
+void MoveDetector::StartScanning(std::function<std::shared_ptr<mapi::Session>()> obtainSession,
+                                 std::uint32_t intervalMs) {
+  std::lock_guard<std::mutex> start(threadMutex_);
+  if (thread_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = false;
+    wake_ = true;  // the first scan learns what is there at once
+  }
+  thread_ = std::thread([this, obtainSession = std::move(obtainSession), intervalMs] {
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wakeChanged_.wait_for(lock, std::chrono::milliseconds(intervalMs),
+                              [this] { return wake_ || stop_; });
+        if (stop_) return;
+        wake_ = false;
+      }
+      if (auto session = obtainSession()) ScanSpamFolder(*session);
+    }
+  });
+}
+
+void MoveDetector::StopScanning() {
+  std::lock_guard<std::mutex> start(threadMutex_);
+  if (!thread_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  wakeChanged_.notify_all();
+  thread_.join();
+}
+
+void MoveDetector::Wake() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    wake_ = true;
+  }
+  wakeChanged_.notify_all();
+}
+
+std::uint64_t MoveDetector::scans() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return scans_;
+}
+
+std::size_t MoveDetector::knownCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return entries_.size();
+}
+
+}  // namespace quorvel::outlook

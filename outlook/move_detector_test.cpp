@@ -1,0 +1,241 @@
+#include "outlook/move_detector.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "mapi/maildir/maildir_store.h"
+#include "mapi/maildir/test_maildir.h"
+#include "testing/one_store_session.h"
+#include "testing/wait_until.h"
+
+namespace quorvel::outlook {
+namespace {
+
+using mapi::EntryId;
+using mapi::testing::TempMaildir;
+
+class RecordingMoves final : public UserMoveSink {
+ public:
+  void OnUserMove(const UserMove& move) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    moves_.push_back(move);
+  }
+  std::vector<UserMove> Take() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::exchange(moves_, {});
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<UserMove> moves_;
+};
+
+// A message as it arrives: with its delivery fields, unless `trace` is empty.
+std::string Mail(const std::string& id, const std::string& trace = "by mx.example; Mon, 7 Dec") {
+  std::string text = "From: <spammer@bad.example>\nTo: me@home.example\nMessage-ID: <" + id + ">\n";
+  if (!trace.empty()) text += "Received: from relay " + trace + "\nDate: Mon, 7 Dec 2026\n";
+  return text + "Subject: offer\n\nBuy now\n";
+}
+
+// The detector over an unwatched Maildir: the test plays the store's notifications.
+class MoveDetectorTest : public ::testing::Test {
+ protected:
+  MoveDetectorTest() {
+    dir_.AddFolder("Spam");
+    dir_.AddFolder("Archive");
+    store_ = *mapi::OpenMaildirStore(dir_.root(), mapi::testing::UnwatchedOptions());
+    session_ = std::make_shared<OneStoreSession>(store_);
+    key_ = mapi::testing::StoreKeyOf(*store_);
+    const std::string hex = Folder("Spam").ToHex();
+    settings_.Lock()->SetSpamFolder({std::u16string(hex.begin(), hex.end()), u"Spam"});
+  }
+
+  EntryId Folder(const std::string& name) const { return mapi::MaildirFolderId(key_, name); }
+  EntryId Message(const std::string& folder, const std::string& unique) const {
+    return mapi::MaildirMessageId(key_, folder, unique);
+  }
+  // A message's entry id once delivered as "<unique>:2,S" into cur/ of `folder`.
+  EntryId Put(const std::string& folder, const std::string& unique, const std::string& text) {
+    dir_.Deliver(folder, "cur", unique + ":2,S", text);
+    return Message(folder, unique);
+  }
+  void Remove(const std::string& folder, const std::string& unique) {
+    std::filesystem::remove(dir_.Dir(folder) + "/cur/" + unique + ":2,S");
+  }
+  bool Arrived(const EntryId& folder, const EntryId& entry) {
+    auto opened = session_->OpenEntry(entry, mapi::MAPI_BEST_ACCESS);
+    auto message = opened->As<mapi::Message>();
+    return detector_.ArrivedFromSpam(*session_, *message, folder, entry);
+  }
+  mapi::Notification Moved(const std::string& from, const std::string& fromUnique,
+                           const std::string& to, const std::string& toUnique) {
+    mapi::Notification n;
+    n.eventType = mapi::fnevObjectMoved;
+    n.objectType = mapi::MAPI_MESSAGE;
+    n.entryId = Message(to, toUnique);
+    n.parentId = Folder(to);
+    n.oldId = Message(from, fromUnique);
+    n.oldParentId = Folder(from);
+    return n;
+  }
+
+  TempMaildir dir_;
+  std::shared_ptr<mapi::MsgStore> store_;
+  std::shared_ptr<OneStoreSession> session_;
+  mapi::StoreKey key_;
+  platform::FakeClock clock_;
+  SettingsHolder settings_;
+  OwnMoves own_{clock_};
+  RecordingMoves sink_;
+  MoveDetector detector_{settings_, own_, &sink_};
+};
+
+TEST_F(MoveDetectorTest, MessagesNewInTheSpamFolderAreJunkUnlessTheHostPutThemThere) {
+  Put("Spam", "1.A.mx", Mail("old"));
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+  EXPECT_TRUE(sink_.Take().empty());  // the first scan learns what is there
+  EXPECT_EQ(detector_.knownCount(), 1u);
+
+  const EntryId copied = Put("Spam", "2.B.laptop", Mail("copied"));
+  own_.Note("<worker>", Folder("Spam"));
+  Put("Spam", "3.C.host", Mail("worker"));
+  own_.Note("<elsewhere>", Folder("Archive"));  // the host moved it, but not here
+  const EntryId elsewhere = Put("Spam", "4.D.laptop", Mail("elsewhere"));
+  Put("Spam", "5.E.laptop", Mail("old"));  // a second copy of one already there
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+  auto moves = sink_.Take();
+  ASSERT_EQ(moves.size(), 1u);
+  EXPECT_TRUE(moves[0].junk);
+  EXPECT_EQ(moves[0].folder, Folder("Spam"));
+  EXPECT_EQ(moves[0].messages, (std::vector<EntryId>{copied, elsewhere}));
+
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));  // nothing new: nothing again
+  EXPECT_TRUE(sink_.Take().empty());
+  Remove("Spam", "2.B.laptop");  // deleted: forgotten, not a move
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+  EXPECT_TRUE(sink_.Take().empty());
+  EXPECT_EQ(detector_.knownCount(), 4u);
+}
+
+// A message taken out of the spam folder over IMAP (MOVE, or COPY and EXPUNGE), or as a
+// copy whose original a mail program deletes later, arrives as new mail: it is a move,
+// good, and must not be judged again; the same spam delivered a second time is not.
+TEST_F(MoveDetectorTest, ArrivalsFromTheSpamFolderAreMovesAndRedeliveriesAreNot) {
+  Put("Spam", "1.A.mx", Mail("gone"));
+  Put("Spam", "2.B.mx", Mail("kept"));
+  Put("Spam", "3.C.mx", Mail("again", "by mx.example; Mon, 7 Dec 10:00"));
+  Put("Spam", "4.D.mx", Mail("bare", ""));
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+
+  Remove("Spam", "1.A.mx");
+  const EntryId back = Put("", "10.K.laptop", Mail("gone"));
+  EXPECT_TRUE(Arrived(Folder(""), back));
+  const EntryId copy = Put("Archive", "11.L.laptop", Mail("kept"));
+  EXPECT_TRUE(Arrived(Folder("Archive"), copy));
+  auto moves = sink_.Take();
+  ASSERT_EQ(moves.size(), 2u);
+  EXPECT_FALSE(moves[0].junk);
+  EXPECT_EQ(moves[0].folder, Folder(""));
+  EXPECT_EQ(moves[0].messages, std::vector<EntryId>{back});
+  EXPECT_EQ(moves[1].folder, Folder("Archive"));
+
+  // Delivered again: other delivery fields, or none to compare, or never in the spam
+  // folder at all.
+  const EntryId again = Put("", "12.M.mx", Mail("again", "by mx.example; Mon, 7 Dec 11:00"));
+  EXPECT_FALSE(Arrived(Folder(""), again));
+  const EntryId bare = Put("", "13.N.mx", Mail("bare", ""));
+  EXPECT_FALSE(Arrived(Folder(""), bare));
+  const EntryId fresh = Put("", "14.O.mx", Mail("fresh"));
+  EXPECT_FALSE(Arrived(Folder(""), fresh));
+  EXPECT_TRUE(sink_.Take().empty());
+
+  // The host's own move back (a good marking, an undo) is a move, but not the user's.
+  Remove("Spam", "2.B.mx");
+  own_.Note("<kept>", Folder(""));
+  const EntryId undone = Put("", "15.P.host", Mail("kept"));
+  EXPECT_TRUE(Arrived(Folder(""), undone));
+  EXPECT_TRUE(sink_.Take().empty());
+}
+
+TEST_F(MoveDetectorTest, RenamesIntoAndOutOfTheSpamFolderAreReportedOnce) {
+  Put("Spam", "1.A.mx", Mail("one"));
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+
+  // mv out of the spam folder into the Inbox.
+  Remove("Spam", "1.A.mx");
+  Put("", "1.A.mx", Mail("one"));
+  detector_.OnMoved(*session_, Moved("Spam", "1.A.mx", "", "1.A.mx"));
+  auto moves = sink_.Take();
+  ASSERT_EQ(moves.size(), 1u);
+  EXPECT_FALSE(moves[0].junk);
+  EXPECT_EQ(moves[0].messages, std::vector<EntryId>{Message("", "1.A.mx")});
+
+  // mv into it: reported by the notification, and the scan that follows knows it.
+  Put("Spam", "7.G.mx", Mail("seven"));
+  detector_.OnMoved(*session_, Moved("", "7.G.mx", "Spam", "7.G.mx"));
+  moves = sink_.Take();
+  ASSERT_EQ(moves.size(), 1u);
+  EXPECT_TRUE(moves[0].junk);
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+  EXPECT_TRUE(sink_.Take().empty());
+
+  // Moves between other folders, within the spam folder, and the host's own.
+  detector_.OnMoved(*session_, Moved("", "8.H.mx", "Archive", "8.H.mx"));
+  Put("Spam", "9.I.mx", Mail("nine"));
+  own_.Note("<nine>", Folder("Spam"));
+  detector_.OnMoved(*session_, Moved("", "9.I.mx", "Spam", "9.I.mx"));
+  EXPECT_TRUE(sink_.Take().empty());
+
+  // A note of the host's is kept only so long: later the same move is the user's.
+  clock_.AdvanceMs(kOwnMoveMs + 1);
+  Remove("Spam", "9.I.mx");
+  Put("", "9.I.mx", Mail("nine"));
+  own_.Note("<other>", Folder(""));  // a later note clears the old ones
+  EXPECT_EQ(own_.size(), 1u);
+  detector_.OnMoved(*session_, Moved("Spam", "9.I.mx", "", "9.I.mx"));
+  EXPECT_EQ(sink_.Take().size(), 1u);
+}
+
+TEST_F(MoveDetectorTest, WithLearningFromMovesOffMovesAreToldButNotReported) {
+  settings_.Lock()->learnFromMoves = 0;
+  Put("Spam", "1.A.mx", Mail("one"));
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+  Put("Spam", "2.B.mx", Mail("two"));
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+  Remove("Spam", "1.A.mx");
+  EXPECT_TRUE(Arrived(Folder(""), Put("", "3.C.mx", Mail("one"))));  // still not judged
+  EXPECT_TRUE(sink_.Take().empty());
+}
+
+TEST_F(MoveDetectorTest, TheScanThreadScansAtOnceAndWhenWoken) {
+  Put("Spam", "1.A.mx", Mail("one"));
+  detector_.StartScanning([this] { return session_; }, 3600 * 1000);
+  ASSERT_TRUE(testing::WaitUntil([&] { return detector_.scans() >= 1; }, std::chrono::seconds(10)));
+  Put("Spam", "2.B.mx", Mail("two"));
+  mapi::Notification created;
+  created.eventType = mapi::fnevObjectCreated;
+  created.objectType = mapi::MAPI_MESSAGE;
+  created.entryId = Message("Spam", "2.B.mx");
+  created.parentId = Folder("Spam");
+  detector_.OnCreatedElsewhere(*session_, created);
+  ASSERT_TRUE(testing::WaitUntil([&] { return detector_.scans() >= 2; }, std::chrono::seconds(10)));
+  detector_.StopScanning();
+  auto moves = sink_.Take();
+  ASSERT_EQ(moves.size(), 1u);
+  EXPECT_EQ(moves[0].messages, std::vector<EntryId>{Message("Spam", "2.B.mx")});
+}
+
+TEST_F(MoveDetectorTest, NoSpamFolderNoScan) {
+  settings_.Lock()->SetSpamFolder({});
+  EXPECT_FALSE(detector_.ScanSpamFolder(*session_));
+  const std::string hex = Folder("Gone").ToHex();
+  settings_.Lock()->SetSpamFolder({std::u16string(hex.begin(), hex.end()), u"Gone"});
+  EXPECT_FALSE(detector_.ScanSpamFolder(*session_));
+}
+
+}  // namespace
+}  // namespace quorvel::outlook
