@@ -135,7 +135,10 @@ TEST_F(CrashEndToEndTest, AServingHostOffersTheReportToTheNextInteractiveClient)
   ASSERT_TRUE(host) << error;
   ASSERT_TRUE(testing::WaitUntil(
       [&] {
-        return Quorvel({"status", "--json"}).out.find("\"pending\":1") != std::string::npos;
+        // The first-run wizard, due on a fresh profile, may be waiting beside it.
+        const std::string status = Quorvel({"status", "--json"}).out;
+        return status.find("\"pending\":1") != std::string::npos ||
+               status.find("\"pending\":2") != std::string::npos;
       },
       30s))
       << host->Errors();
@@ -145,10 +148,14 @@ TEST_F(CrashEndToEndTest, AServingHostOffersTheReportToTheNextInteractiveClient)
   auto client = host::HostClient::Connect(home_.RuntimeDir() + "/quorvel-home.sock", {}, &outcome);
   ASSERT_TRUE(client) << outcome.message;
   ui::ScriptedUi person;
-  person.QueueDialog(ui::ScriptedUi::Press(crash::kSendButton));
+  auto answer = [](ui::Dialog& d) {
+    return d.kind == "exception-report" ? crash::kSendButton : d.defaultButton;
+  };
+  person.QueueDialog(answer);
+  person.QueueDialog(answer);
   int answered = 0;
   EXPECT_TRUE(client->OfferPending(person, &answered).ok());
-  EXPECT_EQ(answered, 1);
+  EXPECT_GE(answered, 1);
   EXPECT_TRUE(testing::WaitUntil([&] { return !fs::exists(marker); }, 30s)) << host->Errors();
   EXPECT_NE(Slurp(root_ / "mailed").find("filename=\"ExceptionReport.txt\""), std::string::npos);
 

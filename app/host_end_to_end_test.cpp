@@ -280,7 +280,7 @@ TEST_F(HostEndToEndTest, TheSpamFolderIsMadeAtTheFirstSpamAndAgainAfterItWasDele
   ASSERT_EQ(Quorvel({"register"}).end.status, 0);
   const std::string list = (fs::path(home_.root()) / "blocked.txt").string();
   Spit(list, "Offers\tblocked.example\r\n");
-  ASSERT_EQ(Quorvel({"lists", "import", "--list", "black", list}).end.status, 0);
+  ASSERT_EQ(Quorvel({"list", "black", "import", list}).end.status, 0);
   auto host = StartHost();
   ASSERT_TRUE(host);
   EXPECT_FALSE(fs::exists(maildir / ".Spam")) << "made before anything went into it";

@@ -61,7 +61,7 @@ class MovesTest : public ::testing::Test {
           std::pair{"white", "friend@good.example"}}) {
       const fs::path file = fs::path(home_.root()) / (std::string(list) + ".txt");
       Spit(file, std::string(address) + "\r\n");
-      ProgramRun run = Quorvel({"lists", "import", "--list", list, file.string()});
+      ProgramRun run = Quorvel({"list", list, "import", file.string()});
       ASSERT_EQ(run.end.status, 0) << run.err;
     }
   }

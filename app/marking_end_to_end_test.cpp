@@ -1,6 +1,6 @@
 // `quorvel junk` and `quorvel good` as a user runs them against a running host on a
 // temporary Maildir: the message learned (read back from the mail base files after
-// the rebuild), its sender on the list (read back with `lists export`), the file in
+// the rebuild), its sender on the list (read back with `list ... export`), the file in
 // its new folder; question 614 for a mailing list; `classify` of a similar message
 // after the rebuild; and the names that refuse the whole command.
 #include <gmock/gmock.h>
@@ -104,10 +104,10 @@ class MarkingEndToEndTest : public ::testing::Test {
     nlohmann::json stats = Stats();
     return stats.is_object() && stats.contains(key) ? stats[key].get<int>() : -1;
   }
-  // A list as `lists export` writes it.
+  // A list as `list ... export` writes it.
   std::string List(const std::string& which) {
     const fs::path file = fs::path(home_.root()) / (which + ".txt");
-    ProgramRun run = Quorvel({"lists", "export", "--list", which, file.string()});
+    ProgramRun run = Quorvel({"list", which, "export", file.string()});
     return run.end.status == 0 ? Slurp(file) : run.err;
   }
   // The probability `classify` lists for `token` among a message's decisive tokens;

@@ -105,7 +105,7 @@ TEST_F(WizardEndToEndTest, WhiteListAndMailBaseComeFromTheUsersOwnMail) {
   EXPECT_THAT(wizard.out + wizard.err, HasSubstr("Quorvel mail base is successfully updated."));
 
   const std::string exported = home_.root() + "/white.txt";
-  ASSERT_EQ(Run({"lists", "export", "--list", "white", exported}).end.status, 0);
+  ASSERT_EQ(Run({"list", "white", "export", exported}).end.status, 0);
   const std::string white = Slurp(exported);
   for (const char* address :
        {"juergen@mueller.example", "ann@work.example", "ann@home.example", "bob@team.example",

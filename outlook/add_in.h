@@ -61,8 +61,8 @@ struct AddInServices {
   // The customize dialog, on the thread of the command that runs it (a request's
   // asks its client); it reaches the window through the application's loop.
   std::function<void(host::Application&)> customizeToolbar;
-  // Whether the first-run wizard is still pending after InitialWizard (the
-  // ShowWizard setting): PostStartupActions waits for it.
+  // Whether the first-run wizard is still due after InitialWizard (the ShowWizard
+  // setting): the core then runs PostStartupActions itself, so the add-in does not.
   std::function<bool()> wizardPending;
   // SelectionChange: a new selection forgets which messages were just found good.
   std::function<void()> selectionChanged;

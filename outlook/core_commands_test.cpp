@@ -8,6 +8,7 @@
 #include "lists/contact.h"
 #include "mapi/queries.h"
 #include "outlook/qv_core.h"
+#include "outlook/spam_folder.h"
 #include "outlook/test_message.h"
 #include "platform/code_page.h"
 #include "platform/registry_memory.h"
@@ -40,6 +41,8 @@ class CoreCommandsTest : public ::testing::Test {
     ASSERT_EQ(core->Initialize(box.application.get()), mapi::S_OK);
     core->worker()->Stop();  // mail saved by a test is judged by the command alone
     inbox = Folder(box.layout.inbox);
+    // Made at the first spam; these tests start with it there.
+    ASSERT_NE(CheckSpamFolder(*box.session, process.settings()), SpamFolderResult::kNone);
     auto ref = process.settings().GetSpamFolder();
     ASSERT_TRUE(ref);
     spamId = *EntryId::FromHex(platform::WideToAnsi(ref->entryId));

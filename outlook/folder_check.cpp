@@ -133,6 +133,9 @@ CheckOutcome FolderChecker::Run(ui::Ui& ui, std::shared_ptr<mapi::Session> sessi
     ~Release() { flag = false; }
   } release{running_};
 
+  // The spam folder is made when first needed: a check before any spam arrived finds
+  // none yet and makes it, as a deleted one is made again.
+  if (session) CheckSpamFolder(*session, settings_);
   const EntryId spamId = StoredSpamFolderId(settings_);
   std::shared_ptr<mapi::Folder> spamFolder;
   if (session && spamId.present()) {

@@ -303,6 +303,11 @@ HRESULT QVCore::InitialWizard() {
   if (presenter.Interactive() || o_.wizardOnDefaults) {
     startWizardAsked_ = presenter.Interactive();
     RunWizard(presenter);
+    // Closed rather than finished, it stays due; the add-in then leaves the start-up
+    // actions to the core, which runs them now.
+    if (o_.process.settings().Lock()->showWizard != 0) {
+      application_->loop().Post([this] { PostStartupActions(); });
+    }
   } else {
     OfferWizard();
   }
@@ -330,7 +335,6 @@ void QVCore::RunWizard(ui::Ui& presenter) {
   RunFirstRunWizard(context, result);
   wizardOpen_ = false;
   if (result.checkInbox) CheckInboxAfterWizard(presenter);
-  if (o_.process.settings().Lock()->showWizard == 0) WizardSettled();
 }
 
 void QVCore::CheckInboxAfterWizard(ui::Ui& presenter) {
@@ -350,7 +354,10 @@ void QVCore::OfferWizard() {
   offer.dialog = ui::wizard::OfferDialog();
   offer.caption = offer.dialog.title;
   offer.defaultAnswer = offer.dialog.defaultButton;
-  postStartupDeferred_ = true;
+  // Nobody is here to go through it now, and it may be hours before someone is (or
+  // never, for `run --once`): the mail that came before the start is filtered at once
+  // instead of waiting for the wizard.
+  application_->loop().Post([this] { PostStartupActions(); });
   wizardOffer_ =
       application_->RaisePending(std::move(offer), host::PendingInteractions::kNoDeadline,
                                  [this](const host::InteractionAnswer& answer) {
@@ -359,13 +366,7 @@ void QVCore::OfferWizard() {
                                    wizardOffer_ = 0;
                                    o_.process.settings().Lock()->showWizard = 0;
                                    o_.process.SaveSettings();
-                                   WizardSettled();
                                  });
-}
-
-void QVCore::WizardSettled() {
-  if (!postStartupDeferred_.exchange(false) || !application_) return;
-  application_->loop().Post([this] { PostStartupActions(); });
 }
 
 HRESULT QVCore::PostStartupActions() {

@@ -18,9 +18,10 @@
 // its defaults), else it leaves ShowWizard set and offers the wizard as a pending
 // question for the next client with a person. The wizard then runs on demand
 // (RunWizardOnDemand, the `wizard` command); "Skip" on the offer declines it (ShowWizard
-// cleared). Once a wizard that was left waiting is done or declined, the core runs
-// PostStartupActions itself, on the user-interface thread. After the wizard, its check
-// box runs the folder check on the Inbox (no subfolders, no confirmation).
+// cleared). A wizard left due (offered, or closed unfinished) does not hold back the
+// start-up actions: the core posts PostStartupActions itself, so the mail that came
+// before the start is filtered at once. After the wizard, its check box runs the
+// folder check on the Inbox (no subfolders, no confirmation).
 //
 // The commands: MarkAsGood and MarkAsJunk run the marking routine (marking.h) on the
 // explorer's folder and selection, on the caller's thread, one marking at a time;
@@ -157,7 +158,6 @@ class QVCore final : public IQuorvel2,
   MarkingRecord Mark(const std::function<MarkingRecord(MarkingContext&)>& run);
   void RunWizard(ui::Ui& presenter);
   void OfferWizard();
-  void WizardSettled();  // done or declined: the deferred start-up actions run
   void CheckInboxAfterWizard(ui::Ui& presenter);
 
   CoreOptions o_;
@@ -177,9 +177,8 @@ class QVCore final : public IQuorvel2,
   std::shared_ptr<StoreWatcher> storeWatcher_;
   std::unique_ptr<PopupWindow> popupWindow_;
   std::atomic<bool> wizardOpen_{false};
-  std::atomic<std::uint64_t> wizardOffer_{0};     // the pending question, 0 when none
-  std::atomic<bool> postStartupDeferred_{false};  // PostStartupActions waits for the wizard
-  std::atomic<bool> startWizardAsked_{false};     // the start-up wizard ran with a person
+  std::atomic<std::uint64_t> wizardOffer_{0};  // the pending question, 0 when none
+  std::atomic<bool> startWizardAsked_{false};  // the start-up wizard ran with a person
 };
 
 }  // namespace quorvel::outlook
