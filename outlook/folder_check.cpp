@@ -134,8 +134,8 @@ CheckOutcome FolderChecker::Run(ui::Ui& ui, std::shared_ptr<mapi::Session> sessi
   } release{running_};
 
   // The spam folder is made when first needed: a check before any spam arrived finds
-  // none yet and makes it, as a deleted one is made again.
-  if (session) CheckSpamFolder(*session, settings_);
+  // none made yet and makes it. A stored one that is gone is the user's to choose again.
+  if (session && !StoredSpamFolderId(settings_).present()) CheckSpamFolder(*session, settings_);
   const EntryId spamId = StoredSpamFolderId(settings_);
   std::shared_ptr<mapi::Folder> spamFolder;
   if (session && spamId.present()) {

@@ -10,6 +10,7 @@
 
 #include "host/memory_host.h"
 #include "mapi/queries.h"
+#include "outlook/spam_folder.h"
 #include "platform/code_page.h"
 #include "testing/message_builder.h"
 #include "ui/scripted_ui.h"
@@ -224,17 +225,19 @@ TEST_F(FolderCheckTest, ARunShowsItsProgressOnTheFullRangeAndEndsFinished) {
 
 TEST_F(FolderCheckTest, WithoutASpamFolderNothingIsCheckedAndTheUserIsTold) {
   Put(*inbox, "spam");
+  // None made yet (a fresh profile, before the first spam): the check finds or makes it.
   SettingsHolder none;
   FolderChecker checker(none, judge);
-  EXPECT_EQ(checker.Run(ui, box.session, box.layout.inbox, false).end, CheckEnd::kNoSpamFolder);
-  EXPECT_THAT(ui.texts(), Contains(HasSubstr("Warning: Spam folder was moved or deleted.")));
-  EXPECT_TRUE(judge.Judged().empty());
+  EXPECT_EQ(checker.Run(ui, box.session, box.layout.inbox, false).end, CheckEnd::kFinished);
+  EXPECT_TRUE(StoredSpamFolderId(none).present());
+  const std::size_t judged = judge.Judged().size();
 
-  // A stored folder that is gone is the same.
+  // A stored folder that is gone: the user is told and nothing is checked.
   ASSERT_EQ(inbox->DeleteFolder(spamId, mapi::DEL_FOLDERS | mapi::DEL_MESSAGES), mapi::S_OK);
   FolderChecker stale(settings, judge);
   EXPECT_EQ(stale.Run(ui, box.session, box.layout.inbox, false).end, CheckEnd::kNoSpamFolder);
-  EXPECT_TRUE(judge.Judged().empty());
+  EXPECT_THAT(ui.texts(), Contains(HasSubstr("Warning: Spam folder was moved or deleted.")));
+  EXPECT_EQ(judge.Judged().size(), judged);
 }
 
 TEST_F(FolderCheckTest, ASecondCheckWhileOneRunsIsRefusedAndTheFirstCanBeCancelled) {

@@ -305,9 +305,7 @@ HRESULT QVCore::InitialWizard() {
     RunWizard(presenter);
     // Closed rather than finished, it stays due; the add-in then leaves the start-up
     // actions to the core, which runs them now.
-    if (o_.process.settings().Lock()->showWizard != 0) {
-      application_->loop().Post([this] { PostStartupActions(); });
-    }
+    if (o_.process.settings().Lock()->showWizard != 0) PostStartupActions();
   } else {
     OfferWizard();
   }
@@ -355,9 +353,9 @@ void QVCore::OfferWizard() {
   offer.caption = offer.dialog.title;
   offer.defaultAnswer = offer.dialog.defaultButton;
   // Nobody is here to go through it now, and it may be hours before someone is (or
-  // never, for `run --once`): the mail that came before the start is filtered at once
-  // instead of waiting for the wizard.
-  application_->loop().Post([this] { PostStartupActions(); });
+  // never, for `run --once`): the mail that came before the start is queued now, as
+  // the add-in would right after InitialWizard, instead of waiting for the wizard.
+  PostStartupActions();
   wizardOffer_ =
       application_->RaisePending(std::move(offer), host::PendingInteractions::kNoDeadline,
                                  [this](const host::InteractionAnswer& answer) {

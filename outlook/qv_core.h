@@ -19,9 +19,9 @@
 // question for the next client with a person. The wizard then runs on demand
 // (RunWizardOnDemand, the `wizard` command); "Skip" on the offer declines it (ShowWizard
 // cleared). A wizard left due (offered, or closed unfinished) does not hold back the
-// start-up actions: the core posts PostStartupActions itself, so the mail that came
-// before the start is filtered at once. After the wizard, its check box runs the
-// folder check on the Inbox (no subfolders, no confirmation).
+// start-up actions: the core runs PostStartupActions itself before InitialWizard
+// returns, so the mail that came before the start is filtered at once. After the wizard, its check
+// box runs the folder check on the Inbox (no subfolders, no confirmation).
 //
 // The commands: MarkAsGood and MarkAsJunk run the marking routine (marking.h) on the
 // explorer's folder and selection, on the caller's thread, one marking at a time;

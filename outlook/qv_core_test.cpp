@@ -295,7 +295,8 @@ TEST_F(QVCoreTest, WithoutAPersonTheWizardWaitsForOneOrRunsOnItsDefaults) {
   ASSERT_TRUE(pending.Take(waiting[0].id, 5));
   ASSERT_TRUE(pending.Answer(waiting[0].id, 5, {ui::wizard::kSkipButton}));
   EXPECT_EQ(process.settings().Lock()->showWizard, 0u);
-  EXPECT_EQ(box.application->loop().RunPending(), 1);  // the start-up actions
+  // The start-up actions ran when the wizard was offered, not after the Skip.
+  EXPECT_EQ(box.application->loop().RunPending(), 0);
 
   // Due again: the command runs it on its presenter's defaults and withdraws the offer.
   process.settings().Lock()->showWizard = 1;
@@ -304,7 +305,7 @@ TEST_F(QVCoreTest, WithoutAPersonTheWizardWaitsForOneOrRunsOnItsDefaults) {
   ASSERT_EQ(core->RunWizardOnDemand(), mapi::S_OK);
   EXPECT_EQ(pending.Count(), 0u);
   EXPECT_EQ(process.settings().Lock()->showWizard, 0u);
-  EXPECT_EQ(box.application->loop().RunPending(), 1);
+  EXPECT_EQ(box.application->loop().RunPending(), 0);
   core->Shutdown();
 
   // With --yes nothing waits.
