@@ -146,7 +146,12 @@ bool MailbaseStore::EnsureLoaded() {
       return true;
     }
   }
-  if (!initialPath_.empty() && LoadRaw(initialPath_)) {
+  // The shipped counts stand in only where the user has none: a damaged Bayes.raw (or
+  // its backup) is the user's to repair, and learning on the seed would save over it.
+  const bool usersDamaged =
+      !rawPath_.empty() &&
+      (files_.Exists(rawPath_) || files_.Exists(rawPath_ + std::string(kBackupSuffix)));
+  if (!initialPath_.empty() && !usersDamaged && LoadRaw(initialPath_)) {
     dirty_ = true;
     loadedFrom_ = LoadSource::kSeed;
     return true;

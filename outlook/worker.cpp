@@ -226,6 +226,8 @@ void Worker::HandleMessage(const PendingMessage& item) {
   // What is recorded and announced of the move is read first, while the message is
   // where it was.
   JournalEntry entry = EntryFor(*message, folder.get(), kVerdictSpam, reason);
+  // Made at the first spam: made now, so that the note names where the message goes.
+  EnsureSpamFolder();
   if (o_.ownMoves) o_.ownMoves->Note(MessageIdOf(*message), spamFolderId_);
   const bool moved = MoveToSpam(*message, folder, item.messageId, item.parentId, flags);
   if (moved) entry.destination = SpamFolderName();
