@@ -233,11 +233,19 @@ bool MoveDetector::ArrivedFromSpam(mapi::Session& session, mapi::Message& messag
   const std::string messageId = MessageIdOf(message);
   if (messageId.empty()) return false;
   std::vector<std::string> candidates;
-  {
+  auto known = [&] {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = byId_.find(messageId);
     if (it == byId_.end()) return false;
     candidates.assign(it->second.begin(), it->second.end());
+    return true;
+  };
+  // Unknown to the last scan but put into the spam folder by the host since (the
+  // folder may even have been made for it): look again before taking it for new mail.
+  // Only then, so that a burst of new mail does not list the spam folder each time.
+  if (!known()) {
+    if (!own_.IsOwn(messageId, SpamFolderId())) return false;
+    if (!ScanSpamFolder(session) || !known()) return false;
   }
   std::string trace;
   bool traceRead = false;

@@ -21,6 +21,7 @@
 #ifndef QUORVEL_OUTLOOK_MOVE_DETECTOR_H_
 #define QUORVEL_OUTLOOK_MOVE_DETECTOR_H_
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
