@@ -7,6 +7,7 @@
 // the user's mail base has learned.
 #include <CLI/CLI.hpp>
 #include <cerrno>
+#include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -109,8 +110,15 @@ int RunStats(bool json, CommandIo& io) {
   UserEnvironment env(io);
   MailbaseStore& store = env.mailbase().store();
   if (!store.EnsureLoaded()) {
+    std::error_code ignored;
+    const bool damaged = std::filesystem::exists(env.dataFolder() + "Bayes.raw", ignored) ||
+                         std::filesystem::exists(env.dataFolder() + "Bayes.raw.bak", ignored);
     io.err << "quorvel: no mail base could be loaded from \""
-           << platform::Printable(env.dataFolder()) << "\"\n";
+           << platform::Printable(env.dataFolder()) << "\""
+           << (damaged ? " (a damaged Bayes.raw and its backup are not replaced by the shipped "
+                         "counts: repair or remove them, or run \"quorvel mailbase build\")"
+                       : " (the shipped mail base is missing too)")
+           << "\n";
     return kExitFailure;
   }
   CorpusPair learned = store.MainPair();
