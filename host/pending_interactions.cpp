@@ -132,10 +132,12 @@ void PendingInteractions::Stop() {
 
 void PendingInteractions::Finish(std::uint64_t id, Item item, InteractionAnswer answer,
                                  const char* how) {
-  if (item.done) item.done(answer);
+  // Told before the raiser goes on, so that whoever watches sees the question
+  // go before anything the raiser does next (a new question, a move).
   if (events_) {
     events_->Publish(protocol::Event{"pending-gone", {{"id", std::to_string(id)}, {"how", how}}});
   }
+  if (item.done) item.done(answer);
 }
 
 void PendingInteractions::ExpireLoop() {
