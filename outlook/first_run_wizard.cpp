@@ -94,7 +94,7 @@ std::string WizardFolderPath(host::MAPIFolder& folder) {
   return path;
 }
 
-std::optional<wiz::ChosenFolders::Folder> PickFolder(ui::Ui& ui, host::NameSpace& nameSpace) {
+std::optional<wiz::ChosenFolders::Folder> PickWizardFolder(ui::Ui& ui, host::NameSpace& nameSpace) {
   std::vector<wiz::ChosenFolders::Folder> all;
   std::vector<std::shared_ptr<host::MAPIFolder>> pending = nameSpace.TopFolders();
   for (std::size_t i = 0; i < pending.size() && all.size() < 10000; ++i) {
@@ -189,7 +189,7 @@ void RunFirstRunWizard(WizardContext& c, WizardResult& result) {
   };
   const auto onAction = [&](ui::DialogSession& session, std::int32_t button) {
     if (button == wiz::kAddButton) {
-      auto picked = c.pickFolder ? c.pickFolder() : PickFolder(c.ui, c.nameSpace);
+      auto picked = c.pickFolder ? c.pickFolder() : PickWizardFolder(c.ui, c.nameSpace);
       if (picked && !chosen.Add(*picked, dialog, &session)) {
         c.ui.Show(std::string(wiz::kFolderAlreadyAdded), std::string(platform::kProductName),
                   platform::MB_OK | platform::MB_ICONINFORMATION);

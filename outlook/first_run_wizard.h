@@ -55,7 +55,7 @@ struct WizardContext {
   host::NameSpace& nameSpace;
   AddInProcess& process;
   // The folder picker of "&Add": the folder chosen, or nothing when the user cancels.
-  // Empty: PickFolder below.
+  // Empty: PickWizardFolder below.
   std::function<std::optional<ui::wizard::ChosenFolders::Folder>()> pickFolder = {};
 };
 
@@ -63,7 +63,8 @@ void RunFirstRunWizard(WizardContext& context, WizardResult& result);
 
 // The folder picker as a dialog: a choice of every mail folder of the profile by its
 // path.
-std::optional<ui::wizard::ChosenFolders::Folder> PickFolder(ui::Ui& ui, host::NameSpace& nameSpace);
+std::optional<ui::wizard::ChosenFolders::Folder> PickWizardFolder(ui::Ui& ui,
+                                                                  host::NameSpace& nameSpace);
 
 // A folder's display path: the names of it and its ancestors from the top, joined with
 // " -> ".
