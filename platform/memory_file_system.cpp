@@ -231,16 +231,23 @@ FileStatus MemoryFileSystem::NewAtomicFile(const std::string& path,
   return {};
 }
 
-FileStatus MemoryFileSystem::AppendToFile(const std::string& path, std::string_view bytes,
-                                          std::uint64_t* size, unsigned /*mode*/) {
-  std::lock_guard lock(mutex_);
+FileStatus MemoryFileSystem::OpenAppend(const std::string& path, Node** node) {
   if (int code = FaultOf(Call::kAppend, path)) return FileStatus(code, "cannot write", path);
   if (HasFolder(path)) return FileStatus(EISDIR, "cannot write", path);
   if (!HasFolder(FolderOfPath(path))) return FileStatus(ENOENT, "cannot create", path);
   auto [it, made] = nodes_.try_emplace(path);
   if (made) it->second.serial = nextSerial_++;
-  it->second.bytes.append(bytes);
-  if (size) *size = it->second.bytes.size();
+  *node = &it->second;
+  return {};
+}
+
+FileStatus MemoryFileSystem::AppendToFile(const std::string& path, std::string_view bytes,
+                                          std::uint64_t* size, unsigned /*mode*/) {
+  std::lock_guard lock(mutex_);
+  Node* node = nullptr;
+  if (FileStatus status = OpenAppend(path, &node); !status.ok()) return status;
+  node->bytes.append(bytes);
+  if (size) *size = node->bytes.size();
   return {};
 }
 
@@ -248,12 +255,9 @@ FileStatus MemoryFileSystem::OpenForAppending(const std::string& path,
                                               std::unique_ptr<AppendingFile>* file,
                                               unsigned /*mode*/) {
   std::lock_guard lock(mutex_);
-  if (int code = FaultOf(Call::kAppend, path)) return FileStatus(code, "cannot open", path);
-  if (HasFolder(path)) return FileStatus(EISDIR, "cannot open", path);
-  if (!HasFolder(FolderOfPath(path))) return FileStatus(ENOENT, "cannot create", path);
-  auto [it, made] = nodes_.try_emplace(path);
-  if (made) it->second.serial = nextSerial_++;
-  *file = std::make_unique<Appender>(*this, path, it->second.serial);
+  Node* node = nullptr;
+  if (FileStatus status = OpenAppend(path, &node); !status.ok()) return status;
+  *file = std::make_unique<Appender>(*this, path, node->serial);
   return {};
 }
 

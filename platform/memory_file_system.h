@@ -92,6 +92,8 @@ class MemoryFileSystem final : public FileSystem {
   // The error `call` on `path` fails with, or 0. Requires mutex_.
   int FaultOf(Call call, const std::string& path);
   bool HasFolder(const std::string& path) const;  // requires mutex_
+  // The file `path` names, made empty when missing, to append to. Requires mutex_.
+  FileStatus OpenAppend(const std::string& path, Node** node);
   void Unlock(const std::string& path);
 
   mutable std::mutex mutex_;
