@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "testing/child_process.h"
@@ -103,6 +105,11 @@ class MbsyncTest : public ::testing::Test {
     std::ofstream(dir / "tmp" / id, std::ios::binary) << Message(spam, id);
     fs::rename(dir / "tmp" / id, dir / "new" / id);
   }
+  // Into the local INBOX, as a local delivery agent leaves it.
+  void DeliverHere(const std::string& id, bool spam) {
+    std::ofstream(local_ / "tmp" / id, std::ios::binary) << Message(spam, id);
+    fs::rename(local_ / "tmp" / id, local_ / "new" / id);
+  }
   std::string Say(const std::string& what) {
     return what + "\nhost: " + host_.Errors() + "\nserver: " + server_->Log();
   }
@@ -151,6 +158,46 @@ TEST_F(MbsyncTest, RoundsOfSyncWithARunningHostLoseAndDuplicateNothing) {
   ASSERT_TRUE(counts);
   EXPECT_EQ(counts->judged, kRounds * kPerRound);
   EXPECT_EQ(counts->moved, kRounds * kPerRound / 2);
+}
+
+// mbsync runs round after round, without a pause, while a burst of mail is delivered
+// into the local INBOX and the host moves its spam: mbsync uploads and renames the
+// files the host is moving, and still every round ends with 0 and each message ends
+// exactly once on each side.
+TEST_F(MbsyncTest, SyncDuringABurstOfLocalDeliveriesLosesAndDuplicatesNothing) {
+  Ok(Sync());
+  std::string error;
+  ASSERT_TRUE(host_.Start(kDeadline, &error)) << error;
+  constexpr int kBurst = 60;
+  std::atomic<bool> stop{false};
+  std::vector<ProgramRun> failed;
+  int rounds = 0;
+  std::thread syncing([&] {
+    while (!stop.load()) {
+      ProgramRun run = Sync();
+      ++rounds;
+      if (run.end.status != 0) failed.push_back(run);
+    }
+  });
+  std::map<std::string, int> spam, good;
+  for (int i = 0; i < kBurst; ++i) {
+    const std::string id = "b" + std::to_string(i);
+    DeliverHere(id, i % 2 == 0);
+    (i % 2 == 0 ? spam : good)[id] = 1;
+  }
+  const bool settled = WaitUntil(
+      [&] { return Census(local_ / ".Junk") == spam && Census(local_) == good; }, kDeadline);
+  stop = true;
+  syncing.join();
+  ASSERT_TRUE(settled) << Say("the burst's spam was not moved");
+  for (const ProgramRun& run : failed) ADD_FAILURE() << Say("mbsync failed: " + run.err);
+  ProgramRun last = Sync();
+  ASSERT_EQ(last.end.status, 0) << last.err;
+  fs::path far = server_->Maildir(user_);
+  EXPECT_EQ(Census(far), good) << Say("server INBOX after " + std::to_string(rounds) + " rounds");
+  EXPECT_EQ(Census(far / ".Junk"), spam) << Say("server Junk");
+  EXPECT_EQ(Census(local_), good);
+  EXPECT_EQ(Census(local_ / ".Junk"), spam);
 }
 
 }  // namespace

@@ -105,19 +105,24 @@ std::string JournalLine(const JournalEntry& entry) {
 }
 
 JournalFile::JournalFile(platform::FileSystem& files, std::string dataFolder,
-                         std::function<void(const std::string&)> log, std::uint64_t rotateBytes)
+                         std::function<void(const std::string&)> log, std::uint64_t rotateBytes,
+                         std::chrono::steady_clock::duration checkEvery)
     : files_(files),
       folder_(std::move(dataFolder)),
       log_(std::move(log)),
-      rotateBytes_(rotateBytes) {}
+      rotateBytes_(rotateBytes),
+      checkEvery_(checkEvery) {}
 
 void JournalFile::Record(const JournalEntry& entry) { AppendLine(JournalLine(entry)); }
 
 bool JournalFile::AppendLine(const std::string& line) {
   if (folder_.empty()) return false;
+  std::lock_guard lock(mutex_);
   std::uint64_t size = 0;
-  platform::FileStatus status = files_.AppendToFile(path(), line, &size);
+  platform::FileStatus status = Open();
+  if (status.ok()) status = file_->Append(line, &size);
   if (!status.ok()) {
+    file_.reset();  // the next line tries a fresh descriptor
     // Reported once: a full disk would otherwise fill the log with the same line.
     if (failures_.fetch_add(1) == 0 && log_) log_("journal not written: " + status.message());
     return false;
@@ -126,7 +131,26 @@ bool JournalFile::AppendLine(const std::string& line) {
   return true;
 }
 
+platform::FileStatus JournalFile::Open() {
+  const auto now = std::chrono::steady_clock::now();
+  if (file_ && now - lastCheck_ >= checkEvery_) {
+    lastCheck_ = now;
+    platform::FileInfo there;
+    const platform::FileInfo mine = file_->identity();
+    if (!files_.Stat(path(), &there).ok() || there.kind != platform::FileKind::kFile ||
+        there.device != mine.device || there.inode != mine.inode) {
+      file_.reset();
+    }
+  }
+  if (file_) return {};
+  lastCheck_ = now;
+  return files_.OpenForAppending(path(), &file_);
+}
+
 void JournalFile::Rotate() {
+  // Whoever rotates, the file this descriptor writes to is full: the next line opens
+  // the path again.
+  file_.reset();
   std::unique_ptr<platform::FileLock> lock;
   if (!files_.Lock(folder_ + kJournalLockName, false, &lock).ok()) return;
   // Another writer may have rotated between our append and the lock.

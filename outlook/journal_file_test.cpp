@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -96,6 +98,64 @@ TEST(JournalFileTest, RotatesAtTheBoundKeepingTwoGenerations) {
   EXPECT_EQ(SubjectOf(current.back()), "offer 134");
   EXPECT_EQ(files.Files(), (std::vector<std::string>{"/data/journal.jsonl", "/data/journal.jsonl.1",
                                                      "/data/journal.lock"}));
+}
+
+// The journal keeps its file open; whatever happens to the path under it, the next
+// line goes to the file at the path, and no line is lost.
+TEST(JournalFileTest, FileRemovedReplacedOrRotatedElsewhereIsFollowed) {
+  struct Case {
+    const char* name;
+    std::function<void(MemoryFileSystem&)> change;
+    std::vector<std::string> before;  // subjects left in journal.jsonl.1 (or "/data/x")
+  };
+  const Case cases[] = {
+      {"removed",
+       [](MemoryFileSystem& f) { ASSERT_TRUE(f.Remove("/data/journal.jsonl").ok()); },
+       {}},
+      {"replaced", [](MemoryFileSystem& f) { f.PutFile("/data/journal.jsonl", ""); }, {}},
+      {"rotated by another writer",
+       [](MemoryFileSystem& f) {
+         ASSERT_TRUE(f.Rename("/data/journal.jsonl", "/data/journal.jsonl.1").ok());
+       },
+       {"offer 1"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryFileSystem files;
+    files.CreateFolders("/data");
+    JournalFile journal(files, "/data/", {}, kJournalRotateBytes, std::chrono::seconds(0));
+    journal.Record(Numbered(1));
+    c.change(files);
+    journal.Record(Numbered(2));
+    journal.Record(Numbered(3));
+    std::vector<std::string> older, current;
+    for (const auto& line : Lines(files.FileBytes("/data/journal.jsonl.1").value_or(""))) {
+      older.push_back(SubjectOf(line));
+    }
+    for (const auto& line : Lines(files.FileBytes("/data/journal.jsonl").value_or(""))) {
+      current.push_back(SubjectOf(line));
+    }
+    EXPECT_EQ(older, c.before);
+    EXPECT_EQ(current, (std::vector<std::string>{"offer 2", "offer 3"}));
+    EXPECT_EQ(journal.failures(), 0u);
+  }
+}
+
+// On disk: the user deletes the journal under a running writer, and the next line
+// makes it again.
+TEST(JournalFileTest, RemovedFileOnDiskIsMadeAgain) {
+  testing::TemporaryFolder folder("quorvel-journal");
+  ASSERT_FALSE(folder.path().empty());
+  auto& real = platform::RealFileSystem();
+  JournalFile journal(real, folder.path() + "/", {}, kJournalRotateBytes, std::chrono::seconds(0));
+  journal.Record(Numbered(1));
+  ASSERT_TRUE(real.Remove(folder.File("journal.jsonl")).ok());
+  journal.Record(Numbered(2));
+  std::string bytes;
+  ASSERT_TRUE(real.ReadFile(folder.File("journal.jsonl"), &bytes).ok());
+  const auto lines = Lines(bytes);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(SubjectOf(lines[0]), "offer 2");
 }
 
 TEST(JournalFileTest, FailuresAreCountedAndSaidOnceAndLaterLinesStillWritten) {

@@ -72,6 +72,11 @@ class CountingFiles final : public platform::FileSystem {
                                     std::uint64_t* size, unsigned mode) override {
     return real_.AppendToFile(path, bytes, size, mode);
   }
+  platform::FileStatus OpenForAppending(const std::string& path,
+                                        std::unique_ptr<platform::AppendingFile>* file,
+                                        unsigned mode) override {
+    return real_.OpenForAppending(path, file, mode);
+  }
   platform::FileStatus Stat(const std::string& path, platform::FileInfo* info) override {
     return real_.Stat(path, info);
   }

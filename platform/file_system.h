@@ -69,6 +69,18 @@ class AtomicFile {
   virtual FileStatus Commit() = 0;
 };
 
+// A file kept open for appending (FileSystem::OpenForAppending). It goes on writing to
+// the same file when that is renamed or removed; identity() tells it apart from
+// whatever the path names later.
+class AppendingFile {
+ public:
+  virtual ~AppendingFile() = default;
+  // As AppendToFile: one write at the end of the file, a short one fails (EIO).
+  virtual FileStatus Append(std::string_view bytes, std::uint64_t* size = nullptr) = 0;
+  // The file's device and inode when opened (the other fields are not set).
+  virtual FileInfo identity() const = 0;
+};
+
 // A lock held on a lock file until destroyed. It excludes other holders of the same
 // file in this and other processes; it does not exclude the same holder twice.
 class FileLock {
@@ -109,6 +121,11 @@ class FileSystem {
   // it. A write that stored only part of `bytes` fails (EIO).
   virtual FileStatus AppendToFile(const std::string& path, std::string_view bytes,
                                   std::uint64_t* size = nullptr, unsigned mode = 0600) = 0;
+
+  // A descriptor kept open for appending to `path` (created with `mode` when missing),
+  // for a file written line by line; its appends are as AppendToFile's.
+  virtual FileStatus OpenForAppending(const std::string& path, std::unique_ptr<AppendingFile>* file,
+                                      unsigned mode = 0600) = 0;
 
   // A missing path is no error: info->kind is then kMissing.
   virtual FileStatus Stat(const std::string& path, FileInfo* info) = 0;

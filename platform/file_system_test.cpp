@@ -134,6 +134,36 @@ TEST_P(FileSystemContract, RenameNoReplaceKeepsBothWhenTheTargetExists) {
   EXPECT_EQ(Names(dir_), std::vector<std::string>{"new"});
 }
 
+// A kept-open file follows its file through a rename, and tells it apart from the
+// new file made at the old path.
+TEST_P(FileSystemContract, AnAppendingFileFollowsItsFileThroughARename) {
+  const std::string path = dir_ + "/log";
+  std::unique_ptr<AppendingFile> file;
+  ASSERT_TRUE(files_->OpenForAppending(path, &file).ok());
+  std::uint64_t size = 0;
+  ASSERT_TRUE(file->Append("one\n", &size).ok());
+  EXPECT_EQ(size, 4u);
+  FileInfo there;
+  ASSERT_TRUE(files_->Stat(path, &there).ok());
+  EXPECT_EQ(file->identity().device, there.device);
+  EXPECT_EQ(file->identity().inode, there.inode);
+
+  ASSERT_TRUE(files_->Rename(path, path + ".1").ok());
+  ASSERT_TRUE(files_->AppendToFile(path, "new\n").ok());
+  ASSERT_TRUE(file->Append("two\n", &size).ok());
+  EXPECT_EQ(size, 8u);
+  EXPECT_EQ(Read(path + ".1"), "one\ntwo\n");
+  EXPECT_EQ(Read(path), "new\n");
+  ASSERT_TRUE(files_->Stat(path, &there).ok());
+  EXPECT_NE(file->identity().inode, there.inode);
+
+  // Removed under it: appends still succeed and go nowhere.
+  ASSERT_TRUE(files_->Remove(path + ".1").ok());
+  EXPECT_TRUE(file->Append("three\n").ok());
+  EXPECT_EQ(Names(dir_), std::vector<std::string>{"log"});
+  EXPECT_EQ(files_->OpenForAppending(dir_ + "/missing/log", &file).code(), ENOENT);
+}
+
 TEST_P(FileSystemContract, ALockExcludesOthersUntilReleased) {
   const std::string path = dir_ + "/lock";
   std::unique_ptr<FileLock> first;

@@ -23,6 +23,10 @@ FileStatus FolderFileSystem::AppendToFile(const std::string& path, std::string_v
                                           std::uint64_t* size, unsigned mode) {
   return inner_.AppendToFile(Resolve(path), bytes, size, mode);
 }
+FileStatus FolderFileSystem::OpenForAppending(const std::string& path,
+                                              std::unique_ptr<AppendingFile>* file, unsigned mode) {
+  return inner_.OpenForAppending(Resolve(path), file, mode);
+}
 FileStatus FolderFileSystem::Stat(const std::string& path, FileInfo* info) {
   return inner_.Stat(Resolve(path), info);
 }

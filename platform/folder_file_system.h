@@ -29,6 +29,8 @@ class FolderFileSystem final : public FileSystem {
                            std::optional<unsigned> mode = std::nullopt) override;
   FileStatus AppendToFile(const std::string& path, std::string_view bytes,
                           std::uint64_t* size = nullptr, unsigned mode = 0600) override;
+  FileStatus OpenForAppending(const std::string& path, std::unique_ptr<AppendingFile>* file,
+                              unsigned mode = 0600) override;
   FileStatus Stat(const std::string& path, FileInfo* info) override;
   FileStatus ListFolder(const std::string& path, std::vector<FolderEntry>* entries) override;
   FileStatus CreateFolders(const std::string& path, unsigned mode = 0777) override;

@@ -44,6 +44,43 @@ class MemoryFileSystem::Reader final : public ReadableFile {
   std::size_t position_ = 0;
 };
 
+// Follows its file by serial, as a descriptor follows its inode through renames; once
+// the file is removed its appends go nowhere, as they would on a removed file.
+class MemoryFileSystem::Appender final : public AppendingFile {
+ public:
+  Appender(MemoryFileSystem& files, std::string path, std::uint64_t serial)
+      : files_(files), path_(std::move(path)), serial_(serial) {}
+
+  FileStatus Append(std::string_view bytes, std::uint64_t* size) override {
+    std::lock_guard lock(files_.mutex_);
+    if (int code = files_.FaultOf(Call::kAppend, path_)) {
+      return FileStatus(code, "cannot write", path_);
+    }
+    orphanSize_ += bytes.size();
+    std::uint64_t after = orphanSize_;
+    for (auto& [name, node] : files_.nodes_) {
+      if (node.folder || node.serial != serial_) continue;
+      node.bytes.append(bytes);
+      after = node.bytes.size();
+      break;
+    }
+    if (size) *size = after;
+    return {};
+  }
+  FileInfo identity() const override {
+    FileInfo info;
+    info.kind = FileKind::kFile;
+    info.inode = serial_;
+    return info;
+  }
+
+ private:
+  MemoryFileSystem& files_;
+  const std::string path_;
+  const std::uint64_t serial_;
+  std::uint64_t orphanSize_ = 0;  // guarded by files_.mutex_
+};
+
 class MemoryFileSystem::File final : public AtomicFile {
  public:
   File(MemoryFileSystem& files, std::string target, std::string temp)
@@ -194,16 +231,33 @@ FileStatus MemoryFileSystem::NewAtomicFile(const std::string& path,
   return {};
 }
 
-FileStatus MemoryFileSystem::AppendToFile(const std::string& path, std::string_view bytes,
-                                          std::uint64_t* size, unsigned /*mode*/) {
-  std::lock_guard lock(mutex_);
+FileStatus MemoryFileSystem::OpenAppend(const std::string& path, Node** node) {
   if (int code = FaultOf(Call::kAppend, path)) return FileStatus(code, "cannot write", path);
   if (HasFolder(path)) return FileStatus(EISDIR, "cannot write", path);
   if (!HasFolder(FolderOfPath(path))) return FileStatus(ENOENT, "cannot create", path);
   auto [it, made] = nodes_.try_emplace(path);
   if (made) it->second.serial = nextSerial_++;
-  it->second.bytes.append(bytes);
-  if (size) *size = it->second.bytes.size();
+  *node = &it->second;
+  return {};
+}
+
+FileStatus MemoryFileSystem::AppendToFile(const std::string& path, std::string_view bytes,
+                                          std::uint64_t* size, unsigned /*mode*/) {
+  std::lock_guard lock(mutex_);
+  Node* node = nullptr;
+  if (FileStatus status = OpenAppend(path, &node); !status.ok()) return status;
+  node->bytes.append(bytes);
+  if (size) *size = node->bytes.size();
+  return {};
+}
+
+FileStatus MemoryFileSystem::OpenForAppending(const std::string& path,
+                                              std::unique_ptr<AppendingFile>* file,
+                                              unsigned /*mode*/) {
+  std::lock_guard lock(mutex_);
+  Node* node = nullptr;
+  if (FileStatus status = OpenAppend(path, &node); !status.ok()) return status;
+  *file = std::make_unique<Appender>(*this, path, node->serial);
   return {};
 }
 

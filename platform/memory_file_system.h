@@ -34,7 +34,7 @@ class MemoryFileSystem final : public FileSystem {
     kStat,
     kList,
     kCreate,  // NewAtomicFile
-    kAppend,  // AtomicFile::Append and AppendToFile
+    kAppend,  // AtomicFile::Append, AppendToFile, OpenForAppending and its Append
     kCommit,
     kCreateFolders,
     kRename,  // Rename and RenameNoReplace
@@ -66,6 +66,8 @@ class MemoryFileSystem final : public FileSystem {
                            std::optional<unsigned> mode = std::nullopt) override;
   FileStatus AppendToFile(const std::string& path, std::string_view bytes,
                           std::uint64_t* size = nullptr, unsigned mode = 0600) override;
+  FileStatus OpenForAppending(const std::string& path, std::unique_ptr<AppendingFile>* file,
+                              unsigned mode = 0600) override;
   FileStatus Stat(const std::string& path, FileInfo* info) override;
   FileStatus ListFolder(const std::string& path, std::vector<FolderEntry>* entries) override;
   FileStatus CreateFolders(const std::string& path, unsigned mode = 0777) override;
@@ -78,6 +80,7 @@ class MemoryFileSystem final : public FileSystem {
 
  private:
   class File;
+  class Appender;
   class Reader;
   class Held;
   struct Node {
@@ -89,6 +92,8 @@ class MemoryFileSystem final : public FileSystem {
   // The error `call` on `path` fails with, or 0. Requires mutex_.
   int FaultOf(Call call, const std::string& path);
   bool HasFolder(const std::string& path) const;  // requires mutex_
+  // The file `path` names, made empty when missing, to append to. Requires mutex_.
+  FileStatus OpenAppend(const std::string& path, Node** node);
   void Unlock(const std::string& path);
 
   mutable std::mutex mutex_;

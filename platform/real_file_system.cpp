@@ -55,6 +55,48 @@ FileStatus WriteAll(int fd, std::string_view bytes, const std::string& path) {
   return {};
 }
 
+int OpenAppend(const std::string& path, unsigned mode) {
+  return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, static_cast<mode_t>(mode));
+}
+
+// One write: a second one for a remainder could land after another writer's.
+FileStatus AppendOnce(int fd, std::string_view bytes, std::uint64_t* size,
+                      const std::string& path) {
+  ssize_t n;
+  do {
+    n = ::write(fd, bytes.data(), bytes.size());
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return FileStatus(errno, "cannot write", path);
+  if (static_cast<std::size_t>(n) != bytes.size()) return FileStatus(EIO, "cannot write", path);
+  if (size) {
+    // With O_APPEND the offset after the write is the end of the file.
+    const off_t end = ::lseek(fd, 0, SEEK_CUR);
+    *size = end >= 0 ? static_cast<std::uint64_t>(end) : 0;
+  }
+  return {};
+}
+
+class RealAppendingFile final : public AppendingFile {
+ public:
+  RealAppendingFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {
+    struct stat st {};
+    if (::fstat(fd_.get(), &st) == 0) {
+      identity_.kind = FileKind::kFile;
+      identity_.device = st.st_dev;
+      identity_.inode = st.st_ino;
+    }
+  }
+  FileStatus Append(std::string_view bytes, std::uint64_t* size) override {
+    return AppendOnce(fd_.get(), bytes, size, path_);
+  }
+  FileInfo identity() const override { return identity_; }
+
+ private:
+  Fd fd_;
+  const std::string path_;
+  FileInfo identity_;
+};
+
 void SyncFolder(const std::string& path) {
   Fd folder(::open(FolderOfPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.get() >= 0) ::fsync(folder.get());
@@ -261,20 +303,16 @@ class RealFileSystemImpl final : public FileSystem {
 
   FileStatus AppendToFile(const std::string& path, std::string_view bytes, std::uint64_t* size,
                           unsigned mode) override {
-    Fd fd(
-        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, static_cast<mode_t>(mode)));
+    Fd fd(OpenAppend(path, mode));
     if (fd.get() < 0) return FileStatus(errno, "cannot open", path);
-    // One write: a second one for a remainder could land after another writer's.
-    ssize_t n;
-    do {
-      n = ::write(fd.get(), bytes.data(), bytes.size());
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) return FileStatus(errno, "cannot write", path);
-    if (static_cast<std::size_t>(n) != bytes.size()) return FileStatus(EIO, "cannot write", path);
-    if (size) {
-      struct stat st {};
-      *size = ::fstat(fd.get(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-    }
+    return AppendOnce(fd.get(), bytes, size, path);
+  }
+
+  FileStatus OpenForAppending(const std::string& path, std::unique_ptr<AppendingFile>* file,
+                              unsigned mode) override {
+    const int fd = OpenAppend(path, mode);
+    if (fd < 0) return FileStatus(errno, "cannot open", path);
+    *file = std::make_unique<RealAppendingFile>(fd, path);
     return {};
   }
 
