@@ -149,6 +149,15 @@ class ChannelSession final : public ui::DialogSession {
     ui::Dialog shown;
     shown.controls = std::move(answer->controls);
     ui::CopyValuesBack(shown, dialog_);
+    // A sheet's other tabs, which a window lets the user change without a press.
+    const std::string pressedOn = dialog_.currentPage;
+    for (auto& [page, controls] : answer->otherPages) {
+      if (page == pressedOn || dialog_.FindPage(page) == nullptr) continue;
+      dialog_.currentPage = page;
+      shown.controls = std::move(controls);
+      ui::CopyValuesBack(shown, dialog_);
+    }
+    dialog_.currentPage = pressedOn;
     return answer->button;
   }
   bool Update(const ui::DialogChange& change) override {

@@ -69,6 +69,31 @@ TEST_F(ChannelTest, ADialogKeptOpenTravelsOnceAndThenOnlyItsChanges) {
   EXPECT_EQ(ui.changes()[0].kind, ui::ChangeKind::kRowsInserted);
 }
 
+// A window shows a sheet's pages as tabs: a box ticked on one tab and OK pressed on
+// another must both reach the host.
+TEST_F(ChannelTest, ASheetKeptOpenBringsBackTheValuesOfEveryTab) {
+  StartServer([](JobContext& job) {
+    ui::Dialog d = Sheet();
+    auto session = job.presenter->Open(d);
+    const std::int32_t pressed = session->Next();
+    std::string selected;
+    for (std::int32_t row : d.Find("rows")->selectedRows) selected += std::to_string(row);
+    job.out << pressed << " " << d.currentPage << " " << d.Find("on")->checked << " " << selected;
+    return 0;
+  });
+  ui::ScriptedUi ui;
+  ui.QueueDialog([](ui::Dialog& d) {
+    d.Find("on")->checked = true;  // on the General tab
+    d.currentPage = "list";
+    d.Find("rows")->selectedRows = {1};
+    return 1;
+  });
+  std::ostringstream out, err;
+  auto result = Client()->Run(Request({"quorvel", "options"}), -1, ui, out, err);
+  ASSERT_TRUE(result.outcome.ok()) << result.outcome.message;
+  EXPECT_EQ(out.str(), "1 list 1 1");
+}
+
 // What travels, frame by frame: the dialog once, then a change; and a client of the
 // first minor, which knows no dialog kept open, gets the shown page for each press.
 TEST_F(ChannelTest, OnlyAClientThatKeepsDialogsOpenIsSentChanges) {

@@ -302,6 +302,11 @@ HostClient::RunResult HostClient::FollowJob(std::uint64_t id, ui::Ui& presenter,
         answer.button = it->second.session->Next();
         answer.controls = d.ShownControls();
         if (const ui::Page* page = d.Current()) answer.page = page->id;
+        if (d.style == ui::DialogStyle::kSheet) {
+          for (const ui::Page& page : d.pages) {
+            if (page.id != answer.page) answer.otherPages.emplace_back(page.id, page.controls);
+          }
+        }
       } else {
         answer.button = 2;  // no such dialog here: closed
       }

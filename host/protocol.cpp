@@ -54,6 +54,13 @@ struct Encoder {
     json j = {{"id", m.id}, {"question", m.question}, {"button", m.button}};
     if (!m.controls.empty()) j["controls"] = ControlsJson(m.controls);
     if (!m.page.empty()) j["page"] = m.page;
+    if (!m.otherPages.empty()) {
+      json pages = json::array();
+      for (const auto& [page, controls] : m.otherPages) {
+        pages.push_back({{"page", page}, {"controls", ControlsJson(controls)}});
+      }
+      j["otherPages"] = std::move(pages);
+    }
     return j;
   }
   json operator()(const CancelProgress& m) const {
@@ -174,6 +181,23 @@ bool Read(const json& j, std::string_view type, bool fromHost, Message* out, std
     r.Text("page", &m.page);
     if (const json* controls = r.Find("controls"); controls && r.ok()) {
       if (!ControlsFromJson(*controls, &m.controls, error)) return false;
+    }
+    if (const json* pages = r.Find("otherPages"); pages && r.ok()) {
+      if (!pages->is_array()) {
+        *error = "otherPages is not an array";
+        return false;
+      }
+      for (const json& page : *pages) {
+        const auto name = page.is_object() ? page.find("page") : page.end();
+        const auto controls = page.is_object() ? page.find("controls") : page.end();
+        if (name == page.end() || !name->is_string() || controls == page.end()) {
+          *error = "an entry of otherPages has no page or no controls";
+          return false;
+        }
+        std::vector<ui::Control> values;
+        if (!ControlsFromJson(*controls, &values, error)) return false;
+        m.otherPages.emplace_back(name->get<std::string>(), std::move(values));
+      }
     }
     *out = std::move(m);
   } else if (type == "cancel-progress") {

@@ -66,6 +66,9 @@ struct Answer {  // to a MessageBox, DialogRequest or OpenUrl of request `id`
   std::int32_t button = 0;
   std::vector<ui::Control> controls{};  // a dialog's controls with their values
   std::string page{};  // a dialog kept open: the page shown when the button was pressed
+  // A sheet kept open: the values of its other pages, which the user may have changed
+  // on their tabs before pressing a button on this one.
+  std::vector<std::pair<std::string, std::vector<ui::Control>>> otherPages{};
 };
 struct CancelProgress {  // the user cancelled progress `progress` of request `id`
   std::uint64_t id = 0;
