@@ -477,9 +477,10 @@ TEST_F(ImapHostTest, SigtermEndsAHostWhoseServerWentSilentWhileItWorks) {
     return at == std::string::npos ? -1L : std::stol(stats.out.substr(at + 23));
   };
   const long before = learnedGood();
-  // The White List's mail is learned as good: saved when the host stops.
-  for (int i = 0; i < 3; ++i) Deliver("good-" + std::to_string(i), "friend@good.example");
   auto host = home_.Start({"run"});
+  ASSERT_TRUE(WaitFor([&] { return home_.Run({"status"}).status == 0; }, 30)) << host->Errors();
+  // The White List's new mail is learned as good: saved when the host stops.
+  for (int i = 0; i < 3; ++i) Deliver("good-" + std::to_string(i), "friend@good.example");
   ASSERT_TRUE(WaitFor(
       [&] {
         const Ended status = home_.Run({"status", "--json"});
