@@ -8,6 +8,9 @@
 // Dialogs kept open (Open) are presented again for each press through Present, so
 // the hook sees each press too.
 //
+// Subclasses may override the other methods to watch what is shown
+// (app::CommandPresenter keeps the texts of message boxes and notices).
+//
 // Thread-safety: as the presenter it wraps; the hook is called on the thread that
 // presents the dialog and must be safe there.
 #ifndef QUORVEL_UI_HOOKED_UI_H_
@@ -52,7 +55,7 @@ class HookedUi : public Ui {
 
 // A hook that fills the text boxes named in `texts` of the first dialog of `kind`
 // and answers it with `button`; every other dialog, and any later one of `kind`, is
-// shown. The hook is used by one presenter at a time.
+// shown. Thread-safe; its copies share the one answer.
 DialogHook PrefillHook(std::string kind, std::map<std::string, std::string> texts,
                        std::int32_t button = platform::IDOK);
 

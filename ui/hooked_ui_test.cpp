@@ -49,6 +49,21 @@ TEST(PrefillHookTest, AnswersTheFirstDialogOfItsKindAndShowsEveryOther) {
   EXPECT_THAT(titles, ElementsAre("Before", "Edit again"));
 }
 
+// A copy of the hook (one presenter per thread, say) does not answer a second time.
+TEST(PrefillHookTest, ItsCopiesAnswerOneDialogBetweenThem) {
+  ScriptedUi inner;
+  inner.QueueDialog(ScriptedUi::Press(IDCANCEL));
+  DialogHook hook = PrefillHook("edit-entry", {{"name", "New"}});
+  HookedUi first(inner, hook);
+  HookedUi second(inner, hook);
+  Dialog one = EntryDialog("edit-entry", "Edit");
+  Dialog two = EntryDialog("edit-entry", "Edit");
+  EXPECT_EQ(second.Present(one), IDOK);
+  EXPECT_EQ(one.Find("name")->text, "New");
+  EXPECT_EQ(first.Present(two), IDCANCEL);  // shown
+  EXPECT_EQ(two.Find("name")->text, "Old");
+}
+
 TEST(HookedUiTest, AHookThatChangesValuesStillLetsTheDialogBeShown) {
   ScriptedUi inner;
   std::string seen;
