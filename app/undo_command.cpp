@@ -113,6 +113,12 @@ int Undo(bool list, int number, CommandIo& io) {
     io.err << "quorvel: marking " << number << " is undone already\n";
     return kExitFailure;
   }
+  if (process.unsavedMarkings().IsUnsaved(chosen.entry.id)) {
+    io.err << "quorvel: marking " << number
+           << " cannot be undone yet: what it learned is not saved in the mail base yet (the "
+              "host saves it within moments); try again\n";
+    return kExitFailure;
+  }
   std::vector<outlook::MarkingEntry> later;
   for (std::size_t i = index + 1; i < markings.size(); ++i) {
     if (!undone.count(markings[i].entry.id)) later.push_back(markings[i].entry);

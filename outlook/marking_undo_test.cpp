@@ -181,5 +181,42 @@ TEST(DependentMarkingTest, ALaterMarkingOfTheSameMessageOrListEntryDependsOnIt) 
   EXPECT_FALSE(DependentMarking(stayed, {otherMessage}).has_value());
 }
 
+// A move back that the Maildir does only in part (its Inbox refuses what comes from a
+// "new" subfolder): the messages that went back go into the spam folder again and
+// nothing of the marking is taken back; once the Inbox takes mail again the undo
+// gives everything back.
+TEST_F(MarkingUndoTest, AMoveBackDoneInPartIsTurnedBackAndChangesNothing) {
+  for (const char* id : {"1", "2", "3"})
+    dir_.Deliver("", "cur", std::string(id) + ".mx:2,S", Mail(id));
+  const std::vector<std::string> before = State();
+  const MarkingEntry entry = Mark({"1", "2", "3"});
+  // Message 3 is put into the spam folder's "new"; the Inbox's "new" is no folder.
+  for (const auto& e : std::filesystem::directory_iterator(dir_.Dir("Spam") + "/cur")) {
+    if (ReadFile(e.path().string()).find("<3>") == std::string::npos) continue;
+    const std::string name = e.path().filename().string();
+    std::filesystem::rename(e.path(), dir_.Dir("Spam") + "/new/" + name.substr(0, name.find(':')));
+  }
+  const std::vector<std::string> marked = State();
+  std::filesystem::remove_all(dir_.Dir("") + "/new");
+  testing_bytes::WriteFile(dir_.Dir("") + "/new", "not a folder");
+  const CorpusPair learned = process_.mailbase().store().MainPair();
+
+  std::string error;
+  EXPECT_FALSE(UndoMarking(process_, *session_, entry, &error));
+  EXPECT_EQ(error,
+            "moving the messages back failed (1 of 3 could not be moved); nothing was "
+            "taken back");
+  std::filesystem::remove(dir_.Dir("") + "/new");
+  std::filesystem::create_directory(dir_.Dir("") + "/new");
+  EXPECT_EQ(State(), marked);  // every message in the spam folder, once; lists as marked
+  CorpusPair now = process_.mailbase().store().MainPair();
+  now.Merge(process_.mailbase().store().PendingPair());
+  EXPECT_EQ(now.junk().messageCount(), learned.junk().messageCount());
+  EXPECT_EQ(now.junk().Count(u"pills"), learned.junk().Count(u"pills"));
+
+  ASSERT_TRUE(UndoMarking(process_, *session_, entry, &error)) << error;
+  EXPECT_EQ(State(), before);
+}
+
 }  // namespace
 }  // namespace quorvel::outlook
