@@ -164,7 +164,10 @@ HRESULT QVCore::Initialize(host::Application* application) {
                     .journal = o_.journal,
                     .log = o_.log,
                     .moves = moves_.get(),
-                    .ownMoves = &p.ownMoves()});
+                    .ownMoves = &p.ownMoves(),
+                    .spamMovesPath = p.environment().dataFolder.empty()
+                                         ? std::string()
+                                         : p.environment().dataFolder + kSpamMovesFileName});
   if (mapi::Failed(worker_->Start())) return Fail(kNoWorker);
   p.queue().SetLengthCounter(&application_->counters().queued);
 
