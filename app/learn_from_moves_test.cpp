@@ -81,6 +81,20 @@ class MovesTest : public ::testing::Test {
     return false;
   }
 
+  // `quorvel undo --list` once it lists at least `n` markings (a move is logged when it
+  // is found; its marking follows).
+  ProgramRun Markings(std::size_t n) {
+    ProgramRun list;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          list = Quorvel({"undo", "--list"});
+          return Count(list.out, " message(s)\n") >= n;
+        },
+        30s))
+        << list.out << list.err;
+    return list;
+  }
+
   TemporaryHome home_;
 };
 
@@ -161,14 +175,7 @@ TEST_F(MaildirMovesTest, RenamesAndMuttStyleCopiesAreTheUsersMovesAndStay) {
 
   // Each move was a marking, recorded with what it changed; the last one taken back.
   // (A move is logged when it is found; its marking follows.)
-  ProgramRun list;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        list = Quorvel({"undo", "--list"});
-        return Count(list.out, " message(s)\n") >= 4;
-      },
-      30s))
-      << list.out << list.err;
+  const ProgramRun list = Markings(4);
   EXPECT_EQ(Count(list.out, "\tjunk\tmove\t1 message(s)\n"), 2u) << list.out;
   EXPECT_EQ(Count(list.out, "\tgood\tmove\t1 message(s)\n"), 2u) << list.out;
   ProgramRun undone = Quorvel({"undo"});
@@ -279,14 +286,7 @@ TEST_F(ImapMovesTest, AMoveOutOfJunkIntoAnotherFolderIsLearnedOnceAndStays) {
   ASSERT_TRUE(direct_->StoreFlags(deleted, true, {"\\Deleted"}, &error)) << error.text;
   ASSERT_TRUE(direct_->UidExpunge(deleted, &error)) << error.text;
   ASSERT_TRUE(Logged(*host, kOutOfSpam, 1));
-  ProgramRun list;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        list = Quorvel({"undo", "--list"});
-        return Count(list.out, " message(s)\n") >= 1;
-      },
-      30s))
-      << list.out << list.err;
+  const ProgramRun list = Markings(1);
   EXPECT_EQ(Count(list.out, "\tgood\tmove\t1 message(s)\n"), 1u) << list.out;
 
   // Later spam is still moved (from another spammer: the first is whitelisted now);
