@@ -228,6 +228,11 @@ void MoveDetector::OnCreatedElsewhere(mapi::Session& session, const mapi::Notifi
   }
 }
 
+void MoveDetector::ReportReturn(const mapi::EntryId& folder, const mapi::EntryId& entry,
+                                const std::string& messageId) {
+  if (!own_.IsOwn(messageId, folder)) Report(UserMove{folder, {entry}, false});
+}
+
 bool MoveDetector::ArrivedFromSpam(mapi::Session& session, mapi::Message& message,
                                    const mapi::EntryId& folder, const mapi::EntryId& entry) {
   const std::string messageId = MessageIdOf(message);
