@@ -123,9 +123,13 @@ void DialogView::Build() {
   building_ = true;
   QLayout* root = layout();
   while (QLayoutItem* item = root->takeAt(0)) {
-    // Hidden at once: until it is deleted it would still be drawn under the new one.
+    // Out of the dialog at once: until it is deleted (later, as a press of one of its
+    // buttons may be what rebuilds), it would still be drawn under the new one and
+    // found among the dialog's children; a nested event loop (a session's Next) does
+    // not delete it.
     if (QWidget* widget = item->widget()) {
       widget->hide();
+      widget->setParent(nullptr);
       widget->deleteLater();
     }
     delete item;
