@@ -23,11 +23,11 @@ namespace {
 constexpr int kTabStopPixels = 160;  // the test message's two columns
 constexpr int kRowRole = Qt::UserRole + 1;
 
-constexpr int kMinimumWidth = 360;
+// A read-only text box grows to show this many lines, and this wide; a list's column
+// is at least this wide, so that an address fits it.
 constexpr int kReadOnlyLines = 16;
 constexpr int kReadOnlyWidth = 640;
-constexpr int kListColumnWidth = 200;  // at least, so that an address fits its column  // a
-                                       // read-only text box grows to show this many
+constexpr int kListColumnWidth = 200;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -138,7 +138,6 @@ void DialogView::Build() {
   buttons_.clear();
   tabs_ = nullptr;
   auto* body = new QWidget;
-  body->setMinimumWidth(kMinimumWidth);  // wrapped texts would otherwise wrap early
   auto* column = new QVBoxLayout(body);
   column->setContentsMargins(0, 0, 0, 0);
   setWindowTitle(Q(model_.title));

@@ -42,7 +42,8 @@ struct Camera {
 
   bool Save(QWidget& widget, const QString& file) {
     widget.show();
-    QApplication::processEvents();
+    // A page rebuilt in place shows its new widgets, then lays them out, a turn each.
+    for (int turn = 0; turn < 3; ++turn) QApplication::processEvents();
     const QString path = folder + "/" + file;
     if (!widget.grab().save(path, "PNG")) {
       *error = "cannot write " + path;
