@@ -209,7 +209,9 @@ void MoveDetector::OnMoved(mapi::Session& session, const mapi::Notification& n) 
       RemoveKnown(Bytes(n.oldId));
     }
   }
-  if (own_.IsOwn(messageId, n.parentId)) return;
+  // Without a Message-ID the host's own moves cannot be told from the user's (much
+  // spam has none): such a move teaches nothing rather than the same thing twice.
+  if (messageId.empty() || own_.IsOwn(messageId, n.parentId)) return;
   Report(UserMove{n.parentId, {n.entryId}, into});
 }
 
