@@ -21,6 +21,10 @@ using mapi::EntryId;
 
 constexpr unsigned kStringSpamFolderMoved = 559;
 constexpr std::int32_t kBatch = 128;
+// The spam found is moved when this many are noted, and at the end of the folder: one
+// move for an ordinary folder, and for a large one the ids held stay few (a Maildir
+// store finds a batch of this size in one pass over the folder).
+constexpr std::size_t kMoveBatch = 1000;
 constexpr double kUnitsPerSubfolder = 8.0;
 
 bool SameFolder(mapi::Session& session, const EntryId& a, const EntryId& b) {
@@ -42,6 +46,17 @@ std::shared_ptr<mapi::Table> IdTable(Open open, std::uint32_t* rows) {
   auto count = (*table)->GetRowCount(0);
   *rows = count.ok() ? *count : 0;
   return *table;
+}
+
+// Moves the spam noted into the spam folder (a move, never a copy and a delete) and
+// counts what went; a move that fails leaves the messages where they are.
+void MoveNoted(const CheckTarget& target, mapi::Folder& folder, std::vector<EntryId>& noted,
+               CheckTally& tally) {
+  if (!noted.empty() &&
+      folder.CopyMessages(noted, *target.spamFolder, mapi::MESSAGE_MOVE) == mapi::S_OK) {
+    tally.moved += static_cast<std::uint32_t>(noted.size());
+  }
+  noted.clear();
 }
 
 // Judges one message; false when it cannot be opened or read (gone meanwhile).
@@ -86,16 +101,14 @@ bool CheckFolderTree(const CheckTarget& target, CheckProgress& progress, mapi::F
         if (spam) {
           ++progress.tally.spam;
           if (target.spamFolder) noted.push_back(std::move(id));
+          if (noted.size() >= kMoveBatch) MoveNoted(target, folder, noted, progress.tally);
         }
       }
       if (counted < messages) progress.position = start + unit * ++counted;
       if (!progress.report(progress.position, progress.tally)) return false;
     }
   }
-  if (!noted.empty() &&
-      folder.CopyMessages(noted, *target.spamFolder, mapi::MESSAGE_MOVE) == mapi::S_OK) {
-    progress.tally.moved += static_cast<std::uint32_t>(noted.size());
-  }
+  MoveNoted(target, folder, noted, progress.tally);
 
   std::uint32_t done = 0;
   while (hierarchy) {

@@ -1,7 +1,9 @@
 // The folder check: every message of a folder (and, when asked, of all its
 // subfolders) judged with the full rule chain, without learning (kStandardFlags), and
-// the spam found moved into the spam folder, one move per folder after its last
-// message. The spam folder itself is never checked, also not as a subfolder.
+// the spam found moved into the spam folder: one move per folder after its last
+// message, or, in a folder with more spam than that, one move for each thousand spam
+// as they are found (so that the ids held stay few). The spam folder itself is never
+// checked, also not as a subfolder.
 //
 // CheckFolderTree is the walk; FolderChecker runs it on a thread of its own with the
 // progress shown through a presenter and the user's Cancel, and is the entry point
@@ -10,8 +12,8 @@
 // The bar: a folder with m messages and s subfolders (counted when it is opened)
 // divides its share of the bar into m + 8s units, one per message and eight per
 // subfolder, each subfolder dividing its eight the same way. A cancel stops at the
-// next message: what earlier folders moved stays moved, and the spam noted in the
-// folder being read is left where it is.
+// next message: what earlier folders and earlier batches moved stays moved, and the
+// spam noted since the last move is left where it is.
 //
 // Failures: a folder or message that cannot be opened (gone meanwhile) is passed over
 // and the check goes on; a move that fails leaves the messages where they are.

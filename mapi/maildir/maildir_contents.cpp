@@ -1,6 +1,10 @@
 #include "mapi/maildir/maildir_contents.h"
 
 #include <algorithm>
+#include <unordered_set>
+
+#include "mapi/maildir/maildir_listing.h"
+#include "mapi/maildir/props_file.h"
 
 namespace quorvel::mapi {
 namespace {
@@ -22,28 +26,46 @@ const std::vector<PropTag>& MaildirContentsTable::DefaultColumns() {
 }
 
 MaildirContentsTable::MaildirContentsTable(std::shared_ptr<MaildirCore> core,
-                                           std::vector<MessageLocation> messages,
-                                           std::unordered_set<std::string> withProps)
-    : core_(std::move(core)),
-      messages_(std::move(messages)),
-      withProps_(std::move(withProps)),
-      columns_(DefaultColumns()) {}
+                                           std::string folderPath)
+    : core_(std::move(core)), folderPath_(std::move(folderPath)), columns_(DefaultColumns()) {}
 
 bool MaildirContentsTable::IdentityOnly() const {
   return std::all_of(columns_.begin(), columns_.end(), IsIdentity);
 }
 
+const MessageLocation* MaildirContentsTable::Next(Cursor& cursor) {
+  if (cursor.next == cursor.batch.size()) {
+    // Listed again even after a short batch: what arrived since, after the last row
+    // given, is read too; the table ends at a listing that finds nothing more.
+    cursor.batch = core_->ListMessagesAfter(folderPath_, cursor.after, kListBatch);
+    cursor.next = 0;
+    if (cursor.batch.empty()) return nullptr;
+  }
+  const MessageLocation& at = cursor.batch[cursor.next++];
+  cursor.after = at.name.unique;
+  return &at;
+}
+
 RowTable& MaildirContentsTable::Snapshot() {
   if (!snapshot_) {
+    // The rows already given are read again, so that a seek back finds them; the
+    // snapshot then goes on after the last of them.
+    const std::string given = cursor_.after;
+    const std::unordered_set<std::string> withProps =
+        UniquesWithProps(core_->files(), core_->root());
     std::vector<std::vector<PropValue>> rows;
-    for (const MessageLocation& at : messages_) {
-      auto row = core_->SummaryRow(at, withProps_.count(at.name.unique) > 0);
-      if (row) rows.push_back(std::move(*row));  // a file that vanished is skipped
+    std::int32_t before = 0;
+    Cursor all;
+    while (const MessageLocation* at = Next(all)) {
+      auto row = core_->SummaryRow(*at, withProps.count(at->name.unique) > 0);
+      if (!row) continue;  // a file that vanished is skipped
+      rows.push_back(std::move(*row));
+      if (at->name.unique <= given) ++before;
     }
     snapshot_ = std::make_unique<RowTable>(std::move(rows), DefaultColumns());
     snapshot_->SetColumns(columns_, 0);
-    if (cursor_ > 0) snapshot_->SeekRow(BOOKMARK_BEGINNING, static_cast<std::int32_t>(cursor_));
-    messages_.clear();
+    if (before > 0) snapshot_->SeekRow(BOOKMARK_BEGINNING, before);
+    cursor_ = Cursor{};
   }
   return *snapshot_;
 }
@@ -58,7 +80,7 @@ HRESULT MaildirContentsTable::SetColumns(std::span<const PropTag> columns, std::
 HRESULT MaildirContentsTable::Restrict(const std::optional<Restriction>& restriction,
                                        std::uint32_t flags) {
   if (!snapshot_ && !restriction) {
-    cursor_ = 0;
+    cursor_ = Cursor{};
     return S_OK;
   }
   return Snapshot().Restrict(restriction, flags);
@@ -71,24 +93,31 @@ Result<std::int32_t> MaildirContentsTable::SeekRow(Bookmark origin, std::int32_t
 Result<RowSet> MaildirContentsTable::QueryRows(std::int32_t rowCount, std::uint32_t flags) {
   if (snapshot_ || !IdentityOnly()) return Snapshot().QueryRows(rowCount, flags);
   if (rowCount <= 0) return MAPI_E_INVALID_PARAMETER;
+  // Without advancing, the rows are read on a copy of the cursor.
+  Cursor peek;
+  Cursor& cursor = (flags & TBL_NOADVANCE) != 0 ? (peek = cursor_) : cursor_;
   RowSet rows;
-  const std::size_t end = std::min(messages_.size(), cursor_ + static_cast<std::size_t>(rowCount));
-  for (std::size_t i = cursor_; i < end; ++i) {
-    const std::vector<PropValue> identity =
-        core_->IdentityOf(messages_[i].folderPath, messages_[i].name.unique);
+  while (rows.size() < static_cast<std::size_t>(rowCount)) {
+    const MessageLocation* at = Next(cursor);
+    if (at == nullptr) break;
+    const std::vector<PropValue> identity = core_->IdentityOf(folderPath_, at->name.unique);
     Row row;
     row.reserve(columns_.size());
     for (PropTag column : columns_)
       row.push_back(ValueForTag(FindPropId(identity, column), column));
     rows.push_back(std::move(row));
   }
-  if ((flags & TBL_NOADVANCE) == 0) cursor_ = end;
   return Ok(std::move(rows));
 }
 
 Result<std::uint32_t> MaildirContentsTable::GetRowCount(std::uint32_t flags) {
   if (snapshot_) return snapshot_->GetRowCount(flags);
-  return Ok(static_cast<std::uint32_t>(messages_.size()));
+  std::uint32_t count = 0;
+  VisitMaildirFiles(core_->files(), FolderDirectory(core_->root(), folderPath_),
+                    [&](const char*, std::string_view fileName, std::string_view) {
+                      count += ParseMessageFileName(fileName).has_value() ? 1 : 0;
+                    });
+  return Ok(count);
 }
 
 }  // namespace quorvel::mapi

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <map>
+#include <string_view>
 
 #include "mapi/deferred_message.h"
 #include "mapi/maildir/keywords_file.h"
@@ -115,47 +117,94 @@ std::vector<std::string> MaildirCore::Subfolders(const std::string& parent) cons
   return out;
 }
 
-MaildirCore::FolderIndex MaildirCore::Scan(const std::string& folderPath) const {
-  FolderIndex index;
-  const std::string folder = FolderDirectory(root_, folderPath);
-  for (const char* sub : {"new", "cur"}) {
-    std::vector<std::string> names;
-    ListMaildirFiles(files_, folder, sub, &names);  // a subfolder that cannot be listed has none
-    for (std::string& fileName : names) {
-      auto name = ParseMessageFileName(fileName);
-      if (!name) continue;
-      MessageLocation at{folderPath, sub, std::move(fileName), *name};
-      index[name->unique] = std::move(at);  // cur/ wins over a stale copy in new/
-    }
-  }
-  return index;
+namespace {
+
+MessageLocation LocationOf(const std::string& folderPath, const char* sub,
+                           std::string_view fileName, MessageFileName name) {
+  return MessageLocation{folderPath, sub, std::string(fileName), std::move(name)};
 }
 
+bool IsCur(const char* sub) { return sub[0] == 'c'; }
+
+}  // namespace
+
 std::vector<MessageLocation> MaildirCore::ListMessages(const std::string& folderPath) {
-  FolderIndex index = Scan(folderPath);
   std::vector<MessageLocation> out;
-  out.reserve(index.size());
-  for (const auto& [unique, at] : index) out.push_back(at);
-  std::sort(out.begin(), out.end(), [](const MessageLocation& a, const MessageLocation& b) {
-    return a.name.unique < b.name.unique;
-  });
+  std::string after;
+  for (;;) {
+    std::vector<MessageLocation> batch = ListMessagesAfter(folderPath, after, kIndexGeneration);
+    if (batch.empty()) return out;
+    after = batch.back().name.unique;
+    for (MessageLocation& at : batch) out.push_back(std::move(at));
+  }
+}
+
+std::vector<MessageLocation> MaildirCore::ListMessagesAfter(const std::string& folderPath,
+                                                            const std::string& after,
+                                                            std::size_t limit) {
+  // The `limit` smallest unique parts after `after`: each pass reads the whole folder
+  // but keeps no more than it returns.
+  std::map<std::string, MessageLocation, std::less<>> first;
+  VisitMaildirFiles(files_, FolderDirectory(root_, folderPath),
+                    [&](const char* sub, std::string_view fileName, std::string_view unique) {
+                      if (unique <= after) return;
+                      if (first.size() >= limit && unique > first.rbegin()->first) return;
+                      if (auto it = first.find(unique); it != first.end()) {
+                        // cur/ (read after new/) wins over a stale copy in new/
+                        if (IsCur(sub)) {
+                          if (auto name = ParseMessageFileName(fileName))
+                            it->second = LocationOf(folderPath, sub, fileName, std::move(*name));
+                        }
+                        return;
+                      }
+                      auto name = ParseMessageFileName(fileName);
+                      if (!name) return;
+                      std::string key = name->unique;
+                      first.emplace(std::move(key),
+                                    LocationOf(folderPath, sub, fileName, std::move(*name)));
+                      if (first.size() > limit) first.erase(std::prev(first.end()));
+                    });
+  std::vector<MessageLocation> out;
+  out.reserve(first.size());
   std::lock_guard<std::mutex> lock(mutex_);
-  index_[folderPath] = std::move(index);
+  for (auto& [unique, at] : first) {
+    RememberLocked(at);
+    out.push_back(std::move(at));
+  }
   return out;
+}
+
+std::optional<MessageLocation> MaildirCore::FindOnDisk(const std::string& folderPath,
+                                                       const std::string& unique) const {
+  std::optional<MessageLocation> found;
+  VisitMaildirFiles(files_, FolderDirectory(root_, folderPath),
+                    [&](const char* sub, std::string_view fileName, std::string_view part) {
+                      if (part != unique || (found && !IsCur(sub))) return;
+                      if (auto name = ParseMessageFileName(fileName))
+                        found = LocationOf(folderPath, sub, fileName, std::move(*name));
+                    });
+  return found;
+}
+
+const MessageLocation* MaildirCore::IndexedLocked(const std::string& folderPath,
+                                                  const std::string& unique) const {
+  for (const auto* index : {&index_, &olderIndex_}) {
+    auto folder = index->find(folderPath);
+    if (folder == index->end()) continue;
+    auto it = folder->second.find(unique);
+    if (it != folder->second.end()) return &it->second;
+  }
+  return nullptr;
 }
 
 std::optional<MessageLocation> MaildirCore::Locate(const std::string& folderPath,
                                                    const std::string& unique) {
+  std::optional<MessageLocation> known;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto folder = index_.find(folderPath);
-    if (folder != index_.end()) {
-      auto it = folder->second.find(unique);
-      if (it != folder->second.end() && files_.Exists(PathOf(it->second))) {
-        return it->second;
-      }
-    }
+    if (const MessageLocation* at = IndexedLocked(folderPath, unique)) known = *at;
   }
+  if (known && files_.Exists(PathOf(*known))) return known;
   if (!FolderExists(folderPath)) return std::nullopt;
   // New mail sits in new/ under its bare unique part: found without listing a folder
   // that a burst of deliveries may have filled.
@@ -165,23 +214,61 @@ std::optional<MessageLocation> MaildirCore::Locate(const std::string& folderPath
     Remember(fresh);
     return fresh;
   }
-  FolderIndex index = Scan(folderPath);
-  std::optional<MessageLocation> found;
-  if (auto it = index.find(unique); it != index.end()) found = it->second;
-  std::lock_guard<std::mutex> lock(mutex_);
-  index_[folderPath] = std::move(index);
+  std::optional<MessageLocation> found = FindOnDisk(folderPath, unique);
+  if (found) {
+    Remember(*found);
+  } else {
+    Forget(folderPath, unique);
+  }
   return found;
+}
+
+void MaildirCore::LocateMany(const std::string& folderPath,
+                             const std::vector<std::string>& uniques) {
+  std::unordered_map<std::string_view, std::optional<MessageLocation>> wanted;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const std::string& unique : uniques) {
+      if (IndexedLocked(folderPath, unique) == nullptr) wanted.emplace(unique, std::nullopt);
+    }
+  }
+  if (wanted.size() < 2) return;  // one is found as fast by Locate
+  VisitMaildirFiles(files_, FolderDirectory(root_, folderPath),
+                    [&](const char* sub, std::string_view fileName, std::string_view unique) {
+                      auto it = wanted.find(unique);
+                      if (it == wanted.end() || (it->second && !IsCur(sub))) return;
+                      if (auto name = ParseMessageFileName(fileName))
+                        it->second = LocationOf(folderPath, sub, fileName, std::move(*name));
+                    });
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const auto& [unique, at] : wanted) {
+    if (at) RememberLocked(*at);
+  }
 }
 
 void MaildirCore::Forget(const std::string& folderPath, const std::string& unique) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (auto folder = index_.find(folderPath); folder != index_.end()) folder->second.erase(unique);
+  if (auto folder = index_.find(folderPath); folder != index_.end()) {
+    indexed_ -= folder->second.erase(unique);
+  }
+  if (auto folder = olderIndex_.find(folderPath); folder != olderIndex_.end()) {
+    folder->second.erase(unique);
+  }
 }
 
 void MaildirCore::Remember(const MessageLocation& at) {
-  // A folder's index may hold only some of its messages: Locate checks each hit on disk.
   std::lock_guard<std::mutex> lock(mutex_);
-  index_[at.folderPath][at.name.unique] = at;
+  RememberLocked(at);
+}
+
+void MaildirCore::RememberLocked(const MessageLocation& at) {
+  // A folder's index may hold only some of its messages: Locate checks each hit on disk.
+  if (indexed_ >= kIndexGeneration) {
+    olderIndex_ = std::move(index_);
+    index_.clear();
+    indexed_ = 0;
+  }
+  if (index_[at.folderPath].insert_or_assign(at.name.unique, at).second) ++indexed_;
 }
 
 namespace {
