@@ -17,6 +17,10 @@
 //
 // Failures: a folder or message that cannot be opened (gone meanwhile) is passed over
 // and the check goes on; a move that fails leaves the messages where they are.
+//
+// Each spam's Message-ID is noted in the host's own moves (own_moves.h) before it is
+// moved, so that the watchers of the user's moves never take the check's moves for
+// junk markings to learn from.
 #ifndef QUORVEL_OUTLOOK_FOLDER_CHECK_H_
 #define QUORVEL_OUTLOOK_FOLDER_CHECK_H_
 
@@ -29,6 +33,7 @@
 #include "mapi/entry_id.h"
 #include "mapi/folder.h"
 #include "mapi/session.h"
+#include "outlook/own_moves.h"
 #include "outlook/spam_judge.h"
 #include "settings/settings_holder.h"
 #include "ui/ui.h"
@@ -48,6 +53,7 @@ struct CheckTarget {
   SpamJudge& judge;
   std::shared_ptr<mapi::Folder> spamFolder;  // null: spam is counted, not moved
   mapi::EntryId spamFolderId;                // never checked
+  OwnMoves* ownMoves = nullptr;              // where the moves are noted; null: nowhere
 };
 
 // The progress handed down the folder tree: where this folder's share of the bar
@@ -85,8 +91,10 @@ struct CheckOutcome {
 // way is refused at once (kBusy) rather than queued.
 class FolderChecker {
  public:
-  // `settings` names the spam folder; `judge` judges each message. Both outlive this.
-  FolderChecker(SettingsHolder& settings, SpamJudge& judge) : settings_(settings), judge_(judge) {}
+  // `settings` names the spam folder; `judge` judges each message; the moves are
+  // noted in `ownMoves` (may be null). All outlive this.
+  FolderChecker(SettingsHolder& settings, SpamJudge& judge, OwnMoves* ownMoves = nullptr)
+      : settings_(settings), judge_(judge), ownMoves_(ownMoves) {}
 
   // Opens the spam folder (559 through `ui` when it cannot be), then checks the
   // folder `folderId` of `session` on a thread of its own while this thread shows its
@@ -101,6 +109,7 @@ class FolderChecker {
  private:
   SettingsHolder& settings_;
   SpamJudge& judge_;
+  OwnMoves* ownMoves_;
   std::atomic<bool> running_{false};
 };
 
