@@ -13,14 +13,7 @@ int CommandPresenter::Show(const std::string& text, const std::string& caption,
     std::lock_guard lock(mutex_);
     shown_.push_back(text);
   }
-  return inner_.Show(text, caption, style);
-}
-
-std::int32_t CommandPresenter::Present(ui::Dialog& dialog) {
-  if (hook_) {
-    if (std::optional<std::int32_t> answer = hook_(dialog)) return *answer;
-  }
-  return inner_.Present(dialog);
+  return HookedUi::Show(text, caption, style);
 }
 
 void CommandPresenter::Notify(const std::string& title, const std::string& text) {
@@ -28,7 +21,7 @@ void CommandPresenter::Notify(const std::string& title, const std::string& text)
     std::lock_guard lock(mutex_);
     shown_.push_back(text);
   }
-  inner_.Notify(title, text);
+  HookedUi::Notify(title, text);
 }
 
 std::vector<std::string> CommandPresenter::shown() const {
@@ -55,7 +48,7 @@ std::shared_ptr<host::MAPIFolder> FindCommandFolder(CommandIo& io, const std::st
 }
 
 ClickResult ClickAddIn(CommandIo& io, int commandId, std::shared_ptr<host::MAPIFolder> folder,
-                       host::Selection selection, CommandPresenter::DialogHook hook) {
+                       host::Selection selection, ui::DialogHook hook) {
   host::Application& application = io.host->application();
   // Over the presenter itself, not the application's forwarding one, which would
   // forward back to this.

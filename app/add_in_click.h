@@ -1,51 +1,40 @@
 // A command line that runs one of the add-in's commands inside the host: the folder
 // and messages it names become the request's explorer (host/command_request.h), and
-// what the add-in asks and shows goes through a presenter of the command's own, which
-// passes everything on to the command's presenter but may look at a dialog first (to
-// fill in what the command line already answered) or answer it itself (to print the
-// dialog as JSON instead of showing it).
+// what the add-in asks and shows goes through a CommandPresenter over the command's
+// presenter, whose hook may look at a dialog first (to fill in what the command line
+// already answered) or answer it itself (to print the dialog as JSON instead of
+// showing it).
 //
 // Threading: the command's thread (a job's, or the short-lived host's).
 #ifndef QUORVEL_APP_ADD_IN_CLICK_H_
 #define QUORVEL_APP_ADD_IN_CLICK_H_
 
-#include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/command.h"
 #include "host/explorer.h"
 #include "host/message_locator.h"
-#include "ui/ui.h"
+#include "ui/hooked_ui.h"
 
 namespace quorvel::app {
 
-class CommandPresenter final : public ui::Ui {
+// The command's presenter: a HookedUi that also keeps the texts of the message boxes
+// and notices shown, which a command reads to tell how the add-in's command ended.
+class CommandPresenter final : public ui::HookedUi {
  public:
-  // Sees each dialog before it is shown; a button it returns answers the dialog
-  // without showing it.
-  using DialogHook = std::function<std::optional<std::int32_t>(ui::Dialog&)>;
   // REQUIRES: `inner` outlives this object.
-  CommandPresenter(ui::Ui& inner, DialogHook hook) : inner_(inner), hook_(std::move(hook)) {}
+  CommandPresenter(ui::Ui& inner, ui::DialogHook hook) : HookedUi(inner, std::move(hook)) {}
 
   int Show(const std::string& text, const std::string& caption, std::uint32_t style) override;
-  std::int32_t Present(ui::Dialog& dialog) override;
-  std::unique_ptr<ui::Progress> BeginProgress(const std::string& title) override {
-    return inner_.BeginProgress(title);
-  }
   void Notify(const std::string& title, const std::string& text) override;
-  bool OpenUrl(const std::string& url) override { return inner_.OpenUrl(url); }
-  bool Interactive() const override { return inner_.Interactive(); }
 
   // The message box texts and notices shown so far, in order.
   std::vector<std::string> shown() const;
 
  private:
-  ui::Ui& inner_;
-  DialogHook hook_;
   mutable std::mutex mutex_;  // guards shown_
   std::vector<std::string> shown_;
 };
@@ -64,7 +53,7 @@ struct ClickResult {
 // its questions and notices going through a CommandPresenter with `hook` over the
 // presenter the host would use for this command.
 ClickResult ClickAddIn(CommandIo& io, int commandId, std::shared_ptr<host::MAPIFolder> folder,
-                       host::Selection selection, CommandPresenter::DialogHook hook = {});
+                       host::Selection selection, ui::DialogHook hook = {});
 
 }  // namespace quorvel::app
 

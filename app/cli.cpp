@@ -118,10 +118,7 @@ int RunRouted(const Scan& scan, int argc, const char* const* argv, CommandIo& io
   host::Profile profile;
   std::string error;
   if (!ResolveProfile(*registry, scan.profile, &profile, &error)) {
-    std::vector<host::Profile> all;
-    std::string ignored;
-    host::Profiles(*registry).List(&all, &ignored);
-    if (scan.profile.empty() && all.empty()) return Dispatch(argc, argv, io);
+    if (RunsWithoutProfile(*registry, scan.profile)) return Dispatch(argc, argv, io);
     io.err << "quorvel: " << error << "\n";
     return failed;
   }

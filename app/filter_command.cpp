@@ -46,10 +46,7 @@ bool ProfileAccount(const std::string& requested, std::string* account, std::ost
     if (!profile.addresses.empty()) *account = profile.addresses.front();
     return true;
   }
-  std::vector<host::Profile> all;
-  std::string ignored;
-  host::Profiles(*registry).List(&all, &ignored);
-  if (requested.empty() && all.empty()) return true;
+  if (RunsWithoutProfile(*registry, requested)) return true;
   err << "quorvel: filter: " << error << "\n";
   return false;
 }

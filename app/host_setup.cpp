@@ -3,6 +3,8 @@
 #include <atomic>
 #include <iostream>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "app/crash_setup.h"
 #include "app/profile_store.h"
@@ -133,6 +135,14 @@ bool ResolveProfile(platform::Registry& registry, const std::string& requested,
                     host::Profile* profile, std::string* error) {
   host::Profiles profiles(registry);
   return profiles.Resolve(requested, profile, error);
+}
+
+bool RunsWithoutProfile(platform::Registry& registry, const std::string& requested) {
+  if (!requested.empty()) return false;
+  std::vector<host::Profile> all;
+  std::string ignored;
+  host::Profiles(registry).List(&all, &ignored);
+  return all.empty();
 }
 
 OpenedHost OpenProfileHost(platform::Registry& registry, const host::Profile& profile,

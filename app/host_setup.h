@@ -48,6 +48,10 @@ class JobPresenterScope {
 bool ResolveProfile(platform::Registry& registry, const std::string& requested,
                     host::Profile* profile, std::string* error);
 
+// Whether a command may run on its own, without a profile: it names none and there is
+// no profile at all (as before profiles existed).
+bool RunsWithoutProfile(platform::Registry& registry, const std::string& requested);
+
 // A host open in this process; closing it also takes its presenter away from the
 // process-wide objects.
 struct CloseHost {

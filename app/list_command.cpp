@@ -26,8 +26,8 @@
 #include "platform/printable.h"
 #include "settings/list_import.h"
 #include "ui/entry_text.h"
+#include "ui/hooked_ui.h"
 #include "ui/list_page.h"
-#include "ui/prefilled_ui.h"
 
 namespace quorvel::app {
 namespace {
@@ -134,7 +134,7 @@ int Change(const std::string& action, const ListOptions& o, CommandIo& io) {
         return kExitFailure;
       }
     }
-    ui::PrefilledUi answers(env.presenter(), "edit-entry", std::move(texts));
+    ui::HookedUi answers(env.presenter(), ui::PrefillHook("edit-entry", std::move(texts)));
     done = page.EditRow(sheet.session(), answers, static_cast<std::size_t>(row));
   } else if (action == "remove") {
     std::vector<std::int32_t> rows;

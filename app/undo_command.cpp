@@ -11,14 +11,18 @@
 // was made ("command" or "move"), its number of messages and, for one taken back,
 // "undone".
 //
+// A marking whose host has not saved what it learned yet is waited for (10 s at most).
+//
 // Exit status: 0; 1 when there is nothing to undo, the marking is refused or cannot
 // be taken back (the reason on standard error); 2 for usage errors.
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "app/commands.h"
 #include "outlook/marking_undo.h"
@@ -26,6 +30,9 @@
 
 namespace quorvel::app {
 namespace {
+
+// How long undo waits for a running host to save what a marking just learned.
+constexpr std::chrono::seconds kUnsavedWait{10};
 
 struct Marking {
   outlook::MarkingEntry entry;
@@ -111,6 +118,20 @@ int Undo(bool list, int number, CommandIo& io) {
   const Marking& chosen = markings[index];
   if (undone.count(chosen.entry.id)) {
     io.err << "quorvel: marking " << number << " is undone already\n";
+    return kExitFailure;
+  }
+  // A marking just made: its host saves what it learned within moments (or, gone
+  // meanwhile, leaves it to be settled here).
+  const auto deadline = std::chrono::steady_clock::now() + kUnsavedWait;
+  while (process.unsavedMarkings().IsUnsaved(chosen.entry.id) &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    process.unsavedMarkings().Settle();
+  }
+  if (process.unsavedMarkings().IsUnsaved(chosen.entry.id)) {
+    io.err << "quorvel: marking " << number
+           << " cannot be undone yet: what it learned is not saved in the mail base yet; try "
+              "again\n";
     return kExitFailure;
   }
   std::vector<outlook::MarkingEntry> later;

@@ -6,6 +6,7 @@
 #include "app/terminal_ui.h"
 #include "bayes/mailbase_seed.h"
 #include "outlook/add_in_process.h"
+#include "outlook/unsaved_markings.h"
 #include "platform/file_system.h"
 #include "platform/registry_file.h"
 #include "platform/registry_text.h"
@@ -92,6 +93,9 @@ UserEnvironment::UserEnvironment(CommandIo& io, SettingsUse use)
       SettingsStore store(*own_->registry, dataFolder_, clock());
       loaded = settings_->LoadLive(store, &error, &settingsIssues_);
     }
+    // A marking a stopped host left unsaved is settled before the counts are read
+    // (outlook/unsaved_markings.h), as a host's process does when it opens them.
+    outlook::UnsavedMarkings(platform::RealFileSystem(), dataFolder_).Settle();
     std::string mailbaseError;
     if (!OpenUserMailbase(*mailbase_, dataFolder_, moduleFolder_, &mailbaseError)) {
       io.err << "quorvel: " << mailbaseError << "\n";

@@ -11,6 +11,22 @@ constexpr std::string_view kMagic = "QVLC";
 
 }  // namespace
 
+std::u16string LearningText(std::u16string_view subject, std::u16string_view body) {
+  std::u16string text;
+  text.reserve(subject.size() + 1 + body.size());
+  text.append(subject);
+  text.push_back(u' ');
+  text.append(body);
+  return text;
+}
+
+void AddLearning(LearnedCounts* learned, std::u16string_view body, std::u16string_view subject,
+                 bool junk, std::int32_t weight) {
+  learned->pair.Half(junk ? CorpusPair::kJunk : CorpusPair::kGood)
+      .LearnText(LearningText(subject, body), weight);
+  learned->balance = SaturatingAdd(learned->balance, junk ? weight : -std::int64_t{weight});
+}
+
 std::string SerializeLearned(const LearnedCounts& learned) {
   FileWriter writer;
   writer.Int32(false, learned.balance);

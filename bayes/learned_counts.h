@@ -21,6 +21,16 @@ struct LearnedCounts {
   bool empty() const { return pair.TotalMessages() == 0 && balance == 0; }
 };
 
+// The text learning tokenizes: the subject, a space, the body.
+std::u16string LearningText(std::u16string_view subject, std::u16string_view body);
+
+// Adds to `learned` what forced learning of one message with `weight` adds to a mail
+// base: the text's tokens and the message in the junk or good half, and the balance
+// moved by `weight` (up for junk, down for good). Nothing is learned into a store:
+// MailbaseStore::Add puts it there.
+void AddLearning(LearnedCounts* learned, std::u16string_view body, std::u16string_view subject,
+                 bool junk, std::int32_t weight);
+
 std::string SerializeLearned(const LearnedCounts& learned);
 // False for bytes of another layout or cut short.
 bool ParseLearned(std::string_view bytes, LearnedCounts* learned);

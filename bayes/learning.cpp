@@ -6,19 +6,6 @@
 #include "platform/string_table.h"
 
 namespace quorvel {
-namespace {
-
-std::u16string SubjectAndBody(std::u16string_view subject, std::u16string_view body) {
-  std::u16string text;
-  text.reserve(subject.size() + 1 + body.size());
-  text.append(subject);
-  text.push_back(u' ');
-  text.append(body);
-  return text;
-}
-
-}  // namespace
-
 bool MailbaseStore::EnsureLoadedOrTell() {
   if (EnsureLoaded()) return true;
   messageBoxes_.Show(std::string(platform::LoadString(kIdsMailbaseLoadFailed)),
@@ -41,7 +28,7 @@ void MailbaseStore::Learn(std::u16string_view body, std::u16string_view subject,
     return;
   }
   const int half = junk ? CorpusPair::kJunk : CorpusPair::kGood;
-  const std::u16string text = SubjectAndBody(subject, body);
+  const std::u16string text = LearningText(subject, body);
   pending_.Half(half).LearnText(text, weight);
   if (learned != nullptr) {
     learned->pair.Half(half).LearnText(text, weight);
@@ -82,12 +69,21 @@ bool MailbaseStore::Unlearn(const LearnedCounts& learned) {
   return true;
 }
 
+void MailbaseStore::Add(const LearnedCounts& learned) {
+  EnsureLoadedOrTell();  // as Learn: kept in memory either way
+  auto lock = Lock();
+  dirty_ = true;
+  changed_ = true;
+  pending_.Merge(learned.pair);
+  balance_ = SaturatingAdd(balance_, std::int64_t{learned.balance});
+}
+
 void MailbaseStore::LearnScan(std::u16string_view subject, std::u16string_view body) {
   EnsureLoadedOrTell();
   auto lock = Lock();
   dirty_ = true;
   changed_ = true;
-  scan_.LearnText(SubjectAndBody(subject, body), 1);
+  scan_.LearnText(LearningText(subject, body), 1);
 }
 
 void MailbaseStore::ClearScan() {

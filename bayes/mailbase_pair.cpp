@@ -1,6 +1,7 @@
 #include "bayes/mailbase_pair.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <vector>
 
 #include "bayes/mailbase_file.h"
@@ -126,6 +127,14 @@ void MailbaseFolderLock::Release() {
 
 MailbaseFolderLock::Hold::~Hold() { owner_->Release(); }
 
+std::string RawFileFingerprint(platform::FileSystem& files, const std::string& rawPath) {
+  std::string bytes;
+  if (!files.ReadFile(rawPath, &bytes).ok()) return "none";
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(Hash(bytes)));
+  return hex;
+}
+
 platform::FileStatus WriteMailbasePair(platform::FileSystem& files, const MailbasePairWrite& write,
                                        const MailbaseFileCheck& check) {
   const std::string& anyPath = write.raw != nullptr ? write.rawPath : write.tablePath;
@@ -138,17 +147,16 @@ platform::FileStatus WriteMailbasePair(platform::FileSystem& files, const Mailba
     }
   }
 
-  PairStamp inForce;
-  const bool haveInForce = StampInForce(files, write.rawPath, check, &inForce);
   const std::string suffix(kBackupSuffix);
   if (write.table != nullptr) {
     files.MakeWritable(write.tablePath);
     files.MakeWritable(write.tablePath + suffix);
     std::string old;
-    PairStamp oldStamp;
-    // Without a raw file in force any table that loads is the best backup there is.
-    if (files.ReadFile(write.tablePath, &old).ok() && check.tableLoads(old, &oldStamp) &&
-        (!haveInForce || oldStamp == inForce)) {
+    PairStamp oldStamp;  // not compared: see above
+    // Any table that loads is kept, even one of another pair (a table the user copied
+    // in, or one a stopped save left): it may be the only copy of those counts, while
+    // the table of the "Bayes.raw" in force can always be compiled again from it.
+    if (files.ReadFile(write.tablePath, &old).ok() && check.tableLoads(old, &oldStamp)) {
       if (platform::FileStatus status = files.WriteFileAtomic(write.tablePath + suffix, old);
           !status.ok()) {
         return status;

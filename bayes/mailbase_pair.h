@@ -10,11 +10,13 @@
 //
 // Writing a pair (WriteMailbasePair), under the folder lock:
 //   1. stale temporary files of killed writers are removed;
-//   2. "Bayes.db" is copied to its ".bak" when it loads and belongs to the "Bayes.raw"
-//      in force; "Bayes.raw" to its ".bak" when it loads;
+//   2. "Bayes.db" is copied to its ".bak" when it loads, whether or not it belongs to
+//      the "Bayes.raw" in force (a table the user copied in is never compiled over
+//      without a copy); "Bayes.raw" to its ".bak" when it loads;
 //   3. the new "Bayes.db" replaces the old one, then the new "Bayes.raw" does.
 // Each file is replaced atomically, so until the last rename the old "Bayes.raw" is in
-// force and its table is "Bayes.db" or, once that is replaced, "Bayes.db.bak".
+// force and its table is "Bayes.db" or, once that is replaced, "Bayes.db.bak" (when
+// "Bayes.db" was another pair's table, none: it is compiled again from the counts).
 #ifndef QUORVEL_BAYES_MAILBASE_PAIR_H_
 #define QUORVEL_BAYES_MAILBASE_PAIR_H_
 
@@ -103,6 +105,10 @@ bool RawFileIsWhole(std::string_view bytes, const MailbaseFileCheck& check,
 // is whole first. False when neither is.
 bool StampInForce(platform::FileSystem& files, const std::string& rawPath,
                   const MailbaseFileCheck& check, PairStamp* stamp);
+
+// What tells one "Bayes.raw" on disk from another: a hash of all its bytes in hex,
+// "none" when there is no such file. Any save of changed counts changes it.
+std::string RawFileFingerprint(platform::FileSystem& files, const std::string& rawPath);
 
 // What one save writes; a null pointer leaves that file alone.
 struct MailbasePairWrite {

@@ -81,14 +81,21 @@ TEST(MailbasePairTest, EveryFailingWriteOfARebuildLeavesAPairThatBelongsTogether
     EXPECT_EQ(LoadedPair(files), saved ? u"newword" : u"oldword");
     ExpectGoodBackups(files);
     if (saved) break;
-    // A second build failing anywhere after the first still leaves the old pair (or
-    // its own, when it saved), never empty backups.
+    // A second build failing anywhere after the first still leaves the old counts (or
+    // its own pair, when it saved), never empty backups. The first one's table, of
+    // another pair, is kept as the backup, so the old counts may have to have their
+    // table compiled again, which the check before judging does.
     for (int m = 0;; ++m) {
       SCOPED_TRACE("then failing call " + std::to_string(m));
       platform::MemoryFileSystem again;
       PutOldPair(again);
       BuildFailingAt(again, n);
       const bool savedAgain = BuildFailingAt(again, m);
+      if (!savedAgain && LoadedPair(again).empty()) {
+        platform::ScriptedMessageBoxes boxes;
+        Mailbase mailbase(boxes, kData, "/module", again);
+        EXPECT_TRUE(mailbase.PrepareForJudging().usable);
+      }
       EXPECT_EQ(LoadedPair(again), savedAgain ? u"newword" : u"oldword");
       ExpectGoodBackups(again);
       if (savedAgain) break;
@@ -106,7 +113,7 @@ TEST(MailbasePairTest, BackupsHoldThePreviousPair) {
   EXPECT_EQ(files.FileBytes(std::string(kTable) + ".bak"), oldTable);
 }
 
-TEST(MailbasePairTest, ATableOfAnotherPairIsPassedOverForTheBackup) {
+TEST(MailbasePairTest, ATableLeftByAStoppedSaveIsKeptAsTheBackupByTheNextSave) {
   platform::MemoryFileSystem files;
   PutOldPair(files);
   const std::string oldTable = *files.FileBytes(kTable);
@@ -126,14 +133,44 @@ TEST(MailbasePairTest, ATableOfAnotherPairIsPassedOverForTheBackup) {
     mailbase.store().Reset();
   }
   files.SetFault(nullptr);
-  ASSERT_NE(files.FileBytes(kTable), oldTable);
+  const std::string orphan = *files.FileBytes(kTable);
+  ASSERT_NE(orphan, oldTable);
   EXPECT_EQ(files.FileBytes(std::string(kTable) + ".bak"), oldTable);
   EXPECT_EQ(LoadedPair(files), u"oldword");  // "Bayes.raw" with "Bayes.db.bak"
 
-  // The next save keeps that backup: the orphan never becomes "Bayes.db.bak".
+  // A table of another pair is never compiled over without a copy, even this one.
   ASSERT_TRUE(BuildFailingAt(files, -1));
-  EXPECT_EQ(files.FileBytes(std::string(kTable) + ".bak"), oldTable);
+  EXPECT_EQ(files.FileBytes(std::string(kTable) + ".bak"), orphan);
   EXPECT_EQ(LoadedPair(files), u"newword");
+}
+
+// Regression: a table the user copied in that loads but belongs to other counts was
+// compiled over (by the check before judging, and by a rebuild) and lost.
+TEST(MailbasePairTest, ATableCopiedInFromAnotherMailbaseIsKeptAsTheBackup) {
+  platform::MemoryFileSystem other;
+  PutOldPair(other);
+  ASSERT_TRUE(BuildFailingAt(other, -1));
+  const std::string copiedIn = *other.FileBytes(kTable);  // the "newword" table
+
+  for (const bool byRebuild : {false, true}) {
+    SCOPED_TRACE(byRebuild ? "rebuild" : "check before judging");
+    platform::MemoryFileSystem files;
+    PutOldPair(files);
+    files.PutFile(kTable, copiedIn);
+    files.Remove(std::string(kTable) + ".bak");
+    platform::ScriptedMessageBoxes boxes;
+    {
+      Mailbase mailbase(boxes, kData, "/module", files);
+      if (byRebuild) {
+        ASSERT_TRUE(mailbase.store().EnsureLoaded());
+        mailbase.store().Rebuild();
+      } else {
+        EXPECT_TRUE(mailbase.PrepareForJudging().usable);
+      }
+    }
+    EXPECT_EQ(files.FileBytes(std::string(kTable) + ".bak"), copiedIn);
+    EXPECT_EQ(LoadedPair(files), u"oldword");  // compiled again from "Bayes.raw"
+  }
 }
 
 TEST(MailbasePairTest, ReadingNeverWrites) {

@@ -275,6 +275,7 @@ bool MailbaseStore::WriteFiles(const std::string& rawPath, const std::string* ra
     status = WriteMailbasePair(files_, {rawPath, tablePath, raw, table}, FileCheck());
   }
   lastSaveError_ = status.message();
+  if (status.ok() && raw != nullptr && rawPath == rawPath_ && savedListener_) savedListener_();
   return status.ok();
 }
 
@@ -382,6 +383,11 @@ void MailbaseStore::SetMainPair(const CorpusPair& pair) {
   auto lock = Lock();
   main_ = pair;
   changed_ = true;
+}
+
+void MailbaseStore::SetSavedListener(std::function<void()> saved) {
+  auto lock = Lock();
+  savedListener_ = std::move(saved);
 }
 
 void MailbaseStore::SetRebuildHookForTesting(std::function<void()> hook) {

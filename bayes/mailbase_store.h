@@ -112,6 +112,12 @@ class MailbaseStore {
   // loaded or holds less than that (its counts were replaced since, by the wizard's
   // scan or a new mail base).
   bool Unlearn(const LearnedCounts& learned);
+  // Puts counts gathered beforehand (AddLearning) into the pending pair in one step,
+  // so that a save holds all of them or none.
+  void Add(const LearnedCounts& learned);
+  // `saved` is called, under the store's lock, after each successful write of
+  // "Bayes.raw": every count added before then is on disk. Empty: nobody is told.
+  void SetSavedListener(std::function<void()> saved);
   // The wizard's scan: one message into the scan corpus; empty it; put it in place
   // of the main good corpus (scaled to its size) and rebuild.
   void LearnScan(std::u16string_view subject, std::u16string_view body);
@@ -182,6 +188,7 @@ class MailbaseStore {
   std::int32_t balance_ = 0;                   // guarded by mutex_
   TokenCorpus scan_;                           // guarded by mutex_
   std::function<void()> rebuildHook_;          // guarded by mutex_
+  std::function<void()> savedListener_;        // guarded by mutex_
 
   MailbaseFolderLock folderLock_;
 

@@ -6,6 +6,7 @@
 
 #include "host/dialog_answer.h"
 #include "host/frames.h"
+#include "ui/throttled_progress.h"
 
 namespace quorvel::host {
 
@@ -86,25 +87,16 @@ std::optional<protocol::Answer> Connection::Ask(QuestionKey key, const protocol:
 
 namespace {
 
+// A job's progress at its client: each update one frame (ThrottledProgress in front
+// keeps them to ten a second), its end a frame of its own.
 class JobProgress final : public ui::Progress {
  public:
   JobProgress(std::shared_ptr<Connection> c, std::uint64_t job, std::uint64_t id,
               std::shared_ptr<Cancellation> cancel)
       : c_(std::move(c)), job_(job), id_(id), cancel_(std::move(cancel)) {}
-  ~JobProgress() override {
-    if (pending_) c_->Send(*pending_);
-    c_->Send(protocol::ProgressUpdate{job_, id_, 0, 0, "", true});
-  }
+  ~JobProgress() override { c_->Send(protocol::ProgressUpdate{job_, id_, 0, 0, "", true}); }
   void Update(std::uint64_t done, std::uint64_t total, const std::string& text) override {
-    protocol::ProgressUpdate update{job_, id_, done, total, text, false};
-    const auto now = std::chrono::steady_clock::now();
-    if (now - lastSent_ < std::chrono::milliseconds(100)) {
-      pending_ = std::move(update);  // sent with the next update that travels, or at the end
-      return;
-    }
-    lastSent_ = now;
-    pending_.reset();
-    c_->Send(update);
+    c_->Send(protocol::ProgressUpdate{job_, id_, done, total, text, false});
   }
   bool Cancelled() const override {
     if (cancel_->cancelled()) return true;
@@ -116,8 +108,6 @@ class JobProgress final : public ui::Progress {
   std::shared_ptr<Connection> c_;
   std::uint64_t job_, id_;
   std::shared_ptr<Cancellation> cancel_;
-  std::chrono::steady_clock::time_point lastSent_{};
-  std::optional<protocol::ProgressUpdate> pending_;
 };
 
 // A dialog kept open at the client: opened once, changed in place, each press asked
@@ -206,7 +196,8 @@ class JobUi final : public ui::Ui {
   std::unique_ptr<ui::Progress> BeginProgress(const std::string& title) override {
     const std::uint64_t id = c_->NewQuestion();
     c_->Send(protocol::ProgressUpdate{job_, id, 0, 0, title, false});
-    return std::make_unique<JobProgress>(c_, job_, id, cancel_);
+    return std::make_unique<ui::ThrottledProgress>(
+        std::make_unique<JobProgress>(c_, job_, id, cancel_), std::chrono::milliseconds(100));
   }
   void Notify(const std::string& title, const std::string& text) override {
     c_->Send(protocol::Notice{job_, title, text});

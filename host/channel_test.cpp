@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "host/channel_test_fixture.h"
 #include "host/client.h"
@@ -100,6 +102,28 @@ TEST_F(ChannelTest, ACancelOfProgressReachesTheWorkWithoutWaitingForAnUpdate) {
   client.join();
   EXPECT_TRUE(result.outcome.ok()) << result.outcome.message;
   EXPECT_EQ(result.status, 9);
+}
+
+// Progress frames are held to a few a second, however fast the work updates, and the
+// last update before the progress ends still reaches the client.
+TEST_F(ChannelTest, ProgressFramesAreThrottledAndTheLastIsNeverLost) {
+  constexpr int kUpdates = 3000;
+  StartServer([&](JobContext& job) {
+    auto progress = job.presenter->BeginProgress("Checking");
+    for (int i = 1; i <= kUpdates; ++i) {
+      progress->Update(i, kUpdates + 1, "message " + std::to_string(i));
+    }
+    return 0;
+  });
+  ui::ScriptedUi ui;
+  std::ostringstream out, err;
+  auto result = Client()->Run(Request({"quorvel", "x"}), -1, ui, out, err);
+  EXPECT_TRUE(result.outcome.ok()) << result.outcome.message;
+  const std::vector<std::string> updates = ui.updates();
+  ASSERT_FALSE(updates.empty());
+  EXPECT_LT(updates.size(), 100u);
+  EXPECT_EQ(updates.front(), "1/3001 message 1");
+  EXPECT_EQ(updates.back(), "3000/3001 message 3000");
 }
 
 // A job whose client holds its standard input open stops reading when cancelled, and a

@@ -49,6 +49,8 @@ bool AddInProcess::OpenMailbase(std::string* error) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!mailbaseOpened_) {
     mailbaseOpened_ = true;
+    unsaved_.Settle();
+    mailbase_.store().SetSavedListener([this] { unsaved_.Saved(); });
     mailbaseOpenedOk_ =
         OpenUserMailbase(mailbase_, env_.dataFolder, env_.moduleFolder, &mailbaseError_);
   }

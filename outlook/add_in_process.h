@@ -19,6 +19,7 @@
 #include "outlook/own_moves.h"
 #include "outlook/pending_queue.h"
 #include "outlook/sent_mail.h"
+#include "outlook/unsaved_markings.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/registry.h"
@@ -64,10 +65,13 @@ class AddInProcess {
   bool SaveSettings(std::string* error = nullptr) const;
   // Points the mail base at the data folder (seeding it from the module folder) the
   // first time; later calls return the first result without resetting the store, so
-  // that counts learned meanwhile stay.
+  // that counts learned meanwhile stay. The first call settles the markings that a
+  // stopped process left unsaved, before the mail base is read.
   bool OpenMailbase(std::string* error = nullptr);
   PendingQueue& queue() { return queue_; }
   SentMailRecorder& recorder() { return recorder_; }
+  // The markings whose learning is not known to be saved yet (unsaved_markings.h).
+  UnsavedMarkings& unsavedMarkings() { return unsaved_; }
   // The moves the host makes itself (the worker's, markings', undo's).
   OwnMoves& ownMoves() { return ownMoves_; }
   // A good message arrived since the user last changed the selection.
@@ -79,6 +83,7 @@ class AddInProcess {
  private:
   AddInEnvironment env_;
   SettingsHolder settings_;
+  UnsavedMarkings unsaved_{platform::RealFileSystem(), env_.dataFolder};  // outlives mailbase_
   Mailbase mailbase_;
   PendingQueue queue_;
   SentMailRecorder recorder_;

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "host/memory_host.h"
 #include "host/store_namespace.h"
 #include "lists/contact.h"
@@ -192,6 +194,62 @@ TEST_F(CoreCommandsTest, EmailToSupportOpensTheRequestAsALink) {
   EXPECT_THAT(url, HasSubstr("%0d%0aOutlook%20Version:%20Quorvel%20host%209.8.7%0d%0a%0d%0a"));
   EXPECT_EQ(url.find(' '), std::string::npos);
   EXPECT_EQ(url.find('\n'), std::string::npos);
+}
+
+// Two markings of one message at once (two requests): one after the other, the second
+// finding the message where the first put it. Junk twice learns it once and leaves one
+// copy in the spam folder; good and junk each learn it at most once, and the message
+// ends in one folder.
+TEST_F(CoreCommandsTest, TwoMarkingsOfOneMessageAtOnceRunOneAfterTheOther) {
+  process.mailbase().store().StartFresh();
+  {
+    auto s = process.settings().Lock();
+    s->junkMoveInbox = s->goodMoveInbox = 1;
+    s->junkAddBlackList = s->goodAddWhiteList = 0;
+    s->junkApplyToAll = s->goodApplyToAll = 0;
+    // A message the test saves into the spam folder would be the user's move there.
+    s->learnFromMoves = 0;
+  }
+  for (const bool goodFirst : {false, true}) {
+    SCOPED_TRACE(goodFirst ? "good and junk" : "junk twice");
+    for (int round = 0; round < 10; ++round) {
+      process.mailbase().store().Reset();
+      process.mailbase().store().StartFresh();
+      const EntryId from = goodFirst ? spamId : box.layout.inbox;
+      auto folder = Folder(from);
+      const EntryId id =
+          *MessageBuilder()
+               .Subject("twice " + std::to_string(round))
+               .From("S", "x@y.example")
+               .Class("IPM.Note")
+               .Body("Hello there")
+               .Prop(mapi::PropValue::String8(
+                   mapi::PR_INTERNET_MESSAGE_ID,
+                   "<twice-" + std::to_string(round) + (goodFirst ? "g" : "j") + "@y.example>"))
+               .SaveIn(*folder);
+      const std::size_t inbox0 = Count(box.layout.inbox), spam0 = Count(spamId);
+      auto mark = [&](MarkingMode mode) { core->MarkQuietly({from, {id}}, mode); };
+      std::thread first(mark, goodFirst ? MarkingMode::kGood : MarkingMode::kJunk);
+      std::thread second(mark, MarkingMode::kJunk);
+      first.join();
+      second.join();
+      CorpusPair learned = process.mailbase().store().PendingPair();
+      learned.Merge(process.mailbase().store().MainPair());
+      EXPECT_EQ(Count(box.layout.inbox) + Count(spamId), inbox0 + spam0);
+      if (!goodFirst) {
+        EXPECT_EQ(learned.junk().messageCount(), 1);
+        EXPECT_EQ(Count(spamId), spam0 + 1);
+        EXPECT_EQ(Count(box.layout.inbox), inbox0 - 1);
+      } else {
+        EXPECT_LE(learned.junk().messageCount(), 1);
+        EXPECT_LE(learned.good().messageCount(), 1);
+        EXPECT_GE(learned.junk().messageCount() + learned.good().messageCount(), 1);
+        // In the Inbox whichever ran first: junk of a message in the spam folder moves
+        // nothing, and junk after good no longer finds it there.
+        EXPECT_EQ(Count(box.layout.inbox), inbox0 + 1);
+      }
+    }
+  }
 }
 
 }  // namespace

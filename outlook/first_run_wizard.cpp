@@ -11,6 +11,7 @@
 #include "platform/file_system.h"
 #include "platform/string_table.h"
 #include "ui/dialog_change.h"
+#include "ui/folder_choice.h"
 #include "ui/run_pages.h"
 
 namespace quorvel::outlook {
@@ -105,22 +106,11 @@ std::optional<wiz::ChosenFolders::Folder> PickWizardFolder(ui::Ui& ui, host::Nam
       if (auto child = children->Item(k); child.ok() && *child) pending.push_back(*child);
     }
   }
-  ui::Dialog d;
-  d.kind = "pick-folder";
-  d.title = "Select Folder";
-  ui::Control choice;
-  choice.kind = ui::ControlKind::kChoice;
-  choice.id = "folder";
-  choice.label = "Folders:";
-  for (const auto& f : all) choice.options.push_back(f.path);
-  d.controls = {choice};
-  d.buttons = {ui::RoleButton(ui::ButtonRole::kOk, "OK"),
-               ui::RoleButton(ui::ButtonRole::kCancel, "Cancel")};
-  d.defaultButton = 2;  // nobody to ask: nothing is picked
-  if (ui::RunDialog(ui, d) != 1) return std::nullopt;
-  const std::int32_t picked = d.Find("folder")->selected;
-  if (picked < 0 || static_cast<std::size_t>(picked) >= all.size()) return std::nullopt;
-  return all[static_cast<std::size_t>(picked)];
+  std::vector<std::string> paths;
+  for (const auto& f : all) paths.push_back(f.path);
+  std::optional<std::size_t> chosen = ui::ChooseFolder(ui, paths, "Folders:");
+  if (!chosen) return std::nullopt;
+  return all[*chosen];
 }
 
 void RunFirstRunWizard(WizardContext& c, WizardResult& result) {

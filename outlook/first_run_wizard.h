@@ -61,8 +61,9 @@ struct WizardContext {
 
 void RunFirstRunWizard(WizardContext& context, WizardResult& result);
 
-// The folder picker as a dialog: a choice of every mail folder of the profile by its
-// path.
+// The folder picker as the "Select Folder" dialog (ui/folder_choice.h): only the
+// profile's mail folders, by their names from the top as the Folders page lists them
+// (WizardFolderPath), since the wizard scans mail and has no room to refuse a folder.
 std::optional<ui::wizard::ChosenFolders::Folder> PickWizardFolder(ui::Ui& ui,
                                                                   host::NameSpace& nameSpace);
 

@@ -346,5 +346,28 @@ TEST_F(FirstRunWizardTest, UnloadableMailBaseShowsItsMessageAndNoWizard) {
   EXPECT_EQ(process.settings().Lock()->showWizard, 1u);
 }
 
+// Add's picker offers the mail folders only, each by its names from the top, and gives
+// the one chosen with its entry id; Cancel gives nothing.
+TEST_F(FirstRunWizardTest, ThePickerOffersTheMailFoldersByTheirNamesFromTheTop) {
+  std::vector<std::string> offered;
+  ui.QueueDialog([&offered](ui::Dialog& d) {
+    ui::Control* choice = d.Find("folder");
+    offered = choice->options;
+    for (std::size_t i = 0; i < offered.size(); ++i) {
+      if (offered[i] == "Inbox") choice->selected = static_cast<std::int32_t>(i);
+    }
+    return platform::IDOK;
+  });
+  std::optional<wiz::ChosenFolders::Folder> picked = PickWizardFolder(ui, *box.nameSpace);
+  ASSERT_TRUE(picked.has_value());
+  EXPECT_EQ(picked->entryId, box.layout.inbox.ToHex());
+  EXPECT_EQ(picked->path, "Inbox");
+  // Contacts holds no mail.
+  EXPECT_THAT(offered, ElementsAre("Inbox", "Outbox", "Sent Items", "Deleted Items", "Drafts"));
+
+  ui.QueueDialog(ui::ScriptedUi::Select("folder", {0}, platform::IDCANCEL));
+  EXPECT_FALSE(PickWizardFolder(ui, *box.nameSpace).has_value());
+}
+
 }  // namespace
 }  // namespace quorvel::outlook

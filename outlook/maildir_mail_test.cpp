@@ -18,6 +18,7 @@
 #include "platform/registry_memory.h"
 #include "settings/settings_store.h"
 #include "testing/one_store_session.h"
+#include "testing/temporary_folder.h"
 #include "ui/scripted_ui.h"
 
 namespace quorvel::outlook {
@@ -306,6 +307,55 @@ TEST_F(MaildirMailTest, SpamTakenBackOutOfTheSpamFolderStaysInTheInbox) {
   ASSERT_TRUE(WaitUntil([&] { return SpamWith("three") == 1; }));
   dir.Deliver("", "new", "6006.P.mx", WithMessageId("spammer@bad.example", "three"));
   EXPECT_TRUE(WaitUntil([&] { return SpamWith("three") == 2; }));
+}
+
+// Regression: spam taken back into the Inbox by a plain mv while no host ran was judged
+// again at the next start and sent back to the spam folder. The worker's record of
+// what it moved there tells the return; with LearnFromMoves on it is learned from as
+// the user's move, as one seen live.
+TEST_F(MaildirMailTest, SpamMovedOutWhileNoHostRanStaysAndIsLearnedFrom) {
+  quorvel::testing::TemporaryFolder data("quorvel-data");
+  const std::string dataFolder = data.path() + "/";
+  UserSettings stored;
+  ASSERT_TRUE(SettingsStore(registry, "", clock).Load(&stored));
+  stored.learnFromMoves = 1;
+  stored.goodAddWhiteList = 0;  // the spam that tells when the worker is done is the same sender's
+  SettingsStore(registry, "", clock).Save(&stored);
+  auto withData = [&] {
+    return std::make_unique<AddInProcess>(
+        AddInEnvironment{registry, clock, ui, dataFolder, dataFolder});
+  };
+  process = withData();
+  {
+    auto host = Start();
+    dir.Deliver("", "new", "7000.Q.mx", WithMessageId("spammer@bad.example", "away"));
+    ASSERT_TRUE(WaitUntil([&] { return SpamWith("away") == 1; }));
+    host->core->WaitUntilIdle();
+    host->core->Shutdown();
+  }
+  // While no host runs: moved back as it is, unread.
+  const std::string spam = SpamFiles()[0];
+  const std::string name = std::filesystem::path(spam).filename().string();
+  const std::string back = dir.root() + "/new/" + name.substr(0, name.find(':'));
+  std::filesystem::rename(spam, back);
+
+  process = withData();
+  auto host = Start();
+  ASSERT_TRUE(Settled(*host, "7001.R.mx"));
+  EXPECT_EQ(SpamWith("away"), 0u);
+  std::size_t inInbox = 0;
+  for (const char* sub : {"/new", "/cur"}) {
+    for (const auto& e : std::filesystem::directory_iterator(dir.root() + sub)) {
+      inInbox += FileText(e.path().string()).find("<away>") != std::string::npos;
+    }
+  }
+  EXPECT_EQ(inInbox, 1u);
+  // Learned from as a move: a good marking made by the move is in the journal.
+  EXPECT_TRUE(WaitUntil([&] {
+    const std::string journal = FileText(dataFolder + "journal.jsonl");
+    return journal.find("\"marking\":\"good\",\"source\":\"move\"") != std::string::npos;
+  }));
+  host->core->Shutdown();
 }
 
 }  // namespace

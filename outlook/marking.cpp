@@ -180,11 +180,12 @@ void Learn(MarkingContext& c, const std::vector<Collected>& collected, bool junk
               std::string(platform::kProductName), platform::MB_OK | platform::MB_ICONERROR);
     return;
   }
+  // Gathered here; the store takes them all at once when the marking is written down.
   for (const Collected& item : collected) {
     auto subject = ReadStringProperty(item.message.get(), mapi::PR_SUBJECT, false);
     auto body = ReadStringProperty(item.message.get(), mapi::PR_BODY, true);
-    store.Learn(platform::AnsiToWide(body.value), platform::AnsiToWide(subject.value), junk,
-                kMarkingWeight, /*force=*/true, &record.counts);
+    AddLearning(&record.counts, platform::AnsiToWide(body.value),
+                platform::AnsiToWide(subject.value), junk, kMarkingWeight);
     record.learned.push_back({item.id.ToHex(), item.messageId, junk, kMarkingWeight});
   }
 }
@@ -282,6 +283,11 @@ MarkingRecord MarkMessages(MarkingContext& c, const MarkingSelection& selection,
     }
   }
   ApplyListEdit(c, edit, junk, quiet, record);
+  if (c.commit) {
+    c.commit(record);
+  } else if (!record.counts.empty()) {
+    c.process.mailbase().store().Add(record.counts);
+  }
   c.process.mailbase().store().RequestRebuild();
   record.rebuildRequested = true;
   c.process.SaveSettings();

@@ -4,8 +4,9 @@
 // White or Black List through a list edit on copies (conflicts confirmed), offers a
 // mailing list's sender for the Safe Recipients List, optionally takes in every other
 // message of the same senders in that folder, moves them all in one move (junk into
-// the spam folder, good out of it into the Inbox), asks for a rebuild and saves the
-// settings. The marking options say which of these steps run.
+// the spam folder, good out of it into the Inbox), writes the marking down, puts what it
+// learned into the mail base in one step, asks for a rebuild and saves the settings. The marking
+// options say which of these steps run.
 //
 // Quiet mode (a message the user moved by hand): no questions at all. The
 // confirmation is not shown, no mailing list is offered, the list edit is applied
@@ -20,6 +21,7 @@
 #ifndef QUORVEL_OUTLOOK_MARKING_H_
 #define QUORVEL_OUTLOOK_MARKING_H_
 
+#include <functional>
 #include <vector>
 
 #include "host/explorer.h"
@@ -47,6 +49,10 @@ struct MarkingContext {
   AddInProcess& process;  // the live settings and the mail base
   mapi::Session& session;
   ui::Ui& ui;  // asks whoever gave the command
+  // Writes the marking down and puts what it learned (record.counts) into the mail
+  // base (CommitMarking), called once everything else is done and before the settings
+  // are saved. Empty: the counts are only added to the mail base.
+  std::function<void(MarkingRecord&)> commit = {};
 };
 
 // The messages of one folder to mark.

@@ -103,7 +103,8 @@ std::string UndoLine(const std::string& id, platform::FileTime time) {
 }
 
 bool RecordMarking(platform::FileSystem& files, JournalFile& journal, const std::string& dataFolder,
-                   MarkingEntry* entry, const LearnedCounts& learned, std::string* error) {
+                   MarkingEntry* entry, const LearnedCounts& learned, std::string* error,
+                   const std::function<platform::FileStatus()>& beforeLine) {
   entry->counts.clear();
   if (!learned.empty()) {
     const std::string relative = std::string(kMarkingsFolderName) + "/" + entry->id + ".counts";
@@ -118,6 +119,12 @@ bool RecordMarking(platform::FileSystem& files, JournalFile& journal, const std:
       return false;
     }
     entry->counts = relative;
+  }
+  if (beforeLine) {
+    if (platform::FileStatus status = beforeLine(); !status.ok()) {
+      if (error) *error = "the marking cannot be undone: " + status.message();
+      return false;
+    }
   }
   if (!journal.AppendLine(MarkingLine(*entry))) {
     if (error) *error = "the marking cannot be undone: the journal was not written";

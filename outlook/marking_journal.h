@@ -9,11 +9,13 @@
 //    "messages":[{"message_id","from","to","from_name","to_name","entry"}],   ids in hex
 //    "lists":[{"list","change":"added"|"removed","entry","name","domain":bool}]}
 //   {"kind":"undo","id":...,"time":...}
-// A marking line is written only once its counts file is whole; an undo line once
-// everything of the marking is taken back.
+// A marking line is written only once its counts file is whole (and before its counts
+// reach the mail base: unsaved_markings.h); an undo line once everything of the
+// marking is taken back.
 #ifndef QUORVEL_OUTLOOK_MARKING_JOURNAL_H_
 #define QUORVEL_OUTLOOK_MARKING_JOURNAL_H_
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,11 +67,13 @@ MarkingEntry EntryOfRecord(const MarkingRecord& record, platform::FileTime now);
 // A fresh id for a marking made now.
 std::string NewMarkingId(platform::FileTime now);
 
-// Writes the counts file (when something was learned; entry->counts is set to it) and
-// then the journal line. False when the counts file could not be written: the line is
-// not written either, and the marking cannot be undone (*error says why).
+// Writes the counts file (when something was learned; entry->counts is set to it),
+// calls `beforeLine` (when given) and then writes the journal line. False when the
+// counts file or what `beforeLine` writes could not be written: the line is not
+// written either, and the marking cannot be undone (*error says why).
 bool RecordMarking(platform::FileSystem& files, JournalFile& journal, const std::string& dataFolder,
-                   MarkingEntry* entry, const LearnedCounts& learned, std::string* error);
+                   MarkingEntry* entry, const LearnedCounts& learned, std::string* error,
+                   const std::function<platform::FileStatus()>& beforeLine = {});
 
 }  // namespace quorvel::outlook
 

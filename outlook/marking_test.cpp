@@ -9,6 +9,7 @@
 
 #include "host/memory_host.h"
 #include "mapi/queries.h"
+#include "outlook/marking_journal.h"
 #include "outlook/qv_core.h"
 #include "outlook/spam_folder.h"
 #include "platform/code_page.h"
@@ -321,6 +322,24 @@ TEST_F(MarkingTest, ExplorerWithNothingSelectedIsMessage551) {
   EXPECT_FALSE(record.ran);
   EXPECT_THAT(ui.texts(), ElementsAre("You should select a mail item."));
   EXPECT_FALSE(MarkExplorer(context, nullptr, MarkingMode::kJunk).ran);
+}
+
+// The store refuses the move: every message stays where it was, once, and the record
+// (and the journal entry made of it) says that none moved, so that undo moves nothing.
+TEST_F(MarkingTest, AMoveTheStoreRefusesIsRecordedAsNoMove) {
+  const EntryId a = Put(inbox, "a@bad.example");
+  const EntryId b = Put(inbox, "b@bad.example");
+  box.session->faults().Fail(mapi::memory::Call::kCopyMessages, inbox, mapi::MAPI_E_CALL_FAILED);
+  const MarkingRecord record = Mark(inbox, {a, b}, MarkingMode::kJunk, /*quiet=*/true);
+  ASSERT_TRUE(record.moved);
+  EXPECT_FALSE(record.move.complete);
+  for (const MovedMessage& m : record.move.messages) EXPECT_EQ(m.after, "");
+  EXPECT_EQ(In(inbox).size(), 2u);
+  EXPECT_TRUE(In(spam).empty());
+  EXPECT_EQ(PendingMessages(CorpusPair::kJunk), 2);  // learned all the same
+  const MarkingEntry entry = EntryOfRecord(record, 1);
+  ASSERT_EQ(entry.messages.size(), 2u);
+  for (const MarkedMessage& m : entry.messages) EXPECT_EQ(m.from, m.to);
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 #include "outlook/marking_undo.h"
 
-#include <cstdio>
 #include <map>
 #include <utility>
 
 #include "lists/contact.h"
 #include "mapi/queries.h"
+#include "outlook/marking_move.h"
 
 namespace quorvel::outlook {
 namespace {
@@ -182,24 +182,44 @@ bool UndoMarking(AddInProcess& process, mapi::Session& session, const MarkingEnt
     *error = "the learned counts have been replaced since (a new mail base or the wizard's scan)";
     return false;
   }
-  // 4. The lists, latest change first.
+  // 4. The messages, each back where it was; the watchers know the moves are ours. A
+  // move back that the store does only in part is turned back (the messages that moved
+  // go where the marking put them again) and nothing of the marking is changed.
+  struct Done {
+    Back* back;
+    mapi::EntryId markedInto;  // the folder the marking put them in
+    MarkingMove move;
+  };
+  std::vector<Done> done;
+  for (auto& [folders, back] : moves) {
+    for (const std::string& id : back.ids) process.ownMoves().Note(id, FromHex(folders.second));
+    std::vector<MoveItem> items;
+    for (std::size_t i = 0; i < back.messages.size(); ++i) {
+      items.push_back({back.messages[i], back.ids[i]});
+    }
+    done.push_back({&back, FromHex(folders.first), MoveAll(*back.to, *back.from, items)});
+    if (done.back().move.complete) continue;
+    std::size_t stayed = 0;
+    for (const MovedMessage& m : done.back().move.messages) stayed += m.after.empty() ? 1 : 0;
+    *error = "moving the messages back failed (" + std::to_string(stayed) + " of " +
+             std::to_string(items.size()) + " could not be moved); nothing was taken back";
+    for (Done& d : done) {
+      std::vector<MoveItem> again;
+      for (const MovedMessage& m : d.move.messages) {
+        if (m.after.empty()) continue;
+        again.push_back({FromHex(m.after), m.messageId});
+        process.ownMoves().Note(m.messageId, d.markedInto);
+      }
+      if (!again.empty()) MoveAll(*d.back->from, *d.back->to, again);
+    }
+    if (!entry.counts.empty()) store.Add(learned);
+    return false;
+  }
+  // 5. The lists, latest change first.
   {
     auto settings = process.settings().Lock();
     for (auto it = entry.lists.rbegin(); it != entry.lists.rend(); ++it) {
       Reverse(*settings, *it, env.clock.Now());
-    }
-  }
-  // 5. The messages, each back where it was; the watchers know the moves are ours.
-  for (auto& [folders, back] : moves) {
-    for (const std::string& id : back.ids) process.ownMoves().Note(id, FromHex(folders.second));
-    const mapi::HRESULT hr = back.to->CopyMessages(back.messages, *back.from, mapi::MESSAGE_MOVE);
-    if (mapi::Failed(hr)) {
-      char code[16];
-      std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
-      *error = std::string("moving the messages back failed (") + code + ")";
-      // What was unlearned and restored stays so: the journal says the marking is undone
-      // only when everything is.
-      return false;
     }
   }
   if (!entry.counts.empty()) store.Rebuild();

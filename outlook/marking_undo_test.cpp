@@ -12,6 +12,8 @@
 #include "lists/contact.h"
 #include "mapi/maildir/maildir_store.h"
 #include "mapi/maildir/test_maildir.h"
+#include "outlook/marking.h"
+#include "platform/code_page.h"
 #include "platform/registry_memory.h"
 #include "testing/one_store_session.h"
 #include "ui/scripted_ui.h"
@@ -165,6 +167,55 @@ TEST_F(MarkingUndoTest, AMarkingThatCannotBeTakenBackWholeIsLeftAsItIs) {
   EXPECT_NE(error.find("replaced since"), std::string::npos) << error;
 }
 
+// A marking's move that the Maildir does only in part (its spam folder refuses what
+// comes from the Inbox's "new"): each message is in its old folder or its new one,
+// once; the record says which moved, and undo moves back those and no other.
+TEST_F(MarkingUndoTest, AMarkingsMoveDoneInPartIsRecordedAndUndoneAsItHappened) {
+  for (const char* id : {"1", "2"}) dir_.Deliver("", "cur", std::string(id) + ".mx:2,S", Mail(id));
+  dir_.Deliver("", "new", "3.mx", Mail("3"));
+  {
+    auto settings = process_.settings().Lock();
+    settings->junkMoveInbox = 1;
+    settings->junkAddBlackList = 0;
+    settings->junkApplyToAll = 0;
+  }
+  process_.settings().SetSpamFolder({platform::AnsiToWide(Hex("Spam")), u""});
+  const std::vector<std::string> before = State();
+  std::filesystem::remove_all(dir_.Dir("Spam") + "/new");
+  testing_bytes::WriteFile(dir_.Dir("Spam") + "/new", "not a folder");
+
+  MarkingSelection selection{mapi::MaildirFolderId(key_, ""), {}};
+  for (const std::string name : {"1.mx", "2.mx", "3.mx"}) {
+    selection.messages.push_back(mapi::MaildirMessageId(key_, "", name));
+  }
+  MarkingContext context{process_, *session_, ui_};
+  const MarkingRecord record = MarkMessages(context, selection, MarkingMode::kJunk, true);
+  std::filesystem::remove(dir_.Dir("Spam") + "/new");
+  std::filesystem::create_directory(dir_.Dir("Spam") + "/new");
+  ASSERT_TRUE(record.moved);
+  EXPECT_FALSE(record.move.complete);
+  const std::vector<std::string> marked = State();
+  EXPECT_EQ(std::count_if(marked.begin(), marked.end(),
+                          [](const std::string& s) { return s.rfind("Spam: ", 0) == 0; }),
+            2);
+  EXPECT_EQ(std::count_if(marked.begin(), marked.end(),
+                          [](const std::string& s) { return s.rfind(": ", 0) == 0; }),
+            1);
+
+  MarkingEntry entry = EntryOfRecord(record, clock_.Now());
+  ASSERT_EQ(entry.messages.size(), 3u);
+  for (const MarkedMessage& m : entry.messages) {
+    EXPECT_EQ(m.to == Hex("Spam"), m.messageId != "<3>") << m.messageId;
+    EXPECT_EQ(m.from, Hex(""));
+  }
+  std::string error;
+  ASSERT_TRUE(
+      RecordMarking(platform::RealFileSystem(), journal_, data_, &entry, record.counts, &error))
+      << error;
+  ASSERT_TRUE(UndoMarking(process_, *session_, entry, &error)) << error;
+  EXPECT_EQ(State(), before);
+}
+
 TEST(DependentMarkingTest, ALaterMarkingOfTheSameMessageOrListEntryDependsOnIt) {
   const MarkingEntry first{.id = "a",
                            .messages = {{"<m1>", "I", "S", "Inbox", "Spam"}},
@@ -179,6 +230,43 @@ TEST(DependentMarkingTest, ALaterMarkingOfTheSameMessageOrListEntryDependsOnIt) 
   // A message that stayed where it was (marked where it lay) binds nothing.
   const MarkingEntry stayed{.id = "f", .messages = {{"<m2>", "I", "I", "Inbox", "Inbox"}}};
   EXPECT_FALSE(DependentMarking(stayed, {otherMessage}).has_value());
+}
+
+// A move back that the Maildir does only in part (its Inbox refuses what comes from a
+// "new" subfolder): the messages that went back go into the spam folder again and
+// nothing of the marking is taken back; once the Inbox takes mail again the undo
+// gives everything back.
+TEST_F(MarkingUndoTest, AMoveBackDoneInPartIsTurnedBackAndChangesNothing) {
+  for (const char* id : {"1", "2", "3"})
+    dir_.Deliver("", "cur", std::string(id) + ".mx:2,S", Mail(id));
+  const std::vector<std::string> before = State();
+  const MarkingEntry entry = Mark({"1", "2", "3"});
+  // Message 3 is put into the spam folder's "new"; the Inbox's "new" is no folder.
+  for (const auto& e : std::filesystem::directory_iterator(dir_.Dir("Spam") + "/cur")) {
+    if (ReadFile(e.path().string()).find("<3>") == std::string::npos) continue;
+    const std::string name = e.path().filename().string();
+    std::filesystem::rename(e.path(), dir_.Dir("Spam") + "/new/" + name.substr(0, name.find(':')));
+  }
+  const std::vector<std::string> marked = State();
+  std::filesystem::remove_all(dir_.Dir("") + "/new");
+  testing_bytes::WriteFile(dir_.Dir("") + "/new", "not a folder");
+  const CorpusPair learned = process_.mailbase().store().MainPair();
+
+  std::string error;
+  EXPECT_FALSE(UndoMarking(process_, *session_, entry, &error));
+  EXPECT_EQ(error,
+            "moving the messages back failed (1 of 3 could not be moved); nothing was "
+            "taken back");
+  std::filesystem::remove(dir_.Dir("") + "/new");
+  std::filesystem::create_directory(dir_.Dir("") + "/new");
+  EXPECT_EQ(State(), marked);  // every message in the spam folder, once; lists as marked
+  CorpusPair now = process_.mailbase().store().MainPair();
+  now.Merge(process_.mailbase().store().PendingPair());
+  EXPECT_EQ(now.junk().messageCount(), learned.junk().messageCount());
+  EXPECT_EQ(now.junk().Count(u"pills"), learned.junk().Count(u"pills"));
+
+  ASSERT_TRUE(UndoMarking(process_, *session_, entry, &error)) << error;
+  EXPECT_EQ(State(), before);
 }
 
 }  // namespace

@@ -209,7 +209,9 @@ void MoveDetector::OnMoved(mapi::Session& session, const mapi::Notification& n) 
       RemoveKnown(Bytes(n.oldId));
     }
   }
-  if (own_.IsOwn(messageId, n.parentId)) return;
+  // Without a Message-ID the host's own moves cannot be told from the user's (much
+  // spam has none): such a move teaches nothing rather than the same thing twice.
+  if (messageId.empty() || own_.IsOwn(messageId, n.parentId)) return;
   Report(UserMove{n.parentId, {n.entryId}, into});
 }
 
@@ -226,6 +228,11 @@ void MoveDetector::OnCreatedElsewhere(mapi::Session& session, const mapi::Notifi
   if (auto message = OpenMessage(session, n.entryId)) {
     ArrivedFromSpam(session, *message, n.parentId, n.entryId);
   }
+}
+
+void MoveDetector::ReportReturn(const mapi::EntryId& folder, const mapi::EntryId& entry,
+                                const std::string& messageId) {
+  if (!own_.IsOwn(messageId, folder)) Report(UserMove{folder, {entry}, false});
 }
 
 bool MoveDetector::ArrivedFromSpam(mapi::Session& session, mapi::Message& message,

@@ -68,6 +68,12 @@ class MoveDetector {
   bool ArrivedFromSpam(mapi::Session& session, mapi::Message& message, const mapi::EntryId& folder,
                        const mapi::EntryId& entry);
 
+  // A message that arrived in `folder` (as `entry`) and is known otherwise to have
+  // come out of the spam folder (spam_returns.h): reported as the user's move unless
+  // the host made it.
+  void ReportReturn(const mapi::EntryId& folder, const mapi::EntryId& entry,
+                    const std::string& messageId);
+
   // Scans every `intervalMs` and whenever Wake is called, on a thread of its own,
   // with the session `obtainSession` gives (none: no scan). Idempotent.
   void StartScanning(std::function<std::shared_ptr<mapi::Session>()> obtainSession,

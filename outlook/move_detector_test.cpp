@@ -200,6 +200,19 @@ TEST_F(MoveDetectorTest, RenamesIntoAndOutOfTheSpamFolderAreReportedOnce) {
   EXPECT_EQ(sink_.Take().size(), 1u);
 }
 
+// The host moves spam without a Message-ID as well; it cannot note such a move as its
+// own, so no rename of one is taken for the user's.
+TEST_F(MoveDetectorTest, RenamesOfMessagesWithoutAMessageIdAreNotReported) {
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+  const std::string bare = "From: <spammer@bad.example>\nSubject: offer\n\nBuy now\n";
+  Put("Spam", "2.B.mx", bare);
+  detector_.OnMoved(*session_, Moved("", "2.B.mx", "Spam", "2.B.mx"));
+  Remove("Spam", "2.B.mx");
+  Put("", "2.B.mx", bare);
+  detector_.OnMoved(*session_, Moved("Spam", "2.B.mx", "", "2.B.mx"));
+  EXPECT_TRUE(sink_.Take().empty());
+}
+
 TEST_F(MoveDetectorTest, WithLearningFromMovesOffMovesAreToldButNotReported) {
   settings_.Lock()->learnFromMoves = 0;
   Put("Spam", "1.A.mx", Mail("one"));

@@ -10,6 +10,7 @@
 #include "outlook/spam_folder_picker.h"
 #include "outlook/support_mail.h"
 #include "outlook/test_message.h"
+#include "outlook/unsaved_markings.h"
 #include "platform/code_page.h"
 #include "platform/string_table.h"
 #include "settings/data_folder.h"
@@ -163,7 +164,10 @@ HRESULT QVCore::Initialize(host::Application* application) {
                     .journal = o_.journal,
                     .log = o_.log,
                     .moves = moves_.get(),
-                    .ownMoves = &p.ownMoves()});
+                    .ownMoves = &p.ownMoves(),
+                    .spamMovesPath = p.environment().dataFolder.empty()
+                                         ? std::string()
+                                         : p.environment().dataFolder + kSpamMovesFileName});
   if (mapi::Failed(worker_->Start())) return Fail(kNoWorker);
   p.queue().SetLengthCounter(&application_->counters().queued);
 
@@ -250,21 +254,24 @@ HRESULT QVCore::ShowOptions() {
 MarkingRecord QVCore::Mark(const std::function<MarkingRecord(MarkingContext&)>& run) {
   auto s = session();
   if (!initialized_ || !s || application_ == nullptr) return {};
-  MarkingContext context{o_.process, *s, application_->Presenter()};
-  MarkingRecord record;
-  {
-    std::lock_guard<std::mutex> lock(markingMutex_);
-    record = run(context);
-  }
-  if (record.ran && markings_) {
-    // Written down with what it changed, so that `quorvel undo` can take it back.
-    MarkingEntry entry = EntryOfRecord(record, o_.process.environment().clock.Now());
+  AddInProcess& p = o_.process;
+  MarkingContext context{p, *s, application_->Presenter()};
+  // Written down with what it changed, so that `quorvel undo` can take it back, and
+  // before what it learned can reach "Bayes.raw" (unsaved_markings.h).
+  context.commit = [this, &p](MarkingRecord& record) {
+    MarkingEntry entry = EntryOfRecord(record, p.environment().clock.Now());
     std::string error;
-    if (!RecordMarking(platform::RealFileSystem(), *markings_, o_.process.environment().dataFolder,
-                       &entry, record.counts, &error) &&
+    if (!CommitMarking(platform::RealFileSystem(), markings_.get(), p.environment().dataFolder,
+                       p.mailbase().store(), &p.unsavedMarkings(), &entry, record.counts, &error) &&
         o_.log) {
       o_.log(error);
     }
+  };
+  MarkingRecord record;
+  {
+    // One marking at a time: the next one sees where this one put the messages.
+    std::lock_guard<std::mutex> lock(markingMutex_);
+    record = run(context);
   }
   if (record.ran && o_.marked) o_.marked(record);
   return record;

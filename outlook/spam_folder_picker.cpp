@@ -6,6 +6,7 @@
 #include "host/mailbox_listing.h"
 #include "outlook/spam_folder.h"
 #include "platform/code_page.h"
+#include "ui/folder_choice.h"
 
 namespace quorvel::outlook {
 
@@ -38,17 +39,9 @@ std::optional<ui::PickedFolder> PickFolder(ui::Ui& ui, host::NameSpace& nameSpac
     paths.push_back(row.path);
     return true;
   });
-  ui::Dialog ask;
-  ask.kind = "pick-folder";
-  ask.title = "Select Folder";
-  ask.controls = {
-      {.kind = ui::ControlKind::kChoice, .id = "folder", .label = "&Folder:", .options = paths}};
-  ask.buttons = {ui::RoleButton(ui::ButtonRole::kOk, "OK"),
-                 ui::RoleButton(ui::ButtonRole::kCancel, "Cancel")};
-  if (ui.Present(ask) != platform::IDOK) return std::nullopt;
-  const std::int32_t chosen = ask.Find("folder")->selected;
-  if (chosen < 0 || static_cast<std::size_t>(chosen) >= paths.size()) return std::nullopt;
-  return FolderByPath(nameSpace, paths[static_cast<std::size_t>(chosen)], nullptr);
+  std::optional<std::size_t> chosen = ui::ChooseFolder(ui, paths, "&Folder:");
+  if (!chosen) return std::nullopt;
+  return FolderByPath(nameSpace, paths[*chosen], nullptr);
 }
 
 }  // namespace quorvel::outlook

@@ -20,8 +20,9 @@ namespace quorvel::outlook {
 std::optional<ui::PickedFolder> FolderByPath(host::NameSpace& nameSpace, const std::string& path,
                                              std::string* error);
 
-// Asks the user to choose one of the profile's folders ("Select Folder"); nothing
-// when cancelled.
+// Asks the user to choose one of the profile's folders in the "Select Folder" dialog
+// (ui/folder_choice.h), every folder by its path as `quorvel folders` prints it (the
+// page itself refuses one that holds no mail, saying why); nothing when cancelled.
 std::optional<ui::PickedFolder> PickFolder(ui::Ui& ui, host::NameSpace& nameSpace);
 
 }  // namespace quorvel::outlook

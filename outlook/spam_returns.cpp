@@ -3,18 +3,58 @@
 #include "mapi/queries.h"
 
 namespace quorvel::outlook {
+namespace {
+
+// A Message-ID as one line of the record.
+std::string OneLine(const std::string& messageId) {
+  std::string line;
+  for (char c : messageId) line.push_back(c == '\n' || c == '\r' ? ' ' : c);
+  return line;
+}
+
+}  // namespace
+
+SpamReturns::SpamReturns(platform::FileSystem& files, std::string recordPath)
+    : files_(&files), recordPath_(std::move(recordPath)) {
+  if (recordPath_.empty()) return;
+  std::string bytes;
+  if (!files_->ReadFile(recordPath_, &bytes).ok()) return;
+  std::size_t lines = 0;
+  for (std::size_t at = 0; at < bytes.size();) {
+    std::size_t end = bytes.find('\n', at);
+    if (end == std::string::npos) break;  // a line cut short by a stop
+    ++lines;
+    std::string id = bytes.substr(at, end - at);
+    at = end + 1;
+    if (id.empty() || !ids_.insert(id).second) continue;
+    order_.push_back(std::move(id));
+    if (order_.size() > kCapacity) {
+      ids_.erase(order_.front());
+      order_.pop_front();
+    }
+  }
+  if (lines < 2 * kCapacity) return;
+  std::string kept;
+  for (const std::string& id : order_) kept += id + "\n";
+  files_->WriteFileAtomic(recordPath_, kept);
+}
 
 void SpamReturns::NoteMoved(const std::string& messageId) {
-  if (messageId.empty() || !ids_.insert(messageId).second) return;
-  order_.push_back(messageId);
+  const std::string id = OneLine(messageId);
+  if (id.empty() || !ids_.insert(id).second) return;
+  order_.push_back(id);
   if (order_.size() > kCapacity) {
     ids_.erase(order_.front());
     order_.pop_front();
   }
+  if (files_ != nullptr && !recordPath_.empty()) {
+    std::uint64_t size = 0;
+    files_->AppendToFile(recordPath_, id + "\n", &size, 0600);
+  }
 }
 
 bool SpamReturns::IsReturn(const std::string& messageId, mapi::Folder& spamFolder) const {
-  if (messageId.empty() || ids_.count(messageId) == 0) return false;
+  if (messageId.empty() || ids_.count(OneLine(messageId)) == 0) return false;
   auto table = spamFolder.GetContentsTable(0);
   if (!table.ok()) return false;  // cannot tell: judge it
   const mapi::PropTag columns[] = {mapi::PR_INTERNET_MESSAGE_ID};

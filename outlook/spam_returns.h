@@ -8,9 +8,15 @@
 // spam folder carries it any more; the same spam delivered a second time, while the
 // first still lies in the spam folder, is judged as usual.
 //
-// The last kCapacity Message-IDs are kept, in memory only.
+// The last kCapacity Message-IDs are kept. With a record file ("spam-moves" in the
+// data folder) they are kept across runs as well: each is appended as a line when the
+// worker notes it, and the record is read when the object is made (and written again,
+// atomically, with the last kCapacity only, once it has grown to twice that). So a
+// message the user takes back out of the spam folder while no host runs (a plain mv)
+// is still known as a return at the next start.
 //
-// Thread-safety: none; the worker's thread alone uses it.
+// Thread-safety: none; the worker's thread alone uses it. Several processes may
+// append to one record: each line is one append.
 #ifndef QUORVEL_OUTLOOK_SPAM_RETURNS_H_
 #define QUORVEL_OUTLOOK_SPAM_RETURNS_H_
 
@@ -20,15 +26,24 @@
 #include <unordered_set>
 
 #include "mapi/folder.h"
+#include "platform/file_system.h"
 
 namespace quorvel::outlook {
+
+inline constexpr const char* kSpamMovesFileName = "spam-moves";
 
 class SpamReturns {
  public:
   static constexpr std::size_t kCapacity = 10000;
 
+  // In memory only.
+  SpamReturns() = default;
+  // Kept in the record at `recordPath` too ("" for none); `files` must outlive this.
+  SpamReturns(platform::FileSystem& files, std::string recordPath);
+
   // The worker moved the message with this Message-ID into the spam folder ("" is
-  // ignored).
+  // ignored); appended to the record (a failed write is not retried: only a return
+  // made while no host runs would then be judged again).
   void NoteMoved(const std::string& messageId);
   // Whether a message with `messageId` arriving elsewhere is one taken back out of
   // `spamFolder`: moved there by the worker and not in it now.
@@ -38,6 +53,8 @@ class SpamReturns {
  private:
   std::unordered_set<std::string> ids_;
   std::deque<std::string> order_;  // oldest first
+  platform::FileSystem* files_ = nullptr;
+  std::string recordPath_;
 };
 
 }  // namespace quorvel::outlook

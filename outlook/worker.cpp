@@ -34,7 +34,8 @@ mapi::EntryId IdFromWideHex(const std::u16string& hex) {
 
 }  // namespace
 
-Worker::Worker(WorkerOptions options) : o_(std::move(options)) {}
+Worker::Worker(WorkerOptions options)
+    : o_(std::move(options)), returns_(platform::RealFileSystem(), o_.spamMovesPath) {}
 
 Worker::~Worker() { Stop(); }
 
@@ -195,9 +196,7 @@ void Worker::HandleMessage(const PendingMessage& item) {
       // nothing to remember, or the user taking it back out would be undone.
       spam = !SameEntry(item.parentId, spamFolderId_);
       if (spam) reason = "judged spam before a rule of the mail client moved it";
-    } else if ((o_.moves &&
-                o_.moves->ArrivedFromSpam(*session_, *message, item.parentId, item.messageId)) ||
-               IsReturnFromSpam(*message)) {
+    } else if (CameFromSpam(*message, item)) {
       // Taken back out of the spam folder as a copy: a move, not new mail.
       returned = true;
       if (o_.journal) {
@@ -283,6 +282,17 @@ std::string Worker::MessageIdOf(mapi::Message& message) {
 bool Worker::IsReturnFromSpam(mapi::Message& message) {
   if (returns_.size() == 0 || !spamFolder_) return false;
   return returns_.IsReturn(MessageIdOf(message), *spamFolder_);
+}
+
+bool Worker::CameFromSpam(mapi::Message& message, const PendingMessage& item) {
+  if (o_.moves && o_.moves->ArrivedFromSpam(*session_, message, item.parentId, item.messageId)) {
+    return true;
+  }
+  if (!IsReturnFromSpam(message)) return false;
+  // Known from the record of this or an earlier run (taken out while no host ran): the
+  // user's move all the same, learned from as one seen live.
+  if (o_.moves) o_.moves->ReportReturn(item.parentId, item.messageId, MessageIdOf(message));
+  return true;
 }
 
 bool Worker::SameEntry(const mapi::EntryId& a, const mapi::EntryId& b) {

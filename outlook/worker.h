@@ -79,6 +79,9 @@ struct WorkerOptions {
   MoveDetector* moves = nullptr;
   // Where the worker notes its own moves into the spam folder; may be null.
   OwnMoves* ownMoves = nullptr;
+  // The record of the Message-IDs it moved into the spam folder, kept across runs
+  // (spam_returns.h); "" for none.
+  std::string spamMovesPath = {};
 };
 
 class Worker {
@@ -136,6 +139,9 @@ class Worker {
   const std::string& SpamFolderName();
   // A message the worker moved into the spam folder, brought back as a copy.
   bool IsReturnFromSpam(mapi::Message& message);
+  // Whether `message` was taken out of the spam folder (seen by the move detector, or
+  // a return IsReturnFromSpam knows, which is then told to the detector as the user's).
+  bool CameFromSpam(mapi::Message& message, const PendingMessage& item);
   // Opens `parent` (a folder) and `message` (a message in it).
   bool Open(const mapi::EntryId& parent, const mapi::EntryId& message,
             std::shared_ptr<mapi::Folder>* folder, std::shared_ptr<mapi::Message>* opened);

@@ -74,8 +74,8 @@ class SenderListPage final : public OptionsPage {
   // either text cannot be kept (control characters, too long, not in the code page),
   // else the list rules with their confirmations. True when the lists changed.
   bool AddEntry(DialogSession& session, const std::string& address, const std::string& name);
-  // Edit of `row`, its new values asked in the Edit dialog through `ui` (a
-  // PrefilledUi answers it for a command). True when the lists changed.
+  // Edit of `row`, its new values asked in the Edit dialog through `ui` (a HookedUi
+  // with a PrefillHook answers it for a command). True when the lists changed.
   bool EditRow(DialogSession& session, Ui& ui, std::size_t row);
   // Remove of `rows` (asked first). True when the lists changed.
   bool RemoveRows(DialogSession& session, const std::vector<std::int32_t>& rows);

@@ -162,21 +162,10 @@ void TrayPopup::Advance() {
   }
 }
 
-bool TrayPopup::StepIn() {
+bool TrayPopup::StepToward(const PopupRect& goal) {
   bool vertical = side_ == Side::kBottom || side_ == Side::kTop;
   int& pos = vertical ? current_.top : current_.left;
-  int target = vertical ? final_.top : final_.left;
-  pos = pos < target ? std::min(pos + kIncrement, target) : std::max(pos - kIncrement, target);
-  current_.right = current_.left + kWidth;
-  current_.bottom = current_.top + kHeight;
-  return pos == target;
-}
-
-bool TrayPopup::StepOut() {
-  PopupRect outside = Outside();
-  bool vertical = side_ == Side::kBottom || side_ == Side::kTop;
-  int& pos = vertical ? current_.top : current_.left;
-  int target = vertical ? outside.top : outside.left;
+  int target = vertical ? goal.top : goal.left;
   pos = pos < target ? std::min(pos + kIncrement, target) : std::max(pos - kIncrement, target);
   current_.right = current_.left + kWidth;
   current_.bottom = current_.top + kHeight;
@@ -190,7 +179,7 @@ void TrayPopup::Fire(std::uint32_t id) {
       Show(kShowAppearMs, kShowStayMs, kShowDisappearMs);
       break;
     case kTimerAppear:
-      if (StepIn()) {
+      if (StepToward(final_)) {
         StopTimer(kTimerAppear);
         StartTimer(kTimerStay, stayMs_);
         state_ = State::kWaiting;
@@ -202,7 +191,7 @@ void TrayPopup::Fire(std::uint32_t id) {
       state_ = State::kDisappearing;
       break;
     case kTimerDisappear:
-      if (StepOut()) {
+      if (StepToward(Outside())) {
         StopTimer(kTimerDisappear);
         state_ = State::kHidden;
         if (observer_) observer_->OnPopupHidden();

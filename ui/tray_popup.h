@@ -94,9 +94,9 @@ class TrayPopup {
   void StartTimer(std::uint32_t id, std::uint32_t intervalMs);
   void StopTimer(std::uint32_t id) { timers_.erase(id); }
   void Fire(std::uint32_t id);
-  // One step inward (true when fully inside) or outward (true when fully outside).
-  bool StepIn();
-  bool StepOut();
+  // One step toward `goal` along the popup's side (inward to final_, outward to
+  // Outside()); true once there.
+  bool StepToward(const PopupRect& goal);
   PopupRect Outside() const;
 
   const platform::Clock& clock_;

@@ -1,0 +1,73 @@
+// UnsavedMarkings: how a marking's journal entry and "Bayes.raw" are kept in step
+// when the host stops at any point of a marking.
+//
+// A marking is written down before what it learned reaches the mail base
+// (CommitMarking), all under the store's lock so that no save comes in between:
+//   1. "markings/<id>.counts", what it learned;
+//   2. "markings/<id>.unsaved": "<pid> <fingerprint of Bayes.raw as it is now>";
+//   3. its journal line;
+//   4. the counts go into the store's pending pair, in one step.
+// Every save of "Bayes.raw" after step 4 holds those counts, so once the store says it
+// saved, the process removes the markers it wrote. A marker left behind by a process
+// that is gone is settled by the next process that opens the mail base (Settle): when
+// "Bayes.raw" is still the file of step 2, the counts never reached it and the
+// marking's counts file is replaced by an empty one (the entry then says that it
+// learned nothing, which is what happened); otherwise they were saved with it. Either
+// way the marker goes. A stop before step 3 leaves no entry and nothing learned.
+//
+// Thread-safety: every member may be called from any thread; mutex_ guards the
+// markers this process wrote.
+#ifndef QUORVEL_OUTLOOK_UNSAVED_MARKINGS_H_
+#define QUORVEL_OUTLOOK_UNSAVED_MARKINGS_H_
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "bayes/mailbase_store.h"
+#include "outlook/marking_journal.h"
+#include "platform/file_system.h"
+
+namespace quorvel::outlook {
+
+inline constexpr const char* kUnsavedSuffix = ".unsaved";
+
+class UnsavedMarkings {
+ public:
+  // `files` must outlive this object; `dataFolder` ends with '/' (empty: no markers).
+  UnsavedMarkings(platform::FileSystem& files, std::string dataFolder);
+  UnsavedMarkings(const UnsavedMarkings&) = delete;
+  UnsavedMarkings& operator=(const UnsavedMarkings&) = delete;
+
+  // Step 2 for marking `id`. REQUIRES the store's lock, held until its counts are added.
+  platform::FileStatus Note(const std::string& id);
+  // The store saved "Bayes.raw": the markers this process wrote are removed.
+  void Saved();
+  // Settles the markers of processes that are gone (and of an earlier process with
+  // this one's id, not written by this object). Returns the ids whose counts never
+  // reached "Bayes.raw".
+  std::vector<std::string> Settle();
+  // Whether marking `id` still has a marker: what it learned is not known to be on disk
+  // yet (its process still runs and has not saved).
+  bool IsUnsaved(const std::string& id) const;
+
+ private:
+  std::string MarkerPath(const std::string& id) const;
+
+  platform::FileSystem& files_;
+  const std::string dataFolder_;
+  mutable std::mutex mutex_;
+  std::vector<std::string> mine_;  // ids of markers written here; guarded by mutex_
+};
+
+// Steps 1 to 4 for a marking (RecordMarking writing the record, `unsaved` the marker
+// when it is given), under the store's lock. `journal` null: nothing is written down
+// and the counts are only added. False, with *error, when the record could not be
+// written (the counts are added all the same: the learning is not lost, only its undo).
+bool CommitMarking(platform::FileSystem& files, JournalFile* journal, const std::string& dataFolder,
+                   MailbaseStore& store, UnsavedMarkings* unsaved, MarkingEntry* entry,
+                   const LearnedCounts& learned, std::string* error);
+
+}  // namespace quorvel::outlook
+
+#endif  // QUORVEL_OUTLOOK_UNSAVED_MARKINGS_H_
