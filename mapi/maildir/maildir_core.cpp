@@ -227,9 +227,16 @@ void MaildirCore::LocateMany(const std::string& folderPath,
                              const std::vector<std::string>& uniques) {
   std::unordered_map<std::string_view, std::optional<MessageLocation>> wanted;
   {
+    // Those known are remembered afresh, so that they stay known while the operation
+    // that asked goes through them (its own moves remember where each went).
     std::lock_guard<std::mutex> lock(mutex_);
     for (const std::string& unique : uniques) {
-      if (IndexedLocked(folderPath, unique) == nullptr) wanted.emplace(unique, std::nullopt);
+      if (const MessageLocation* known = IndexedLocked(folderPath, unique)) {
+        const MessageLocation copy = *known;
+        RememberLocked(copy);
+      } else {
+        wanted.emplace(unique, std::nullopt);
+      }
     }
   }
   if (wanted.size() < 2) return;  // one is found as fast by Locate

@@ -69,8 +69,9 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
   // under its bare unique part, else one pass over the folder.
   std::optional<MessageLocation> Locate(const std::string& folderPath, const std::string& unique);
   // Finds the files of those of `uniques` the index does not know in one pass over the
-  // folder and remembers them, so that an operation on many messages of a large
-  // folder does not read the folder once for each.
+  // folder and remembers them, and remembers the others afresh, so that an operation
+  // on up to a thousand messages of a large folder finds each without reading the
+  // folder once for each.
   void LocateMany(const std::string& folderPath, const std::vector<std::string>& uniques);
 
   // A contents-table row (summary properties, identity, flags, saved properties).
