@@ -87,6 +87,11 @@ HRESULT MaildirContentsTable::Restrict(const std::optional<Restriction>& restric
 }
 
 Result<std::int32_t> MaildirContentsTable::SeekRow(Bookmark origin, std::int32_t rowCount) {
+  // Back to the first row (as every read of a whole table starts) needs no whole rows.
+  if (!snapshot_ && origin == BOOKMARK_BEGINNING && rowCount == 0) {
+    cursor_ = Cursor{};
+    return Ok(std::int32_t{0});
+  }
   return Snapshot().SeekRow(origin, rowCount);
 }
 

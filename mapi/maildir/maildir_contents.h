@@ -10,7 +10,8 @@
 // message there from the first read to the last is never left out; one added with a
 // unique part after the last row given is read, one before it is not.
 //
-// A column beyond the message's identity, a restriction or a seek needs whole rows:
+// A column beyond the message's identity, a restriction or a seek (other than back to
+// the first row, where every read of a whole table starts) needs whole rows:
 // the table then reads them all once (the files parsed for the summary columns) and
 // goes on as a snapshot (RowTable) from the row it had reached.
 //

@@ -70,6 +70,10 @@ TEST_F(MaildirContentsTest, IdsAloneReadNoMessageFile) {
   EXPECT_EQ(GetEntryId((*rest)[0], PR_PARENT_ENTRYID),
             MaildirFolderId(testing::StoreKeyOf(*store_), ""));
   EXPECT_TRUE(table->QueryRows(2, 0)->empty());
+  // Read whole from the first row again, as a scan of the folder's ids does.
+  auto all = HrQueryAllRows(*table, ids, std::nullopt);
+  ASSERT_TRUE(all.ok());
+  EXPECT_EQ(all->size(), 3u);
   EXPECT_EQ(reads_.load(), 0);
   // The same message opens by the id the row gave.
   auto opened = store_->OpenEntry(GetEntryId((*rest)[0], PR_ENTRYID), MAPI_BEST_ACCESS);
