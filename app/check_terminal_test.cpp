@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "testing/child_process.h"
+#include "testing/maildir_count.h"
 #include "testing/temporary_home.h"
 #include "testing/terminal_process.h"
 #include "testing/wait_until.h"
@@ -23,6 +24,7 @@ namespace quorvel::app {
 namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using quorvel::testing::MessageFilesIn;
 using quorvel::testing::ProgramRun;
 using quorvel::testing::TerminalProcess;
 using ::testing::HasSubstr;
@@ -57,18 +59,6 @@ std::multimap<std::string, std::string> Census(const fs::path& root) {
   return found;
 }
 
-std::size_t FilesIn(const fs::path& folder) {
-  std::size_t n = 0;
-  for (const char* sub : {"cur", "new"}) {
-    std::error_code ec;
-    for (auto it = fs::directory_iterator(folder / sub, ec); !ec && it != fs::directory_iterator();
-         ++it) {
-      ++n;
-    }
-  }
-  return n;
-}
-
 class CheckTerminalTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -98,7 +88,7 @@ class CheckTerminalTest : public ::testing::Test {
         }
       }
     }
-    inB_ = FilesIn(maildir_ / ".Eval.B");
+    inB_ = MessageFilesIn(maildir_ / ".Eval.B");
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"profile", "add", "home", "--maildir", maildir_.string()}, {"register"}}) {
       ProgramRun done = Quorvel(args);
@@ -139,7 +129,8 @@ TEST_F(CheckTerminalTest, CtrlCCancelsTheCheckKeepsWhatWasMovedAndLosesNothing) 
   ASSERT_TRUE(check.started()) << check.error();
   // A is checked and its spam moved; B, checked next, takes far longer.
   ASSERT_TRUE(quorvel::testing::WaitUntil(
-      [&] { return FilesIn(maildir_ / ".Spam") >= spamOfA.size() || !check.Running(); }, 60s, 5ms));
+      [&] { return MessageFilesIn(maildir_ / ".Spam") >= spamOfA.size() || !check.Running(); }, 60s,
+      5ms));
   ASSERT_TRUE(check.Running()) << check.Shown();
   // The progress line shows at the terminal, which a ^C is typed at.
   ASSERT_TRUE(quorvel::testing::WaitUntil(
