@@ -77,7 +77,7 @@ class CheckTerminalTest : public ::testing::Test {
     ASSERT_FALSE(texts.empty());
     // A: the test mail once. B: copies of it, enough to take many seconds to check.
     int n = 0;
-    for (const auto& [folder, copies] : {std::pair{".Eval.A", 1}, std::pair{".Eval.B", 700}}) {
+    for (const auto& [folder, copies] : {std::pair{".Eval.A", 1}, std::pair{".Eval.B", 1200}}) {
       for (int copy = 0; copy < copies; ++copy) {
         for (const std::string& text : texts) {
           ++n;
