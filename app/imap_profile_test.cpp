@@ -464,6 +464,52 @@ TEST_F(ImapHostTest, SigtermStopsAHostWhosePasswordCommandHangs) {
   EXPECT_THAT(end.err, HasSubstr("stopped (SIGTERM) before it was ready"));
 }
 
+// SIGTERM while the worker waits on a server gone silent (the network gone, the
+// server stopped without closing): the stop cuts the connections instead of waiting
+// out the answer time-out and the reconnection, and what the host learned is saved.
+TEST_F(ImapHostTest, SigtermEndsAHostWhoseServerWentSilentWhileItWorks) {
+  quorvel::testing::FaultProxy proxy(server_->tlsPort());
+  ImportLists();
+  AddProfile("box", proxy.port(), {"--ca-file", server_->caFile()});
+  auto learnedGood = [&] {
+    const Ended stats = home_.Run({"mailbase", "stats"});
+    const std::size_t at = stats.out.find("Learned good messages: ");
+    return at == std::string::npos ? -1L : std::stol(stats.out.substr(at + 23));
+  };
+  const long before = learnedGood();
+  auto host = home_.Start({"run"});
+  ASSERT_TRUE(WaitFor([&] { return home_.Run({"status"}).status == 0; }, 30)) << host->Errors();
+  // The White List's new mail is learned as good: saved when the host stops.
+  for (int i = 0; i < 3; ++i) Deliver("good-" + std::to_string(i), "friend@good.example");
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        const Ended status = home_.Run({"status", "--json"});
+        return status.status == 0 && nlohmann::json::parse(status.out)["judged"] == 3;
+      },
+      30))
+      << host->Errors();
+  // Spam enough to keep the worker moving when the server goes silent.
+  constexpr std::size_t kSpam = 200;
+  for (std::size_t i = 0; i < kSpam; ++i)
+    Deliver("spam-" + std::to_string(i), "spammer@bad.example");
+  ASSERT_TRUE(WaitFor([&] { return !Messages(*direct_, "Junk").empty(); }, 30)) << host->Errors();
+  proxy.Freeze(true);
+  ASSERT_LT(Messages(*direct_, "Junk").size(), kSpam) << "the work was done before the freeze";
+
+  ASSERT_TRUE(host->Signal(SIGTERM));
+  const auto start = std::chrono::steady_clock::now();
+  const auto end = host->Wait(std::chrono::seconds(90));
+  const auto took = std::chrono::steady_clock::now() - start;
+  ASSERT_TRUE(end) << host->Errors();
+  EXPECT_LT(took, std::chrono::seconds(5)) << host->Errors();
+  EXPECT_EQ(end->status, 0) << host->Errors();
+  EXPECT_THAT(host->Errors(), HasSubstr("stopped (SIGTERM)"));
+  EXPECT_EQ(learnedGood(), before + 3);
+  // No message was lost: every spam is in one of the two mailboxes.
+  proxy.Freeze(false);
+  EXPECT_EQ(Messages(*direct_, "Junk").size() + Messages(*direct_, "INBOX").size(), kSpam + 3);
+}
+
 // A server that cannot be reached at the start is tried again until the host is
 // stopped; `run --once` gives up at once.
 TEST_F(ImapHostTest, UnreachableServerIsTriedAgain) {

@@ -1,9 +1,9 @@
 // The user's own moves through the real program: a host runs on a Maildir profile
 // while the test moves messages as mail programs do (a rename, a mutt-style copy whose
 // original is deleted afterwards), and on an IMAP profile against a Dovecot on
-// loopback while an IMAP client moves them (MOVE, COPY + EXPUNGE). A message taken
-// back out of the spam folder stays where the user put it, and every move of the
-// user's, and none of the host's, is reported.
+// loopback while an IMAP client moves them (MOVE, COPY + EXPUNGE, into the Inbox or
+// another folder). A message taken back out of the spam folder stays where the user
+// put it, and every move of the user's, and none of the host's, is reported.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -79,6 +79,20 @@ class MovesTest : public ::testing::Test {
     if (WaitUntil([&] { return Count(host.Errors(), line) >= times; }, 40s)) return true;
     ADD_FAILURE() << "\"" << line << "\" not logged " << times << " times:\n" << host.Errors();
     return false;
+  }
+
+  // `quorvel undo --list` once it lists at least `n` markings (a move is logged when it
+  // is found; its marking follows).
+  ProgramRun Markings(std::size_t n) {
+    ProgramRun list;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          list = Quorvel({"undo", "--list"});
+          return Count(list.out, " message(s)\n") >= n;
+        },
+        30s))
+        << list.out << list.err;
+    return list;
   }
 
   TemporaryHome home_;
@@ -161,14 +175,7 @@ TEST_F(MaildirMovesTest, RenamesAndMuttStyleCopiesAreTheUsersMovesAndStay) {
 
   // Each move was a marking, recorded with what it changed; the last one taken back.
   // (A move is logged when it is found; its marking follows.)
-  ProgramRun list;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        list = Quorvel({"undo", "--list"});
-        return Count(list.out, " message(s)\n") >= 4;
-      },
-      30s))
-      << list.out << list.err;
+  const ProgramRun list = Markings(4);
   EXPECT_EQ(Count(list.out, "\tjunk\tmove\t1 message(s)\n"), 2u) << list.out;
   EXPECT_EQ(Count(list.out, "\tgood\tmove\t1 message(s)\n"), 2u) << list.out;
   ProgramRun undone = Quorvel({"undo"});
@@ -253,6 +260,43 @@ TEST_F(ImapMovesTest, MovesBackToTheInboxAreNotJudgedAgainAndMovesIntoJunkAreSee
   EXPECT_TRUE(In("INBOX", "expunged"));
   EXPECT_TRUE(In("Junk", "friendly"));
   EXPECT_EQ(Count(host->Errors(), "the user moved"), 3u) << host->Errors();
+  ASSERT_TRUE(host->Signal(SIGTERM));
+  ASSERT_TRUE(host->Wait(30s));
+}
+
+// Another IMAP client moves spam into a folder of the user's (made after the host
+// started): the store hears nothing of it, but the next scan of the spam folder finds
+// it gone and looks it up by Message-ID in the other folders. It is learned as good
+// once, and stays there.
+TEST_F(ImapMovesTest, AMoveOutOfJunkIntoAnotherFolderIsLearnedOnceAndStays) {
+  auto host = StartHost();
+  ASSERT_TRUE(host && host->Running());
+  Deliver("archived", "spammer@bad.example");
+  Deliver("deleted", "spammer@bad.example");
+  ASSERT_TRUE(WaitUntil([&] { return In("Junk", "archived") && In("Junk", "deleted"); }, 30s))
+      << host->Errors();
+  mapi::imap::ImapError error;
+  ASSERT_TRUE(direct_->Create("Archive", &error)) << error.text;
+  std::optional<std::uint32_t> newUid;
+  const std::uint32_t archived = Uid("Junk", "archived");
+  const std::uint32_t deleted = Uid("Junk", "deleted");
+  ASSERT_TRUE(direct_->Select("Junk", false, &error)) << error.text;
+  ASSERT_TRUE(direct_->Move(archived, "Archive", &newUid, &error)) << error.text;
+  // Deleted outright: gone from the spam folder too, but found nowhere: no verdict.
+  ASSERT_TRUE(direct_->StoreFlags(deleted, true, {"\\Deleted"}, &error)) << error.text;
+  ASSERT_TRUE(direct_->UidExpunge(deleted, &error)) << error.text;
+  ASSERT_TRUE(Logged(*host, kOutOfSpam, 1));
+  const ProgramRun list = Markings(1);
+  EXPECT_EQ(Count(list.out, "\tgood\tmove\t1 message(s)\n"), 1u) << list.out;
+
+  // Later spam is still moved (from another spammer: the first is whitelisted now);
+  // the archived message stayed where the user put it and was learned only once.
+  Deliver("later", "late@worse.example");
+  ASSERT_TRUE(WaitUntil([&] { return In("Junk", "later"); }, 30s)) << host->Errors();
+  EXPECT_TRUE(In("Archive", "archived"));
+  EXPECT_FALSE(In("Junk", "archived"));
+  EXPECT_EQ(Count(host->Errors(), "the user moved"), 1u) << host->Errors();
+  EXPECT_EQ(Count(Quorvel({"undo", "--list"}).out, " message(s)\n"), 1u);
   ASSERT_TRUE(host->Signal(SIGTERM));
   ASSERT_TRUE(host->Wait(30s));
 }

@@ -161,9 +161,12 @@ TEST_F(MbsyncTest, RoundsOfSyncWithARunningHostLoseAndDuplicateNothing) {
 }
 
 // mbsync runs round after round, without a pause, while a burst of mail is delivered
-// into the local INBOX and the host moves its spam: mbsync uploads and renames the
-// files the host is moving, and still every round ends with 0 and each message ends
-// exactly once on each side.
+// into the local INBOX and into the server's, and the host moves its spam: mbsync
+// uploads and renames the files the host is moving, and brings down files (named with
+// their UID, ",U=") that the host moves as they come, and still every round ends with 0
+// and each message ends exactly once on each side. (A move that kept the ",U=" of the
+// name made mbsync fail with "UID ... is beyond highest assigned UID"; the local half
+// alone never showed it: the host moved those files before mbsync had named them.)
 TEST_F(MbsyncTest, SyncDuringABurstOfLocalDeliveriesLosesAndDuplicatesNothing) {
   Ok(Sync());
   std::string error;
@@ -182,8 +185,13 @@ TEST_F(MbsyncTest, SyncDuringABurstOfLocalDeliveriesLosesAndDuplicatesNothing) {
   std::map<std::string, int> spam, good;
   for (int i = 0; i < kBurst; ++i) {
     const std::string id = "b" + std::to_string(i);
-    DeliverHere(id, i % 2 == 0);
-    (i % 2 == 0 ? spam : good)[id] = 1;
+    const bool isSpam = i % 2 == 0;
+    if (i % 4 < 2) {
+      DeliverHere(id, isSpam);
+    } else {
+      DeliverOnServer(id, isSpam);
+    }
+    (isSpam ? spam : good)[id] = 1;
   }
   const bool settled = WaitUntil(
       [&] { return Census(local_ / ".Junk") == spam && Census(local_) == good; }, kDeadline);

@@ -34,6 +34,7 @@
 #include "host/store_events.h"
 #include "host/store_links.h"
 #include "host/window_requests.h"
+#include "mapi/imap/imap_store.h"
 #include "mapi/imap/password_source.h"
 #include "outlook/registration.h"
 #include "platform/lock_file.h"
@@ -56,6 +57,9 @@ std::string TimeText(std::int64_t since) {
 // How long SIGTERM waits for the jobs of clients before the add-ins save and the host
 // exits: the whole stop stays within 2 s whatever the clients do.
 constexpr std::chrono::milliseconds kJobDeadline{1200};
+// How long a stop waits for the IMAP command in progress before cutting the
+// connection: a server that answers is heard out, a silent one does not hold the stop.
+constexpr std::chrono::milliseconds kImapGrace{400};
 
 constexpr const char* kNotRegistered =
     "the add-in is not registered, so no mail is filtered: run \"quorvel register\"";
@@ -244,6 +248,7 @@ int Run(bool once, CommandIo& io) {
       caught = sigtimedwait(&signals, nullptr, &now);
       if (caught == SIGINT || caught == SIGTERM) break;
     }
+    if (caught == SIGINT || caught == SIGTERM) mapi::StopImapStore(host->store(), kImapGrace);
     host->Disconnect();
     if (caught == SIGINT || caught == SIGTERM) {
       io.err << "quorvel: host for profile " << profile.name << " stopped ("
@@ -265,7 +270,10 @@ int Run(bool once, CommandIo& io) {
   loop.Run();
   waiter.join();
   platform::NotifyServiceManager("STOPPING=1");
-  // Clients first (told, their jobs cancelled, cut off), then the add-ins save.
+  // The server's connections first: a command that waits on a server gone silent
+  // would hold the worker or a client's job (and the stop) for its whole time-out.
+  mapi::StopImapStore(host->store(), kImapGrace);
+  // Clients (told, their jobs cancelled, cut off), then the add-ins save.
   const std::size_t stuck = server->Stop(kJobDeadline);
   storeEvents.reset();
   pending.Stop();  // a background thread waiting for an answer takes its default

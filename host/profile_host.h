@@ -78,6 +78,8 @@ class ProfileHost {
 
   Application& application() { return *application_; }
   const Profile& profile() const { return config_.profile; }
+  // The default store (the one the profile names).
+  mapi::MsgStore& store() const { return *store_; }
   std::time_t since() const { return since_; }
   // Connected and serving (any thread).
   bool ready() const { return ready_.load(); }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mapi/queries.h"
+#include "outlook/spam_departures.h"
 
 namespace quorvel::outlook {
 namespace {
@@ -140,6 +141,7 @@ bool MoveDetector::ScanSpamFolder(mapi::Session& session) {
     if (id.present()) now.insert(Bytes(id));
   }
   std::vector<std::string> fresh;
+  std::vector<std::string> departed;  // Message-IDs
   bool baseline = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -147,6 +149,7 @@ bool MoveDetector::ScanSpamFolder(mapi::Session& session) {
       folder_ = Bytes(spamId);
       entries_.clear();
       byId_.clear();
+      toldOut_.clear();
       scanned_ = false;
     }
     baseline = !scanned_;
@@ -154,7 +157,16 @@ bool MoveDetector::ScanSpamFolder(mapi::Session& session) {
     for (const auto& [entry, id] : entries_) {
       if (!now.count(entry)) gone.push_back(entry);
     }
-    for (const std::string& entry : gone) RemoveKnown(entry);
+    for (const std::string& entry : gone) {
+      const std::string messageId = entries_[entry];
+      const bool told = toldOut_.erase(entry) > 0;
+      RemoveKnown(entry);
+      // Left without a word from the store (another IMAP client moved it), unless its
+      // leaving was told already or the same message is still there.
+      if (!told && !messageId.empty() && !byId_.count(messageId)) {
+        departed.push_back(messageId);
+      }
+    }
     for (const std::string& entry : now) {
       if (!entries_.count(entry)) fresh.push_back(entry);
     }
@@ -180,6 +192,18 @@ bool MoveDetector::ScanSpamFolder(mapi::Session& session) {
     ++scans_;
   }
   Report(std::move(junk));
+  // More than a few gone at once is a deletion (the spam folder emptied), not moves
+  // one by one: the folders are not searched for them.
+  if (!departed.empty() && departed.size() <= kMaxDepartedLookedFor) {
+    std::map<std::string, UserMove> good;  // by folder
+    for (const auto& [messageId, where] : FindDepartures(session, spamId, departed)) {
+      if (own_.IsOwn(messageId, where.folder)) continue;
+      UserMove& move = good[Bytes(where.folder)];
+      move.folder = where.folder;
+      move.messages.push_back(where.message);
+    }
+    for (auto& [where, move] : good) Report(std::move(move));
+  }
   return true;
 }
 
@@ -258,6 +282,7 @@ bool MoveDetector::ArrivedFromSpam(mapi::Session& session, mapi::Message& messag
   bool traceRead = false;
   bool moved = false;
   std::vector<std::string> gone;
+  std::vector<std::string> kept;
   for (const std::string& candidate : candidates) {
     auto original = OpenMessage(session, mapi::EntryId(candidate));
     if (!original) {  // left the spam folder: this is where it went
@@ -271,11 +296,16 @@ bool MoveDetector::ArrivedFromSpam(mapi::Session& session, mapi::Message& messag
     }
     // A copy whose original is not deleted yet. Without any delivery fields the two
     // cannot be told from one message delivered twice, which is judged.
-    if (!trace.empty() && TraceOf(*original) == trace) moved = true;
+    if (!trace.empty() && TraceOf(*original) == trace) {
+      moved = true;
+      kept.push_back(candidate);
+    }
   }
   {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const std::string& candidate : gone) RemoveKnown(candidate);
+    // Its original's deletion later is not another move.
+    for (const std::string& candidate : kept) toldOut_.insert(candidate);
   }
   if (!moved) return false;
   if (!own_.IsOwn(messageId, folder)) Report(UserMove{folder, {entry}, false});

@@ -12,6 +12,11 @@
 //     or still lies with the same transport headers (a copy whose original is
 //     deleted later, as mutt does). A second delivery of the same spam carries other
 //     transport headers and is judged as new mail.
+//   - a scan that finds a message gone from the spam folder without any of these (an
+//     IMAP client moved it into another folder: the store tells of new mail in the
+//     Inbox only) looks for its Message-ID in the store's other folders
+//     (spam_departures.h); found, it is a move there. More than
+//     kMaxDepartedLookedFor gone at once are taken for a deletion and not looked for.
 // Such an arrival is a move: the worker does not judge it again. A move is reported
 // to the sink only while the LearnFromMoves setting is on, and never when it is one
 // the host made.
@@ -43,6 +48,8 @@ namespace quorvel::outlook {
 
 // How often the spam folder is scanned when nothing wakes the scan, in ms.
 inline constexpr std::uint32_t kSpamScanMs = 10000;
+// At most this many messages gone from the spam folder in one scan are looked for.
+inline constexpr std::size_t kMaxDepartedLookedFor = 50;
 
 class MoveDetector {
  public:
@@ -104,7 +111,8 @@ class MoveDetector {
   bool scanned_ = false;                               // guarded by mutex_
   std::map<std::string, std::string> entries_;         // entry -> Message-ID; mutex_
   std::map<std::string, std::set<std::string>> byId_;  // Message-ID -> entries; mutex_
-  std::uint64_t scans_ = 0;                            // guarded by mutex_
+  std::set<std::string> toldOut_;  // entries whose copy out was told already; mutex_
+  std::uint64_t scans_ = 0;        // guarded by mutex_
 
   std::mutex threadMutex_;  // guards the thread's start and stop
   std::condition_variable wakeChanged_;

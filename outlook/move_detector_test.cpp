@@ -161,6 +161,50 @@ TEST_F(MoveDetectorTest, ArrivalsFromTheSpamFolderAreMovesAndRedeliveriesAreNot)
   EXPECT_TRUE(sink_.Take().empty());
 }
 
+// A message gone from the spam folder without a word from the store (another IMAP
+// client moved it) is looked for in the other folders: found in one of the user's, it
+// is a good move there. In Deleted Items, deleted, told already by its arrival, moved
+// by the host, or among many gone at once (a deletion), it is not.
+TEST_F(MoveDetectorTest, MessagesGoneWithoutAWordAreLookedForInTheOtherFolders) {
+  dir_.AddFolder("Trash");
+  for (int i = 0; i < 5; ++i)
+    Put("Spam", std::to_string(i) + ".A.mx", Mail("s" + std::to_string(i)));
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+
+  Remove("Spam", "0.A.mx");
+  const EntryId archived = Put("Archive", "20.X.laptop", Mail("s0"));
+  Remove("Spam", "1.A.mx");
+  Put("Trash", "21.Y.laptop", Mail("s1"));
+  Remove("Spam", "2.A.mx");
+  const EntryId copy = Put("Archive", "22.Z.laptop", Mail("s3"));
+  EXPECT_TRUE(Arrived(Folder("Archive"), copy));
+  EXPECT_EQ(sink_.Take().size(), 1u);
+  Remove("Spam", "3.A.mx");  // the copy's original, deleted later
+  own_.Note("<s4>", Folder("Archive"));
+  Remove("Spam", "4.A.mx");
+  Put("Archive", "23.W.host", Mail("s4"));
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+  auto moves = sink_.Take();
+  ASSERT_EQ(moves.size(), 1u);
+  EXPECT_FALSE(moves[0].junk);
+  EXPECT_EQ(moves[0].folder, Folder("Archive"));
+  EXPECT_EQ(moves[0].messages, std::vector<EntryId>{archived});
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+  EXPECT_TRUE(sink_.Take().empty());
+
+  const std::size_t many = kMaxDepartedLookedFor + 1;
+  for (std::size_t i = 0; i < many; ++i)
+    Put("Spam", "m" + std::to_string(i), Mail(std::to_string(i)));
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+  EXPECT_EQ(sink_.Take().size(), 1u);  // put there by no one the detector knows: junk
+  for (std::size_t i = 0; i < many; ++i) {
+    Remove("Spam", "m" + std::to_string(i));
+    Put("Archive", "a" + std::to_string(i), Mail(std::to_string(i)));
+  }
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+  EXPECT_TRUE(sink_.Take().empty());
+}
+
 TEST_F(MoveDetectorTest, RenamesIntoAndOutOfTheSpamFolderAreReportedOnce) {
   Put("Spam", "1.A.mx", Mail("one"));
   ASSERT_TRUE(detector_.ScanSpamFolder(*session_));

@@ -19,6 +19,7 @@
 #include <mutex>
 
 #include "mapi/imap/certificate_check.h"
+#include "mapi/imap/imap_interrupt.h"
 #include "mapi/mime/input_bounds.h"
 
 namespace quorvel::mapi::imap {
@@ -110,8 +111,8 @@ void SetServerName(struct mailstream_ssl_context* context, void* data) {
 }
 
 // A TCP connection to host:port, trying each of its addresses, each within `timeout`
-// seconds; -1 when none answers.
-int ConnectTcp(const std::string& host, std::uint16_t port, int timeout) {
+// seconds; -1 when none answers or `stopFd` (-1: none) becomes readable first.
+int ConnectTcp(const std::string& host, std::uint16_t port, int timeout, int stopFd) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -123,10 +124,10 @@ int ConnectTcp(const std::string& host, std::uint16_t port, int timeout) {
     if (fd < 0) continue;
     bool connected = ::connect(fd, a->ai_addr, a->ai_addrlen) == 0;
     if (!connected && errno == EINPROGRESS) {
-      pollfd p{fd, POLLOUT, 0};
+      pollfd p[2] = {{fd, POLLOUT, 0}, {stopFd, POLLIN, 0}};
       int error = 0;
       socklen_t length = sizeof error;
-      connected = ::poll(&p, 1, timeout * 1000) == 1 &&
+      connected = ::poll(p, stopFd >= 0 ? 2 : 1, timeout * 1000) >= 1 && p[0].revents != 0 &&
                   ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
     }
     if (connected) {
@@ -161,6 +162,8 @@ Bounded* BoundStream(mailstream* stream) {
   mailstream_set_low(stream, wrapper);
   return bounded;
 }
+
+constexpr const char* kStopped = "the IMAP connection was stopped";
 
 bool ConnectionLost(int code) {
   switch (code) {
@@ -258,8 +261,14 @@ struct ImapConnection::Impl {
   mailimap* imap = nullptr;
   Bounded* bounded = nullptr;  // owned by the stream
   std::atomic<int> fd{-1};
+  ImapInterrupt* interrupt = nullptr;  // where fd is registered; may be null
   ~Impl() {
-    if (imap) mailimap_free(imap);
+    Unregister();
+    if (imap) mailimap_free(imap);  // closes the socket
+  }
+  void Unregister() {
+    if (interrupt != nullptr && fd >= 0) interrupt->Remove(fd);
+    interrupt = nullptr;
   }
   void StartCommand() {
     if (bounded) {
@@ -274,9 +283,13 @@ ImapConnection::ImapConnection(std::unique_ptr<Impl> impl) : impl_(std::move(imp
 ImapConnection::~ImapConnection() = default;
 
 std::unique_ptr<ImapConnection> ImapConnection::Open(const ImapAccount& account,
-                                                     const std::string& password,
-                                                     ImapError* error) {
+                                                     const std::string& password, ImapError* error,
+                                                     ImapInterrupt* interrupt) {
   auto fail = [&](ImapErrorKind kind, std::string text) {
+    if (interrupt != nullptr && interrupt->triggered()) {
+      kind = ImapErrorKind::kNetwork;
+      text = kStopped;
+    }
     if (error) *error = ImapError{kind, std::move(text)};
     return nullptr;
   };
@@ -300,22 +313,35 @@ std::unique_ptr<ImapConnection> ImapConnection::Open(const ImapAccount& account,
   // The stream is made here rather than by the library, so that every byte the server
   // sends is bounded from the first one: an endless greeting or capability list before
   // TLS or before the certificate is checked ends the connection at the bound.
-  const int fd = ConnectTcp(account.host, account.port, account.timeoutSeconds);
+  const int fd = ConnectTcp(account.host, account.port, account.timeoutSeconds,
+                            interrupt != nullptr ? interrupt->fd() : -1);
+  if (fd < 0 && interrupt != nullptr && interrupt->triggered()) {
+    return fail(ImapErrorKind::kNetwork, kStopped);
+  }
   if (fd < 0) return fail(ImapErrorKind::kNetwork, failedConnect);
+  // Registered before the first byte: a stop interrupts the TLS handshake and the
+  // greeting too.
+  if (interrupt != nullptr && !interrupt->Add(fd)) {
+    ::close(fd);
+    return fail(ImapErrorKind::kNetwork, kStopped);
+  }
+  impl->fd = fd;
+  impl->interrupt = interrupt;
   mailstream* stream = account.security == ImapSecurity::kImaps
                            ? mailstream_ssl_open_with_callback_timeout(
                                  fd, account.timeoutSeconds, SetServerName, serverName.data())
                            : mailstream_socket_open_timeout(fd, account.timeoutSeconds);
   if (stream == nullptr) {
+    impl->Unregister();
     ::close(fd);
     return fail(ImapErrorKind::kNetwork, failedConnect);
   }
   impl->bounded = BoundStream(stream);
   if (impl->bounded == nullptr) {
+    impl->Unregister();
     mailstream_close(stream);
     return fail(ImapErrorKind::kNetwork, "out of memory");
   }
-  impl->fd = fd;
   impl->StartCommand();
   int r = mailimap_connect(impl->imap, stream);  // the session owns the stream from here
   if (r != MAILIMAP_NO_ERROR_NON_AUTHENTICATED && r != MAILIMAP_NO_ERROR_AUTHENTICATED) {
@@ -576,9 +602,22 @@ bool ImapConnection::SearchAll(std::vector<std::uint32_t>* out, ImapError* error
 
 bool ImapConnection::SearchMessageId(const std::string& id, std::vector<std::uint32_t>* out,
                                      ImapError* error) {
+  return SearchMessageIds({id}, out, error);
+}
+
+bool ImapConnection::SearchMessageIds(const std::vector<std::string>& ids,
+                                      std::vector<std::uint32_t>* out, ImapError* error) {
   if (broken_) return Check(MAILIMAP_ERROR_STREAM, "SEARCH", error);
-  struct mailimap_search_key* key =
-      mailimap_search_key_new_header(strdup("Message-ID"), strdup(id.c_str()));
+  if (ids.empty()) {
+    out->clear();
+    return true;
+  }
+  struct mailimap_search_key* key = nullptr;
+  for (const std::string& id : ids) {
+    struct mailimap_search_key* one =
+        mailimap_search_key_new_header(strdup("Message-ID"), strdup(id.c_str()));
+    key = key == nullptr ? one : mailimap_search_key_new_or(key, one);
+  }
   clist* result = nullptr;
   impl_->StartCommand();
   int r = mailimap_uid_search(impl_->imap, "UTF-8", key, &result);

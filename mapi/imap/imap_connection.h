@@ -12,7 +12,9 @@
 // library writes to sockets without asking for an error instead of the signal).
 //
 // Thread-safety: one connection is used by one thread at a time; only Abort may be
-// called from another thread (it shuts the socket down so that a blocked call returns).
+// called from another thread (it shuts the socket down so that a blocked call returns),
+// and the ImapInterrupt given to Open may be triggered from any thread (it does the
+// same, and also to a connection still being opened).
 #ifndef QUORVEL_MAPI_IMAP_IMAP_CONNECTION_H_
 #define QUORVEL_MAPI_IMAP_IMAP_CONNECTION_H_
 
@@ -66,11 +68,16 @@ struct MessageSummary {
   bool HasFlag(std::string_view flag) const;
 };
 
+class ImapInterrupt;
+
 class ImapConnection {
  public:
-  // Connects and logs in; nothing (and *error set) on failure.
+  // Connects and logs in; nothing (and *error set) on failure. The socket is
+  // registered with `interrupt` (may be null; it must outlive the connection) from
+  // the start until the connection goes.
   static std::unique_ptr<ImapConnection> Open(const ImapAccount& account,
-                                              const std::string& password, ImapError* error);
+                                              const std::string& password, ImapError* error,
+                                              ImapInterrupt* interrupt = nullptr);
   ~ImapConnection();
   ImapConnection(const ImapConnection&) = delete;
   ImapConnection& operator=(const ImapConnection&) = delete;
@@ -89,9 +96,12 @@ class ImapConnection {
   // kMaxMessageBytes (mapi/mime/input_bounds.h).
   bool Fetch(std::uint32_t first, std::uint32_t last, bool withHeader, bool whole,
              std::vector<MessageSummary>* out, ImapError* error);
-  // UIDs of the selected mailbox: all, or those whose Message-ID header contains `id`.
+  // UIDs of the selected mailbox: all, or those whose Message-ID header contains `id`
+  // (any of `ids`: one SEARCH of ORs).
   bool SearchAll(std::vector<std::uint32_t>* out, ImapError* error);
   bool SearchMessageId(const std::string& id, std::vector<std::uint32_t>* out, ImapError* error);
+  bool SearchMessageIds(const std::vector<std::string>& ids, std::vector<std::uint32_t>* out,
+                        ImapError* error);
   bool StoreFlags(std::uint32_t uid, bool add, const std::vector<std::string>& flags,
                   ImapError* error);
   // COPY or MOVE one message into `mailbox`; *newUid is set when the server says it.

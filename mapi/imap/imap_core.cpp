@@ -153,7 +153,7 @@ HRESULT ImapCore::Start(std::string* error) {
   std::uint32_t validity = 0;
   std::uint32_t lastUid = 0;
   {
-    std::lock_guard<std::mutex> lock(connMutex_);
+    std::lock_guard<std::timed_mutex> lock(connMutex_);
     ImapConnection* c = nullptr;
     hr = ConnectLocked(&c);
     // Where the Inbox ends now: mail after this point is new mail.
@@ -176,11 +176,18 @@ HRESULT ImapCore::Start(std::string* error) {
   }
   if (options_.watch) {
     watcher_ = std::make_unique<ImapWatcher>(
-        options_, key_, validity, lastUid,
+        options_, key_, validity, lastUid, stop_,
         [this](std::vector<Notification> batch) { Post(std::move(batch)); },
         [this](const std::string& text) { NoteError(text); });
   }
   return S_OK;
+}
+
+void ImapCore::Stop(std::chrono::milliseconds grace) {
+  // A command in progress that the server answers within the grace ends by itself, so
+  // that what it did is known; one it does not answer is cut off.
+  if (connMutex_.try_lock_for(grace)) connMutex_.unlock();
+  stop_.Trigger();
 }
 
 std::string ImapCore::LastError() {
@@ -210,7 +217,7 @@ HRESULT ImapCore::ConnectLocked(ImapConnection** out) {
   auto password = ReadPassword(options_.password, &passwordError);
   ImapError error;
   if (password) {
-    conn_ = ImapConnection::Open(options_.account, *password, &error);
+    conn_ = ImapConnection::Open(options_.account, *password, &error, &stop_);
   } else {
     error = ImapError{ImapErrorKind::kLogin, passwordError};
   }
@@ -233,7 +240,7 @@ HRESULT ImapCore::ReopenLocked(ImapConnection** c) {
 
 HRESULT ImapCore::Run(const char* what, bool retry, const Op& op) {
   (void)what;
-  std::lock_guard<std::mutex> lock(connMutex_);
+  std::lock_guard<std::timed_mutex> lock(connMutex_);
   for (int attempt = 0;; ++attempt) {
     ImapConnection* c = nullptr;
     HRESULT hr = ConnectLocked(&c);
@@ -310,9 +317,9 @@ std::optional<FolderInfo> ImapCore::FindSpecial(std::string_view attribute) {
   return std::nullopt;
 }
 
-std::vector<FolderInfo> ImapCore::Children(const std::string& mailbox) {
+std::vector<FolderInfo> ImapCore::Children(const std::string& mailbox, bool refresh) {
   std::vector<FolderInfo> out;
-  auto folders = Folders();
+  auto folders = Folders(refresh);
   if (!folders.ok()) return out;
   for (FolderInfo& f : *folders) {
     if (f.mailbox == "INBOX" || f.noSelect) continue;
@@ -358,7 +365,8 @@ Result<ImapCore::Counts> ImapCore::CountMessages(const std::string& mailbox) {
   return Ok(counts);
 }
 
-Result<std::vector<std::vector<PropValue>>> ImapCore::ContentsRows(const std::string& mailbox) {
+Result<std::vector<std::vector<PropValue>>> ImapCore::ContentsRows(
+    const std::string& mailbox, const std::vector<std::string>* messageIds) {
   bool inDrafts = false;
   if (auto f = Find(mailbox)) inDrafts = f->Has("\\Drafts");
   std::vector<std::vector<PropValue>> rows;
@@ -368,7 +376,19 @@ Result<std::vector<std::vector<PropValue>>> ImapCore::ContentsRows(const std::st
     if (!c.Select(mailbox, false, e, /*refresh=*/true)) return false;
     std::uint32_t validity = c.selected()->uidValidity;
     std::vector<MessageSummary> all;
-    if (c.selected()->exists > 0 && !c.Fetch(1, 0, false, false, &all, e)) return false;
+    if (messageIds != nullptr) {
+      // Only the messages that carry one of the Message-IDs (one SEARCH), not the
+      // whole mailbox.
+      std::vector<std::uint32_t> uids;
+      if (!c.SearchMessageIds(*messageIds, &uids, e)) return false;
+      for (std::uint32_t uid : uids) {
+        std::vector<MessageSummary> one;
+        if (!c.Fetch(uid, uid, false, false, &one, e)) return false;
+        all.insert(all.end(), one.begin(), one.end());
+      }
+    } else if (c.selected()->exists > 0 && !c.Fetch(1, 0, false, false, &all, e)) {
+      return false;
+    }
     std::erase_if(all, [](const MessageSummary& m) { return m.HasFlag("\\Deleted"); });
     // Fetch what is not known yet, in batches of consecutive UIDs.
     std::vector<std::size_t> missing;
@@ -681,7 +701,7 @@ HRESULT ImapCore::Transfer(const std::string& mailbox, std::uint32_t validity, s
   EntryId newId;
   HRESULT hr;
   {
-    std::lock_guard<std::mutex> lock(connMutex_);
+    std::lock_guard<std::timed_mutex> lock(connMutex_);
     hr = TransferLocked(mailbox, validity, uid, destination, move, &newId);
   }
   if (hr == MAPI_E_CALL_FAILED) {

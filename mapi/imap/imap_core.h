@@ -5,8 +5,9 @@
 // The server is the truth: every message operation selects the message's mailbox,
 // checks that its UIDVALIDITY is still the one in the entry id and acts by UID.
 //
-// Locking: connMutex_ guards the command connection, its reconnection state and
-// lastError_, and is held for the whole of one operation (commands go one at a time);
+// Locking: connMutex_ guards the command connection and its reconnection state, and is
+// held for the whole of one operation (commands go one at a time); errorMutex_ guards
+// lastError_;
 // listMutex_ guards the mailbox list; sinksMutex_ the advise registrations. No lock is
 // held while a sink runs (the notifier thread calls them).
 #ifndef QUORVEL_MAPI_IMAP_IMAP_CORE_H_
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "mapi/imap/imap_connection.h"
+#include "mapi/imap/imap_interrupt.h"
 #include "mapi/imap/imap_names.h"
 #include "mapi/imap/imap_store.h"
 #include "mapi/memory/notifier.h"
@@ -45,6 +47,9 @@ class ImapCore : public std::enable_shared_from_this<ImapCore> {
   ~ImapCore();
   // The first connection (done by OpenImapStore) and the watcher's start.
   HRESULT Start(std::string* error);
+  // Waits up to `grace` for the operation in progress, then shuts every connection
+  // down for good (StopImapStore). Any thread.
+  void Stop(std::chrono::milliseconds grace);
 
   const ImapStoreOptions& options() const { return options_; }
   StoreKey key() const { return key_; }
@@ -60,7 +65,7 @@ class ImapCore : public std::enable_shared_from_this<ImapCore> {
   Result<std::vector<FolderInfo>> Folders(bool refresh = false);
   std::optional<FolderInfo> Find(const std::string& mailbox);
   std::optional<FolderInfo> FindSpecial(std::string_view attribute);
-  std::vector<FolderInfo> Children(const std::string& mailbox);
+  std::vector<FolderInfo> Children(const std::string& mailbox, bool refresh = false);
   std::string Parent(const std::string& mailbox);
   std::string DisplayName(const std::string& mailbox);  // ANSI
 
@@ -70,7 +75,10 @@ class ImapCore : public std::enable_shared_from_this<ImapCore> {
     std::uint32_t uidValidity = 0;  // of the mailbox, as SELECT said
   };
   Result<Counts> CountMessages(const std::string& mailbox);
-  Result<std::vector<std::vector<PropValue>>> ContentsRows(const std::string& mailbox);
+  // The summary rows of the mailbox's messages; with `messageIds`, only of those whose
+  // Message-ID header holds one of them (found by one SEARCH, nothing else read).
+  Result<std::vector<std::vector<PropValue>>> ContentsRows(
+      const std::string& mailbox, const std::vector<std::string>* messageIds = nullptr);
   Result<std::shared_ptr<Message>> OpenMessage(const std::string& mailbox, std::uint32_t validity,
                                                std::uint32_t uid);
   HRESULT SetRead(const std::string& mailbox, std::uint32_t validity, std::uint32_t uid, bool read);
@@ -112,7 +120,9 @@ class ImapCore : public std::enable_shared_from_this<ImapCore> {
   const ImapStoreOptions options_;
   const StoreKey key_;
 
-  std::mutex connMutex_;
+  // Every connection of the store, the watcher's too, is registered here.
+  ImapInterrupt stop_;
+  std::timed_mutex connMutex_;
   std::unique_ptr<ImapConnection> conn_;  // guarded by connMutex_
   int failures_ = 0;                      // failed connection attempts in a row; connMutex_
   std::chrono::steady_clock::time_point nextAttempt_{};  // guarded by connMutex_

@@ -3,9 +3,11 @@
 // answers in the server's place.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <iostream>
 #include <mutex>
+#include <thread>
 
 #include "mapi/folder.h"
 #include "mapi/imap/imap_names.h"
@@ -269,6 +271,43 @@ TEST_F(ImapFaultsTest, ASilentConnectionIsFoundAndRegained) {
   }
   EXPECT_TRUE(
       quorvel::testing::WaitUntil([&] { return !sink->All().empty(); }, std::chrono::seconds(10)));
+}
+
+// A stop while the server has gone silent: the command waiting for its answer, the
+// watcher in IDLE and a connection being opened all end at once instead of after their
+// time-outs, and every later call fails at once.
+TEST_F(ImapFaultsTest, AStopCutsOffCommandsThatWaitOnASilentServer) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  Deliver("INBOX", "waiting");
+  ImapStoreOptions options = Options();
+  options.account.timeoutSeconds = 60;
+  options.answerSeconds = 60;
+  options.idleSeconds = 60;
+  options.watch = true;
+  auto store = OpenImapStore(options);
+  ASSERT_TRUE(store.ok());
+  auto inbox = FolderOf(**store, "INBOX");
+  ASSERT_TRUE(inbox);
+  proxy_->Freeze(true);
+  std::atomic<bool> started{false};
+  HRESULT read = S_OK;
+  std::thread reader([&] {
+    started = true;
+    auto table = inbox->GetContentsTable(0);
+    read = table.ok() ? (*table)->GetRowCount(0).hr : table.hr;
+  });
+  ASSERT_TRUE(quorvel::testing::WaitUntil([&] { return started.load(); }, std::chrono::seconds(5)));
+  const auto stopping = std::chrono::steady_clock::now();
+  StopImapStore(**store, std::chrono::milliseconds(200));
+  reader.join();
+  EXPECT_EQ(read, MAPI_E_NETWORK_ERROR);
+  auto later = inbox->GetContentsTable(0);
+  EXPECT_EQ(later.ok() ? (*later)->GetRowCount(0).hr : later.hr, MAPI_E_NETWORK_ERROR);
+  store.value.reset();  // the watcher's thread ends too
+  inbox.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(3));
 }
 
 }  // namespace

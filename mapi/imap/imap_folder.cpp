@@ -1,5 +1,6 @@
 #include "mapi/imap/imap_folder.h"
 
+#include "mapi/imap/imap_contents.h"
 #include "mapi/message_batch.h"
 #include "mapi/pick_props.h"
 #include "mapi/property_stream.h"
@@ -66,17 +67,14 @@ Result<std::shared_ptr<Stream>> ImapFolder::OpenProperty(PropTag tag, std::uint3
 
 Result<std::shared_ptr<Table>> ImapFolder::GetContentsTable(std::uint32_t) {
   if (!core_->Find(mailbox_)) return MAPI_E_OBJECT_DELETED;
-  auto rows = core_->ContentsRows(mailbox_);
-  if (!rows.ok()) return rows.hr;
-  std::vector<PropTag> columns = {PR_ENTRYID, PR_SUBJECT, PR_SENDER_NAME, PR_MESSAGE_FLAGS,
-                                  PR_MESSAGE_DELIVERY_TIME};
-  return Ok(std::shared_ptr<Table>(std::make_shared<RowTable>(std::move(*rows), columns)));
+  return Ok(std::shared_ptr<Table>(std::make_shared<ImapContentsTable>(core_, mailbox_)));
 }
 
 Result<std::shared_ptr<Table>> ImapFolder::GetHierarchyTable(std::uint32_t) {
   if (!core_->Find(mailbox_)) return MAPI_E_OBJECT_DELETED;
   std::vector<std::vector<PropValue>> rows;
-  for (const FolderInfo& child : core_->Children(mailbox_)) {
+  // The top of the hierarchy is listed afresh: mailboxes another client made show.
+  for (const FolderInfo& child : core_->Children(mailbox_, /*refresh=*/mailbox_ == "INBOX")) {
     ImapFolder folder(core_, child.mailbox);
     auto row = folder.AllProps(false);
     if (!row.ok()) continue;

@@ -125,6 +125,10 @@ Result<std::shared_ptr<MsgStore>> OpenImapStore(const ImapStoreOptions& options,
   return Ok(std::shared_ptr<MsgStore>(std::make_shared<ImapStore>(std::move(core))));
 }
 
+void StopImapStore(MsgStore& store, std::chrono::milliseconds grace) {
+  if (auto* imapStore = dynamic_cast<ImapStore*>(&store)) imapStore->core().Stop(grace);
+}
+
 std::string LastImapError(MsgStore& store) {
   auto* imapStore = dynamic_cast<ImapStore*>(&store);
   return imapStore ? imapStore->core().LastError() : std::string();

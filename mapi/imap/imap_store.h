@@ -9,7 +9,9 @@
 //
 // What the store does:
 //   - contents tables (one fetch per folder; every message is read with BODY.PEEK,
-//     so nothing becomes \Seen by being read) and hierarchy tables from LIST;
+//     so nothing becomes \Seen by being read; restricted to Message-IDs before they
+//     are read, one SEARCH instead, imap_contents.h) and hierarchy tables from LIST
+//     (the Inbox's listed afresh each time, so that mailboxes other clients made show);
 //   - CopyMessages: COPY, or with MESSAGE_MOVE the MOVE command; where the server
 //     lacks MOVE, COPY + STORE \Deleted + UID EXPUNGE (without UIDPLUS the original is
 //     left marked \Deleted rather than expunging other messages). A connection lost
@@ -37,6 +39,7 @@
 #ifndef QUORVEL_MAPI_IMAP_IMAP_STORE_H_
 #define QUORVEL_MAPI_IMAP_IMAP_STORE_H_
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -84,6 +87,13 @@ struct ImapStoreOptions {
 // verify, no password) or MAPI_E_NETWORK_ERROR, with *error saying why.
 Result<std::shared_ptr<MsgStore>> OpenImapStore(const ImapStoreOptions& options,
                                                 std::string* error = nullptr);
+
+// Ends the store's traffic with the server for good, for the end of the process: the
+// operation in progress is given up to `grace` to be answered, then every connection
+// (the Inbox watcher's too) is shut down, one blocked on a server that does not answer
+// included. Calls fail at once with MAPI_E_NETWORK_ERROR from then on. Any thread;
+// nothing for a store that is not an IMAP store.
+void StopImapStore(MsgStore& store, std::chrono::milliseconds grace);
 
 // What went wrong with the store's last failed call or connection, "" when nothing
 // has (or when `store` is not an IMAP store).

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -12,6 +13,7 @@
 #include <set>
 
 #include "mapi/folder.h"
+#include "mapi/imap/imap_contents.h"
 #include "mapi/imap/imap_names.h"
 #include "mapi/imap/test_dovecot.h"
 #include "mapi/message.h"
@@ -130,6 +132,56 @@ TEST_F(ImapStoreTest, RowsCarryTheServersUidsAndTheFolderItsUidValidity) {
   auto validity = HrGetOneProp(*inbox, PR_UID_VALIDITY);
   ASSERT_TRUE(validity.ok());
   EXPECT_EQ(static_cast<std::uint32_t>(*validity->AsLong()), direct_->selected()->uidValidity);
+}
+
+// A contents table restricted to Message-IDs before it is read shows exactly the
+// messages that carry them (found by a search); any other restriction, or none, is
+// applied to the whole mailbox.
+TEST_F(ImapStoreTest, ContentsRestrictedToMessageIdsShowOnlyThoseMessages) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  for (const char* subject : {"alpha", "beta", "gamma"}) Deliver("INBOX", subject);
+  auto store = Open();
+  ASSERT_TRUE(store);
+  auto inbox = FolderOf(*store, "INBOX");
+  auto byIds = [](std::vector<std::string> ids) {
+    std::vector<Restriction> any;
+    for (const std::string& id : ids) {
+      any.push_back(
+          Restriction::Property(RELOP_EQ, PropValue::String8(PR_INTERNET_MESSAGE_ID, id)));
+    }
+    return any.size() == 1 ? any[0] : Restriction::Or(std::move(any));
+  };
+  struct Case {
+    const char* what;
+    Restriction restriction;
+    std::vector<std::string> subjects;
+  };
+  const std::vector<Case> cases = {
+      {"one id", byIds({"<beta@test.example>"}), {"beta"}},
+      {"two ids", byIds({"<gamma@test.example>", "<alpha@test.example>"}), {"alpha", "gamma"}},
+      {"an id nobody has", byIds({"<delta@test.example>"}), {}},
+      {"a part of an id", byIds({"alpha@test.example"}), {}},
+      {"a subject",
+       Restriction::Property(RELOP_EQ, PropValue::String8(PR_SUBJECT, "gamma")),
+       {"gamma"}},
+  };
+  for (const Case& c : cases) {
+    auto table = inbox->GetContentsTable(0);
+    ASSERT_TRUE(table.ok()) << c.what;
+    auto rows = HrQueryAllRows(**table, std::vector<PropTag>{PR_SUBJECT}, c.restriction);
+    ASSERT_TRUE(rows.ok()) << c.what;
+    std::vector<std::string> subjects;
+    for (const Row& row : *rows) subjects.push_back(*row[0].AsString8());
+    std::sort(subjects.begin(), subjects.end());
+    EXPECT_EQ(subjects, c.subjects) << c.what;
+  }
+  EXPECT_EQ(Rows(*inbox, {PR_SUBJECT}).size(), 3u);
+  EXPECT_TRUE(imap::MessageIdsSought(byIds({"<a@x>", "<b@x>"})).has_value());
+  EXPECT_FALSE(
+      imap::MessageIdsSought(Restriction::And({byIds({"<a@x>"}), Restriction::Exist(PR_SUBJECT)}))
+          .has_value());
 }
 
 TEST_F(ImapStoreTest, FoldersFromListWithDelimiterAndSpecialUse) {

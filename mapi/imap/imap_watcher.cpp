@@ -1,8 +1,6 @@
 #include "mapi/imap/imap_watcher.h"
 
 #include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <algorithm>
 
@@ -11,32 +9,25 @@
 namespace quorvel::mapi::imap {
 
 ImapWatcher::ImapWatcher(const ImapStoreOptions& options, StoreKey key, std::uint32_t validity,
-                         std::uint32_t lastUid, Announce announce, NoteError noteError)
+                         std::uint32_t lastUid, ImapInterrupt& stop, Announce announce,
+                         NoteError noteError)
     : options_(options),
       key_(key),
       startValidity_(validity),
       startLastUid_(lastUid),
       announce_(std::move(announce)),
       noteError_(std::move(noteError)),
-      stopFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+      stop_(stop) {
   thread_ = std::thread([this] { Run(); });
 }
 
 ImapWatcher::~ImapWatcher() {
-  std::uint64_t one = 1;
-  if (::write(stopFd_, &one, sizeof one) < 0) {
-    // the eventfd cannot be full after one write; nothing else to do
-  }
-  {
-    std::lock_guard<std::mutex> lock(connMutex_);
-    if (current_ != nullptr) current_->Abort();
-  }
+  stop_.Trigger();
   if (thread_.joinable()) thread_.join();
-  ::close(stopFd_);
 }
 
 bool ImapWatcher::WaitStop(int seconds) {
-  pollfd fd{stopFd_, POLLIN, 0};
+  pollfd fd{stop_.fd(), POLLIN, 0};
   return ::poll(&fd, 1, seconds * 1000) > 0;
 }
 
@@ -112,19 +103,11 @@ void ImapWatcher::Run() {
     auto password = ReadPassword(options_.password, &passwordError);
     ImapError error;
     if (password) {
-      c = ImapConnection::Open(account, *password, &error);
+      c = ImapConnection::Open(account, *password, &error, &stop_);
     } else {
       error.text = passwordError;
     }
-    if (c) {
-      std::lock_guard<std::mutex> lock(connMutex_);
-      current_ = c.get();
-    }
-    if (pollfd stop{stopFd_, POLLIN, 0}; ::poll(&stop, 1, 0) > 0) {
-      std::lock_guard<std::mutex> lock(connMutex_);
-      current_ = nullptr;
-      return;
-    }
+    if (stop_.triggered()) return;
     bool ok = c != nullptr && c->Select("INBOX", true, &error);
     if (ok && !linked) {
       // Back before anything that came meanwhile is announced.
@@ -138,7 +121,7 @@ void ImapWatcher::Run() {
       // is tried again with the back-off of a lost one, not every second.
       failures = 0;
       if (c->HasCapability("IDLE")) {
-        auto result = c->Idle(options_.idleSeconds, stopFd_, &error);
+        auto result = c->Idle(options_.idleSeconds, stop_.fd(), &error);
         if (result == ImapConnection::IdleResult::kStopped) break;
         ok = result != ImapConnection::IdleResult::kFailed;
       } else {
@@ -146,13 +129,8 @@ void ImapWatcher::Run() {
         ok = c->Noop(&error);
       }
     }
-    {
-      std::lock_guard<std::mutex> lock(connMutex_);
-      current_ = nullptr;
-    }
     c.reset();
-    pollfd fd{stopFd_, POLLIN, 0};
-    if (::poll(&fd, 1, 0) > 0) return;
+    if (stop_.triggered()) return;
     if (!error.text.empty()) noteError_(error.text);
     if (linked) {
       linked = false;

@@ -8,18 +8,18 @@
 // connection is opened again after 1, 2, 4 ... up to retryMaxSeconds; its loss and its
 // return are told through ImapStoreOptions::linkChanged.
 //
-// Thread-safety: constructed and destroyed on one thread; the destructor stops the
-// thread (interrupting a blocked command) and waits for it.
+// Thread-safety: constructed and destroyed on one thread; the destructor triggers the
+// stop (which interrupts a blocked command or connection) and waits for the thread.
 #ifndef QUORVEL_MAPI_IMAP_IMAP_WATCHER_H_
 #define QUORVEL_MAPI_IMAP_IMAP_WATCHER_H_
 
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "mapi/imap/imap_connection.h"
+#include "mapi/imap/imap_interrupt.h"
 #include "mapi/imap/imap_names.h"
 #include "mapi/imap/imap_store.h"
 #include "mapi/notification.h"
@@ -32,8 +32,10 @@ class ImapWatcher {
   using NoteError = std::function<void(const std::string&)>;
 
   // Mail with a UID above `lastUid` in the Inbox of UIDVALIDITY `validity` is new.
+  // The watcher's connections are registered with `stop`, whose trigger ends the
+  // thread; `stop` must outlive the watcher.
   ImapWatcher(const ImapStoreOptions& options, StoreKey key, std::uint32_t validity,
-              std::uint32_t lastUid, Announce announce, NoteError noteError);
+              std::uint32_t lastUid, ImapInterrupt& stop, Announce announce, NoteError noteError);
   ~ImapWatcher();
   ImapWatcher(const ImapWatcher&) = delete;
   ImapWatcher& operator=(const ImapWatcher&) = delete;
@@ -50,10 +52,7 @@ class ImapWatcher {
   const std::uint32_t startLastUid_;
   Announce announce_;
   NoteError noteError_;
-  int stopFd_ = -1;  // an eventfd, readable once stopping
-
-  std::mutex connMutex_;
-  ImapConnection* current_ = nullptr;  // guarded by connMutex_; for Abort from the destructor
+  ImapInterrupt& stop_;
 
   std::thread thread_;
 };
