@@ -15,26 +15,16 @@
 #include "testing/child_process.h"
 #include "testing/file_bytes.h"
 #include "testing/host_process.h"
+#include "testing/maildir_count.h"
 #include "testing/temporary_home.h"
 
 namespace quorvel::app {
 namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using quorvel::testing::MessageFilesIn;
 using quorvel::testing::ProgramRun;
 using ::testing::HasSubstr;
-
-std::size_t FilesIn(const fs::path& folder) {
-  std::size_t n = 0;
-  for (const char* sub : {"cur", "new"}) {
-    std::error_code ec;
-    for (auto it = fs::directory_iterator(folder / sub, ec); !ec && it != fs::directory_iterator();
-         ++it) {
-      ++n;
-    }
-  }
-  return n;
-}
 
 class MailCommandsTest : public ::testing::Test {
  protected:
@@ -80,7 +70,7 @@ class MailCommandsTest : public ::testing::Test {
 };
 
 TEST_F(MailCommandsTest, CheckMovesWhatClassifySaysIsSpamAndLosesNothing) {
-  const std::size_t total = FilesIn(maildir_ / ".Eval");
+  const std::size_t total = MessageFilesIn(maildir_ / ".Eval");
   const std::size_t spam = ClassifiedSpam();
   ASSERT_GT(spam, 0u);
 
@@ -90,14 +80,14 @@ TEST_F(MailCommandsTest, CheckMovesWhatClassifySaysIsSpamAndLosesNothing) {
   EXPECT_THAT(checked.err, HasSubstr("Are you sure you want to check \"Eval\" folder?"));
   EXPECT_THAT(checked.err, HasSubstr("Check done: " + std::to_string(total) +
                                      " messages checked, " + std::to_string(spam) + " spam"));
-  EXPECT_EQ(FilesIn(maildir_ / ".Spam"), spam);
-  EXPECT_EQ(FilesIn(maildir_ / ".Eval"), total - spam);
+  EXPECT_EQ(MessageFilesIn(maildir_ / ".Spam"), spam);
+  EXPECT_EQ(MessageFilesIn(maildir_ / ".Eval"), total - spam);
 
   // The spam folder itself is never checked.
   ProgramRun again = Quorvel({"check", "--yes", (maildir_ / ".Spam").string()});
   EXPECT_EQ(again.end.status, 0) << again.err;
   EXPECT_THAT(again.err, HasSubstr("Check done: 0 messages checked"));
-  EXPECT_EQ(FilesIn(maildir_ / ".Spam"), spam);
+  EXPECT_EQ(MessageFilesIn(maildir_ / ".Spam"), spam);
 
   ProgramRun missing = Quorvel({"check", "Inbox/Ham"});
   EXPECT_EQ(missing.end.status, 1);
@@ -140,12 +130,12 @@ TEST_F(MailCommandsTest, EmptySpamAsksAndDeletesOnlyOnYes) {
   ProgramRun kept = Quorvel({"empty-spam"});
   EXPECT_EQ(kept.end.status, 0) << kept.err;
   EXPECT_THAT(kept.err, HasSubstr("Are you sure you want to delete all items in the Spam folder?"));
-  EXPECT_EQ(FilesIn(maildir_ / ".Spam"), 3u);
+  EXPECT_EQ(MessageFilesIn(maildir_ / ".Spam"), 3u);
 
   ProgramRun emptied = Quorvel({"empty-spam", "--yes"});
   EXPECT_EQ(emptied.end.status, 0) << emptied.err;
-  EXPECT_EQ(FilesIn(maildir_ / ".Spam"), 0u);
-  EXPECT_GT(FilesIn(maildir_ / ".Eval"), 0u);
+  EXPECT_EQ(MessageFilesIn(maildir_ / ".Spam"), 0u);
+  EXPECT_GT(MessageFilesIn(maildir_ / ".Eval"), 0u);
 }
 
 TEST_F(MailCommandsTest, SupportWithoutAMailHandlerPrintsTheRequest) {
@@ -162,13 +152,13 @@ TEST_F(MailCommandsTest, CheckSentToARunningHostAsksTheClient) {
   quorvel::testing::HostProcess host(QUORVEL_PROGRAM, home_);
   std::string error;
   ASSERT_TRUE(host.Start(30s, &error, {}, /*serving=*/true)) << error;
-  const std::size_t total = FilesIn(maildir_ / ".Eval");
+  const std::size_t total = MessageFilesIn(maildir_ / ".Eval");
   ProgramRun checked = Quorvel({"check", "--yes", "Eval"});
   EXPECT_EQ(checked.end.status, 0) << checked.err;
   // The question and the end came to the client, not to the host's log.
   EXPECT_THAT(checked.err, HasSubstr("Are you sure you want to check \"Eval\" folder?"));
   EXPECT_THAT(checked.err, HasSubstr("Check done: " + std::to_string(total) + " messages"));
-  EXPECT_EQ(FilesIn(maildir_ / ".Eval") + FilesIn(maildir_ / ".Spam"), total);
+  EXPECT_EQ(MessageFilesIn(maildir_ / ".Eval") + MessageFilesIn(maildir_ / ".Spam"), total);
   auto stopped = host.Stop(30s);
   ASSERT_TRUE(stopped.has_value());
   EXPECT_EQ(stopped->status, 0) << host.Errors();

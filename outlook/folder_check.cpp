@@ -21,6 +21,10 @@ using mapi::EntryId;
 
 constexpr unsigned kStringSpamFolderMoved = 559;
 constexpr std::int32_t kBatch = 128;
+// The spam found is moved when this many are noted, and at the end of the folder: one
+// move for an ordinary folder, and for a large one the ids held stay few (a Maildir
+// store finds a batch of this size in one pass over the folder).
+constexpr std::size_t kMoveBatch = 1000;
 constexpr double kUnitsPerSubfolder = 8.0;
 
 bool SameFolder(mapi::Session& session, const EntryId& a, const EntryId& b) {
@@ -44,15 +48,40 @@ std::shared_ptr<mapi::Table> IdTable(Open open, std::uint32_t* rows) {
   return *table;
 }
 
+// Moves the spam noted into the spam folder (a move, never a copy and a delete) and
+// counts what went; a move that fails leaves the messages where they are.
+struct Noted {
+  std::vector<EntryId> ids;
+  std::vector<std::string> messageIds;  // what the own moves are told
+};
+
+void MoveNoted(const CheckTarget& target, mapi::Folder& folder, Noted& noted, CheckTally& tally) {
+  if (!noted.ids.empty()) {
+    if (target.ownMoves != nullptr) {
+      for (const std::string& id : noted.messageIds) target.ownMoves->Note(id, target.spamFolderId);
+    }
+    if (folder.CopyMessages(noted.ids, *target.spamFolder, mapi::MESSAGE_MOVE) == mapi::S_OK) {
+      tally.moved += static_cast<std::uint32_t>(noted.ids.size());
+    }
+  }
+  noted = Noted{};
+}
+
 // Judges one message; false when it cannot be opened or read (gone meanwhile).
-bool JudgeOne(const CheckTarget& target, const EntryId& id, bool* spam) {
+// *messageId is its Message-ID when it is spam.
+bool JudgeOne(const CheckTarget& target, const EntryId& id, bool* spam, std::string* messageId) {
   auto opened = target.session.OpenEntry(id, mapi::MAPI_BEST_ACCESS);
   if (!opened.ok() || opened->objectType != mapi::MAPI_MESSAGE) return false;
   auto message = opened->As<mapi::Message>();
   // A store may open a message by its id alone and read it later: read it now, so that
   // one that vanished is passed over instead of judged as an empty message.
   if (!message || !message->GetPropList(0).ok()) return false;
-  *spam = target.judge.IsSpam(std::move(message), kStandardFlags, nullptr);
+  *spam = target.judge.IsSpam(message, kStandardFlags, nullptr);
+  if (*spam) {
+    auto value = mapi::HrGetOneProp(*message, mapi::PR_INTERNET_MESSAGE_ID);
+    const std::string* text = value.ok() ? value->AsString8() : nullptr;
+    *messageId = text != nullptr ? *text : std::string();
+  }
   return true;
 }
 
@@ -73,7 +102,7 @@ bool CheckFolderTree(const CheckTarget& target, CheckProgress& progress, mapi::F
   const double units = messages + kUnitsPerSubfolder * subfolders;
   const double unit = units > 0 ? width / units : 0.0;
 
-  std::vector<EntryId> noted;
+  Noted noted;
   std::uint32_t counted = 0;
   while (contents) {
     auto rows = contents->QueryRows(kBatch, 0);
@@ -81,21 +110,23 @@ bool CheckFolderTree(const CheckTarget& target, CheckProgress& progress, mapi::F
     for (const mapi::Row& row : *rows) {
       EntryId id = mapi::GetEntryId(row, mapi::PR_ENTRYID);
       bool spam = false;
-      if (id.present() && JudgeOne(target, id, &spam)) {
+      std::string messageId;
+      if (id.present() && JudgeOne(target, id, &spam, &messageId)) {
         ++progress.tally.checked;
         if (spam) {
           ++progress.tally.spam;
-          if (target.spamFolder) noted.push_back(std::move(id));
+          if (target.spamFolder) {
+            noted.ids.push_back(std::move(id));
+            if (!messageId.empty()) noted.messageIds.push_back(std::move(messageId));
+          }
+          if (noted.ids.size() >= kMoveBatch) MoveNoted(target, folder, noted, progress.tally);
         }
       }
       if (counted < messages) progress.position = start + unit * ++counted;
       if (!progress.report(progress.position, progress.tally)) return false;
     }
   }
-  if (!noted.empty() &&
-      folder.CopyMessages(noted, *target.spamFolder, mapi::MESSAGE_MOVE) == mapi::S_OK) {
-    progress.tally.moved += static_cast<std::uint32_t>(noted.size());
-  }
+  MoveNoted(target, folder, noted, progress.tally);
 
   std::uint32_t done = 0;
   while (hierarchy) {
@@ -164,7 +195,7 @@ CheckOutcome FolderChecker::Run(ui::Ui& ui, std::shared_ptr<mapi::Session> sessi
 
   auto work = [&] {
     crash::OwnCodeScope ownCode;
-    const CheckTarget target{*session, judge_, spamFolder, spamId};
+    const CheckTarget target{*session, judge_, spamFolder, spamId, ownMoves_};
     CheckProgress walk;
     walk.report = [&](double at, const CheckTally& tally) {
       position.store(at);

@@ -1,7 +1,9 @@
 // The folder check: every message of a folder (and, when asked, of all its
 // subfolders) judged with the full rule chain, without learning (kStandardFlags), and
-// the spam found moved into the spam folder, one move per folder after its last
-// message. The spam folder itself is never checked, also not as a subfolder.
+// the spam found moved into the spam folder: one move per folder after its last
+// message, or, in a folder with more spam than that, one move for each thousand spam
+// as they are found (so that the ids held stay few). The spam folder itself is never
+// checked, also not as a subfolder.
 //
 // CheckFolderTree is the walk; FolderChecker runs it on a thread of its own with the
 // progress shown through a presenter and the user's Cancel, and is the entry point
@@ -10,11 +12,15 @@
 // The bar: a folder with m messages and s subfolders (counted when it is opened)
 // divides its share of the bar into m + 8s units, one per message and eight per
 // subfolder, each subfolder dividing its eight the same way. A cancel stops at the
-// next message: what earlier folders moved stays moved, and the spam noted in the
-// folder being read is left where it is.
+// next message: what earlier folders and earlier batches moved stays moved, and the
+// spam noted since the last move is left where it is.
 //
 // Failures: a folder or message that cannot be opened (gone meanwhile) is passed over
 // and the check goes on; a move that fails leaves the messages where they are.
+//
+// Each spam's Message-ID is noted in the host's own moves (own_moves.h) before it is
+// moved, so that the watchers of the user's moves never take the check's moves for
+// junk markings to learn from.
 #ifndef QUORVEL_OUTLOOK_FOLDER_CHECK_H_
 #define QUORVEL_OUTLOOK_FOLDER_CHECK_H_
 
@@ -27,6 +33,7 @@
 #include "mapi/entry_id.h"
 #include "mapi/folder.h"
 #include "mapi/session.h"
+#include "outlook/own_moves.h"
 #include "outlook/spam_judge.h"
 #include "settings/settings_holder.h"
 #include "ui/ui.h"
@@ -46,6 +53,7 @@ struct CheckTarget {
   SpamJudge& judge;
   std::shared_ptr<mapi::Folder> spamFolder;  // null: spam is counted, not moved
   mapi::EntryId spamFolderId;                // never checked
+  OwnMoves* ownMoves = nullptr;              // where the moves are noted; null: nowhere
 };
 
 // The progress handed down the folder tree: where this folder's share of the bar
@@ -83,8 +91,10 @@ struct CheckOutcome {
 // way is refused at once (kBusy) rather than queued.
 class FolderChecker {
  public:
-  // `settings` names the spam folder; `judge` judges each message. Both outlive this.
-  FolderChecker(SettingsHolder& settings, SpamJudge& judge) : settings_(settings), judge_(judge) {}
+  // `settings` names the spam folder; `judge` judges each message; the moves are
+  // noted in `ownMoves` (may be null). All outlive this.
+  FolderChecker(SettingsHolder& settings, SpamJudge& judge, OwnMoves* ownMoves = nullptr)
+      : settings_(settings), judge_(judge), ownMoves_(ownMoves) {}
 
   // Opens the spam folder (559 through `ui` when it cannot be), then checks the
   // folder `folderId` of `session` on a thread of its own while this thread shows its
@@ -99,6 +109,7 @@ class FolderChecker {
  private:
   SettingsHolder& settings_;
   SpamJudge& judge_;
+  OwnMoves* ownMoves_;
   std::atomic<bool> running_{false};
 };
 

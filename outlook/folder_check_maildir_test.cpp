@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <strings.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -165,6 +166,63 @@ TEST_F(FolderCheckMaildirTest, ACancelInTheMiddleLosesNothingAndKeepsWhatWasMove
   std::size_t inJunk = 0;
   for (const auto& [id, folder] : after) inJunk += folder == ".Junk";
   EXPECT_EQ(whole.tally.moved + movedFirst, inJunk);
+}
+
+TEST_F(FolderCheckMaildirTest, AFolderWithMuchSpamMovesItAThousandAtATime) {
+  // 2,300 black-listed messages, a white-listed one after every hundredth.
+  process.settings().Lock()->whiteList.AddAddress(MakeContact("friend@good.example"), "", 1);
+  dir.AddFolder("Bulk");
+  constexpr int kSpam = 2300;
+  std::vector<std::string> spamInOrder;
+  for (int n = 0; n < kSpam; ++n) {
+    const std::string id = "bulk" + std::to_string(n) + "@check.test";
+    char name[40];
+    std::snprintf(name, sizeof name, "17100%05d.B.test:2,S", n);
+    dir.Deliver(
+        "Bulk", "cur", name,
+        WithFreshId(mapi::testing::TempMaildir::Message("offer", "spammer@bad.example"), id));
+    spamInOrder.push_back(id);
+    if (n % 100 == 0) {
+      std::snprintf(name, sizeof name, "17100%05d.G.test:2,S", n);
+      dir.Deliver("Bulk", "cur", name,
+                  WithFreshId(mapi::testing::TempMaildir::Message("hello", "friend@good.example"),
+                              "good" + std::to_string(n) + "@check.test"));
+    }
+  }
+  const auto before = Census(dir.root());
+  ClassifierJudge judge(ClassifyContext{process.settings(), process.mailbase(), ui, clock});
+  const CheckTarget target{*session, judge, spamFolder, IdOf(*spamFolder)};
+  const CheckTarget noting{*session, judge, spamFolder, IdOf(*spamFolder), &process.ownMoves()};
+  auto bulk = FolderAt("Bulk");
+
+  // Cancelled after 1,500 spam: the first thousand went in one move, the rest noted
+  // since stays where it is, and every message is in exactly one folder.
+  CheckProgress cancelled;
+  cancelled.report = [](double, const CheckTally& tally) { return tally.spam < 1500; };
+  EXPECT_FALSE(CheckFolderTree(noting, cancelled, *bulk, IdOf(*bulk), false));
+  EXPECT_EQ(cancelled.tally.spam, 1500u);
+  EXPECT_EQ(cancelled.tally.moved, 1000u);
+  auto after = Census(dir.root());
+  ASSERT_EQ(after.size(), before.size());
+  for (const auto& [id, folder] : before) ASSERT_EQ(after.count(id), 1u) << id;
+  for (int n = 0; n < kSpam; ++n) {
+    EXPECT_EQ(after.find(spamInOrder[n])->second, n < 1000 ? ".Junk" : ".Bulk") << n;
+    // What was moved is the host's own move, which no watcher of the user's moves
+    // learns from; what stayed is not.
+    EXPECT_EQ(process.ownMoves().IsOwn("<" + spamInOrder[n] + ">", IdOf(*spamFolder)), n < 1000)
+        << n;
+  }
+
+  // To the end: the rest in two more moves, the good mail left.
+  CheckProgress whole;
+  whole.report = [](double, const CheckTally&) { return true; };
+  EXPECT_TRUE(CheckFolderTree(target, whole, *bulk, IdOf(*bulk), false));
+  EXPECT_EQ(whole.tally.moved, static_cast<std::uint32_t>(kSpam - 1000));
+  after = Census(dir.root());
+  ASSERT_EQ(after.size(), before.size());
+  for (const auto& [id, folder] : after) {
+    EXPECT_EQ(folder, id.rfind("bulk", 0) == 0 ? ".Junk" : before.find(id)->second) << id;
+  }
 }
 
 }  // namespace

@@ -141,7 +141,7 @@ HRESULT QVCore::Initialize(host::Application* application) {
       ClassifyContext{p.settings(), p.mailbase(), p.environment().messageBoxes,
                       p.environment().clock},
       &application_->counters().mailbaseUnusable);
-  folderChecker_ = std::make_unique<FolderChecker>(p.settings(), *judge_);
+  folderChecker_ = std::make_unique<FolderChecker>(p.settings(), *judge_, &p.ownMoves());
   moves_ = std::make_unique<MoveDetector>(p.settings(), p.ownMoves(),
                                           o_.moveSink ? o_.moveSink : this, o_.log);
   if (!p.environment().dataFolder.empty() && !markings_) {

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "platform/file_system.h"
+#include "platform/folder_visit.h"
 
 namespace quorvel::platform {
 namespace {
@@ -202,6 +203,42 @@ class RealAtomicFile final : public AtomicFile {
   std::string temp_;  // empty when writing the target directly, or once committed
 };
 
+}  // namespace
+
+FileStatus VisitRealFolder(const std::string& path,
+                           const std::function<void(const FolderEntry&)>& visit) {
+  DIR* dir = ::opendir(path.c_str());
+  if (dir == nullptr) return FileStatus(errno, "cannot list", path);
+  FolderEntry item;
+  errno = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    item.name.assign(name);
+    item.kind = FileKind::kOther;
+    item.link = false;
+    if (entry->d_type == DT_REG) {
+      item.kind = FileKind::kFile;
+    } else if (entry->d_type == DT_DIR) {
+      item.kind = FileKind::kFolder;
+    } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      struct stat st {};
+      item.link = entry->d_type == DT_LNK ||
+                  (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                   S_ISLNK(st.st_mode));
+      if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0) item.kind = KindOf(st.st_mode);
+    }
+    visit(item);
+    errno = 0;  // what the visit left says nothing of the next read
+  }
+  const int error = errno;
+  ::closedir(dir);
+  if (error != 0) return FileStatus(error, "cannot list", path);
+  return {};
+}
+
+namespace {
+
 class RealFileSystemImpl final : public FileSystem {
  public:
   FileStatus ReadFile(const std::string& path, std::string* bytes) override {
@@ -335,31 +372,8 @@ class RealFileSystemImpl final : public FileSystem {
 
   FileStatus ListFolder(const std::string& path, std::vector<FolderEntry>* entries) override {
     entries->clear();
-    DIR* dir = ::opendir(path.c_str());
-    if (dir == nullptr) return FileStatus(errno, "cannot list", path);
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-      const std::string_view name = entry->d_name;
-      if (name == "." || name == "..") continue;
-      FolderEntry item{std::string(name), FileKind::kOther};
-      if (entry->d_type == DT_REG) {
-        item.kind = FileKind::kFile;
-      } else if (entry->d_type == DT_DIR) {
-        item.kind = FileKind::kFolder;
-      } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-        struct stat st {};
-        item.link = entry->d_type == DT_LNK ||
-                    (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                     S_ISLNK(st.st_mode));
-        if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0) item.kind = KindOf(st.st_mode);
-      }
-      entries->push_back(std::move(item));
-      errno = 0;
-    }
-    const int error = errno;
-    ::closedir(dir);
-    if (error != 0) return FileStatus(error, "cannot list", path);
-    return {};
+    return VisitRealFolder(path,
+                           [entries](const FolderEntry& entry) { entries->push_back(entry); });
   }
 
   FileStatus CreateFolders(const std::string& path, unsigned mode = 0777) override {

@@ -1,6 +1,11 @@
 #include "mapi/maildir/maildir_contents.h"
 
 #include <algorithm>
+#include <unordered_set>
+#include <utility>
+
+#include "mapi/maildir/maildir_listing.h"
+#include "mapi/maildir/props_file.h"
 
 namespace quorvel::mapi {
 namespace {
@@ -22,28 +27,81 @@ const std::vector<PropTag>& MaildirContentsTable::DefaultColumns() {
 }
 
 MaildirContentsTable::MaildirContentsTable(std::shared_ptr<MaildirCore> core,
-                                           std::vector<MessageLocation> messages,
-                                           std::unordered_set<std::string> withProps)
-    : core_(std::move(core)),
-      messages_(std::move(messages)),
-      withProps_(std::move(withProps)),
-      columns_(DefaultColumns()) {}
+                                           std::string folderPath)
+    : core_(std::move(core)), folderPath_(std::move(folderPath)), columns_(DefaultColumns()) {}
 
 bool MaildirContentsTable::IdentityOnly() const {
   return std::all_of(columns_.begin(), columns_.end(), IsIdentity);
 }
 
+const MessageLocation* MaildirContentsTable::Next(Cursor& cursor) {
+  if (cursor.next == cursor.batch.size()) {
+    // Listed again even after a short batch: what arrived since, after the last row
+    // given, is read too; the table ends at a listing that finds nothing more.
+    cursor.batch = core_->ListMessagesAfter(folderPath_, cursor.after, kListBatch);
+    cursor.next = 0;
+    if (cursor.batch.empty()) return nullptr;
+  }
+  const MessageLocation& at = cursor.batch[cursor.next++];
+  cursor.after = at.name.unique;
+  return &at;
+}
+
+std::vector<MessageLocation> MaildirContentsTable::ListAll(std::size_t* given) {
+  const std::string after = cursor_.after;
+  std::vector<MessageLocation> all;
+  *given = 0;
+  Cursor cursor;
+  while (const MessageLocation* at = Next(cursor)) {
+    if (!after.empty() && at->name.unique <= after) ++*given;
+    all.push_back(*at);
+  }
+  return all;
+}
+
+const std::unordered_set<std::string>& MaildirContentsTable::WithProps() {
+  if (!withProps_) withProps_ = UniquesWithProps(core_->files(), core_->root());
+  return *withProps_;
+}
+
+std::optional<Row> MaildirContentsTable::RowAt(const MessageLocation& at, bool identityOnly) {
+  std::vector<PropValue> props;
+  if (identityOnly) {
+    props = core_->IdentityOf(folderPath_, at.name.unique);
+  } else {
+    auto whole = core_->SummaryRow(at, WithProps().count(at.name.unique) > 0);
+    if (!whole) return std::nullopt;  // a file that vanished is skipped
+    props = std::move(*whole);
+  }
+  Row row;
+  row.reserve(columns_.size());
+  for (PropTag column : columns_) row.push_back(ValueForTag(FindPropId(props, column), column));
+  return row;
+}
+
 RowTable& MaildirContentsTable::Snapshot() {
   if (!snapshot_) {
+    // The rows already given are read again, so that a seek back finds them; the
+    // snapshot then goes on after the last of them.
+    std::size_t given = position_;
+    std::vector<MessageLocation> all;
+    if (listed_) {
+      all = *std::exchange(listed_, std::nullopt);
+    } else {
+      all = ListAll(&given);
+    }
     std::vector<std::vector<PropValue>> rows;
-    for (const MessageLocation& at : messages_) {
-      auto row = core_->SummaryRow(at, withProps_.count(at.name.unique) > 0);
-      if (row) rows.push_back(std::move(*row));  // a file that vanished is skipped
+    std::int32_t before = 0;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+      auto row = core_->SummaryRow(all[i], WithProps().count(all[i].name.unique) > 0);
+      if (!row) continue;  // a file that vanished is skipped
+      rows.push_back(std::move(*row));
+      if (i < given) ++before;
     }
     snapshot_ = std::make_unique<RowTable>(std::move(rows), DefaultColumns());
     snapshot_->SetColumns(columns_, 0);
-    if (cursor_ > 0) snapshot_->SeekRow(BOOKMARK_BEGINNING, static_cast<std::int32_t>(cursor_));
-    messages_.clear();
+    if (before > 0) snapshot_->SeekRow(BOOKMARK_BEGINNING, before);
+    cursor_ = Cursor{};
   }
   return *snapshot_;
 }
@@ -58,7 +116,9 @@ HRESULT MaildirContentsTable::SetColumns(std::span<const PropTag> columns, std::
 HRESULT MaildirContentsTable::Restrict(const std::optional<Restriction>& restriction,
                                        std::uint32_t flags) {
   if (!snapshot_ && !restriction) {
-    cursor_ = 0;
+    cursor_ = Cursor{};
+    listed_.reset();
+    position_ = 0;
     return S_OK;
   }
   return Snapshot().Restrict(restriction, flags);
@@ -66,17 +126,25 @@ HRESULT MaildirContentsTable::Restrict(const std::optional<Restriction>& restric
 
 Result<std::int32_t> MaildirContentsTable::SeekRow(Bookmark origin, std::int32_t rowCount) {
   if (snapshot_) return snapshot_->SeekRow(origin, rowCount);
-  // Unrestricted, the rows are the listing's: a seek moves over them unread.
-  std::int64_t base = 0;
-  if (origin == BOOKMARK_CURRENT)
-    base = static_cast<std::int64_t>(cursor_);
-  else if (origin == BOOKMARK_END)
-    base = static_cast<std::int64_t>(messages_.size());
-  else if (origin != BOOKMARK_BEGINNING)
+  if (origin != BOOKMARK_BEGINNING && origin != BOOKMARK_CURRENT && origin != BOOKMARK_END) {
     return MAPI_E_INVALID_PARAMETER;
-  const std::int64_t target =
-      std::clamp<std::int64_t>(base + rowCount, 0, static_cast<std::int64_t>(messages_.size()));
-  cursor_ = static_cast<std::size_t>(target);
+  }
+  // Back to the first row (as every read of a whole table starts) needs no positions.
+  if (!listed_ && origin == BOOKMARK_BEGINNING && rowCount == 0) {
+    cursor_ = Cursor{};
+    return Ok(std::int32_t{0});
+  }
+  if (!listed_) {
+    listed_ = ListAll(&position_);
+    cursor_ = Cursor{};
+  }
+  // The rows are the listing's: a seek moves over them unread.
+  const auto size = static_cast<std::int64_t>(listed_->size());
+  std::int64_t base = 0;
+  if (origin == BOOKMARK_CURRENT) base = static_cast<std::int64_t>(position_);
+  if (origin == BOOKMARK_END) base = size;
+  const std::int64_t target = std::clamp<std::int64_t>(base + rowCount, 0, size);
+  position_ = static_cast<std::size_t>(target);
   return Ok(static_cast<std::int32_t>(target - base));
 }
 
@@ -84,30 +152,35 @@ Result<RowSet> MaildirContentsTable::QueryRows(std::int32_t rowCount, std::uint3
   if (snapshot_) return snapshot_->QueryRows(rowCount, flags);
   if (rowCount <= 0) return MAPI_E_INVALID_PARAMETER;
   const bool identityOnly = IdentityOnly();
+  const auto wanted = static_cast<std::size_t>(rowCount);
   RowSet rows;
-  std::size_t i = cursor_;
-  for (; i < messages_.size() && rows.size() < static_cast<std::size_t>(rowCount); ++i) {
-    const MessageLocation& at = messages_[i];
-    std::vector<PropValue> props;
-    if (identityOnly) {
-      props = core_->IdentityOf(at.folderPath, at.name.unique);
-    } else {
-      auto whole = core_->SummaryRow(at, withProps_.count(at.name.unique) > 0);
-      if (!whole) continue;  // a file that vanished is skipped
-      props = std::move(*whole);
+  if (listed_) {
+    std::size_t i = position_;
+    for (; i < listed_->size() && rows.size() < wanted; ++i) {
+      if (auto row = RowAt((*listed_)[i], identityOnly)) rows.push_back(std::move(*row));
     }
-    Row row;
-    row.reserve(columns_.size());
-    for (PropTag column : columns_) row.push_back(ValueForTag(FindPropId(props, column), column));
-    rows.push_back(std::move(row));
+    if ((flags & TBL_NOADVANCE) == 0) position_ = i;
+    return Ok(std::move(rows));
   }
-  if ((flags & TBL_NOADVANCE) == 0) cursor_ = i;
+  // Without advancing, the rows are read on a copy of the cursor.
+  Cursor peek;
+  Cursor& cursor = (flags & TBL_NOADVANCE) != 0 ? (peek = cursor_) : cursor_;
+  while (rows.size() < wanted) {
+    const MessageLocation* at = Next(cursor);
+    if (at == nullptr) break;
+    if (auto row = RowAt(*at, identityOnly)) rows.push_back(std::move(*row));
+  }
   return Ok(std::move(rows));
 }
 
 Result<std::uint32_t> MaildirContentsTable::GetRowCount(std::uint32_t flags) {
   if (snapshot_) return snapshot_->GetRowCount(flags);
-  return Ok(static_cast<std::uint32_t>(messages_.size()));
+  std::uint32_t count = 0;
+  VisitMaildirFiles(core_->files(), FolderDirectory(core_->root(), folderPath_),
+                    [&](const char*, std::string_view fileName, std::string_view) {
+                      count += ParseMessageFileName(fileName).has_value() ? 1 : 0;
+                    });
+  return Ok(count);
 }
 
 }  // namespace quorvel::mapi

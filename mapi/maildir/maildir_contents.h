@@ -1,17 +1,31 @@
-// Internal to mapi/maildir: a folder's contents table. Its rows are the messages as
-// listed when the table was made; a row's file is read (parsed for the summary
-// columns) only when a column beyond the message's identity is asked for, and only
-// for the rows a QueryRows returns. A reader that wants the entry ids alone (a folder
-// check, a delete of everything) reads no message file at all, and a seek moves over
-// the listing without reading any, so that a page from the end of a folder of
-// 100,000 messages reads that page's files alone. A restriction needs whole rows:
-// the table then reads them all once and goes on as a snapshot (RowTable).
+// Internal to mapi/maildir: a folder's contents table, read from the folder as it goes.
+//
+// Rows come in the order of the messages' unique parts, listed a batch at a time
+// (MaildirCore::ListMessagesAfter): the table keeps one batch and the unique part of
+// the last row it gave, never the whole folder, so a reader of the entry ids alone (a
+// folder check, a delete of everything) reads a folder of any size in constant memory
+// and reads no message file at all. Because the order is by unique part, which a
+// message keeps while it lives in the folder, files added, removed or renamed (a flag
+// change, new/ to cur/) while the table is read never make a row come twice, and a
+// message there from the first read to the last is never left out; one added with a
+// unique part after the last row given is read, one before it is not.
+//
+// A row's file is read (parsed for the summary columns) only when a column beyond the
+// message's identity is asked for, and only for the rows a QueryRows returns. A seek
+// (other than back to the first row, where every read of a whole table starts) needs
+// positions: the table then lists the whole folder once, still reading no file, so
+// that a page from the end of a folder of 100,000 messages reads that page's files
+// alone. A restriction needs whole rows: the table then reads them all once and goes
+// on as a snapshot (RowTable) from the row it had reached.
+//
+// GetRowCount counts the message files on disk at the call (as PR_CONTENT_COUNT does).
 //
 // Not thread-safe, like every Table.
 #ifndef QUORVEL_MAPI_MAILDIR_MAILDIR_CONTENTS_H_
 #define QUORVEL_MAPI_MAILDIR_MAILDIR_CONTENTS_H_
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -24,9 +38,7 @@ namespace quorvel::mapi {
 
 class MaildirContentsTable final : public Table {
  public:
-  // `withProps`: the unique parts of the messages that have saved properties.
-  MaildirContentsTable(std::shared_ptr<MaildirCore> core, std::vector<MessageLocation> messages,
-                       std::unordered_set<std::string> withProps);
+  MaildirContentsTable(std::shared_ptr<MaildirCore> core, std::string folderPath);
 
   HRESULT SetColumns(std::span<const PropTag> columns, std::uint32_t flags) override;
   HRESULT Restrict(const std::optional<Restriction>& restriction, std::uint32_t flags) override;
@@ -36,17 +48,38 @@ class MaildirContentsTable final : public Table {
 
   // The columns a table has before SetColumns.
   static const std::vector<PropTag>& DefaultColumns();
+  // How many messages one listing pass keeps.
+  static constexpr std::size_t kListBatch = 1024;
 
  private:
+  // Where the reading is: the rows after `after` (the unique part of the last row
+  // given; "" before the first), the next of them listed in `batch` from `next` on.
+  struct Cursor {
+    std::string after;
+    std::vector<MessageLocation> batch;
+    std::size_t next = 0;
+  };
+  // The next row's location, listing the next batch when this one is used up;
+  // nothing at the end.
+  const MessageLocation* Next(Cursor& cursor);
+  // Every row's location from the first, and how many of them were given already.
+  std::vector<MessageLocation> ListAll(std::size_t* given);
   // Whole rows from here on: the snapshot every call then goes to.
   RowTable& Snapshot();
   bool IdentityOnly() const;
+  // The unique parts of the messages that have saved properties, listed once.
+  const std::unordered_set<std::string>& WithProps();
+  // The row of the message at `at` in the current columns; nothing for a file gone.
+  std::optional<Row> RowAt(const MessageLocation& at, bool identityOnly);
 
   std::shared_ptr<MaildirCore> core_;
-  std::vector<MessageLocation> messages_;
-  std::unordered_set<std::string> withProps_;
+  std::string folderPath_;
   std::vector<PropTag> columns_;
-  std::size_t cursor_ = 0;
+  Cursor cursor_;
+  // Once a seek needed positions: the whole listing, and the position in it.
+  std::optional<std::vector<MessageLocation>> listed_;
+  std::size_t position_ = 0;
+  std::optional<std::unordered_set<std::string>> withProps_;
   std::unique_ptr<RowTable> snapshot_;  // once whole rows were needed
 };
 

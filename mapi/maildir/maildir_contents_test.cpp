@@ -1,11 +1,14 @@
 // A Maildir folder's contents table reads a message file only for a row that asks for
-// more than the message's ids.
+// more than the message's ids, and reads a large folder a batch at a time while other
+// programs change it: nothing twice, nothing that stayed left out.
 #include "mapi/maildir/maildir_contents.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -82,6 +85,10 @@ TEST_F(MaildirContentsTest, IdsAloneReadNoMessageFile) {
   EXPECT_EQ(GetEntryId((*rest)[0], PR_PARENT_ENTRYID),
             MaildirFolderId(testing::StoreKeyOf(*store_), ""));
   EXPECT_TRUE(table->QueryRows(2, 0)->empty());
+  // Read whole from the first row again, as a scan of the folder's ids does.
+  auto all = HrQueryAllRows(*table, ids, std::nullopt);
+  ASSERT_TRUE(all.ok());
+  EXPECT_EQ(all->size(), 3u);
   EXPECT_EQ(reads_.load(), 0);
   // The same message opens by the id the row gave.
   auto opened = store_->OpenEntry(GetEntryId((*rest)[0], PR_ENTRYID), MAPI_BEST_ACCESS);
@@ -161,6 +168,168 @@ TEST_F(MaildirContentsTest, AFileGoneAfterTheListingIsLeftOutOfThePage) {
   EXPECT_EQ(GetString8((*rows)[0], PR_SUBJECT), "s0");
   EXPECT_EQ(GetString8((*rows)[1], PR_SUBJECT), "s2");
   EXPECT_TRUE(table->QueryRows(2, 0)->empty());
+}
+
+// --- A large folder, read in batches ---
+
+// "17000<n, five digits>.M.host": unique parts that sort as their numbers.
+std::string Unique(int n) {
+  char name[32];
+  std::snprintf(name, sizeof name, "17000%05d.M.host", n);
+  return name;
+}
+
+class LargeFolderTest : public ::testing::Test {
+ protected:
+  static constexpr int kMessages = 2 * static_cast<int>(MaildirContentsTable::kListBatch) + 300;
+
+  void SetUp() override {
+    for (const char* folder : {"", "/.Spam"}) {
+      for (const char* sub : {"cur", "new", "tmp"}) {
+        ASSERT_TRUE(files_.CreateFolders(std::string(kRoot) + folder + "/" + sub).ok());
+      }
+    }
+    // Every third message is new mail, the others read.
+    for (int n = 0; n < kMessages; ++n) files_.PutFile(PathOf(n), "Subject: m\n\nbody\n");
+    files_.SetFault([this](platform::MemoryFileSystem::Call call, const std::string&) {
+      if (call == platform::MemoryFileSystem::Call::kList) ++lists_;
+      return 0;
+    });
+    MaildirOptions options;
+    options.watch = false;
+    options.files = &files_;
+    store_ = *OpenMaildirStore(kRoot, options);
+    key_ = testing::StoreKeyOf(*store_);
+    inbox_ = Folder("");
+  }
+  std::shared_ptr<mapi::Folder> Folder(const std::string& path) {
+    return store_->OpenEntry(MaildirFolderId(key_, path), 0)->As<mapi::Folder>();
+  }
+  static std::string PathOf(int n) {
+    return std::string(kRoot) + (n % 3 == 0 ? "/new/" + Unique(n) : "/cur/" + Unique(n) + ":2,S");
+  }
+  // The unique parts of the rows of the next QueryRows(count).
+  std::vector<std::string> Next(Table& table, int count, std::uint32_t flags = 0) {
+    std::vector<std::string> uniques;
+    auto rows = table.QueryRows(count, flags);
+    EXPECT_TRUE(rows.ok());
+    for (const Row& row : *rows) {
+      auto id = DecodeMaildirId(GetEntryId(row, PR_ENTRYID).bytes());
+      EXPECT_TRUE(id.has_value());
+      if (id) uniques.push_back(id->unique);
+    }
+    return uniques;
+  }
+
+  platform::MemoryFileSystem files_;
+  std::atomic<int> lists_{0};
+  std::shared_ptr<MsgStore> store_;
+  StoreKey key_ = 0;
+  std::shared_ptr<mapi::Folder> inbox_;
+};
+
+TEST_F(LargeFolderTest, ChangesWhileTheTableIsReadNeitherRepeatNorLoseAMessage) {
+  auto table = *inbox_->GetContentsTable(0);
+  const PropTag ids[] = {PR_ENTRYID};
+  ASSERT_EQ(table->SetColumns(ids, 0), S_OK);
+  EXPECT_EQ(*table->GetRowCount(0), static_cast<std::uint32_t>(kMessages));
+
+  std::map<std::string, int> seen;            // unique part -> times given
+  std::set<std::string> mustSee, mustNotSee;  // by what happened to them meanwhile
+  for (int n = 0; n < kMessages; ++n) mustSee.insert(Unique(n));
+  std::set<int> touched;
+  int added = 0;
+  for (;;) {
+    const std::vector<std::string> rows = Next(*table, 100);
+    if (rows.empty()) break;
+    for (const std::string& unique : rows) ++seen[unique];
+    const int at = std::stoi(rows.back().substr(5, 5));  // the last message given
+    // Another client works on the folder between two reads, on messages behind the
+    // cursor and ahead of it, across the batches the table lists: each message at most
+    // once, what is done chosen by its number.
+    for (int n : {at - 50, at + 1, at + 700, at + 1500}) {
+      if (n < 0 || n >= kMessages || !touched.insert(n).second) continue;
+      switch (n % 4) {
+        case 0:  // new mail read (new/ to cur/), or read mail flagged: renamed
+          ASSERT_TRUE(files_
+                          .Rename(PathOf(n), n % 3 == 0
+                                                 ? std::string(kRoot) + "/cur/" + Unique(n) + ":2,S"
+                                                 : PathOf(n) + "F")
+                          .ok());
+          break;
+        case 1:  // deleted: if not given yet, it must not come
+          ASSERT_TRUE(files_.Remove(PathOf(n)).ok());
+          mustSee.erase(Unique(n));
+          if (n > at) mustNotSee.insert(Unique(n));
+          break;
+        case 2:  // a stale copy left in new/ beside the cur/ file
+          if (n % 3 != 0)
+            files_.PutFile(std::string(kRoot) + "/new/" + Unique(n), "Subject: m\n\n");
+          break;
+        default:
+          break;
+      }
+    }
+    // New mail while the first messages are read: one sorting after everything (to be
+    // given), one before the cursor (not).
+    if (at >= kMessages) continue;
+    const int late = kMessages + ++added;
+    files_.PutFile(std::string(kRoot) + "/new/" + Unique(late), "Subject: new\n\nbody\n");
+    mustSee.insert(Unique(late));
+    files_.PutFile(std::string(kRoot) + "/new/" + Unique(at).substr(0, 10) + ".A.early",
+                   "Subject: early\n\nbody\n");
+    mustNotSee.insert(Unique(at).substr(0, 10) + ".A.early");
+  }
+  for (const auto& [unique, times] : seen) EXPECT_EQ(times, 1) << unique;
+  for (const std::string& unique : mustSee) EXPECT_EQ(seen.count(unique), 1u) << unique;
+  for (const std::string& unique : mustNotSee) EXPECT_EQ(seen.count(unique), 0u) << unique;
+  EXPECT_GT(added, 20);
+}
+
+TEST_F(LargeFolderTest, APeekAndASnapshotGoOnFromWhereTheReadingIs) {
+  auto table = *inbox_->GetContentsTable(0);
+  const PropTag ids[] = {PR_ENTRYID};
+  ASSERT_EQ(table->SetColumns(ids, 0), S_OK);
+  ASSERT_EQ(Next(*table, 1000).size(), 1000u);
+  // Across the end of the first listing, without moving on.
+  const std::vector<std::string> peeked = Next(*table, 50, TBL_NOADVANCE);
+  ASSERT_EQ(peeked.size(), 50u);
+  EXPECT_EQ(peeked.front(), Unique(1000));
+  EXPECT_EQ(Next(*table, 50), peeked);
+  // Whole rows from here on: the snapshot starts after the rows given.
+  const PropTag both[] = {PR_ENTRYID, PR_SUBJECT};
+  ASSERT_EQ(table->SetColumns(both, 0), S_OK);
+  EXPECT_EQ(Next(*table, 1).front(), Unique(1050));
+  ASSERT_EQ(*table->SeekRow(BOOKMARK_BEGINNING, 0), 0);
+  EXPECT_EQ(Next(*table, 2), (std::vector<std::string>{Unique(0), Unique(1)}));
+  EXPECT_EQ(*table->GetRowCount(0), static_cast<std::uint32_t>(kMessages));
+}
+
+TEST_F(LargeFolderTest, MovingManyMessagesReadsTheFolderOncePerBatchNotPerMessage) {
+  // The ids a reader collected while the index filled with the rest of the folder.
+  auto table = *inbox_->GetContentsTable(0);
+  auto rows = HrQueryAllRows(*table, std::vector<PropTag>{PR_ENTRYID}, std::nullopt);
+  ASSERT_TRUE(rows.ok());
+  std::vector<EntryId> every;
+  for (const Row& row : *rows) every.push_back(GetEntryId(row, PR_ENTRYID));
+  ASSERT_EQ(every.size(), static_cast<std::size_t>(kMessages));
+  std::vector<EntryId> odd;
+  for (std::size_t i = 1; i < every.size(); i += 2) odd.push_back(every[i]);
+
+  lists_ = 0;
+  ASSERT_EQ(inbox_->CopyMessages(odd, *Folder("Spam"), MESSAGE_MOVE), S_OK);
+  EXPECT_LT(lists_.load(), 20);  // new/ and cur/ once for each thousand, not each message
+  std::size_t inInbox = 0;
+  std::size_t inSpam = 0;
+  for (const char* dir : {"/new", "/cur"}) {
+    std::vector<platform::FolderEntry> entries;
+    files_.ListFolder(std::string(kRoot) + dir, &entries);
+    inInbox += entries.size();
+    files_.ListFolder(std::string(kRoot) + "/.Spam" + dir, &entries);
+    inSpam += entries.size();
+  }
+  EXPECT_EQ(inSpam, odd.size());
+  EXPECT_EQ(inInbox + inSpam, static_cast<std::size_t>(kMessages));
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include "mapi/deferred_message.h"
 #include "mapi/maildir/keywords_file.h"
-#include "mapi/maildir/maildir_listing.h"
 #include "mapi/maildir/props_file.h"
 #include "mapi/mime/mime_message.h"
 #include "platform/file_system.h"
@@ -113,75 +112,6 @@ std::vector<std::string> MaildirCore::Subfolders(const std::string& parent) cons
   }
   std::sort(out.begin(), out.end());
   return out;
-}
-
-MaildirCore::FolderIndex MaildirCore::Scan(const std::string& folderPath) const {
-  FolderIndex index;
-  const std::string folder = FolderDirectory(root_, folderPath);
-  for (const char* sub : {"new", "cur"}) {
-    std::vector<std::string> names;
-    ListMaildirFiles(files_, folder, sub, &names);  // a subfolder that cannot be listed has none
-    for (std::string& fileName : names) {
-      auto name = ParseMessageFileName(fileName);
-      if (!name) continue;
-      MessageLocation at{folderPath, sub, std::move(fileName), *name};
-      index[name->unique] = std::move(at);  // cur/ wins over a stale copy in new/
-    }
-  }
-  return index;
-}
-
-std::vector<MessageLocation> MaildirCore::ListMessages(const std::string& folderPath) {
-  FolderIndex index = Scan(folderPath);
-  std::vector<MessageLocation> out;
-  out.reserve(index.size());
-  for (const auto& [unique, at] : index) out.push_back(at);
-  std::sort(out.begin(), out.end(), [](const MessageLocation& a, const MessageLocation& b) {
-    return a.name.unique < b.name.unique;
-  });
-  std::lock_guard<std::mutex> lock(mutex_);
-  index_[folderPath] = std::move(index);
-  return out;
-}
-
-std::optional<MessageLocation> MaildirCore::Locate(const std::string& folderPath,
-                                                   const std::string& unique) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto folder = index_.find(folderPath);
-    if (folder != index_.end()) {
-      auto it = folder->second.find(unique);
-      if (it != folder->second.end() && files_.Exists(PathOf(it->second))) {
-        return it->second;
-      }
-    }
-  }
-  if (!FolderExists(folderPath)) return std::nullopt;
-  // New mail sits in new/ under its bare unique part: found without listing a folder
-  // that a burst of deliveries may have filled.
-  platform::FileInfo info;
-  MessageLocation fresh{folderPath, "new", unique, MessageFileName{unique, "", false}};
-  if (files_.Stat(PathOf(fresh), &info).ok() && info.kind == platform::FileKind::kFile) {
-    Remember(fresh);
-    return fresh;
-  }
-  FolderIndex index = Scan(folderPath);
-  std::optional<MessageLocation> found;
-  if (auto it = index.find(unique); it != index.end()) found = it->second;
-  std::lock_guard<std::mutex> lock(mutex_);
-  index_[folderPath] = std::move(index);
-  return found;
-}
-
-void MaildirCore::Forget(const std::string& folderPath, const std::string& unique) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (auto folder = index_.find(folderPath); folder != index_.end()) folder->second.erase(unique);
-}
-
-void MaildirCore::Remember(const MessageLocation& at) {
-  // A folder's index may hold only some of its messages: Locate checks each hit on disk.
-  std::lock_guard<std::mutex> lock(mutex_);
-  index_[at.folderPath][at.name.unique] = at;
 }
 
 namespace {

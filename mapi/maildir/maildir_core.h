@@ -5,10 +5,16 @@
 // folder and unique part, renames it, and on ENOENT rescans the folder once (another
 // client may have changed its flags) before answering MAPI_E_NOT_FOUND.
 //
-// Locking: mutex_ guards index_ (per folder: unique part -> where its file was last
-// seen; a cache that may miss messages and is checked on disk at each hit) and
-// summaries_ (contents-table rows by path, size and time). It is never held across a
-// file operation that can block for long or across a call into the watcher's sinks.
+// Locking: mutex_ guards the index (index_, olderIndex_, indexed_: per folder, unique
+// part -> where its file was last seen; a cache that may miss messages and is checked
+// on disk at each hit) and summaries_ (contents-table rows by path, size and time). It
+// is never held across a file operation that can block for long or across a call into
+// the watcher's sinks.
+//
+// Memory: the index holds at most 2 * kIndexGeneration messages whatever the folders'
+// sizes (when the newer generation is full it becomes the older and the older is
+// dropped), and no call here keeps a whole folder's listing: a folder is read in
+// passes that keep only what they look for (ListMessagesAfter, LocateMany).
 #ifndef QUORVEL_MAPI_MAILDIR_MAILDIR_CORE_H_
 #define QUORVEL_MAPI_MAILDIR_MAILDIR_CORE_H_
 
@@ -51,9 +57,22 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
   // Direct subfolders of `parent` (paths), sorted.
   std::vector<std::string> Subfolders(const std::string& parent) const;
 
-  // The messages of a folder as they are on disk now (refreshes the index).
+  // The messages of a folder as they are on disk now, by unique part.
   std::vector<MessageLocation> ListMessages(const std::string& folderPath);
+  // The first `limit` messages of a folder whose unique parts sort after `after` (""
+  // : from the first), by unique part, read in one pass that keeps at most `limit`
+  // of them; they are remembered in the index. A message in both new/ and cur/ is
+  // listed once, as its cur/ file. REQUIRES: limit > 0.
+  std::vector<MessageLocation> ListMessagesAfter(const std::string& folderPath,
+                                                 const std::string& after, std::size_t limit);
+  // Where a message's file is now (nothing when it is gone): the index, else new/
+  // under its bare unique part, else one pass over the folder.
   std::optional<MessageLocation> Locate(const std::string& folderPath, const std::string& unique);
+  // Finds the files of those of `uniques` the index does not know in one pass over the
+  // folder and remembers them, and remembers the others afresh, so that an operation
+  // on up to a thousand messages of a large folder finds each without reading the
+  // folder once for each.
+  void LocateMany(const std::string& folderPath, const std::vector<std::string>& uniques);
 
   // A contents-table row (summary properties, identity, flags, saved properties).
   // Nothing when the file vanished.
@@ -87,9 +106,15 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
 
  private:
   using FolderIndex = std::unordered_map<std::string, MessageLocation>;
-  FolderIndex Scan(const std::string& folderPath) const;
+  static constexpr std::size_t kIndexGeneration = 4096;
+  // The one file of `unique` in the folder (cur/ before new/), found in one pass.
+  std::optional<MessageLocation> FindOnDisk(const std::string& folderPath,
+                                            const std::string& unique) const;
+  const MessageLocation* IndexedLocked(const std::string& folderPath,
+                                       const std::string& unique) const;
   void Forget(const std::string& folderPath, const std::string& unique);
   void Remember(const MessageLocation& at);
+  void RememberLocked(const MessageLocation& at);
   HRESULT Rename(const MessageLocation& from, const MessageLocation& to, bool noReplace);
   // Renames the message at `at` into `destination` under a fresh unique part.
   HRESULT MoveFile(const MessageLocation& at, const std::string& destination,
@@ -109,8 +134,10 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
     std::vector<PropValue> props;
   };
   mutable std::mutex mutex_;
-  std::unordered_map<std::string, FolderIndex> index_;  // guarded by mutex_
-  std::unordered_map<std::string, Summary> summaries_;  // guarded by mutex_
+  std::unordered_map<std::string, FolderIndex> index_;       // guarded by mutex_
+  std::unordered_map<std::string, FolderIndex> olderIndex_;  // guarded by mutex_
+  std::size_t indexed_ = 0;                                  // entries in index_; guarded by mutex_
+  std::unordered_map<std::string, Summary> summaries_;       // guarded by mutex_
 
   std::unique_ptr<MaildirWatcher> watcher_;  // last: its thread stops first
 };

@@ -14,18 +14,6 @@
 namespace quorvel::mapi {
 namespace {
 
-// Unique parts that have a properties file, read once per table.
-std::unordered_set<std::string> UniquesWithProps(platform::FileSystem& files,
-                                                 const std::string& root) {
-  std::unordered_set<std::string> out;
-  std::vector<platform::FolderEntry> entries;
-  files.ListFolder(root + "/" + std::string(kPropsFolder), &entries);  // none: no entries
-  for (platform::FolderEntry& entry : entries) {
-    if (!entry.name.empty() && entry.name[0] != '.') out.insert(std::move(entry.name));
-  }
-  return out;
-}
-
 std::string DisplayName(const std::string& path) {
   return path.empty() ? std::string("Inbox")
                       : platform::Utf8ToAnsi(std::string(FolderLeafName(path)));
@@ -45,18 +33,17 @@ std::vector<PropValue> MaildirFolder::AllProps(bool withCounts) const {
   // popup asks for the spam folder's count with every spam moved into it.
   std::int32_t count = 0;
   std::int32_t unread = 0;
-  for (const char* sub : {"new", "cur"}) {
-    std::vector<std::string> names;
-    if (withCounts)
-      ListMaildirFiles(core_->files(), FolderDirectory(core_->root(), path_), sub, &names);
-    for (const std::string& fileName : names) {
-      auto name = ParseMessageFileName(fileName);
-      if (!name) continue;
-      ++count;
-      if (name->flags.find('S') == std::string::npos) ++unread;
-    }
+  if (withCounts) {
+    VisitMaildirFiles(core_->files(), FolderDirectory(core_->root(), path_),
+                      [&](const char*, std::string_view fileName, std::string_view) {
+                        auto name = ParseMessageFileName(fileName);
+                        if (!name) return;
+                        ++count;
+                        if (name->flags.find('S') == std::string::npos) ++unread;
+                      });
   }
   bool hasSubfolders = !core_->Subfolders(path_).empty();
+
   std::vector<PropValue> props = {
       PropValue::Id(PR_ENTRYID, core_->FolderId(path_)),
       PropValue::Id(PR_RECORD_KEY, core_->FolderId(path_)),
@@ -107,8 +94,7 @@ Result<std::shared_ptr<Stream>> MaildirFolder::OpenProperty(PropTag tag, std::ui
 Result<std::shared_ptr<Table>> MaildirFolder::GetContentsTable(std::uint32_t) {
   if (!core_->FolderExists(path_)) return MAPI_E_OBJECT_DELETED;
   // Message files are read only for rows that ask for more than ids (maildir_contents.h).
-  return Ok(std::shared_ptr<Table>(std::make_shared<MaildirContentsTable>(
-      core_, core_->ListMessages(path_), UniquesWithProps(core_->files(), core_->root()))));
+  return Ok(std::shared_ptr<Table>(std::make_shared<MaildirContentsTable>(core_, path_)));
 }
 
 Result<std::shared_ptr<Table>> MaildirFolder::GetHierarchyTable(std::uint32_t) {
@@ -133,22 +119,38 @@ std::optional<std::string> MaildirFolder::UniqueOf(const EntryId& id) const {
   return decoded->unique;
 }
 
+HRESULT MaildirFolder::ForEachOwnMessage(std::span<const EntryId> messages,
+                                         const std::function<HRESULT(const std::string&)>& act) {
+  // Within the index's reach: what one batch looks up is still known when it is used.
+  constexpr std::size_t kLocateBatch = 1024;
+  std::size_t next = 0;
+  return ForEachMessage(messages, [&](const EntryId& id) {
+    if (next % kLocateBatch == 0) {
+      std::vector<std::string> uniques;
+      for (const EntryId& ahead :
+           messages.subspan(next, std::min(kLocateBatch, messages.size() - next))) {
+        if (auto unique = UniqueOf(ahead)) uniques.push_back(std::move(*unique));
+      }
+      core_->LocateMany(path_, uniques);
+    }
+    ++next;
+    auto unique = UniqueOf(id);
+    return unique ? act(*unique) : MAPI_E_NOT_FOUND;
+  });
+}
+
 HRESULT MaildirFolder::CopyMessages(std::span<const EntryId> messages, Folder& destination,
                                     std::uint32_t flags) {
   auto* target = dynamic_cast<MaildirFolder*>(&destination);
   if (target == nullptr || target->core_ != core_) return MAPI_E_NO_SUPPORT;
-  return ForEachMessage(messages, [&](const EntryId& id) {
-    auto unique = UniqueOf(id);
-    return unique ? core_->MoveOrCopy(path_, *unique, target->path_, (flags & MESSAGE_MOVE) != 0)
-                  : MAPI_E_NOT_FOUND;
+  return ForEachOwnMessage(messages, [&](const std::string& unique) {
+    return core_->MoveOrCopy(path_, unique, target->path_, (flags & MESSAGE_MOVE) != 0);
   });
 }
 
 HRESULT MaildirFolder::DeleteMessages(std::span<const EntryId> messages, std::uint32_t) {
-  return ForEachMessage(messages, [&](const EntryId& id) {
-    auto unique = UniqueOf(id);
-    return unique ? core_->Delete(path_, *unique) : MAPI_E_NOT_FOUND;
-  });
+  return ForEachOwnMessage(messages,
+                           [&](const std::string& unique) { return core_->Delete(path_, unique); });
 }
 
 Result<std::shared_ptr<Folder>> MaildirFolder::CreateFolder(std::uint32_t, const std::string& name,

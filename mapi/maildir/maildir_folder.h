@@ -7,6 +7,7 @@
 #ifndef QUORVEL_MAPI_MAILDIR_MAILDIR_FOLDER_H_
 #define QUORVEL_MAPI_MAILDIR_MAILDIR_FOLDER_H_
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -54,6 +55,10 @@ class MaildirFolder final : public Folder {
   std::vector<PropValue> AllProps(bool withCounts) const;
   // The unique part of a message id of this folder, or nothing.
   std::optional<std::string> UniqueOf(const EntryId& id) const;
+  // ForEachMessage with each id's unique part (MAPI_E_NOT_FOUND for an id of another
+  // folder); the files are looked up a batch at a time (MaildirCore::LocateMany).
+  HRESULT ForEachOwnMessage(std::span<const EntryId> messages,
+                            const std::function<HRESULT(const std::string& unique)>& act);
 
   std::shared_ptr<MaildirCore> core_;
   std::string path_;

@@ -72,7 +72,11 @@ HRESULT MaildirCore::DeleteFolder(const std::string& folderPath, std::uint32_t f
     files_.RemoveAll(trash);
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      index_.erase(*it);
+      if (auto folder = index_.find(*it); folder != index_.end()) {
+        indexed_ -= folder->second.size();
+        index_.erase(folder);
+      }
+      olderIndex_.erase(*it);
     }
     Notification n;
     n.eventType = fnevObjectDeleted;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/folder_visit.h"
+
 namespace quorvel::mapi {
 
 platform::FileStatus ListMaildirFiles(platform::FileSystem& files, const std::string& folder,
@@ -18,6 +20,19 @@ platform::FileStatus ListMaildirFiles(platform::FileSystem& files, const std::st
   }
   std::sort(names->begin(), names->end());
   return {};
+}
+
+void VisitMaildirFiles(platform::FileSystem& files, const std::string& folder,
+                       const MaildirFileVisit& visit) {
+  for (const char* sub : {"new", "cur"}) {
+    platform::VisitFolder(files, platform::JoinFilePath(folder, sub),
+                          [&](const platform::FolderEntry& entry) {
+                            if (entry.name.empty() || entry.name[0] == '.') return;
+                            if (entry.kind != platform::FileKind::kFile) return;
+                            const std::string_view name = entry.name;
+                            visit(sub, name, name.substr(0, name.find(':')));
+                          });
+  }
 }
 
 }  // namespace quorvel::mapi

@@ -8,6 +8,7 @@
 
 #include "platform/code_page.h"
 #include "platform/file_system.h"
+#include "platform/folder_visit.h"
 
 namespace quorvel::mapi {
 namespace {
@@ -154,6 +155,16 @@ bool MoveMessageProps(platform::FileSystem& files, const std::string& root, std:
 void RemoveMessageProps(platform::FileSystem& files, const std::string& root,
                         std::string_view unique) {
   files.Remove(PropsPath(root, unique));
+}
+
+std::unordered_set<std::string> UniquesWithProps(platform::FileSystem& files,
+                                                 const std::string& root) {
+  std::unordered_set<std::string> out;
+  platform::VisitFolder(files, root + "/" + std::string(kPropsFolder),
+                        [&](const platform::FolderEntry& entry) {
+                          if (!entry.name.empty() && entry.name[0] != '.') out.insert(entry.name);
+                        });
+  return out;
 }
 
 }  // namespace quorvel::mapi

@@ -23,6 +23,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "mapi/prop_value.h"
@@ -49,6 +50,9 @@ bool MoveMessageProps(platform::FileSystem& files, const std::string& root, std:
                       std::string_view to);
 void RemoveMessageProps(platform::FileSystem& files, const std::string& root,
                         std::string_view unique);
+// The unique parts that have a properties file (none when the folder is missing).
+std::unordered_set<std::string> UniquesWithProps(platform::FileSystem& files,
+                                                 const std::string& root);
 
 }  // namespace quorvel::mapi
 
