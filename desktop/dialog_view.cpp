@@ -2,14 +2,18 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -19,7 +23,52 @@ namespace {
 constexpr int kTabStopPixels = 160;  // the test message's two columns
 constexpr int kRowRole = Qt::UserRole + 1;
 
+// A read-only text box grows to show this many lines, and this wide; a list's column
+// is at least this wide, so that an address fits it.
+constexpr int kReadOnlyLines = 16;
+constexpr int kReadOnlyWidth = 640;
+constexpr int kListColumnWidth = 200;
+
 QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// A read-only multi-line box as tall as its lines (up to kReadOnlyLines) and as wide as
+// its longest (up to kReadOnlyWidth). Text in columns (tabs) keeps its lines; other
+// text wraps past that width.
+void FitReadOnly(QPlainTextEdit& box, const QString& text) {
+  const QStringList lines = text.split('\n');
+  const QFontMetrics metrics = box.fontMetrics();
+  int longest = 0;
+  for (const QString& line : lines) {
+    int width = 0;
+    for (const QString& cell : line.split('\t')) {
+      width = (width == 0 ? 0 : (width / kTabStopPixels + 1) * kTabStopPixels) +
+              metrics.horizontalAdvance(cell);
+    }
+    longest = std::max(longest, width);
+  }
+  const int frame = 2 * box.frameWidth() + 2 * static_cast<int>(box.document()->documentMargin());
+  box.setLineWrapMode(text.contains('\t') ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+  box.setMinimumWidth(std::min(longest + frame + 4, kReadOnlyWidth));
+  const int shown = std::clamp<int>(static_cast<int>(lines.size()), 2, kReadOnlyLines);
+  box.setFixedHeight(metrics.lineSpacing() * shown + frame + 2);
+}
+
+// `text` as rich text with each "<target|shown>" made a link to target; "" when it
+// has none.
+QString LinkedText(const QString& text) {
+  static const QRegularExpression kLink(R"(<([^<>|]+)\|([^<>]+)>)");
+  QString rich;
+  qsizetype done = 0;
+  for (const QRegularExpressionMatch& link : kLink.globalMatch(text)) {
+    rich += text.mid(done, link.capturedStart() - done).toHtmlEscaped();
+    rich += "<a href=\"" + link.captured(1).toHtmlEscaped() + "\">" +
+            link.captured(2).toHtmlEscaped() + "</a>";
+    done = link.capturedEnd();
+  }
+  if (done == 0) return {};
+  rich += text.mid(done).toHtmlEscaped();
+  return rich.replace('\n', "<br>");
+}
 
 QLabel* Caption(const ui::Control& control, QWidget* buddy) {
   auto* label = new QLabel(Q(control.label));
@@ -74,7 +123,15 @@ void DialogView::Build() {
   building_ = true;
   QLayout* root = layout();
   while (QLayoutItem* item = root->takeAt(0)) {
-    if (QWidget* widget = item->widget()) widget->deleteLater();
+    // Out of the dialog at once: until it is deleted (later, as a press of one of its
+    // buttons may be what rebuilds), it would still be drawn under the new one and
+    // found among the dialog's children; a nested event loop (a session's Next) does
+    // not delete it.
+    if (QWidget* widget = item->widget()) {
+      widget->hide();
+      widget->setParent(nullptr);
+      widget->deleteLater();
+    }
     delete item;
   }
   controls_.clear();
@@ -156,7 +213,7 @@ QWidget* DialogView::AddControl(QVBoxLayout* layout, const ui::Control& control)
         auto* text = new QPlainTextEdit(Q(control.text));
         text->setReadOnly(control.readOnly);
         text->setTabStopDistance(kTabStopPixels);
-        if (control.readOnly) text->setLineWrapMode(QPlainTextEdit::NoWrap);  // columns stay
+        if (control.readOnly) FitReadOnly(*text, Q(control.text));
         connect(text, &QPlainTextEdit::textChanged, this, changed);
         edit = text;
       } else {
@@ -192,6 +249,7 @@ QWidget* DialogView::AddControl(QVBoxLayout* layout, const ui::Control& control)
       list->setHeaderLabels(headings);
       list->setHeaderHidden(headings.isEmpty());
       list->header()->setSectionResizeMode(QHeaderView::Stretch);  // equal halves
+      list->setMinimumWidth(std::max(1, static_cast<int>(headings.size())) * kListColumnWidth);
       const bool marks = !control.rowChecked.empty();
       for (std::size_t r = 0; r < control.rows.size(); ++r) {
         auto* item = new QTreeWidgetItem;
@@ -221,11 +279,27 @@ QWidget* DialogView::AddControl(QVBoxLayout* layout, const ui::Control& control)
     }
     case ui::ControlKind::kLabel:
     default: {
+      // "Verdict: good" on one line; a text of several lines under its label; a text
+      // that only repeats a link's target is left out.
       QString text = Q(control.label);
-      if (!control.text.empty()) text += (text.isEmpty() ? "" : "\n") + Q(control.text);
-      auto* label = new QLabel(text);
-      label->setTextFormat(Qt::PlainText);
+      const QString value = Q(control.text);
+      if (!value.isEmpty() && !text.contains("<" + value + "|")) {
+        text += (text.isEmpty() ? "" : value.contains('\n') ? "\n" : " ") + value;
+      }
+      auto* label = new QLabel;
       label->setWordWrap(true);
+      const QString linked = LinkedText(text);
+      if (linked.isEmpty()) {
+        label->setTextFormat(Qt::PlainText);
+        label->setText(text);
+      } else {
+        label->setTextFormat(Qt::RichText);
+        label->setText(linked);
+        label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+        connect(label, &QLabel::linkActivated, this, [](const QString& target) {
+          QDesktopServices::openUrl(QUrl::fromUserInput(target));
+        });
+      }
       layout->addWidget(label);
       return label;
     }

@@ -1,9 +1,12 @@
 // DialogView: any dialog model (ui/dialog.h) as a real dialog, built from the model
-// alone so that a new model shows without a change here. Controls by kind: a label,
-// a check box, a line or a multi-line text box, a drop-down choice, a list view
-// (columns of equal width, whole rows selected, sorted by a click on a header and
-// reversed by a second, keep marks as check boxes, one or several rows selected); a
-// kind this build does not know shows as a label. A sheet's pages are tabs, a
+// alone so that a new model shows without a change here. Controls by kind: a label
+// (its label and a one-line text on one line; each "<target|shown>" in it a link,
+// opened with the user's own handler), a check box, a line or a multi-line text box
+// (a read-only one as tall and wide as its text, up to 16 lines and 640 pixels), a
+// drop-down choice, a list view (columns of equal width, at least 200 pixels each,
+// whole rows selected, sorted by a click on a header and reversed by a second, keep
+// marks as check boxes, one or several rows selected); a kind this build does not
+// know shows as a label. A sheet's pages are tabs, a
 // wizard's page is shown alone under its title; "&" in texts marks access keys
 // (Alt+letter). Whether a control or button may be used is ui::IsEnabled, asked
 // again after every change the user makes.

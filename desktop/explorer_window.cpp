@@ -1,6 +1,7 @@
 #include "desktop/explorer_window.h"
 
 #include <QAction>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -10,6 +11,7 @@
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTreeView>
 #include <sstream>
@@ -46,8 +48,17 @@ ExplorerWindow::ExplorerWindow(HostLink& link, QWidget* parent)
   messages_->verticalHeader()->setDefaultSectionSize(messages_->fontMetrics().height() + 6);
   messages_->horizontalHeader()->setStretchLastSection(false);
   messages_->horizontalHeader()->setSectionResizeMode(MessageModel::kSubject, QHeaderView::Stretch);
-  messages_->setColumnWidth(MessageModel::kSender, 220);
-  messages_->setColumnWidth(MessageModel::kDate, 140);
+  // Wide enough for a date and for "Unread" in the bold of unread rows.
+  QFont bold = messages_->font();
+  bold.setBold(true);
+  const QFontMetrics boldMetrics(bold);
+  const int padding = 3 * messages_->style()->pixelMetric(QStyle::PM_HeaderMargin) + 8;
+  messages_->setColumnWidth(MessageModel::kSender, 260);
+  messages_->setColumnWidth(
+      MessageModel::kDate,
+      boldMetrics.horizontalAdvance(DateText("2026-12-28T23:58:58Z")) + padding);
+  messages_->setColumnWidth(MessageModel::kRead,
+                            boldMetrics.horizontalAdvance(tr("Unread")) + padding);
   verdict_->setReadOnly(true);
   verdict_->setObjectName("verdict");
   verdict_->setPlaceholderText(
@@ -64,6 +75,7 @@ ExplorerWindow::ExplorerWindow(HostLink& link, QWidget* parent)
   split->addWidget(folders_);
   split->addWidget(right);
   split->setStretchFactor(1, 3);
+  split->setSizes({200, 800});
   setCentralWidget(split);
   resize(1000, 640);
 

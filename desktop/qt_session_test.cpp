@@ -101,20 +101,19 @@ class QtSessionTest : public QObject {
     desktop::QtUi presenter;
     std::atomic<std::int32_t> result{0};
     std::thread owner([&] { result = ui::RunWizard(presenter, d); });
-    const auto titled = [](const char* title) {
-      return [title](DialogView* view) {
+    // The page shown with its button enabled: the run enables it only after the page
+    // shows, and a click on a disabled button is lost.
+    const auto ready = [](const char* title, std::int32_t button) {
+      return [title, button](DialogView* view) {
         auto* label = view->findChild<QLabel*>("page-title");
-        return label && label->text() == title;
+        QPushButton* push = view->ButtonWidget(button);
+        return label && label->text() == title && push && push->isEnabled();
       };
     };
-    WhenShown(titled("Welcome"), [](DialogView* view) {
-      QVERIFY(view->ButtonWidget(ui::kNextButton));
-      view->ButtonWidget(ui::kNextButton)->click();
-    });
-    WhenShown(titled("All done"), [](DialogView* view) {
-      QVERIFY(view->ButtonWidget(ui::kFinishButton));
-      view->ButtonWidget(ui::kFinishButton)->click();
-    });
+    WhenShown(ready("Welcome", ui::kNextButton),
+              [](DialogView* view) { view->ButtonWidget(ui::kNextButton)->click(); });
+    WhenShown(ready("All done", ui::kFinishButton),
+              [](DialogView* view) { view->ButtonWidget(ui::kFinishButton)->click(); });
     QTRY_COMPARE_WITH_TIMEOUT(result.load(), ui::kFinishButton, 10000);
     owner.join();
   }

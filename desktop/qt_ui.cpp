@@ -59,8 +59,9 @@ QMessageBox::Icon IconOf(std::uint32_t style) {
 // update.
 class DialogProgress final : public ui::Progress {
  public:
-  DialogProgress(QProgressDialog* dialog, std::shared_ptr<std::atomic<bool>> cancelled)
-      : dialog_(dialog), cancelled_(std::move(cancelled)) {}
+  DialogProgress(QProgressDialog* dialog, QString title,
+                 std::shared_ptr<std::atomic<bool>> cancelled)
+      : dialog_(dialog), title_(std::move(title)), cancelled_(std::move(cancelled)) {}
   ~DialogProgress() override {
     QPointer<QProgressDialog> dialog = dialog_;
     QMetaObject::invokeMethod(
@@ -74,7 +75,8 @@ class DialogProgress final : public ui::Progress {
     QPointer<QProgressDialog> dialog = dialog_;
     const int value =
         total == 0 ? 0 : static_cast<int>(std::min(done, total) * kProgressRange / total);
-    const QString label = QString::fromStdString(text);
+    // What is being done stays above the line that says how far it is.
+    const QString label = text.empty() ? QString() : title_ + "\n" + QString::fromStdString(text);
     QMetaObject::invokeMethod(
         qApp,
         [dialog, value, total, label] {
@@ -89,6 +91,7 @@ class DialogProgress final : public ui::Progress {
 
  private:
   QPointer<QProgressDialog> dialog_;
+  const QString title_;
   std::shared_ptr<std::atomic<bool>> cancelled_;
 };
 
@@ -224,7 +227,7 @@ std::unique_ptr<ui::Progress> QtUi::BeginProgress(const std::string& title) {
                      [cancelled] { cancelled->store(true); });
     dialog->show();
   });
-  return std::make_unique<DialogProgress>(dialog, cancelled);
+  return std::make_unique<DialogProgress>(dialog, QString::fromStdString(title), cancelled);
 }
 
 void QtUi::Notify(const std::string& title, const std::string& text) {

@@ -1,29 +1,30 @@
-// The pictures of tools/screenshots: dialogs of every shape the host sends (a message
-// box, a confirmation with a check box, a property sheet with list pages, a wizard
-// page, the test message's result, progress with Cancel), the spam popup, and the
-// explorer of the default profile's host when one runs, each drawn offscreen to a
-// PNG file.
+// The pictures of tools/screenshots: every dialog the system shows, drawn offscreen to
+// PNG files named after what they show: the dialogs of screenshot_models.h, each page
+// of the first-run wizard as the wizard's run shows it, message boxes and the Check
+// Folder progress through the desktop's presenter, the spam popup, and the explorer on
+// a Maildir of the test messages, with the verdict of the first message. The explorer
+// and the Test Message results come from a host the gallery starts in a home of its
+// own (a real `quorvel run`), which judges messages of testdata/mail.
+//
+// Thread-safety: the GUI thread only.
 #ifndef QUORVEL_DESKTOP_SCREENSHOT_GALLERY_H_
 #define QUORVEL_DESKTOP_SCREENSHOT_GALLERY_H_
 
 #include <QString>
-#include <vector>
-
-#include "ui/dialog.h"
+#include <QStringList>
 
 namespace quorvel::desktop {
 
-struct GalleryDialog {
-  QString file;  // "options-sheet.png"
-  ui::Dialog dialog;
+struct GalleryOptions {
+  QString folder;          // where the PNG files go; made when missing
+  QString quorvelProgram;  // the quorvel executable the host is started from
+  QString testMail;        // testdata/mail of the source tree
 };
 
-// The dialogs drawn: one of each shape.
-std::vector<GalleryDialog> GalleryDialogs();
-
-// Writes every picture into `folder`; *written counts them. False with *error when
-// a file cannot be written.
-bool WriteScreenshots(const QString& folder, int* written, QString* error);
+// Writes every picture; *written names the files written, in order. False with
+// *error when a picture cannot be made (the host does not start, a file cannot be
+// written); the pictures made before stay.
+bool WriteScreenshots(const GalleryOptions& options, QStringList* written, QString* error);
 
 }  // namespace quorvel::desktop
 

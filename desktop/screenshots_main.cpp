@@ -1,10 +1,12 @@
-// quorvel-screenshots FOLDER: draws the desktop's windows to PNG files in FOLDER, so
-// that they can be looked at without a screen (run it with QT_QPA_PLATFORM=offscreen):
-// each dialog of the gallery (screenshot_gallery.h) and the spam popup; with a running
-// host of the default profile, the explorer too.
+// quorvel-screenshots FOLDER: draws every dialog and window of the desktop to PNG files
+// in FOLDER (screenshot_gallery.h), so that they can be looked at without a screen (run
+// it with QT_QPA_PLATFORM=offscreen). It starts a host of its own from the quorvel
+// program beside it, on the messages of testdata/mail (QUORVEL_SOURCE_DIR, else the
+// source tree it was built from).
 #include <QApplication>
 #include <QDir>
 #include <cstdio>
+#include <cstdlib>
 
 #include "desktop/screenshot_gallery.h"
 
@@ -15,17 +17,21 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: quorvel-screenshots FOLDER\n");
     return 2;
   }
-  QDir folder(args[1]);
-  if (!folder.mkpath(".")) {
-    std::fprintf(stderr, "quorvel-screenshots: cannot make %s\n", args[1].toUtf8().constData());
-    return 1;
-  }
-  int written = 0;
+  const char* source = std::getenv("QUORVEL_SOURCE_DIR");
+  quorvel::desktop::GalleryOptions options;
+  options.folder = args[1];
+  options.quorvelProgram = QCoreApplication::applicationDirPath() + "/quorvel";
+  options.testMail =
+      QString::fromUtf8(source != nullptr && *source != '\0' ? source : QUORVEL_SOURCE_DIR) +
+      "/testdata/mail";
+  QStringList written;
   QString error;
-  if (!quorvel::desktop::WriteScreenshots(folder.absolutePath(), &written, &error)) {
+  const bool ok = quorvel::desktop::WriteScreenshots(options, &written, &error);
+  std::printf("%lld pictures written to %s\n", static_cast<long long>(written.size()),
+              QDir(options.folder).absolutePath().toUtf8().constData());
+  if (!ok) {
     std::fprintf(stderr, "quorvel-screenshots: %s\n", error.toUtf8().constData());
     return 1;
   }
-  std::printf("%d pictures written to %s\n", written, folder.absolutePath().toUtf8().constData());
   return 0;
 }

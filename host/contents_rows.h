@@ -15,9 +15,11 @@ inline constexpr std::int32_t kContentsBatch = 256;
 
 // Calls `each` with every row of the folder's contents, `columns` in order, from row
 // `skip` on, until it returns false or the rows end. The first failing call's result
-// (a folder deleted meanwhile: MAPI_E_NOT_FOUND), else S_OK.
+// (a folder deleted meanwhile: MAPI_E_NOT_FOUND), else S_OK. With `total`, the
+// table's row count goes there first (the same listing's, not another one).
 HRESULT ForEachContentsRow(MAPIFolder& folder, std::span<const mapi::PropTag> columns,
-                           std::uint32_t skip, const std::function<bool(const mapi::Row&)>& each);
+                           std::uint32_t skip, const std::function<bool(const mapi::Row&)>& each,
+                           std::uint32_t* total = nullptr);
 
 }  // namespace quorvel::host
 

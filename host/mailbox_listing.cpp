@@ -103,7 +103,7 @@ Outcome ListFolders(NameSpace& nameSpace, const std::function<bool(const FolderR
 }
 
 Outcome ListItems(NameSpace& nameSpace, MAPIFolder& folder, std::uint32_t skip, std::uint32_t limit,
-                  const std::function<bool(const ItemRow&)>& each) {
+                  const std::function<bool(const ItemRow&)>& each, std::uint32_t* total) {
   const std::string folderPath = FolderPathOf(folder);
   MessageNamer namer(nameSpace, folder, folderPath);
   const mapi::PropTag columns[] = {
@@ -117,23 +117,26 @@ Outcome ListItems(NameSpace& nameSpace, MAPIFolder& folder, std::uint32_t skip, 
       mapi::PR_INTERNET_ARTICLE_NUMBER,
   };
   std::uint32_t listed = 0;
-  HRESULT hr = ForEachContentsRow(folder, columns, skip, [&](const mapi::Row& row) {
-    mapi::EntryId id = row[0].AsEntryId();
-    if (!id.present()) return true;
-    ItemRow item;
-    std::optional<std::uint32_t> uid;
-    if (const std::int32_t* v = row[7].AsLong()) uid = static_cast<std::uint32_t>(*v);
-    item.name = namer.NameOf(id, uid);
-    item.entryId = id.ToHex();
-    item.senderName = Utf8Or(row[1]);
-    item.senderAddress = Utf8Or(row[2]);
-    item.subject = Utf8Or(row[3]);
-    if (const mapi::SysTime* t = row[4].AsTime()) item.received = t->fileTime;
-    item.read = (static_cast<std::uint32_t>(LongOr(row[5], 0)) & mapi::MSGFLAG_READ) != 0;
-    item.size = LongOr(row[6], -1);
-    ++listed;
-    return each(item) && (limit == 0 || listed < limit);
-  });
+  HRESULT hr = ForEachContentsRow(
+      folder, columns, skip,
+      [&](const mapi::Row& row) {
+        mapi::EntryId id = row[0].AsEntryId();
+        if (!id.present()) return true;
+        ItemRow item;
+        std::optional<std::uint32_t> uid;
+        if (const std::int32_t* v = row[7].AsLong()) uid = static_cast<std::uint32_t>(*v);
+        item.name = namer.NameOf(id, uid);
+        item.entryId = id.ToHex();
+        item.senderName = Utf8Or(row[1]);
+        item.senderAddress = Utf8Or(row[2]);
+        item.subject = Utf8Or(row[3]);
+        if (const mapi::SysTime* t = row[4].AsTime()) item.received = t->fileTime;
+        item.read = (static_cast<std::uint32_t>(LongOr(row[5], 0)) & mapi::MSGFLAG_READ) != 0;
+        item.size = LongOr(row[6], -1);
+        ++listed;
+        return each(item) && (limit == 0 || listed < limit);
+      },
+      total);
   if (mapi::Failed(hr)) {
     return Outcome::Of(OutcomeCode::kNotFound, "the folder \"" + folderPath + "\" is gone");
   }

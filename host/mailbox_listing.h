@@ -46,9 +46,10 @@ Outcome ListFolders(NameSpace& nameSpace, const std::function<bool(const FolderR
 
 // The messages of `folder` in its contents table's order, from row `skip` on, at most
 // `limit` of them (0: all). `each` returns false to stop. not-found when the folder
-// is gone.
+// is gone. With `total`, how many messages the folder holds goes there, counted from
+// the same listing (a page of a large folder lists its folder once, not twice).
 Outcome ListItems(NameSpace& nameSpace, MAPIFolder& folder, std::uint32_t skip, std::uint32_t limit,
-                  const std::function<bool(const ItemRow&)>& each);
+                  const std::function<bool(const ItemRow&)>& each, std::uint32_t* total = nullptr);
 
 }  // namespace quorvel::host
 

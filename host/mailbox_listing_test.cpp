@@ -93,6 +93,14 @@ TEST_F(MemoryListingTest, ItemsCarryWhatTheListingsPrintAndPageAcrossBatches) {
   EXPECT_EQ(page.back().entryId, all[269].entryId);
   EXPECT_EQ(AllItems(*box_.nameSpace, *folder, 590, 0).size(), 10u);
   EXPECT_TRUE(AllItems(*box_.nameSpace, *folder, 600, 5).empty());
+  // The folder's size comes with any page, the last and one past the end too.
+  for (std::uint32_t skip : {0u, 590u, 600u, 700u}) {
+    std::uint32_t total = 0;
+    ASSERT_TRUE(ListItems(
+                    *box_.nameSpace, *folder, skip, 5, [](const ItemRow&) { return true; }, &total)
+                    .ok());
+    EXPECT_EQ(total, 600u) << skip;
+  }
 }
 
 TEST_F(MemoryListingTest, AFolderThatIsGoneIsNotFound) {

@@ -54,13 +54,14 @@ protocol::Message Items(Application& application, const protocol::ListItemsReque
     return Failure(request.id, found);
   }
   protocol::ItemList list{request.id, folder->EntryID(), FolderPathOf(*folder)};
-  list.total = folder->Items()->Count();
   list.first = request.first;
+  std::uint32_t total = 0;  // from the listing that gives the rows
   const std::uint32_t count = request.count == 0 || request.count > protocol::kMaxItemsPerRequest
                                   ? protocol::kMaxItemsPerRequest
                                   : request.count;
-  Outcome listed =
-      ListItems(*application.Session(), *folder, request.first, count, [&](const ItemRow& row) {
+  Outcome listed = ListItems(
+      *application.Session(), *folder, request.first, count,
+      [&](const ItemRow& row) {
         protocol::ItemEntry e;
         e.id = row.entryId;
         e.name = row.name;
@@ -74,8 +75,10 @@ protocol::Message Items(Application& application, const protocol::ListItemsReque
         e.size = row.size;
         list.items.push_back(std::move(e));
         return true;
-      });
+      },
+      &total);
   if (!listed.ok()) return Failure(request.id, listed);
+  list.total = total;
   return list;
 }
 

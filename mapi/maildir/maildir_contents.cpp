@@ -65,24 +65,43 @@ HRESULT MaildirContentsTable::Restrict(const std::optional<Restriction>& restric
 }
 
 Result<std::int32_t> MaildirContentsTable::SeekRow(Bookmark origin, std::int32_t rowCount) {
-  return Snapshot().SeekRow(origin, rowCount);
+  if (snapshot_) return snapshot_->SeekRow(origin, rowCount);
+  // Unrestricted, the rows are the listing's: a seek moves over them unread.
+  std::int64_t base = 0;
+  if (origin == BOOKMARK_CURRENT)
+    base = static_cast<std::int64_t>(cursor_);
+  else if (origin == BOOKMARK_END)
+    base = static_cast<std::int64_t>(messages_.size());
+  else if (origin != BOOKMARK_BEGINNING)
+    return MAPI_E_INVALID_PARAMETER;
+  const std::int64_t target =
+      std::clamp<std::int64_t>(base + rowCount, 0, static_cast<std::int64_t>(messages_.size()));
+  cursor_ = static_cast<std::size_t>(target);
+  return Ok(static_cast<std::int32_t>(target - base));
 }
 
 Result<RowSet> MaildirContentsTable::QueryRows(std::int32_t rowCount, std::uint32_t flags) {
-  if (snapshot_ || !IdentityOnly()) return Snapshot().QueryRows(rowCount, flags);
+  if (snapshot_) return snapshot_->QueryRows(rowCount, flags);
   if (rowCount <= 0) return MAPI_E_INVALID_PARAMETER;
+  const bool identityOnly = IdentityOnly();
   RowSet rows;
-  const std::size_t end = std::min(messages_.size(), cursor_ + static_cast<std::size_t>(rowCount));
-  for (std::size_t i = cursor_; i < end; ++i) {
-    const std::vector<PropValue> identity =
-        core_->IdentityOf(messages_[i].folderPath, messages_[i].name.unique);
+  std::size_t i = cursor_;
+  for (; i < messages_.size() && rows.size() < static_cast<std::size_t>(rowCount); ++i) {
+    const MessageLocation& at = messages_[i];
+    std::vector<PropValue> props;
+    if (identityOnly) {
+      props = core_->IdentityOf(at.folderPath, at.name.unique);
+    } else {
+      auto whole = core_->SummaryRow(at, withProps_.count(at.name.unique) > 0);
+      if (!whole) continue;  // a file that vanished is skipped
+      props = std::move(*whole);
+    }
     Row row;
     row.reserve(columns_.size());
-    for (PropTag column : columns_)
-      row.push_back(ValueForTag(FindPropId(identity, column), column));
+    for (PropTag column : columns_) row.push_back(ValueForTag(FindPropId(props, column), column));
     rows.push_back(std::move(row));
   }
-  if ((flags & TBL_NOADVANCE) == 0) cursor_ = end;
+  if ((flags & TBL_NOADVANCE) == 0) cursor_ = i;
   return Ok(std::move(rows));
 }
 

@@ -1,9 +1,11 @@
 // Internal to mapi/maildir: a folder's contents table. Its rows are the messages as
 // listed when the table was made; a row's file is read (parsed for the summary
-// columns) only when a column beyond the message's identity is asked for. A reader
-// that wants the entry ids alone (a folder check, a delete of everything) reads no
-// message file at all, and holds no summary of any. A restriction, or a seek, needs
-// whole rows: the table then reads them all once and goes on as a snapshot (RowTable).
+// columns) only when a column beyond the message's identity is asked for, and only
+// for the rows a QueryRows returns. A reader that wants the entry ids alone (a folder
+// check, a delete of everything) reads no message file at all, and a seek moves over
+// the listing without reading any, so that a page from the end of a folder of
+// 100,000 messages reads that page's files alone. A restriction needs whole rows:
+// the table then reads them all once and goes on as a snapshot (RowTable).
 //
 // Not thread-safe, like every Table.
 #ifndef QUORVEL_MAPI_MAILDIR_MAILDIR_CONTENTS_H_

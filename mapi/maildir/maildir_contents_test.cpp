@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +38,8 @@ class MaildirContentsTest : public ::testing::Test {
     files_.SetFault([this](platform::MemoryFileSystem::Call call, const std::string& path) {
       if (call == platform::MemoryFileSystem::Call::kRead && path.find("/cur/") != path.npos) {
         ++reads_;
+        std::lock_guard<std::mutex> lock(readMutex_);
+        readFiles_.insert(path);
       }
       return 0;
     });
@@ -46,8 +51,19 @@ class MaildirContentsTest : public ::testing::Test {
     inbox_ = opened->As<Folder>();
   }
 
+  std::set<std::string> ReadFiles() {
+    std::lock_guard<std::mutex> lock(readMutex_);
+    return readFiles_;
+  }
+  void ClearReadFiles() {
+    std::lock_guard<std::mutex> lock(readMutex_);
+    readFiles_.clear();
+  }
+
   platform::MemoryFileSystem files_;
   std::atomic<int> reads_{0};
+  std::mutex readMutex_;  // guards readFiles_
+  std::set<std::string> readFiles_;
   std::shared_ptr<MsgStore> store_;
   std::shared_ptr<Folder> inbox_;
 };
@@ -98,6 +114,53 @@ TEST_F(MaildirContentsTest, OtherColumnsAndRestrictionsReadWholeRowsWhereTheCurs
   EXPECT_EQ(GetString8((*found)[0], PR_SUBJECT), "s0");
   ASSERT_EQ(restricted->Restrict(std::nullopt, 0), S_OK);
   EXPECT_EQ(*restricted->GetRowCount(0), 3u);
+}
+
+TEST_F(MaildirContentsTest, SeekingReadsNoFileAndAPageReadsOnlyItsOwnFiles) {
+  auto table = *inbox_->GetContentsTable(0);
+  const PropTag subjects[] = {PR_ENTRYID, PR_SUBJECT};
+  ASSERT_EQ(table->SetColumns(subjects, 0), S_OK);
+  struct Case {
+    Bookmark origin;
+    std::int32_t rows;
+    std::int32_t moved;
+    std::vector<std::string> then;  // the subjects of the next two rows
+  };
+  const Case cases[] = {
+      {BOOKMARK_BEGINNING, 2, 2, {"s2"}}, {BOOKMARK_END, -1, -1, {"s2"}},
+      {BOOKMARK_BEGINNING, 9, 3, {}},     {BOOKMARK_END, -9, -3, {"s0", "s1"}},
+      {BOOKMARK_CURRENT, -1, -1, {"s1"}},  // from row 2, where the last case left it
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.origin) + " " + std::to_string(c.rows));
+    ClearReadFiles();
+    auto moved = table->SeekRow(c.origin, c.rows);
+    ASSERT_TRUE(moved.ok());
+    EXPECT_EQ(*moved, c.moved);
+    EXPECT_TRUE(ReadFiles().empty());
+    const auto want = static_cast<std::int32_t>(std::max<std::size_t>(c.then.size(), 1));
+    auto rows = table->QueryRows(want, c.then.size() == 2 ? 0 : TBL_NOADVANCE);
+    ASSERT_TRUE(rows.ok());
+    ASSERT_EQ(rows->size(), c.then.size());
+    for (std::size_t i = 0; i < c.then.size(); ++i) {
+      EXPECT_EQ(GetString8((*rows)[i], PR_SUBJECT), c.then[i]);
+    }
+    EXPECT_LE(ReadFiles().size(), c.then.size());  // summaries read before are kept
+  }
+  EXPECT_EQ(table->SeekRow(Bookmark{7}, 0).hr, MAPI_E_INVALID_PARAMETER);
+}
+
+TEST_F(MaildirContentsTest, AFileGoneAfterTheListingIsLeftOutOfThePage) {
+  auto table = *inbox_->GetContentsTable(0);
+  ASSERT_TRUE(files_.Remove(std::string(kRoot) + "/cur/101.A.host:2,S").ok());
+  const PropTag subjects[] = {PR_SUBJECT};
+  ASSERT_EQ(table->SetColumns(subjects, 0), S_OK);
+  auto rows = table->QueryRows(2, 0);
+  ASSERT_TRUE(rows.ok());
+  ASSERT_EQ(rows->size(), 2u);
+  EXPECT_EQ(GetString8((*rows)[0], PR_SUBJECT), "s0");
+  EXPECT_EQ(GetString8((*rows)[1], PR_SUBJECT), "s2");
+  EXPECT_TRUE(table->QueryRows(2, 0)->empty());
 }
 
 }  // namespace
