@@ -69,12 +69,14 @@ FaultProxy::~FaultProxy() {
 void FaultProxy::Arm(const Fault& fault) {
   std::lock_guard<std::mutex> lock(mutex_);
   armed_ = fault;
+  ++arming_;
   struck_ = false;
 }
 
 void FaultProxy::Disarm() {
   std::lock_guard<std::mutex> lock(mutex_);
   armed_.reset();
+  ++arming_;
 }
 
 void FaultProxy::AcceptLoop() {
@@ -104,13 +106,20 @@ void FaultProxy::Pump(int client, int server) {
   bool open = true;
   // A connection takes the armed fault only once bytes pass, so that one on its way
   // out does not use it up.
+  // A lasting fault is copied rather than taken, and given up once disarmed or
+  // replaced.
+  std::uint64_t takenArming = 0;
   auto take = [&] {
-    if (fault) return;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (armed_) {
+    if (fault && fault->lasting && takenArming != arming_) fault.reset();
+    if (fault || !armed_) return;
+    takenArming = arming_;
+    if (armed_->lasting) {
+      fault = armed_;
+    } else {
       fault.swap(armed_);
-      serverBytes = 0;
     }
+    serverBytes = 0;
   };
   while (open) {
     pollfd fds[3] = {{client, POLLIN, 0}, {server, POLLIN, 0}, {stopFd_, POLLIN, 0}};

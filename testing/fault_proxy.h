@@ -7,9 +7,11 @@
 //     the answer is lost), or answer in the server's place with given bytes, optionally
 //     followed by an endless stream (a huge literal).
 // An armed fault is taken by the next connection that passes bytes and is then used
-// up. Without a fault bytes pass unchanged. Freeze stops every connection, old and new,
-// from passing bytes either way while keeping it open: a peer that went silent (a
-// cable pulled, a server stopped) rather than one that closed.
+// up, unless it is `lasting`: a lasting command fault stays armed and strikes every
+// connection, old and new, each time it sends the text, until disarmed (a server
+// whose every such command fails). Without a fault bytes pass unchanged. Freeze stops every
+// connection, old and new, from passing bytes either way while keeping it open: a peer that went
+// silent (a cable pulled, a server stopped) rather than one that closed.
 //
 // Thread-safety: all methods may be called from any thread; the proxy runs one thread
 // to accept and one per connection.
@@ -41,6 +43,7 @@ class FaultProxy {
     std::size_t bytes = 0;
     std::string clientText;  // the trigger for the command faults
     std::string reply;
+    bool lasting = false;  // the command faults only: strikes until disarmed
   };
 
   explicit FaultProxy(std::uint16_t serverPort);
@@ -52,7 +55,7 @@ class FaultProxy {
   void Arm(const Fault& fault);
   void Disarm();
   void Freeze(bool frozen) { frozen_ = frozen; }
-  // Whether the armed fault has struck.
+  // Whether the armed fault has struck (a lasting one: at least once).
   bool Struck() const { return struck_.load(); }
   int Connections() const { return connections_.load(); }
 
@@ -69,6 +72,7 @@ class FaultProxy {
   std::atomic<int> connections_{0};
   std::mutex mutex_;
   std::optional<Fault> armed_;      // guarded by mutex_
+  std::uint64_t arming_ = 0;        // guarded by mutex_; counts Arm and Disarm calls
   std::vector<std::thread> pumps_;  // guarded by mutex_
   std::thread acceptor_;
 };
