@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -44,9 +45,10 @@ class UnsavedMarkingsTest : public ::testing::Test {
   }
   platform::MemoryFileSystem& files() { return *owned_; }
 
-  // A host that marks three messages as junk and saves, stopped after its
+  // A host that does `work` on its mail base and saves, stopped after its
   // `stopAfter`-th changing call (nothing it does afterwards reaches the disk).
-  void MarkAndStop(int stopAfter) {
+  void RunAndStop(int stopAfter,
+                  const std::function<void(MailbaseStore&, UnsavedMarkings&, JournalFile&)>& work) {
     int calls = 0;
     files().SetFault([&](platform::MemoryFileSystem::Call call, const std::string&) {
       using C = platform::MemoryFileSystem::Call;
@@ -60,19 +62,43 @@ class UnsavedMarkingsTest : public ::testing::Test {
       UnsavedMarkings unsaved(files(), kData);
       store.SetSavedListener([&unsaved] { unsaved.Saved(); });
       JournalFile journal(files(), kData);
-      LearnedCounts learned;
-      for (const char16_t* text : {u"cheap pills today", u"cheap watches", u"pills again"}) {
-        AddLearning(&learned, text, u"offer", /*junk=*/true, kMarkingWeight);
-      }
-      MarkingEntry entry{.id = "1-1-" + std::to_string(stopAfter), .time = 1, .junk = true};
-      std::string error;
-      CommitMarking(files(), &journal, kData, store, &unsaved, &entry, learned, &error);
+      work(store, unsaved, journal);
       store.Rebuild();
       store.SetSavedListener({});
       store.Reset();  // stopped: nothing more is saved on the way out
     }
     changingCalls_ = calls;
     files().SetFault(nullptr);
+  }
+
+  // Marks three messages as junk.
+  void MarkAndStop(int stopAfter) {
+    RunAndStop(
+        stopAfter, [&](MailbaseStore& store, UnsavedMarkings& unsaved, JournalFile& journal) {
+          LearnedCounts learned;
+          for (const char16_t* text : {u"cheap pills today", u"cheap watches", u"pills again"}) {
+            AddLearning(&learned, text, u"offer", /*junk=*/true, kMarkingWeight);
+          }
+          MarkingEntry entry{.id = "1-1-" + std::to_string(stopAfter), .time = 1, .junk = true};
+          std::string error;
+          CommitMarking(files(), &journal, kData, store, &unsaved, &entry, learned, &error);
+        });
+  }
+
+  // Takes the saved marking `id` back. `revoked`: the undo is begun, saved, and given
+  // up (a move back failed), and the counts are saved again.
+  void UndoAndStop(const std::string& id, int stopAfter, bool revoked) {
+    LearnedCounts learned;
+    ASSERT_TRUE(
+        ParseLearned(files().FileBytes("/data/markings/" + id + ".counts").value_or(""), &learned));
+    RunAndStop(stopAfter,
+               [&](MailbaseStore& store, UnsavedMarkings& unsaved, JournalFile& journal) {
+                 std::string error;
+                 if (CommitUndo(journal, store, &unsaved, id, learned, 2, &error)) {
+                   store.Rebuild();
+                   if (revoked) RevokeUndo(journal, store, &unsaved, id, learned, 3);
+                 }
+               });
   }
 
   Found NextStart() {
@@ -116,39 +142,6 @@ class UnsavedMarkingsTest : public ::testing::Test {
     }
     store.Reset();
     return found;
-  }
-
-  // A host that takes the saved marking `id` back and saves, stopped after its
-  // `stopAfter`-th changing call. `revoked`: the undo is begun, saved, and given up
-  // (a move back failed), and the counts are saved again.
-  void UndoAndStop(const std::string& id, int stopAfter, bool revoked) {
-    LearnedCounts learned;
-    ASSERT_TRUE(
-        ParseLearned(files().FileBytes("/data/markings/" + id + ".counts").value_or(""), &learned));
-    int calls = 0;
-    files().SetFault([&](platform::MemoryFileSystem::Call call, const std::string&) {
-      using C = platform::MemoryFileSystem::Call;
-      if (call == C::kRead || call == C::kStat || call == C::kList) return 0;
-      return ++calls > stopAfter ? EIO : 0;
-    });
-    {
-      Mailbase mailbase(boxes_, kData, "/module/", files());
-      MailbaseStore& store = mailbase.store();
-      ASSERT_TRUE(store.EnsureLoaded());
-      UnsavedMarkings unsaved(files(), kData);
-      store.SetSavedListener([&unsaved] { unsaved.Saved(); });
-      JournalFile journal(files(), kData);
-      std::string error;
-      if (CommitUndo(journal, store, &unsaved, id, learned, 2, &error)) {
-        store.Rebuild();
-        if (revoked) RevokeUndo(journal, store, &unsaved, id, learned, 3);
-      }
-      store.Rebuild();
-      store.SetSavedListener({});
-      store.Reset();
-    }
-    changingCalls_ = calls;
-    files().SetFault(nullptr);
   }
 
   platform::ScriptedMessageBoxes boxes_;
