@@ -1,6 +1,7 @@
 #include "mapi/maildir/maildir_contents.h"
 
 #include <algorithm>
+#include <limits>
 #include <unordered_set>
 #include <utility>
 
@@ -48,14 +49,15 @@ const MessageLocation* MaildirContentsTable::Next(Cursor& cursor) {
 }
 
 std::vector<MessageLocation> MaildirContentsTable::ListAll(std::size_t* given) {
-  const std::string after = cursor_.after;
-  std::vector<MessageLocation> all;
-  *given = 0;
-  Cursor cursor;
-  while (const MessageLocation* at = Next(cursor)) {
-    if (!after.empty() && at->name.unique <= after) ++*given;
-    all.push_back(*at);
-  }
+  // One pass that keeps everything: a listing in batches would read the folder once
+  // per batch, which a page from the end of a large folder pays on every request.
+  std::vector<MessageLocation> all =
+      core_->ListMessagesAfter(folderPath_, "", std::numeric_limits<std::size_t>::max());
+  const std::string& after = cursor_.after;
+  *given = after.empty() ? 0
+                         : static_cast<std::size_t>(std::count_if(
+                               all.begin(), all.end(),
+                               [&](const MessageLocation& at) { return at.name.unique <= after; }));
   return all;
 }
 
