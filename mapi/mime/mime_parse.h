@@ -32,8 +32,8 @@ namespace quorvel::mapi {
 
 struct MimeMailbox {
   std::string name;      // display name; the address when the header gave none
-  std::string nameUtf8;  // the display name as decoded, UTF-8; empty when the header gave none
   std::string address;   // addr-spec, may be empty for a broken mailbox
+  std::string nameUtf8;  // the display name as decoded, UTF-8; empty when the header gave none
 };
 
 // Recipient types as the recipient table carries them.
