@@ -59,6 +59,10 @@ void ReadMarkings(const std::string& dataFolder, std::vector<Marking>* markings,
         undone->insert(Text(object, "id"));
         continue;
       }
+      if (kind == "undo_void") {  // that undo did not happen (unsaved_markings.h)
+        undone->erase(Text(object, "id"));
+        continue;
+      }
       if (kind != "marking") continue;
       Marking m;
       m.time = Text(object, "time");
@@ -156,8 +160,6 @@ int Undo(bool list, int number, CommandIo& io) {
            << (session ? error : std::string("the profile's store is not open")) << "\n";
     return kExitFailure;
   }
-  outlook::JournalFile journal(platform::RealFileSystem(), dataFolder);
-  journal.AppendLine(outlook::UndoLine(chosen.entry.id, process.environment().clock.Now()));
   io.out << "undone: marking " << number << " (" << (chosen.entry.junk ? "junk" : "good") << ", "
          << chosen.entry.messages.size() << " message(s))\n";
   return io.out ? kExitOk : kExitIoError;

@@ -94,12 +94,25 @@ std::string MarkingLine(const MarkingEntry& entry) {
   return line;
 }
 
-std::string UndoLine(const std::string& id, platform::FileTime time) {
-  std::string line = "{\"kind\":\"undo\"";
+namespace {
+
+std::string KindLine(const char* kind, const std::string& id, platform::FileTime time) {
+  std::string line = "{\"kind\":";
+  AppendJsonString(line, kind);
   AppendJsonField(line, "id", id);
   AppendJsonField(line, "time", IsoTime(time));
   line += "}\n";
   return line;
+}
+
+}  // namespace
+
+std::string UndoLine(const std::string& id, platform::FileTime time) {
+  return KindLine("undo", id, time);
+}
+
+std::string UndoVoidLine(const std::string& id, platform::FileTime time) {
+  return KindLine("undo_void", id, time);
 }
 
 bool RecordMarking(platform::FileSystem& files, JournalFile& journal, const std::string& dataFolder,

@@ -9,9 +9,11 @@
 //    "messages":[{"message_id","from","to","from_name","to_name","entry"}],   ids in hex
 //    "lists":[{"list","change":"added"|"removed","entry","name","domain":bool}]}
 //   {"kind":"undo","id":...,"time":...}
+//   {"kind":"undo_void","id":...,"time":...}   the undo line before it did not happen
 // A marking line is written only once its counts file is whole (and before its counts
-// reach the mail base: unsaved_markings.h); an undo line once everything of the
-// marking is taken back.
+// reach the mail base: unsaved_markings.h); an undo line before its counts leave the
+// mail base (voided when the undo cannot be finished), or, for a marking that learned
+// nothing, once everything of it is taken back.
 #ifndef QUORVEL_OUTLOOK_MARKING_JOURNAL_H_
 #define QUORVEL_OUTLOOK_MARKING_JOURNAL_H_
 
@@ -60,6 +62,7 @@ struct MarkingEntry {
 
 std::string MarkingLine(const MarkingEntry& entry);
 std::string UndoLine(const std::string& id, platform::FileTime time);
+std::string UndoVoidLine(const std::string& id, platform::FileTime time);
 
 // What the marking routine's record says, as the journal keeps it (a fresh id, `now`).
 MarkingEntry EntryOfRecord(const MarkingRecord& record, platform::FileTime now);

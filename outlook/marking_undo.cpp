@@ -176,10 +176,13 @@ bool UndoMarking(AddInProcess& process, mapi::Session& session, const MarkingEnt
     back.ids.push_back(m.messageId);
     byId.erase(found);
   }
-  // 3. The counts, still there to take.
+  // 3. The counts, still there to take, leave the store once the undo is written down
+  // (unsaved_markings.h).
   MailbaseStore& store = process.mailbase().store();
-  if (!entry.counts.empty() && !store.Unlearn(learned)) {
-    *error = "the learned counts have been replaced since (a new mail base or the wizard's scan)";
+  JournalFile journal(platform::RealFileSystem(), env.dataFolder);
+  UnsavedMarkings* unsaved = &process.unsavedMarkings();
+  if (!entry.counts.empty() &&
+      !CommitUndo(journal, store, unsaved, entry.id, learned, env.clock.Now(), error)) {
     return false;
   }
   // 4. The messages, each back where it was; the watchers know the moves are ours. A
@@ -212,7 +215,9 @@ bool UndoMarking(AddInProcess& process, mapi::Session& session, const MarkingEnt
       }
       if (!again.empty()) MoveAll(*d.back->from, *d.back->to, again);
     }
-    if (!entry.counts.empty()) store.Add(learned);
+    if (!entry.counts.empty()) {
+      RevokeUndo(journal, store, unsaved, entry.id, learned, env.clock.Now());
+    }
     return false;
   }
   // 5. The lists, latest change first.
@@ -222,7 +227,11 @@ bool UndoMarking(AddInProcess& process, mapi::Session& session, const MarkingEnt
       Reverse(*settings, *it, env.clock.Now());
     }
   }
-  if (!entry.counts.empty()) store.Rebuild();
+  if (entry.counts.empty()) {
+    journal.AppendLine(UndoLine(entry.id, env.clock.Now()));
+  } else {
+    store.Rebuild();
+  }
   std::string saveError;
   if (!process.SaveSettings(&saveError) && !entry.lists.empty()) {
     *error = "the lists could not be saved: " + saveError;

@@ -20,6 +20,7 @@
 #include "mapi/session.h"
 #include "outlook/add_in_process.h"
 #include "outlook/marking_journal.h"
+#include "outlook/unsaved_markings.h"
 
 namespace quorvel::outlook {
 
@@ -27,8 +28,10 @@ namespace quorvel::outlook {
 std::optional<MarkingEntry> DependentMarking(const MarkingEntry& entry,
                                              const std::vector<MarkingEntry>& later);
 
-// Takes `entry` back. False, with *error saying why, when it could not; nothing of the
-// marking is changed then.
+// Takes `entry` back and writes its undo line in the journal (before its counts leave
+// the mail base: unsaved_markings.h). False, with *error saying why, when it could
+// not; nothing of the marking is changed then (a line written is voided), except when
+// only the lists could not be saved.
 bool UndoMarking(AddInProcess& process, mapi::Session& session, const MarkingEntry& entry,
                  std::string* error);
 

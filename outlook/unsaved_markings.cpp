@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <sstream>
 
 #include "bayes/mailbase.h"
+#include "platform/clock.h"
 
 namespace quorvel::outlook {
 namespace {
@@ -22,21 +24,31 @@ bool ProcessRuns(long pid) {
 UnsavedMarkings::UnsavedMarkings(platform::FileSystem& files, std::string dataFolder)
     : files_(files), dataFolder_(std::move(dataFolder)) {}
 
-std::string UnsavedMarkings::MarkerPath(const std::string& id) const {
-  return platform::JoinFilePath(platform::JoinFilePath(dataFolder_, kMarkingsFolderName),
-                                id + kUnsavedSuffix);
+std::string UnsavedMarkings::MarkerPath(const std::string& name) const {
+  return platform::JoinFilePath(platform::JoinFilePath(dataFolder_, kMarkingsFolderName), name);
 }
 
-platform::FileStatus UnsavedMarkings::Note(const std::string& id) {
+platform::FileStatus UnsavedMarkings::Note(const std::string& id, const char* suffix) {
   if (dataFolder_.empty()) return {};
   const std::string marker = std::to_string(::getpid()) + " " +
                              RawFileFingerprint(files_, JoinPath(dataFolder_, kRawFileName)) + "\n";
-  platform::FileStatus status = files_.WriteFileAtomic(MarkerPath(id), marker);
+  platform::FileStatus status = files_.WriteFileAtomic(MarkerPath(id + suffix), marker);
   if (status.ok()) {
     std::lock_guard<std::mutex> lock(mutex_);
-    mine_.push_back(id);
+    mine_.push_back(id + suffix);
   }
   return status;
+}
+
+bool UnsavedMarkings::Forget(const std::string& id, const char* suffix) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = std::find(mine_.begin(), mine_.end(), id + suffix);
+    if (it == mine_.end()) return false;
+    mine_.erase(it);
+  }
+  files_.Remove(MarkerPath(id + suffix));
+  return true;
 }
 
 void UnsavedMarkings::Saved() {
@@ -45,11 +57,11 @@ void UnsavedMarkings::Saved() {
     std::lock_guard<std::mutex> lock(mutex_);
     saved.swap(mine_);
   }
-  for (const std::string& id : saved) files_.Remove(MarkerPath(id));
+  for (const std::string& name : saved) files_.Remove(MarkerPath(name));
 }
 
-bool UnsavedMarkings::IsUnsaved(const std::string& id) const {
-  return !dataFolder_.empty() && files_.Exists(MarkerPath(id));
+bool UnsavedMarkings::IsUnsaved(const std::string& id, const char* suffix) const {
+  return !dataFolder_.empty() && files_.Exists(MarkerPath(id + suffix));
 }
 
 std::vector<std::string> UnsavedMarkings::Settle() {
@@ -58,35 +70,40 @@ std::vector<std::string> UnsavedMarkings::Settle() {
   const std::string folder = platform::JoinFilePath(dataFolder_, kMarkingsFolderName);
   std::vector<platform::FolderEntry> entries;
   if (!files_.ListFolder(folder, &entries).ok()) return lost;
-  const std::string suffix = kUnsavedSuffix;
   const std::string now = RawFileFingerprint(files_, JoinPath(dataFolder_, kRawFileName));
+  std::unique_ptr<JournalFile> journal;
   for (const platform::FolderEntry& e : entries) {
-    if (e.name.size() <= suffix.size() ||
-        e.name.compare(e.name.size() - suffix.size(), suffix.size(), suffix) != 0) {
-      continue;
-    }
-    const std::string id = e.name.substr(0, e.name.size() - suffix.size());
+    const auto dot = e.name.rfind('.');
+    if (dot == std::string::npos || dot == 0) continue;
+    const std::string id = e.name.substr(0, dot);
+    const bool undo = e.name.compare(dot, std::string::npos, kUndoingSuffix) == 0;
+    if (!undo && e.name.compare(dot, std::string::npos, kUnsavedSuffix) != 0) continue;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      if (std::find(mine_.begin(), mine_.end(), id) != mine_.end()) continue;
+      if (std::find(mine_.begin(), mine_.end(), e.name) != mine_.end()) continue;
     }
     std::string text;
-    if (!files_.ReadFile(MarkerPath(id), &text).ok()) continue;
+    if (!files_.ReadFile(MarkerPath(e.name), &text).ok()) continue;
     std::istringstream fields(text);
     long pid = 0;
     std::string before;
     fields >> pid >> before;
     if (pid != ::getpid() && ProcessRuns(pid)) continue;  // its owner may still save
     if (!before.empty() && before == now) {
-      // Nothing was saved after the marking: its counts are not in "Bayes.raw".
-      const std::string counts = platform::JoinFilePath(folder, id + ".counts");
-      if (files_.Exists(counts) &&
-          !files_.WriteFileAtomic(counts, SerializeLearned(LearnedCounts{})).ok()) {
-        continue;  // settled by a later start
+      // Nothing was saved after the marking (or its undo): its counts are as they were.
+      if (undo) {
+        if (!journal) journal = std::make_unique<JournalFile>(files_, dataFolder_);
+        if (!journal->AppendLine(UndoVoidLine(id, platform::SystemClock().Now()))) continue;
+      } else {
+        const std::string counts = platform::JoinFilePath(folder, id + ".counts");
+        if (files_.Exists(counts) &&
+            !files_.WriteFileAtomic(counts, SerializeLearned(LearnedCounts{})).ok()) {
+          continue;  // settled by a later start
+        }
+        lost.push_back(id);
       }
-      lost.push_back(id);
     }
-    files_.Remove(MarkerPath(id));
+    files_.Remove(MarkerPath(e.name));
   }
   return lost;
 }
@@ -104,6 +121,40 @@ bool CommitMarking(platform::FileSystem& files, JournalFile* journal, const std:
   }
   if (!learned.empty()) store.Add(learned);
   return recorded;
+}
+
+bool CommitUndo(JournalFile& journal, MailbaseStore& store, UnsavedMarkings* unsaved,
+                const std::string& id, const LearnedCounts& learned, platform::FileTime now,
+                std::string* error) {
+  auto lock = store.Lock();
+  if (unsaved != nullptr) {
+    if (platform::FileStatus status = unsaved->Note(id, kUndoingSuffix); !status.ok()) {
+      *error = "the undo cannot be written down: " + status.message();
+      return false;
+    }
+  }
+  if (!journal.AppendLine(UndoLine(id, now))) {
+    if (unsaved != nullptr) unsaved->Forget(id, kUndoingSuffix);
+    *error = "the undo cannot be written down: the journal was not written";
+    return false;
+  }
+  if (store.Unlearn(learned)) return true;
+  journal.AppendLine(UndoVoidLine(id, now));
+  if (unsaved != nullptr) unsaved->Forget(id, kUndoingSuffix);
+  *error = "the learned counts have been replaced since (a new mail base or the wizard's scan)";
+  return false;
+}
+
+void RevokeUndo(JournalFile& journal, MailbaseStore& store, UnsavedMarkings* unsaved,
+                const std::string& id, const LearnedCounts& learned, platform::FileTime now) {
+  auto lock = store.Lock();
+  // No save since CommitUndo: "Bayes.raw" still holds the counts; the marker stays
+  // until the line is voided. Otherwise the counts come back as a marking's do.
+  const bool notSaved = unsaved != nullptr && unsaved->IsUnsaved(id, kUndoingSuffix);
+  if (unsaved != nullptr && !notSaved && !unsaved->Note(id).ok()) return;
+  if (!journal.AppendLine(UndoVoidLine(id, now))) return;
+  if (notSaved) unsaved->Forget(id, kUndoingSuffix);
+  store.Add(learned);
 }
 
 }  // namespace quorvel::outlook

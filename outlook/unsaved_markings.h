@@ -15,6 +15,12 @@
 // learned nothing, which is what happened); otherwise they were saved with it. Either
 // way the marker goes. A stop before step 3 leaves no entry and nothing learned.
 //
+// An undo is kept in step the same way (CommitUndo): the marker
+// "markings/<id>.undoing", then its undo line, then the counts leave the store in one
+// step. A marker left by a stopped process with "Bayes.raw" unchanged means the counts
+// are still in the file: Settle voids the undo line ("undo_void"), so the entry can be
+// undone again; otherwise the undo reached the file and its line stands.
+//
 // Thread-safety: every member may be called from any thread; mutex_ guards the
 // markers this process wrote.
 #ifndef QUORVEL_OUTLOOK_UNSAVED_MARKINGS_H_
@@ -31,6 +37,7 @@
 namespace quorvel::outlook {
 
 inline constexpr const char* kUnsavedSuffix = ".unsaved";
+inline constexpr const char* kUndoingSuffix = ".undoing";
 
 class UnsavedMarkings {
  public:
@@ -39,25 +46,28 @@ class UnsavedMarkings {
   UnsavedMarkings(const UnsavedMarkings&) = delete;
   UnsavedMarkings& operator=(const UnsavedMarkings&) = delete;
 
-  // Step 2 for marking `id`. REQUIRES the store's lock, held until its counts are added.
-  platform::FileStatus Note(const std::string& id);
+  // Step 2 for marking `id` (`suffix` kUndoingSuffix: for its undo). REQUIRES the
+  // store's lock, held until its counts are added (or taken).
+  platform::FileStatus Note(const std::string& id, const char* suffix = kUnsavedSuffix);
+  // Removes the marker `id` + `suffix` written here; false when a save removed it first.
+  bool Forget(const std::string& id, const char* suffix);
   // The store saved "Bayes.raw": the markers this process wrote are removed.
   void Saved();
   // Settles the markers of processes that are gone (and of an earlier process with
   // this one's id, not written by this object). Returns the ids whose counts never
-  // reached "Bayes.raw".
+  // reached "Bayes.raw" (undos that did not reach it are voided in the journal).
   std::vector<std::string> Settle();
   // Whether marking `id` still has a marker: what it learned is not known to be on disk
-  // yet (its process still runs and has not saved).
-  bool IsUnsaved(const std::string& id) const;
+  // yet (its process still runs and has not saved); with kUndoingSuffix, of its undo.
+  bool IsUnsaved(const std::string& id, const char* suffix = kUnsavedSuffix) const;
 
  private:
-  std::string MarkerPath(const std::string& id) const;
+  std::string MarkerPath(const std::string& name) const;
 
   platform::FileSystem& files_;
   const std::string dataFolder_;
   mutable std::mutex mutex_;
-  std::vector<std::string> mine_;  // ids of markers written here; guarded by mutex_
+  std::vector<std::string> mine_;  // names of markers written here; guarded by mutex_
 };
 
 // Steps 1 to 4 for a marking (RecordMarking writing the record, `unsaved` the marker
@@ -67,6 +77,19 @@ class UnsavedMarkings {
 bool CommitMarking(platform::FileSystem& files, JournalFile* journal, const std::string& dataFolder,
                    MailbaseStore& store, UnsavedMarkings* unsaved, MarkingEntry* entry,
                    const LearnedCounts& learned, std::string* error);
+
+// The counts part of taking marking `id` back, under the store's lock: the marker
+// (`unsaved`, when given), the undo line, then `learned` leaves the store. False, with
+// *error and nothing changed (a line written is voided), when the marker or the line
+// cannot be written or the store no longer holds the counts.
+bool CommitUndo(JournalFile& journal, MailbaseStore& store, UnsavedMarkings* unsaved,
+                const std::string& id, const LearnedCounts& learned, platform::FileTime now,
+                std::string* error);
+// An undo begun by CommitUndo cannot be finished: its line is voided and the counts go
+// back into the store (with a marking's marker when a save already took them out).
+// When the void line cannot be written the counts stay out, as the entry says.
+void RevokeUndo(JournalFile& journal, MailbaseStore& store, UnsavedMarkings* unsaved,
+                const std::string& id, const LearnedCounts& learned, platform::FileTime now);
 
 }  // namespace quorvel::outlook
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -25,7 +26,8 @@ struct Found {
   LearnedCounts learned;
   bool countsReadable = false;
   bool markerLeft = false;
-  bool undone = false;  // the entry's counts taken back leave the junk half empty
+  bool undone = false;           // the entry's counts taken back leave the junk half empty
+  bool undoneInJournal = false;  // an undo line for it, not voided after
 };
 
 class UnsavedMarkingsTest : public ::testing::Test {
@@ -43,9 +45,10 @@ class UnsavedMarkingsTest : public ::testing::Test {
   }
   platform::MemoryFileSystem& files() { return *owned_; }
 
-  // A host that marks three messages as junk and saves, stopped after its
+  // A host that does `work` on its mail base and saves, stopped after its
   // `stopAfter`-th changing call (nothing it does afterwards reaches the disk).
-  void MarkAndStop(int stopAfter) {
+  void RunAndStop(int stopAfter,
+                  const std::function<void(MailbaseStore&, UnsavedMarkings&, JournalFile&)>& work) {
     int calls = 0;
     files().SetFault([&](platform::MemoryFileSystem::Call call, const std::string&) {
       using C = platform::MemoryFileSystem::Call;
@@ -59,19 +62,43 @@ class UnsavedMarkingsTest : public ::testing::Test {
       UnsavedMarkings unsaved(files(), kData);
       store.SetSavedListener([&unsaved] { unsaved.Saved(); });
       JournalFile journal(files(), kData);
-      LearnedCounts learned;
-      for (const char16_t* text : {u"cheap pills today", u"cheap watches", u"pills again"}) {
-        AddLearning(&learned, text, u"offer", /*junk=*/true, kMarkingWeight);
-      }
-      MarkingEntry entry{.id = "1-1-" + std::to_string(stopAfter), .time = 1, .junk = true};
-      std::string error;
-      CommitMarking(files(), &journal, kData, store, &unsaved, &entry, learned, &error);
+      work(store, unsaved, journal);
       store.Rebuild();
       store.SetSavedListener({});
       store.Reset();  // stopped: nothing more is saved on the way out
     }
     changingCalls_ = calls;
     files().SetFault(nullptr);
+  }
+
+  // Marks three messages as junk.
+  void MarkAndStop(int stopAfter) {
+    RunAndStop(
+        stopAfter, [&](MailbaseStore& store, UnsavedMarkings& unsaved, JournalFile& journal) {
+          LearnedCounts learned;
+          for (const char16_t* text : {u"cheap pills today", u"cheap watches", u"pills again"}) {
+            AddLearning(&learned, text, u"offer", /*junk=*/true, kMarkingWeight);
+          }
+          MarkingEntry entry{.id = "1-1-" + std::to_string(stopAfter), .time = 1, .junk = true};
+          std::string error;
+          CommitMarking(files(), &journal, kData, store, &unsaved, &entry, learned, &error);
+        });
+  }
+
+  // Takes the saved marking `id` back. `revoked`: the undo is begun, saved, and given
+  // up (a move back failed), and the counts are saved again.
+  void UndoAndStop(const std::string& id, int stopAfter, bool revoked) {
+    LearnedCounts learned;
+    ASSERT_TRUE(
+        ParseLearned(files().FileBytes("/data/markings/" + id + ".counts").value_or(""), &learned));
+    RunAndStop(stopAfter,
+               [&](MailbaseStore& store, UnsavedMarkings& unsaved, JournalFile& journal) {
+                 std::string error;
+                 if (CommitUndo(journal, store, &unsaved, id, learned, 2, &error)) {
+                   store.Rebuild();
+                   if (revoked) RevokeUndo(journal, store, &unsaved, id, learned, 3);
+                 }
+               });
   }
 
   Found NextStart() {
@@ -89,6 +116,10 @@ class UnsavedMarkingsTest : public ::testing::Test {
     found.junkInRaw = all.junk().messageCount();
     std::istringstream lines(files().FileBytes("/data/journal.jsonl").value_or(""));
     for (std::string line; std::getline(lines, line);) {
+      if (line.find("\"kind\":\"undo\"") != std::string::npos) found.undoneInJournal = true;
+      if (line.find("\"kind\":\"undo_void\"") != std::string::npos) {
+        found.undoneInJournal = false;
+      }
       if (line.find("\"kind\":\"marking\"") == std::string::npos) continue;
       found.entry = true;
       const auto at = line.find("\"counts\":\"") + 10;
@@ -99,7 +130,10 @@ class UnsavedMarkingsTest : public ::testing::Test {
     std::vector<platform::FolderEntry> entries;
     files().ListFolder("/data/markings", &entries);
     for (const auto& e : entries) {
-      if (e.name.find(kUnsavedSuffix) != std::string::npos) found.markerLeft = true;
+      if (e.name.find(kUnsavedSuffix) != std::string::npos ||
+          e.name.find(kUndoingSuffix) != std::string::npos) {
+        found.markerLeft = true;
+      }
     }
     if (found.entry && found.countsReadable && store.Unlearn(found.learned)) {
       CorpusPair after = store.MainPair();
@@ -151,6 +185,46 @@ TEST_F(UnsavedMarkingsTest, AStopAtAnyWriteLeavesTheEntryAndTheSavedCountsInStep
   EXPECT_GT(noEntry, 0);
   EXPECT_GT(lostWithEntry, 0);
   EXPECT_GT(savedWithEntry, 0);
+}
+
+// A stop after each write of an undo in turn (finished, or given up after a save): the
+// next start finds the counts all in "Bayes.raw" with the entry not undone and its
+// counts file saying exactly that, or all out with the entry undone, which a second
+// undo cannot take again.
+TEST_F(UnsavedMarkingsTest, AStopAtAnyWriteOfAnUndoLeavesItsLineAndTheSavedCountsInStep) {
+  const std::string id = "1-1-" + std::to_string(1 << 20);
+  for (const bool revoked : {false, true}) {
+    Begin();
+    MarkAndStop(1 << 20);
+    UndoAndStop(id, 1 << 20, revoked);
+    const int total = changingCalls_;
+    ASSERT_GT(total, revoked ? 8 : 4);
+    int undone = 0, kept = 0;
+    for (int stop = 0; stop <= total; ++stop) {
+      SCOPED_TRACE(std::string(revoked ? "given up" : "finished") + ", stopped after call " +
+                   std::to_string(stop) + " of " + std::to_string(total));
+      Begin();
+      MarkAndStop(1 << 20);
+      UndoAndStop(id, stop, revoked);
+      const Found found = NextStart();
+      EXPECT_TRUE(found.loads);
+      EXPECT_FALSE(found.markerLeft);
+      ASSERT_TRUE(found.entry && found.countsReadable);
+      EXPECT_TRUE(found.junkInRaw == 0 || found.junkInRaw == 3) << found.junkInRaw;
+      if (found.undoneInJournal) {
+        EXPECT_EQ(found.junkInRaw, 0) << "undone, yet its counts are still saved";
+        EXPECT_FALSE(found.undone && found.learned.pair.junk().messageCount() > 0)
+            << "unlearned twice";
+        ++undone;
+      } else {
+        EXPECT_EQ(found.learned.pair.junk().messageCount(), found.junkInRaw);
+        EXPECT_TRUE(found.junkInRaw == 0 || found.undone);
+        ++kept;
+      }
+    }
+    EXPECT_GT(kept, 0);
+    EXPECT_TRUE(revoked || undone > 0);
+  }
 }
 
 TEST_F(UnsavedMarkingsTest, AMarkerOfAProcessThatStillRunsIsLeftForItToSave) {
