@@ -28,6 +28,12 @@ std::string Utf8Or(const mapi::PropValue& value) {
   return v ? platform::AnsiToUtf8(*v) : std::string();
 }
 
+// The store's Unicode text where it gives one, else its ANSI text.
+std::string Utf8Of(const mapi::PropValue& unicode, const mapi::PropValue& ansi) {
+  const std::u16string* v = unicode.AsUnicode();
+  return v ? platform::WideToUtf8(*v) : Utf8Or(ansi);
+}
+
 }  // namespace
 
 Outcome ListFolders(NameSpace& nameSpace, const std::function<bool(const FolderRow&)>& each) {
@@ -115,6 +121,8 @@ Outcome ListItems(NameSpace& nameSpace, MAPIFolder& folder, std::uint32_t skip, 
       mapi::PR_MESSAGE_FLAGS,
       mapi::PR_MESSAGE_SIZE,
       mapi::PR_INTERNET_ARTICLE_NUMBER,
+      mapi::PR_UNICODE_SENDER_NAME,
+      mapi::PR_UNICODE_SUBJECT,
   };
   std::uint32_t listed = 0;
   HRESULT hr = ForEachContentsRow(
@@ -127,9 +135,9 @@ Outcome ListItems(NameSpace& nameSpace, MAPIFolder& folder, std::uint32_t skip, 
         if (const std::int32_t* v = row[7].AsLong()) uid = static_cast<std::uint32_t>(*v);
         item.name = namer.NameOf(id, uid);
         item.entryId = id.ToHex();
-        item.senderName = Utf8Or(row[1]);
+        item.senderName = Utf8Of(row[8], row[1]);
         item.senderAddress = Utf8Or(row[2]);
-        item.subject = Utf8Or(row[3]);
+        item.subject = Utf8Of(row[9], row[3]);
         if (const mapi::SysTime* t = row[4].AsTime()) item.received = t->fileTime;
         item.read = (static_cast<std::uint32_t>(LongOr(row[5], 0)) & mapi::MSGFLAG_READ) != 0;
         item.size = LongOr(row[6], -1);

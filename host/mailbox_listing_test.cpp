@@ -3,11 +3,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+
 #include "host/memory_host.h"
 #include "host/message_locator.h"
 #include "mapi/maildir/maildir_store.h"
 #include "mapi/maildir/test_maildir.h"
 #include "mapi/queries.h"
+#include "platform/code_page.h"
 #include "testing/message_builder.h"
 #include "testing/one_store_session.h"
 #include "ui/scripted_ui.h"
@@ -135,24 +139,34 @@ TEST_F(MemoryListingTest, EveryNameTheListingPrintsFindsItsMessage) {
   EXPECT_EQ(names[1], "Inbox/Spam/42.7");
 }
 
-TEST(MaildirListingTest, MessagesAreNamedByTheirFilesAndFoundByThem) {
+// The Maildir `maildir` as the profile's only store, its Inbox found by the locator.
+class MaildirListingTest : public ::testing::Test {
+ protected:
+  void Open() {
+    auto store = mapi::OpenMaildirStore(maildir.root(), mapi::testing::UnwatchedOptions());
+    ASSERT_TRUE(store.ok());
+    ns = StoreNameSpace::Create(std::make_shared<OneStoreSession>(*store), "Home", {});
+    locator = std::make_unique<MessageLocator>(ns, "/");
+    ASSERT_TRUE(locator->FindFolder("", &inbox).ok());
+  }
   mapi::testing::TempMaildir maildir;
+  std::shared_ptr<NameSpace> ns;
+  std::unique_ptr<MessageLocator> locator;
+  std::shared_ptr<MAPIFolder> inbox;
+};
+
+TEST_F(MaildirListingTest, MessagesAreNamedByTheirFilesAndFoundByThem) {
   maildir.AddFolder("Spam");
   maildir.Deliver("", "new", "1700000001.M1P1.host", maildir.Message("one"));
   maildir.Deliver("", "cur", "1700000002.M2P2.host:2,S", maildir.Message("two"));
-  auto store = mapi::OpenMaildirStore(maildir.root(), mapi::testing::UnwatchedOptions());
-  ASSERT_TRUE(store.ok());
-  auto ns = StoreNameSpace::Create(std::make_shared<OneStoreSession>(*store), "Home", {});
-  MessageLocator locator(ns, "/");
-  std::shared_ptr<MAPIFolder> inbox;
-  ASSERT_TRUE(locator.FindFolder("", &inbox).ok());
+  ASSERT_NO_FATAL_FAILURE(Open());
   std::vector<std::string> lines;
   for (const ItemRow& row : AllItems(*ns, *inbox)) {
     lines.push_back(row.name.substr(maildir.root().size()) + " " + row.subject + " " +
                     (row.read ? "read" : "unread"));
     EXPECT_GT(row.size, 0);
     LocatedMessage found;
-    ASSERT_TRUE(locator.FindMessage(row.name, &found).ok()) << row.name;
+    ASSERT_TRUE(locator->FindMessage(row.name, &found).ok()) << row.name;
     EXPECT_EQ(found.item->EntryID(), row.entryId);
   }
   std::sort(lines.begin(), lines.end());
@@ -164,6 +178,44 @@ TEST(MaildirListingTest, MessagesAreNamedByTheirFilesAndFoundByThem) {
     return true;
   });
   EXPECT_THAT(folders, ElementsAre("Inbox 2 inbox", "Inbox/Spam 0 "));
+}
+
+TEST_F(MaildirListingTest, SubjectsAndSendersOfAnyScriptComeOutAsUtf8) {
+  // A Hebrew subject in an encoded word, a Cyrillic name in KOI8-R, and a Latin-1
+  // subject the ANSI code page holds.
+  const std::string hebrew = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xD7\xA2\xD7\x95\xD7\x9C\xD7\x9D";
+  const std::string cyrillic =
+      "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD \xD0\x9F\xD0\xB5\xD1\x82\xD1\x80"
+      "\xD0\xBE\xD0\xB2";
+  maildir.Deliver("", "cur", "1700000001.M1P1.host:2,",
+                  "From: =?koi8-r?B?6dfBziDwxdTSz9c=?= <ivan@example.ru>\n"
+                  "Subject: =?UTF-8?B?16nXnNeV150g16LXldec150=?=\n\nbody\n");
+  maildir.Deliver("", "cur", "1700000002.M2P2.host:2,",
+                  "From: plain@example.org\nSubject: =?ISO-8859-1?Q?Caf=E9?=\n\nbody\n");
+  ASSERT_NO_FATAL_FAILURE(Open());
+  std::vector<ItemRow> rows = AllItems(*ns, *inbox);
+  std::sort(rows.begin(), rows.end(),
+            [](const ItemRow& a, const ItemRow& b) { return a.name < b.name; });
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].subject, hebrew);
+  EXPECT_EQ(rows[0].senderName, cyrillic);
+  EXPECT_EQ(rows[0].senderAddress, "ivan@example.ru");
+  EXPECT_EQ(rows[1].subject, "Caf\xC3\xA9");
+  EXPECT_EQ(rows[1].senderName, "plain@example.org");  // no name: the address
+
+  // What the rules read stays in the ANSI code page.
+  const std::string ansi[] = {platform::Utf8ToAnsi(hebrew), "Caf\xE9"};
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    LocatedMessage found;
+    ASSERT_TRUE(locator->FindMessage(rows[i].name, &found).ok());
+    auto message = found.item->MAPIOBJECT();
+    ASSERT_TRUE(message.ok());
+    auto subject = mapi::HrGetOneProp(**message, mapi::PR_SUBJECT);
+    ASSERT_TRUE(subject.ok());
+    ASSERT_NE(subject->AsString8(), nullptr);
+    EXPECT_EQ(*subject->AsString8(), ansi[i]);
+  }
+  EXPECT_EQ(ansi[0], "???? ????");
 }
 
 }  // namespace

@@ -99,6 +99,12 @@ inline constexpr PropTag PR_RECEIVED_BY_EMAIL_ADDRESS = 0x0076001E;
 inline constexpr PropTag PR_TRANSPORT_MESSAGE_HEADERS = 0x007D001E;
 inline constexpr PropTag PR_RECIPIENT_TYPE = 0x0C150003;
 inline constexpr PropTag PR_SENDER_NAME = 0x0C1A001E;
+// On a message of a store that parses mail: the subject and the sender's name as
+// decoded, whatever their script (PR_SUBJECT and PR_SENDER_NAME hold them in the ANSI
+// code page). Ids of their own, for this layer keys a message's values by property id
+// and so cannot hold a PT_UNICODE twin of PR_SUBJECT with other text beside it.
+inline constexpr PropTag PR_UNICODE_SUBJECT = 0x67A1001F;
+inline constexpr PropTag PR_UNICODE_SENDER_NAME = 0x67A2001F;
 inline constexpr PropTag PR_SENDER_ADDRTYPE = 0x0C1E001E;
 inline constexpr PropTag PR_SENDER_EMAIL_ADDRESS = 0x0C1F001E;
 inline constexpr PropTag PR_DISPLAY_BCC = 0x0E02001E;

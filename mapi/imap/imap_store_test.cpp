@@ -19,6 +19,7 @@
 #include "mapi/message.h"
 #include "mapi/mime/input_bounds.h"
 #include "mapi/queries.h"
+#include "platform/code_page.h"
 #include "testing/recording_sink.h"
 
 namespace quorvel::mapi {
@@ -132,6 +133,26 @@ TEST_F(ImapStoreTest, RowsCarryTheServersUidsAndTheFolderItsUidValidity) {
   auto validity = HrGetOneProp(*inbox, PR_UID_VALIDITY);
   ASSERT_TRUE(validity.ok());
   EXPECT_EQ(static_cast<std::uint32_t>(*validity->AsLong()), direct_->selected()->uidValidity);
+}
+
+// The rows give the subject and the sender's name as decoded, whatever their script,
+// beside the ANSI texts the rules read.
+TEST_F(ImapStoreTest, RowsCarryTheUnicodeSubjectAndSenderName) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  Deliver("INBOX", "=?UTF-8?B?16nXnNeV150=?=");  // Hebrew
+  auto store = Open();
+  ASSERT_TRUE(store);
+  auto inbox = FolderOf(*store, "INBOX");
+  auto rows = Rows(*inbox, {PR_UNICODE_SUBJECT, PR_UNICODE_SENDER_NAME, PR_SUBJECT});
+  ASSERT_EQ(rows.size(), 1u);
+  ASSERT_NE(rows[0][0].AsUnicode(), nullptr);
+  EXPECT_EQ(platform::WideToUtf8(*rows[0][0].AsUnicode()), "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D");
+  ASSERT_NE(rows[0][1].AsUnicode(), nullptr);
+  EXPECT_EQ(platform::WideToUtf8(*rows[0][1].AsUnicode()), "Sender");
+  ASSERT_NE(rows[0][2].AsString8(), nullptr);
+  EXPECT_EQ(*rows[0][2].AsString8(), "????");
 }
 
 // A contents table restricted to Message-IDs before it is read shows exactly the

@@ -152,9 +152,11 @@ void ExpectSameParse(const MimeMessage& a, const MimeMessage& b, const std::stri
   SCOPED_TRACE(file);
   EXPECT_EQ(a.messageClass, b.messageClass);
   EXPECT_EQ(a.subject, b.subject);
+  EXPECT_EQ(a.subjectUtf8, b.subjectUtf8);
   EXPECT_EQ(a.from.has_value(), b.from.has_value());
   if (a.from && b.from) {
     EXPECT_EQ(a.from->name, b.from->name);
+    EXPECT_EQ(a.from->nameUtf8, b.from->nameUtf8);
     EXPECT_EQ(a.from->address, b.from->address);
   }
   ASSERT_EQ(a.recipients.size(), b.recipients.size());

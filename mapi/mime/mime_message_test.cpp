@@ -266,6 +266,40 @@ TEST_F(MimeMessageTest, GetPropsReportsMissingValuesAsErrors) {
   EXPECT_TRUE(HrGetOneProp(*m, CHANGE_PROP_TYPE(PR_MESSAGE_FLAGS, PT_STRING8)).value.IsError());
 }
 
+TEST_F(MimeMessageTest, SubjectAndSenderNameKeepTheirScriptBesideTheAnsiText) {
+  // Arabic (UTF-8, quoted-printable) and a Cyrillic name in KOI8-R.
+  const std::string arabic = "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7";
+  const std::string ivan = "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD";
+  const std::string mail =
+      "From: =?koi8-r?B?6dfBzg==?= <ivan@example.ru>\n"
+      "Subject: =?UTF-8?Q?=D9=85=D8=B1=D8=AD=D8=A8=D8=A7?=\n\nbody\n";
+  MimeMessage parsed = ParseMime(mail);
+  EXPECT_EQ(parsed.subjectUtf8, arabic);
+  EXPECT_EQ(parsed.subject, platform::Utf8ToAnsi(arabic));
+  ASSERT_TRUE(parsed.from.has_value());
+  EXPECT_EQ(parsed.from->nameUtf8, ivan);
+  EXPECT_EQ(parsed.from->name, "????");
+
+  // The contents tables' rows and the open message both answer the Unicode text.
+  auto summary = MimeSummaryProps(parsed, MimeMessageContext{});
+  auto m = OpenMimeMessageBytes(mail);
+  const PropTag tags[] = {PR_UNICODE_SUBJECT, PR_UNICODE_SENDER_NAME, PR_SUBJECT};
+  auto values = m->GetProps(tags);
+  ASSERT_TRUE(values.ok());
+  for (const std::vector<PropValue>* props : {&summary, &*values}) {
+    const PropValue* subject = FindProp(*props, PR_UNICODE_SUBJECT);
+    const PropValue* name = FindProp(*props, PR_UNICODE_SENDER_NAME);
+    ASSERT_TRUE(subject != nullptr && name != nullptr);
+    EXPECT_EQ(platform::WideToUtf8(*subject->AsUnicode()), arabic);
+    EXPECT_EQ(platform::WideToUtf8(*name->AsUnicode()), ivan);
+    EXPECT_EQ(GetString8(*props, PR_SUBJECT), "?????");
+  }
+  // A mailbox without a name has no Unicode name.
+  EXPECT_EQ(
+      FindPropId(MimeSummaryProps(ParseMime("From: a@b.example\n\n"), {}), PR_UNICODE_SENDER_NAME),
+      nullptr);
+}
+
 TEST_F(MimeMessageTest, BodyThroughAStream) {
   auto m = Open("plain.eml");
   auto stream = m->OpenProperty(PR_BODY, MAPI_DEFERRED_ERRORS);

@@ -67,7 +67,7 @@ struct HeaderOptions {
 
 std::string Utf8Owned(char* text) {
   if (text == nullptr) return {};
-  std::string out = platform::Utf8ToAnsi(text);
+  std::string out = text;
   g_free(text);
   return out;
 }
@@ -176,7 +176,9 @@ void AppendMailboxes(InternetAddressList* list, std::int32_t type, std::vector<M
     MimeRecipient r;
     r.type = type;
     r.mailbox.address = Utf8View(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(ia)));
-    r.mailbox.name = Utf8View(internet_address_get_name(ia));
+    const char* name = internet_address_get_name(ia);
+    r.mailbox.nameUtf8 = name == nullptr ? std::string() : name;
+    r.mailbox.name = platform::Utf8ToAnsi(r.mailbox.nameUtf8);
     if (r.mailbox.name.empty()) r.mailbox.name = r.mailbox.address;
     out->push_back(std::move(r));
   }
@@ -243,8 +245,9 @@ void ReadHeaders(GMimeMessage* gm, const std::string& bodyCharset, MimeMessage* 
       case HeaderField::kSubject:
         if (haveSubject) break;
         haveSubject = true;
-        m->subject =
+        m->subjectUtf8 =
             Utf8Owned(g_mime_utils_header_decode_text(options.options, UnfoldTrim(raw).c_str()));
+        m->subject = platform::Utf8ToAnsi(m->subjectUtf8);
         break;
       case HeaderField::kFrom:
       case HeaderField::kTo:

@@ -1,6 +1,7 @@
 // One RFC 5322 message parsed into plain values, the way the mail client would present
 // it: decoded headers and mailboxes, the chosen text and HTML bodies, the attachments and
-// the message class. Every text is in the ANSI code page (platform/code_page.h).
+// the message class. Every text is in the ANSI code page (platform/code_page.h), except
+// the subject and mailbox names, which are kept as UTF-8 too for any script to survive.
 //
 // Choosing the body parts: depth first through every multipart (alternative, related,
 // mixed, report, signed ...), the first text/plain leaf and the first text/html leaf that
@@ -30,8 +31,9 @@
 namespace quorvel::mapi {
 
 struct MimeMailbox {
-  std::string name;     // display name; the address when the header gave none
-  std::string address;  // addr-spec, may be empty for a broken mailbox
+  std::string name;      // display name; the address when the header gave none
+  std::string address;   // addr-spec, may be empty for a broken mailbox
+  std::string nameUtf8;  // the display name as decoded, UTF-8; empty when the header gave none
 };
 
 // Recipient types as the recipient table carries them.
@@ -60,6 +62,7 @@ struct MimeDocument;
 struct MimeMessage {
   std::string messageClass;  // "IPM.Note", "REPORT.IPM.Note.NDR", ...
   std::string subject;
+  std::string subjectUtf8;                // the same as decoded, UTF-8
   std::optional<MimeMailbox> from;        // first From mailbox
   std::vector<MimeRecipient> recipients;  // To, then Cc, then Bcc, in header order
   std::string displayTo;                  // To names joined with "; "

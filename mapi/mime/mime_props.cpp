@@ -3,6 +3,7 @@
 #include "mapi/compressed_rtf.h"
 #include "mapi/html_encapsulation.h"
 #include "mapi/mime/html_plain.h"
+#include "platform/code_page.h"
 
 namespace quorvel::mapi {
 namespace {
@@ -13,6 +14,11 @@ constexpr std::int64_t kEpochDifference = 11'644'473'600;
 std::optional<PropValue> Text(PropTag tag, const std::string& value) {
   if (value.empty()) return std::nullopt;
   return PropValue::String8(tag, value);
+}
+
+std::optional<PropValue> Wide(PropTag tag, const std::string& utf8) {
+  if (utf8.empty()) return std::nullopt;
+  return PropValue::Unicode(tag, platform::Utf8ToWide(utf8));
 }
 
 std::optional<PropValue> UnixTime(PropTag tag, const std::optional<std::int64_t>& seconds) {
@@ -63,6 +69,14 @@ const Source kSources[] = {
     {PR_SENDER_NAME, true,
      [](const MimeMessage& m, const MimeMessageContext&, MimeLazy*) {
        return FromName(m) ? Text(PR_SENDER_NAME, *FromName(m)) : std::nullopt;
+     }},
+    {PR_UNICODE_SUBJECT, true,
+     [](const MimeMessage& m, const MimeMessageContext&, MimeLazy*) {
+       return Wide(PR_UNICODE_SUBJECT, m.subjectUtf8);
+     }},
+    {PR_UNICODE_SENDER_NAME, true,
+     [](const MimeMessage& m, const MimeMessageContext&, MimeLazy*) {
+       return m.from ? Wide(PR_UNICODE_SENDER_NAME, m.from->nameUtf8) : std::nullopt;
      }},
     {PR_SENDER_EMAIL_ADDRESS, true,
      [](const MimeMessage& m, const MimeMessageContext&, MimeLazy*) {
