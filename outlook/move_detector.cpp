@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <map>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -68,6 +69,36 @@ std::string TraceOf(mapi::Message& message) {
 
 std::string Bytes(const mapi::EntryId& id) { return std::string(id.bytes()); }
 
+// Rows read at a time from the spam folder's contents.
+constexpr std::int32_t kListBatch = 1024;
+// The dead bytes of the Message-ID string that make it be packed anew (and half of it).
+constexpr std::size_t kPackAtDeadBytes = 64 * 1024;
+
+// Hands every entry id of `folder` to `each`, a batch at a time. False when the folder
+// could not be read.
+bool ForEachEntry(mapi::Session& session, const mapi::EntryId& folderId,
+                  const std::function<void(const mapi::EntryId&)>& each) {
+  auto opened = session.OpenEntry(folderId, mapi::MAPI_BEST_ACCESS);
+  if (!opened.ok() || opened->objectType != mapi::MAPI_FOLDER) return false;
+  auto folder = opened->As<mapi::Folder>();
+  auto table = folder ? folder->GetContentsTable(0)
+                      : mapi::Result<std::shared_ptr<mapi::Table>>(mapi::MAPI_E_NOT_FOUND);
+  if (!table.ok()) return false;
+  const mapi::PropTag columns[] = {mapi::PR_ENTRYID};
+  if (mapi::Failed((*table)->SetColumns(columns, mapi::TBL_BATCH))) return false;
+  for (;;) {
+    auto rows = (*table)->QueryRows(kListBatch, 0);
+    if (!rows.ok()) return false;
+    if (rows->empty()) return true;
+    for (const mapi::Row& row : *rows) {
+      mapi::EntryId id = mapi::GetEntryId(row, mapi::PR_ENTRYID);
+      if (id.present()) each(id);
+    }
+  }
+}
+
+IdHash HashOf(const mapi::EntryId& id) { return HashId(id.bytes()); }
+
 }  // namespace
 
 MoveDetector::MoveDetector(SettingsHolder& settings, OwnMoves& own, UserMoveSink* sink,
@@ -96,20 +127,48 @@ bool MoveDetector::SameFolder(mapi::Session& session, const mapi::EntryId& a,
   return same.ok() && *same;
 }
 
-void MoveDetector::AddKnown(const std::string& entry, const std::string& messageId) {
-  RemoveKnown(entry);
-  entries_[entry] = messageId;
-  if (!messageId.empty()) byId_[messageId].insert(entry);
+std::string_view MoveDetector::IdOf(const Known& known) const {
+  return std::string_view(ids_).substr(known.offset, known.size);
 }
 
-void MoveDetector::RemoveKnown(const std::string& entry) {
+void MoveDetector::AddKnown(IdHash entry, std::string_view messageId) {
+  RemoveKnown(entry);
+  const Known known{static_cast<std::uint32_t>(ids_.size()),
+                    static_cast<std::uint32_t>(messageId.size())};
+  ids_.append(messageId);
+  entries_.emplace(entry, known);
+  if (!messageId.empty()) ++idCounts_[HashId(messageId)];
+}
+
+void MoveDetector::RemoveKnown(IdHash entry) {
   auto it = entries_.find(entry);
   if (it == entries_.end()) return;
-  if (auto ids = byId_.find(it->second); ids != byId_.end()) {
-    ids->second.erase(entry);
-    if (ids->second.empty()) byId_.erase(ids);
-  }
+  const Known known = it->second;
   entries_.erase(it);
+  if (known.size == 0) return;
+  if (auto count = idCounts_.find(HashId(IdOf(known))); count != idCounts_.end()) {
+    if (--count->second == 0) idCounts_.erase(count);
+  }
+  deadBytes_ += known.size;
+  if (deadBytes_ < kPackAtDeadBytes || deadBytes_ * 2 < ids_.size()) return;
+  // Most of the string is Message-IDs gone from the folder: pack the live ones.
+  std::string packed;
+  packed.reserve(ids_.size() - deadBytes_);
+  for (auto& [e, k] : entries_) {
+    const std::string_view id = IdOf(k);
+    k.offset = static_cast<std::uint32_t>(packed.size());
+    packed.append(id);
+  }
+  ids_ = std::move(packed);
+  deadBytes_ = 0;
+}
+
+void MoveDetector::ClearKnown() {
+  entries_ = {};
+  idCounts_ = {};
+  toldOut_ = {};
+  ids_ = std::string();
+  deadBytes_ = 0;
 }
 
 void MoveDetector::Report(UserMove move) {
@@ -126,67 +185,66 @@ void MoveDetector::Report(UserMove move) {
 bool MoveDetector::ScanSpamFolder(mapi::Session& session) {
   const mapi::EntryId spamId = SpamFolderId();
   if (!spamId.present()) return false;
-  auto opened = session.OpenEntry(spamId, mapi::MAPI_BEST_ACCESS);
-  if (!opened.ok() || opened->objectType != mapi::MAPI_FOLDER) return false;
-  auto folder = opened->As<mapi::Folder>();
-  auto table = folder ? folder->GetContentsTable(0)
-                      : mapi::Result<std::shared_ptr<mapi::Table>>(mapi::MAPI_E_NOT_FOUND);
-  if (!table.ok()) return false;
-  const mapi::PropTag columns[] = {mapi::PR_ENTRYID};
-  auto rows = mapi::HrQueryAllRows(**table, columns, std::nullopt);
-  if (!rows.ok()) return false;
-  std::set<std::string> now;
-  for (const mapi::Row& row : *rows) {
-    mapi::EntryId id = mapi::GetEntryId(row, mapi::PR_ENTRYID);
-    if (id.present()) now.insert(Bytes(id));
-  }
-  std::vector<std::string> fresh;
-  std::vector<std::string> departed;  // Message-IDs
   bool baseline = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (folder_ != Bytes(spamId)) {  // another spam folder: learn it afresh
+    if (folder_ != spamId.bytes()) {  // another spam folder: learn it afresh
       folder_ = Bytes(spamId);
-      entries_.clear();
-      byId_.clear();
-      toldOut_.clear();
+      ClearKnown();
       scanned_ = false;
     }
     baseline = !scanned_;
-    std::vector<std::string> gone;
-    for (const auto& [entry, id] : entries_) {
-      if (!now.count(entry)) gone.push_back(entry);
+  }
+  // Every entry there by its hash, and the entry ids of those not known yet only.
+  std::vector<IdHash> now;
+  std::vector<mapi::EntryId> fresh;
+  const bool listed = ForEachEntry(session, spamId, [&](const mapi::EntryId& id) {
+    const IdHash entry = HashOf(id);
+    now.push_back(entry);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!entries_.count(entry)) fresh.push_back(id);
+  });
+  if (!listed) return false;
+  std::sort(now.begin(), now.end());
+  std::vector<std::string> departed;  // Message-IDs
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<IdHash> gone;
+    for (const auto& [entry, known] : entries_) {
+      if (!std::binary_search(now.begin(), now.end(), entry)) gone.push_back(entry);
     }
-    for (const std::string& entry : gone) {
-      const std::string messageId = entries_[entry];
+    for (const IdHash entry : gone) {
+      const std::string messageId(IdOf(entries_.at(entry)));
       const bool told = toldOut_.erase(entry) > 0;
       RemoveKnown(entry);
       // Left without a word from the store (another IMAP client moved it), unless its
       // leaving was told already or the same message is still there.
-      if (!told && !messageId.empty() && !byId_.count(messageId)) {
+      if (!told && !messageId.empty() && !idCounts_.count(HashId(messageId))) {
         departed.push_back(messageId);
       }
     }
-    for (const std::string& entry : now) {
-      if (!entries_.count(entry)) fresh.push_back(entry);
-    }
   }
+  now = {};
   // Message-IDs are read without the lock: a store may be slow.
-  std::vector<std::pair<std::string, std::string>> read;
-  for (const std::string& entry : fresh) {
-    auto message = OpenMessage(session, mapi::EntryId(entry));
-    read.emplace_back(entry, message ? MessageIdOf(*message) : std::string());
+  std::vector<std::pair<mapi::EntryId, std::string>> read;
+  for (mapi::EntryId& entry : fresh) {
+    auto message = OpenMessage(session, entry);
+    read.emplace_back(std::move(entry), message ? MessageIdOf(*message) : std::string());
   }
+  fresh = {};
   UserMove junk{spamId, {}, true};
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (const auto& [entry, messageId] : read) {
-      // Already there under another entry (the same message seen twice, a moved
-      // notification reported it, a duplicate) or put there by the host: no move.
-      const bool known = !messageId.empty() && byId_.count(messageId) > 0;
-      AddKnown(entry, messageId);
+    for (auto& [entry, messageId] : read) {
+      // Known meanwhile (a moved notification told of it), already there under another
+      // entry (the same message seen twice, a duplicate) or put there by the host: no
+      // move.
+      const IdHash hash = HashOf(entry);
+      if (entries_.count(hash)) continue;
+      const bool known = !messageId.empty() && idCounts_.count(HashId(messageId)) > 0;
+      AddKnown(hash, messageId);
       if (baseline || known || messageId.empty() || own_.IsOwn(messageId, spamId)) continue;
-      junk.messages.emplace_back(entry);
+      junk.messages.push_back(std::move(entry));
     }
     scanned_ = true;
     ++scans_;
@@ -218,7 +276,9 @@ void MoveDetector::OnMoved(mapi::Session& session, const mapi::Notification& n) 
     if (auto message = OpenMessage(session, n.entryId)) messageId = MessageIdOf(*message);
   } else {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (auto it = entries_.find(Bytes(n.oldId)); it != entries_.end()) messageId = it->second;
+    if (auto it = entries_.find(HashOf(n.oldId)); it != entries_.end()) {
+      messageId = IdOf(it->second);
+    }
   }
   if (messageId.empty() && !into) {
     if (auto message = OpenMessage(session, n.entryId)) messageId = MessageIdOf(*message);
@@ -226,11 +286,11 @@ void MoveDetector::OnMoved(mapi::Session& session, const mapi::Notification& n) 
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (into) {
-      const bool known = !messageId.empty() && byId_.count(messageId) > 0;
-      if (folder_ == Bytes(spamId)) AddKnown(Bytes(n.entryId), messageId);
+      const bool known = !messageId.empty() && idCounts_.count(HashId(messageId)) > 0;
+      if (folder_ == spamId.bytes()) AddKnown(HashOf(n.entryId), messageId);
       if (known) return;
     } else {
-      RemoveKnown(Bytes(n.oldId));
+      RemoveKnown(HashOf(n.oldId));
     }
   }
   // Without a Message-ID the host's own moves cannot be told from the user's (much
@@ -247,7 +307,7 @@ void MoveDetector::OnCreatedElsewhere(mapi::Session& session, const mapi::Notifi
   }
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (byId_.empty()) return;  // nothing in the spam folder it could have come from
+    if (idCounts_.empty()) return;  // nothing in the spam folder it could have come from
   }
   if (auto message = OpenMessage(session, n.entryId)) {
     ArrivedFromSpam(session, *message, n.parentId, n.entryId);
@@ -263,13 +323,10 @@ bool MoveDetector::ArrivedFromSpam(mapi::Session& session, mapi::Message& messag
                                    const mapi::EntryId& folder, const mapi::EntryId& entry) {
   const std::string messageId = MessageIdOf(message);
   if (messageId.empty()) return false;
-  std::vector<std::string> candidates;
+  const IdHash idHash = HashId(messageId);
   auto known = [&] {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto it = byId_.find(messageId);
-    if (it == byId_.end()) return false;
-    candidates.assign(it->second.begin(), it->second.end());
-    return true;
+    return idCounts_.count(idHash) > 0;
   };
   // Unknown to the last scan but put into the spam folder by the host since (the
   // folder may even have been made for it): look again before taking it for new mail.
@@ -278,15 +335,33 @@ bool MoveDetector::ArrivedFromSpam(mapi::Session& session, mapi::Message& messag
     if (!own_.IsOwn(messageId, SpamFolderId())) return false;
     if (!ScanSpamFolder(session) || !known()) return false;
   }
+  // The record keeps no entry ids to open: the spam folder's are read for those known
+  // with this very Message-ID; the others known with it have left.
+  std::vector<std::pair<IdHash, mapi::EntryId>> there;
+  const bool listed = ForEachEntry(session, SpamFolderId(), [&](const mapi::EntryId& id) {
+    const IdHash hash = HashOf(id);
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = entries_.find(hash);
+    if (it != entries_.end() && IdOf(it->second) == messageId) there.emplace_back(hash, id);
+  });
+  if (!listed) return false;
+  std::vector<IdHash> gone;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [hash, k] : entries_) {
+      const bool listedThere = std::any_of(
+          there.begin(), there.end(), [hash = hash](const auto& t) { return t.first == hash; });
+      if (!listedThere && IdOf(k) == messageId) gone.push_back(hash);
+    }
+  }
   std::string trace;
   bool traceRead = false;
-  bool moved = false;
-  std::vector<std::string> gone;
-  std::vector<std::string> kept;
-  for (const std::string& candidate : candidates) {
-    auto original = OpenMessage(session, mapi::EntryId(candidate));
-    if (!original) {  // left the spam folder: this is where it went
-      gone.push_back(candidate);
+  bool moved = !gone.empty();  // left the spam folder: this is where it went
+  std::vector<IdHash> kept;
+  for (const auto& [hash, id] : there) {
+    auto original = OpenMessage(session, id);
+    if (!original) {  // gone since the listing
+      gone.push_back(hash);
       moved = true;
       continue;
     }
@@ -298,14 +373,14 @@ bool MoveDetector::ArrivedFromSpam(mapi::Session& session, mapi::Message& messag
     // cannot be told from one message delivered twice, which is judged.
     if (!trace.empty() && TraceOf(*original) == trace) {
       moved = true;
-      kept.push_back(candidate);
+      kept.push_back(hash);
     }
   }
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (const std::string& candidate : gone) RemoveKnown(candidate);
+    for (const IdHash hash : gone) RemoveKnown(hash);
     // Its original's deletion later is not another move.
-    for (const std::string& candidate : kept) toldOut_.insert(candidate);
+    for (const IdHash hash : kept) toldOut_.insert(hash);
   }
   if (!moved) return false;
   if (!own_.IsOwn(messageId, folder)) Report(UserMove{folder, {entry}, false});

@@ -21,6 +21,19 @@
 // to the sink only while the LearnFromMoves setting is on, and never when it is one
 // the host made.
 //
+// The record of the spam folder is kept small, for it may hold the whole of a large
+// folder check's spam: each message as a 64-bit hash of its entry id (id_hash.h) and
+// its Message-ID (looked for in the other folders once it is gone, so kept whole, end
+// to end in one string), and a count of the entries of each Message-ID's hash; about
+// 120 bytes a message. A scan reads the folder's entry ids in batches and keeps their
+// hashes only. An arrival whose Message-ID the record holds reads the folder's entry
+// ids again to find its original there (the record has no entry ids to open).
+// What a shared hash would mistake: a new entry sharing a known one's hash, or a
+// Message-ID sharing one there, is taken for known and its move into the spam folder
+// is not learned; an arrival whose Message-ID shares a hash with one there costs that
+// reading of the folder, and its Message-ID is compared whole before it is taken for
+// a move. None is ever a lesson wrongly learned.
+//
 // Thread-safety: every member may be called from any thread. mutex_ guards the known
 // entries; it is never held across a call into a store or the sink.
 #ifndef QUORVEL_OUTLOOK_MOVE_DETECTOR_H_
@@ -30,16 +43,18 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "mapi/message.h"
 #include "mapi/notification.h"
 #include "mapi/session.h"
+#include "outlook/id_hash.h"
 #include "outlook/own_moves.h"
 #include "outlook/user_move.h"
 #include "settings/settings_holder.h"
@@ -97,9 +112,17 @@ class MoveDetector {
   bool SameFolder(mapi::Session& session, const mapi::EntryId& a, const mapi::EntryId& b) const;
   // Reports `move` unless the setting is off. Never under mutex_.
   void Report(UserMove move);
-  // Adds / removes one known entry. REQUIRES: mutex_ held.
-  void AddKnown(const std::string& entry, const std::string& messageId);
-  void RemoveKnown(const std::string& entry);
+  // Where a known entry's Message-ID lies in ids_ (size 0: it has none).
+  struct Known {
+    std::uint32_t offset = 0;
+    std::uint32_t size = 0;
+  };
+  // Adds / removes one known entry; forgets them all. REQUIRES: mutex_ held.
+  void AddKnown(IdHash entry, std::string_view messageId);
+  void RemoveKnown(IdHash entry);
+  void ClearKnown();
+  // The Message-ID of a known entry. REQUIRES: mutex_ held; valid until the next change.
+  std::string_view IdOf(const Known& known) const;
 
   SettingsHolder& settings_;
   OwnMoves& own_;
@@ -107,12 +130,16 @@ class MoveDetector {
   const std::function<void(const std::string&)> log_;
 
   mutable std::mutex mutex_;
-  std::string folder_;                                 // spam folder of them; mutex_
-  bool scanned_ = false;                               // guarded by mutex_
-  std::map<std::string, std::string> entries_;         // entry -> Message-ID; mutex_
-  std::map<std::string, std::set<std::string>> byId_;  // Message-ID -> entries; mutex_
-  std::set<std::string> toldOut_;  // entries whose copy out was told already; mutex_
-  std::uint64_t scans_ = 0;        // guarded by mutex_
+  std::string folder_;    // spam folder of them; mutex_
+  bool scanned_ = false;  // guarded by mutex_
+  // Hash of entry id -> its Message-ID; guarded by mutex_.
+  std::unordered_map<IdHash, Known> entries_;
+  // Hash of Message-ID -> how many known entries have it; guarded by mutex_.
+  std::unordered_map<IdHash, std::uint32_t> idCounts_;
+  std::string ids_;                     // the known Message-IDs end to end; guarded by mutex_
+  std::size_t deadBytes_ = 0;           // of ids_, no known entry's any more; guarded by mutex_
+  std::unordered_set<IdHash> toldOut_;  // entries whose copy out was told; mutex_
+  std::uint64_t scans_ = 0;             // guarded by mutex_
 
   std::mutex threadMutex_;  // guards the thread's start and stop
   std::condition_variable wakeChanged_;
