@@ -286,6 +286,47 @@ TEST_F(MoveDetectorTest, TheScanThreadScansAtOnceAndWhenWoken) {
   EXPECT_EQ(moves[0].messages, std::vector<EntryId>{Message("Spam", "2.B.mx")});
 }
 
+// The record keeps each Message-ID whole in one string, packed anew as most of it
+// comes to belong to messages gone: after many have left, each one still there is
+// known by its own Message-ID (its move out is the host's, its departure is found
+// by it, its arrival elsewhere is a move).
+TEST_F(MoveDetectorTest, ManyMessagesComingAndGoingKeepEachOnesMessageId) {
+  auto id = [](int i) { return "m" + std::to_string(i) + "-" + std::string(100, 'x'); };
+  auto unique = [](int i) { return std::to_string(i) + ".S.mx"; };
+  const int many = 1500;
+  for (int i = 0; i < many; ++i) Put("Spam", unique(i), Mail(id(i)));
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+  EXPECT_EQ(detector_.knownCount(), static_cast<std::size_t>(many));
+
+  // The host takes most of them out (an undo); each was noted as its own.
+  for (int i = 0; i < 1400; ++i) {
+    own_.Note("<" + id(i) + ">", Folder(""));
+    Remove("Spam", unique(i));
+    detector_.OnMoved(*session_, Moved("Spam", unique(i), "", unique(i)));
+  }
+  EXPECT_TRUE(sink_.Take().empty());
+  for (int i = 1400; i < 1450; ++i) {
+    own_.Note("<" + id(i) + ">", Folder(""));
+    detector_.OnMoved(*session_, Moved("Spam", unique(i), "", unique(i)));
+  }
+  EXPECT_TRUE(sink_.Take().empty());
+  EXPECT_EQ(detector_.knownCount(), 50u);
+
+  Remove("Spam", unique(1450));
+  const EntryId archived = Put("Archive", "30.A.laptop", Mail(id(1450)));
+  Remove("Spam", unique(1451));
+  const EntryId back = Put("", "31.B.laptop", Mail(id(1451)));
+  EXPECT_TRUE(Arrived(Folder(""), back));
+  for (int i = 1400; i < 1450; ++i) Remove("Spam", unique(i));
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+  auto moves = sink_.Take();
+  ASSERT_EQ(moves.size(), 2u);
+  EXPECT_EQ(moves[0].messages, std::vector<EntryId>{back});
+  EXPECT_EQ(moves[1].folder, Folder("Archive"));
+  EXPECT_EQ(moves[1].messages, std::vector<EntryId>{archived});
+  EXPECT_EQ(detector_.knownCount(), 48u);
+}
+
 TEST_F(MoveDetectorTest, NoSpamFolderNoScan) {
   settings_.Lock()->SetSpamFolder({});
   EXPECT_FALSE(detector_.ScanSpamFolder(*session_));
