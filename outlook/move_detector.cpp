@@ -138,6 +138,7 @@ void MoveDetector::AddKnown(IdHash entry, std::string_view messageId) {
   ids_.append(messageId);
   entries_.emplace(entry, known);
   if (!messageId.empty()) ++idCounts_[HashId(messageId)];
+  if (listings_ > 0) addedWhileListing_.push_back(entry);
 }
 
 void MoveDetector::RemoveKnown(IdHash entry) {
@@ -186,6 +187,7 @@ bool MoveDetector::ScanSpamFolder(mapi::Session& session) {
   const mapi::EntryId spamId = SpamFolderId();
   if (!spamId.present()) return false;
   bool baseline = false;
+  std::size_t addsBefore = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (folder_ != spamId.bytes()) {  // another spam folder: learn it afresh
@@ -194,6 +196,8 @@ bool MoveDetector::ScanSpamFolder(mapi::Session& session) {
       scanned_ = false;
     }
     baseline = !scanned_;
+    ++listings_;
+    addsBefore = addedWhileListing_.size();
   }
   // Every entry there by its hash, and the entry ids of those not known yet only.
   std::vector<IdHash> now;
@@ -204,14 +208,22 @@ bool MoveDetector::ScanSpamFolder(mapi::Session& session) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!entries_.count(entry)) fresh.push_back(id);
   });
-  if (!listed) return false;
   std::sort(now.begin(), now.end());
   std::vector<std::string> departed;  // Message-IDs
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    // Entries told of while the folder was read (the host moving spam in meanwhile)
+    // may lie where the reading had passed already: they are not gone.
+    std::vector<IdHash> since(addedWhileListing_.begin() + addsBefore, addedWhileListing_.end());
+    std::sort(since.begin(), since.end());
+    if (--listings_ == 0) addedWhileListing_ = {};
+    if (!listed) return false;
     std::vector<IdHash> gone;
     for (const auto& [entry, known] : entries_) {
-      if (!std::binary_search(now.begin(), now.end(), entry)) gone.push_back(entry);
+      if (!std::binary_search(now.begin(), now.end(), entry) &&
+          !std::binary_search(since.begin(), since.end(), entry)) {
+        gone.push_back(entry);
+      }
     }
     for (const IdHash entry : gone) {
       const std::string messageId(IdOf(entries_.at(entry)));

@@ -17,6 +17,10 @@
 //     Inbox only) looks for its Message-ID in the store's other folders
 //     (spam_departures.h); found, it is a move there. More than
 //     kMaxDepartedLookedFor gone at once are taken for a deletion and not looked for.
+//     An entry told of while the scan read the folder (the host moving spam in
+//     meanwhile) may lie where the reading had passed: it is not gone to that scan.
+//     (Taken for gone, every message of the other folders was read to look for it:
+//     on a Maildir a folder check of 60,000 spam grew by 150 MB doing so.)
 // Such an arrival is a move: the worker does not judge it again. A move is reported
 // to the sink only while the LearnFromMoves setting is on, and never when it is one
 // the host made.
@@ -50,6 +54,7 @@
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "mapi/message.h"
 #include "mapi/notification.h"
@@ -139,7 +144,11 @@ class MoveDetector {
   std::string ids_;                     // the known Message-IDs end to end; guarded by mutex_
   std::size_t deadBytes_ = 0;           // of ids_, no known entry's any more; guarded by mutex_
   std::unordered_set<IdHash> toldOut_;  // entries whose copy out was told; mutex_
-  std::uint64_t scans_ = 0;             // guarded by mutex_
+  // Scans reading the folder now, and the entries added meanwhile (emptied when none
+  // reads); guarded by mutex_.
+  int listings_ = 0;
+  std::vector<IdHash> addedWhileListing_;
+  std::uint64_t scans_ = 0;  // guarded by mutex_
 
   std::mutex threadMutex_;  // guards the thread's start and stop
   std::condition_variable wakeChanged_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -40,6 +41,44 @@ std::string Mail(const std::string& id, const std::string& trace = "by mx.exampl
   if (!trace.empty()) text += "Received: from relay " + trace + "\nDate: Mon, 7 Dec 2026\n";
   return text + "Subject: offer\n\nBuy now\n";
 }
+
+// A session that runs a step of the test when `folder` is opened, before it reads it:
+// what happens while a scan reads the spam folder.
+class SteppedSession final : public mapi::Session {
+ public:
+  SteppedSession(std::shared_ptr<mapi::Session> inner, EntryId folder, std::function<void()> step)
+      : inner_(std::move(inner)), folder_(std::move(folder)), step_(std::move(step)) {}
+  mapi::Result<mapi::OpenedEntry> OpenEntry(const EntryId& id, std::uint32_t flags) override {
+    if (id == folder_ && step_) std::exchange(step_, nullptr)();
+    return inner_->OpenEntry(id, flags);
+  }
+  mapi::Result<std::shared_ptr<mapi::Table>> GetMsgStoresTable(std::uint32_t flags) override {
+    return inner_->GetMsgStoresTable(flags);
+  }
+  mapi::Result<std::shared_ptr<mapi::MsgStore>> OpenMsgStore(const EntryId& id,
+                                                             std::uint32_t flags) override {
+    return inner_->OpenMsgStore(id, flags);
+  }
+  mapi::Result<std::shared_ptr<mapi::Table>> GetStatusTable(std::uint32_t flags) override {
+    return inner_->GetStatusTable(flags);
+  }
+  mapi::Result<std::shared_ptr<mapi::Table>> GetProviderTable(std::uint32_t flags) override {
+    return inner_->GetProviderTable(flags);
+  }
+  mapi::Result<bool> CompareEntryIDs(const EntryId& a, const EntryId& b,
+                                     std::uint32_t flags) override {
+    return inner_->CompareEntryIDs(a, b, flags);
+  }
+  mapi::Result<std::shared_ptr<mapi::AddressBook>> OpenAddressBook(std::uint32_t flags) override {
+    return inner_->OpenAddressBook(flags);
+  }
+  mapi::HRESULT DispatchNotifications() override { return inner_->DispatchNotifications(); }
+
+ private:
+  std::shared_ptr<mapi::Session> inner_;
+  EntryId folder_;
+  std::function<void()> step_;
+};
 
 // The detector over an unwatched Maildir: the test plays the store's notifications.
 class MoveDetectorTest : public ::testing::Test {
@@ -325,6 +364,30 @@ TEST_F(MoveDetectorTest, ManyMessagesComingAndGoingKeepEachOnesMessageId) {
   EXPECT_EQ(moves[1].folder, Folder("Archive"));
   EXPECT_EQ(moves[1].messages, std::vector<EntryId>{archived});
   EXPECT_EQ(detector_.knownCount(), 48u);
+}
+
+// A message the host moves in while a scan reads the spam folder may lie where the
+// reading has passed: that scan does not take it for gone (and look for it in every
+// other folder); the next one, which would have seen it, does.
+TEST_F(MoveDetectorTest, AMessageToldOfWhileAScanReadsTheFolderIsNotGoneToThatScan) {
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+  SteppedSession stepped(session_, Folder("Spam"), [&] {
+    Put("Spam", "5.E.mx", Mail("quick"));
+    own_.Note("<quick>", Folder("Spam"));
+    detector_.OnMoved(*session_, Moved("", "5.E.mx", "Spam", "5.E.mx"));
+    // Out again into the Archive before the reading comes to it.
+    Remove("Spam", "5.E.mx");
+    Put("Archive", "6.F.laptop", Mail("quick"));
+  });
+  ASSERT_TRUE(detector_.ScanSpamFolder(stepped));
+  EXPECT_TRUE(sink_.Take().empty());
+  EXPECT_EQ(detector_.knownCount(), 1u);
+  ASSERT_TRUE(detector_.ScanSpamFolder(*session_));
+  auto moves = sink_.Take();
+  ASSERT_EQ(moves.size(), 1u);
+  EXPECT_FALSE(moves[0].junk);
+  EXPECT_EQ(moves[0].folder, Folder("Archive"));
+  EXPECT_EQ(detector_.knownCount(), 0u);
 }
 
 TEST_F(MoveDetectorTest, NoSpamFolderNoScan) {
