@@ -2,6 +2,7 @@
 // over a Maildir store, with inotify, the real classifier and the user's lists.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -13,7 +14,9 @@
 #include "mapi/maildir/maildir_store.h"
 #include "mapi/maildir/test_maildir.h"
 #include "mapi/queries.h"
+#include "outlook/marking_move.h"
 #include "outlook/qv_core.h"
+#include "outlook/spam_folder.h"
 #include "platform/file_system.h"
 #include "platform/registry_memory.h"
 #include "settings/settings_store.h"
@@ -351,6 +354,67 @@ TEST_F(MaildirMailTest, SpamMovedOutWhileNoHostRanStaysAndIsLearnedFrom) {
   }
   EXPECT_EQ(inInbox, 1u);
   // Learned from as a move: a good marking made by the move is in the journal.
+  EXPECT_TRUE(WaitUntil([&] {
+    const std::string journal = FileText(dataFolder + "journal.jsonl");
+    return journal.find("\"marking\":\"good\",\"source\":\"move\"") != std::string::npos;
+  }));
+  host->core->Shutdown();
+}
+
+// Regression: a message a Junk marking moved into the spam folder, taken back into the
+// Inbox by a plain mv while no host ran, was judged again at the next start: only the
+// worker's moves were in the record of moves into the spam folder. A marking's are
+// there too; with LearnFromMoves the return is learned from as the user's move.
+TEST_F(MaildirMailTest, MarkedJunkMovedOutWhileNoHostRanStaysAndIsLearnedFrom) {
+  quorvel::testing::TemporaryFolder data("quorvel-data");
+  const std::string dataFolder = data.path() + "/";
+  UserSettings stored;
+  ASSERT_TRUE(SettingsStore(registry, "", clock).Load(&stored));
+  stored.learnFromMoves = 1;
+  stored.goodAddWhiteList = 0;
+  stored.junkAddBlackList = 0;
+  SettingsStore(registry, "", clock).Save(&stored);
+  auto withData = [&] {
+    return std::make_unique<AddInProcess>(
+        AddInEnvironment{registry, clock, ui, dataFolder, dataFolder});
+  };
+  process = withData();
+  {
+    auto host = Start();
+    dir.Deliver("", "new", "8000.S.mx", WithMessageId("friend@good.example", "marked"));
+    ASSERT_TRUE(Settled(*host, "8001.T.mx"));
+    ASSERT_EQ(SpamWith("marked"), 0u);
+    std::shared_ptr<mapi::Session> session = host->ns->MAPIOBJECT();
+    const EntryId inboxId = DefaultInboxId(*session);
+    auto inbox = session->OpenEntry(inboxId, mapi::MAPI_BEST_ACCESS);
+    ASSERT_TRUE(inbox.ok());
+    const auto byId = MessagesById(*session, *inbox->As<mapi::Folder>());
+    auto found = std::find_if(byId.begin(), byId.end(), [](const auto& m) {
+      return m.first.find("marked") != std::string::npos;
+    });
+    ASSERT_NE(found, byId.end());
+    EXPECT_TRUE(host->core->MarkQuietly({inboxId, {found->second}}, MarkingMode::kJunk).moved);
+    ASSERT_EQ(SpamWith("marked"), 1u);
+    host->core->WaitUntilIdle();
+    host->core->Shutdown();
+  }
+  // While no host runs: moved back as it is, unread.
+  std::string spam;
+  for (const std::string& file : SpamFiles()) {
+    if (FileText(file).find("<marked>") != std::string::npos) spam = file;
+  }
+  const std::string name = std::filesystem::path(spam).filename().string();
+  std::filesystem::rename(spam, dir.root() + "/new/" + name.substr(0, name.find(':')));
+  // The sender is one the filter now holds for a spammer: judged, it would go back.
+  ASSERT_TRUE(SettingsStore(registry, "", clock).Load(&stored));
+  stored.whiteList = ContactList();
+  stored.blackList.AddAddress(MakeContact("friend@good.example"), "", 1);
+  SettingsStore(registry, "", clock).Save(&stored);
+
+  process = withData();
+  auto host = Start();
+  ASSERT_TRUE(Settled(*host, "8002.U.mx"));
+  EXPECT_EQ(SpamWith("marked"), 0u);
   EXPECT_TRUE(WaitUntil([&] {
     const std::string journal = FileText(dataFolder + "journal.jsonl");
     return journal.find("\"marking\":\"good\",\"source\":\"move\"") != std::string::npos;

@@ -40,21 +40,39 @@ SpamReturns::SpamReturns(platform::FileSystem& files, std::string recordPath)
 }
 
 void SpamReturns::NoteMoved(const std::string& messageId) {
-  const std::string id = OneLine(messageId);
-  if (id.empty() || !ids_.insert(id).second) return;
-  order_.push_back(id);
-  if (order_.size() > kCapacity) {
-    ids_.erase(order_.front());
-    order_.pop_front();
+  NoteMoved(std::vector<std::string>{messageId});
+}
+
+void SpamReturns::NoteMoved(const std::vector<std::string>& messageIds) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::string lines;
+  for (const std::string& messageId : messageIds) {
+    std::string id = OneLine(messageId);
+    if (id.empty() || !ids_.insert(id).second) continue;
+    lines += id + "\n";
+    order_.push_back(std::move(id));
+    if (order_.size() > kCapacity) {
+      ids_.erase(order_.front());
+      order_.pop_front();
+    }
   }
-  if (files_ != nullptr && !recordPath_.empty()) {
+  if (files_ != nullptr && !recordPath_.empty() && !lines.empty()) {
     std::uint64_t size = 0;
-    files_->AppendToFile(recordPath_, id + "\n", &size, 0600);
+    files_->AppendToFile(recordPath_, lines, &size, 0600);
   }
 }
 
+std::size_t SpamReturns::size() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return order_.size();
+}
+
 bool SpamReturns::IsReturn(const std::string& messageId, mapi::Folder& spamFolder) const {
-  if (messageId.empty() || ids_.count(OneLine(messageId)) == 0) return false;
+  if (messageId.empty()) return false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (ids_.count(OneLine(messageId)) == 0) return false;
+  }
   auto table = spamFolder.GetContentsTable(0);
   if (!table.ok()) return false;  // cannot tell: judge it
   const mapi::PropTag columns[] = {mapi::PR_INTERNET_MESSAGE_ID};
