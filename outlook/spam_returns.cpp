@@ -19,6 +19,8 @@ SpamReturns::SpamReturns(platform::FileSystem& files, std::string recordPath)
   if (recordPath_.empty()) return;
   std::string bytes;
   if (!files_->ReadFile(recordPath_, &bytes).ok()) return;
+  // A line cut short by a stop: the next append starts on a line of its own.
+  torn_ = !bytes.empty() && bytes.back() != '\n';
   std::size_t lines = 0;
   for (std::size_t at = 0; at < bytes.size();) {
     std::size_t end = bytes.find('\n', at);
@@ -58,7 +60,9 @@ void SpamReturns::NoteMoved(const std::vector<std::string>& messageIds) {
   }
   if (files_ != nullptr && !recordPath_.empty() && !lines.empty()) {
     std::uint64_t size = 0;
-    files_->AppendToFile(recordPath_, lines, &size, 0600);
+    if (files_->AppendToFile(recordPath_, torn_ ? "\n" + lines : lines, &size, 0600).ok()) {
+      torn_ = false;
+    }
   }
 }
 

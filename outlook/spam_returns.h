@@ -62,6 +62,7 @@ class SpamReturns {
   std::deque<std::string> order_;        // oldest first; guarded by mutex_
   platform::FileSystem* files_ = nullptr;
   std::string recordPath_;
+  bool torn_ = false;  // the record ends in a line cut short; guarded by mutex_
 };
 
 }  // namespace quorvel::outlook
