@@ -184,8 +184,11 @@ Result<RowSet> MaildirContentsTable::QueryRows(std::int32_t rowCount, std::uint3
   if (listed_) {
     std::size_t i = position_;
     for (; i < listed_->size() && rows.size() < wanted; ++i) {
-      if (auto row = RowAt(core_->LocationIn(folderPath_, *listed_, i), identityOnly))
-        rows.push_back(std::move(*row));
+      const MessageLocation at = core_->LocationIn(folderPath_, *listed_, i);
+      // Known to the index, as a batch's rows are: whoever opens the row's message
+      // finds its file without a pass over the folder.
+      core_->Remember(at);
+      if (auto row = RowAt(at, identityOnly)) rows.push_back(std::move(*row));
     }
     if ((flags & TBL_NOADVANCE) == 0) position_ = i;
     return Ok(std::move(rows));

@@ -362,6 +362,20 @@ TEST_F(LargeFolderTest, APeekAndASnapshotGoOnFromWhereTheReadingIs) {
   EXPECT_EQ(*table->GetRowCount(0), static_cast<std::uint32_t>(kMessages));
 }
 
+TEST_F(LargeFolderTest, APageFromASeekFindsItsMessagesWithoutReadingTheFolderAgain) {
+  auto table = *inbox_->GetContentsTable(0);
+  ASSERT_EQ(table->SetColumns(std::vector<PropTag>{PR_ENTRYID}, 0), S_OK);
+  ASSERT_TRUE(table->SeekRow(BOOKMARK_BEGINNING, kMessages / 2).ok());
+  auto rows = table->QueryRows(100, 0);
+  ASSERT_TRUE(rows.ok());
+  ASSERT_EQ(rows->size(), 100u);
+  lists_ = 0;
+  // As a window names each row's message by its file.
+  for (const Row& row : *rows)
+    EXPECT_NE(MaildirMessagePath(*store_, GetEntryId(row, PR_ENTRYID)), "");
+  EXPECT_EQ(lists_.load(), 0);
+}
+
 TEST_F(LargeFolderTest, MovingManyMessagesReadsTheFolderOncePerBatchNotPerMessage) {
   // The ids a reader collected while the index filled with the rest of the folder.
   auto table = *inbox_->GetContentsTable(0);

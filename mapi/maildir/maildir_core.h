@@ -77,6 +77,8 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
   // Where the `i`th file of a listing of `folderPath` was. REQUIRES: i < names.size().
   MessageLocation LocationIn(const std::string& folderPath, const FolderNames& names,
                              std::size_t i) const;
+  // Puts where a message's file is into the index (as a listing that gives it does).
+  void Remember(const MessageLocation& at);
   // Where a message's file is now (nothing when it is gone): the index, else new/
   // under its bare unique part, else one pass over the folder.
   std::optional<MessageLocation> Locate(const std::string& folderPath, const std::string& unique);
@@ -127,7 +129,6 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
   const MessageLocation* IndexedLocked(const std::string& folderPath,
                                        const std::string& unique) const;
   void Forget(const std::string& folderPath, const std::string& unique);
-  void Remember(const MessageLocation& at);
   void RememberLocked(const MessageLocation& at);
   HRESULT Rename(const MessageLocation& from, const MessageLocation& to, bool noReplace);
   // Renames the message at `at` into `destination` under a fresh unique part.
