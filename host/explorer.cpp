@@ -60,6 +60,7 @@ void Explorer::Close() {
   closed_ = true;
   Fire([](ExplorerEvents& sink) { sink.Close(); });
   sinks_.clear();
+  lastPage_.reset();
   if (!request_) owner_.Closed(this);
 }
 

@@ -83,6 +83,11 @@ class Explorer : public std::enable_shared_from_this<Explorer> {
   std::uint32_t Advise(std::shared_ptr<ExplorerEvents> sink);
   void Unadvise(std::uint32_t connection);
 
+  // The contents table of the window's last page of a folder's items
+  // (window_requests.h), kept until the next page, of this folder or another, so that
+  // the store may give the next page what it listed for this one; let go on Close.
+  void KeepLastPage(std::shared_ptr<mapi::Table> table) { lastPage_ = std::move(table); }
+
  private:
   template <typename Call>
   void Fire(Call call);
@@ -95,6 +100,7 @@ class Explorer : public std::enable_shared_from_this<Explorer> {
   std::uint32_t nextConnection_ = 1;
   bool closed_ = false;
   const bool request_;
+  std::shared_ptr<mapi::Table> lastPage_;
 };
 
 class Explorers {

@@ -109,7 +109,8 @@ Outcome ListFolders(NameSpace& nameSpace, const std::function<bool(const FolderR
 }
 
 Outcome ListItems(NameSpace& nameSpace, MAPIFolder& folder, std::uint32_t skip, std::uint32_t limit,
-                  const std::function<bool(const ItemRow&)>& each, std::uint32_t* total) {
+                  const std::function<bool(const ItemRow&)>& each, std::uint32_t* total,
+                  std::shared_ptr<mapi::Table>* kept) {
   const std::string folderPath = FolderPathOf(folder);
   MessageNamer namer(nameSpace, folder, folderPath);
   const mapi::PropTag columns[] = {
@@ -144,7 +145,7 @@ Outcome ListItems(NameSpace& nameSpace, MAPIFolder& folder, std::uint32_t skip, 
         ++listed;
         return each(item) && (limit == 0 || listed < limit);
       },
-      total);
+      total, kept);
   if (mapi::Failed(hr)) {
     return Outcome::Of(OutcomeCode::kNotFound, "the folder \"" + folderPath + "\" is gone");
   }

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "host/object_model.h"
@@ -47,9 +48,12 @@ Outcome ListFolders(NameSpace& nameSpace, const std::function<bool(const FolderR
 // The messages of `folder` in its contents table's order, from row `skip` on, at most
 // `limit` of them (0: all). `each` returns false to stop. not-found when the folder
 // is gone. With `total`, how many messages the folder holds goes there, counted from
-// the same listing (a page of a large folder lists its folder once, not twice).
+// the same listing (a page of a large folder lists its folder once, not twice). With
+// `kept`, the contents table read (ForEachContentsRow: kept until the next page of the
+// folder, the next page need not list it again).
 Outcome ListItems(NameSpace& nameSpace, MAPIFolder& folder, std::uint32_t skip, std::uint32_t limit,
-                  const std::function<bool(const ItemRow&)>& each, std::uint32_t* total = nullptr);
+                  const std::function<bool(const ItemRow&)>& each, std::uint32_t* total = nullptr,
+                  std::shared_ptr<mapi::Table>* kept = nullptr);
 
 }  // namespace quorvel::host
 

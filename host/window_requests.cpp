@@ -56,6 +56,10 @@ protocol::Message Items(Application& application, const protocol::ListItemsReque
   protocol::ItemList list{request.id, folder->EntryID(), FolderPathOf(*folder)};
   list.first = request.first;
   std::uint32_t total = 0;  // from the listing that gives the rows
+  // The window keeps the page's table until its next page (Explorer::KeepLastPage):
+  // the old one is let go only after the new page is read.
+  std::shared_ptr<Explorer> window = application.ActiveExplorer();
+  std::shared_ptr<mapi::Table> table;
   const std::uint32_t count = request.count == 0 || request.count > protocol::kMaxItemsPerRequest
                                   ? protocol::kMaxItemsPerRequest
                                   : request.count;
@@ -76,7 +80,8 @@ protocol::Message Items(Application& application, const protocol::ListItemsReque
         list.items.push_back(std::move(e));
         return true;
       },
-      &total);
+      &total, &table);
+  if (window) window->KeepLastPage(std::move(table));
   if (!listed.ok()) return Failure(request.id, listed);
   list.total = total;
   return list;

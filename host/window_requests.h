@@ -1,7 +1,9 @@
 // A front end's requests about the host's window (protocol_window.h): a folder's items
-// a range of rows at a time, the selection of the window (SelectionChange reaches the
-// add-in that follows it), and the window's command bars with their key table; and
-// where a click lands: the folder and selection it names, else the window's.
+// a range of rows at a time (the window keeps the last page's contents table until the
+// next, so that paging through a large folder does not list it for every page), the selection of
+// the window (SelectionChange reaches the add-in that follows it), and the window's command bars
+// with their key table; and where a click lands: the folder and selection it names, else the
+// window's.
 //
 // A folder is named by its entry id (hexadecimal) or its path ("Inbox/Spam"); "" is
 // the folder the window shows.

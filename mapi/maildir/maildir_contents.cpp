@@ -1,12 +1,11 @@
 #include "mapi/maildir/maildir_contents.h"
 
 #include <algorithm>
-#include <limits>
 #include <unordered_set>
 #include <utility>
 
-#include "mapi/maildir/maildir_listing.h"
 #include "mapi/maildir/props_file.h"
+#include "mapi/restriction.h"
 
 namespace quorvel::mapi {
 namespace {
@@ -17,6 +16,26 @@ bool IsIdentity(PropTag tag) {
                                           PR_PARENT_ENTRYID, PR_STORE_ENTRYID, PR_OBJECT_TYPE};
   return std::any_of(std::begin(kIdentity), std::end(kIdentity),
                      [tag](PropTag t) { return PROP_ID(t) == PROP_ID(tag); });
+}
+
+// The bits of PR_MESSAGE_FLAGS a message's file name alone decides (maildir_names.h).
+constexpr std::uint32_t kNameFlags = MSGFLAG_READ | MSGFLAG_UNSENT;
+
+// Whether the restriction tests nothing but bits of PR_MESSAGE_FLAGS the file names
+// decide (as a scan for unread mail does), so that no file needs reading to apply it.
+bool DecidedByName(const Restriction& restriction) {
+  switch (restriction.kind) {
+    case Restriction::Kind::kAnd:
+    case Restriction::Kind::kOr:
+    case Restriction::Kind::kNot:
+      return std::all_of(restriction.children.begin(), restriction.children.end(), DecidedByName);
+    case Restriction::Kind::kBitmask:
+      // MSGFLAG_ASSOCIATED is never set on a message of a Maildir folder.
+      return PROP_ID(restriction.tag) == PROP_ID(PR_MESSAGE_FLAGS) &&
+             (restriction.mask & ~(kNameFlags | MSGFLAG_ASSOCIATED)) == 0;
+    default:
+      return false;
+  }
 }
 
 }  // namespace
@@ -48,16 +67,11 @@ const MessageLocation* MaildirContentsTable::Next(Cursor& cursor) {
   return &at;
 }
 
-std::vector<MessageLocation> MaildirContentsTable::ListAll(std::size_t* given) {
-  // One pass that keeps everything: a listing in batches would read the folder once
+std::shared_ptr<const FolderNames> MaildirContentsTable::ListAll(std::size_t* given) {
+  // One pass that keeps every name: a listing in batches would read the folder once
   // per batch, which a page from the end of a large folder pays on every request.
-  std::vector<MessageLocation> all =
-      core_->ListMessagesAfter(folderPath_, "", std::numeric_limits<std::size_t>::max());
-  const std::string& after = cursor_.after;
-  *given = after.empty() ? 0
-                         : static_cast<std::size_t>(std::count_if(
-                               all.begin(), all.end(),
-                               [&](const MessageLocation& at) { return at.name.unique <= after; }));
+  std::shared_ptr<const FolderNames> all = core_->ListFolderNames(folderPath_);
+  *given = cursor_.after.empty() ? 0 : all->CountUpTo(cursor_.after);
   return all;
 }
 
@@ -86,16 +100,13 @@ RowTable& MaildirContentsTable::Snapshot() {
     // The rows already given are read again, so that a seek back finds them; the
     // snapshot then goes on after the last of them.
     std::size_t given = position_;
-    std::vector<MessageLocation> all;
-    if (listed_) {
-      all = *std::exchange(listed_, std::nullopt);
-    } else {
-      all = ListAll(&given);
-    }
+    std::shared_ptr<const FolderNames> all = std::exchange(listed_, nullptr);
+    if (!all) all = ListAll(&given);
     std::vector<std::vector<PropValue>> rows;
     std::int32_t before = 0;
-    for (std::size_t i = 0; i < all.size(); ++i) {
-      auto row = core_->SummaryRow(all[i], WithProps().count(all[i].name.unique) > 0);
+    for (std::size_t i = 0; i < all->size(); ++i) {
+      const MessageLocation at = core_->LocationIn(folderPath_, *all, i);
+      auto row = core_->SummaryRow(at, WithProps().count(at.name.unique) > 0);
       if (!row) continue;  // a file that vanished is skipped
       rows.push_back(std::move(*row));
       if (i < given) ++before;
@@ -117,10 +128,24 @@ HRESULT MaildirContentsTable::SetColumns(std::span<const PropTag> columns, std::
 
 HRESULT MaildirContentsTable::Restrict(const std::optional<Restriction>& restriction,
                                        std::uint32_t flags) {
-  if (!snapshot_ && !restriction) {
-    cursor_ = Cursor{};
-    listed_.reset();
-    position_ = 0;
+  if (snapshot_) return snapshot_->Restrict(restriction, flags);
+  // A restriction replaces the one before: the rows are the folder's again, from the
+  // first on.
+  cursor_ = Cursor{};
+  listed_.reset();
+  position_ = 0;
+  if (!restriction) return S_OK;
+  if (DecidedByName(*restriction)) {
+    std::shared_ptr<const FolderNames> all = core_->ListFolderNames(folderPath_);
+    auto matches = [&](std::size_t i) {
+      auto name = ParseMessageFileName(all->FileName(i));
+      const PropValue value = PropValue::ULong(
+          PR_MESSAGE_FLAGS, name ? MessageFlagsOf(*name) & kNameFlags : std::uint32_t{0});
+      return Matches(*restriction, [&](PropTag tag) {
+        return PROP_ID(tag) == PROP_ID(PR_MESSAGE_FLAGS) ? &value : nullptr;
+      });
+    };
+    listed_ = std::make_shared<const FolderNames>(all->Filtered(matches));
     return S_OK;
   }
   return Snapshot().Restrict(restriction, flags);
@@ -159,7 +184,11 @@ Result<RowSet> MaildirContentsTable::QueryRows(std::int32_t rowCount, std::uint3
   if (listed_) {
     std::size_t i = position_;
     for (; i < listed_->size() && rows.size() < wanted; ++i) {
-      if (auto row = RowAt((*listed_)[i], identityOnly)) rows.push_back(std::move(*row));
+      const MessageLocation at = core_->LocationIn(folderPath_, *listed_, i);
+      // Known to the index, as a batch's rows are: whoever opens the row's message
+      // finds its file without a pass over the folder.
+      core_->Remember(at);
+      if (auto row = RowAt(at, identityOnly)) rows.push_back(std::move(*row));
     }
     if ((flags & TBL_NOADVANCE) == 0) position_ = i;
     return Ok(std::move(rows));
@@ -177,12 +206,11 @@ Result<RowSet> MaildirContentsTable::QueryRows(std::int32_t rowCount, std::uint3
 
 Result<std::uint32_t> MaildirContentsTable::GetRowCount(std::uint32_t flags) {
   if (snapshot_) return snapshot_->GetRowCount(flags);
-  std::uint32_t count = 0;
-  VisitMaildirFiles(core_->files(), FolderDirectory(core_->root(), folderPath_),
-                    [&](const char*, std::string_view fileName, std::string_view) {
-                      count += ParseMessageFileName(fileName).has_value() ? 1 : 0;
-                    });
-  return Ok(count);
+  // A table that seeks (or is restricted) has the rows of its listing; one read in
+  // order has the folder's as it is now, counted from a listing some table holds when
+  // the folder has not changed since.
+  const std::size_t count = listed_ ? listed_->size() : core_->ListFolderNames(folderPath_)->size();
+  return Ok(static_cast<std::uint32_t>(count));
 }
 
 }  // namespace quorvel::mapi

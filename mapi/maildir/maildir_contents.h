@@ -15,10 +15,16 @@
 // (other than back to the first row, where every read of a whole table starts) needs
 // positions: the table then lists the whole folder once, still reading no file, so
 // that a page from the end of a folder of 100,000 messages reads that page's files
-// alone. A restriction needs whole rows: the table then reads them all once and goes
-// on as a snapshot (RowTable) from the row it had reached.
+// alone; the listing is shared with the folder's other tables while new/ and cur/ do
+// not change, so that the pages of a window that keeps its last page's table list the
+// folder once, not once a page. A restriction that tests only what the file names
+// decide (the read and unsent bits of PR_MESSAGE_FLAGS, as a scan for unread mail
+// asks) is applied to the listing, reading no file; any other needs whole rows: the
+// table then reads them all once and goes on as a snapshot (RowTable) from the first
+// row. A restriction puts the table back at its first row.
 //
-// GetRowCount counts the message files on disk at the call (as PR_CONTENT_COUNT does).
+// GetRowCount counts the rows of the listing a seek or restriction made; before one,
+// the message files on disk at the call (as PR_CONTENT_COUNT does).
 //
 // Not thread-safe, like every Table.
 #ifndef QUORVEL_MAPI_MAILDIR_MAILDIR_CONTENTS_H_
@@ -62,8 +68,8 @@ class MaildirContentsTable final : public Table {
   // The next row's location, listing the next batch when this one is used up;
   // nothing at the end.
   const MessageLocation* Next(Cursor& cursor);
-  // Every row's location from the first, and how many of them were given already.
-  std::vector<MessageLocation> ListAll(std::size_t* given);
+  // Every row's file from the first, and how many of them were given already.
+  std::shared_ptr<const FolderNames> ListAll(std::size_t* given);
   // Whole rows from here on: the snapshot every call then goes to.
   RowTable& Snapshot();
   bool IdentityOnly() const;
@@ -76,8 +82,10 @@ class MaildirContentsTable final : public Table {
   std::string folderPath_;
   std::vector<PropTag> columns_;
   Cursor cursor_;
-  // Once a seek needed positions: the whole listing, and the position in it.
-  std::optional<std::vector<MessageLocation>> listed_;
+  // Once a seek needed positions: the whole listing (shared with other tables of the
+  // folder while it is unchanged, MaildirCore::ListFolderNames), and the position in
+  // it; or, once restricted by what the names decide, the listing's rows that match.
+  std::shared_ptr<const FolderNames> listed_;
   std::size_t position_ = 0;
   std::optional<std::unordered_set<std::string>> withProps_;
   std::unique_ptr<RowTable> snapshot_;  // once whole rows were needed

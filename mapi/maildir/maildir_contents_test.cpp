@@ -123,6 +123,63 @@ TEST_F(MaildirContentsTest, OtherColumnsAndRestrictionsReadWholeRowsWhereTheCurs
   EXPECT_EQ(*restricted->GetRowCount(0), 3u);
 }
 
+TEST_F(MaildirContentsTest, RestrictionsOnTheFlagsTheNamesGiveReadNoFile) {
+  // Beside the three read messages: new mail, a message seen as unread, a draft.
+  files_.PutFile(std::string(kRoot) + "/new/200.A.host", "Subject: n\n\nbody\n");
+  files_.PutFile(std::string(kRoot) + "/cur/201.A.host:2,", "Subject: u\n\nbody\n");
+  files_.PutFile(std::string(kRoot) + "/cur/202.A.host:2,DS", "Subject: d\n\nbody\n");
+  const auto unread =
+      Restriction::Bitmask(BMR_EQZ, PR_MESSAGE_FLAGS, MSGFLAG_READ | MSGFLAG_ASSOCIATED);
+  const auto draft = Restriction::Bitmask(BMR_NEZ, PR_MESSAGE_FLAGS, MSGFLAG_UNSENT);
+  struct Case {
+    const char* name;
+    Restriction restriction;
+    std::vector<std::string> subjects;
+  };
+  const Case cases[] = {
+      {"unread", unread, {"n", "u"}},
+      {"drafts", draft, {"d"}},
+      {"read and no draft",
+       Restriction::And({Restriction::Not(unread), Restriction::Not(draft)}),
+       {"s0", "s1", "s2"}},
+      {"unread or draft", Restriction::Or({unread, draft}), {"n", "u", "d"}},
+  };
+  // A bit the name does not decide (an attachment) needs the files.
+  {
+    auto table = *inbox_->GetContentsTable(0);
+    ASSERT_EQ(
+        table->Restrict(Restriction::Bitmask(BMR_EQZ, PR_MESSAGE_FLAGS, MSGFLAG_HASATTACH), 0),
+        S_OK);
+    EXPECT_EQ(*table->GetRowCount(0), 6u);
+    EXPECT_FALSE(ReadFiles().empty());
+  }
+  const PropTag ids[] = {PR_ENTRYID};
+  const PropTag subjects[] = {PR_SUBJECT};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto table = *inbox_->GetContentsTable(0);
+    ASSERT_EQ(table->SetColumns(ids, 0), S_OK);
+    ClearReadFiles();
+    ASSERT_EQ(table->Restrict(c.restriction, 0), S_OK);
+    EXPECT_EQ(*table->GetRowCount(0), c.subjects.size());
+    auto rows = table->QueryRows(10, 0);
+    ASSERT_TRUE(rows.ok());
+    EXPECT_TRUE(ReadFiles().empty());
+    ASSERT_EQ(rows->size(), c.subjects.size());
+    // The rows are the ones a reading of whole rows finds.
+    ASSERT_EQ(table->SetColumns(subjects, 0), S_OK);
+    ASSERT_EQ(table->SeekRow(BOOKMARK_BEGINNING, 0).hr, S_OK);
+    std::multiset<std::string> found;
+    auto all = table->QueryRows(10, 0);
+    ASSERT_TRUE(all.ok());
+    for (const Row& row : *all) found.insert(GetString8(row, PR_SUBJECT));
+    EXPECT_EQ(found, std::multiset<std::string>(c.subjects.begin(), c.subjects.end()));
+    // Without the restriction, the whole folder again.
+    ASSERT_EQ(table->Restrict(std::nullopt, 0), S_OK);
+    EXPECT_EQ(*table->GetRowCount(0), 6u);
+  }
+}
+
 TEST_F(MaildirContentsTest, SeekingReadsNoFileAndAPageReadsOnlyItsOwnFiles) {
   auto table = *inbox_->GetContentsTable(0);
   const PropTag subjects[] = {PR_ENTRYID, PR_SUBJECT};
@@ -303,6 +360,20 @@ TEST_F(LargeFolderTest, APeekAndASnapshotGoOnFromWhereTheReadingIs) {
   ASSERT_EQ(*table->SeekRow(BOOKMARK_BEGINNING, 0), 0);
   EXPECT_EQ(Next(*table, 2), (std::vector<std::string>{Unique(0), Unique(1)}));
   EXPECT_EQ(*table->GetRowCount(0), static_cast<std::uint32_t>(kMessages));
+}
+
+TEST_F(LargeFolderTest, APageFromASeekFindsItsMessagesWithoutReadingTheFolderAgain) {
+  auto table = *inbox_->GetContentsTable(0);
+  ASSERT_EQ(table->SetColumns(std::vector<PropTag>{PR_ENTRYID}, 0), S_OK);
+  ASSERT_TRUE(table->SeekRow(BOOKMARK_BEGINNING, kMessages / 2).ok());
+  auto rows = table->QueryRows(100, 0);
+  ASSERT_TRUE(rows.ok());
+  ASSERT_EQ(rows->size(), 100u);
+  lists_ = 0;
+  // As a window names each row's message by its file.
+  for (const Row& row : *rows)
+    EXPECT_NE(MaildirMessagePath(*store_, GetEntryId(row, PR_ENTRYID)), "");
+  EXPECT_EQ(lists_.load(), 0);
 }
 
 TEST_F(LargeFolderTest, MovingManyMessagesReadsTheFolderOncePerBatchNotPerMessage) {

@@ -12,7 +12,6 @@
 namespace quorvel::mapi {
 namespace {
 
-constexpr std::size_t kMaxSummaries = 200'000;
 // Seconds between 1601-01-01 and 1970-01-01.
 constexpr std::uint64_t kEpochDifference = 11'644'473'600ULL;
 

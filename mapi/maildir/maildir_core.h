@@ -9,12 +9,16 @@
 // part -> where its file was last seen; a cache that may miss messages and is checked
 // on disk at each hit) and summaries_ (contents-table rows by path, size and time). It
 // is never held across a file operation that can block for long or across a call into
-// the watcher's sinks.
+// the watcher's sinks. It also guards listings_ (per folder, the last whole listing
+// made, not kept: it lives while a contents table holds it).
 //
 // Memory: the index holds at most 2 * kIndexGeneration messages whatever the folders'
 // sizes (when the newer generation is full it becomes the older and the older is
 // dropped), and no call here keeps a whole folder's listing: a folder is read in
-// passes that keep only what they look for (ListMessagesAfter, LocateMany).
+// passes that keep only what they look for (ListMessagesAfter, LocateMany), or listed
+// whole for a contents table that seeks (ListFolderNames: about 45 bytes a message,
+// kept only while a table holds it). The contents-table rows (summaries_) keep at
+// most kMaxSummaries messages.
 #ifndef QUORVEL_MAPI_MAILDIR_MAILDIR_CORE_H_
 #define QUORVEL_MAPI_MAILDIR_MAILDIR_CORE_H_
 
@@ -25,6 +29,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "mapi/maildir/folder_names.h"
 #include "mapi/maildir/maildir_names.h"
 #include "mapi/maildir/maildir_store.h"
 #include "mapi/maildir/maildir_watcher.h"
@@ -65,6 +70,15 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
   // listed once, as its cur/ file. REQUIRES: limit > 0.
   std::vector<MessageLocation> ListMessagesAfter(const std::string& folderPath,
                                                  const std::string& after, std::size_t limit);
+  // Every message file of a folder, by unique part: the listing another caller made
+  // when it still lives (some table holds it) and new/ and cur/ have not changed since
+  // (FolderNames::Unchanged), else a listing made now. Remembers nothing in the index.
+  std::shared_ptr<const FolderNames> ListFolderNames(const std::string& folderPath);
+  // Where the `i`th file of a listing of `folderPath` was. REQUIRES: i < names.size().
+  MessageLocation LocationIn(const std::string& folderPath, const FolderNames& names,
+                             std::size_t i) const;
+  // Puts where a message's file is into the index (as a listing that gives it does).
+  void Remember(const MessageLocation& at);
   // Where a message's file is now (nothing when it is gone): the index, else new/
   // under its bare unique part, else one pass over the folder.
   std::optional<MessageLocation> Locate(const std::string& folderPath, const std::string& unique);
@@ -107,13 +121,14 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
  private:
   using FolderIndex = std::unordered_map<std::string, MessageLocation>;
   static constexpr std::size_t kIndexGeneration = 4096;
+  // A few pages of a window's list: a read of a whole folder does not stay behind.
+  static constexpr std::size_t kMaxSummaries = 4096;
   // The one file of `unique` in the folder (cur/ before new/), found in one pass.
   std::optional<MessageLocation> FindOnDisk(const std::string& folderPath,
                                             const std::string& unique) const;
   const MessageLocation* IndexedLocked(const std::string& folderPath,
                                        const std::string& unique) const;
   void Forget(const std::string& folderPath, const std::string& unique);
-  void Remember(const MessageLocation& at);
   void RememberLocked(const MessageLocation& at);
   HRESULT Rename(const MessageLocation& from, const MessageLocation& to, bool noReplace);
   // Renames the message at `at` into `destination` under a fresh unique part.
@@ -138,6 +153,7 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
   std::unordered_map<std::string, FolderIndex> olderIndex_;  // guarded by mutex_
   std::size_t indexed_ = 0;                                  // entries in index_; guarded by mutex_
   std::unordered_map<std::string, Summary> summaries_;       // guarded by mutex_
+  std::unordered_map<std::string, std::weak_ptr<const FolderNames>> listings_;  // guarded by mutex_
 
   std::unique_ptr<MaildirWatcher> watcher_;  // last: its thread stops first
 };

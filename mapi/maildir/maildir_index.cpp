@@ -67,6 +67,29 @@ std::vector<MessageLocation> MaildirCore::ListMessagesAfter(const std::string& f
   return out;
 }
 
+std::shared_ptr<const FolderNames> MaildirCore::ListFolderNames(const std::string& folderPath) {
+  const std::string folder = FolderDirectory(root_, folderPath);
+  std::shared_ptr<const FolderNames> known;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (auto it = listings_.find(folderPath); it != listings_.end()) known = it->second.lock();
+  }
+  if (known && known->Unchanged(files_, folder)) return known;
+  auto fresh = std::make_shared<const FolderNames>(FolderNames::List(files_, folder));
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::erase_if(listings_, [](const auto& entry) { return entry.second.expired(); });
+  listings_[folderPath] = fresh;
+  return fresh;
+}
+
+MessageLocation MaildirCore::LocationIn(const std::string& folderPath, const FolderNames& names,
+                                        std::size_t i) const {
+  const std::string_view fileName = names.FileName(i);
+  // The listing took only names that parse.
+  return LocationOf(folderPath, names.InCur(i) ? "cur" : "new", fileName,
+                    ParseMessageFileName(fileName).value_or(MessageFileName{}));
+}
+
 std::optional<MessageLocation> MaildirCore::FindOnDisk(const std::string& folderPath,
                                                        const std::string& unique) const {
   std::optional<MessageLocation> found;
