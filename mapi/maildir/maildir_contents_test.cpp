@@ -403,5 +403,28 @@ TEST_F(LargeFolderTest, MovingManyMessagesReadsTheFolderOncePerBatchNotPerMessag
   EXPECT_EQ(inInbox + inSpam, static_cast<std::size_t>(kMessages));
 }
 
+TEST_F(LargeFolderTest, ReadingAnotherLargeFolderKeepsWhereThisOnesMessagesAre) {
+  // A check goes through the Inbox while the spam folder, larger than the index holds,
+  // is scanned: the check's messages are still found without reading the Inbox again.
+  for (int n = 0; n < 9000; ++n) {
+    files_.PutFile(std::string(kRoot) + "/.Spam/cur/" + Unique(50000 + n) + ":2,S",
+                   "Subject: s\n\n");
+  }
+  auto table = *inbox_->GetContentsTable(0);
+  ASSERT_EQ(table->SetColumns(std::vector<PropTag>{PR_ENTRYID}, 0), S_OK);
+  auto batch = table->QueryRows(100, 0);
+  ASSERT_TRUE(batch.ok());
+  auto spam = HrQueryAllRows(**Folder("Spam")->GetContentsTable(0),
+                             std::vector<PropTag>{PR_ENTRYID}, std::nullopt);
+  ASSERT_TRUE(spam.ok());
+  ASSERT_EQ(spam->size(), 9000u);
+
+  lists_ = 0;
+  for (const Row& row : *batch) {
+    EXPECT_TRUE(store_->OpenEntry(GetEntryId(row, PR_ENTRYID), 0).ok());
+  }
+  EXPECT_EQ(lists_.load(), 0);
+}
+
 }  // namespace
 }  // namespace quorvel::mapi

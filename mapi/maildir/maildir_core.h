@@ -5,20 +5,20 @@
 // folder and unique part, renames it, and on ENOENT rescans the folder once (another
 // client may have changed its flags) before answering MAPI_E_NOT_FOUND.
 //
-// Locking: mutex_ guards the index (index_, olderIndex_, indexed_: per folder, unique
-// part -> where its file was last seen; a cache that may miss messages and is checked
-// on disk at each hit) and summaries_ (contents-table rows by path, size and time). It
-// is never held across a file operation that can block for long or across a call into
-// the watcher's sinks. It also guards listings_ (per folder, the last whole listing
-// made, not kept: it lives while a contents table holds it).
+// Locking: mutex_ guards the index (index_: per folder, unique part -> where its file
+// was last seen; a cache that may miss messages and is checked on disk at each hit) and summaries_
+// (contents-table rows by path, size and time). It is never held across a file operation that can
+// block for long or across a call into the watcher's sinks. It also guards listings_ (per folder,
+// the last whole listing made, not kept: it lives while a contents table holds it).
 //
-// Memory: the index holds at most 2 * kIndexGeneration messages whatever the folders'
-// sizes (when the newer generation is full it becomes the older and the older is
-// dropped), and no call here keeps a whole folder's listing: a folder is read in
-// passes that keep only what they look for (ListMessagesAfter, LocateMany), or listed
-// whole for a contents table that seeks (ListFolderNames: about 45 bytes a message,
-// kept only while a table holds it). The contents-table rows (summaries_) keep at
-// most kMaxSummaries messages.
+// Memory: the index holds at most 2 * kIndexGeneration messages of each folder whatever
+// the folder's size (when a folder's newer generation is full it becomes the older and
+// the older is dropped); reading one large folder never pushes out another's (a check
+// of the Inbox keeps its batch while the spam folder is scanned), and no call here keeps a whole
+// folder's listing: a folder is read in passes that keep only what they look for
+// (ListMessagesAfter, LocateMany), or listed whole for a contents table that seeks
+// (ListFolderNames: about 45 bytes a message, kept only while a table holds it). The contents-table
+// rows (summaries_) keep at most kMaxSummaries messages.
 #ifndef QUORVEL_MAPI_MAILDIR_MAILDIR_CORE_H_
 #define QUORVEL_MAPI_MAILDIR_MAILDIR_CORE_H_
 
@@ -119,7 +119,11 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
   }
 
  private:
-  using FolderIndex = std::unordered_map<std::string, MessageLocation>;
+  // One folder's part of the index, in two generations.
+  struct FolderIndex {
+    std::unordered_map<std::string, MessageLocation> newer;
+    std::unordered_map<std::string, MessageLocation> older;
+  };
   static constexpr std::size_t kIndexGeneration = 4096;
   // A few pages of a window's list: a read of a whole folder does not stay behind.
   static constexpr std::size_t kMaxSummaries = 4096;
@@ -149,10 +153,8 @@ class MaildirCore : public std::enable_shared_from_this<MaildirCore> {
     std::vector<PropValue> props;
   };
   mutable std::mutex mutex_;
-  std::unordered_map<std::string, FolderIndex> index_;       // guarded by mutex_
-  std::unordered_map<std::string, FolderIndex> olderIndex_;  // guarded by mutex_
-  std::size_t indexed_ = 0;                                  // entries in index_; guarded by mutex_
-  std::unordered_map<std::string, Summary> summaries_;       // guarded by mutex_
+  std::unordered_map<std::string, FolderIndex> index_;                          // guarded by mutex_
+  std::unordered_map<std::string, Summary> summaries_;                          // guarded by mutex_
   std::unordered_map<std::string, std::weak_ptr<const FolderNames>> listings_;  // guarded by mutex_
 
   std::unique_ptr<MaildirWatcher> watcher_;  // last: its thread stops first

@@ -72,11 +72,7 @@ HRESULT MaildirCore::DeleteFolder(const std::string& folderPath, std::uint32_t f
     files_.RemoveAll(trash);
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      if (auto folder = index_.find(*it); folder != index_.end()) {
-        indexed_ -= folder->second.size();
-        index_.erase(folder);
-      }
-      olderIndex_.erase(*it);
+      index_.erase(*it);
     }
     Notification n;
     n.eventType = fnevObjectDeleted;

@@ -104,11 +104,11 @@ std::optional<MessageLocation> MaildirCore::FindOnDisk(const std::string& folder
 
 const MessageLocation* MaildirCore::IndexedLocked(const std::string& folderPath,
                                                   const std::string& unique) const {
-  for (const auto* index : {&index_, &olderIndex_}) {
-    auto folder = index->find(folderPath);
-    if (folder == index->end()) continue;
-    auto it = folder->second.find(unique);
-    if (it != folder->second.end()) return &it->second;
+  auto folder = index_.find(folderPath);
+  if (folder == index_.end()) return nullptr;
+  for (const auto* generation : {&folder->second.newer, &folder->second.older}) {
+    auto it = generation->find(unique);
+    if (it != generation->end()) return &it->second;
   }
   return nullptr;
 }
@@ -172,10 +172,8 @@ void MaildirCore::LocateMany(const std::string& folderPath,
 void MaildirCore::Forget(const std::string& folderPath, const std::string& unique) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (auto folder = index_.find(folderPath); folder != index_.end()) {
-    indexed_ -= folder->second.erase(unique);
-  }
-  if (auto folder = olderIndex_.find(folderPath); folder != olderIndex_.end()) {
-    folder->second.erase(unique);
+    folder->second.newer.erase(unique);
+    folder->second.older.erase(unique);
   }
 }
 
@@ -186,12 +184,12 @@ void MaildirCore::Remember(const MessageLocation& at) {
 
 void MaildirCore::RememberLocked(const MessageLocation& at) {
   // A folder's index may hold only some of its messages: Locate checks each hit on disk.
-  if (indexed_ >= kIndexGeneration) {
-    olderIndex_ = std::move(index_);
-    index_.clear();
-    indexed_ = 0;
+  FolderIndex& folder = index_[at.folderPath];
+  if (folder.newer.size() >= kIndexGeneration) {
+    folder.older = std::move(folder.newer);
+    folder.newer.clear();
   }
-  if (index_[at.folderPath].insert_or_assign(at.name.unique, at).second) ++indexed_;
+  folder.newer.insert_or_assign(at.name.unique, at);
 }
 
 }  // namespace quorvel::mapi
