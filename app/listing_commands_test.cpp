@@ -125,6 +125,65 @@ TEST_F(ListingCommandsTest, SentToARunningHostFromAnotherWorkingFolder) {
   EXPECT_EQ(stopped->status, 0) << host.Errors();
 }
 
+// Folders named in modified UTF-7 (as Dovecot and Courier make them) and in UTF-8 list
+// by their names in any script, and those names, in any case, find them again.
+TEST_F(ListingCommandsTest, FolderNamesOfAnyScript) {
+  const std::string german = "Entw\u00fcrfe";
+  const std::string russian = "\u041f\u043e\u0436\u0430\u043b\u0443\u0439\u0441\u0442\u0430";
+  const std::string hebrew = "\u05d3\u05d5\u05d0\u05e8";
+  for (const std::string& dir :
+       std::vector<std::string>{".Entw&APw-rfe", ".&BB8EPgQ2BDAEOwRDBDkEQQRCBDA-", "." + hebrew}) {
+    for (const char* sub : {"cur", "new", "tmp"}) fs::create_directories(maildir_ / dir / sub);
+  }
+  Spit(maildir_ / ".&BB8EPgQ2BDAEOwRDBDkEQQRCBDA-/new/1700000002.3.host",
+       "From: a@b.example\nSubject: Privet\n\nHi\n");
+  ProgramRun folders = Quorvel({"folders"});
+  ASSERT_EQ(folders.end.status, 0) << folders.err;
+  std::vector<std::string> lines = Lines(folders.out);
+  EXPECT_THAT(lines, ::testing::Contains("Inbox/" + german + "\t0\t0"));
+  EXPECT_THAT(lines, ::testing::Contains("Inbox/" + russian + "\t1\t1"));
+  EXPECT_THAT(lines, ::testing::Contains("Inbox/" + hebrew + "\t0\t0"));
+
+  ProgramRun json = Quorvel({"folders", "--json"});
+  ASSERT_EQ(json.end.status, 0) << json.err;
+  std::vector<std::string> paths;
+  for (const std::string& line : Lines(json.out)) {
+    paths.push_back(nlohmann::json::parse(line)["path"]);
+  }
+  EXPECT_THAT(paths,
+              ::testing::IsSupersetOf({"Inbox/" + german, "Inbox/" + russian, "Inbox/" + hebrew}));
+
+  // Named as the listing prints it, in another case, or without the Inbox.
+  const std::string lower = "\u043f\u043e\u0436\u0430\u043b\u0443\u0439\u0441\u0442\u0430";
+  for (const std::string& name : {"Inbox/" + russian, lower, "INBOX/" + lower}) {
+    ProgramRun messages = Quorvel({"messages", name});
+    EXPECT_EQ(messages.end.status, 0) << name << ": " << messages.err;
+    EXPECT_THAT(messages.out, HasSubstr("\tPrivet\n")) << name;
+  }
+  // A name whose ANSI form ("??????????") other names share finds nothing else.
+  ProgramRun other =
+      Quorvel({"messages", "\u0416\u0416\u0416\u0416\u0416\u0416\u0416\u0416\u0416\u0416"});
+  EXPECT_EQ(other.end.status, 1);
+  EXPECT_THAT(other.err, HasSubstr("has no subfolder"));
+
+  // Checked by its name, and asked about by its name.
+  ProgramRun checked = Quorvel({"check", russian});
+  ASSERT_EQ(checked.end.status, 0) << checked.err;
+  EXPECT_THAT(checked.err, HasSubstr("check \"" + russian + "\" folder?"));
+  EXPECT_THAT(checked.err, HasSubstr("Check done: 1 message checked"));
+  ProgramRun germanChecked = Quorvel({"check", "--yes", german});
+  EXPECT_EQ(germanChecked.end.status, 0) << germanChecked.err;
+
+  // Chosen as the spam folder by its name in another case, and shown by its name.
+  ProgramRun chosen = Quorvel({"spam-folder", lower});
+  ASSERT_EQ(chosen.end.status, 0) << chosen.err;
+  EXPECT_THAT(chosen.out, ::testing::EndsWith(" -> " + russian + "\n"));
+  ProgramRun shown = Quorvel({"spam-folder", "--json"});
+  ASSERT_EQ(shown.end.status, 0) << shown.err;
+  EXPECT_THAT(nlohmann::json::parse(shown.out)["path"].get<std::string>(),
+              ::testing::EndsWith(" -> " + russian));
+}
+
 TEST(ListingTextTest, TimesAreReadable) {
   // 1970-01-01 as a file time, plus 1,700,000,000 seconds.
   EXPECT_EQ(UtcTimeText(116'444'736'000'000'000ull + 1'700'000'000ull * 10'000'000),

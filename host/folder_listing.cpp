@@ -1,7 +1,5 @@
 #include "host/folder_listing.h"
 
-#include "platform/code_page.h"
-
 namespace quorvel::host {
 namespace {
 
@@ -9,7 +7,7 @@ void Walk(MAPIFolder& folder, const std::string& parentPath, int depth,
           std::vector<protocol::FolderEntry>* out) {
   protocol::FolderEntry entry;
   entry.id = folder.EntryID();
-  entry.name = platform::AnsiToUtf8(folder.Name());
+  entry.name = folder.NameUtf8();
   entry.path = parentPath.empty() ? entry.name : parentPath + "/" + entry.name;
   auto items = folder.Items();
   entry.items = items ? items->Count() : 0;

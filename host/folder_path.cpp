@@ -1,8 +1,41 @@
 #include "host/folder_path.h"
 
+#include "mapi/queries.h"
 #include "platform/code_page.h"
+#include "platform/mailbox_name.h"
 
 namespace quorvel::host {
+namespace {
+
+// The subfolder of `parent` named `name` (UTF-8, any case), read from one hierarchy
+// table: the names compared are the store's Unicode ones where it gives them.
+Result<std::shared_ptr<MAPIFolder>> ChildNamed(NameSpace& nameSpace, MAPIFolder& parent,
+                                               const std::string& name) {
+  auto opened = parent.MAPIOBJECT();
+  if (!opened.ok()) return opened.hr;
+  auto table = (*opened)->GetHierarchyTable(0);
+  if (!table.ok()) return table.hr;
+  const mapi::PropTag columns[] = {mapi::PR_ENTRYID, mapi::PR_UNICODE_DISPLAY_NAME,
+                                   mapi::PR_DISPLAY_NAME};
+  auto rows = mapi::HrQueryAllRows(**table, columns, std::nullopt);
+  if (!rows.ok()) return rows.hr;
+  for (const mapi::Row& row : *rows) {
+    std::string rowName;
+    if (const std::u16string* wide = row[1].AsUnicode()) {
+      rowName = platform::WideToUtf8(*wide);
+    } else if (const std::string* ansi = row[2].AsString8()) {
+      rowName = platform::AnsiToUtf8(*ansi);
+    } else {
+      continue;
+    }
+    if (platform::EqualsNoCaseUtf8(rowName, name)) {
+      return nameSpace.GetFolderFromID(row[0].AsEntryId().ToHex(), parent.StoreID());
+    }
+  }
+  return mapi::MAPI_E_NOT_FOUND;
+}
+
+}  // namespace
 
 std::vector<std::string> SplitFolderPath(std::string_view path) {
   std::vector<std::string> names;
@@ -40,7 +73,7 @@ Outcome FindFolderByPath(NameSpace& nameSpace, std::string_view path,
   if (names.empty()) return Outcome::Of(OutcomeCode::kNotFound, "no folder is named \"\"");
   std::shared_ptr<MAPIFolder> at;
   for (const auto& top : nameSpace.TopFolders()) {
-    if (platform::CompareNoCase(top->Name(), platform::Utf8ToAnsi(names[0])) == 0) {
+    if (platform::EqualsNoCaseUtf8(top->NameUtf8(), names[0])) {
       at = top;
       break;
     }
@@ -55,7 +88,7 @@ Outcome FindFolderByPath(NameSpace& nameSpace, std::string_view path,
     next = 0;
   }
   for (; next < names.size(); ++next) {
-    auto child = at->Folders()->Item(platform::Utf8ToAnsi(names[next]));
+    auto child = ChildNamed(nameSpace, *at, names[next]);
     if (!child.ok()) {
       return Outcome::Of(OutcomeCode::kNotFound, "folder \"" + FolderPathOf(*at) +
                                                      "\" has no subfolder \"" + names[next] + "\"");
@@ -67,11 +100,11 @@ Outcome FindFolderByPath(NameSpace& nameSpace, std::string_view path,
 }
 
 std::string FolderPathOf(MAPIFolder& folder) {
-  std::vector<std::string> names = {platform::AnsiToUtf8(folder.Name())};
+  std::vector<std::string> names = {folder.NameUtf8()};
   // A parent chain longer than any real one is a loop in a damaged store.
   std::shared_ptr<MAPIFolder> parent = folder.Parent();
   for (int depth = 0; parent && depth < 256; ++depth) {
-    names.insert(names.begin(), platform::AnsiToUtf8(parent->Name()));
+    names.insert(names.begin(), parent->NameUtf8());
     parent = parent->Parent();
   }
   return JoinFolderPath(names);

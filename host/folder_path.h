@@ -4,8 +4,9 @@
 // Names compare case-insensitively, as the mail client's folder names do. A path
 // whose first name is no top folder is taken under the Inbox ("Spam" is
 // "Inbox/Spam"), so the folders of a Maildir, which all live under its Inbox, can be
-// named as their directories are. Paths are UTF-8 text (the command line's); the
-// object model's names are in the ANSI code page and are converted here.
+// named as their directories are. Paths are UTF-8 text (the command line's) and the
+// names in them the folders' names in any script (MAPIFolder::NameUtf8); they compare
+// by Unicode case folding, so "Пожалуйста" finds a folder the ANSI code page cannot name.
 //
 // Threading: the folder objects hold ids and open the mail-store session on each
 // call, so these may run on any thread that may use the namespace's session.

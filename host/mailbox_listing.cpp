@@ -53,14 +53,15 @@ Outcome ListFolders(NameSpace& nameSpace, const std::function<bool(const FolderR
   }
   // Each folder's row comes from its parent's hierarchy table (or, for a top folder,
   // its own properties), so a folder's messages are counted once.
-  const mapi::PropTag columns[] = {mapi::PR_ENTRYID, mapi::PR_DISPLAY_NAME, mapi::PR_CONTENT_COUNT,
-                                   mapi::PR_CONTENT_UNREAD, mapi::PR_CONTAINER_CLASS};
+  const mapi::PropTag columns[] = {mapi::PR_ENTRYID,         mapi::PR_DISPLAY_NAME,
+                                   mapi::PR_CONTENT_COUNT,   mapi::PR_CONTENT_UNREAD,
+                                   mapi::PR_CONTAINER_CLASS, mapi::PR_UNICODE_DISPLAY_NAME};
   bool going = true;
   std::vector<std::string> names;
   std::function<void(MAPIFolder&, const mapi::Row&)> visit = [&](MAPIFolder& folder,
                                                                  const mapi::Row& props) {
-    const std::string* name = props[1].AsString8();
-    names.push_back(platform::AnsiToUtf8(name ? *name : folder.Name()));
+    const bool named = props[5].AsUnicode() || props[1].AsString8();
+    names.push_back(named ? Utf8Of(props[5], props[1]) : folder.NameUtf8());
     FolderRow row;
     row.path = JoinFolderPath(names);
     row.entryId = folder.EntryID();

@@ -86,6 +86,9 @@ class MAPIFolder {
   virtual std::string EntryID() const = 0;
   virtual std::string StoreID() const = 0;
   virtual std::string Name() const = 0;  // ANSI code page
+  // The same name in any script, UTF-8 (the store's PR_UNICODE_DISPLAY_NAME where it
+  // gives one), for what a user reads and types.
+  virtual std::string NameUtf8() const = 0;
   // The parent folder; null for a top-level folder (the parent is the namespace).
   virtual std::shared_ptr<MAPIFolder> Parent() = 0;
   virtual std::shared_ptr<FolderCollection> Folders() = 0;

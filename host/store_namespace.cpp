@@ -161,6 +161,16 @@ class StoreFolder final : public MAPIFolder {
     auto folder = const_cast<StoreFolder*>(this)->MAPIOBJECT();
     return folder.ok() ? StringProp(**folder, mapi::PR_DISPLAY_NAME) : std::string();
   }
+  std::string NameUtf8() const override {
+    auto folder = const_cast<StoreFolder*>(this)->MAPIOBJECT();
+    if (!folder.ok()) return {};
+    const PropTag tags[] = {mapi::PR_UNICODE_DISPLAY_NAME, mapi::PR_DISPLAY_NAME};
+    auto values = (*folder)->GetProps(tags, 0);
+    if (!values.ok()) return {};
+    if (const std::u16string* wide = (*values)[0].AsUnicode()) return platform::WideToUtf8(*wide);
+    const std::string* ansi = (*values)[1].AsString8();
+    return ansi ? platform::AnsiToUtf8(*ansi) : std::string();
+  }
   std::shared_ptr<MAPIFolder> Parent() override {
     auto folder = MAPIOBJECT();
     if (!folder.ok()) return nullptr;

@@ -105,6 +105,11 @@ inline constexpr PropTag PR_SENDER_NAME = 0x0C1A001E;
 // and so cannot hold a PT_UNICODE twin of PR_SUBJECT with other text beside it.
 inline constexpr PropTag PR_UNICODE_SUBJECT = 0x67A1001F;
 inline constexpr PropTag PR_UNICODE_SENDER_NAME = 0x67A2001F;
+// In the same way: a folder's name (beside PR_DISPLAY_NAME) as its store names it, in
+// any script, and a recipient row's display name; an attachment row's file name
+// (beside PR_ATTACH_LONG_FILENAME).
+inline constexpr PropTag PR_UNICODE_DISPLAY_NAME = 0x67A3001F;
+inline constexpr PropTag PR_UNICODE_ATTACH_FILENAME = 0x67A4001F;
 inline constexpr PropTag PR_SENDER_ADDRTYPE = 0x0C1E001E;
 inline constexpr PropTag PR_SENDER_EMAIL_ADDRESS = 0x0C1F001E;
 inline constexpr PropTag PR_DISPLAY_BCC = 0x0E02001E;

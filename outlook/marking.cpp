@@ -68,7 +68,7 @@ Destination FindDestination(MarkingContext& c, const mapi::EntryId& current, boo
   if (junk && !inSpam) to = *spam;
   if (!junk && inSpam) to = DefaultInboxId(c.session);
   if (!to.present() || !OpenFolder(c.session, to)) return {};
-  return {to, FriendlyPath(c.session, to)};
+  return {to, FriendlyPathUtf8(c.session, to)};
 }
 
 // One selected message as it was read for the marking.

@@ -483,8 +483,7 @@ HRESULT QVCore::CheckFolder(host::Explorer* explorer) {
   const bool hasSubfolders = children && children->Count() > 0;
   // 2-3: the confirmation.
   ui::Ui& ui = application_->Presenter();
-  ui::Dialog confirm =
-      ui::CheckFolderConfirmation(platform::AnsiToUtf8(folder->Name()), hasSubfolders);
+  ui::Dialog confirm = ui::CheckFolderConfirmation(folder->NameUtf8(), hasSubfolders);
   if (ui.Present(confirm) != platform::IDYES) return mapi::S_OK;
   // 4-5: nothing to check ends here without a word.
   const bool include = hasSubfolders && ui::IncludesSubfolders(confirm);

@@ -4,6 +4,7 @@
 
 #include "mapi/queries.h"
 #include "platform/code_page.h"
+#include "platform/mailbox_name.h"
 #include "platform/string_table.h"
 
 namespace quorvel::outlook {
@@ -14,8 +15,16 @@ using mapi::EntryId;
 constexpr unsigned kStringSpam = 150;
 constexpr int kMaxDepth = 64;  // a path deeper than this is damaged
 
-bool SameName(std::string_view a, std::string_view b) {
-  return platform::ToLowerAnsi(a) == platform::ToLowerAnsi(b);
+// Names here are UTF-8, compared by Unicode case folding: a folder's ANSI name is
+// "????" for every name of four Cyrillic letters, so it names none of them.
+bool SameName(std::string_view a, std::string_view b) { return platform::EqualsNoCaseUtf8(a, b); }
+
+// A folder's name in any script: its PR_UNICODE_DISPLAY_NAME, else its ANSI name.
+std::string NameOf(const std::vector<mapi::PropValue>& props) {
+  if (const mapi::PropValue* wide = mapi::FindProp(props, mapi::PR_UNICODE_DISPLAY_NAME)) {
+    if (wide->AsUnicode() != nullptr) return platform::WideToUtf8(*wide->AsUnicode());
+  }
+  return platform::AnsiToUtf8(mapi::GetString8(props, mapi::PR_DISPLAY_NAME));
 }
 
 std::vector<std::string> SplitPath(std::string_view path) {
@@ -58,7 +67,7 @@ std::vector<std::pair<std::string, EntryId>> TopLevelFolders(mapi::Session& sess
     auto props = (*store)->GetProps(tags);
     if (!props.ok()) continue;
     EntryId top = mapi::GetEntryId(*props, mapi::PR_IPM_SUBTREE_ENTRYID);
-    if (top.present()) tops.emplace_back(mapi::GetString8(*props, mapi::PR_DISPLAY_NAME), top);
+    if (top.present()) tops.emplace_back(NameOf(*props), top);
   }
   return tops;
 }
@@ -67,11 +76,12 @@ std::shared_ptr<mapi::Folder> FindSubfolder(mapi::Folder& parent, mapi::Session&
                                             std::string_view name) {
   auto table = parent.GetHierarchyTable(0);
   if (!table.ok()) return nullptr;
-  const mapi::PropTag columns[] = {mapi::PR_ENTRYID, mapi::PR_DISPLAY_NAME};
+  const mapi::PropTag columns[] = {mapi::PR_ENTRYID, mapi::PR_DISPLAY_NAME,
+                                   mapi::PR_UNICODE_DISPLAY_NAME};
   auto rows = mapi::HrQueryAllRows(**table, columns, std::nullopt);
   if (!rows.ok()) return nullptr;
   for (const mapi::Row& row : *rows) {
-    if (SameName(mapi::GetString8(row, mapi::PR_DISPLAY_NAME), name)) {
+    if (SameName(NameOf(row), name)) {
       return OpenFolder(session, mapi::GetEntryId(row, mapi::PR_ENTRYID));
     }
   }
@@ -81,7 +91,11 @@ std::shared_ptr<mapi::Folder> FindSubfolder(mapi::Folder& parent, mapi::Session&
 std::shared_ptr<mapi::Folder> SubfolderOrNew(mapi::Folder& parent, mapi::Session& session,
                                              const std::string& name) {
   if (auto found = FindSubfolder(parent, session, name)) return found;
-  auto made = parent.CreateFolder(mapi::FOLDER_GENERIC, name, "", mapi::OPEN_IF_EXISTS);
+  // Folders are made by their ANSI name: one the code page cannot spell is not made
+  // (it would be a folder named "????").
+  const std::string ansi = platform::Utf8ToAnsi(name);
+  if (platform::AnsiToUtf8(ansi) != name) return nullptr;
+  auto made = parent.CreateFolder(mapi::FOLDER_GENERIC, ansi, "", mapi::OPEN_IF_EXISTS);
   return made.ok() ? *made : nullptr;
 }
 
@@ -132,7 +146,7 @@ EntryId DefaultInboxId(mapi::Session& session) {
   return {};
 }
 
-std::string FriendlyPath(mapi::Session& session, const EntryId& folderId) {
+std::string FriendlyPathUtf8(mapi::Session& session, const EntryId& folderId) {
   auto folder = OpenFolder(session, folderId);
   if (!folder) return {};
   const mapi::PropTag tags[] = {mapi::PR_STORE_ENTRYID};
@@ -141,7 +155,8 @@ std::string FriendlyPath(mapi::Session& session, const EntryId& folderId) {
   auto store = session.OpenMsgStore(mapi::GetEntryId(*storeProps, mapi::PR_STORE_ENTRYID),
                                     mapi::MDB_NO_DIALOG | mapi::MAPI_BEST_ACCESS);
   if (!store.ok()) return {};
-  const mapi::PropTag storeTags[] = {mapi::PR_DISPLAY_NAME, mapi::PR_IPM_SUBTREE_ENTRYID};
+  const mapi::PropTag storeTags[] = {mapi::PR_DISPLAY_NAME, mapi::PR_IPM_SUBTREE_ENTRYID,
+                                     mapi::PR_UNICODE_DISPLAY_NAME};
   auto sp = (*store)->GetProps(storeTags);
   if (!sp.ok()) return {};
   EntryId top = mapi::GetEntryId(*sp, mapi::PR_IPM_SUBTREE_ENTRYID);
@@ -150,7 +165,7 @@ std::string FriendlyPath(mapi::Session& session, const EntryId& folderId) {
   EntryId id = folderId;
   for (int depth = 0; depth < kMaxDepth; ++depth) {
     if (id == top) {
-      names.push_back(mapi::GetString8(*sp, mapi::PR_DISPLAY_NAME));
+      names.push_back(NameOf(*sp));
       std::string path;
       for (auto it = names.rbegin(); it != names.rend(); ++it) {
         if (!path.empty()) path += kPathSeparator;
@@ -160,20 +175,25 @@ std::string FriendlyPath(mapi::Session& session, const EntryId& folderId) {
     }
     auto current = depth == 0 ? folder : OpenFolder(session, id);
     if (!current) return {};
-    const mapi::PropTag ft[] = {mapi::PR_DISPLAY_NAME, mapi::PR_PARENT_ENTRYID};
+    const mapi::PropTag ft[] = {mapi::PR_DISPLAY_NAME, mapi::PR_PARENT_ENTRYID,
+                                mapi::PR_UNICODE_DISPLAY_NAME};
     auto fp = current->GetProps(ft);
     if (!fp.ok()) return {};
     EntryId parent = mapi::GetEntryId(*fp, mapi::PR_PARENT_ENTRYID);
     if (!parent.present() || parent == id) return {};  // above the folder tree
-    names.push_back(mapi::GetString8(*fp, mapi::PR_DISPLAY_NAME));
+    names.push_back(NameOf(*fp));
     id = parent;
   }
   return {};
 }
 
+std::string FriendlyPath(mapi::Session& session, const EntryId& folderId) {
+  return platform::Utf8ToAnsi(FriendlyPathUtf8(session, folderId));
+}
+
 ResolvedSpamFolder ResolveSpamFolder(mapi::Session& session, SpamFolderRef& ref, bool make) {
   ResolvedSpamFolder out;
-  std::string path = platform::WideToAnsi(ref.friendlyName);
+  std::string path = platform::WideToUtf8(ref.friendlyName);
   if (!path.empty()) out.folder = WalkPath(session, path, false);
   if (!out.folder && !ref.entryId.empty()) {
     if (auto id = EntryId::FromHex(HexOf(ref.entryId))) out.folder = OpenFolder(session, *id);
@@ -193,16 +213,16 @@ ResolvedSpamFolder ResolveSpamFolder(mapi::Session& session, SpamFolderRef& ref,
       // The junk folder the user's other mail programs already use, before a new one.
       auto junk = mapi::HrGetOneProp(*inbox, mapi::PR_JUNK_FOLDER_ENTRYID);
       if (junk.ok()) out.folder = OpenFolder(session, junk->AsEntryId());
-      const std::string spam(platform::LoadString(kStringSpam));
+      const std::string spam = platform::AnsiToUtf8(platform::LoadString(kStringSpam));
       if (!out.folder) {
         out.folder =
             make ? SubfolderOrNew(*inbox, session, spam) : FindSubfolder(*inbox, session, spam);
       }
       if (!out.folder && !make) {
-        const std::string inboxPath = FriendlyPath(session, inboxId);
+        const std::string inboxPath = FriendlyPathUtf8(session, inboxId);
         if (inboxPath.empty()) return out;
         ref.entryId.clear();
-        ref.friendlyName = platform::AnsiToWide(inboxPath + std::string(kPathSeparator) + spam);
+        ref.friendlyName = platform::Utf8ToWide(inboxPath + std::string(kPathSeparator) + spam);
         out.result = SpamFolderResult::kToBeMade;
         return out;
       }
@@ -217,7 +237,7 @@ ResolvedSpamFolder ResolveSpamFolder(mapi::Session& session, SpamFolderRef& ref,
   }
   out.result = fallback ? SpamFolderResult::kFallback : SpamFolderResult::kFound;
   ref.entryId = platform::AnsiToWide(out.id.ToHex());
-  ref.friendlyName = platform::AnsiToWide(FriendlyPath(session, out.id));
+  ref.friendlyName = platform::Utf8ToWide(FriendlyPathUtf8(session, out.id));
   return out;
 }
 

@@ -55,7 +55,10 @@ bool SpamFolderIsInbox(mapi::Session& session, SettingsHolder& settings);
 
 // The Inbox of the default store (absent when there is none).
 mapi::EntryId DefaultInboxId(mapi::Session& session);
-// The friendly path of a folder; empty when it cannot be built.
+// The friendly path of a folder, its names in any script (UTF-8); empty when it cannot
+// be built. The stored reference keeps this form, and is walked by it.
+std::string FriendlyPathUtf8(mapi::Session& session, const mapi::EntryId& folderId);
+// The same in the ANSI code page, for the add-in's own texts.
 std::string FriendlyPath(mapi::Session& session, const mapi::EntryId& folderId);
 
 }  // namespace quorvel::outlook

@@ -5,7 +5,6 @@
 #include "host/folder_path.h"
 #include "host/mailbox_listing.h"
 #include "outlook/spam_folder.h"
-#include "platform/code_page.h"
 #include "ui/folder_choice.h"
 
 namespace quorvel::outlook {
@@ -25,8 +24,8 @@ std::optional<ui::PickedFolder> FolderByPath(host::NameSpace& nameSpace, const s
   // Shown as the spam folder is: its names from the store's root down.
   if (auto session = nameSpace.MAPIOBJECT()) {
     if (auto id = mapi::EntryId::FromHex(picked.entryId)) {
-      if (std::string friendly = FriendlyPath(*session, *id); !friendly.empty()) {
-        picked.path = platform::AnsiToUtf8(friendly);
+      if (std::string friendly = FriendlyPathUtf8(*session, *id); !friendly.empty()) {
+        picked.path = friendly;
       }
     }
   }

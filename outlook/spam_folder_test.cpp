@@ -88,6 +88,43 @@ TEST_F(SpamFolderTest, NothingFoundLeavesTheReferenceAlone) {
   EXPECT_EQ(Stored(), before);
 }
 
+// Folders named in another script share one ANSI name ("??????????"): the reference
+// keeps the path in UTF-8 and finds its folder by the Unicode names, not the first
+// folder whose ANSI name matches; a folder the code page cannot name is not made.
+TEST_F(SpamFolderTest, NamesInAnyScriptFindTheirFolderAndNoOther) {
+  auto named = [&](const char* utf8) {
+    EntryId id = box.AddFolder(box.layout.inbox, platform::Utf8ToAnsi(utf8));
+    auto folder = box.OpenFolder(id);
+    EXPECT_EQ(mapi::HrSetOneProp(*folder, mapi::PropValue::Unicode(mapi::PR_UNICODE_DISPLAY_NAME,
+                                                                   platform::Utf8ToWide(utf8))),
+              mapi::S_OK);
+    EXPECT_EQ(folder->SaveChanges(0), mapi::S_OK);
+    return id;
+  };
+  const char* other = "\u0416\u0416\u0416\u0416\u0416\u0416\u0416\u0416\u0416\u0416";
+  const char* please = "\u041f\u043e\u0436\u0430\u043b\u0443\u0439\u0441\u0442\u0430";
+  named(other);
+  EntryId wanted = named(please);
+  const std::u16string path = u"Personal Folders -> Inbox -> " + platform::Utf8ToWide(please);
+  EXPECT_EQ(FriendlyPathUtf8(*box.session, wanted),
+            std::string("Personal Folders -> Inbox -> ") + please);
+  EXPECT_EQ(FriendlyPath(*box.session, wanted), "Personal Folders -> Inbox -> ??????????");
+
+  settings.SetSpamFolder({u"", u"personal folders -> inbox -> " +
+                                   platform::Utf8ToWide("\u043f\u043e\u0436\u0430\u043b"
+                                                        "\u0443\u0439\u0441\u0442\u0430")});
+  EXPECT_EQ(CheckSpamFolder(*box.session, settings), SpamFolderResult::kFound);
+  EXPECT_EQ(Stored().entryId, Hex(wanted));
+  EXPECT_EQ(Stored().friendlyName, path);
+
+  // Gone, and not to be made under a name of question marks: the Inbox's Spam instead.
+  const auto made = box.session->faults().Calls(Call::kCreateFolder);
+  settings.SetSpamFolder({u"", u"Personal Folders -> Inbox -> \u0462\u0463"});
+  EXPECT_EQ(CheckSpamFolder(*box.session, settings), SpamFolderResult::kFallback);
+  EXPECT_EQ(Stored().friendlyName, u"Personal Folders -> Inbox -> Spam");
+  EXPECT_EQ(box.session->faults().Calls(Call::kCreateFolder), made + 1);
+}
+
 TEST_F(SpamFolderTest, InboxAsSpamFolderIsNoticed) {
   EXPECT_FALSE(SpamFolderIsInbox(*box.session, settings));
   settings.SetSpamFolder({Hex(box.layout.inbox), u"Personal Folders -> Inbox"});

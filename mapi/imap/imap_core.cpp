@@ -337,13 +337,13 @@ std::string ImapCore::Parent(const std::string& mailbox) {
   return NormalizeMailbox(mailbox.substr(0, cut));
 }
 
-std::string ImapCore::DisplayName(const std::string& mailbox) {
+std::string ImapCore::DisplayNameUtf8(const std::string& mailbox) {
   if (mailbox == "INBOX") return "Inbox";
   char delimiter = 0;
   if (auto f = Find(mailbox)) delimiter = f->delimiter;
   std::size_t cut = delimiter != 0 ? mailbox.rfind(delimiter) : std::string::npos;
   std::string leaf = cut == std::string::npos ? mailbox : mailbox.substr(cut + 1);
-  return platform::Utf8ToAnsi(MailboxToUtf8(leaf));
+  return MailboxToUtf8(leaf);
 }
 
 Result<ImapCore::Counts> ImapCore::CountMessages(const std::string& mailbox) {

@@ -67,7 +67,7 @@ class ImapCore : public std::enable_shared_from_this<ImapCore> {
   std::optional<FolderInfo> FindSpecial(std::string_view attribute);
   std::vector<FolderInfo> Children(const std::string& mailbox, bool refresh = false);
   std::string Parent(const std::string& mailbox);
-  std::string DisplayName(const std::string& mailbox);  // ANSI
+  std::string DisplayNameUtf8(const std::string& mailbox);
 
   struct Counts {
     std::int32_t total = 0;

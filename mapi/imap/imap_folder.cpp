@@ -11,12 +11,14 @@ namespace quorvel::mapi::imap {
 
 Result<std::vector<PropValue>> ImapFolder::AllProps(bool withCounts) const {
   if (!core_->Find(mailbox_)) return MAPI_E_OBJECT_DELETED;
+  const std::string name = core_->DisplayNameUtf8(mailbox_);
   std::vector<PropValue> props = {
       PropValue::Id(PR_ENTRYID, core_->FolderId(mailbox_)),
       PropValue::Id(PR_RECORD_KEY, core_->FolderId(mailbox_)),
       PropValue::Id(PR_PARENT_ENTRYID, core_->FolderId(core_->Parent(mailbox_))),
       PropValue::Id(PR_STORE_ENTRYID, core_->StoreId()),
-      PropValue::String8(PR_DISPLAY_NAME, core_->DisplayName(mailbox_)),
+      PropValue::String8(PR_DISPLAY_NAME, platform::Utf8ToAnsi(name)),
+      PropValue::Unicode(PR_UNICODE_DISPLAY_NAME, platform::Utf8ToWide(name)),
       PropValue::ULong(PR_OBJECT_TYPE, MAPI_FOLDER),
       PropValue::ULong(PR_FOLDER_TYPE, FOLDER_GENERIC),
       PropValue::String8(PR_CONTAINER_CLASS, "IPF.Note"),

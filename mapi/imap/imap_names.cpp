@@ -4,13 +4,14 @@
 
 #include <charconv>
 
+#include "platform/mailbox_name.h"
+
 namespace quorvel::mapi::imap {
 namespace {
 
 constexpr std::string_view kMagic = "QVIM";
 constexpr std::string_view kKeywordPrefix = "$QvP_";
 constexpr std::size_t kMaxKeywordBytes = 32;  // longer strings are not kept as keywords
-constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+,";
 
 void PutU32(std::string* out, std::uint32_t v) {
   for (int shift = 24; shift >= 0; shift -= 8)
@@ -26,43 +27,6 @@ std::string Header(char kind, StoreKey key) {
   out += kind;
   PutU32(&out, static_cast<std::uint32_t>(key >> 32));
   PutU32(&out, static_cast<std::uint32_t>(key));
-  return out;
-}
-
-void AppendUtf8(std::string* out, char32_t c) {
-  if (c < 0x80) {
-    out->push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
-// UTF-8 to code points; nothing for invalid UTF-8.
-std::optional<std::u32string> DecodeUtf8(std::string_view s) {
-  std::u32string out;
-  for (std::size_t i = 0; i < s.size();) {
-    unsigned char b = static_cast<unsigned char>(s[i]);
-    int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
-    if (extra < 0 || i + static_cast<std::size_t>(extra) >= s.size()) return std::nullopt;
-    char32_t c = extra == 0 ? b : b & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) {
-      unsigned char cont = static_cast<unsigned char>(s[i + k]);
-      if ((cont & 0xC0) != 0x80) return std::nullopt;
-      c = (c << 6) | (cont & 0x3F);
-    }
-    out.push_back(c);
-    i += static_cast<std::size_t>(extra) + 1;
-  }
   return out;
 }
 
@@ -123,84 +87,10 @@ std::string NormalizeMailbox(std::string_view name) {
   return std::string(name);
 }
 
-std::string MailboxToUtf8(std::string_view name) {
-  std::string out;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    if (name[i] != '&') {
-      out += name[i];
-      continue;
-    }
-    std::size_t end = name.find('-', i + 1);
-    if (end == std::string_view::npos) return std::string(name);
-    if (end == i + 1) {  // "&-" is "&"
-      out += '&';
-      i = end;
-      continue;
-    }
-    std::u16string units;
-    std::uint32_t bits = 0;
-    int count = 0;
-    for (std::size_t k = i + 1; k < end; ++k) {
-      const char* p = std::char_traits<char>::find(kBase64, 64, name[k]);
-      if (p == nullptr) return std::string(name);
-      bits = (bits << 6) | static_cast<std::uint32_t>(p - kBase64);
-      count += 6;
-      if (count >= 16) {
-        count -= 16;
-        units.push_back(static_cast<char16_t>((bits >> count) & 0xFFFF));
-      }
-    }
-    for (std::size_t k = 0; k < units.size(); ++k) {
-      char32_t c = units[k];
-      if (c >= 0xD800 && c < 0xDC00 && k + 1 < units.size() && units[k + 1] >= 0xDC00 &&
-          units[k + 1] < 0xE000) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (units[k + 1] - 0xDC00);
-        ++k;
-      }
-      AppendUtf8(&out, c);
-    }
-    i = end;
-  }
-  return out;
-}
+std::string MailboxToUtf8(std::string_view name) { return platform::FolderNameToUtf8(name); }
 
 std::string Utf8ToMailbox(std::string_view utf8) {
-  auto points = DecodeUtf8(utf8);
-  if (!points) return std::string(utf8);
-  std::string out;
-  std::u16string pending;
-  auto flush = [&] {
-    if (pending.empty()) return;
-    out += '&';
-    std::uint32_t bits = 0;
-    int count = 0;
-    for (char16_t u : pending) {
-      bits = (bits << 16) | u;
-      count += 16;
-      while (count >= 6) {
-        count -= 6;
-        out += kBase64[(bits >> count) & 0x3F];
-      }
-    }
-    if (count > 0) out += kBase64[(bits << (6 - count)) & 0x3F];
-    out += '-';
-    pending.clear();
-  };
-  for (char32_t c : *points) {
-    if (c >= 0x20 && c < 0x7F) {
-      flush();
-      out += static_cast<char>(c);
-      if (c == '&') out += '-';
-    } else if (c >= 0x10000) {
-      c -= 0x10000;
-      pending.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-      pending.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-    } else {
-      pending.push_back(static_cast<char16_t>(c));
-    }
-  }
-  flush();
-  return out;
+  return platform::Utf8ToModifiedUtf7(utf8).value_or(std::string(utf8));
 }
 
 std::optional<std::string> PropKeyword(const PropValue& value) {

@@ -50,7 +50,9 @@ std::optional<DecodedId> DecodeId(std::string_view bytes);
 // "INBOX" in any case becomes "INBOX"; other names stay as they are.
 std::string NormalizeMailbox(std::string_view name);
 
-// Modified UTF-7 (mailbox names) to UTF-8 and back. Undecodable input is kept as it is.
+// Modified UTF-7 (mailbox names) to UTF-8 and back (platform/mailbox_name.h). A name
+// that is no modified UTF-7 reads as its UTF-8 (a server that sends UTF-8 names);
+// text that is no UTF-8 is kept as it is.
 std::string MailboxToUtf8(std::string_view name);
 std::string Utf8ToMailbox(std::string_view utf8);
 

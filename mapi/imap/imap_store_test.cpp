@@ -205,6 +205,34 @@ TEST_F(ImapStoreTest, ContentsRestrictedToMessageIdsShowOnlyThoseMessages) {
           .has_value());
 }
 
+// A mailbox named in any script (modified UTF-7 on the wire) reads by its name in
+// PR_UNICODE_DISPLAY_NAME, beside the ANSI one the code page cannot spell.
+TEST_F(ImapStoreTest, MailboxNamesOfAnyScriptReadAsUnicode) {
+  DovecotServer* server;
+  QUORVEL_NEED_DOVECOT(server, "");
+  Use(server);
+  imap::ImapError error;
+  ASSERT_TRUE(direct_->Create("&BB8EPgQ2BDAEOwRDBDkEQQRCBDA-", &error)) << error.text;
+  ASSERT_TRUE(direct_->Create("&BdMF1QXQBeg-", &error)) << error.text;
+  auto store = Open();
+  ASSERT_TRUE(store);
+  auto inbox = FolderOf(*store, "INBOX");
+  std::map<std::string, std::string> names;  // Unicode name -> ANSI name
+  for (const auto& row : Rows(*inbox, {PR_UNICODE_DISPLAY_NAME, PR_DISPLAY_NAME}, true)) {
+    ASSERT_NE(row[0].AsUnicode(), nullptr);
+    names[platform::WideToUtf8(*row[0].AsUnicode())] = *row[1].AsString8();
+  }
+  EXPECT_EQ(names["\u041f\u043e\u0436\u0430\u043b\u0443\u0439\u0441\u0442\u0430"], "??????????");
+  EXPECT_EQ(names["\u05d3\u05d5\u05d0\u05e8"], "????");
+  // The folder opened by its mailbox gives the same name.
+  auto cyrillic = FolderOf(*store, "&BB8EPgQ2BDAEOwRDBDkEQQRCBDA-");
+  ASSERT_TRUE(cyrillic);
+  auto name = HrGetOneProp(*cyrillic, PR_UNICODE_DISPLAY_NAME);
+  ASSERT_TRUE(name.ok());
+  EXPECT_EQ(platform::WideToUtf8(*name->AsUnicode()),
+            "\u041f\u043e\u0436\u0430\u043b\u0443\u0439\u0441\u0442\u0430");
+}
+
 TEST_F(ImapStoreTest, FoldersFromListWithDelimiterAndSpecialUse) {
   DovecotServer* server;
   QUORVEL_NEED_DOVECOT(server, "");

@@ -10,13 +10,15 @@
 #include "mapi/property_stream.h"
 #include "mapi/row_table.h"
 #include "platform/code_page.h"
+#include "platform/mailbox_name.h"
 
 namespace quorvel::mapi {
 namespace {
 
-std::string DisplayName(const std::string& path) {
-  return path.empty() ? std::string("Inbox")
-                      : platform::Utf8ToAnsi(std::string(FolderLeafName(path)));
+// The folder's name as it reads, UTF-8: its directory's name is modified UTF-7 when
+// Dovecot or Courier made it, UTF-8 when the store or another tool did.
+std::string DisplayNameUtf8(const std::string& path) {
+  return path.empty() ? std::string("Inbox") : platform::FolderNameToUtf8(FolderLeafName(path));
 }
 
 bool AsksForCounts(std::span<const PropTag> tags) {
@@ -49,7 +51,8 @@ std::vector<PropValue> MaildirFolder::AllProps(bool withCounts) const {
       PropValue::Id(PR_RECORD_KEY, core_->FolderId(path_)),
       PropValue::Id(PR_PARENT_ENTRYID, core_->FolderId(ParentFolderPath(path_))),
       PropValue::Id(PR_STORE_ENTRYID, core_->StoreId()),
-      PropValue::String8(PR_DISPLAY_NAME, DisplayName(path_)),
+      PropValue::String8(PR_DISPLAY_NAME, platform::Utf8ToAnsi(DisplayNameUtf8(path_))),
+      PropValue::Unicode(PR_UNICODE_DISPLAY_NAME, platform::Utf8ToWide(DisplayNameUtf8(path_))),
       PropValue::ULong(PR_OBJECT_TYPE, MAPI_FOLDER),
       PropValue::ULong(PR_FOLDER_TYPE, FOLDER_GENERIC),
       PropValue::String8(PR_CONTAINER_CLASS, path_ == "Contacts" ? "IPF.Contact" : "IPF.Note"),

@@ -1,7 +1,8 @@
 // Internal to mapi/maildir: one folder of a Maildir store as a mail-store folder.
 // Properties: PR_ENTRYID, PR_PARENT_ENTRYID (the Inbox is its own parent),
 // PR_STORE_ENTRYID, PR_DISPLAY_NAME ("Inbox" for the root, else the last level of the
-// path, in ANSI), PR_OBJECT_TYPE, PR_FOLDER_TYPE, PR_CONTAINER_CLASS ("IPF.Note"),
+// path decoded (platform::FolderNameToUtf8), in ANSI), PR_UNICODE_DISPLAY_NAME (the
+// same in any script), PR_OBJECT_TYPE, PR_FOLDER_TYPE, PR_CONTAINER_CLASS ("IPF.Note"),
 // PR_CONTENT_COUNT, PR_CONTENT_UNREAD and PR_SUBFOLDERS, read from disk on each call.
 // Folder properties are not writable.
 #ifndef QUORVEL_MAPI_MAILDIR_MAILDIR_FOLDER_H_

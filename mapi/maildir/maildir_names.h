@@ -2,8 +2,9 @@
 //
 // Folders: the Inbox is the root directory; a subfolder is a directory "<root>/.A",
 // its child "<root>/.A.B" ("." separates levels, so a folder name holds no "." or "/").
-// A folder is named here by its path "A.B" ("" for the Inbox); names on disk are UTF-8,
-// names in properties ANSI.
+// A folder is named here by its path "A.B" ("" for the Inbox), its directory's bytes.
+// Directories made by Dovecot or Courier are named in modified UTF-7 (".Entw&APw-rfe"),
+// those the store makes in UTF-8; the folder's properties give the decoded name.
 //
 // Messages: "<folder>/new/<unique>" or "<folder>/cur/<unique>:2,<flags>". The unique part
 // never changes while the message lives, so it is the message's identity: a flag change

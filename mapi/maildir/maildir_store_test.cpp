@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -13,6 +14,7 @@
 #include "mapi/maildir/test_maildir.h"
 #include "mapi/message.h"
 #include "mapi/queries.h"
+#include "platform/code_page.h"
 
 namespace quorvel::mapi {
 namespace {
@@ -103,6 +105,44 @@ TEST_F(MaildirStoreTest, HierarchyFollowsTheDotNames) {
   EXPECT_EQ(*name->AsString8(), "Inbox");
   EXPECT_EQ(store_->OpenEntry(MaildirFolderId(testing::StoreKeyOf(*store_), "Nope"), 0).hr,
             MAPI_E_NOT_FOUND);
+}
+
+// Dovecot and Courier name folder directories in modified UTF-7, other tools in UTF-8:
+// both read as the name, in any script beside the ANSI one.
+TEST_F(MaildirStoreTest, FolderNamesAreDecodedFromTheirDirectories) {
+  struct Case {
+    const char* directory;
+    const char* unicode;  // UTF-8
+    const char* ansi;     // Windows-1252
+  } cases[] = {
+      {"Entw&APw-rfe", "Entw\u00fcrfe", "Entw\xfcrfe"},
+      {"&BB8EPgQ2BDAEOwRDBDkEQQRCBDA-",
+       "\u041f\u043e\u0436\u0430\u043b\u0443\u0439\u0441\u0442\u0430", "??????????"},
+      {"\u05d3\u05d5\u05d0\u05e8", "\u05d3\u05d5\u05d0\u05e8", "????"},
+      {"Tom & Jerry", "Tom & Jerry", "Tom & Jerry"},  // no modified UTF-7: as it is
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.directory);
+    dir_.AddFolder(c.directory);
+    auto folder = FolderAt(c.directory);
+    const PropTag tags[] = {PR_DISPLAY_NAME, PR_UNICODE_DISPLAY_NAME};
+    auto props = folder->GetProps(tags, 0);
+    ASSERT_TRUE(props.ok());
+    EXPECT_EQ(GetString8(*props, PR_DISPLAY_NAME), c.ansi);
+    ASSERT_NE((*props)[1].AsUnicode(), nullptr);
+    EXPECT_EQ(platform::WideToUtf8(*(*props)[1].AsUnicode()), c.unicode);
+  }
+  // The hierarchy table's rows carry both names too.
+  const PropTag columns[] = {PR_UNICODE_DISPLAY_NAME, PR_DISPLAY_NAME};
+  auto rows = HrQueryAllRows(**FolderAt("")->GetHierarchyTable(0), columns, std::nullopt);
+  ASSERT_TRUE(rows.ok());
+  std::vector<std::string> names;
+  for (const auto& row : *rows) {
+    ASSERT_NE(row[0].AsUnicode(), nullptr);
+    names.push_back(platform::WideToUtf8(*row[0].AsUnicode()));
+  }
+  EXPECT_NE(std::find(names.begin(), names.end(), "Entw\u00fcrfe"), names.end());
+  EXPECT_EQ(names.size(), std::size(cases));
 }
 
 TEST_F(MaildirStoreTest, ContentsTableReadsNewAndCurAndSkipsWhatVanished) {

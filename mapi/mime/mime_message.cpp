@@ -6,6 +6,7 @@
 
 #include "mapi/mime/mime_props.h"
 #include "mapi/row_table.h"
+#include "platform/code_page.h"
 
 namespace quorvel::mapi {
 namespace {
@@ -198,6 +199,10 @@ class MimeMapiMessage final : public Message, public std::enable_shared_from_thi
                       PropValue::String8(PR_EMAIL_ADDRESS, r.mailbox.address),
                       PropValue::String8(PR_ADDRTYPE, "SMTP"),
                       PropValue::ULong(PR_OBJECT_TYPE, MAPI_MAILUSER)});
+      if (!r.mailbox.nameUtf8.empty()) {
+        rows.back().push_back(
+            PropValue::Unicode(PR_UNICODE_DISPLAY_NAME, platform::Utf8ToWide(r.mailbox.nameUtf8)));
+      }
     }
     std::vector<PropTag> columns = {PR_ROWID, PR_RECIPIENT_TYPE, PR_DISPLAY_NAME, PR_EMAIL_ADDRESS,
                                     PR_ADDRTYPE};

@@ -300,6 +300,59 @@ TEST_F(MimeMessageTest, SubjectAndSenderNameKeepTheirScriptBesideTheAnsiText) {
       nullptr);
 }
 
+// Hebrew recipients and attachment names: the recipient and attachment tables answer
+// them in any script beside the ANSI names the rules read.
+TEST_F(MimeMessageTest, RecipientAndAttachmentNamesKeepTheirScript) {
+  const std::string dana = "\xD7\x93\xD7\xA0\xD7\x94";                  // Hebrew
+  const std::string report = "\xD7\x93\xD7\x95\xD7\x97.pdf";            // Hebrew + ".pdf"
+  const std::string olga = "\xD0\x9E\xD0\xBB\xD1\x8C\xD0\xB3\xD0\xB0";  // Cyrillic
+  const std::string mail =
+      "From: a@b.example\n"
+      "To: =?UTF-8?B?15PXoNeU?= <dana@example.il>, plain@example.org\n"
+      "Cc: =?UTF-8?B?0J7Qu9GM0LPQsA==?= <olga@example.ru>\n"
+      "MIME-Version: 1.0\n"
+      "Content-Type: multipart/mixed; boundary=b\n\n"
+      "--b\nContent-Type: text/plain\n\nbody\n"
+      "--b\nContent-Type: application/pdf\n"
+      "Content-Disposition: attachment; filename*=UTF-8''%D7%93%D7%95%D7%97.pdf\n\nx\n"
+      "--b\nContent-Type: text/plain\nContent-Disposition: attachment\n\nno name\n"
+      "--b--\n";
+  auto m = OpenMimeMessageBytes(mail);
+  const PropTag recipientColumns[] = {PR_UNICODE_DISPLAY_NAME, PR_DISPLAY_NAME, PR_EMAIL_ADDRESS};
+  auto recipients = HrQueryAllRows(**m->GetRecipientTable(0), recipientColumns, std::nullopt);
+  ASSERT_TRUE(recipients.ok());
+  ASSERT_EQ(recipients->size(), 3u);
+  struct Expected {
+    const std::string* unicode;  // nullptr: no Unicode name (the header gave none)
+    const char* ansi;
+  } expected[] = {{&dana, "???"}, {nullptr, "plain@example.org"}, {&olga, "?????"}};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const Row& row = (*recipients)[i];
+    if (expected[i].unicode != nullptr) {
+      ASSERT_NE(row[0].AsUnicode(), nullptr) << i;
+      EXPECT_EQ(platform::WideToUtf8(*row[0].AsUnicode()), *expected[i].unicode);
+    } else {
+      EXPECT_EQ(row[0].AsUnicode(), nullptr) << i;
+    }
+    ASSERT_NE(row[1].AsString8(), nullptr) << i;
+    EXPECT_EQ(*row[1].AsString8(), expected[i].ansi);
+  }
+
+  const PropTag attachColumns[] = {PR_UNICODE_ATTACH_FILENAME, PR_ATTACH_LONG_FILENAME};
+  auto attachments = HrQueryAllRows(**m->GetAttachmentTable(0), attachColumns, std::nullopt);
+  ASSERT_TRUE(attachments.ok());
+  ASSERT_EQ(attachments->size(), 2u);
+  ASSERT_NE((*attachments)[0][0].AsUnicode(), nullptr);
+  EXPECT_EQ(platform::WideToUtf8(*(*attachments)[0][0].AsUnicode()), report);
+  EXPECT_EQ(*(*attachments)[0][1].AsString8(), "???.pdf");
+  EXPECT_EQ((*attachments)[1][0].AsUnicode(), nullptr);  // no name, no Unicode name
+  auto attach = m->OpenAttach(0, 0);
+  ASSERT_TRUE(attach.ok());
+  auto name = HrGetOneProp(**attach, PR_UNICODE_ATTACH_FILENAME);
+  ASSERT_TRUE(name.ok());
+  EXPECT_EQ(platform::WideToUtf8(*name->AsUnicode()), report);
+}
+
 TEST_F(MimeMessageTest, BodyThroughAStream) {
   auto m = Open("plain.eml");
   auto stream = m->OpenProperty(PR_BODY, MAPI_DEFERRED_ERRORS);

@@ -346,7 +346,8 @@ MimeAttachment DescribeLeaf(GMimeObject* leaf, std::string_view html) {
     name = g_mime_object_get_content_disposition_parameter(leaf, "filename");
     if (name == nullptr) name = g_mime_object_get_content_type_parameter(leaf, "name");
   }
-  a.longFileName = Utf8View(name);
+  a.longFileNameUtf8 = name == nullptr ? std::string() : name;
+  a.longFileName = platform::Utf8ToAnsi(a.longFileNameUtf8);
   a.shortFileName = ShortFileName(a.longFileName);
   const char* id = g_mime_object_get_content_id(leaf);
   if (id != nullptr) a.contentId = id;

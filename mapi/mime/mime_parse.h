@@ -1,7 +1,8 @@
 // One RFC 5322 message parsed into plain values, the way the mail client would present
 // it: decoded headers and mailboxes, the chosen text and HTML bodies, the attachments and
 // the message class. Every text is in the ANSI code page (platform/code_page.h), except
-// the subject and mailbox names, which are kept as UTF-8 too for any script to survive.
+// the subject, mailbox names and attachment file names, which are kept as UTF-8 too for
+// any script to survive.
 //
 // Choosing the body parts: depth first through every multipart (alternative, related,
 // mixed, report, signed ...), the first text/plain leaf and the first text/html leaf that
@@ -47,10 +48,11 @@ struct MimeRecipient {
 };
 
 struct MimeAttachment {
-  std::string longFileName;   // filename / name parameter, RFC 2231 and 2047 decoded
-  std::string shortFileName;  // 8.3 form of longFileName (empty when that is empty)
-  std::string mimeType;       // lower case, e.g. "image/png"
-  std::string contentId;      // without the angle brackets
+  std::string longFileName;      // filename / name parameter, RFC 2231 and 2047 decoded
+  std::string longFileNameUtf8;  // the same as decoded, UTF-8
+  std::string shortFileName;     // 8.3 form of longFileName (empty when that is empty)
+  std::string mimeType;          // lower case, e.g. "image/png"
+  std::string contentId;         // without the angle brackets
   std::string contentLocation;
   bool referencedByHtml = false;  // the HTML body names it by cid: or Content-Location
   bool embeddedMessage = false;   // a message/rfc822 part

@@ -229,6 +229,9 @@ std::vector<PropValue> MimeAttachProps(const MimeMessage& parsed, std::size_t in
     props.push_back(PropValue::String8(PR_ATTACH_FILENAME, a.shortFileName));
     props.push_back(PropValue::String8(PR_DISPLAY_NAME, a.longFileName));
   }
+  if (auto wide = Wide(PR_UNICODE_ATTACH_FILENAME, a.longFileNameUtf8)) {
+    props.push_back(std::move(*wide));
+  }
   if (!a.mimeType.empty()) props.push_back(PropValue::String8(PR_ATTACH_MIME_TAG, a.mimeType));
   if (!a.contentId.empty()) {
     props.push_back(PropValue::String8(PR_ATTACH_CONTENT_ID, a.contentId));
