@@ -1,9 +1,11 @@
 // Creating and deleting folders of a Maildir store (MaildirCore).
 #include <cerrno>
+#include <optional>
 
 #include "mapi/maildir/maildir_core.h"
 #include "mapi/maildir/props_file.h"
 #include "mapi/maildir/subscriptions.h"
+#include "platform/mailbox_name.h"
 
 namespace quorvel::mapi {
 
@@ -11,7 +13,16 @@ Result<std::string> MaildirCore::CreateFolder(const std::string& parent,
                                               const std::string& utf8Name, bool openIfExists) {
   if (!IsValidFolderName(utf8Name)) return MAPI_E_INVALID_PARAMETER;
   if (!FolderExists(parent)) return MAPI_E_NOT_FOUND;
-  std::string path = parent.empty() ? utf8Name : parent + "." + utf8Name;
+  auto Child = [&](const std::string& name) { return parent.empty() ? name : parent + "." + name; };
+  // Directories are named in modified UTF-7, as IMAP servers serving the same Maildir
+  // expect; a folder another tool made under its UTF-8 name is that folder all the same.
+  if (const std::string plain = Child(utf8Name); FolderExists(plain)) {
+    if (openIfExists) return Ok(plain);
+    return MAPI_E_COLLISION;
+  }
+  const std::optional<std::string> encoded = platform::Utf8ToModifiedUtf7(utf8Name);
+  if (!encoded) return MAPI_E_INVALID_PARAMETER;
+  std::string path = Child(*encoded);
   std::string dir = FolderDirectory(root_, path);
   if (FolderExists(path)) {
     if (openIfExists) return Ok(path);

@@ -309,9 +309,24 @@ TEST_F(MaildirStoreTest, CreateAndDeleteFolders) {
   auto old = (*spam)->CreateFolder(FOLDER_GENERIC, "Old", "", 0);
   ASSERT_TRUE(old.ok());
   EXPECT_TRUE(fs::is_directory(dir_.root() + "/.Spam.Old/new"));
-  // Non-ASCII names are UTF-8 on disk and ANSI in properties.
+  // Non-ASCII names are modified UTF-7 on disk (as an IMAP server on the same Maildir
+  // names them) and ANSI in properties; a folder another tool made under its UTF-8 name
+  // is found, not made a second time.
   ASSERT_TRUE(inbox->CreateFolder(FOLDER_GENERIC, "Caf\xE9", "", 0).ok());
-  EXPECT_TRUE(fs::is_directory(dir_.root() + "/.Caf\xC3\xA9"));
+  EXPECT_TRUE(fs::is_directory(dir_.root() + "/.Caf&AOk-"));
+  EXPECT_EQ(inbox->CreateFolder(FOLDER_GENERIC, "Caf\xE9", "", 0).hr, MAPI_E_COLLISION);
+  ASSERT_TRUE(inbox->CreateFolder(FOLDER_GENERIC, "A&B", "", 0).ok());
+  EXPECT_TRUE(fs::is_directory(dir_.root() + "/.A&-B"));
+  dir_.AddFolder(
+      "\xC3\x9C"
+      "ber");
+  ASSERT_TRUE(inbox
+                  ->CreateFolder(FOLDER_GENERIC,
+                                 "\xDC"
+                                 "ber",
+                                 "", OPEN_IF_EXISTS)
+                  .ok());
+  EXPECT_FALSE(fs::exists(dir_.root() + "/.&ANw-ber"));
 
   dir_.Deliver("Spam.Old", "new", "700.A.host", TempMaildir::Message("old spam"));
   EntryId spamId = MaildirFolderId(testing::StoreKeyOf(*store_), "Spam");
