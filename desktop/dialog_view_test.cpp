@@ -33,6 +33,16 @@ ui::Control Make(ui::ControlKind kind, const std::string& id, const std::string&
   return c;
 }
 
+// A dialog of one control with its text, and OK.
+ui::Dialog OneControl(ui::ControlKind kind, const std::string& id, const std::string& label,
+                      const std::string& text) {
+  ui::Dialog d;
+  d.controls = {Make(kind, id, label)};
+  d.controls[0].text = text;
+  d.buttons = {ui::RoleButton(ui::ButtonRole::kOk, "OK")};
+  return d;
+}
+
 // A confirmation with a check box that enables a text box, and OK / Cancel.
 ui::Dialog Confirmation() {
   ui::Dialog d;
@@ -229,11 +239,7 @@ class DialogViewTest : public QObject {
   }
 
   void anUnknownKindShowsAsALabel() {
-    ui::Dialog d;
-    ui::Control future = Make(ui::ControlKind::kOther, "slider", "Volume");
-    future.text = "11";
-    d.controls = {future};
-    d.buttons = {ui::RoleButton(ui::ButtonRole::kOk, "OK")};
+    ui::Dialog d = OneControl(ui::ControlKind::kOther, "slider", "Volume", "11");
     DialogView view(d);
     auto* label = qobject_cast<QLabel*>(view.ControlWidget("slider"));
     QVERIFY(label);
@@ -256,11 +262,8 @@ class DialogViewTest : public QObject {
   }
 
   void aShortSentenceIsNotSqueezedIntoAColumn() {
-    ui::Dialog d;
-    ui::Control text = Make(ui::ControlKind::kLabel, "text", "");
-    text.text = "You have marked messages as Junk e-mail.";
-    d.controls = {text};
-    d.buttons = {ui::RoleButton(ui::ButtonRole::kOk, "OK")};
+    ui::Dialog d =
+        OneControl(ui::ControlKind::kLabel, "text", "", "You have marked messages as Junk e-mail.");
     DialogView view(d);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
