@@ -26,6 +26,8 @@
 
 #include "app/commands.h"
 #include "outlook/marking_undo.h"
+#include "outlook/move_plans.h"
+#include "outlook/spam_returns.h"
 #include "platform/file_system.h"
 
 namespace quorvel::app {
@@ -97,6 +99,18 @@ int Undo(bool list, int number, CommandIo& io) {
   }
   outlook::AddInProcess& process = *io.hostProcess;
   const std::string dataFolder = process.environment().dataFolder;
+  // The moves of a marking a stopped host did not write down join the journal first
+  // (outlook/move_plans.h).
+  std::shared_ptr<host::NameSpace> names = io.host->application().Session();
+  if (auto session = names ? names->MAPIOBJECT() : nullptr; session && !dataFolder.empty()) {
+    outlook::JournalFile journal(platform::RealFileSystem(), dataFolder);
+    outlook::SettleMovePlans(
+        platform::RealFileSystem(), dataFolder, *session, journal,
+        process.environment().clock.Now(), [&dataFolder](const std::vector<std::string>& ids) {
+          outlook::SpamReturns(platform::RealFileSystem(), dataFolder + outlook::kSpamMovesFileName)
+              .NoteMoved(ids);
+        });
+  }
   std::vector<Marking> markings;
   std::set<std::string> undone;
   ReadMarkings(dataFolder, &markings, &undone);

@@ -130,6 +130,10 @@ MailbaseFolderLock::Hold::~Hold() { owner_->Release(); }
 std::string RawFileFingerprint(platform::FileSystem& files, const std::string& rawPath) {
   std::string bytes;
   if (!files.ReadFile(rawPath, &bytes).ok()) return "none";
+  return RawBytesFingerprint(bytes);
+}
+
+std::string RawBytesFingerprint(std::string_view bytes) {
   char hex[17];
   std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(Hash(bytes)));
   return hex;

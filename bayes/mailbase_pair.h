@@ -109,6 +109,8 @@ bool StampInForce(platform::FileSystem& files, const std::string& rawPath,
 // What tells one "Bayes.raw" on disk from another: a hash of all its bytes in hex,
 // "none" when there is no such file. Any save of changed counts changes it.
 std::string RawFileFingerprint(platform::FileSystem& files, const std::string& rawPath);
+// The same for a file's bytes (what RawFileFingerprint gives once they are written).
+std::string RawBytesFingerprint(std::string_view bytes);
 
 // What one save writes; a null pointer leaves that file alone.
 struct MailbasePairWrite {

@@ -271,11 +271,13 @@ bool MailbaseStore::WriteFiles(const std::string& rawPath, const std::string* ra
   if (!rawPath_.empty() && (raw == nullptr || rawPath == rawPath_)) {
     status = folderLock_.Take(wait, &hold);
   }
+  const bool ours = raw != nullptr && rawPath == rawPath_;
+  if (status.ok() && ours && savingListener_) status = savingListener_(*raw);
   if (status.ok()) {
     status = WriteMailbasePair(files_, {rawPath, tablePath, raw, table}, FileCheck());
   }
   lastSaveError_ = status.message();
-  if (status.ok() && raw != nullptr && rawPath == rawPath_ && savedListener_) savedListener_();
+  if (status.ok() && ours && savedListener_) savedListener_();
   return status.ok();
 }
 
@@ -388,6 +390,12 @@ void MailbaseStore::SetMainPair(const CorpusPair& pair) {
 void MailbaseStore::SetSavedListener(std::function<void()> saved) {
   auto lock = Lock();
   savedListener_ = std::move(saved);
+}
+
+void MailbaseStore::SetSavingListener(
+    std::function<platform::FileStatus(std::string_view raw)> saving) {
+  auto lock = Lock();
+  savingListener_ = std::move(saving);
 }
 
 void MailbaseStore::SetRebuildHookForTesting(std::function<void()> hook) {

@@ -118,6 +118,10 @@ class MailbaseStore {
   // `saved` is called, under the store's lock, after each successful write of
   // "Bayes.raw": every count added before then is on disk. Empty: nobody is told.
   void SetSavedListener(std::function<void()> saved);
+  // `saving` is called, under the store's lock and the folder lock, before each write
+  // of "Bayes.raw", with the bytes about to be written; a failure it returns stops the
+  // save (lastSaveError says why). Empty: nobody is asked.
+  void SetSavingListener(std::function<platform::FileStatus(std::string_view raw)> saving);
   // The wizard's scan: one message into the scan corpus; empty it; put it in place
   // of the main good corpus (scaled to its size) and rebuild.
   void LearnScan(std::u16string_view subject, std::u16string_view body);
@@ -174,21 +178,22 @@ class MailbaseStore {
   platform::FileSystem& files_;
 
   mutable std::recursive_mutex mutex_;
-  std::string rawPath_;                        // guarded by mutex_
-  std::string initialPath_;                    // guarded by mutex_
-  bool loaded_ = false;                        // guarded by mutex_
-  bool failed_ = false;                        // guarded by mutex_
-  bool dirty_ = false;                         // guarded by mutex_
-  LoadSource loadedFrom_ = LoadSource::kNone;  // guarded by mutex_
-  bool changed_ = false;                       // guarded by mutex_
-  PairStamp loadedStamp_;                      // guarded by mutex_
-  std::string lastSaveError_;                  // guarded by mutex_
-  CorpusPair main_;                            // guarded by mutex_
-  CorpusPair pending_;                         // guarded by mutex_
-  std::int32_t balance_ = 0;                   // guarded by mutex_
-  TokenCorpus scan_;                           // guarded by mutex_
-  std::function<void()> rebuildHook_;          // guarded by mutex_
-  std::function<void()> savedListener_;        // guarded by mutex_
+  std::string rawPath_;                                                   // guarded by mutex_
+  std::string initialPath_;                                               // guarded by mutex_
+  bool loaded_ = false;                                                   // guarded by mutex_
+  bool failed_ = false;                                                   // guarded by mutex_
+  bool dirty_ = false;                                                    // guarded by mutex_
+  LoadSource loadedFrom_ = LoadSource::kNone;                             // guarded by mutex_
+  bool changed_ = false;                                                  // guarded by mutex_
+  PairStamp loadedStamp_;                                                 // guarded by mutex_
+  std::string lastSaveError_;                                             // guarded by mutex_
+  CorpusPair main_;                                                       // guarded by mutex_
+  CorpusPair pending_;                                                    // guarded by mutex_
+  std::int32_t balance_ = 0;                                              // guarded by mutex_
+  TokenCorpus scan_;                                                      // guarded by mutex_
+  std::function<void()> rebuildHook_;                                     // guarded by mutex_
+  std::function<void()> savedListener_;                                   // guarded by mutex_
+  std::function<platform::FileStatus(std::string_view)> savingListener_;  // guarded by mutex_
 
   MailbaseFolderLock folderLock_;
 

@@ -50,6 +50,8 @@ bool AddInProcess::OpenMailbase(std::string* error) {
   if (!mailbaseOpened_) {
     mailbaseOpened_ = true;
     unsaved_.Settle();
+    mailbase_.store().SetSavingListener(
+        [this](std::string_view raw) { return unsaved_.Saving(raw); });
     mailbase_.store().SetSavedListener([this] { unsaved_.Saved(); });
     mailbaseOpenedOk_ =
         OpenUserMailbase(mailbase_, env_.dataFolder, env_.moduleFolder, &mailbaseError_);

@@ -2,6 +2,7 @@
 // over a Maildir store, with inotify, the real classifier and the user's lists.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -13,7 +14,9 @@
 #include "mapi/maildir/maildir_store.h"
 #include "mapi/maildir/test_maildir.h"
 #include "mapi/queries.h"
+#include "outlook/marking_move.h"
 #include "outlook/qv_core.h"
+#include "outlook/spam_folder.h"
 #include "platform/file_system.h"
 #include "platform/registry_memory.h"
 #include "settings/settings_store.h"
@@ -309,23 +312,59 @@ TEST_F(MaildirMailTest, SpamTakenBackOutOfTheSpamFolderStaysInTheInbox) {
   EXPECT_TRUE(WaitUntil([&] { return SpamWith("three") == 2; }));
 }
 
+// Runs of the host over one data folder that learn from the user's moves (a good
+// marking adds no sender to the White List, a junk one none to the Black List).
+class ReturnWhileNoHostRanTest : public MaildirMailTest {
+ protected:
+  ReturnWhileNoHostRanTest() {
+    UserSettings stored;
+    EXPECT_TRUE(SettingsStore(registry, "", clock).Load(&stored));
+    stored.learnFromMoves = 1;
+    stored.goodAddWhiteList = 0;  // the spam that tells when the worker is done is a known sender's
+    stored.junkAddBlackList = 0;
+    SettingsStore(registry, "", clock).Save(&stored);
+    process = std::make_unique<AddInProcess>(
+        AddInEnvironment{registry, clock, ui, dataFolder, dataFolder});
+  }
+  // While no host runs: the spam file with Message-ID `id` moved back into the Inbox as
+  // it is, unread, by a plain mv; then the next host starts and handles what it finds.
+  std::unique_ptr<Host> MoveBackAndStart(const std::string& id, const std::string& settled) {
+    std::string spam;
+    for (const std::string& file : SpamFiles()) {
+      if (FileText(file).find("<" + id + ">") != std::string::npos) spam = file;
+    }
+    const std::string name = std::filesystem::path(spam).filename().string();
+    std::filesystem::rename(spam, dir.root() + "/new/" + name.substr(0, name.find(':')));
+    process = std::make_unique<AddInProcess>(
+        AddInEnvironment{registry, clock, ui, dataFolder, dataFolder});
+    auto host = Start();
+    EXPECT_TRUE(Settled(*host, settled));
+    return host;
+  }
+  // Whether the message with `id` is in the Inbox, once, and was learned from as the
+  // user's move: a good marking made by the move is in the journal.
+  bool StayedAndLearned(const std::string& id) {
+    std::size_t inInbox = 0;
+    for (const char* sub : {"/new", "/cur"}) {
+      for (const auto& e : std::filesystem::directory_iterator(dir.root() + sub)) {
+        inInbox += FileText(e.path().string()).find("<" + id + ">") != std::string::npos;
+      }
+    }
+    return inInbox == 1 && SpamWith(id) == 0 && WaitUntil([&] {
+             return FileText(dataFolder + "journal.jsonl")
+                        .find("\"marking\":\"good\",\"source\":\"move\"") != std::string::npos;
+           });
+  }
+
+  quorvel::testing::TemporaryFolder data{"quorvel-data"};
+  const std::string dataFolder = data.path() + "/";
+};
+
 // Regression: spam taken back into the Inbox by a plain mv while no host ran was judged
 // again at the next start and sent back to the spam folder. The worker's record of
 // what it moved there tells the return; with LearnFromMoves on it is learned from as
 // the user's move, as one seen live.
-TEST_F(MaildirMailTest, SpamMovedOutWhileNoHostRanStaysAndIsLearnedFrom) {
-  quorvel::testing::TemporaryFolder data("quorvel-data");
-  const std::string dataFolder = data.path() + "/";
-  UserSettings stored;
-  ASSERT_TRUE(SettingsStore(registry, "", clock).Load(&stored));
-  stored.learnFromMoves = 1;
-  stored.goodAddWhiteList = 0;  // the spam that tells when the worker is done is the same sender's
-  SettingsStore(registry, "", clock).Save(&stored);
-  auto withData = [&] {
-    return std::make_unique<AddInProcess>(
-        AddInEnvironment{registry, clock, ui, dataFolder, dataFolder});
-  };
-  process = withData();
+TEST_F(ReturnWhileNoHostRanTest, SpamTheWorkerMovedStaysAndIsLearnedFrom) {
   {
     auto host = Start();
     dir.Deliver("", "new", "7000.Q.mx", WithMessageId("spammer@bad.example", "away"));
@@ -333,28 +372,41 @@ TEST_F(MaildirMailTest, SpamMovedOutWhileNoHostRanStaysAndIsLearnedFrom) {
     host->core->WaitUntilIdle();
     host->core->Shutdown();
   }
-  // While no host runs: moved back as it is, unread.
-  const std::string spam = SpamFiles()[0];
-  const std::string name = std::filesystem::path(spam).filename().string();
-  const std::string back = dir.root() + "/new/" + name.substr(0, name.find(':'));
-  std::filesystem::rename(spam, back);
+  auto host = MoveBackAndStart("away", "7001.R.mx");
+  EXPECT_TRUE(StayedAndLearned("away"));
+  host->core->Shutdown();
+}
 
-  process = withData();
-  auto host = Start();
-  ASSERT_TRUE(Settled(*host, "7001.R.mx"));
-  EXPECT_EQ(SpamWith("away"), 0u);
-  std::size_t inInbox = 0;
-  for (const char* sub : {"/new", "/cur"}) {
-    for (const auto& e : std::filesystem::directory_iterator(dir.root() + sub)) {
-      inInbox += FileText(e.path().string()).find("<away>") != std::string::npos;
-    }
+// Regression: the same for a message a Junk marking moved into the spam folder: only the
+// worker's moves were in the record, so it was judged again (and its sender, on the
+// Black List by now, sent it back).
+TEST_F(ReturnWhileNoHostRanTest, AMessageMarkedJunkStaysAndIsLearnedFrom) {
+  {
+    auto host = Start();
+    dir.Deliver("", "new", "8000.S.mx", WithMessageId("friend@good.example", "marked"));
+    ASSERT_TRUE(Settled(*host, "8001.T.mx"));
+    ASSERT_EQ(SpamWith("marked"), 0u);
+    std::shared_ptr<mapi::Session> session = host->ns->MAPIOBJECT();
+    const EntryId inboxId = DefaultInboxId(*session);
+    auto inbox = session->OpenEntry(inboxId, mapi::MAPI_BEST_ACCESS);
+    ASSERT_TRUE(inbox.ok());
+    const auto byId = MessagesById(*session, *inbox->As<mapi::Folder>());
+    auto found = std::find_if(byId.begin(), byId.end(), [](const auto& m) {
+      return m.first.find("marked") != std::string::npos;
+    });
+    ASSERT_NE(found, byId.end());
+    EXPECT_TRUE(host->core->MarkQuietly({inboxId, {found->second}}, MarkingMode::kJunk).moved);
+    ASSERT_EQ(SpamWith("marked"), 1u);
+    host->core->WaitUntilIdle();
+    host->core->Shutdown();
   }
-  EXPECT_EQ(inInbox, 1u);
-  // Learned from as a move: a good marking made by the move is in the journal.
-  EXPECT_TRUE(WaitUntil([&] {
-    const std::string journal = FileText(dataFolder + "journal.jsonl");
-    return journal.find("\"marking\":\"good\",\"source\":\"move\"") != std::string::npos;
-  }));
+  UserSettings stored;
+  ASSERT_TRUE(SettingsStore(registry, "", clock).Load(&stored));
+  stored.whiteList = ContactList();
+  stored.blackList.AddAddress(MakeContact("friend@good.example"), "", 1);
+  SettingsStore(registry, "", clock).Save(&stored);
+  auto host = MoveBackAndStart("marked", "8002.U.mx");
+  EXPECT_TRUE(StayedAndLearned("marked"));
   host->core->Shutdown();
 }
 

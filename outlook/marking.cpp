@@ -274,11 +274,29 @@ MarkingRecord MarkMessages(MarkingContext& c, const MarkingSelection& selection,
         // The watchers of the user's moves must not take this one for theirs.
         for (const MoveItem& item : moving)
           c.process.ownMoves().Note(item.messageId, destination.id);
+        MarkingMove planned;
+        planned.sourceFolder = selection.folder.ToHex();
+        planned.destinationFolder = destination.id.ToHex();
+        planned.destinationPath = destination.path;
+        if (c.beforeMove) {
+          for (const MoveItem& item : moving) {
+            planned.messages.push_back({item.id.ToHex(), "", item.messageId});
+          }
+          c.beforeMove(record, planned);
+          planned.messages.clear();
+        }
         record.moved = true;
         record.move = MoveAll(*folder, *to, moving);
-        record.move.sourceFolder = selection.folder.ToHex();
-        record.move.destinationFolder = destination.id.ToHex();
-        record.move.destinationPath = destination.path;
+        record.move.sourceFolder = std::move(planned.sourceFolder);
+        record.move.destinationFolder = std::move(planned.destinationFolder);
+        record.move.destinationPath = std::move(planned.destinationPath);
+        if (junk && c.movedToSpam) {
+          std::vector<std::string> ids;
+          for (const MovedMessage& m : record.move.messages) {
+            if (!m.after.empty() && !m.messageId.empty()) ids.push_back(m.messageId);
+          }
+          c.movedToSpam(ids);
+        }
       }
     }
   }

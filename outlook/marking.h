@@ -4,7 +4,8 @@
 // White or Black List through a list edit on copies (conflicts confirmed), offers a
 // mailing list's sender for the Safe Recipients List, optionally takes in every other
 // message of the same senders in that folder, moves them all in one move (junk into
-// the spam folder, good out of it into the Inbox), writes the marking down, puts what it
+// the spam folder, good out of it into the Inbox; the move written down before it is
+// made), writes the marking down, puts what it
 // learned into the mail base in one step, asks for a rebuild and saves the settings. The marking
 // options say which of these steps run.
 //
@@ -22,6 +23,7 @@
 #define QUORVEL_OUTLOOK_MARKING_H_
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "host/explorer.h"
@@ -53,6 +55,12 @@ struct MarkingContext {
   // base (CommitMarking), called once everything else is done and before the settings
   // are saved. Empty: the counts are only added to the mail base.
   std::function<void(MarkingRecord&)> commit = {};
+  // Writes the move down before it is made (move_plans.h), given the record so far and
+  // the move as planned (every `after` empty). Empty: nothing is written.
+  std::function<void(const MarkingRecord&, const MarkingMove&)> beforeMove = {};
+  // Told the Message-IDs a junk marking moved into the spam folder (spam_returns.h),
+  // right after the move. Empty: nobody is told.
+  std::function<void(const std::vector<std::string>&)> movedToSpam = {};
 };
 
 // The messages of one folder to mark.

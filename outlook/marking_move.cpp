@@ -4,6 +4,8 @@
 #include <map>
 #include <set>
 
+#include "mapi/message.h"
+#include "mapi/queries.h"
 #include "mapi/tags.h"
 
 namespace quorvel::outlook {
@@ -31,6 +33,30 @@ bool ForEachRow(mapi::Folder& folder, std::span<const mapi::PropTag> columns,
     if (rows->empty()) return true;
     for (const mapi::Row& row : *rows) each(row);
   }
+}
+
+std::multimap<std::string, mapi::EntryId> MessagesById(mapi::Session& session,
+                                                       mapi::Folder& folder) {
+  std::multimap<std::string, mapi::EntryId> byId;
+  auto table = folder.GetContentsTable(0);
+  if (!table.ok()) return byId;
+  const mapi::PropTag columns[] = {mapi::PR_ENTRYID, mapi::PR_INTERNET_MESSAGE_ID};
+  auto rows = mapi::HrQueryAllRows(**table, columns, std::nullopt);
+  if (!rows.ok()) return byId;
+  for (const mapi::Row& row : *rows) {
+    const mapi::EntryId id = mapi::GetEntryId(row, mapi::PR_ENTRYID);
+    std::string messageId = mapi::GetString8(row, mapi::PR_INTERNET_MESSAGE_ID);
+    if (messageId.empty()) {  // a store that does not list it: read the message
+      auto opened = session.OpenEntry(id, mapi::MAPI_BEST_ACCESS);
+      if (!opened.ok()) continue;
+      if (auto message = opened->As<mapi::Message>()) {
+        auto value = mapi::HrGetOneProp(*message, mapi::PR_INTERNET_MESSAGE_ID);
+        if (value.ok() && value->AsString8()) messageId = *value->AsString8();
+      }
+    }
+    if (!messageId.empty()) byId.emplace(messageId, id);
+  }
+  return byId;
 }
 
 MarkingMove MoveAll(mapi::Folder& source, mapi::Folder& destination,

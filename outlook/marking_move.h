@@ -9,12 +9,14 @@
 #define QUORVEL_OUTLOOK_MARKING_MOVE_H_
 
 #include <functional>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "mapi/entry_id.h"
 #include "mapi/folder.h"
+#include "mapi/session.h"
 #include "outlook/marking_record.h"
 
 namespace quorvel::outlook {
@@ -28,6 +30,11 @@ struct MoveItem {
 // False when the table could not be read to its end.
 bool ForEachRow(mapi::Folder& folder, std::span<const mapi::PropTag> columns,
                 const std::function<void(const mapi::Row&)>& each);
+
+// The entry ids of `folder`'s messages by Message-ID (a message the table lists
+// without one is read for it; messages without any are left out).
+std::multimap<std::string, mapi::EntryId> MessagesById(mapi::Session& session,
+                                                       mapi::Folder& folder);
 
 // Moves `items` from `source` into `destination` in one move. The folders' ids and
 // path are the caller's to fill in.

@@ -74,31 +74,6 @@ std::shared_ptr<mapi::Folder> OpenFolder(mapi::Session& session, const std::stri
   return opened->As<mapi::Folder>();
 }
 
-// The entry ids of `folder`'s messages by Message-ID.
-std::multimap<std::string, mapi::EntryId> MessagesById(mapi::Session& session,
-                                                       mapi::Folder& folder) {
-  std::multimap<std::string, mapi::EntryId> byId;
-  auto table = folder.GetContentsTable(0);
-  if (!table.ok()) return byId;
-  const mapi::PropTag columns[] = {mapi::PR_ENTRYID, mapi::PR_INTERNET_MESSAGE_ID};
-  auto rows = mapi::HrQueryAllRows(**table, columns, std::nullopt);
-  if (!rows.ok()) return byId;
-  for (const mapi::Row& row : *rows) {
-    const mapi::EntryId id = mapi::GetEntryId(row, mapi::PR_ENTRYID);
-    std::string messageId = mapi::GetString8(row, mapi::PR_INTERNET_MESSAGE_ID);
-    if (messageId.empty()) {  // a store that does not list it: read the message
-      auto opened = session.OpenEntry(id, mapi::MAPI_BEST_ACCESS);
-      if (!opened.ok()) continue;
-      if (auto message = opened->As<mapi::Message>()) {
-        auto value = mapi::HrGetOneProp(*message, mapi::PR_INTERNET_MESSAGE_ID);
-        if (value.ok() && value->AsString8()) messageId = *value->AsString8();
-      }
-    }
-    if (!messageId.empty()) byId.emplace(messageId, id);
-  }
-  return byId;
-}
-
 bool SameListEntry(const ListEntryChange& a, const ListEntryChange& b) {
   if (a.list != b.list || a.domain != b.domain) return false;
   if (a.domain) return MakeContact(a.entry).domainKey == MakeContact(b.entry).domainKey;
@@ -168,6 +143,11 @@ bool UndoMarking(AddInProcess& process, mapi::Session& session, const MarkingEnt
     auto& byId = listed[m.to];
     auto found = m.messageId.empty() ? byId.end() : byId.find(m.messageId);
     if (found == byId.end()) {
+      // Back where it was already (an undo stopped after its move): nothing to move.
+      if (!m.messageId.empty()) {
+        if (!listed.count(m.from)) listed[m.from] = MessagesById(session, *back.from);
+        if (listed[m.from].count(m.messageId) != 0) continue;
+      }
       *error = "the message " + (m.messageId.empty() ? m.entry : m.messageId) +
                " is no longer in \"" + m.toName + "\"";
       return false;
@@ -195,6 +175,7 @@ bool UndoMarking(AddInProcess& process, mapi::Session& session, const MarkingEnt
   };
   std::vector<Done> done;
   for (auto& [folders, back] : moves) {
+    if (back.messages.empty()) continue;
     for (const std::string& id : back.ids) process.ownMoves().Note(id, FromHex(folders.second));
     std::vector<MoveItem> items;
     for (std::size_t i = 0; i < back.messages.size(); ++i) {
@@ -220,20 +201,23 @@ bool UndoMarking(AddInProcess& process, mapi::Session& session, const MarkingEnt
     }
     return false;
   }
-  // 5. The lists, latest change first.
+  // 5. The lists, latest change first, saved before the undo is final (its line, or
+  // its counts leaving "Bayes.raw"): an undo stopped before then runs again, finding
+  // the messages back and the lists changed already.
   {
     auto settings = process.settings().Lock();
     for (auto it = entry.lists.rbegin(); it != entry.lists.rend(); ++it) {
       Reverse(*settings, *it, env.clock.Now());
     }
   }
+  std::string saveError;
+  const bool listsSaved = process.SaveSettings(&saveError) || entry.lists.empty();
   if (entry.counts.empty()) {
     journal.AppendLine(UndoLine(entry.id, env.clock.Now()));
   } else {
     store.Rebuild();
   }
-  std::string saveError;
-  if (!process.SaveSettings(&saveError) && !entry.lists.empty()) {
+  if (!listsSaved) {
     *error = "the lists could not be saved: " + saveError;
     return false;
   }

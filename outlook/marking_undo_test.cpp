@@ -13,6 +13,7 @@
 #include "mapi/maildir/maildir_store.h"
 #include "mapi/maildir/test_maildir.h"
 #include "outlook/marking.h"
+#include "outlook/move_plans.h"
 #include "platform/code_page.h"
 #include "platform/registry_memory.h"
 #include "testing/one_store_session.h"
@@ -267,6 +268,89 @@ TEST_F(MarkingUndoTest, AMoveBackDoneInPartIsTurnedBackAndChangesNothing) {
 
   ASSERT_TRUE(UndoMarking(process_, *session_, entry, &error)) << error;
   EXPECT_EQ(State(), before);
+}
+
+// An undo stopped after some of its moves back (the process killed) is run again: the
+// messages already back are left where they are, the others moved back, and the
+// marking taken back whole.
+TEST_F(MarkingUndoTest, AnUndoRunAgainLeavesTheMessagesAlreadyBack) {
+  for (const char* id : {"1", "2"}) dir_.Deliver("", "cur", std::string(id) + ".mx:2,S", Mail(id));
+  const std::vector<std::string> before = State();
+  const MarkingEntry entry = Mark({"1", "2"});
+  for (const auto& e : std::filesystem::directory_iterator(dir_.Dir("Spam") + "/cur")) {
+    if (ReadFile(e.path().string()).find("<1>") != std::string::npos) {
+      std::filesystem::rename(e.path(), dir_.Dir("") + "/cur/" + e.path().filename().string());
+    }
+  }
+  std::string error;
+  ASSERT_TRUE(UndoMarking(process_, *session_, entry, &error)) << error;
+  EXPECT_EQ(State(), before);
+}
+
+// A host stopped between a marking's move and its journal line: the plan written
+// before the move is settled by the next start, which records the moves that were
+// made (and only those), so that undo can put the messages back.
+TEST_F(MarkingUndoTest, AMoveWithoutItsLineIsRecordedFromItsPlan) {
+  for (const char* id : {"1", "2", "3"})
+    dir_.Deliver("", "cur", std::string(id) + ".mx:2,S", Mail(id));
+  {
+    auto settings = process_.settings().Lock();
+    settings->junkMoveInbox = 1;
+    settings->junkAddBlackList = 0;
+  }
+  process_.settings().SetSpamFolder({platform::AnsiToWide(Hex("Spam")), u""});
+  const std::vector<std::string> before = State();
+  MarkingSelection selection{mapi::MaildirFolderId(key_, ""), {}};
+  for (const std::string name : {"1.mx", "2.mx", "3.mx"}) {
+    selection.messages.push_back(mapi::MaildirMessageId(key_, "", name));
+  }
+  MarkingContext context{process_, *session_, ui_};
+  const std::string id = "5-5-5";
+  const std::string plan = data_ + "markings/" + id + kMovingSuffix;
+  context.beforeMove = [&](const MarkingRecord& record, const MarkingMove& planned) {
+    ASSERT_EQ(planned.messages.size(), 3u);
+    ASSERT_TRUE(WriteMovePlan(platform::RealFileSystem(), data_, id, record, planned).ok());
+  };
+  std::vector<std::string> toldSpam;
+  context.movedToSpam = [&](const std::vector<std::string>& ids) { toldSpam = ids; };
+  context.commit = [](MarkingRecord&) {};  // stopped before the line
+  ASSERT_TRUE(MarkMessages(context, selection, MarkingMode::kJunk, true).moved);
+  EXPECT_EQ(toldSpam.size(), 3u);
+  // Message 3 never left the Inbox; the process that wrote the plan is gone.
+  for (const auto& e : std::filesystem::directory_iterator(dir_.Dir("Spam") + "/cur")) {
+    if (ReadFile(e.path().string()).find("<3>") != std::string::npos) {
+      std::filesystem::rename(e.path(), dir_.Dir("") + "/cur/" + e.path().filename().string());
+    }
+  }
+  std::string text = ReadFile(plan);
+  testing_bytes::WriteFile(plan, "999999999" + text.substr(text.find('\n')));
+
+  std::vector<std::string> settledSpam;
+  auto settle = [&] {
+    SettleMovePlans(platform::RealFileSystem(), data_, *session_, journal_, clock_.Now(),
+                    [&](const std::vector<std::string>& ids) { settledSpam = ids; });
+  };
+  settle();
+  EXPECT_FALSE(std::filesystem::exists(plan));
+  const std::string journal = ReadFile(journal_.path());
+  EXPECT_NE(journal.find("{\"kind\":\"marking\",\"id\":\"5-5-5\""), std::string::npos);
+  EXPECT_NE(journal.find("\"message_id\":\"<2>\""), std::string::npos);
+  EXPECT_EQ(journal.find("\"message_id\":\"<3>\""), std::string::npos);
+  EXPECT_EQ(settledSpam, (std::vector<std::string>{"<1>", "<2>"}));
+
+  // What the line says is what undo takes back.
+  MarkingEntry entry{.id = id, .junk = true};
+  for (const char* m : {"<1>", "<2>"}) entry.messages.push_back({m, Hex(""), Hex("Spam"), "", ""});
+  std::string error;
+  ASSERT_TRUE(UndoMarking(process_, *session_, entry, &error)) << error;
+  EXPECT_EQ(State(), before);
+
+  // A plan whose marking has its line already only goes.
+  const std::string undone = ReadFile(journal_.path());
+  testing_bytes::WriteFile(plan, "999999999" + text.substr(text.find('\n')));
+  settle();
+  EXPECT_FALSE(std::filesystem::exists(plan));
+  EXPECT_EQ(ReadFile(journal_.path()), undone);
 }
 
 }  // namespace

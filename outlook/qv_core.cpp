@@ -6,6 +6,7 @@
 #include "outlook/empty_spam.h"
 #include "outlook/first_run_wizard.h"
 #include "outlook/marking_journal.h"
+#include "outlook/move_plans.h"
 #include "outlook/spam_folder.h"
 #include "outlook/spam_folder_picker.h"
 #include "outlook/support_mail.h"
@@ -148,6 +149,19 @@ HRESULT QVCore::Initialize(host::Application* application) {
     markings_ = std::make_unique<JournalFile>(platform::RealFileSystem(),
                                               p.environment().dataFolder, o_.log);
   }
+  if (!spamReturns_) {
+    spamReturns_ =
+        p.environment().dataFolder.empty()
+            ? std::make_unique<SpamReturns>()
+            : std::make_unique<SpamReturns>(platform::RealFileSystem(),
+                                            p.environment().dataFolder + kSpamMovesFileName);
+  }
+  // The moves of a marking a stopped process did not write down (move_plans.h).
+  if (markings_) {
+    SettleMovePlans(platform::RealFileSystem(), p.environment().dataFolder, *mapiSession,
+                    *markings_, p.environment().clock.Now(),
+                    [this](const std::vector<std::string>& ids) { spamReturns_->NoteMoved(ids); });
+  }
   worker_ = std::make_unique<Worker>(
       WorkerOptions{.queue = p.queue(),
                     .settings = p.settings(),
@@ -165,9 +179,7 @@ HRESULT QVCore::Initialize(host::Application* application) {
                     .log = o_.log,
                     .moves = moves_.get(),
                     .ownMoves = &p.ownMoves(),
-                    .spamMovesPath = p.environment().dataFolder.empty()
-                                         ? std::string()
-                                         : p.environment().dataFolder + kSpamMovesFileName});
+                    .returns = spamReturns_.get()});
   if (mapi::Failed(worker_->Start())) return Fail(kNoWorker);
   p.queue().SetLengthCounter(&application_->counters().queued);
 
@@ -258,12 +270,29 @@ MarkingRecord QVCore::Mark(const std::function<MarkingRecord(MarkingContext&)>& 
   MarkingContext context{p, *s, application_->Presenter()};
   // Written down with what it changed, so that `quorvel undo` can take it back, and
   // before what it learned can reach "Bayes.raw" (unsaved_markings.h).
-  context.commit = [this, &p](MarkingRecord& record) {
+  // Its move is written down before it is made (move_plans.h), under the id the
+  // marking's line then takes.
+  std::string id;
+  const std::string& dataFolder = p.environment().dataFolder;
+  context.beforeMove = [this, &p, &id, &dataFolder](const MarkingRecord& record,
+                                                    const MarkingMove& planned) {
+    id = NewMarkingId(p.environment().clock.Now());
+    if (!markings_ || dataFolder.empty()) return;
+    platform::FileStatus status =
+        WriteMovePlan(platform::RealFileSystem(), dataFolder, id, record, planned);
+    if (!status.ok() && o_.log) o_.log("the move cannot be written down: " + status.message());
+  };
+  context.movedToSpam = [this](const std::vector<std::string>& ids) {
+    if (spamReturns_) spamReturns_->NoteMoved(ids);
+  };
+  context.commit = [this, &p, &id, &dataFolder](MarkingRecord& record) {
     MarkingEntry entry = EntryOfRecord(record, p.environment().clock.Now());
+    if (!id.empty()) entry.id = id;
     std::string error;
-    if (!CommitMarking(platform::RealFileSystem(), markings_.get(), p.environment().dataFolder,
-                       p.mailbase().store(), &p.unsavedMarkings(), &entry, record.counts, &error) &&
-        o_.log) {
+    if (CommitMarking(platform::RealFileSystem(), markings_.get(), dataFolder, p.mailbase().store(),
+                      &p.unsavedMarkings(), &entry, record.counts, &error)) {
+      if (!id.empty() && markings_) RemoveMovePlan(platform::RealFileSystem(), dataFolder, id);
+    } else if (o_.log) {
       o_.log(error);
     }
   };

@@ -168,6 +168,9 @@ class QVCore final : public IQuorvel2,
   std::shared_ptr<mapi::Session> session_;  // guarded by sessionMutex_ (the worker asks)
   std::mutex markingMutex_;                 // held for one whole marking
   std::unique_ptr<JournalFile> markings_;   // where markings are recorded; null: nowhere
+  // The Message-IDs moved into the spam folder (the worker's and markings'); made once,
+  // before the worker, and kept while the core lives.
+  std::unique_ptr<SpamReturns> spamReturns_;
   std::string outboxMessageClass_;
   std::unique_ptr<ClassifierJudge> judge_;
   std::unique_ptr<FolderChecker> folderChecker_;

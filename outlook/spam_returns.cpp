@@ -19,6 +19,8 @@ SpamReturns::SpamReturns(platform::FileSystem& files, std::string recordPath)
   if (recordPath_.empty()) return;
   std::string bytes;
   if (!files_->ReadFile(recordPath_, &bytes).ok()) return;
+  // A line cut short by a stop: the next append starts on a line of its own.
+  torn_ = !bytes.empty() && bytes.back() != '\n';
   std::size_t lines = 0;
   for (std::size_t at = 0; at < bytes.size();) {
     std::size_t end = bytes.find('\n', at);
@@ -40,21 +42,41 @@ SpamReturns::SpamReturns(platform::FileSystem& files, std::string recordPath)
 }
 
 void SpamReturns::NoteMoved(const std::string& messageId) {
-  const std::string id = OneLine(messageId);
-  if (id.empty() || !ids_.insert(id).second) return;
-  order_.push_back(id);
-  if (order_.size() > kCapacity) {
-    ids_.erase(order_.front());
-    order_.pop_front();
+  NoteMoved(std::vector<std::string>{messageId});
+}
+
+void SpamReturns::NoteMoved(const std::vector<std::string>& messageIds) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::string lines;
+  for (const std::string& messageId : messageIds) {
+    std::string id = OneLine(messageId);
+    if (id.empty() || !ids_.insert(id).second) continue;
+    lines += id + "\n";
+    order_.push_back(std::move(id));
+    if (order_.size() > kCapacity) {
+      ids_.erase(order_.front());
+      order_.pop_front();
+    }
   }
-  if (files_ != nullptr && !recordPath_.empty()) {
+  if (files_ != nullptr && !recordPath_.empty() && !lines.empty()) {
     std::uint64_t size = 0;
-    files_->AppendToFile(recordPath_, id + "\n", &size, 0600);
+    if (files_->AppendToFile(recordPath_, torn_ ? "\n" + lines : lines, &size, 0600).ok()) {
+      torn_ = false;
+    }
   }
 }
 
+std::size_t SpamReturns::size() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return order_.size();
+}
+
 bool SpamReturns::IsReturn(const std::string& messageId, mapi::Folder& spamFolder) const {
-  if (messageId.empty() || ids_.count(OneLine(messageId)) == 0) return false;
+  if (messageId.empty()) return false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (ids_.count(OneLine(messageId)) == 0) return false;
+  }
   auto table = spamFolder.GetContentsTable(0);
   if (!table.ok()) return false;  // cannot tell: judge it
   const mapi::PropTag columns[] = {mapi::PR_INTERNET_MESSAGE_ID};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/memory_file_system.h"
 
@@ -26,6 +27,10 @@ TEST(SpamReturnsTest, TheRecordCarriesTheMovesIntoTheNextRun) {
   files.PutFile(kRecord, *files.FileBytes(kRecord) + "<c@");
   SpamReturns next(files, kRecord);
   EXPECT_EQ(next.size(), 2u);
+  // A marking's moves: those not known yet, in one append, on a line of their own.
+  next.NoteMoved(std::vector<std::string>{"<a@x>", "<e@x>", "", "<f@x>"});
+  EXPECT_EQ(files.FileBytes(kRecord), "<a@x>\n<b  @x>\n<c@\n<e@x>\n<f@x>\n");
+  EXPECT_EQ(next.size(), 4u);
   SpamReturns none;
   none.NoteMoved("<d@x>");  // in memory only
   EXPECT_EQ(files.FileBytes(kRecord)->find("<d@x>"), std::string::npos);

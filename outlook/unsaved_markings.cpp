@@ -12,14 +12,10 @@
 #include "platform/clock.h"
 
 namespace quorvel::outlook {
-namespace {
-
-bool ProcessRuns(long pid) {
+bool MarkingProcessRuns(long pid) {
   if (pid <= 0) return false;
   return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
-
-}  // namespace
 
 UnsavedMarkings::UnsavedMarkings(platform::FileSystem& files, std::string dataFolder)
     : files_(files), dataFolder_(std::move(dataFolder)) {}
@@ -30,8 +26,13 @@ std::string UnsavedMarkings::MarkerPath(const std::string& name) const {
 
 platform::FileStatus UnsavedMarkings::Note(const std::string& id, const char* suffix) {
   if (dataFolder_.empty()) return {};
-  const std::string marker = std::to_string(::getpid()) + " " +
-                             RawFileFingerprint(files_, JoinPath(dataFolder_, kRawFileName)) + "\n";
+  const std::string now = RawFileFingerprint(files_, JoinPath(dataFolder_, kRawFileName));
+  // The first marker: "Bayes.raw" as it is holds none, as "markings/saved" then says.
+  if (!files_.Exists(MarkerPath(kSavedMarkersName))) {
+    platform::FileStatus status = files_.WriteFileAtomic(MarkerPath(kSavedMarkersName), now + "\n");
+    if (!status.ok()) return status;
+  }
+  const std::string marker = std::to_string(::getpid()) + " " + now + "\n";
   platform::FileStatus status = files_.WriteFileAtomic(MarkerPath(id + suffix), marker);
   if (status.ok()) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -60,6 +61,47 @@ void UnsavedMarkings::Saved() {
   for (const std::string& name : saved) files_.Remove(MarkerPath(name));
 }
 
+namespace {
+
+// The line of `lines` ("markings/saved") for the file with `fingerprint`: its markers.
+// False when there is none.
+bool SavedLine(const std::string& lines, const std::string& fingerprint,
+               std::vector<std::string>* markers, std::string* whole = nullptr) {
+  std::istringstream in(lines);
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::string first;
+    if (!(fields >> first) || first != fingerprint) continue;
+    for (std::string name; fields >> name;) markers->push_back(name);
+    if (whole) *whole = line;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+platform::FileStatus UnsavedMarkings::Saving(std::string_view raw) {
+  if (dataFolder_.empty()) return {};
+  std::string line = RawBytesFingerprint(raw);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const std::string& name : mine_) line += " " + name;
+  }
+  // The line of the file in force stays, for a stop before the new file replaces it.
+  std::string lines, kept;
+  std::vector<std::string> unused;
+  if (files_.ReadFile(MarkerPath(kSavedMarkersName), &lines).ok()) {
+    SavedLine(lines, RawFileFingerprint(files_, JoinPath(dataFolder_, kRawFileName)), &unused,
+              &kept);
+  }
+  platform::FileStatus status =
+      files_.CreateFolders(platform::JoinFilePath(dataFolder_, kMarkingsFolderName));
+  if (!status.ok()) return status;
+  return files_.WriteFileAtomic(MarkerPath(kSavedMarkersName),
+                                line + "\n" + (kept.empty() ? "" : kept + "\n"));
+}
+
 bool UnsavedMarkings::IsUnsaved(const std::string& id, const char* suffix) const {
   return !dataFolder_.empty() && files_.Exists(MarkerPath(id + suffix));
 }
@@ -71,6 +113,11 @@ std::vector<std::string> UnsavedMarkings::Settle() {
   std::vector<platform::FolderEntry> entries;
   if (!files_.ListFolder(folder, &entries).ok()) return lost;
   const std::string now = RawFileFingerprint(files_, JoinPath(dataFolder_, kRawFileName));
+  // The markers whose counts "Bayes.raw" holds, by the line written with it.
+  std::string lines;
+  const bool named = files_.ReadFile(MarkerPath(kSavedMarkersName), &lines).ok();
+  std::vector<std::string> held;
+  if (named) SavedLine(lines, now, &held);
   std::unique_ptr<JournalFile> journal;
   for (const platform::FolderEntry& e : entries) {
     const auto dot = e.name.rfind('.');
@@ -88,8 +135,10 @@ std::vector<std::string> UnsavedMarkings::Settle() {
     long pid = 0;
     std::string before;
     fields >> pid >> before;
-    if (pid != ::getpid() && ProcessRuns(pid)) continue;  // its owner may still save
-    if (!before.empty() && before == now) {
+    if (pid != ::getpid() && MarkingProcessRuns(pid)) continue;  // its owner may still save
+    const bool reached = named ? std::find(held.begin(), held.end(), e.name) != held.end()
+                               : before.empty() || before != now;
+    if (!reached) {
       // Nothing was saved after the marking (or its undo): its counts are as they were.
       if (undo) {
         if (!journal) journal = std::make_unique<JournalFile>(files_, dataFolder_);

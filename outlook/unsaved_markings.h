@@ -8,18 +8,27 @@
 //   3. its journal line;
 //   4. the counts go into the store's pending pair, in one step.
 // Every save of "Bayes.raw" after step 4 holds those counts, so once the store says it
-// saved, the process removes the markers it wrote. A marker left behind by a process
-// that is gone is settled by the next process that opens the mail base (Settle): when
-// "Bayes.raw" is still the file of step 2, the counts never reached it and the
-// marking's counts file is replaced by an empty one (the entry then says that it
-// learned nothing, which is what happened); otherwise they were saved with it. Either
-// way the marker goes. A stop before step 3 leaves no entry and nothing learned.
+// saved, the process removes the markers it wrote. Before each save the process names
+// the markers whose counts it is about to write in "markings/saved" (Saving), one line
+// per file: "<fingerprint of the new Bayes.raw> <marker>...", the line of the file it
+// replaces kept below it. A marker left behind by a process that is gone is settled by
+// the next process that opens the mail base (Settle), by what "Bayes.raw" holds: when
+// the line of the file in force does not name the marker (a save by another writer, a
+// `quorvel mailbase build` or an undo, names only its own; one that writes no line
+// names none), the counts never reached it and the marking's counts file is replaced
+// by an empty one (the entry then says that it learned nothing, which is what
+// happened); otherwise they were saved with it. Either way the marker goes. Without a
+// "markings/saved" (written by an older version) a marker is settled by the
+// fingerprint it holds: "Bayes.raw" unchanged since step 2 means the counts never
+// reached it.
+// A stop before step 3 leaves no entry and nothing learned.
 //
 // An undo is kept in step the same way (CommitUndo): the marker
 // "markings/<id>.undoing", then its undo line, then the counts leave the store in one
-// step. A marker left by a stopped process with "Bayes.raw" unchanged means the counts
-// are still in the file: Settle voids the undo line ("undo_void"), so the entry can be
-// undone again; otherwise the undo reached the file and its line stands.
+// step. A marker left by a stopped process that the line of "Bayes.raw" in force does
+// not name means the counts are still in the file: Settle voids the undo line
+// ("undo_void"), so the entry can be undone again; otherwise the undo reached the
+// file and its line stands.
 //
 // Thread-safety: every member may be called from any thread; mutex_ guards the
 // markers this process wrote.
@@ -28,6 +37,7 @@
 
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bayes/mailbase_store.h"
@@ -38,6 +48,10 @@ namespace quorvel::outlook {
 
 inline constexpr const char* kUnsavedSuffix = ".unsaved";
 inline constexpr const char* kUndoingSuffix = ".undoing";
+inline constexpr const char* kSavedMarkersName = "saved";
+
+// Whether the process `pid` still runs (the owner of a marker or of a move plan).
+bool MarkingProcessRuns(long pid);
 
 class UnsavedMarkings {
  public:
@@ -51,6 +65,9 @@ class UnsavedMarkings {
   platform::FileStatus Note(const std::string& id, const char* suffix = kUnsavedSuffix);
   // Removes the marker `id` + `suffix` written here; false when a save removed it first.
   bool Forget(const std::string& id, const char* suffix);
+  // The store is about to write `raw` as "Bayes.raw": the markers this process wrote
+  // are named for it in "markings/saved". REQUIRES the store's lock and the folder lock.
+  platform::FileStatus Saving(std::string_view raw);
   // The store saved "Bayes.raw": the markers this process wrote are removed.
   void Saved();
   // Settles the markers of processes that are gone (and of an earlier process with

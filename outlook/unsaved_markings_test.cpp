@@ -7,6 +7,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include "bayes/mailbase.h"
 #include "platform/memory_file_system.h"
@@ -45,6 +46,17 @@ class UnsavedMarkingsTest : public ::testing::Test {
   }
   platform::MemoryFileSystem& files() { return *owned_; }
 
+  // The store tells `unsaved` of its saves, as a host's process does (null: nobody).
+  static void Listen(MailbaseStore& store, UnsavedMarkings* unsaved) {
+    if (unsaved == nullptr) {
+      store.SetSavingListener({});
+      store.SetSavedListener({});
+      return;
+    }
+    store.SetSavingListener([unsaved](std::string_view raw) { return unsaved->Saving(raw); });
+    store.SetSavedListener([unsaved] { unsaved->Saved(); });
+  }
+
   // A host that does `work` on its mail base and saves, stopped after its
   // `stopAfter`-th changing call (nothing it does afterwards reaches the disk).
   void RunAndStop(int stopAfter,
@@ -60,11 +72,11 @@ class UnsavedMarkingsTest : public ::testing::Test {
       MailbaseStore& store = mailbase.store();
       ASSERT_TRUE(store.EnsureLoaded());
       UnsavedMarkings unsaved(files(), kData);
-      store.SetSavedListener([&unsaved] { unsaved.Saved(); });
+      Listen(store, &unsaved);
       JournalFile journal(files(), kData);
       work(store, unsaved, journal);
       store.Rebuild();
-      store.SetSavedListener({});
+      Listen(store, nullptr);
       store.Reset();  // stopped: nothing more is saved on the way out
     }
     changingCalls_ = calls;
@@ -227,6 +239,49 @@ TEST_F(UnsavedMarkingsTest, AStopAtAnyWriteOfAnUndoLeavesItsLineAndTheSavedCount
   }
 }
 
+// Two writers of one mail base: while a host holds a marking it has not saved, another
+// process (a `quorvel mailbase build`, a command-line undo with markers of its own)
+// saves "Bayes.raw", and the host is killed. The file changed, yet it does not hold the
+// marking's counts: the next start takes the marking for one that learned nothing.
+TEST_F(UnsavedMarkingsTest, ASaveByAnotherWriterDoesNotSaveAHostsMarking) {
+  for (const bool writerNamesMarkers : {false, true}) {
+    SCOPED_TRACE(writerNamesMarkers ? "an undo's process" : "a build");
+    Begin();
+    Mailbase host(boxes_, kData, "/module/", files());
+    ASSERT_TRUE(host.store().EnsureLoaded());
+    UnsavedMarkings hostMarkers(files(), kData);
+    Listen(host.store(), &hostMarkers);
+    // Saved once before, so that "markings/saved" names the file in force.
+    host.store().Learn(u"lunch friday", u"Lunch", false, 1, true);
+    host.store().SaveIfDirty();
+    LearnedCounts learned;
+    AddLearning(&learned, u"cheap pills today", u"offer", /*junk=*/true, kMarkingWeight);
+    MarkingEntry entry{.id = "1-1-9", .time = 1, .junk = true};
+    JournalFile journal(files(), kData);
+    std::string error;
+    ASSERT_TRUE(CommitMarking(files(), &journal, kData, host.store(), &hostMarkers, &entry, learned,
+                              &error))
+        << error;
+    {
+      Mailbase other(boxes_, kData, "/module/", files());
+      ASSERT_TRUE(other.store().EnsureLoaded());
+      UnsavedMarkings otherMarkers(files(), kData);
+      if (writerNamesMarkers) Listen(other.store(), &otherMarkers);
+      other.store().Learn(u"quarterly report", u"Report", false, 1, true);
+      other.store().SaveIfDirty();
+      Listen(other.store(), nullptr);
+    }
+    Listen(host.store(), nullptr);
+    host.store().Reset();  // killed
+    const Found found = NextStart();
+    EXPECT_TRUE(found.loads);
+    EXPECT_FALSE(found.markerLeft);
+    ASSERT_TRUE(found.entry && found.countsReadable);
+    EXPECT_EQ(found.junkInRaw, 0);
+    EXPECT_EQ(found.learned.pair.junk().messageCount(), 0) << "a marking taken for saved";
+  }
+}
+
 TEST_F(UnsavedMarkingsTest, AMarkerOfAProcessThatStillRunsIsLeftForItToSave) {
   files().PutFile("/data/markings/7-1-0.counts", "unchanged");
   // Process 1 runs (init); the file is the one on disk now, so a stopped owner's
@@ -244,7 +299,7 @@ TEST_F(UnsavedMarkingsTest, ASaveRemovesOnlyTheMarkersOfThisProcess) {
   MailbaseStore& store = mailbase.store();
   ASSERT_TRUE(store.EnsureLoaded());
   UnsavedMarkings unsaved(files(), kData);
-  store.SetSavedListener([&unsaved] { unsaved.Saved(); });
+  Listen(store, &unsaved);
   files().PutFile("/data/markings/7-1-0.unsaved", "1 0\n");
   ASSERT_TRUE(unsaved.Note("8-2-0").ok());
   EXPECT_TRUE(unsaved.IsUnsaved("8-2-0"));
@@ -252,7 +307,7 @@ TEST_F(UnsavedMarkingsTest, ASaveRemovesOnlyTheMarkersOfThisProcess) {
   store.SaveIfDirty();
   EXPECT_FALSE(unsaved.IsUnsaved("8-2-0"));
   EXPECT_TRUE(unsaved.IsUnsaved("7-1-0"));
-  store.SetSavedListener({});
+  Listen(store, nullptr);
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ mapi::EntryId IdFromWideHex(const std::u16string& hex) {
 }  // namespace
 
 Worker::Worker(WorkerOptions options)
-    : o_(std::move(options)), returns_(platform::RealFileSystem(), o_.spamMovesPath) {}
+    : o_(std::move(options)), returns_(o_.returns != nullptr ? *o_.returns : ownReturns_) {}
 
 Worker::~Worker() { Stop(); }
 

@@ -79,9 +79,10 @@ struct WorkerOptions {
   MoveDetector* moves = nullptr;
   // Where the worker notes its own moves into the spam folder; may be null.
   OwnMoves* ownMoves = nullptr;
-  // The record of the Message-IDs it moved into the spam folder, kept across runs
-  // (spam_returns.h); "" for none.
-  std::string spamMovesPath = {};
+  // The record of the Message-IDs moved into the spam folder (spam_returns.h), shared
+  // with the markings; must outlive the worker. Null: the worker keeps one of its own,
+  // in memory only.
+  SpamReturns* returns = nullptr;
 };
 
 class Worker {
@@ -157,7 +158,8 @@ class Worker {
   std::string spamFolderName_;      // empty: not read yet
   bool spamFolderMissing_ = false;  // said once until it is back
   std::atomic<bool> holdsSession_{false};
-  SpamReturns returns_;  // the worker thread's
+  SpamReturns ownReturns_;  // used when the options give none
+  SpamReturns& returns_;
   mutable std::mutex idleMutex_;
   std::condition_variable idleChanged_;
   bool busy_ = false;  // guarded by idleMutex_
