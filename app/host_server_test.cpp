@@ -112,7 +112,7 @@ TEST_F(HostServerTest, AClientInPythonSpeaksTheDocumentedProtocol) {
                                           home_.Environment(), "", 60s);
   ASSERT_EQ(run.end.status, 0) << run.err;
   nlohmann::json got = nlohmann::json::parse(run.out);
-  EXPECT_EQ(got["hello"]["protocol"], nlohmann::json::array({2, 1}));
+  EXPECT_EQ(got["hello"]["protocol"], nlohmann::json::array({2, 2}));
   EXPECT_EQ(got["hello"]["profile"], "home");
   EXPECT_EQ(got["status"]["state"], "ready");
   EXPECT_EQ(got["subscribed"], "subscribed");

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextDocument>
 #include <QTreeWidget>
@@ -28,6 +30,9 @@ constexpr int kRowRole = Qt::UserRole + 1;
 constexpr int kReadOnlyLines = 16;
 constexpr int kReadOnlyWidth = 640;
 constexpr int kListColumnWidth = 200;
+// A text that wraps is given at least this width (or its own, when shorter), so that
+// a dialog of a few sentences is not drawn as a narrow column.
+constexpr int kWrapWidth = 360;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -70,11 +75,57 @@ QString LinkedText(const QString& text) {
   return rich.replace('\n', "<br>");
 }
 
+// `label` wraps its text `plain` (without markup) at its width, which is at least the
+// text's own up to kWrapWidth.
+void Wrap(QLabel& label, const QString& plain) {
+  label.setWordWrap(true);
+  const QFontMetrics metrics = label.fontMetrics();
+  int longest = 0;
+  for (const QString& line : plain.split('\n')) {
+    longest = std::max(longest, metrics.horizontalAdvance(line));
+  }
+  label.setMinimumWidth(std::min(longest + 1, kWrapWidth));
+}
+
 QLabel* Caption(const ui::Control& control, QWidget* buddy) {
   auto* label = new QLabel(Q(control.label));
   label->setBuddy(buddy);
-  label->setWordWrap(true);
+  Wrap(*label, Q(control.label).remove('&'));
   return label;
+}
+
+// Whether `text` marks an access key: a '&' not doubled.
+bool HasAccessKey(const QString& text) {
+  for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != '&') continue;
+    if (text[i + 1] != '&') return true;
+    ++i;
+  }
+  return false;
+}
+
+// Whether `id` names a label among `controls`, which may head a group.
+bool IsLabel(const std::vector<ui::Control>& controls, const std::string& id) {
+  return !id.empty() && std::any_of(controls.begin(), controls.end(), [&](const ui::Control& c) {
+    return c.id == id && ui::ShownKind(c.kind) == ui::ControlKind::kLabel;
+  });
+}
+
+// Whether a list view among `controls` sorts by a click on its headings (one that
+// has headings).
+bool SortsByHeading(const std::vector<ui::Control>& controls) {
+  return std::any_of(controls.begin(), controls.end(), [](const ui::Control& c) {
+    return ui::ShownKind(c.kind) == ui::ControlKind::kList && !c.columns.empty();
+  });
+}
+
+// Whether a control among `controls` takes the height left over (a list, a text box
+// of several lines).
+bool TakesHeight(const std::vector<ui::Control>& controls) {
+  return std::any_of(controls.begin(), controls.end(), [](const ui::Control& c) {
+    const ui::ControlKind kind = ui::ShownKind(c.kind);
+    return kind == ui::ControlKind::kList || (kind == ui::ControlKind::kTextBox && c.multiline);
+  });
 }
 
 }  // namespace
@@ -146,15 +197,17 @@ void DialogView::Build() {
     QFont bold = headline->font();
     bold.setBold(true);
     headline->setFont(bold);
-    headline->setWordWrap(true);
+    Wrap(*headline, Q(model_.headline));
     headline->setObjectName("headline");
     column->addWidget(headline);
   }
   if (model_.style == ui::DialogStyle::kSheet && !model_.pages.empty()) {
     tabs_ = new QTabWidget;
+    tabs_->tabBar()->setUsesScrollButtons(false);  // every tab in sight: the sheet is as wide
     for (ui::Page& page : model_.pages) {
-      QWidget* tab = BuildControls(page.controls);
-      AddButtons(static_cast<QVBoxLayout*>(tab->layout()), page.buttons);
+      std::vector<ui::Button> rest;
+      QWidget* tab = BuildControls(page.controls, page.buttons, &rest);
+      AddButtons(static_cast<QVBoxLayout*>(tab->layout()), rest);
       tabs_->addTab(tab, Q(page.title));
     }
     const ui::Page* current = model_.Current();
@@ -175,21 +228,94 @@ void DialogView::Build() {
       title->setObjectName("page-title");
       column->addWidget(title);
     }
-    column->addWidget(BuildControls(model_.ShownControls()));
-    AddButtons(column, model_.ShownButtons());
+    std::vector<ui::Button> rest;
+    column->addWidget(BuildControls(model_.ShownControls(), model_.ShownButtons(), &rest));
+    AddButtons(column, rest);
   }
   root->addWidget(body);
+  // Shown now, not on the next turn of the event loop, so that its texts count at once.
+  body->show();
   building_ = false;
   RefreshEnabled();
+  FitHeight();
 }
 
-QWidget* DialogView::BuildControls(std::vector<ui::Control>& controls) {
+void DialogView::FitHeight() {
+  QLayout* root = layout();
+  root->activate();
+  // The height its texts need at the width it has; setting it grows a lower window.
+  if (root->hasHeightForWidth()) setMinimumHeight(root->totalHeightForWidth(width()));
+}
+
+void DialogView::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  FitHeight();
+}
+
+bool DialogView::event(QEvent* event) {
+  const bool done = QDialog::event(event);
+  // A widget shown, hidden or changed in size asks for a new layout.
+  if (event->type() == QEvent::LayoutRequest) FitHeight();
+  return done;
+}
+
+QWidget* DialogView::BuildControls(const std::vector<ui::Control>& controls,
+                                   const std::vector<ui::Button>& buttons,
+                                   std::vector<ui::Button>* rest) {
   auto* box = new QWidget;
   auto* layout = new QVBoxLayout(box);
+  // A box for each label that some control or button names as its group.
+  std::map<std::string, QVBoxLayout*> groups;
+  std::map<std::string, std::vector<ui::Button>> groupButtons;
+  const auto group = [&](const std::string& id) -> QVBoxLayout* {
+    auto it = groups.find(id);
+    return it == groups.end() ? nullptr : it->second;
+  };
   for (const ui::Control& control : controls) {
-    QWidget* widget = AddControl(layout, control);
-    if (widget != nullptr && !control.id.empty()) controls_[control.id] = widget;
+    if (control.group != control.id && IsLabel(controls, control.group)) groups[control.group];
   }
+  for (const ui::Button& button : buttons) {
+    if (IsLabel(controls, button.group)) groups[button.group];
+  }
+  // A label's access key ("&Edit or enter a new word:") goes to the control after it,
+  // as a window system's static text does.
+  QLabel* keyed = nullptr;
+  for (const ui::Control& control : controls) {
+    QWidget* widget = nullptr;
+    if (auto it = groups.find(control.id); it != groups.end()) {
+      // A group's label is its box's title; the box stands where the label would.
+      auto* frame = new QGroupBox(Q(control.label));
+      it->second = new QVBoxLayout(frame);
+      layout->addWidget(frame);
+      widget = frame;
+    } else {
+      QVBoxLayout* into = control.group == control.id ? nullptr : group(control.group);
+      widget = AddControl(into != nullptr ? into : layout, control);
+    }
+    if (widget != nullptr && !control.id.empty()) controls_[control.id] = widget;
+    auto* label = qobject_cast<QLabel*>(widget);
+    if (keyed != nullptr && widget != nullptr && label == nullptr &&
+        qobject_cast<QGroupBox*>(widget) == nullptr) {
+      keyed->setBuddy(widget);
+      keyed = nullptr;
+    }
+    if (label != nullptr && label->textFormat() == Qt::PlainText && HasAccessKey(label->text())) {
+      keyed = label;
+    }
+  }
+  // A list view here sorts by its headings: its sort buttons are left out.
+  const bool sorted = SortsByHeading(controls);
+  for (const ui::Button& button : buttons) {
+    if (sorted && button.role == ui::ButtonRole::kSort) continue;
+    if (group(button.group) != nullptr) {
+      groupButtons[button.group].push_back(button);
+    } else {
+      rest->push_back(button);
+    }
+  }
+  for (const auto& [id, members] : groupButtons) AddButtons(group(id), members);
+  // Height left over goes below the controls unless one of them takes it.
+  if (!TakesHeight(controls)) layout->addStretch();
   return box;
 }
 
@@ -287,7 +413,7 @@ QWidget* DialogView::AddControl(QVBoxLayout* layout, const ui::Control& control)
         text += (text.isEmpty() ? "" : value.contains('\n') ? "\n" : " ") + value;
       }
       auto* label = new QLabel;
-      label->setWordWrap(true);
+      Wrap(*label, text);
       const QString linked = LinkedText(text);
       if (linked.isEmpty()) {
         label->setTextFormat(Qt::PlainText);

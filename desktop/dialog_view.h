@@ -6,10 +6,14 @@
 // drop-down choice, a list view (columns of equal width, at least 200 pixels each,
 // whole rows selected, sorted by a click on a header and reversed by a second, keep
 // marks as check boxes, one or several rows selected); a kind this build does not
-// know shows as a label. A sheet's pages are tabs, a
-// wizard's page is shown alone under its title; "&" in texts marks access keys
-// (Alt+letter). Whether a control or button may be used is ui::IsEnabled, asked
-// again after every change the user makes.
+// know shows as a label. A label that a control or button names as its group is a
+// group box with its members inside (its buttons in a row at the box's foot); a
+// group's label is in no group itself. A list view's sort buttons (ButtonRole::kSort)
+// are left out, its headings sort it. Texts wrap at their width (at least 360 pixels
+// or their own), and the window is kept as high as they need at its width, also when
+// a page is rebuilt in place. A sheet's pages are tabs, a wizard's page is shown alone
+// under its title; "&" in texts marks access keys (Alt+letter). Whether a control or
+// button may be used is ui::IsEnabled, asked again after every change the user makes.
 //
 // Pressing a button writes the values of the enabled, writable controls into the
 // model and ends the dialog with the button's id; closing it (Escape, the window's
@@ -55,7 +59,8 @@ class DialogView : public QDialog {
   bool ApplyModelChange(const ui::DialogChange& change);
 
   // The widget of control `id` (QLabel, QCheckBox, QLineEdit, QPlainTextEdit,
-  // QComboBox, QTreeWidget), or null; the button with `id`, or null.
+  // QComboBox, QTreeWidget; QGroupBox for a group's label), or null; the button with
+  // `id`, or null (also for a sort button left out).
   QWidget* ControlWidget(const std::string& id) const;
   QPushButton* ButtonWidget(std::int32_t id) const;
   QTabWidget* tabs() const { return tabs_; }
@@ -66,10 +71,19 @@ class DialogView : public QDialog {
 
  protected:
   void reject() override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   void Build();
-  QWidget* BuildControls(std::vector<ui::Control>& controls);
+  // `controls` in a widget, each in its group's box when it has one; the buttons of
+  // `buttons` whose group is one of those boxes go into it, the others, but for sort
+  // buttons beside a list sorted by its headings, into `*rest`.
+  QWidget* BuildControls(const std::vector<ui::Control>& controls,
+                         const std::vector<ui::Button>& buttons, std::vector<ui::Button>* rest);
+  // Lays the dialog out now and keeps it at least as high as its wrapped texts need
+  // at its width (growing it when a page rebuilt in place needs more).
+  void FitHeight();
   void AddButtons(QVBoxLayout* layout, const std::vector<ui::Button>& buttons);
   QWidget* AddControl(QVBoxLayout* layout, const ui::Control& control);
   // The values shown into the model, for the enabled, writable controls.

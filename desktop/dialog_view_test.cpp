@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 
 #include "desktop/qt_ui.h"
 #include "ui/dialog_change.h"
+#include "ui/input_box.h"
 
 using namespace quorvel;
 using desktop::DialogView;
@@ -29,6 +31,16 @@ ui::Control Make(ui::ControlKind kind, const std::string& id, const std::string&
   c.id = id;
   c.label = label;
   return c;
+}
+
+// A dialog of one control with its text, and OK.
+ui::Dialog OneControl(ui::ControlKind kind, const std::string& id, const std::string& label,
+                      const std::string& text) {
+  ui::Dialog d;
+  d.controls = {Make(kind, id, label)};
+  d.controls[0].text = text;
+  d.buttons = {ui::RoleButton(ui::ButtonRole::kOk, "OK")};
+  return d;
 }
 
 // A confirmation with a check box that enables a text box, and OK / Cancel.
@@ -77,6 +89,13 @@ void WhenModal(std::function<void(QWidget*)> act) {
     act(modal);
   });
   poll->start(10);
+}
+
+// Whether `widget` lies within `box`, both shown.
+bool Inside(const QWidget* widget, const QWidget* box) {
+  if (widget == nullptr || box == nullptr || !box->isAncestorOf(widget)) return false;
+  const QRect area(widget->mapTo(box, QPoint(0, 0)), widget->size());
+  return box->rect().contains(area);
 }
 
 void Activate(QWidget& w) {
@@ -220,11 +239,7 @@ class DialogViewTest : public QObject {
   }
 
   void anUnknownKindShowsAsALabel() {
-    ui::Dialog d;
-    ui::Control future = Make(ui::ControlKind::kOther, "slider", "Volume");
-    future.text = "11";
-    d.controls = {future};
-    d.buttons = {ui::RoleButton(ui::ButtonRole::kOk, "OK")};
+    ui::Dialog d = OneControl(ui::ControlKind::kOther, "slider", "Volume", "11");
     DialogView view(d);
     auto* label = qobject_cast<QLabel*>(view.ControlWidget("slider"));
     QVERIFY(label);
@@ -244,6 +259,88 @@ class DialogViewTest : public QObject {
     QVERIFY(list->topLevelItem(2)->isSelected());  // Ann moved down with her selection
     QVERIFY(view.ButtonWidget(100)->isEnabled());
     QVERIFY(!view.ApplyModelChange(ui::DialogChange::RowsRemoved("nothing", 0, 1)));
+  }
+
+  void aShortSentenceIsNotSqueezedIntoAColumn() {
+    ui::Dialog d =
+        OneControl(ui::ControlKind::kLabel, "text", "", "You have marked messages as Junk e-mail.");
+    DialogView view(d);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    auto* label = qobject_cast<QLabel*>(view.ControlWidget("text"));
+    QCOMPARE(label->heightForWidth(label->width()), label->heightForWidth(10000));  // one line
+  }
+
+  void aLabelsAccessKeyGoesToTheControlAfterIt() {
+    ui::Dialog d = ui::InputBox("Edit", "&Edit or enter a new word:", "lottery winner");
+    DialogView view(d);
+    Activate(view);
+    auto* prompt = qobject_cast<QLabel*>(view.ControlWidget("prompt"));
+    QVERIFY(prompt);
+    QCOMPARE(prompt->buddy(), view.ControlWidget("text"));
+    view.ButtonWidget(1)->setFocus();
+    QTest::keyClick(&view, Qt::Key_E, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), view.ControlWidget("text"));
+  }
+
+  void aGroupHoldsItsMembersAndItsButtons() {
+    ui::Dialog d;
+    ui::Control good = Make(ui::ControlKind::kLabel, "good", "Custom Not Spam Dictionary");
+    ui::Control spam = Make(ui::ControlKind::kLabel, "spam", "Custom Spam Dictionary");
+    ui::Control count = Make(ui::ControlKind::kLabel, "count", "Words: 3");
+    count.group = "spam";
+    ui::Control lonely = Make(ui::ControlKind::kLabel, "lonely", "A heading of nothing");
+    d.controls = {good, spam, count, lonely};
+    const auto button = [](std::int32_t id, const char* text, const char* group) {
+      ui::Button b = ui::RoleButton(ui::ButtonRole::kPlain, text);
+      b.id = id;
+      b.closes = false;
+      b.group = group;
+      return b;
+    };
+    // The last two name a control that is no label, and none: with the dialog's own.
+    d.controls.push_back(Make(ui::ControlKind::kCheckBox, "check", "&Check"));
+    d.buttons = {button(11, "&Edit...", "good"), button(12, "E&dit...", "spam"),
+                 button(13, "&Other", "check"), button(14, "&Plain", "missing"),
+                 ui::RoleButton(ui::ButtonRole::kOk, "OK")};
+    DialogView view(d);
+    Activate(view);
+    auto* goodBox = qobject_cast<QGroupBox*>(view.ControlWidget("good"));
+    auto* spamBox = qobject_cast<QGroupBox*>(view.ControlWidget("spam"));
+    QVERIFY(goodBox && spamBox);
+    QCOMPARE(goodBox->title(), QString("Custom Not Spam Dictionary"));
+    QVERIFY(Inside(view.ButtonWidget(11), goodBox));
+    QVERIFY(Inside(view.ButtonWidget(12), spamBox));
+    QVERIFY(Inside(view.ControlWidget("count"), spamBox));
+    QVERIFY(!Inside(view.ButtonWidget(12), goodBox));
+    QVERIFY(qobject_cast<QLabel*>(view.ControlWidget("lonely")));
+    for (std::int32_t free : {13, 14, 1}) {
+      QVERIFY(view.ButtonWidget(free));
+      QVERIFY(!Inside(view.ButtonWidget(free), goodBox) &&
+              !Inside(view.ButtonWidget(free), spamBox));
+    }
+    view.KeepOpen();
+    QSignalSpy pressed(&view, &DialogView::pressedButton);
+    QTest::keyClick(&view, Qt::Key_D, Qt::AltModifier);  // the access key of the second
+    QTRY_COMPARE(pressed.count(), 1);                    // a click shown pressed a moment
+    QCOMPARE(pressed.at(0).at(0).value<std::int32_t>(), 12);
+  }
+
+  void sortButtonsAreLeftOutBesideAListSortedByItsHeadings() {
+    ui::Dialog d = Senders();
+    ui::Button sort = ui::RoleButton(ui::ButtonRole::kSort, "Sort by &Name");
+    sort.id = 101;
+    d.buttons.push_back(sort);
+    DialogView view(d);
+    QVERIFY(view.ButtonWidget(101) == nullptr);
+    for (const QPushButton* push : view.findChildren<QPushButton*>())
+      QVERIFY(!push->text().contains("Sort"));
+    QVERIFY(d.FindButton(101) != nullptr);
+    QVERIFY(view.ButtonWidget(100) != nullptr);
+    // A list without headings cannot be sorted by them: the button stays.
+    d.Find("senders")->columns.clear();
+    DialogView bare(d);
+    QVERIFY(bare.ButtonWidget(101) != nullptr);
   }
 
   void presenterShowsAMessageBoxAndReturnsTheButtonChosen() {

@@ -170,7 +170,7 @@ TEST_F(ChannelTest, BadClientsGetAClearErrorAndTheHostGoesOn) {
   const Case cases[] = {
       {std::string("\x05\x00\x00\x00{zzzz", 9), OutcomeCode::kRefused, "first message"},
       {Encode(protocol::Hello{3, 1, "quorvel 9", {}, ""}), OutcomeCode::kVersionMismatch,
-       "the client speaks protocol 3.1 and the host 2.1; restart the host: systemctl --user "
+       "the client speaks protocol 3.1 and the host 2.2; restart the host: systemctl --user "
        "restart quorvel"},
       {Encode(protocol::StatusRequest{1}), OutcomeCode::kRefused, "hello"},
   };

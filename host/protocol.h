@@ -28,7 +28,7 @@
 namespace quorvel::host::protocol {
 
 inline constexpr int kMajor = 2;
-inline constexpr int kMinor = 1;
+inline constexpr int kMinor = 2;
 inline constexpr std::uint32_t kMaxFrame = 16u << 20;
 
 // Both directions: the first message of a connection.

@@ -20,7 +20,7 @@ constexpr std::array<std::pair<ui::ControlKind, std::string_view>, 5> kKinds = {
     {ui::ControlKind::kList, "list"},
 }};
 
-constexpr std::array<std::pair<ui::ButtonRole, std::string_view>, 8> kRoles = {{
+constexpr std::array<std::pair<ui::ButtonRole, std::string_view>, 9> kRoles = {{
     {ui::ButtonRole::kPlain, "plain"},
     {ui::ButtonRole::kOk, "ok"},
     {ui::ButtonRole::kCancel, "cancel"},
@@ -29,6 +29,7 @@ constexpr std::array<std::pair<ui::ButtonRole, std::string_view>, 8> kRoles = {{
     {ui::ButtonRole::kNext, "next"},
     {ui::ButtonRole::kFinish, "finish"},
     {ui::ButtonRole::kHelp, "help"},
+    {ui::ButtonRole::kSort, "sort"},
 }};
 
 constexpr std::array<std::pair<ui::DialogStyle, std::string_view>, 3> kStyles = {{
@@ -99,6 +100,7 @@ json ControlJson(const ui::Control& c) {
   // Keep marks travel only for a list that has them, one per row.
   if (c.rowChecked.size() == c.rows.size() && !c.rows.empty()) j["rowChecked"] = c.rowChecked;
   if (!c.enabledBy.control.empty()) j["enabledBy"] = EnabledByJson(c.enabledBy);
+  if (!c.group.empty()) j["group"] = c.group;
   return j;
 }
 
@@ -155,6 +157,7 @@ bool ControlFromJson(const json& j, ui::Control* c, std::string* error) {
   r.Flag("multiSelect", &c->multiSelect);
   NumbersOf(r, "selectedRows", &c->selectedRows);
   ReadEnabledBy(r, &c->enabledBy);
+  r.Text("group", &c->group);
   // Keep marks: one per row, or none at all; missing ones are cleared, extra dropped.
   std::vector<bool> marks;
   MarksOf(r, &marks);
@@ -175,6 +178,7 @@ json ButtonsJson(const std::vector<ui::Button>& buttons) {
               {"closes", b.closes},
               {"enabled", b.enabled}};
     if (!b.enabledBy.control.empty()) j["enabledBy"] = EnabledByJson(b.enabledBy);
+    if (!b.group.empty()) j["group"] = b.group;
     list.push_back(std::move(j));
   }
   return list;
@@ -195,6 +199,7 @@ void ButtonsOf(FieldReader& r, std::vector<ui::Button>* buttons) {
     b.Flag("closes", &button.closes);
     b.Flag("enabled", &button.enabled);
     ReadEnabledBy(b, &button.enabledBy);
+    b.Text("group", &button.group);
     if (!b.ok()) r.Fail("button: " + b.error());
     buttons->push_back(std::move(button));
   }

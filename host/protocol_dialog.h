@@ -5,7 +5,7 @@
 // A control's kind travels by name ("label", "check-box", "text-box", "choice",
 // "list"); a kind this version does not know is read as ControlKind::kOther (shown as
 // a label), a button's role ("plain", "ok", "cancel", "apply", "back", "next",
-// "finish", "help") and a dialog's style ("plain", "sheet", "wizard") it does not know
+// "finish", "help", "sort") and a dialog's style ("plain", "sheet", "wizard") it does not know
 // as plain; a field of the wrong JSON type makes the dialog malformed; fields this
 // version does not know are skipped. Keep marks travel only for a list that has them.
 #ifndef QUORVEL_HOST_PROTOCOL_DIALOG_H_

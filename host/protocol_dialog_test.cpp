@@ -76,6 +76,35 @@ TEST(ProtocolDialogTest, WhatANewerPeerSendsIsReadAsTheNearestKnownThing) {
   EXPECT_TRUE(d.controls[1].rowChecked.empty()) << "a list without marks stays without";
 }
 
+TEST(ProtocolDialogTest, GroupsAndSortButtonsTravelAndAreLeftOutWhenNone) {
+  ui::Dialog d;
+  d.controls = {{.kind = ui::ControlKind::kLabel, .id = "spam-group", .label = "Custom Spam"},
+                {.kind = ui::ControlKind::kLabel, .id = "count", .group = "spam-group"}};
+  d.buttons = {{.id = 0x7412, .text = "E&dit...", .closes = false, .group = "spam-group"},
+               {.id = 7, .text = "Sort by &Name", .role = ui::ButtonRole::kSort}};
+  const json j = DialogJson(d);
+  // What other programs read: the field and the role's name, and nothing when ungrouped.
+  EXPECT_EQ(j["controls"][1]["group"], "spam-group");
+  EXPECT_FALSE(j["controls"][0].contains("group"));
+  EXPECT_EQ(j["buttons"][0]["group"], "spam-group");
+  EXPECT_EQ(j["buttons"][1]["role"], "sort");
+  EXPECT_FALSE(j["buttons"][1].contains("group"));
+  ui::Dialog back;
+  std::string error;
+  ASSERT_TRUE(DialogFromJson(j, &back, &error)) << error;
+  EXPECT_EQ(back.controls[1].group, "spam-group");
+  EXPECT_EQ(back.buttons[0].group, "spam-group");
+  EXPECT_EQ(back.buttons[1].role, ui::ButtonRole::kSort);
+  EXPECT_EQ(DialogJson(back), j);
+  // A group that is no text makes the dialog malformed, as any field of the wrong type.
+  for (const char* text :
+       {R"({"controls":[{"id":"a","group":3}]})", R"({"buttons":[{"id":1,"group":["a"]}]})"}) {
+    SCOPED_TRACE(text);
+    ui::Dialog bad;
+    EXPECT_FALSE(DialogFromJson(json::parse(text), &bad, &error));
+  }
+}
+
 TEST(ProtocolDialogTest, MalformedChangesAreRefusedWithWhatIsWrong) {
   for (const char* text :
        {R"({"kind":"rows-shuffled"})", R"({"kind":"page","page":7})",

@@ -71,6 +71,9 @@ Button RoleButton(ButtonRole role, std::string text) {
     case ButtonRole::kHelp:
       usual = {kHelpButton, false};
       break;
+    case ButtonRole::kSort:
+      usual = {0, false};
+      break;
   }
   return Button{.id = usual.id, .text = std::move(text), .role = role, .closes = usual.closes};
 }

@@ -11,6 +11,12 @@
 //
 // Every front end decides whether a control or a button is enabled with IsEnabled
 // below, and shows a control kind it does not know (a newer host's) as a label.
+//
+// Groups: a control or a button whose `group` names a label among the controls shown
+// with it sits in that label's group. A front end that draws group boxes draws the
+// label as the box's title with its members inside, in their order (a button beside
+// them); one that does not shows the label as a heading and the members where they
+// are (a button with the others). A `group` that names no such label is ignored.
 #ifndef QUORVEL_UI_DIALOG_H_
 #define QUORVEL_UI_DIALOG_H_
 
@@ -59,6 +65,7 @@ struct Control {
   bool multiSelect = false;                      // a list lets several rows be selected
   std::vector<std::int32_t> selectedRows{};      // a list's selection: ascending, unique
   EnabledBy enabledBy{};
+  std::string group{};  // the id of the label whose group it sits in; "" none
 };
 
 // What a button does for the code that runs the dialog. Closing roles end the dialog
@@ -72,6 +79,9 @@ enum class ButtonRole : std::uint8_t {
   kNext = 5,
   kFinish = 6,
   kHelp = 7,
+  // Sorts a list by a column, as a click on the column's heading does: a front end
+  // whose list views sort by heading leaves it out. Otherwise as kPlain.
+  kSort = 8,
 };
 
 struct Button {
@@ -81,6 +91,7 @@ struct Button {
   bool closes = true;  // pressing it ends the dialog
   bool enabled = true;
   EnabledBy enabledBy{};
+  std::string group{};  // as a control's
 };
 
 // The ids of the role buttons (a property sheet's and a wizard's own).
@@ -92,7 +103,8 @@ inline constexpr std::int32_t kFinishButton = 0x3025;
 
 // A button of `role` with its usual id (OK 1, Cancel 2, Help 9, Apply, Back, Next,
 // Finish above) and whether it closes (OK, Cancel, Finish do; Apply, Back, Next and
-// Help do not). A kPlain button gets id 0 and closes; set both.
+// Help do not). A kPlain button gets id 0 and closes, a kSort one id 0 and does not;
+// set the id.
 Button RoleButton(ButtonRole role, std::string text);
 
 // One page of a sheet or a wizard. Its buttons are shown with the dialog's own.

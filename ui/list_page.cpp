@@ -124,8 +124,14 @@ Page SenderListPage::Build() {
       {.id = ButtonId(kListEdit), .text = "E&dit...", .closes = false, .enabledBy = oneSelected},
       {.id = ButtonId(kListImport), .text = "&Import from file...", .closes = false},
       {.id = ButtonId(kListExport), .text = "E&xport to file...", .closes = false},
-      {.id = ButtonId(kListSortByName), .text = "Sort by &Name", .closes = false},
-      {.id = ButtonId(kListSortByAddress), .text = "Sort by E-&mail Address", .closes = false},
+      {.id = ButtonId(kListSortByName),
+       .text = "Sort by &Name",
+       .role = ButtonRole::kSort,
+       .closes = false},
+      {.id = ButtonId(kListSortByAddress),
+       .text = "Sort by E-&mail Address",
+       .role = ButtonRole::kSort,
+       .closes = false},
   };
   return page;
 }

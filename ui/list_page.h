@@ -5,9 +5,10 @@
 // AutoAddToWhiteList switch.
 //
 // "&Remove" is enabled while at least one row is selected, "E&dit..." while exactly
-// one is. A press of a column's sort button (a click on its header) sorts the rows by
-// that column, and a second press on the same column reverses the order; the rows are
-// first shown patterns first, then contacts in key order.
+// one is. A press of a column's sort button (ButtonRole::kSort: a front end whose list
+// view sorts by a click on its header leaves it out) sorts the rows by that column,
+// and a second press on the same column reverses the order; the rows are first shown
+// patterns first, then contacts in key order.
 //
 // The White List and Black List pages know each other: a change that takes entries
 // off the other list (an import) refills the other page's view too.

@@ -17,6 +17,7 @@
 #include "ui/list_edit_dialogs.h"
 #include "ui/list_page.h"
 #include "ui/model_session.h"
+#include "ui/phrase_filter_page.h"
 #include "ui/scripted_ui.h"
 
 namespace quorvel::ui {
@@ -231,6 +232,43 @@ TEST_F(OptionsSheetTest, AHeaderSortsAndTheSameHeaderAgainReverses) {
   page.OnButton(session, page.ButtonId(kListSortByAddress));  // another column: ascending
   EXPECT_THAT(names(), ElementsAre("Bob", "Carol", "Alice"));
   EXPECT_EQ(page.rows()[0].address, "a@example.org");  // the rows follow the view
+}
+
+TEST_F(OptionsSheetTest, EachDictionarysEditButtonAndTheCountsSitInTheirGroups) {
+  OptionsSheet sheet(Context());
+  const Page& page = *sheet.dialog().FindPage(kPhraseFilterPage);
+  // The label a member names, among the page's own controls.
+  auto groupTitle = [&](const std::string& group) -> std::string {
+    for (const Control& c : page.controls) {
+      if (c.id == group && c.kind == ControlKind::kLabel) return c.label;
+    }
+    return "(no such label)";
+  };
+  auto buttonGroup = [&](std::int32_t id) {
+    for (const Button& b : page.buttons) {
+      if (b.id == id) return groupTitle(b.group);
+    }
+    return std::string("(no such button)");
+  };
+  EXPECT_EQ(buttonGroup(kEditGoodDictionaryButton), "Custom Not Spam Dictionary");
+  EXPECT_EQ(buttonGroup(kEditSpamDictionaryButton), "Custom Spam Dictionary");
+  std::vector<std::string> inBayes;
+  for (const Control& c : page.controls) {
+    if (groupTitle(c.group) == "Bayesian Filter") inBayes.push_back(c.id);
+  }
+  EXPECT_THAT(inBayes, ElementsAre("learned-junk", "learned-good"));
+}
+
+TEST_F(OptionsSheetTest, OnlyTheListPagesSortButtonsHaveTheSortRole) {
+  OptionsSheet sheet(Context());
+  for (SenderListPage* page : {&sheet.whiteList(), &sheet.blackList(), &sheet.safeRecipients()}) {
+    std::vector<std::int32_t> sorting;
+    for (const Button& b : sheet.dialog().FindPage(page->Id())->buttons) {
+      if (b.role == ButtonRole::kSort) sorting.push_back(b.id);
+    }
+    EXPECT_THAT(sorting,
+                ElementsAre(page->ButtonId(kListSortByName), page->ButtonId(kListSortByAddress)));
+  }
 }
 
 TEST_F(OptionsSheetTest, RemoveNeedsASelectionAndEditExactlyOne) {

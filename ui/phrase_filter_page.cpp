@@ -14,19 +14,27 @@ Page PhraseFilterPage::Build() {
   for (Control& box : SwitchBoxes(kPhraseFilterPage, copy_)) {
     page.controls.push_back(std::move(box));
   }
-  auto label = [](const char* id, std::string text) {
-    return Control{.kind = ControlKind::kLabel, .id = id, .label = std::move(text)};
+  auto label = [](const char* id, std::string text, const char* group = "") {
+    return Control{.kind = ControlKind::kLabel, .id = id, .label = std::move(text), .group = group};
   };
-  page.controls.push_back(label("bayes-group", "Bayesian Filter"));
-  page.controls.push_back(
-      label("learned-junk", "Learned junk messages: " + std::to_string(context_.learnedJunk)));
-  page.controls.push_back(
-      label("learned-good", "Learned good messages: " + std::to_string(context_.learnedGood)));
-  page.controls.push_back(label("good-dictionary-group", "Custom Not Spam Dictionary"));
-  page.controls.push_back(label("spam-dictionary-group", "Custom Spam Dictionary"));
+  page.controls.push_back(label(kBayesGroup, "Bayesian Filter"));
+  page.controls.push_back(label("learned-junk",
+                                "Learned junk messages: " + std::to_string(context_.learnedJunk),
+                                kBayesGroup));
+  page.controls.push_back(label("learned-good",
+                                "Learned good messages: " + std::to_string(context_.learnedGood),
+                                kBayesGroup));
+  page.controls.push_back(label(kGoodDictionaryGroup, "Custom Not Spam Dictionary"));
+  page.controls.push_back(label(kSpamDictionaryGroup, "Custom Spam Dictionary"));
   page.buttons = {
-      {.id = kEditGoodDictionaryButton, .text = "&Edit...", .closes = false},
-      {.id = kEditSpamDictionaryButton, .text = "E&dit...", .closes = false},
+      {.id = kEditGoodDictionaryButton,
+       .text = "&Edit...",
+       .closes = false,
+       .group = kGoodDictionaryGroup},
+      {.id = kEditSpamDictionaryButton,
+       .text = "E&dit...",
+       .closes = false,
+       .group = kSpamDictionaryGroup},
   };
   return page;
 }

@@ -1,6 +1,7 @@
 // The Phrase Filter page: CheckExternalImages, the learned counts of the Bayesian
 // filter, and the buttons that open the dictionary dialog on the copy's Custom
-// Not-Spam Dictionary ("&Edit...") and Custom Spam Dictionary ("E&dit...").
+// Not-Spam Dictionary ("&Edit...") and Custom Spam Dictionary ("E&dit..."), each in
+// its dictionary's group; the counts are in the group "Bayesian Filter".
 #ifndef QUORVEL_UI_PHRASE_FILTER_PAGE_H_
 #define QUORVEL_UI_PHRASE_FILTER_PAGE_H_
 
@@ -12,6 +13,10 @@ namespace quorvel::ui {
 
 inline constexpr std::int32_t kEditGoodDictionaryButton = 0x7411;
 inline constexpr std::int32_t kEditSpamDictionaryButton = 0x7412;
+// The group labels.
+inline constexpr char kBayesGroup[] = "bayes-group";
+inline constexpr char kGoodDictionaryGroup[] = "good-dictionary-group";
+inline constexpr char kSpamDictionaryGroup[] = "spam-dictionary-group";
 
 class PhraseFilterPage final : public OptionsPage {
  public:
