@@ -210,6 +210,7 @@ int Run(bool once, CommandIo& io) {
       handlers.window = [h](const host::protocol::Message& request) {
         return host::AnswerWindowRequest(h->application(), request);
       };
+      handlers.windowClientGone = [h] { host::WindowClientGone(h->application()); };
       handlers.click = [h](host::JobContext& job, const host::protocol::ClickRequest& click) {
         // What the process-wide objects show while the click runs goes to its client too.
         JobPresenterScope scope(job.presenter.get());

@@ -311,6 +311,7 @@ void ChannelServer::Serve(const std::shared_ptr<Connection>& c) {
   };
   // What this connection takes from the pending interactions is held in its name.
   const auto taker = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(c.get()));
+  bool askedWindow = false;  // the window lets go of what it kept for this client's pages
   if (Handshake(*c)) {
     for (;;) {
       std::string body;
@@ -415,6 +416,7 @@ void ChannelServer::Serve(const std::shared_ptr<Connection>& c) {
         c->Send(protocol::FolderList{list->id, std::move(*folders)});
       } else if (IsWindowRequest(d.message) && handlers_.window) {
         // Answered on the user-interface thread, as the folders are.
+        askedWindow = true;
         auto reply = std::make_shared<protocol::Message>();
         if (!RunOnUserInterfaceThread(loop_, c->leaving,
                                       [reply, request = std::move(d.message),
@@ -466,6 +468,7 @@ void ChannelServer::Serve(const std::shared_ptr<Connection>& c) {
   // The client left (or broke the protocol): what it held waits for another client,
   // its jobs are cancelled and joined, and its descriptor is given back at once.
   if (handlers_.pending) handlers_.pending->Release(taker);
+  if (askedWindow && handlers_.windowClientGone) loop_.Post(handlers_.windowClientGone);
   if (c->subscription != 0) events_.Unsubscribe(c->subscription);
   c->Gone();
   joinFinishedJobs(true);

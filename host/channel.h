@@ -59,6 +59,9 @@ class ChannelServer {
     // CommandBarsRequest), answered with the reply or an Error; on the user-interface
     // thread. Unset: not served.
     std::function<protocol::Message(const protocol::Message& request)> window;
+    // A client that asked `window` something left (posted to the user-interface
+    // thread, where it runs). Unset: nothing is done.
+    std::function<void()> windowClientGone;
     // A click of a command (ClickRequest), run as a job like a command line, on the
     // job's own thread; returns the exit status. Unset: not served.
     std::function<int(JobContext& job, const protocol::ClickRequest& click)> click;

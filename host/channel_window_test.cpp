@@ -7,10 +7,13 @@
 #include <sstream>
 
 #include "host/channel_test_fixture.h"
+#include "testing/wait_until.h"
 #include "ui/scripted_ui.h"
 
 namespace quorvel::host {
 namespace {
+
+using namespace std::chrono_literals;
 
 using ::testing::ElementsAre;
 
@@ -169,6 +172,42 @@ TEST_F(ChannelTest, WindowRequestsAreAnsweredOnTheUserInterfaceThreadAndClicksRu
   EXPECT_EQ(result.status, 4);
   EXPECT_EQ(clicked, 32776);
   EXPECT_THAT(ui.texts(), ::testing::Contains("Mark?"));
+}
+
+TEST_F(ChannelTest, AClientThatAskedTheWindowLeavingIsToldOnTheUserInterfaceThread) {
+  std::atomic<int> gone{0};
+  std::atomic<bool> onLoop{false};
+  loopThread_ = std::thread([this] { loop_.Run(); });
+  ChannelServer::Handlers handlers;
+  handlers.hello.capabilities = {"status", "list-items"};
+  handlers.status = [] { return protocol::Status{}; };
+  handlers.window = [](const protocol::Message& request) -> protocol::Message {
+    const auto& items = std::get<protocol::ListItemsRequest>(request);
+    return protocol::ItemList{items.id, "00ab", items.folder, 7, items.first, {}};
+  };
+  handlers.windowClientGone = [&] {
+    onLoop = std::this_thread::get_id() == loopThread_.get_id();
+    ++gone;
+  };
+  std::string error;
+  server_ = ChannelServer::Start(path_, loop_, events_, handlers, &error);
+  ASSERT_NE(server_, nullptr) << error;
+
+  // A client that asked the window nothing leaves: nothing to let go.
+  auto asker = Client();
+  protocol::Status status;
+  ASSERT_TRUE(asker->QueryStatus(&status).ok());
+  asker.reset();
+  ASSERT_TRUE(quorvel::testing::WaitUntil([&] { return server_->clients() == 0; }, 10s));
+  EXPECT_EQ(gone.load(), 0);
+
+  auto pager = Client();
+  protocol::ItemList items;
+  ASSERT_TRUE(pager->ListItems({0, "Inbox", 0, 20}, &items).ok());
+  EXPECT_EQ(gone.load(), 0);  // not while it stays
+  pager.reset();
+  EXPECT_TRUE(quorvel::testing::WaitUntil([&] { return gone.load() == 1; }, 10s));
+  EXPECT_TRUE(onLoop.load());
 }
 
 // A host of the first minor serves none of these: the client says so and what to do,

@@ -85,8 +85,10 @@ class Explorer : public std::enable_shared_from_this<Explorer> {
 
   // The contents table of the window's last page of a folder's items
   // (window_requests.h), kept until the next page, of this folder or another, so that
-  // the store may give the next page what it listed for this one; let go on Close.
+  // the store may give the next page what it listed for this one; let go on Close and
+  // when the client that asked for the pages leaves (WindowClientGone).
   void KeepLastPage(std::shared_ptr<mapi::Table> table) { lastPage_ = std::move(table); }
+  bool KeepsLastPage() const { return lastPage_ != nullptr; }
 
  private:
   template <typename Call>

@@ -149,6 +149,12 @@ protocol::CommandBarList DescribeCommandBars(CommandBars& bars) {
   return list;
 }
 
+void WindowClientGone(Application& application) {
+  host::Explorers* windows = application.Explorers();
+  if (windows == nullptr) return;
+  for (int i = 1; i <= windows->Count(); ++i) windows->Item(i)->KeepLastPage(nullptr);
+}
+
 protocol::Message AnswerWindowRequest(Application& application, const protocol::Message& request) {
   if (const auto* items = std::get_if<protocol::ListItemsRequest>(&request)) {
     return Items(application, *items);

@@ -29,6 +29,11 @@ namespace quorvel::host {
 // there, refused for a host without a window or another request.
 protocol::Message AnswerWindowRequest(Application& application, const protocol::Message& request);
 
+// A client that asked for pages of a window's folder left: every window lets go of
+// the contents table it kept for the next page (at 100,000 messages a Maildir
+// folder's listing of about 4 MB); the next page lists the folder anew.
+void WindowClientGone(Application& application);
+
 // The folder and items a click of `click` acts on.
 Outcome ClickTarget(Application& application, const protocol::ClickRequest& click,
                     std::shared_ptr<MAPIFolder>* folder, Selection* selection);

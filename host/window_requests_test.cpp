@@ -82,6 +82,27 @@ TEST_F(WindowRequestsTest, ItemsComeARangeOfRowsAtATime) {
   EXPECT_EQ(std::get<protocol::Error>(missing).outcome.code, OutcomeCode::kNotFound);
 }
 
+TEST_F(WindowRequestsTest, TheTableKeptForTheNextPageGoesWhenItsClientLeaves) {
+  ASSERT_TRUE(
+      std::holds_alternative<protocol::ItemList>(Ask(protocol::ListItemsRequest{1, "", 0, 2})));
+  EXPECT_TRUE(window_->KeepsLastPage());
+  // Another window, in front now, pages too; the first keeps its page meanwhile.
+  auto other = box_.application->Explorers()->Add(box_.Inbox());
+  other->Activate();
+  ASSERT_TRUE(
+      std::holds_alternative<protocol::ItemList>(Ask(protocol::ListItemsRequest{2, "", 2, 2})));
+  EXPECT_TRUE(window_->KeepsLastPage());
+  EXPECT_TRUE(other->KeepsLastPage());
+
+  WindowClientGone(*box_.application);
+  EXPECT_FALSE(window_->KeepsLastPage());
+  EXPECT_FALSE(other->KeepsLastPage());
+  // The next page reads its folder anew, and is kept again.
+  auto again = std::get<protocol::ItemList>(Ask(protocol::ListItemsRequest{3, "", 0, 5}));
+  EXPECT_EQ(again.items.size(), 5u);
+  EXPECT_TRUE(other->KeepsLastPage());
+}
+
 TEST_F(WindowRequestsTest, ASelectionReachesTheWindowAndItsSinks) {
   auto reply = Ask(protocol::SelectRequest{1, "", {ids_[0], ids_[3]}});
   ASSERT_TRUE(std::holds_alternative<protocol::Selected>(reply));

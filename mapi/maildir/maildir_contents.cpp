@@ -134,6 +134,7 @@ HRESULT MaildirContentsTable::Restrict(const std::optional<Restriction>& restric
   cursor_ = Cursor{};
   listed_.reset();
   position_ = 0;
+  countedAtStart_ = false;
   if (!restriction) return S_OK;
   if (DecidedByName(*restriction)) {
     std::shared_ptr<const FolderNames> all = core_->ListFolderNames(folderPath_);
@@ -157,14 +158,16 @@ Result<std::int32_t> MaildirContentsTable::SeekRow(Bookmark origin, std::int32_t
     return MAPI_E_INVALID_PARAMETER;
   }
   // Back to the first row (as every read of a whole table starts) needs no positions.
-  if (!listed_ && origin == BOOKMARK_BEGINNING && rowCount == 0) {
+  if ((!listed_ || countedAtStart_) && origin == BOOKMARK_BEGINNING && rowCount == 0) {
     cursor_ = Cursor{};
+    position_ = 0;
     return Ok(std::int32_t{0});
   }
   if (!listed_) {
     listed_ = ListAll(&position_);
     cursor_ = Cursor{};
   }
+  countedAtStart_ = false;  // a table that seeks keeps its listing
   // The rows are the listing's: a seek moves over them unread.
   const auto size = static_cast<std::int64_t>(listed_->size());
   std::int64_t base = 0;
@@ -181,21 +184,36 @@ Result<RowSet> MaildirContentsTable::QueryRows(std::int32_t rowCount, std::uint3
   const bool identityOnly = IdentityOnly();
   const auto wanted = static_cast<std::size_t>(rowCount);
   RowSet rows;
+  Cursor peek;
   if (listed_) {
+    const std::size_t end =
+        countedAtStart_ ? std::min(listed_->size(), kListBatch) : listed_->size();
     std::size_t i = position_;
-    for (; i < listed_->size() && rows.size() < wanted; ++i) {
+    for (; i < end && rows.size() < wanted; ++i) {
       const MessageLocation at = core_->LocationIn(folderPath_, *listed_, i);
       // Known to the index, as a batch's rows are: whoever opens the row's message
       // finds its file without a pass over the folder.
       core_->Remember(at);
       if (auto row = RowAt(at, identityOnly)) rows.push_back(std::move(*row));
     }
-    if ((flags & TBL_NOADVANCE) == 0) position_ = i;
-    return Ok(std::move(rows));
+    if (!countedAtStart_ || rows.size() == wanted) {
+      if ((flags & TBL_NOADVANCE) == 0) position_ = i;
+      return Ok(std::move(rows));
+    }
+    // The count's listing has given its first batch: on in batches after its last row
+    // given, which reads what arrived since too.
+    peek = Cursor{i == 0 ? std::string() : std::string(listed_->Unique(i - 1)), {}, 0};
+    if ((flags & TBL_NOADVANCE) == 0) {
+      cursor_ = peek;
+      listed_.reset();
+      position_ = 0;
+      countedAtStart_ = false;
+    }
+  } else if ((flags & TBL_NOADVANCE) != 0) {
+    peek = cursor_;
   }
   // Without advancing, the rows are read on a copy of the cursor.
-  Cursor peek;
-  Cursor& cursor = (flags & TBL_NOADVANCE) != 0 ? (peek = cursor_) : cursor_;
+  Cursor& cursor = (flags & TBL_NOADVANCE) != 0 ? peek : cursor_;
   while (rows.size() < wanted) {
     const MessageLocation* at = Next(cursor);
     if (at == nullptr) break;
@@ -209,8 +227,16 @@ Result<std::uint32_t> MaildirContentsTable::GetRowCount(std::uint32_t flags) {
   // A table that seeks (or is restricted) has the rows of its listing; one read in
   // order has the folder's as it is now, counted from a listing some table holds when
   // the folder has not changed since.
-  const std::size_t count = listed_ ? listed_->size() : core_->ListFolderNames(folderPath_)->size();
-  return Ok(static_cast<std::uint32_t>(count));
+  if (listed_) return Ok(static_cast<std::uint32_t>(listed_->size()));
+  std::shared_ptr<const FolderNames> all = core_->ListFolderNames(folderPath_);
+  const auto count = static_cast<std::uint32_t>(all->size());
+  if (cursor_.after.empty() && cursor_.batch.empty()) {
+    // Before the first row: the rows to come are read from this listing at first.
+    listed_ = std::move(all);
+    position_ = 0;
+    countedAtStart_ = true;
+  }
+  return Ok(count);
 }
 
 }  // namespace quorvel::mapi

@@ -24,7 +24,13 @@
 // row. A restriction puts the table back at its first row.
 //
 // GetRowCount counts the rows of the listing a seek or restriction made; before one,
-// the message files on disk at the call (as PR_CONTENT_COUNT does).
+// the message files on disk at the call (as PR_CONTENT_COUNT does). A count asked
+// before the first row is read keeps its listing for the first kListBatch rows, so
+// that a page from the first row with its count (a window's new mail at the top of a
+// large folder) lists the folder once, or not at all while another table holds a
+// listing still valid; past them the table lets the listing go and goes on in
+// batches after the last row given, so a count then a read of the whole folder (a
+// folder check's progress) still holds one batch, as a read without a count does.
 //
 // Not thread-safe, like every Table.
 #ifndef QUORVEL_MAPI_MAILDIR_MAILDIR_CONTENTS_H_
@@ -87,6 +93,8 @@ class MaildirContentsTable final : public Table {
   // it; or, once restricted by what the names decide, the listing's rows that match.
   std::shared_ptr<const FolderNames> listed_;
   std::size_t position_ = 0;
+  // listed_ is the count's, given from only up to its first kListBatch rows.
+  bool countedAtStart_ = false;
   std::optional<std::unordered_set<std::string>> withProps_;
   std::unique_ptr<RowTable> snapshot_;  // once whole rows were needed
 };
