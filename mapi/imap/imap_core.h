@@ -162,6 +162,12 @@ class ImapCore : public std::enable_shared_from_this<ImapCore> {
 std::uint32_t StoreFlagsOf(const MessageSummary& m, bool inDrafts);
 // The message's kept properties, from its keywords.
 std::vector<PropValue> KeptProps(const MessageSummary& m);
+// One message of the selected mailbox by UID (`found` empty when there is none). A
+// message that came after the mailbox was selected is not yet known to this session,
+// and the server answers as if it were not there: a NOOP lets the server show it, then
+// it is asked for once more.
+bool FetchOne(ImapConnection& c, std::uint32_t uid, bool withHeader, bool whole,
+              std::vector<MessageSummary>* found, ImapError* error);
 
 }  // namespace quorvel::mapi::imap
 
