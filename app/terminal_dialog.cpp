@@ -13,13 +13,46 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// A text without its access-key marks.
+// A text without its access-key marks: "&E" shows as "E", "&&" as "&".
 std::string Plain(const std::string& text) {
   std::string out;
-  for (char c : text) {
-    if (c != '&') out.push_back(c);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '&') {
+      out.push_back(text[i]);
+    } else if (i + 1 < text.size() && text[i + 1] == '&') {
+      out.push_back('&');
+      ++i;
+    }
   }
   return out;
+}
+
+// The plain title of the group `group` names: a label among the controls shown, not
+// `self`; "" when it names none.
+std::string GroupTitle(const ui::Dialog& dialog, const std::string& group,
+                       const std::string& self = "") {
+  if (group.empty() || group == self) return "";
+  for (const ui::Control& c : dialog.ShownControls()) {
+    if (c.id == group && ui::ShownKind(c.kind) == ui::ControlKind::kLabel) return Plain(c.label);
+  }
+  return "";
+}
+
+// A plain text named with its group's title: "Edit... (Custom Spam Dictionary)", or
+// "Word (Custom Spam Dictionary):" for a text ending in a colon.
+std::string Grouped(const std::string& text, const std::string& title) {
+  std::string plain = Plain(text);
+  if (title.empty()) return plain;
+  const bool colon = !plain.empty() && plain.back() == ':';
+  if (colon) plain.pop_back();
+  return plain + (plain.empty() ? "" : " ") + "(" + title + ")" + (colon ? ":" : "");
+}
+
+// A control's label as shown: plain, named with its group (a label's group is the
+// heading it stands under, so a label is not named).
+std::string LabelOf(const ui::Dialog& dialog, const ui::Control& c) {
+  if (ui::ShownKind(c.kind) == ui::ControlKind::kLabel) return Plain(c.label);
+  return Grouped(c.label, GroupTitle(dialog, c.group, c.id));
 }
 
 // What an answer is matched against: the plain text in lower case from its first
@@ -131,35 +164,35 @@ void ShowControls(TerminalPrompt& prompt, ui::Dialog& dialog, std::set<std::stri
     const bool enabled = ui::IsEnabled(dialog, c);
     const bool asked = prompt.asks && enabled && !c.readOnly;
     const std::string off = enabled ? "" : " (disabled)";
+    const std::string label = LabelOf(dialog, c);
     switch (ui::ShownKind(c.kind)) {
       case ui::ControlKind::kLabel:
-        err << c.label << (c.text.empty() || c.label.empty() ? "" : " ") << c.text << "\n";
+        err << label << (c.text.empty() || label.empty() ? "" : " ") << c.text << "\n";
         break;
       case ui::ControlKind::kCheckBox:
         if (asked) {
-          std::string a = Lower(prompt.ask("[" + std::string(c.checked ? "x" : " ") + "] " +
-                                           Plain(c.label) + " (y/n, Enter keeps) "));
+          std::string a = Lower(prompt.ask("[" + std::string(c.checked ? "x" : " ") + "] " + label +
+                                           " (y/n, Enter keeps) "));
           if (!a.empty() && a[0] == 'y') c.checked = true;
           if (!a.empty() && a[0] == 'n') c.checked = false;
         } else {
-          err << "[" << (c.checked ? "x" : " ") << "] " << Plain(c.label) << off << "\n";
+          err << "[" << (c.checked ? "x" : " ") << "] " << label << off << "\n";
         }
         break;
       case ui::ControlKind::kTextBox:
         if (asked && !c.multiline) {
-          std::string a = prompt.ask(Plain(c.label) + " [" + c.text + "]: ");
+          std::string a = prompt.ask(label + " [" + c.text + "]: ");
           if (!a.empty() && a != "\x04") c.text = a;
         } else if (c.multiline && c.text.find('\n') != std::string::npos) {
-          err << Plain(c.label) << off << "\n";
+          err << label << off << "\n";
           ShowLines(err, c.text);
         } else {
-          const std::string label = Plain(c.label);
           err << label << (!label.empty() && label.back() == ':' ? " " : ": ") << c.text << off
               << "\n";
         }
         break;
       case ui::ControlKind::kChoice:
-        err << Plain(c.label) << ":" << off << "\n";
+        err << label << ":" << off << "\n";
         for (std::size_t i = 0; i < c.options.size(); ++i) {
           err << "  " << (static_cast<std::int32_t>(i) == c.selected ? "*" : " ") << i + 1 << ". "
               << c.options[i] << "\n";
@@ -171,7 +204,7 @@ void ShowControls(TerminalPrompt& prompt, ui::Dialog& dialog, std::set<std::stri
         }
         break;
       case ui::ControlKind::kList:
-        err << Plain(c.label) << off << "\n";
+        err << label << off << "\n";
         if (listed != nullptr && listed->count(c.id) != 0) {
           err << "  (" << c.rows.size() << " rows, listed above)\n";
         } else {
@@ -204,7 +237,7 @@ std::int32_t AskButton(TerminalPrompt& prompt, const ui::Dialog& dialog, bool pa
   }
   std::string line = "[";
   for (std::size_t i = 0; i < choices.size(); ++i) {
-    line += (i ? "/" : "") + Plain(choices[i].text);
+    line += (i ? "/" : "") + Grouped(choices[i].text, GroupTitle(dialog, choices[i].group));
   }
   line += "]";
   if (pages && !dialog.pages.empty()) {
@@ -230,6 +263,12 @@ std::int32_t AskButton(TerminalPrompt& prompt, const ui::Dialog& dialog, bool pa
     }
     for (const ui::Button& b : choices) {
       if (Answerable(b.text).rfind(a, 0) == 0) return b.id;
+    }
+    // Buttons of the same text ("Edit..." beside each dictionary) told apart by their
+    // groups: an answer no button's text starts with may start a group's title.
+    for (const ui::Button& b : choices) {
+      const std::string title = GroupTitle(dialog, b.group);
+      if (!title.empty() && Answerable(title).rfind(a, 0) == 0) return b.id;
     }
   }
 }
@@ -284,21 +323,21 @@ void ShowChange(std::ostream& err, const ui::Dialog& dialog, const ui::DialogCha
             << " removed\n";
       }
       break;
-    case ui::ChangeKind::kControl:
+    case ui::ChangeKind::kControl: {
+      const std::string label = LabelOf(dialog, *control);
       switch (ui::ShownKind(control->kind)) {
         case ui::ControlKind::kLabel:
-          err << "   " << control->label << (control->label.empty() ? "" : " ") << control->text
-              << "\n";
+          err << "   " << label << (label.empty() ? "" : " ") << control->text << "\n";
           break;
         case ui::ControlKind::kCheckBox:
-          err << "   [" << (control->checked ? "x" : " ") << "] " << Plain(control->label) << "\n";
+          err << "   [" << (control->checked ? "x" : " ") << "] " << label << "\n";
           break;
         case ui::ControlKind::kTextBox:
-          err << "   " << Plain(control->label) << ": " << control->text << "\n";
+          err << "   " << label << ": " << control->text << "\n";
           break;
         case ui::ControlKind::kChoice:
           if (control->selected >= 0) {
-            err << "   " << Plain(control->label) << ": "
+            err << "   " << label << ": "
                 << control->options[static_cast<std::size_t>(control->selected)] << "\n";
           }
           break;
@@ -306,6 +345,7 @@ void ShowChange(std::ostream& err, const ui::Dialog& dialog, const ui::DialogCha
           break;  // a list's selection: its next prompt shows it
       }
       break;
+    }
     default:
       break;
   }

@@ -1,7 +1,11 @@
 // A dialog at the terminal: its controls printed and, when a person answers, asked in
 // order (check boxes y/n, text boxes, choices and list rows by number, keep marks
-// toggled by number), then its buttons. Used by TerminalUi for dialogs shown once and
-// for dialogs kept open; whether a control or button may be used is ui::IsEnabled,
+// toggled by number), then its buttons. Labels and buttons show without their
+// access-key marks ("&Edit" as "Edit", "&&" as "&"). The terminal draws no group
+// boxes: a label heading a group prints where it stands, and a control or button in
+// a group is named with its title ("Edit... (Custom Spam Dictionary)"). Sort buttons
+// are offered as any other (the terminal has no headings to click). Used by TerminalUi for dialogs
+// shown once and for dialogs kept open; whether a control or button may be used is ui::IsEnabled,
 // decided as each earlier answer comes in. A control kind this build does not know
 // is printed as a label.
 //
@@ -35,8 +39,9 @@ struct TerminalPrompt {
 // them); lists printed are added. `listed` may be null: every list is printed.
 void ShowControls(TerminalPrompt& prompt, ui::Dialog& dialog, std::set<std::string>* listed);
 
-// Asks for one of the enabled buttons shown now by the start of its text; Enter gives
-// the default button, the end of input the cancel button. With `pages` (a sheet) a
+// Asks for one of the enabled buttons shown now by the start of its text (the first
+// such in order), else by the start of its group's title; Enter gives the default
+// button, the end of input the cancel button. With `pages` (a sheet) a
 // page's number is an answer too: kPageAnswer + its index. "?" gives kShowAgain.
 inline constexpr std::int32_t kShowAgain = -0x7000;
 inline constexpr std::int32_t kPageAnswer = -0x6000;
