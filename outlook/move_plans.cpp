@@ -6,16 +6,11 @@
 
 #include "outlook/marking_journal.h"
 #include "outlook/marking_move.h"
+#include "outlook/record_line.h"
 #include "outlook/unsaved_markings.h"
 
 namespace quorvel::outlook {
 namespace {
-
-std::string OneLine(const std::string& text) {
-  std::string line;
-  for (char c : text) line.push_back(c == '\n' || c == '\r' ? ' ' : c);
-  return line;
-}
 
 std::string PlanPath(const std::string& dataFolder, const std::string& name) {
   return platform::JoinFilePath(platform::JoinFilePath(dataFolder, kMarkingsFolderName), name);

@@ -1,18 +1,9 @@
 #include "outlook/spam_returns.h"
 
 #include "mapi/queries.h"
+#include "outlook/record_line.h"
 
 namespace quorvel::outlook {
-namespace {
-
-// A Message-ID as one line of the record.
-std::string OneLine(const std::string& messageId) {
-  std::string line;
-  for (char c : messageId) line.push_back(c == '\n' || c == '\r' ? ' ' : c);
-  return line;
-}
-
-}  // namespace
 
 SpamReturns::SpamReturns(platform::FileSystem& files, std::string recordPath)
     : files_(&files), recordPath_(std::move(recordPath)) {
