@@ -1,7 +1,7 @@
 #include "host/folder_path.h"
 
 #include "mapi/queries.h"
-#include "platform/code_page.h"
+#include "mapi/utf8_text.h"
 #include "platform/mailbox_name.h"
 
 namespace quorvel::host {
@@ -20,15 +20,9 @@ Result<std::shared_ptr<MAPIFolder>> ChildNamed(NameSpace& nameSpace, MAPIFolder&
   auto rows = mapi::HrQueryAllRows(**table, columns, std::nullopt);
   if (!rows.ok()) return rows.hr;
   for (const mapi::Row& row : *rows) {
-    std::string rowName;
-    if (const std::u16string* wide = row[1].AsUnicode()) {
-      rowName = platform::WideToUtf8(*wide);
-    } else if (const std::string* ansi = row[2].AsString8()) {
-      rowName = platform::AnsiToUtf8(*ansi);
-    } else {
-      continue;
-    }
-    if (platform::EqualsNoCaseUtf8(rowName, name)) {
+    const std::string rowName =
+        mapi::GetUtf8(row, mapi::PR_UNICODE_DISPLAY_NAME, mapi::PR_DISPLAY_NAME);
+    if (!rowName.empty() && platform::EqualsNoCaseUtf8(rowName, name)) {
       return nameSpace.GetFolderFromID(row[0].AsEntryId().ToHex(), parent.StoreID());
     }
   }

@@ -7,6 +7,7 @@
 #include "host/folder_path.h"
 #include "host/message_locator.h"
 #include "mapi/queries.h"
+#include "mapi/utf8_text.h"
 #include "platform/code_page.h"
 
 namespace quorvel::host {
@@ -26,12 +27,6 @@ std::int32_t LongOr(const mapi::PropValue& value, std::int32_t otherwise) {
 std::string Utf8Or(const mapi::PropValue& value) {
   const std::string* v = value.AsString8();
   return v ? platform::AnsiToUtf8(*v) : std::string();
-}
-
-// The store's Unicode text where it gives one, else its ANSI text.
-std::string Utf8Of(const mapi::PropValue& unicode, const mapi::PropValue& ansi) {
-  const std::u16string* v = unicode.AsUnicode();
-  return v ? platform::WideToUtf8(*v) : Utf8Or(ansi);
 }
 
 }  // namespace
@@ -61,7 +56,9 @@ Outcome ListFolders(NameSpace& nameSpace, const std::function<bool(const FolderR
   std::function<void(MAPIFolder&, const mapi::Row&)> visit = [&](MAPIFolder& folder,
                                                                  const mapi::Row& props) {
     const bool named = props[5].AsUnicode() || props[1].AsString8();
-    names.push_back(named ? Utf8Of(props[5], props[1]) : folder.NameUtf8());
+    names.push_back(named
+                        ? mapi::GetUtf8(props, mapi::PR_UNICODE_DISPLAY_NAME, mapi::PR_DISPLAY_NAME)
+                        : folder.NameUtf8());
     FolderRow row;
     row.path = JoinFolderPath(names);
     row.entryId = folder.EntryID();
@@ -137,9 +134,9 @@ Outcome ListItems(NameSpace& nameSpace, MAPIFolder& folder, std::uint32_t skip, 
         if (const std::int32_t* v = row[7].AsLong()) uid = static_cast<std::uint32_t>(*v);
         item.name = namer.NameOf(id, uid);
         item.entryId = id.ToHex();
-        item.senderName = Utf8Of(row[8], row[1]);
+        item.senderName = mapi::GetUtf8(row, mapi::PR_UNICODE_SENDER_NAME, mapi::PR_SENDER_NAME);
         item.senderAddress = Utf8Or(row[2]);
-        item.subject = Utf8Of(row[9], row[3]);
+        item.subject = mapi::GetUtf8(row, mapi::PR_UNICODE_SUBJECT, mapi::PR_SUBJECT);
         if (const mapi::SysTime* t = row[4].AsTime()) item.received = t->fileTime;
         item.read = (static_cast<std::uint32_t>(LongOr(row[5], 0)) & mapi::MSGFLAG_READ) != 0;
         item.size = LongOr(row[6], -1);

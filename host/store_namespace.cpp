@@ -1,6 +1,7 @@
 #include "host/store_namespace.h"
 
 #include "mapi/queries.h"
+#include "mapi/utf8_text.h"
 #include "platform/code_page.h"
 
 namespace quorvel::host {
@@ -167,9 +168,7 @@ class StoreFolder final : public MAPIFolder {
     const PropTag tags[] = {mapi::PR_UNICODE_DISPLAY_NAME, mapi::PR_DISPLAY_NAME};
     auto values = (*folder)->GetProps(tags, 0);
     if (!values.ok()) return {};
-    if (const std::u16string* wide = (*values)[0].AsUnicode()) return platform::WideToUtf8(*wide);
-    const std::string* ansi = (*values)[1].AsString8();
-    return ansi ? platform::AnsiToUtf8(*ansi) : std::string();
+    return mapi::GetUtf8(*values, mapi::PR_UNICODE_DISPLAY_NAME, mapi::PR_DISPLAY_NAME);
   }
   std::shared_ptr<MAPIFolder> Parent() override {
     auto folder = MAPIOBJECT();

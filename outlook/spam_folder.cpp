@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "mapi/queries.h"
+#include "mapi/utf8_text.h"
 #include "platform/code_page.h"
 #include "platform/mailbox_name.h"
 #include "platform/string_table.h"
@@ -21,10 +22,7 @@ bool SameName(std::string_view a, std::string_view b) { return platform::EqualsN
 
 // A folder's name in any script: its PR_UNICODE_DISPLAY_NAME, else its ANSI name.
 std::string NameOf(const std::vector<mapi::PropValue>& props) {
-  if (const mapi::PropValue* wide = mapi::FindProp(props, mapi::PR_UNICODE_DISPLAY_NAME)) {
-    if (wide->AsUnicode() != nullptr) return platform::WideToUtf8(*wide->AsUnicode());
-  }
-  return platform::AnsiToUtf8(mapi::GetString8(props, mapi::PR_DISPLAY_NAME));
+  return mapi::GetUtf8(props, mapi::PR_UNICODE_DISPLAY_NAME, mapi::PR_DISPLAY_NAME);
 }
 
 std::vector<std::string> SplitPath(std::string_view path) {
