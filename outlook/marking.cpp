@@ -10,6 +10,7 @@
 #include "mapi/queries.h"
 #include "mapi/tags.h"
 #include "outlook/marking_move.h"
+#include "outlook/open_folder.h"
 #include "outlook/spam_folder.h"
 #include "platform/code_page.h"
 #include "platform/string_table.h"
@@ -31,13 +32,6 @@ Options ReadOptions(SettingsHolder& settings, MarkingMode mode) {
     return {s->junkAddBlackList != 0, s->junkMoveInbox != 0, s->junkApplyToAll != 0};
   }
   return {s->goodAddWhiteList != 0, s->goodMoveInbox != 0, s->goodApplyToAll != 0};
-}
-
-std::shared_ptr<mapi::Folder> OpenFolder(mapi::Session& session, const mapi::EntryId& id) {
-  if (!id.present()) return nullptr;
-  auto opened = session.OpenEntry(id, mapi::MAPI_BEST_ACCESS);
-  if (!opened.ok() || opened->objectType != mapi::MAPI_FOLDER) return nullptr;
-  return opened->As<mapi::Folder>();
 }
 
 bool SameFolder(mapi::Session& session, const mapi::EntryId& a, const mapi::EntryId& b) {

@@ -6,6 +6,7 @@
 #include "lists/contact.h"
 #include "mapi/queries.h"
 #include "outlook/marking_move.h"
+#include "outlook/open_folder.h"
 
 namespace quorvel::outlook {
 namespace {
@@ -66,12 +67,6 @@ void Reverse(UserSettings& settings, const ListEntryChange& change, platform::Fi
 mapi::EntryId FromHex(const std::string& hex) {
   auto id = mapi::EntryId::FromHex(hex);
   return id ? *id : mapi::EntryId();
-}
-
-std::shared_ptr<mapi::Folder> OpenFolder(mapi::Session& session, const std::string& hex) {
-  auto opened = session.OpenEntry(FromHex(hex), mapi::MAPI_BEST_ACCESS);
-  if (!opened.ok() || opened->objectType != mapi::MAPI_FOLDER) return nullptr;
-  return opened->As<mapi::Folder>();
 }
 
 bool SameListEntry(const ListEntryChange& a, const ListEntryChange& b) {

@@ -6,6 +6,7 @@
 
 #include "outlook/marking_journal.h"
 #include "outlook/marking_move.h"
+#include "outlook/open_folder.h"
 #include "outlook/record_line.h"
 #include "outlook/unsaved_markings.h"
 
@@ -40,14 +41,6 @@ bool ParsePlan(const std::string& bytes, Plan* plan) {
     plan->messageIds.push_back(space == std::string::npos ? "" : line.substr(space + 1));
   }
   return true;
-}
-
-std::shared_ptr<mapi::Folder> OpenFolder(mapi::Session& session, const std::string& hex) {
-  auto id = mapi::EntryId::FromHex(hex);
-  if (!id) return nullptr;
-  auto opened = session.OpenEntry(*id, mapi::MAPI_BEST_ACCESS);
-  if (!opened.ok() || opened->objectType != mapi::MAPI_FOLDER) return nullptr;
-  return opened->As<mapi::Folder>();
 }
 
 // Whether either journal generation has the marking line of `id`.

@@ -4,6 +4,7 @@
 
 #include "mapi/queries.h"
 #include "mapi/utf8_text.h"
+#include "outlook/open_folder.h"
 #include "platform/code_page.h"
 #include "platform/mailbox_name.h"
 #include "platform/string_table.h"
@@ -34,13 +35,6 @@ std::vector<std::string> SplitPath(std::string_view path) {
     path.remove_prefix(at + kPathSeparator.size());
   }
   return names;
-}
-
-std::shared_ptr<mapi::Folder> OpenFolder(mapi::Session& session, const EntryId& id) {
-  if (!id.present()) return nullptr;
-  auto opened = session.OpenEntry(id, mapi::MAPI_BEST_ACCESS);
-  if (!opened.ok() || opened->objectType != mapi::MAPI_FOLDER) return nullptr;
-  return opened->As<mapi::Folder>();
 }
 
 EntryId IdOf(mapi::MapiProp& object) {
